@@ -1,0 +1,19 @@
+# Settings every Tessaly target shares, through the INTERFACE target tessaly_options.
+add_library(tessaly_options INTERFACE)
+target_compile_features(tessaly_options INTERFACE cxx_std_20)
+target_compile_definitions(tessaly_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  POINTERHOLDER_TRANSITION=4
+  TESSALY_VERSION="${PROJECT_VERSION}")
+if(MSVC)
+  target_compile_options(tessaly_options INTERFACE /W4 /utf-8 /permissive- /Zc:__cplusplus)
+  target_compile_definitions(tessaly_options INTERFACE NOMINMAX UNICODE _UNICODE)
+else()
+  target_compile_options(tessaly_options INTERFACE -Wall -Wextra)
+endif()
+
+if(TESSALY_SANITIZE)
+  target_compile_options(tessaly_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tessaly_options INTERFACE -fsanitize=address,undefined)
+endif()

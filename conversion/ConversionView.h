@@ -1,0 +1,66 @@
+// What a conversion run reads from its front end (rows and options) and writes to it (progress).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessaly {
+
+/// The eight ways of naming a PDF, in the order they are tested.
+enum class NamingOption {
+    OptOriginal,  ///< subject
+    OptSD,        ///< subject + date (DD-MM-YYYY)
+    OptFSD,       ///< from + subject + date (DD-MM-YYYY)
+    OptFSD_YMD,   ///< from + subject + date (YYYY-MM-DD)
+    OptDFS,       ///< date (DD-MM-YYYY) + from + subject
+    OptDFS_YMD,   ///< date (YYYY-MM-DD) + subject + from
+    OptDFS_YMD2,  ///< date (YYYY-MM-DD) + from + subject
+    OptDFS_MYD,   ///< date (MM-DD-YYYY) + subject + from
+};
+
+/// The attachment controls as they stand: the check box and the two option buttons.
+struct AttachmentChoice
+{
+    bool ChkSaveAttach = false;
+    bool OptSaveAttachEmbed = true;
+    bool OptSaveAttachFolder = false;
+};
+
+/// The mailbox list as a run sees it: rows from 0, each a mailbox path (possibly empty).
+class MailboxRows
+{
+public:
+    virtual ~MailboxRows() = default;
+    virtual int mailboxRowCount() const = 0;
+    virtual std::string mailboxRowText(int row) const = 0;
+    /// Makes `row` the list's current row, so the user sees which mailbox is in hand.
+    virtual void showCurrentMailboxRow(int row) = 0;
+};
+
+/// The options a run reads once per message, so a change mid-run applies from the next one.
+class ConversionOptions
+{
+public:
+    virtual ~ConversionOptions() = default;
+    virtual NamingOption namingOption() const = 0;
+    virtual AttachmentChoice attachmentChoice() const = 0;
+};
+
+/// Where a run shows its progress.
+class ProgressDisplay
+{
+public:
+    virtual ~ProgressDisplay() = default;
+    /// "Mailbox 2 (of 5) "
+    virtual void showMailboxProgress(const std::string &text) = 0;
+    /// The file name of the mailbox being read.
+    virtual void showMailboxFileName(const std::string &text) = 0;
+    /// "Saved 3 Email Messages..."
+    virtual void showSavedProgress(const std::string &text) = 0;
+    /// How far into the current mailbox the reading has come.
+    virtual void showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize) = 0;
+    /// Enables or disables the control that starts a run.
+    virtual void setConvertEnabled(bool enabled) = 0;
+};
+
+} // namespace tessaly

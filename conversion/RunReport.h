@@ -1,0 +1,43 @@
+// What a conversion run did: counts, and every failure with its reason.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+/// A message that did not become a PDF. Its message file is kept at `keptMessageFile`.
+struct MessageFailure
+{
+    std::string mailbox;
+    int messageNumber = 0;
+    std::string keptMessageFile;
+    std::string reason;
+};
+
+/// A mailbox that could not be read or written at all.
+struct MailboxFailure
+{
+    std::string mailbox;
+    std::string reason;
+};
+
+struct RunReport
+{
+    int mailboxesRead = 0;
+    int messagesConverted = 0;
+    std::vector<MessageFailure> failedMessages;
+    std::vector<MailboxFailure> failedMailboxes;
+    /// Mailboxes that held no message (empty or blank files).
+    std::vector<std::string> emptyMailboxes;
+    /// Notes from the converter, such as a fallback renderer having been used.
+    std::vector<std::string> warnings;
+    unsigned long long bytesRead = 0;
+
+    bool allSucceeded() const
+    {
+        return failedMessages.empty() && failedMailboxes.empty() && emptyMailboxes.empty();
+    }
+};
+
+} // namespace tessaly

@@ -1,0 +1,46 @@
+// The converter component: turns one message file into a PDF.
+#pragma once
+
+#include "Result.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+/// The three options texts `Convert` accepts, exactly.
+inline constexpr std::string_view kConvertPdfOnly = "-c pdf";
+inline constexpr std::string_view kConvertEmbedAttachments = "-c PDF -attach";
+inline constexpr std::string_view kConvertAttachmentFolder = "-c PDF -sattach";
+
+/// What a successful conversion wrote.
+struct ConvertedMessage
+{
+    /// The file written: the destination, or "destination (n).pdf" when that name was taken.
+    std::string writtenPath;
+    /// Things the reader of the report should know, e.g. that the plain-text fallback drew
+    /// an HTML body. Empty when all went as planned.
+    std::vector<std::string> warnings;
+};
+
+/// Converts message files to PDF. One instance serves a whole run.
+class MailConverter
+{
+public:
+    virtual ~MailConverter() = default;
+
+    /// Converts the message file `source` into a PDF at `destination`, handling attachments
+    /// as `options` says (one of the three options texts). Never overwrites: a taken name
+    /// gets " (2)", " (3)" … before its extension. When it returns, the PDF is complete on
+    /// disk and `source` is no longer in use; on failure no PDF is left and the error says why.
+    virtual Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                             const std::string &options) = 0;
+};
+
+/// Makes the converter for one run, or says why it cannot.
+using MailConverterFactory = std::function<Result<std::unique_ptr<MailConverter>>()>;
+
+} // namespace tessaly

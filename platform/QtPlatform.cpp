@@ -1,0 +1,97 @@
+// The Platform over Qt Widgets: real dialogs, message boxes, cursor and event loop.
+#include "QtPlatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tessaly {
+namespace {
+
+QString fromUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toUtf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+} // namespace
+
+QtPlatform::QtPlatform(QWidget *owner)
+    : m_owner(owner), m_pump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); })
+{
+}
+
+MessageBoxAnswer QtPlatform::showMessageBox(const std::string &text, MessageBoxStyle style)
+{
+    const QString title = QString::fromLatin1(kApplicationTitle);
+    const QString message = fromUtf8(text);
+    switch (style) {
+    case MessageBoxStyle::YesNoQuestion:
+        return QMessageBox::question(m_owner, title, message, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::Yes) == QMessageBox::Yes
+                   ? MessageBoxAnswer::Yes
+                   : MessageBoxAnswer::No;
+    case MessageBoxStyle::Exclamation:
+        QMessageBox::warning(m_owner, title, message);
+        break;
+    case MessageBoxStyle::Information:
+        QMessageBox::information(m_owner, title, message);
+        break;
+    case MessageBoxStyle::Plain: {
+        QMessageBox box(QMessageBox::NoIcon, title, message, QMessageBox::Ok, m_owner);
+        box.exec();
+        break;
+    }
+    }
+    return MessageBoxAnswer::Ok;
+}
+
+std::string QtPlatform::BrowseForFolder(const std::string &title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, fromUtf8(title));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return {};
+    return toUtf8(QDir::toNativeSeparators(folder));
+}
+
+std::vector<std::string> QtPlatform::chooseFilesToOpen(const std::string &filter)
+{
+    const QStringList files = QFileDialog::getOpenFileNames(m_owner, QString(), QString(), fromUtf8(filter));
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(files.size()));
+    for (const QString &file : files)
+        paths.push_back(toUtf8(QDir::toNativeSeparators(file)));
+    return paths;
+}
+
+void QtPlatform::processPendingEvents()
+{
+    m_pump.pump();
+}
+
+void QtPlatform::setWaitCursor(bool waiting)
+{
+    if (waiting)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtPlatform::ShellOpen(const std::string &target)
+{
+    if (target.empty())
+        return;
+    const QString text = fromUtf8(target);
+    const QUrl url = QFileInfo::exists(text) ? QUrl::fromLocalFile(text) : QUrl(text);
+    QDesktopServices::openUrl(url); // A failure to open is silent by design.
+}
+
+} // namespace tessaly

@@ -1,0 +1,31 @@
+// The Platform over Qt Widgets: real dialogs, message boxes, cursor and event loop.
+#pragma once
+
+#include "Platform.h"
+#include "ThrottledEventPump.h"
+
+class QWidget;
+
+namespace tessaly {
+
+class QtPlatform : public Platform
+{
+public:
+    /// Dialogs and message boxes are modal to `owner` (may be null until the window exists).
+    explicit QtPlatform(QWidget *owner = nullptr);
+
+    void setOwner(QWidget *owner) { m_owner = owner; }
+
+    MessageBoxAnswer showMessageBox(const std::string &text, MessageBoxStyle style) override;
+    std::string BrowseForFolder(const std::string &title) override;
+    std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
+    void processPendingEvents() override;
+    void setWaitCursor(bool waiting) override;
+    void ShellOpen(const std::string &target) override;
+
+private:
+    QWidget *m_owner;
+    ThrottledEventPump m_pump;
+};
+
+} // namespace tessaly

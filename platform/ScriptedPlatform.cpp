@@ -1,0 +1,64 @@
+// A Platform for tests: answers come from queues the test fills, and everything shown is recorded.
+#include "ScriptedPlatform.h"
+
+namespace tessaly {
+
+MessageBoxAnswer ScriptedPlatform::showMessageBox(const std::string &text, MessageBoxStyle style)
+{
+    m_messages.push_back({text, style});
+    if (m_onMessageBox)
+        m_onMessageBox(m_messages.back());
+    if (!m_answers.empty()) {
+        const MessageBoxAnswer answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    return style == MessageBoxStyle::YesNoQuestion ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
+}
+
+std::string ScriptedPlatform::BrowseForFolder(const std::string &title)
+{
+    m_folderTitles.push_back(title);
+    if (m_folders.empty())
+        return {};
+    std::string folder = std::move(m_folders.front());
+    m_folders.pop_front();
+    return folder;
+}
+
+std::vector<std::string> ScriptedPlatform::chooseFilesToOpen(const std::string &filter)
+{
+    m_fileFilters.push_back(filter);
+    if (m_fileDialogError) {
+        DialogError error = std::move(*m_fileDialogError);
+        m_fileDialogError.reset();
+        throw error;
+    }
+    if (m_fileChoices.empty())
+        return {};
+    std::vector<std::string> files = std::move(m_fileChoices.front());
+    m_fileChoices.pop_front();
+    return files;
+}
+
+void ScriptedPlatform::processPendingEvents()
+{
+    ++m_pumpCount;
+    if (m_onProcessEvents)
+        m_onProcessEvents();
+}
+
+void ScriptedPlatform::setWaitCursor(bool waiting)
+{
+    m_waitCursor = waiting;
+    if (waiting)
+        ++m_waitCursorShows;
+}
+
+void ScriptedPlatform::ShellOpen(const std::string &target)
+{
+    if (!target.empty())
+        m_opened.push_back(target);
+}
+
+} // namespace tessaly

@@ -1,0 +1,67 @@
+// A Platform for tests: answers come from queues the test fills, and everything shown is recorded.
+#pragma once
+
+#include "Platform.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+class ScriptedPlatform : public Platform
+{
+public:
+    struct ShownMessage
+    {
+        std::string text;
+        MessageBoxStyle style;
+    };
+
+    // What the next dialogs answer. An empty queue answers "cancel" (No for a message box
+    // with Yes and No, OK for the others).
+    void queueFolder(std::string folder) { m_folders.push_back(std::move(folder)); }
+    void queueFiles(std::vector<std::string> files) { m_fileChoices.push_back(std::move(files)); }
+    void queueFileDialogError(DialogError error) { m_fileDialogError = std::move(error); }
+    void queueAnswer(MessageBoxAnswer answer) { m_answers.push_back(answer); }
+
+    /// Runs inside every processPendingEvents(), as a user's click would between events.
+    void setOnProcessEvents(std::function<void()> action) { m_onProcessEvents = std::move(action); }
+    /// Runs while a message box is open, before it returns (e.g. to check the window's state).
+    void setOnMessageBox(std::function<void(const ShownMessage &)> action) { m_onMessageBox = std::move(action); }
+
+    const std::vector<ShownMessage> &messages() const { return m_messages; }
+    const std::vector<std::string> &folderBrowserTitles() const { return m_folderTitles; }
+    const std::vector<std::string> &fileDialogFilters() const { return m_fileFilters; }
+    const std::vector<std::string> &openedTargets() const { return m_opened; }
+    long long eventPumpCount() const { return m_pumpCount; }
+    bool isWaitCursorShown() const { return m_waitCursor; }
+    int waitCursorShowCount() const { return m_waitCursorShows; }
+
+    MessageBoxAnswer showMessageBox(const std::string &text, MessageBoxStyle style) override;
+    std::string BrowseForFolder(const std::string &title) override;
+    std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
+    void processPendingEvents() override;
+    void setWaitCursor(bool waiting) override;
+    void ShellOpen(const std::string &target) override;
+
+private:
+    std::deque<std::string> m_folders;
+    std::deque<std::vector<std::string>> m_fileChoices;
+    std::optional<DialogError> m_fileDialogError;
+    std::deque<MessageBoxAnswer> m_answers;
+    std::function<void()> m_onProcessEvents;
+    std::function<void(const ShownMessage &)> m_onMessageBox;
+
+    std::vector<ShownMessage> m_messages;
+    std::vector<std::string> m_folderTitles;
+    std::vector<std::string> m_fileFilters;
+    std::vector<std::string> m_opened;
+    long long m_pumpCount = 0;
+    bool m_waitCursor = false;
+    int m_waitCursorShows = 0;
+};
+
+} // namespace tessaly

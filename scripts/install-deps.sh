@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs everything Tessaly needs to build, test and run on Debian 12, and only what is missing.
+set -euo pipefail
+
+packages=(
+  # build tools
+  build-essential cmake ninja-build pkg-config git
+  # libraries
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6opengl6-dev libgl-dev
+  libgmime-3.0-dev libqpdf-dev
+  # tests
+  googletest libgtest-dev libgmock-dev poppler-utils xvfb xauth python3
+  # libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
+  # fonts: every script, colour and monochrome emoji, metric-compatible stand-ins for the mail fonts
+  fontconfig fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji fonts-symbola
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
+  # a UTF-8 locale for header decoding
+  locales
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+  sudo="sudo"
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,93 @@
+// Path, folder and file helpers that know the platform's path separators.
+#include "PathHelpers.h"
+
+#include <stdexcept>
+#include <system_error>
+
+namespace tessaly {
+
+bool isPathSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+std::filesystem::path toFsPath(std::string_view utf8Path)
+{
+    const std::u8string text(utf8Path.begin(), utf8Path.end());
+    return std::filesystem::path(text);
+}
+
+std::string fromFsPath(const std::filesystem::path &path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string withTrailingSeparator(std::string path)
+{
+    if (path.empty() || !isPathSeparator(path.back()))
+        path.push_back(kPathSeparator);
+    return path;
+}
+
+std::string joinPath(const std::string &folder, std::string_view name)
+{
+    std::string joined = withTrailingSeparator(folder);
+    joined.append(name);
+    return joined;
+}
+
+std::string pathWithoutRoot(std::string_view path)
+{
+    std::size_t start = 0;
+#ifdef _WIN32
+    const bool isUnc = path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]);
+    if (isUnc) {
+        // Skip "\\server\share\".
+        start = 2;
+        for (int component = 0; component < 2 && start < path.size(); ++component) {
+            while (start < path.size() && !isPathSeparator(path[start]))
+                ++start;
+            if (start < path.size())
+                ++start;
+        }
+    } else if (path.size() >= 2 && path[1] == ':') {
+        start = 2;
+    }
+#endif
+    while (start < path.size() && isPathSeparator(path[start]))
+        ++start;
+    return std::string(path.substr(start));
+}
+
+} // namespace tessaly
+
+std::string PathFileName(std::string_view path)
+{
+    if (path.empty())
+        throw std::invalid_argument("PathFileName: the path is empty, so it has no file name");
+    std::size_t position = path.size();
+    while (position > 0 && !tessaly::isPathSeparator(path[position - 1]))
+        --position;
+    return std::string(path.substr(position));
+}
+
+bool EnsureFolder(const std::string &path)
+{
+    if (path.empty())
+        return false;
+    std::error_code error;
+    const std::filesystem::path folder = tessaly::toFsPath(path);
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+}
+
+bool FileExists(const std::string &path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(tessaly::toFsPath(path), error);
+}

@@ -1,0 +1,56 @@
+// A value or the reason it could not be produced: how library code reports failure.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace tessaly {
+
+/// Why an operation failed, in words a user can act on (file, message, reason).
+struct Error
+{
+    std::string message;
+
+    /// Returns this error with `context` put in front, e.g. "mailbox 'a.mbox': " + message.
+    Error within(const std::string &context) const { return Error{context + message}; }
+};
+
+/// Holds either a T or an Error. Check with `ok()` (or the bool conversion) before `value()`.
+template <typename T>
+class Result
+{
+public:
+    Result(T value) : m_state(std::move(value)) {}
+    Result(Error error) : m_state(std::move(error)) {}
+
+    bool ok() const { return std::holds_alternative<T>(m_state); }
+    explicit operator bool() const { return ok(); }
+
+    const T &value() const & { return std::get<T>(m_state); }
+    T &value() & { return std::get<T>(m_state); }
+    T &&value() && { return std::get<T>(std::move(m_state)); }
+    const Error &error() const { return std::get<Error>(m_state); }
+
+private:
+    std::variant<T, Error> m_state;
+};
+
+/// The result of an operation that produces nothing but may fail.
+template <>
+class Result<void>
+{
+public:
+    Result() = default;
+    Result(Error error) : m_error(std::move(error)), m_failed(true) {}
+
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    const Error &error() const { return m_error; }
+
+private:
+    Error m_error;
+    bool m_failed = false;
+};
+
+} // namespace tessaly

@@ -1,0 +1,108 @@
+#include "PathHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+using namespace tessaly;
+
+namespace {
+
+fs::path makeScratchFolder(const std::string &name)
+{
+    const fs::path folder = fs::temp_directory_path() / ("tessaly-path-" + name + "-" + std::to_string(std::random_device{}()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+} // namespace
+
+TEST(PathFileName, TakesTheTextAfterTheLastSeparator)
+{
+    EXPECT_EQ(PathFileName("/home/ann/Mail/Inbox.mbox"), "Inbox.mbox");
+    EXPECT_EQ(PathFileName("Inbox.mbox"), "Inbox.mbox");
+    EXPECT_EQ(PathFileName("/home/ann/Mail/"), "");
+    EXPECT_EQ(PathFileName("/"), "");
+}
+
+#ifndef _WIN32
+TEST(PathFileName, BackslashIsAnOrdinaryCharacterOnPosix)
+{
+    EXPECT_EQ(PathFileName("/mail/C:\\Mail\\Inbox.mbox"), "C:\\Mail\\Inbox.mbox");
+    EXPECT_FALSE(isPathSeparator('\\'));
+}
+#endif
+
+TEST(PathFileName, EmptyPathIsAClearError)
+{
+    try {
+        PathFileName("");
+        FAIL() << "no error for an empty path";
+    } catch (const std::invalid_argument &error) {
+        EXPECT_NE(std::string(error.what()).find("empty"), std::string::npos);
+    }
+}
+
+TEST(PathWithoutRoot, DropsTheRootNotThreeCharacters)
+{
+    // The fault this pins: dropping three characters gave "ome/ann/…".
+    EXPECT_EQ(pathWithoutRoot("/home/ann/Mail/x.mbox"), "home/ann/Mail/x.mbox");
+    EXPECT_EQ(pathWithoutRoot("//srv/x.mbox"), "srv/x.mbox");
+    EXPECT_EQ(pathWithoutRoot("relative/x.mbox"), "relative/x.mbox");
+    EXPECT_EQ(pathWithoutRoot("/"), "");
+}
+
+TEST(JoinPath, AddsExactlyOneSeparator)
+{
+    EXPECT_EQ(joinPath("/out", "a.pdf"), "/out/a.pdf");
+    EXPECT_EQ(joinPath("/out/", "a.pdf"), "/out/a.pdf");
+    EXPECT_EQ(withTrailingSeparator("/"), "/");
+}
+
+TEST(EnsureFolder, CreatesEveryMissingParentAndIsRepeatable)
+{
+    const fs::path root = makeScratchFolder("ensure");
+    const std::string target = (root / "Out" / "Mail" / "Inbox.mbox").string();
+    EXPECT_TRUE(EnsureFolder(target));
+    EXPECT_TRUE(fs::is_directory(target));
+    EXPECT_TRUE(EnsureFolder(target));
+    EXPECT_TRUE(EnsureFolder(target + "/"));
+    fs::remove_all(root);
+}
+
+TEST(EnsureFolder, FileStandingInTheWayIsAFailureNotAnException)
+{
+    const fs::path root = makeScratchFolder("blocked");
+    std::ofstream(root / "Mail") << "a file, not a folder";
+    EXPECT_FALSE(EnsureFolder((root / "Mail").string()));
+    EXPECT_FALSE(EnsureFolder((root / "Mail" / "Inbox.mbox").string()));
+    EXPECT_FALSE(EnsureFolder(""));
+    fs::remove_all(root);
+}
+
+TEST(FileExists, TrueOnlyForFiles)
+{
+    const fs::path root = makeScratchFolder("exists");
+    std::ofstream(root / "a.eml") << "x";
+    EXPECT_TRUE(FileExists((root / "a.eml").string()));
+    EXPECT_FALSE(FileExists(root.string()));
+    EXPECT_FALSE(FileExists((root / "missing.eml").string()));
+    fs::remove_all(root);
+}
+
+TEST(Utf8Paths, NonAsciiNamesRoundTripThroughTheFileSystem)
+{
+    const fs::path root = makeScratchFolder("utf8");
+    const std::string folder = fromFsPath(root) + "/Überweisung 日本";
+    EXPECT_TRUE(EnsureFolder(folder));
+    std::ofstream(toFsPath(folder + "/ü.txt")) << "x";
+    EXPECT_TRUE(FileExists(folder + "/ü.txt"));
+    EXPECT_EQ(PathFileName(folder), "Überweisung 日本");
+    fs::remove_all(root);
+}
