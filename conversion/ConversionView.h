@@ -59,6 +59,12 @@ public:
     virtual void showSavedProgress(const std::string &text) = 0;
     /// How far into the current mailbox the reading has come.
     virtual void showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize) = 0;
+    /// Called once per message after its conversion was attempted (`converted` false on failure).
+    virtual void messageFinished(int messageNumber, bool converted)
+    {
+        (void)messageNumber;
+        (void)converted;
+    }
     /// Enables or disables the control that starts a run.
     virtual void setConvertEnabled(bool enabled) = 0;
 };
