@@ -1,0 +1,151 @@
+// The command line of tessaly-cli, parsed into what a run needs.
+#include "CliOptions.h"
+
+#include <array>
+#include <utility>
+
+namespace tessaly {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, NamingOption>, 8> kNamingNames{{
+    {"subject", NamingOption::OptOriginal},
+    {"subject-date", NamingOption::OptSD},
+    {"from-subject-date", NamingOption::OptFSD},
+    {"from-subject-date-ymd", NamingOption::OptFSD_YMD},
+    {"date-from-subject", NamingOption::OptDFS},
+    {"date-ymd-subject-from", NamingOption::OptDFS_YMD},
+    {"date-ymd-from-subject", NamingOption::OptDFS_YMD2},
+    {"date-mdy-subject-from", NamingOption::OptDFS_MYD},
+}};
+
+Error usageError(const std::string &message)
+{
+    return Error{message + "\ntry 'tessaly-cli --help' for more information"};
+}
+
+Result<AttachmentChoice> parseAttachments(std::string_view value)
+{
+    AttachmentChoice choice;
+    if (value == "none")
+        return choice;
+    choice.ChkSaveAttach = true;
+    if (value == "embed")
+        return choice;
+    if (value == "folder") {
+        choice.OptSaveAttachEmbed = false;
+        choice.OptSaveAttachFolder = true;
+        return choice;
+    }
+    return usageError("unknown --attachments value '" + std::string(value) + "' (use none, embed or folder)");
+}
+
+} // namespace
+
+Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &arguments)
+{
+    CliOptions options;
+    bool onlyInputsFollow = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (onlyInputsFollow || argument.empty() || argument.front() != '-' || argument == "-") {
+            options.inputs.emplace_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            onlyInputsFollow = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            options.showHelp = true;
+            return options;
+        }
+
+        // Options with a value, as "--name value" or "--name=value".
+        std::string_view name = argument;
+        std::string_view value;
+        bool hasValue = false;
+        if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+            hasValue = true;
+        }
+        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format")
+            return usageError("unknown option '" + std::string(argument) + "'");
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return usageError("option '" + std::string(name) + "' needs a value");
+            value = arguments[++i];
+        }
+
+        if (name == "--output" || name == "-o") {
+            if (value.empty())
+                return usageError("--output needs a folder");
+            options.outputFolder = std::string(value);
+        } else if (name == "--naming") {
+            bool known = false;
+            for (const auto &[text, option] : kNamingNames) {
+                if (text == value) {
+                    options.naming = option;
+                    known = true;
+                }
+            }
+            if (!known)
+                return usageError("unknown --naming value '" + std::string(value) + "'");
+        } else if (name == "--attachments") {
+            Result<AttachmentChoice> choice = parseAttachments(value);
+            if (!choice)
+                return choice.error();
+            options.attachments = choice.value();
+        } else if (name == "--format") {
+            if (value == "pdf")
+                options.format = OutputFormat::Pdf;
+            else if (value == "eml")
+                options.format = OutputFormat::Eml;
+            else
+                return usageError("unknown --format value '" + std::string(value) + "' (use pdf or eml)");
+        }
+    }
+    if (options.outputFolder.empty())
+        return usageError("no output folder: give --output DIR");
+    if (options.inputs.empty())
+        return usageError("no mailbox or folder to convert");
+    return options;
+}
+
+std::string usageText()
+{
+    return R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
+                   [--format pdf|eml] MAILBOX_OR_FOLDER...
+
+Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
+searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case).
+Below DIR the output repeats each mailbox's path, the mailbox file becoming a folder that
+holds its PDFs: /home/ann/Mail/Inbox.mbox gives DIR/home/ann/Mail/Inbox.mbox/.
+Existing files are never overwritten: a taken name gets " (2)", " (3)" and so on.
+
+Options:
+  -o, --output DIR        where the output tree goes (required)
+  --naming NAME           how each PDF is named (default: subject):
+                            subject                 subject
+                            subject-date            subject + date (DD-MM-YYYY)
+                            from-subject-date       from + subject + date (DD-MM-YYYY)
+                            from-subject-date-ymd   from + subject + date (YYYY-MM-DD)
+                            date-from-subject       date (DD-MM-YYYY) + from + subject
+                            date-ymd-subject-from   date (YYYY-MM-DD) + subject + from
+                            date-ymd-from-subject   date (YYYY-MM-DD) + from + subject
+                            date-mdy-subject-from   date (MM-DD-YYYY) + subject + from
+  --attachments MODE      none (default): attachments are listed in the PDF, not saved
+                          embed: saved inside the PDF as embedded files
+                          folder: saved in a folder "<PDF name> attachments" beside the PDF
+  --format FORMAT         pdf (default), or eml: split only, writing each message exactly
+                          as it stands in the mailbox to a .eml file named like its PDF
+  -h, --help              show this text
+
+A message that cannot be converted keeps its email-N.eml file in its mailbox's folder and is
+named, with the reason, in the summary at the end.
+
+Exit status: 0 when every message was converted, 1 when anything failed, 2 for a usage error.
+)USAGE";
+}
+
+} // namespace tessaly

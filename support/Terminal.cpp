@@ -1,0 +1,21 @@
+// Whether a standard stream is a terminal, for output that rewrites its line.
+#include "Terminal.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tessaly {
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+} // namespace tessaly

@@ -1,0 +1,91 @@
+#include "CliOptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+namespace {
+
+Result<CliOptions> parse(std::initializer_list<std::string_view> arguments)
+{
+    return parseCommandLine(std::vector<std::string_view>(arguments));
+}
+
+} // namespace
+
+TEST(CliOptions, DefaultsAreSubjectNamesAndNoAttachments)
+{
+    Result<CliOptions> options = parse({"--output", "/out", "a.mbox"});
+    ASSERT_TRUE(options) << options.error().message;
+    EXPECT_EQ(options.value().outputFolder, "/out");
+    EXPECT_EQ(options.value().naming, NamingOption::OptOriginal);
+    EXPECT_FALSE(options.value().attachments.ChkSaveAttach);
+    EXPECT_EQ(options.value().format, OutputFormat::Pdf);
+    EXPECT_EQ(options.value().inputs, std::vector<std::string>{"a.mbox"});
+}
+
+TEST(CliOptions, EveryNamingNameMapsToItsOption)
+{
+    const std::pair<const char *, NamingOption> cases[] = {
+        {"subject", NamingOption::OptOriginal},
+        {"subject-date", NamingOption::OptSD},
+        {"from-subject-date", NamingOption::OptFSD},
+        {"from-subject-date-ymd", NamingOption::OptFSD_YMD},
+        {"date-from-subject", NamingOption::OptDFS},
+        {"date-ymd-subject-from", NamingOption::OptDFS_YMD},
+        {"date-ymd-from-subject", NamingOption::OptDFS_YMD2},
+        {"date-mdy-subject-from", NamingOption::OptDFS_MYD},
+    };
+    for (const auto &[name, option] : cases) {
+        Result<CliOptions> options = parse({"-o", "/out", "--naming", name, "x.mbox"});
+        ASSERT_TRUE(options) << name;
+        EXPECT_EQ(options.value().naming, option) << name;
+    }
+}
+
+TEST(CliOptions, AttachmentModesSetTheCheckBoxAndButtons)
+{
+    Result<CliOptions> embed = parse({"-o", "/out", "--attachments=embed", "x.mbox"});
+    ASSERT_TRUE(embed);
+    EXPECT_TRUE(embed.value().attachments.ChkSaveAttach);
+    EXPECT_TRUE(embed.value().attachments.OptSaveAttachEmbed);
+
+    Result<CliOptions> folder = parse({"-o", "/out", "--attachments", "folder", "x.mbox"});
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(folder.value().attachments.ChkSaveAttach);
+    EXPECT_FALSE(folder.value().attachments.OptSaveAttachEmbed);
+    EXPECT_TRUE(folder.value().attachments.OptSaveAttachFolder);
+}
+
+TEST(CliOptions, UsageErrorsSayWhatWasWrong)
+{
+    const std::pair<std::vector<std::string_view>, const char *> cases[] = {
+        {{"a.mbox"}, "no output folder"},
+        {{"-o", "/out"}, "no mailbox"},
+        {{"-o", "/out", "--naming", "sender", "a.mbox"}, "unknown --naming value 'sender'"},
+        {{"-o", "/out", "--attachments", "all", "a.mbox"}, "unknown --attachments value 'all'"},
+        {{"-o", "/out", "--format", "html", "a.mbox"}, "unknown --format value 'html'"},
+        {{"-o", "/out", "--verbose", "a.mbox"}, "unknown option '--verbose'"},
+        {{"a.mbox", "--output"}, "'--output' needs a value"},
+    };
+    for (const auto &[arguments, expected] : cases) {
+        Result<CliOptions> options = parseCommandLine(arguments);
+        ASSERT_FALSE(options) << expected;
+        EXPECT_NE(options.error().message.find(expected), std::string::npos) << options.error().message;
+    }
+}
+
+TEST(CliOptions, DoubleDashLetsInputsStartWithADash)
+{
+    Result<CliOptions> options = parse({"-o", "/out", "--", "--odd.mbox", "b.mbox"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options.value().inputs, (std::vector<std::string>{"--odd.mbox", "b.mbox"}));
+}
+
+TEST(CliOptions, HelpNeedsNothingElse)
+{
+    Result<CliOptions> options = parse({"--help"});
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options.value().showHelp);
+    EXPECT_NE(usageText().find("--attachments"), std::string::npos);
+}

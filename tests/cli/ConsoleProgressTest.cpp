@@ -1,0 +1,61 @@
+#include "ConsoleProgress.h"
+#include "RunSummary.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace tessaly;
+using namespace std::chrono_literals;
+
+TEST(ConsoleProgress, TerminalLineShowsMailboxMessagesRateAndTimeLeft)
+{
+    std::ostringstream out;
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    ConsoleProgress progress(out, true, {100'000'000, 100'000'000}, [&] { return now; });
+    progress.startMailbox(0);
+    progress.showMailboxFileName("Inbox.mbox");
+    now += 10s;
+    progress.showMailboxBytesRead(50'000'000, 100'000'000);
+    progress.messageFinished(1, true);
+    progress.messageFinished(2, false);
+    now += 1s;
+    progress.showMailboxBytesRead(50'000'000, 100'000'000);
+    progress.finish();
+
+    const std::string text = out.str();
+    EXPECT_NE(text.find("mailbox 1 of 2"), std::string::npos) << text;
+    EXPECT_NE(text.find("1 messages, 1 failed"), std::string::npos) << text;
+    EXPECT_NE(text.find("MB/s"), std::string::npos) << text;
+    // 50 MB in 11 s, 150 MB to go: about 33 s left.
+    EXPECT_NE(text.find("0:00:33 left"), std::string::npos) << text;
+    EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(ConsoleProgress, WithoutTerminalPrintsPlainLinesOnly)
+{
+    std::ostringstream out;
+    ConsoleProgress progress(out, false, {10});
+    progress.startMailbox(0);
+    progress.showMailboxFileName("Inbox.mbox");
+    progress.messageFinished(1, true);
+    progress.finish();
+    EXPECT_EQ(out.str(), "mailbox 1 of 1: Inbox.mbox\n");
+}
+
+TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
+{
+    RunReport report;
+    report.mailboxesRead = 2;
+    report.messagesConverted = 5;
+    report.failedMessages.push_back({"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", "cannot render"});
+    report.failedMailboxes.push_back({"/m/b.mbox", "cannot open: Permission denied"});
+    const std::string summary = formatRunSummary(report, 2.0);
+    EXPECT_NE(summary.find("messages converted: 5"), std::string::npos);
+    EXPECT_NE(summary.find("messages failed: 1"), std::string::npos);
+    EXPECT_NE(summary.find("error: '/m/a.mbox': message 3: cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
+              std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
+    EXPECT_NE(summary.find("time: 2.0 s"), std::string::npos);
+}
