@@ -1,0 +1,16 @@
+# tessaly_mime: the message model, charset handling, the message reader and HTML composition.
+# GMime only, no Qt, so it builds with sanitizers and under fuzzers.
+add_library(tessaly_mime STATIC
+  CharsetDecoding.cpp CharsetDecoding.h
+  FlowedText.cpp FlowedText.h
+  GMimeMessageReader.cpp GMimeMessageReader.h
+  GMimeSession.cpp GMimeSession.h
+  HtmlComposer.cpp HtmlComposer.h
+  MailMessage.h
+  MimeModelBuilder.cpp
+)
+target_include_directories(tessaly_mime PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(tessaly_mime
+  PUBLIC tessaly_options tessaly_support tessaly_platform
+  PRIVATE PkgConfig::GMIME)
+set_target_properties(tessaly_mime PROPERTIES AUTOMOC OFF)

@@ -1,0 +1,95 @@
+// The message model: what a parsed mail message holds, in plain C++ with UTF-8 text.
+#pragma once
+
+#include "Result.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+/// One mailbox of an address header, decoded to UTF-8. Either part may be empty.
+struct MailAddress
+{
+    std::string name;
+    std::string address;
+
+    friend bool operator==(const MailAddress &, const MailAddress &) = default;
+};
+
+/// A point in time plus the zone offset it was written with.
+struct MailDate
+{
+    std::int64_t utcSeconds = 0; ///< seconds since 1970-01-01 00:00 UTC
+    int offsetMinutes = 0;       ///< e.g. +60 for "+0100"
+
+    friend bool operator==(const MailDate &, const MailDate &) = default;
+};
+
+/// A part shown as the message's text.
+struct BodyPart
+{
+    enum class Kind { Html, PlainText };
+    Kind kind = Kind::PlainText;
+    /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed.
+    std::string text;
+};
+
+/// A part that the HTML body refers to with "cid:" (or by its Content-Location).
+struct InlineResource
+{
+    std::string contentId;       ///< without the angle brackets; may be empty
+    std::string contentLocation; ///< as the header gives it; may be empty
+    std::string mimeType;        ///< lower case, e.g. "image/png"
+    std::string bytes;           ///< decoded content
+};
+
+/// A part that is neither the shown body nor an inline resource the body uses.
+struct AttachmentPart
+{
+    /// The declared file name decoded to UTF-8, NOT yet made safe for a file system;
+    /// "" when the part declares none.
+    std::string declaredName;
+    std::string mimeType; ///< lower case, e.g. "application/pdf"
+    std::string bytes;    ///< decoded content; for a forwarded message, the whole raw message
+    /// True for a message/rfc822 part; its parsed form is also in MailMessage::forwarded.
+    bool isForwardedMessage = false;
+};
+
+/// A whole message. Text fields are UTF-8; missing headers are empty.
+struct MailMessage
+{
+    std::string subject; ///< decoded and unfolded
+    std::vector<MailAddress> from;
+    std::vector<MailAddress> to;
+    std::vector<MailAddress> cc;
+    /// The Date header; else the mbox envelope line's date; else the newest Received
+    /// header's date. nullopt when the message carries none of them.
+    std::optional<MailDate> date;
+
+    std::vector<BodyPart> bodies; ///< in display order; empty when the message has no text
+    std::vector<InlineResource> inlineResources;
+    std::vector<AttachmentPart> attachments; ///< in the order the parts appear
+    std::vector<MailMessage> forwarded;      ///< message/rfc822 parts, shown after the body
+};
+
+/// Parses a message from memory. A leading mbox "From " envelope line is skipped (and its
+/// date used as a fallback). Broken MIME still gives a message with whatever could be read;
+/// this fails only when the bytes hold nothing that looks like a message.
+Result<MailMessage> parseMailMessage(std::string_view bytes);
+
+/// Reads and parses a message file; fails with the file name and the OS reason when it
+/// cannot be read.
+Result<MailMessage> parseMailMessageFile(const std::string &path);
+
+/// The sender as a page shows it: display name, else address. "" when there is no From.
+std::string senderDisplayName(const MailMessage &message);
+
+/// Finds an inline resource by Content-ID (without angle brackets) in the message and,
+/// failing that, in its forwarded messages. nullptr when there is none.
+const InlineResource *findInlineResource(const MailMessage &message, std::string_view contentId);
+
+} // namespace tessaly
