@@ -1,0 +1,52 @@
+// The mailbox list: the mailbox paths the next run works through, one per row.
+#include "MailboxList.h"
+
+#include <algorithm>
+
+namespace tessaly {
+
+MailboxList::MailboxList() : m_rows(1), m_countText("0 files")
+{
+}
+
+void MailboxList::AddFileToList(const std::string &entry)
+{
+    if (isEmpty())
+        m_rows.front() = entry;
+    else
+        m_rows.push_back(entry);
+    const int row = rowCount() - 1;
+    m_countText = std::to_string(rowCount()) + " files";
+    if (m_view)
+        m_view->mailboxRowAdded(row, entry);
+    setCurrentRow(row);
+    if (m_view)
+        m_view->mailboxCountChanged(m_countText);
+}
+
+void MailboxList::ClearFileList()
+{
+    m_rows.assign(1, std::string());
+    m_countText = "0 files";
+    if (m_view)
+        m_view->mailboxRowsCleared();
+    setCurrentRow(0);
+    if (m_view)
+        m_view->mailboxCountChanged(m_countText);
+}
+
+std::string MailboxList::rowText(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return m_rows[static_cast<std::size_t>(row)];
+}
+
+void MailboxList::setCurrentRow(int row)
+{
+    m_currentRow = std::clamp(row, 0, rowCount() - 1);
+    if (m_view)
+        m_view->mailboxCurrentRowChanged(m_currentRow);
+}
+
+} // namespace tessaly

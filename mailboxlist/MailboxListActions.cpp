@@ -1,0 +1,84 @@
+// What the list's three buttons do, apart from any window: add by dialog, clear, add a folder.
+#include "MailboxListActions.h"
+
+#include "FolderScan.h"
+#include "PathHelpers.h"
+#include "Platform.h"
+
+#include <exception>
+
+namespace tessaly {
+
+MailboxListActions::MailboxListActions(Platform &platform, MailboxList &list,
+                                       std::function<void(bool)> setConvertEnabled, FolderLister lister)
+    : m_platform(platform), m_list(list), m_setConvertEnabled(std::move(setConvertEnabled)),
+      m_lister(std::move(lister))
+{
+}
+
+void MailboxListActions::addFilesFromDialog()
+{
+    // Catches everything: this runs from a button's click, and no exception may reach the
+    // event loop.
+    try {
+        const std::vector<std::string> files = m_platform.chooseFilesToOpen(kMailboxFileFilter);
+        if (files.empty())
+            return;
+        m_setConvertEnabled(true);
+        for (const std::string &file : files)
+            m_list.AddFileToList(file);
+    } catch (const DialogError &error) {
+        const std::string text = error.number == kSelectionTooLargeError
+                                     ? "Please select only " + std::to_string(kMaxFilesPerSelection) +
+                                           " files at a time"
+                                     : std::to_string(error.number) + ":" + error.description;
+        m_platform.showMessageBox(text, MessageBoxStyle::Exclamation);
+    } catch (const std::exception &error) {
+        m_platform.showMessageBox(std::string("0:") + error.what(), MessageBoxStyle::Exclamation);
+    }
+}
+
+void MailboxListActions::clearAfterQuestion()
+{
+    m_list.setCurrentRow(0);
+    if (m_list.rowText(0).empty())
+        return;
+    const MessageBoxAnswer answer = m_platform.showMessageBox(
+        "Do you want to clear all the files in the list\n Proceed?", MessageBoxStyle::YesNoQuestion);
+    if (answer == MessageBoxAnswer::Yes)
+        m_list.ClearFileList();
+}
+
+void MailboxListActions::addMailboxesFromFolder()
+{
+    m_sourceFolder = m_platform.BrowseForFolder("Choose Source Folder...");
+    if (m_sourceFolder.empty())
+        return;
+    m_sourceFolder = withTrailingSeparator(m_sourceFolder);
+
+    int added = 0;
+    int unreadableFolders = 0;
+    {
+        WaitCursor waitCursor(m_platform);
+        pathLogger walker(m_lister);
+        walker.PathLogInit();
+        walker.setFullFileNamesOnly(true);
+        walker.LogPath(m_sourceFolder);
+        unreadableFolders = walker.unreadableFolderCount();
+        const std::vector<std::string> paths = walker.fullFileNames();
+        walker.Terminate();
+
+        for (const std::string &path : paths) {
+            m_platform.processPendingEvents();
+            if (!isMailboxFileName(path))
+                continue;
+            m_platform.processPendingEvents();
+            m_list.AddFileToList(path);
+            ++added;
+        }
+    }
+    m_setConvertEnabled(added > 0);
+    m_platform.showMessageBox(folderScanMessage(added, unreadableFolders), MessageBoxStyle::Plain);
+}
+
+} // namespace tessaly

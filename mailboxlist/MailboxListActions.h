@@ -1,0 +1,52 @@
+// What the list's three buttons do, apart from any window: add by dialog, clear, add a folder.
+#pragma once
+
+#include "MailboxList.h"
+#include "pathLogger.h"
+
+#include <functional>
+#include <string>
+
+namespace tessaly {
+
+class Platform;
+
+/// The file dialog's filter: one entry matching both extensions.
+inline constexpr const char *kMailboxFileFilter = "MBOX Files (*.mbox *.mbx)";
+/// The largest selection the file dialog reports taking at once.
+inline constexpr int kMaxFilesPerSelection = 1000;
+/// The dialog's error number for a selection that does not fit its name buffer.
+inline constexpr int kSelectionTooLargeError = 20476;
+
+class MailboxListActions
+{
+public:
+    /// `setConvertEnabled` switches the control that starts a run.
+    MailboxListActions(Platform &platform, MailboxList &list, std::function<void(bool)> setConvertEnabled,
+                       FolderLister lister = listFolder);
+
+    /// Adds the files chosen in the open-file dialog, in the dialog's order, and enables
+    /// Convert. A cancel changes nothing. A dialog error ends in a message box
+    /// "number:description" (style 48); rows added before it stay.
+    void addFilesFromDialog();
+
+    /// Asks whether to clear a non-empty list and clears it on Yes. Convert is left alone.
+    void clearAfterQuestion();
+
+    /// Asks for a folder and adds every mailbox below it, breadth first, under the wait
+    /// cursor. Convert is then enabled exactly when this scan added a mailbox. Ends with
+    /// "N Files Added to List." (style 0).
+    void addMailboxesFromFolder();
+
+    /// The folder chosen by the last addMailboxesFromFolder(), "" after a cancel.
+    const std::string &sourceFolder() const { return m_sourceFolder; }
+
+private:
+    Platform &m_platform;
+    MailboxList &m_list;
+    std::function<void(bool)> m_setConvertEnabled;
+    FolderLister m_lister;
+    std::string m_sourceFolder;
+};
+
+} // namespace tessaly

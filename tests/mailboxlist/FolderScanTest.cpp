@@ -1,0 +1,174 @@
+// The breadth-first walk and the choice of mailbox files among what it finds.
+#include "FolderScan.h"
+#include "TempTree.h"
+#include "pathLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <unistd.h>
+
+namespace tessaly {
+namespace {
+
+using testing::TempTree;
+
+std::set<std::string> asSet(const std::vector<std::string> &items)
+{
+    return {items.begin(), items.end()};
+}
+
+TEST(isMailboxFileName, MatchesBothExtensionsInAnyCaseAndNothingElse)
+{
+    EXPECT_TRUE(isMailboxFileName("/m/a.mbox"));
+    EXPECT_TRUE(isMailboxFileName("/m/B.MBX"));
+    EXPECT_TRUE(isMailboxFileName("/m/e.Mbox"));
+    EXPECT_TRUE(isMailboxFileName("/m/padded.mbox  "));
+    EXPECT_TRUE(isMailboxFileName(".mbx"));
+    EXPECT_FALSE(isMailboxFileName("/m/c.mbx.bak"));
+    EXPECT_FALSE(isMailboxFileName("/m/Inbox.mboxes"));
+    EXPECT_FALSE(isMailboxFileName("/m/Inbox.mbox.old"));
+    EXPECT_FALSE(isMailboxFileName("/m/d.txt"));
+    EXPECT_FALSE(isMailboxFileName("/m/inboxmbox"));
+    EXPECT_FALSE(isMailboxFileName("   "));
+    EXPECT_FALSE(isMailboxFileName(""));
+}
+
+TEST(scanFolderForMailboxes, FindsMixedCaseExtensionsAtEveryDepthInTheirOwnCase)
+{
+    TempTree tree;
+    tree.file("a.mbox");
+    tree.file("B.MBX");
+    tree.file("c.mbx.bak");
+    tree.file("d.txt");
+    tree.file("sub/e.Mbox");
+    tree.file("sub/deeper/still/f.mbx");
+
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
+
+    EXPECT_EQ(result.unreadableFolders, 0);
+    ASSERT_EQ(result.mailboxes.size(), 4u);
+    // Files of the chosen folder come before those of its subfolders.
+    EXPECT_EQ(asSet({result.mailboxes[0], result.mailboxes[1]}),
+              asSet({tree.path("a.mbox"), tree.path("B.MBX")}));
+    EXPECT_EQ(result.mailboxes[2], tree.path("sub/e.Mbox"));
+    EXPECT_EQ(result.mailboxes[3], tree.path("sub/deeper/still/f.mbx"));
+}
+
+TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
+{
+    TempTree tree;
+    tree.file("r.mbox");
+    tree.file("A/a.mbox");
+    tree.file("A/C/c.mbox");
+    tree.file("B/b.mbox");
+
+    pathLogger walker;
+    walker.PathLogInit();
+    walker.setFullFileNamesOnly(false);
+    walker.LogPath(tree.root().string());
+
+    const std::vector<std::string> &files = walker.fullFileNames();
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0], tree.path("r.mbox"));
+    EXPECT_EQ(asSet({files[1], files[2]}), asSet({tree.path("A/a.mbox"), tree.path("B/b.mbox")}));
+    EXPECT_EQ(files[3], tree.path("A/C/c.mbox"));
+    EXPECT_EQ(walker.Count(), 5);
+
+    // Every folder ends in a separator, the root first; each file points at its folder.
+    ASSERT_EQ(walker.pathNames().size(), 4u);
+    EXPECT_EQ(walker.pathNames()[0], tree.root().string() + "/");
+    EXPECT_EQ(walker.pathNames()[3], tree.path("A/C/"));
+    ASSERT_EQ(walker.pathPointers().size(), 4u);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string &folder = walker.pathNames()[static_cast<std::size_t>(walker.pathPointers()[i]) - 1];
+        EXPECT_EQ(folder + walker.fileNames()[i], files[i]);
+    }
+}
+
+TEST(pathLogger, FullPathsOnlyModeFillsNothingElseAndMissingFolderKeepsCount)
+{
+    TempTree tree;
+    tree.file("x.mbox");
+    pathLogger walker;
+    walker.PathLogInit();
+    EXPECT_TRUE(walker.fullFileNamesOnly());
+    EXPECT_EQ(walker.fullFileNames().size(), 0u);
+    walker.LogPath(tree.root().string());
+    EXPECT_EQ(walker.fullFileNames().size(), 1u);
+    EXPECT_TRUE(walker.fileNames().empty());
+    EXPECT_TRUE(walker.pathPointers().empty());
+    EXPECT_EQ(walker.Count(), 2);
+
+    walker.PathLogInit();
+    walker.LogPath(tree.path("no-such-folder"));
+    EXPECT_EQ(walker.Count(), 2);
+    EXPECT_TRUE(walker.fullFileNames().empty());
+    EXPECT_TRUE(walker.pathNames().empty());
+}
+
+TEST(pathLogger, ASymlinkCycleCannotTrapTheWalk)
+{
+    TempTree tree;
+    tree.file("loop/a.mbox");
+    std::filesystem::create_directory_symlink(tree.root(), tree.root() / "loop" / "back");
+    std::filesystem::create_directory_symlink(tree.root() / "loop", tree.root() / "loop" / "self");
+
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
+    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.path("loop/a.mbox")});
+}
+
+TEST(pathLogger, ALinkToAMailboxFileIsCollected)
+{
+    TempTree tree;
+    tree.file("real/a.mbox");
+    std::filesystem::create_symlink(tree.root() / "real" / "a.mbox", tree.root() / "link.mbox");
+    EXPECT_EQ(scanFolderForMailboxes(tree.root().string()).mailboxes.size(), 2u);
+}
+
+TEST(pathLogger, AnUnreadableFolderIsSkippedAndTheRestKept)
+{
+    TempTree tree;
+    tree.file("a.mbox");
+    tree.file("locked/hidden.mbox");
+    tree.file("locked/inner/deep.mbox");
+    tree.file("open/b.mbox");
+    const std::string locked = tree.path("locked/");
+
+    // Fails the listing the way a folder without read permission does.
+    const FolderLister lister = [&](const std::string &folder, FolderEntries &entries) {
+        return folder != locked && listFolder(folder, entries);
+    };
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string(), lister);
+
+    EXPECT_EQ(result.unreadableFolders, 1);
+    EXPECT_EQ(asSet(result.mailboxes), asSet({tree.path("a.mbox"), tree.path("open/b.mbox")}));
+}
+
+TEST(pathLogger, AFolderWithoutReadPermissionIsSkipped)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads any folder; the injected failure above covers this case";
+    TempTree tree;
+    tree.file("a.mbox");
+    tree.file("locked/hidden.mbox");
+    std::filesystem::permissions(tree.root() / "locked", std::filesystem::perms::none);
+
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
+    std::filesystem::permissions(tree.root() / "locked", std::filesystem::perms::owner_all);
+
+    EXPECT_EQ(result.unreadableFolders, 1);
+    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.path("a.mbox")});
+}
+
+TEST(folderScanMessage, NamesTheUnreadableFoldersOnlyWhenThereAreAny)
+{
+    EXPECT_EQ(folderScanMessage(3, 0), "3 Files Added to List.");
+    EXPECT_EQ(folderScanMessage(0, 1), "0 Files Added to List.\n1 folder could not be read and was skipped.");
+    EXPECT_EQ(folderScanMessage(2, 4), "2 Files Added to List.\n4 folders could not be read and were skipped.");
+}
+
+} // namespace
+} // namespace tessaly

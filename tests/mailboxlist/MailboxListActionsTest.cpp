@@ -1,0 +1,163 @@
+// The list buttons' behaviour through the scripted platform: dialogs, questions, messages.
+#include "MailboxListActions.h"
+#include "ScriptedPlatform.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace tessaly {
+namespace {
+
+using testing::TempTree;
+
+struct ListFixture : ::testing::Test
+{
+    ScriptedPlatform platform;
+    MailboxList list;
+    std::optional<bool> convertEnabled; // nullopt: never touched
+    MailboxListActions actions{platform, list, [this](bool enabled) { convertEnabled = enabled; }};
+
+    std::vector<std::string> rows() const
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < list.rowCount(); ++row)
+            texts.push_back(list.rowText(row));
+        return texts;
+    }
+};
+
+TEST_F(ListFixture, AddingFilesAppendsThemInDialogOrderAndEnablesConvert)
+{
+    platform.queueFiles({"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox"});
+    platform.queueFiles({"/mail/a.mbox"});
+    actions.addFilesFromDialog();
+    actions.addFilesFromDialog();
+
+    EXPECT_EQ(platform.fileDialogFilters(), (std::vector<std::string>(2, "MBOX Files (*.mbox *.mbx)")));
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
+    EXPECT_EQ(list.countText(), "4 files");
+    EXPECT_EQ(convertEnabled, true);
+    EXPECT_TRUE(platform.messages().empty());
+}
+
+TEST_F(ListFixture, CancellingTheDialogChangesNothing)
+{
+    actions.addFilesFromDialog();
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.countText(), "0 files");
+    EXPECT_FALSE(convertEnabled.has_value());
+}
+
+TEST_F(ListFixture, DialogErrorsEndInAnExclamationBox)
+{
+    platform.queueFileDialogError({13, "Type mismatch"});
+    actions.addFilesFromDialog();
+    platform.queueFileDialogError({kSelectionTooLargeError, "buffer too small"});
+    actions.addFilesFromDialog();
+
+    ASSERT_EQ(platform.messages().size(), 2u);
+    EXPECT_EQ(platform.messages()[0].text, "13:Type mismatch");
+    EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::Exclamation);
+    EXPECT_EQ(platform.messages()[1].text, "Please select only 1000 files at a time");
+    EXPECT_TRUE(list.isEmpty());
+}
+
+TEST_F(ListFixture, ClearingAnEmptyListAsksNothing)
+{
+    actions.clearAfterQuestion();
+    EXPECT_TRUE(platform.messages().empty());
+}
+
+TEST_F(ListFixture, ClearingAsksAndNoKeepsEveryRow)
+{
+    list.AddFileToList("/mail/a.mbox");
+    list.AddFileToList("/mail/b.mbox");
+    platform.queueAnswer(MessageBoxAnswer::No);
+    actions.clearAfterQuestion();
+
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(platform.messages()[0].text, "Do you want to clear all the files in the list\n Proceed?");
+    EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::YesNoQuestion);
+    EXPECT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.countText(), "2 files");
+    EXPECT_EQ(list.currentRow(), 0);
+}
+
+TEST_F(ListFixture, ClearingWithYesEmptiesTheListAndLeavesConvertAlone)
+{
+    platform.queueFiles({"/mail/a.mbox"});
+    actions.addFilesFromDialog();
+    platform.queueAnswer(MessageBoxAnswer::Yes);
+    actions.clearAfterQuestion();
+
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.countText(), "0 files");
+    EXPECT_EQ(convertEnabled, true);
+}
+
+TEST_F(ListFixture, CancelledFolderChoiceChangesNothing)
+{
+    actions.addMailboxesFromFolder();
+    EXPECT_EQ(platform.folderBrowserTitles(), std::vector<std::string>{"Choose Source Folder..."});
+    EXPECT_EQ(actions.sourceFolder(), "");
+    EXPECT_TRUE(platform.messages().empty());
+    EXPECT_EQ(platform.waitCursorShowCount(), 0);
+    EXPECT_FALSE(convertEnabled.has_value());
+}
+
+TEST_F(ListFixture, FolderScanAppendsMatchesUnderTheWaitCursorAndReports)
+{
+    TempTree tree;
+    tree.file("x.MBOX");
+    tree.file("notes.txt");
+    tree.file("y/z.mbx");
+    list.AddFileToList("/earlier.mbox");
+    bool cursorDuringScan = false;
+    platform.setOnProcessEvents([&] { cursorDuringScan = platform.isWaitCursorShown(); });
+    platform.queueFolder(tree.root().string());
+
+    actions.addMailboxesFromFolder();
+
+    EXPECT_EQ(actions.sourceFolder(), tree.root().string() + "/");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/earlier.mbox", tree.path("x.MBOX"), tree.path("y/z.mbx")}));
+    EXPECT_TRUE(cursorDuringScan);
+    EXPECT_FALSE(platform.isWaitCursorShown());
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(platform.messages()[0].text, "2 Files Added to List.");
+    EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::Plain);
+    EXPECT_EQ(convertEnabled, true);
+
+    // The same folder again adds every mailbox again.
+    platform.queueFolder(tree.root().string());
+    actions.addMailboxesFromFolder();
+    EXPECT_EQ(list.rowCount(), 5);
+}
+
+TEST_F(ListFixture, AScanThatFindsNothingDisablesConvertEvenWithRowsListed)
+{
+    TempTree tree;
+    tree.file("notes.txt");
+    platform.queueFiles({"/mail/a.mbox"});
+    actions.addFilesFromDialog();
+    platform.queueFolder(tree.root().string());
+
+    actions.addMailboxesFromFolder();
+
+    EXPECT_EQ(convertEnabled, false);
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(platform.messages().back().text, "0 Files Added to List.");
+}
+
+TEST_F(ListFixture, AScanOfAFolderThatVanishedReportsNothingAdded)
+{
+    platform.queueFolder("/no/such/folder/anywhere");
+    actions.addMailboxesFromFolder();
+    EXPECT_EQ(platform.messages().back().text, "0 Files Added to List.");
+    EXPECT_EQ(convertEnabled, false);
+    EXPECT_FALSE(platform.isWaitCursorShown());
+}
+
+} // namespace
+} // namespace tessaly

@@ -1,0 +1,89 @@
+// The list's rows and count label, as a view sees them.
+#include "MailboxList.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaly {
+namespace {
+
+/// Keeps the rows as a grid on screen would.
+class GridView : public MailboxListView
+{
+public:
+    std::vector<std::string> rows{""};
+    std::string count = "0 files";
+    int current = 0;
+
+    void mailboxRowAdded(int row, const std::string &text) override
+    {
+        if (row >= static_cast<int>(rows.size()))
+            rows.resize(static_cast<std::size_t>(row) + 1);
+        rows[static_cast<std::size_t>(row)] = text;
+    }
+    void mailboxRowsCleared() override { rows.assign(1, std::string()); }
+    void mailboxCountChanged(const std::string &text) override { count = text; }
+    void mailboxCurrentRowChanged(int row) override { current = row; }
+};
+
+TEST(MailboxList, EmptyListIsOneEmptyRow)
+{
+    MailboxList list;
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(list.rowText(0), "");
+    EXPECT_EQ(list.countText(), "0 files");
+}
+
+TEST(MailboxList, RowsKeepOrderAndDuplicatesAndTheCountHasNoSingular)
+{
+    MailboxList list;
+    GridView view;
+    list.setView(&view);
+
+    list.AddFileToList("/mail/a.mbox");
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(view.count, "1 files");
+    list.AddFileToList("/mail/b.mbox");
+    list.AddFileToList("/mail/a.mbox");
+
+    const std::vector<std::string> expected{"/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"};
+    EXPECT_EQ(view.rows, expected);
+    EXPECT_EQ(list.rowCount(), 3);
+    EXPECT_EQ(list.rowText(2), "/mail/a.mbox");
+    EXPECT_EQ(view.count, "3 files");
+    EXPECT_EQ(view.current, 2);
+}
+
+TEST(MailboxList, AfterClearingTheNextFileLandsInRowZero)
+{
+    MailboxList list;
+    GridView view;
+    list.setView(&view);
+    list.AddFileToList("/mail/a.mbox");
+    list.AddFileToList("/mail/b.mbox");
+
+    list.ClearFileList();
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(view.rows, std::vector<std::string>{""});
+    EXPECT_EQ(view.count, "0 files");
+    EXPECT_EQ(view.current, 0);
+
+    list.AddFileToList("/mail/c.mbox");
+    EXPECT_EQ(view.rows, std::vector<std::string>{"/mail/c.mbox"});
+    EXPECT_EQ(view.count, "1 files");
+}
+
+TEST(MailboxList, AnEmptyEntryAddedToAnEmptyListLeavesItEmpty)
+{
+    // An empty first entry is indistinguishable from the empty list, so the next entry
+    // takes row 0 again.
+    MailboxList list;
+    list.AddFileToList("");
+    EXPECT_TRUE(list.isEmpty());
+    list.AddFileToList("/mail/a.mbox");
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(list.rowText(0), "/mail/a.mbox");
+}
+
+} // namespace
+} // namespace tessaly
