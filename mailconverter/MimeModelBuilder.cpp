@@ -1,16 +1,505 @@
 // Building the message model from GMime's MIME tree.
 #include "MailMessage.h"
 
+#include "CharsetDecoding.h"
+#include "FlowedText.h"
+#include "GMimeSession.h"
+#include "HeaderDecoding.h"
+
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
 namespace tessaly {
 
-Result<MailMessage> parseMailMessage(std::string_view)
+namespace {
+
+// Hostile mail nests multiparts thousands deep; nothing real goes near these.
+constexpr int kMaxPartDepth = 40;
+constexpr int kMaxForwardDepth = 8;
+// How far into an HTML part to look for a <meta charset>.
+constexpr std::size_t kCharsetSniffBytes = 2048;
+
+std::string toLower(std::string_view text)
 {
-    return MailMessage{};
+    std::string out(text);
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
-Result<MailMessage> parseMailMessageFile(const std::string &)
+std::string validUtf8(const char *text)
 {
-    return MailMessage{};
+    if (!text)
+        return {};
+    return decodeToUtf8(text, {});
+}
+
+// GMime objects are reference counted; this drops our reference at scope exit.
+template <typename T>
+struct GObjectRef
+{
+    T *object = nullptr;
+    explicit GObjectRef(T *o) : object(o) {}
+    ~GObjectRef()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+    GObjectRef(const GObjectRef &) = delete;
+    GObjectRef &operator=(const GObjectRef &) = delete;
+};
+
+std::string streamBytes(GMimeStream *stream)
+{
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    return std::string(reinterpret_cast<const char *>(array->data), array->len);
+}
+
+// The decoded content of a leaf part (transfer encoding undone, charset untouched).
+std::string partContent(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return {};
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, stream.object);
+    return streamBytes(stream.object);
+}
+
+std::string objectBytes(GMimeObject *object)
+{
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(object, nullptr, stream.object);
+    return streamBytes(stream.object);
+}
+
+std::string rawHeader(GMimeObject *object, const char *name)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    if (!headers)
+        return {};
+    GMimeHeader *header = g_mime_header_list_get_header(headers, name);
+    if (!header)
+        return {};
+    const char *raw = g_mime_header_get_raw_value(header);
+    if (!raw)
+        return {};
+    // The blanks after the colon are syntax, not part of the value.
+    std::string_view value(raw);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
+        value.remove_prefix(1);
+    return std::string(value);
+}
+
+std::string mimeTypeOf(GMimeObject *object)
+{
+    GMimeContentType *type = g_mime_object_get_content_type(object);
+    if (!type)
+        return "application/octet-stream";
+    const char *mediaType = g_mime_content_type_get_media_type(type);
+    const char *subtype = g_mime_content_type_get_media_subtype(type);
+    return toLower(std::string(mediaType ? mediaType : "application") + "/" + (subtype ? subtype : "octet-stream"));
+}
+
+std::string contentTypeParameter(GMimeObject *object, const char *name)
+{
+    const char *value = g_mime_object_get_content_type_parameter(object, name);
+    return value ? std::string(value) : std::string();
+}
+
+// Outlook writes Windows paths unescaped inside quotes; RFC quoting rules would eat the
+// backslashes ("C:\x\y.exe" -> "C:xy.exe"), so such a name is taken from the raw header.
+std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::string_view name)
+{
+    const std::string lower = toLower(rawValue);
+    std::size_t at = 0;
+    while ((at = lower.find(name, at)) != std::string::npos) {
+        const bool startsWord = at == 0 || lower[at - 1] == ';' || std::isspace(static_cast<unsigned char>(lower[at - 1]));
+        std::size_t i = at + name.size();
+        while (i < lower.size() && std::isspace(static_cast<unsigned char>(lower[i])))
+            ++i;
+        if (startsWord && i + 1 < lower.size() && lower[i] == '=' && lower[i + 1] == '"') {
+            const std::size_t open = i + 2;
+            const std::size_t close = rawValue.find('"', open);
+            if (close == std::string::npos)
+                return std::nullopt;
+            return rawValue.substr(open, close - open);
+        }
+        at += name.size();
+    }
+    return std::nullopt;
+}
+
+std::string declaredNameOf(GMimeObject *object)
+{
+    for (const auto &[header, parameter] : {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
+        const std::string raw = rawHeader(object, header);
+        if (raw.find('\\') == std::string::npos)
+            continue;
+        if (std::optional<std::string> value = rawQuotedParameter(raw, parameter); value && value->find('\\') != std::string::npos)
+            return decodeHeaderText(*value);
+    }
+    const char *name = GMIME_IS_PART(object) ? g_mime_part_get_filename(GMIME_PART(object)) : nullptr;
+    if (!name) {
+        if (GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object))
+            name = g_mime_content_disposition_get_parameter(disposition, "filename");
+    }
+    if (!name)
+        name = g_mime_object_get_content_type_parameter(object, "name");
+    return validUtf8(name);
+}
+
+bool isAttachmentDisposition(GMimeObject *object)
+{
+    const char *disposition = g_mime_object_get_disposition(object);
+    return disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
+}
+
+std::string sniffHtmlCharset(std::string_view html)
+{
+    const std::string head = toLower(html.substr(0, kCharsetSniffBytes));
+    const std::size_t at = head.find("charset=");
+    if (at == std::string::npos)
+        return {};
+    std::size_t begin = at + 8;
+    while (begin < head.size() && (head[begin] == '"' || head[begin] == '\''))
+        ++begin;
+    std::size_t end = begin;
+    while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) || head[end] == '-' || head[end] == '_'))
+        ++end;
+    return head.substr(begin, end - begin);
+}
+
+// A part that may become an inline resource, decided once the bodies are known.
+struct ResourceCandidate
+{
+    InlineResource resource;
+    std::string declaredName;
+    std::size_t attachmentIndex = 0; ///< where in the attachment order it would go
+};
+
+class ModelBuilder
+{
+public:
+    explicit ModelBuilder(int forwardDepth) : m_forwardDepth(forwardDepth) {}
+
+    MailMessage build(GMimeMessage *message, std::optional<MailDate> envelopeDate);
+
+private:
+    void readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate);
+    void walk(GMimeObject *object, int depth);
+    void walkMultipart(GMimeMultipart *multipart, int depth);
+    void walkAlternative(GMimeMultipart *multipart, int depth);
+    void walkRelated(GMimeMultipart *multipart, int depth);
+    void walkLeaf(GMimePart *part);
+    void walkMessagePart(GMimeMessagePart *part);
+    void addTextBody(GMimePart *part, const std::string &mimeType);
+    void addAttachment(GMimeObject *object, std::string bytes, bool forwarded = false);
+    void settleResources();
+
+    MailMessage m_message;
+    std::vector<ResourceCandidate> m_candidates;
+    int m_forwardDepth = 0;
+};
+
+void appendAddresses(InternetAddressList *list, std::vector<MailAddress> &out, int depth = 0)
+{
+    if (!list || depth > 4)
+        return;
+    const int count = internet_address_list_length(list);
+    for (int i = 0; i < count; ++i) {
+        InternetAddress *address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            appendAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out, depth + 1);
+            continue;
+        }
+        MailAddress entry;
+        entry.name = validUtf8(internet_address_get_name(address));
+        if (INTERNET_ADDRESS_IS_MAILBOX(address))
+            entry.address = validUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+        if (!entry.name.empty() || !entry.address.empty())
+            out.push_back(std::move(entry));
+    }
+}
+
+void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate)
+{
+    GMimeObject *object = GMIME_OBJECT(message);
+    // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
+    m_message.subject = decodeHeaderText(rawHeader(object, "Subject"));
+    appendAddresses(g_mime_message_get_from(message), m_message.from);
+    appendAddresses(g_mime_message_get_to(message), m_message.to);
+    appendAddresses(g_mime_message_get_cc(message), m_message.cc);
+
+    m_message.date = parseHeaderDate(rawHeader(object, "Date"));
+    if (!m_message.date)
+        m_message.date = envelopeDate;
+    if (!m_message.date) {
+        // Received headers are prepended on the way, so the first one is the newest.
+        GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+        const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+        for (int i = 0; i < count && !m_message.date; ++i) {
+            GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+            const char *name = g_mime_header_get_name(header);
+            const char *raw = g_mime_header_get_raw_value(header);
+            if (name && raw && g_ascii_strcasecmp(name, "Received") == 0)
+                m_message.date = parseReceivedDate(raw);
+        }
+    }
+}
+
+void ModelBuilder::walk(GMimeObject *object, int depth)
+{
+    if (!object)
+        return;
+    if (depth > kMaxPartDepth) {
+        addAttachment(object, objectBytes(object));
+        return;
+    }
+    if (GMIME_IS_MULTIPART(object))
+        walkMultipart(GMIME_MULTIPART(object), depth);
+    else if (GMIME_IS_MESSAGE_PART(object))
+        walkMessagePart(GMIME_MESSAGE_PART(object));
+    else if (GMIME_IS_PART(object))
+        walkLeaf(GMIME_PART(object));
+}
+
+void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
+{
+    GMimeObject *object = GMIME_OBJECT(multipart);
+    const int count = g_mime_multipart_get_count(multipart);
+    if (count == 0) {
+        // A lost or wrong boundary leaves everything in the prologue: show it as text.
+        const char *prologue = g_mime_multipart_get_prologue(multipart);
+        if (prologue && *prologue) {
+            const std::string text = normaliseLineEnds(decodeToUtf8(prologue, contentTypeParameter(object, "charset")));
+            if (text.find_first_not_of(" \t\n") != std::string::npos)
+                m_message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text});
+        }
+        return;
+    }
+    const std::string type = mimeTypeOf(object);
+    if (type == "multipart/alternative") {
+        walkAlternative(multipart, depth);
+        return;
+    }
+    if (type == "multipart/related") {
+        walkRelated(multipart, depth);
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        walk(g_mime_multipart_get_part(multipart, i), depth + 1);
+}
+
+// The richest alternative we can show: HTML (directly or as the root of a related or
+// mixed part), else plain text, else the last one (RFC 2046 puts the best last).
+void ModelBuilder::walkAlternative(GMimeMultipart *multipart, int depth)
+{
+    const int count = g_mime_multipart_get_count(multipart);
+    int html = -1;
+    int plain = -1;
+    int multipartChild = -1;
+    for (int i = 0; i < count; ++i) {
+        GMimeObject *child = g_mime_multipart_get_part(multipart, i);
+        const std::string type = mimeTypeOf(child);
+        if (isAttachmentDisposition(child))
+            continue;
+        if (type == "text/html")
+            html = i;
+        else if (type == "text/plain" && plain < 0)
+            plain = i;
+        else if (GMIME_IS_MULTIPART(child))
+            multipartChild = i;
+    }
+    int chosen = html >= 0 ? html : multipartChild >= 0 ? multipartChild : plain >= 0 ? plain : count - 1;
+    walk(g_mime_multipart_get_part(multipart, chosen), depth + 1);
+}
+
+void ModelBuilder::walkRelated(GMimeMultipart *multipart, int depth)
+{
+    const int count = g_mime_multipart_get_count(multipart);
+    int root = 0;
+    // RFC 2387: the "start" parameter names the root by Content-ID.
+    const std::string start = contentTypeParameter(GMIME_OBJECT(multipart), "start");
+    if (!start.empty()) {
+        std::string id = start;
+        if (id.size() >= 2 && id.front() == '<' && id.back() == '>')
+            id = id.substr(1, id.size() - 2);
+        for (int i = 0; i < count; ++i) {
+            const char *childId = g_mime_object_get_content_id(g_mime_multipart_get_part(multipart, i));
+            if (childId && id == childId)
+                root = i;
+        }
+    }
+    walk(g_mime_multipart_get_part(multipart, root), depth + 1);
+    for (int i = 0; i < count; ++i) {
+        if (i != root)
+            walk(g_mime_multipart_get_part(multipart, i), depth + 1);
+    }
+}
+
+void ModelBuilder::walkLeaf(GMimePart *part)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    const std::string type = mimeTypeOf(object);
+    const bool isText = type == "text/plain" || type == "text/html";
+    if (isText && !isAttachmentDisposition(object)) {
+        addTextBody(part, type);
+        return;
+    }
+    std::string bytes = partContent(part);
+    const char *contentId = g_mime_object_get_content_id(object);
+    const char *location = g_mime_object_get_header(object, "Content-Location");
+    if ((contentId && *contentId) || (location && *location)) {
+        ResourceCandidate candidate;
+        candidate.resource.contentId = validUtf8(contentId);
+        candidate.resource.contentLocation = location ? unfoldHeader(location) : std::string();
+        candidate.resource.mimeType = type;
+        candidate.resource.bytes = std::move(bytes);
+        candidate.declaredName = declaredNameOf(object);
+        candidate.attachmentIndex = m_message.attachments.size();
+        m_candidates.push_back(std::move(candidate));
+        return;
+    }
+    addAttachment(object, std::move(bytes));
+}
+
+void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    const std::string raw = partContent(part);
+    std::string charset = contentTypeParameter(object, "charset");
+    const bool isHtml = mimeType == "text/html";
+    if (charset.empty() && isHtml)
+        charset = sniffHtmlCharset(raw);
+    std::string text = normaliseLineEnds(decodeToUtf8(raw, charset));
+    if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {
+        const bool delSp = g_ascii_strcasecmp(contentTypeParameter(object, "delsp").c_str(), "yes") == 0;
+        text = reflowFlowedText(text, delSp);
+    }
+    // An empty text part is no body: the message then shows just its headers.
+    if (text.find_first_not_of(" \t\n") == std::string::npos)
+        return;
+    m_message.bodies.push_back(BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text)});
+}
+
+void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    GMimeMessage *inner = g_mime_message_part_get_message(part);
+    if (!inner) {
+        addAttachment(object, {});
+        return;
+    }
+    std::string raw = objectBytes(GMIME_OBJECT(inner));
+    if (m_forwardDepth < kMaxForwardDepth)
+        m_message.forwarded.push_back(ModelBuilder(m_forwardDepth + 1).build(inner, std::nullopt));
+    addAttachment(object, std::move(raw), true);
+}
+
+void ModelBuilder::addAttachment(GMimeObject *object, std::string bytes, bool forwarded)
+{
+    AttachmentPart attachment;
+    attachment.declaredName = declaredNameOf(object);
+    attachment.mimeType = forwarded ? std::string("message/rfc822") : mimeTypeOf(object);
+    attachment.bytes = std::move(bytes);
+    attachment.isForwardedMessage = forwarded;
+    m_message.attachments.push_back(std::move(attachment));
+}
+
+bool htmlReferences(const std::vector<std::string> &lowerHtml, const InlineResource &resource)
+{
+    const std::string cid = "cid:" + toLower(resource.contentId);
+    const std::string location = toLower(resource.contentLocation);
+    for (const std::string &html : lowerHtml) {
+        if (!resource.contentId.empty() && html.find(cid) != std::string::npos)
+            return true;
+        if (!location.empty() && html.find(location) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// A part with a Content-ID is inline only when an HTML body uses it; otherwise the reader
+// would never see it, so it is listed as an attachment in its place in the part order.
+void ModelBuilder::settleResources()
+{
+    std::vector<std::string> lowerHtml;
+    for (const BodyPart &body : m_message.bodies) {
+        if (body.kind == BodyPart::Kind::Html)
+            lowerHtml.push_back(toLower(body.text));
+    }
+    std::size_t inserted = 0;
+    for (ResourceCandidate &candidate : m_candidates) {
+        if (htmlReferences(lowerHtml, candidate.resource)) {
+            m_message.inlineResources.push_back(std::move(candidate.resource));
+            continue;
+        }
+        AttachmentPart attachment;
+        attachment.declaredName = std::move(candidate.declaredName);
+        attachment.mimeType = candidate.resource.mimeType;
+        attachment.bytes = std::move(candidate.resource.bytes);
+        const std::size_t at = std::min(candidate.attachmentIndex + inserted, m_message.attachments.size());
+        m_message.attachments.insert(m_message.attachments.begin() + static_cast<std::ptrdiff_t>(at), std::move(attachment));
+        ++inserted;
+    }
+}
+
+MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> envelopeDate)
+{
+    readHeaders(message, envelopeDate);
+    walk(g_mime_message_get_mime_part(message), 0);
+    settleResources();
+    return std::move(m_message);
+}
+
+} // namespace
+
+Result<MailMessage> parseMailMessage(std::string_view bytes)
+{
+    std::optional<MailDate> envelopeDate;
+    if (bytes.substr(0, 5) == "From ") {
+        const std::size_t lineEnd = bytes.find('\n');
+        envelopeDate = parseEnvelopeDate(bytes.substr(0, lineEnd));
+        bytes.remove_prefix(lineEnd == std::string_view::npos ? bytes.size() : lineEnd + 1);
+    }
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        MailMessage empty;
+        empty.date = envelopeDate;
+        return empty;
+    }
+
+    ParserOptionsPtr options = makeParserOptions();
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
+    g_mime_parser_set_format(parser.object, GMIME_FORMAT_MESSAGE);
+    GObjectRef<GMimeMessage> message(g_mime_parser_construct_message(parser.object, options.get()));
+    if (!message.object) {
+        // Not a message GMime can read: show the text as it is rather than nothing.
+        MailMessage fallback;
+        fallback.date = envelopeDate;
+        fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, normaliseLineEnds(decodeToUtf8(bytes, {}))});
+        return fallback;
+    }
+    return ModelBuilder(0).build(message.object, envelopeDate);
+}
+
+Result<MailMessage> parseMailMessageFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad())
+        return Error{"cannot read message file '" + path + "': " + std::strerror(errno)};
+    return parseMailMessage(content.str());
 }
 
 std::string senderDisplayName(const MailMessage &message)

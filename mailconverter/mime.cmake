@@ -5,6 +5,7 @@ add_library(tessaly_mime STATIC
   FlowedText.cpp FlowedText.h
   GMimeMessageReader.cpp GMimeMessageReader.h
   GMimeSession.cpp GMimeSession.h
+  HeaderDecoding.cpp HeaderDecoding.h
   HtmlComposer.cpp HtmlComposer.h
   MailMessage.h
   MimeModelBuilder.cpp

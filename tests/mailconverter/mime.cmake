@@ -1,0 +1,8 @@
+tessaly_add_test(mime_tests
+  SOURCES
+    FlowedTextTest.cpp
+    GMimeMessageReaderTest.cpp
+    HeaderDecodingTest.cpp
+    MailMessageTest.cpp
+    MimeTestHelpers.h
+  LIBRARIES tessaly_mime PkgConfig::GMIME)

@@ -1,0 +1,249 @@
+// Decoding raw header values: unfolding, RFC 2047 encoded words and the dates mail carries.
+#include "HeaderDecoding.h"
+
+#include "CharsetDecoding.h"
+
+#include <gmime/gmime.h>
+
+#include <array>
+#include <cctype>
+#include <vector>
+
+namespace tessaly {
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string decodeQ(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '_') {
+            out += ' ';
+        } else if (c == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+' || c == '-')
+        return 62;
+    if (c == '/' || c == '_')
+        return 63;
+    return -1;
+}
+
+// Tolerates missing padding and stray characters, which real mail has.
+std::string decodeB(std::string_view text)
+{
+    std::string out;
+    unsigned buffer = 0;
+    int bits = 0;
+    for (char c : text) {
+        if (c == '=')
+            break;
+        const int value = base64Value(c);
+        if (value < 0)
+            continue;
+        buffer = (buffer << 6) | static_cast<unsigned>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((buffer >> bits) & 0xFF);
+        }
+    }
+    return out;
+}
+
+struct EncodedWord
+{
+    std::size_t begin = 0;
+    std::size_t end = 0; ///< one past the closing "?="
+    std::string charset;
+    std::string bytes;
+};
+
+// Finds the next "=?charset?X?text?=" at or after `from`.
+std::optional<EncodedWord> findEncodedWord(std::string_view text, std::size_t from)
+{
+    while (true) {
+        const std::size_t begin = text.find("=?", from);
+        if (begin == std::string_view::npos)
+            return std::nullopt;
+        const std::size_t q1 = text.find('?', begin + 2);
+        if (q1 == std::string_view::npos)
+            return std::nullopt;
+        if (q1 + 2 < text.size() && text[q1 + 2] == '?') {
+            const char encoding = static_cast<char>(std::toupper(static_cast<unsigned char>(text[q1 + 1])));
+            const std::size_t close = text.find("?=", q1 + 3);
+            const std::string_view charset = text.substr(begin + 2, q1 - begin - 2);
+            if (close != std::string_view::npos && (encoding == 'Q' || encoding == 'B') && !charset.empty() &&
+                charset.find_first_of(" \t\r\n") == std::string_view::npos) {
+                const std::string_view payload = text.substr(q1 + 3, close - q1 - 3);
+                if (payload.find_first_of(" \t\r\n") == std::string_view::npos) {
+                    EncodedWord word;
+                    word.begin = begin;
+                    word.end = close + 2;
+                    // RFC 2231 language suffix: "utf-8*en".
+                    word.charset = std::string(charset.substr(0, charset.find('*')));
+                    word.bytes = encoding == 'Q' ? decodeQ(payload) : decodeB(payload);
+                    return word;
+                }
+            }
+        }
+        from = begin + 2;
+    }
+}
+
+bool sameCharset(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+std::optional<MailDate> fromGDateTime(GDateTime *dateTime)
+{
+    if (!dateTime)
+        return std::nullopt;
+    MailDate date;
+    date.utcSeconds = g_date_time_to_unix(dateTime);
+    date.offsetMinutes = static_cast<int>(g_date_time_get_utc_offset(dateTime) / G_TIME_SPAN_MINUTE);
+    g_date_time_unref(dateTime);
+    return date;
+}
+
+} // namespace
+
+std::string unfoldHeader(std::string_view raw)
+{
+    std::string out;
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue; // handled with the LF
+        if (c == '\n' && (i + 1 == raw.size() || isBlank(raw[i + 1])))
+            continue; // a fold, or the header's own line end
+        out += c;
+    }
+    while (!out.empty() && (out.back() == '\r' || out.back() == '\n'))
+        out.pop_back();
+    return out;
+}
+
+std::string decodeHeaderText(std::string_view raw)
+{
+    const std::string text = unfoldHeader(raw);
+    std::string out;
+    std::size_t pos = 0;
+    // Bytes of consecutive encoded words in one charset are converted together, so that a
+    // character split across two words comes out whole.
+    std::string pendingCharset;
+    std::string pendingBytes;
+    bool lastWasEncodedWord = false;
+    auto flushPending = [&] {
+        if (!pendingBytes.empty())
+            out += decodeToUtf8(pendingBytes, pendingCharset);
+        pendingBytes.clear();
+        pendingCharset.clear();
+    };
+    while (pos < text.size()) {
+        std::optional<EncodedWord> word = findEncodedWord(text, pos);
+        if (!word) {
+            flushPending();
+            out += decodeToUtf8(std::string_view(text).substr(pos), {});
+            break;
+        }
+        const std::string_view between = std::string_view(text).substr(pos, word->begin - pos);
+        const bool onlyBlanks = between.find_first_not_of(" \t") == std::string_view::npos;
+        if (!(lastWasEncodedWord && onlyBlanks)) {
+            flushPending();
+            out += decodeToUtf8(between, {});
+        } else if (!sameCharset(pendingCharset, word->charset)) {
+            flushPending();
+        }
+        if (pendingBytes.empty())
+            pendingCharset = word->charset;
+        pendingBytes += word->bytes;
+        lastWasEncodedWord = true;
+        pos = word->end;
+    }
+    flushPending();
+    return out;
+}
+
+std::optional<MailDate> parseHeaderDate(std::string_view text)
+{
+    const std::string value = unfoldHeader(text);
+    if (value.find_first_not_of(" \t") == std::string::npos)
+        return std::nullopt;
+    return fromGDateTime(g_mime_utils_header_decode_date(value.c_str()));
+}
+
+std::optional<MailDate> parseEnvelopeDate(std::string_view fromLine)
+{
+    while (!fromLine.empty() && (fromLine.back() == '\r' || fromLine.back() == '\n'))
+        fromLine.remove_suffix(1);
+    if (fromLine.substr(0, 5) != "From ")
+        return std::nullopt;
+    // The date follows the sender; start at its weekday so that an address with spaces
+    // does not matter.
+    static constexpr std::array<std::string_view, 7> kWeekdays = {"Mon ", "Tue ", "Wed ", "Thu ", "Fri ", "Sat ", "Sun "};
+    std::size_t start = std::string_view::npos;
+    for (std::string_view day : kWeekdays) {
+        const std::size_t at = fromLine.find(day, 5);
+        if (at != std::string_view::npos && (start == std::string_view::npos || at < start))
+            start = at;
+    }
+    if (start == std::string_view::npos) {
+        const std::size_t space = fromLine.find(' ', 5);
+        if (space == std::string_view::npos)
+            return std::nullopt;
+        start = space + 1;
+    }
+    return parseHeaderDate(fromLine.substr(start));
+}
+
+std::optional<MailDate> parseReceivedDate(std::string_view receivedValue)
+{
+    const std::string value = unfoldHeader(receivedValue);
+    const std::size_t semicolon = value.rfind(';');
+    if (semicolon == std::string::npos)
+        return std::nullopt;
+    return parseHeaderDate(std::string_view(value).substr(semicolon + 1));
+}
+
+} // namespace tessaly

@@ -1,0 +1,82 @@
+#include "GMimeMessageReader.h"
+
+#include "MimeTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+using namespace tessaly;
+using tessaly::test::crlf;
+
+namespace {
+
+class GMimeMessageReaderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+        m_path = (std::filesystem::temp_directory_path() /
+                  ("tessaly-reader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".eml"))
+                     .string();
+    }
+    void TearDown() override { std::filesystem::remove(m_path); }
+
+    // Loads `text` the way the naming step does: LoadMessage, then OpenMessage.
+    std::unique_ptr<MessageReader> load(std::string_view text)
+    {
+        std::ofstream(m_path, std::ios::binary) << crlf(text);
+        auto reader = gmimeMessageReaderFactory()();
+        EXPECT_TRUE(reader->LoadMessage(m_path));
+        EXPECT_TRUE(reader->OpenMessage(m_path));
+        return reader;
+    }
+
+    std::string m_path;
+};
+
+} // namespace
+
+TEST_F(GMimeMessageReaderTest, ReportsDecodedValuesAndLocalDate)
+{
+    auto reader = load("From sender@example.com Fri Mar  5 13:07:00 2021\n"
+                       "From: =?iso-8859-1?Q?Ren=E9?= <rene@example.com>\n"
+                       "Subject: =?utf-8?B?5pel5pys6Kqe?= and\n\tmore\n"
+                       "Date: Fri, 5 Mar 2021 23:30:00 -0000\n\nbody\n");
+    EXPECT_EQ(reader->Subject(), "日本語 and\tmore");
+    EXPECT_EQ(reader->From(), "René");
+    // 23:30 UTC is already the next day in Berlin.
+    EXPECT_EQ(reader->Date(), (MessageDateTime{2021, 3, 6, 0, 30, 0}));
+}
+
+TEST_F(GMimeMessageReaderTest, FromIsTheAddressWhenThereIsNoName)
+{
+    EXPECT_EQ(load("From: plain@example.com\nSubject: s\n\nx\n")->From(), "plain@example.com");
+}
+
+TEST_F(GMimeMessageReaderTest, GarbageDateUsesTheEnvelopeLine)
+{
+    auto reader = load("From sender@example.com Mon Jan  2 10:00:00 2023\n"
+                       "Date: Mon, 32 Foo 2023 25:61:00 +9999\nSubject: s\n\nx\n");
+    EXPECT_EQ(reader->Date(), (MessageDateTime{2023, 1, 2, 11, 0, 0}));
+}
+
+TEST_F(GMimeMessageReaderTest, NoDateAnywhereIsNullopt)
+{
+    EXPECT_EQ(load("From sender@example.com\nSubject: s\n\nx\n")->Date(), std::nullopt);
+}
+
+TEST_F(GMimeMessageReaderTest, MissingFileGivesEmptyValues)
+{
+    GMimeMessageReader reader;
+    EXPECT_FALSE(reader.LoadMessage("/nonexistent/email-1.eml"));
+    EXPECT_EQ(reader.Subject(), "");
+    EXPECT_EQ(reader.From(), "");
+    EXPECT_EQ(reader.Date(), std::nullopt);
+}
