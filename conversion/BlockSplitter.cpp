@@ -1,0 +1,91 @@
+// Block mode: cuts a mailbox into messages, reading it in fixed blocks.
+#include "BlockSplitter.h"
+
+#include "LineBreakFinder.h"
+
+#include <algorithm>
+
+namespace tessaly {
+namespace {
+
+constexpr std::string_view kSeparator = "From ";
+
+} // namespace
+
+BlockSplitter::BlockSplitter(MessageCollector &collector) : m_collector(collector)
+{
+    m_heldPrefix.reserve(kSeparator.size());
+}
+
+std::size_t BlockSplitter::feedBlock(std::string_view block)
+{
+    const std::size_t size = block.size();
+    std::size_t position = 0;
+    std::size_t firstSeparator = 0;
+    if (m_afterCarriageReturn && size > 0) {
+        if (block[0] == '\n')
+            position = 1;
+        m_afterCarriageReturn = false;
+    }
+
+    LineBreakFinder finder(block);
+    while (position < size) {
+        if (m_atLineStart) {
+            const std::size_t wanted = kSeparator.size() - m_heldPrefix.size();
+            const std::size_t available = std::min(wanted, size - position);
+            if (block.compare(position, available, kSeparator.substr(m_heldPrefix.size(), available)) != 0) {
+                flushHeldPrefix();
+                m_atLineStart = false;
+            } else if (available < wanted) {
+                // The block ends inside what may be a separator; the next block decides.
+                if (m_heldPrefix.empty())
+                    m_heldOffset = m_consumed + position;
+                m_heldPrefix.append(block.substr(position));
+                break;
+            } else {
+                const bool heldPart = !m_heldPrefix.empty();
+                if (!heldPart && firstSeparator == 0 && position > 0 && block[position - 1] == '\n')
+                    firstSeparator = position;
+                m_collector.beginMessage(heldPart ? m_heldOffset : m_consumed + position);
+                flushHeldPrefix();
+                m_atLineStart = false;
+            }
+        }
+
+        const std::size_t lineBreak = finder.next(position);
+        m_collector.append(block.substr(position, lineBreak - position));
+        if (lineBreak == size)
+            break;
+        m_collector.appendLineBreak();
+        m_atLineStart = true;
+        if (block[lineBreak] == '\r') {
+            if (lineBreak + 1 == size) {
+                m_afterCarriageReturn = true;
+                position = size;
+            } else {
+                position = lineBreak + (block[lineBreak + 1] == '\n' ? 2 : 1);
+            }
+        } else {
+            position = lineBreak + 1;
+        }
+    }
+    m_consumed += size;
+    return firstSeparator;
+}
+
+void BlockSplitter::finish()
+{
+    flushHeldPrefix();
+    m_afterCarriageReturn = false;
+    m_collector.finish();
+}
+
+void BlockSplitter::flushHeldPrefix()
+{
+    if (m_heldPrefix.empty())
+        return;
+    m_collector.append(m_heldPrefix);
+    m_heldPrefix.clear();
+}
+
+} // namespace tessaly

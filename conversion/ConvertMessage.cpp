@@ -1,0 +1,59 @@
+// The conversion step: one message file to its PDF, with the chosen attachment handling.
+#include "ConvertMessage.h"
+
+#include "MessageFile.h"
+#include "PathHelpers.h"
+
+#include <exception>
+
+namespace tessaly {
+namespace {
+
+std::string trimBlanks(const std::string &text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+std::optional<std::string_view> convertOptionsText(const AttachmentChoice &choice)
+{
+    if (!choice.ChkSaveAttach)
+        return kConvertPdfOnly;
+    if (choice.OptSaveAttachEmbed)
+        return kConvertEmbedAttachments;
+    if (choice.OptSaveAttachFolder)
+        return kConvertAttachmentFolder;
+    return std::nullopt;
+}
+
+Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::string &messageFile,
+                                        const std::string &pdfPath, const AttachmentChoice &choice)
+{
+    const std::optional<std::string_view> options = convertOptionsText(choice);
+    if (!options)
+        return Error{"no attachment option is selected"};
+
+    const std::string source = trimBlanks(messageFile);
+    Result<ConvertedMessage> converted = Error{"the converter did not run"};
+    try {
+        converted = converter.Convert(source, pdfPath, std::string(*options));
+    } catch (const std::exception &exception) {
+        return Error{std::string("the converter failed: ") + exception.what()};
+    } catch (...) {
+        return Error{"the converter failed"};
+    }
+    if (!converted)
+        return converted;
+
+    if (FileExists(source)) {
+        if (Result<void> removed = removeMessageFile(source); !removed)
+            converted.value().warnings.push_back(removed.error().message);
+    }
+    return converted;
+}
+
+} // namespace tessaly

@@ -1,0 +1,21 @@
+// A converter that keeps each message as a .eml file instead of rendering a PDF.
+#pragma once
+
+#include "MailConverter.h"
+
+namespace tessaly {
+
+/// Copies the message file byte for byte to the destination with ".pdf" replaced by ".eml"
+/// (or ".eml" appended when it does not end in ".pdf"). Never overwrites: a taken name gets
+/// " (2)", " (3)" … before ".eml". The options text is ignored; attachments stay in the copy.
+class EmlCopyConverter : public MailConverter
+{
+public:
+    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                     const std::string &options) override;
+};
+
+/// `destination` with a final ".pdf" replaced by ".eml".
+std::string emlDestination(const std::string &destination);
+
+} // namespace tessaly

@@ -1,0 +1,43 @@
+// Line mode: cuts a mailbox into messages line by line.
+#pragma once
+
+#include "MessageCollector.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+/// Reads a mailbox as lines and starts a message at every line that begins with "From ".
+/// A line ends at CR, LF or CR LF (also when the pair is split between two `feed` calls);
+/// each line goes into the message followed by CR LF. The mailbox may be fed in pieces of any
+/// size: the messages do not depend on where the pieces are cut.
+class LineSplitter
+{
+public:
+    /// Called with every line, after it was added to its message.
+    using LineHook = std::function<void(std::string_view line)>;
+
+    explicit LineSplitter(MessageCollector &collector, LineHook onLine = {});
+
+    /// Reads the next piece of the mailbox.
+    void feed(std::string_view bytes);
+    /// End of the mailbox: takes a last line that has no line break, and finishes the message.
+    void finish();
+
+private:
+    void takeLine(std::string_view line, std::uint64_t offset);
+
+    MessageCollector &m_collector;
+    LineHook m_onLine;
+    /// The start of a line cut by the end of a piece; only ever one line.
+    std::string m_partialLine;
+    std::uint64_t m_partialOffset = 0;
+    std::uint64_t m_consumed = 0;
+    bool m_hasPartialLine = false;
+    bool m_afterCarriageReturn = false;
+};
+
+} // namespace tessaly

@@ -1,0 +1,45 @@
+// Reads a mailbox file in large chunks, so reading costs little next to splitting.
+#include "MailboxFileReader.h"
+
+#include "PathHelpers.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tessaly {
+
+MailboxFileReader::MailboxFileReader(std::string path, std::unique_ptr<std::ifstream> file, std::uint64_t size)
+    : m_path(std::move(path)), m_file(std::move(file)), m_size(size)
+{
+}
+
+Result<MailboxFileReader> MailboxFileReader::open(const std::string &path)
+{
+    const std::filesystem::path fsPath = toFsPath(path);
+    std::error_code error;
+    const auto status = std::filesystem::status(fsPath, error);
+    if (error || !std::filesystem::exists(status))
+        return Error{"cannot open the mailbox: " + (error ? error.message() : std::string("no such file"))};
+    if (std::filesystem::is_directory(status))
+        return Error{"cannot open the mailbox: it is a folder"};
+    const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
+
+    auto file = std::make_unique<std::ifstream>(fsPath, std::ios::binary);
+    if (!*file)
+        return Error{"cannot open the mailbox: " + std::generic_category().message(errno)};
+    return MailboxFileReader(path, std::move(file), error ? 0 : static_cast<std::uint64_t>(size));
+}
+
+Result<std::string_view> MailboxFileReader::readChunk()
+{
+    if (m_buffer.empty())
+        m_buffer.resize(kChunkSize);
+    m_file->read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    const auto count = static_cast<std::size_t>(m_file->gcount());
+    if (m_file->bad())
+        return Error{"cannot read the mailbox at byte " + std::to_string(m_bytesRead)};
+    m_bytesRead += count;
+    return std::string_view(m_buffer.data(), count);
+}
+
+} // namespace tessaly

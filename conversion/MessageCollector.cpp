@@ -1,0 +1,78 @@
+// Gathers the text of the message in hand and hands each finished message to a sink.
+#include "MessageCollector.h"
+
+#include <utility>
+
+namespace tessaly {
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+} // namespace
+
+MessageCollector::MessageCollector(AppendStrings &text, MessageSink sink) : m_text(text), m_sink(std::move(sink))
+{
+    startNewText();
+}
+
+void MessageCollector::beginMessage(std::uint64_t offset)
+{
+    finishCurrent(false);
+    m_beforeFirstSeparator = false;
+    m_messageOffset = offset;
+}
+
+void MessageCollector::append(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    if (m_beforeFirstSeparator && !m_preambleHasText) {
+        for (char c : bytes) {
+            if (!isBlank(c)) {
+                m_preambleHasText = true;
+                break;
+            }
+        }
+    }
+    m_text.AddToString(bytes);
+    m_endsWithLineBreak = false;
+}
+
+void MessageCollector::appendLineBreak()
+{
+    m_text.AddToString("\r\n");
+    m_endsWithLineBreak = true;
+}
+
+void MessageCollector::finish()
+{
+    finishCurrent(true);
+}
+
+void MessageCollector::finishCurrent(bool atEnd)
+{
+    if (m_text.empty())
+        return;
+    if (m_beforeFirstSeparator && !m_preambleHasText) {
+        startNewText();
+        return;
+    }
+    if (atEnd && !m_endsWithLineBreak)
+        m_text.AddToString("\r\n");
+    ++m_finishedCount;
+    if (m_sink)
+        m_sink(SplitMessage{m_text.view(), m_messageOffset});
+    startNewText();
+}
+
+void MessageCollector::startNewText()
+{
+    // A new builder rather than a cleared one, so a huge message's room is given back.
+    m_text = AppendStrings();
+    m_endsWithLineBreak = false;
+}
+
+} // namespace tessaly

@@ -1,0 +1,64 @@
+// Gathers the text of the message in hand and hands each finished message to a sink.
+#pragma once
+
+#include "AppendStrings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace tessaly {
+
+/// One message as split off a mailbox: its text with every line break as CR LF, each line
+/// ended by one (the message file adds one more CR LF). `text` is valid only during the call.
+struct SplitMessage
+{
+    std::string_view text;
+    /// Where the message starts in the mailbox, in bytes from its beginning.
+    std::uint64_t offset = 0;
+};
+
+/// Receives every finished message, in mailbox order.
+using MessageSink = std::function<void(const SplitMessage &)>;
+
+/// What both splitting modes share: the message in hand, the rule for text before the first
+/// separator, and the end-of-mailbox rule. The splitters only decide where lines and
+/// separators are.
+///
+/// - Text before the first separator becomes a message of its own when it holds anything but
+///   white space (a single message saved without its "From " line still converts); blank
+///   text there is dropped.
+/// - The last message gets a final CR LF when the mailbox does not end in a line break, so
+///   every message text ends with one.
+class MessageCollector
+{
+public:
+    /// Collects into `text`, which is replaced by a new, empty builder at every message.
+    MessageCollector(AppendStrings &text, MessageSink sink);
+
+    /// A separator line starts at `offset`: finishes the message in hand, if any.
+    void beginMessage(std::uint64_t offset);
+    /// Appends bytes of the current line (no line breaks among them).
+    void append(std::string_view bytes);
+    /// Ends the current line with CR LF.
+    void appendLineBreak();
+    /// End of the mailbox: finishes the message in hand, if any.
+    void finish();
+
+    /// How many messages went to the sink.
+    int finishedCount() const { return m_finishedCount; }
+
+private:
+    void finishCurrent(bool atEnd);
+    void startNewText();
+
+    AppendStrings &m_text;
+    MessageSink m_sink;
+    std::uint64_t m_messageOffset = 0;
+    int m_finishedCount = 0;
+    bool m_beforeFirstSeparator = true;
+    bool m_preambleHasText = false;
+    bool m_endsWithLineBreak = false;
+};
+
+} // namespace tessaly

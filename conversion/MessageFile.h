@@ -1,0 +1,24 @@
+// The temporary message file that holds one message between splitting and conversion.
+#pragma once
+
+#include "Result.h"
+
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+/// "email-" + number + ".eml".
+std::string messageFileName(int messageNumber);
+
+/// Writes `messageText` followed by CR LF to "email-N.eml" in `folder` and returns the path.
+///
+/// The file is written under a temporary name and then renamed, never replacing a file: a
+/// message file kept from an earlier failed conversion (of this run or an earlier one) stays
+/// as it is, and this message gets "email-N (2).eml" and so on instead.
+Result<std::string> writeMessageFile(const std::string &folder, int messageNumber, std::string_view messageText);
+
+/// Deletes a message file if it exists. A missing file is no error.
+Result<void> removeMessageFile(const std::string &path);
+
+} // namespace tessaly

@@ -1,0 +1,151 @@
+// Names a message's PDF from its subject, sender and date.
+#include "PdfNaming.h"
+
+#include "PathHelpers.h"
+
+#include <cstdio>
+
+namespace tessaly {
+namespace {
+
+enum class DatePattern { DayMonthYear, YearMonthDay, MonthDayYear };
+
+std::string formatDate(const std::optional<MessageDateTime> &date, DatePattern pattern)
+{
+    const int year = date ? date->year : 0;
+    const int month = date ? date->month : 0;
+    const int day = date ? date->day : 0;
+    char text[32];
+    switch (pattern) {
+    case DatePattern::DayMonthYear:
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d", day, month, year);
+        break;
+    case DatePattern::YearMonthDay:
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+        break;
+    case DatePattern::MonthDayYear:
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d", month, day, year);
+        break;
+    }
+    return text;
+}
+
+bool isContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+/// The first `count` characters of UTF-8 `text`; a stray continuation byte counts with the
+/// character before it, so a cut never splits a sequence.
+std::string firstCharacters(const std::string &text, std::size_t count)
+{
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (isContinuationByte(text[i]))
+            continue;
+        if (characters == count)
+            return text.substr(0, i);
+        ++characters;
+    }
+    return text;
+}
+
+/// `text` cut to at most `maxBytes` bytes at a character boundary.
+std::string firstBytes(const std::string &text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t end = maxBytes;
+    while (end > 0 && isContinuationByte(text[end]))
+        --end;
+    return text.substr(0, end);
+}
+
+bool isForbidden(char c)
+{
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 32)
+        return true;
+    switch (c) {
+    case ':': case '?': case '\\': case '/': case '*': case '"': case '<': case '>': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool usesSender(NamingOption option)
+{
+    return option != NamingOption::OptOriginal && option != NamingOption::OptSD;
+}
+
+bool usesDate(NamingOption option)
+{
+    return option != NamingOption::OptOriginal;
+}
+
+std::string composeRawName(NamingOption option, const std::string &subject, const std::string &from,
+                           const std::optional<MessageDateTime> &date)
+{
+    switch (option) {
+    case NamingOption::OptOriginal:
+        return subject;
+    case NamingOption::OptSD:
+        return subject + " " + formatDate(date, DatePattern::DayMonthYear);
+    case NamingOption::OptFSD:
+        return from + " " + subject + " " + formatDate(date, DatePattern::DayMonthYear);
+    case NamingOption::OptFSD_YMD:
+        return from + " " + subject + " " + formatDate(date, DatePattern::YearMonthDay);
+    case NamingOption::OptDFS:
+        return formatDate(date, DatePattern::DayMonthYear) + " " + from + " " + subject;
+    case NamingOption::OptDFS_YMD:
+        return formatDate(date, DatePattern::YearMonthDay) + " " +
+               firstCharacters(subject + " " + from, kSubjectAndSenderCharacters);
+    case NamingOption::OptDFS_YMD2:
+        return formatDate(date, DatePattern::YearMonthDay) + " " + from + " " + subject;
+    case NamingOption::OptDFS_MYD:
+        return formatDate(date, DatePattern::MonthDayYear) + " " + subject + " " + from;
+    }
+    return subject;
+}
+
+std::string trimBlanks(const std::string &text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+std::string composePdfName(NamingOption option, const std::string &subject, const std::string &from,
+                           const std::optional<MessageDateTime> &date)
+{
+    const std::string raw = composeRawName(option, subject, from, date);
+    std::string name;
+    name.reserve(raw.size());
+    for (char c : raw) {
+        if (!isForbidden(c))
+            name.push_back(c);
+    }
+    name = firstBytes(firstCharacters(name, kMaxNameCharacters), kMaxNameBytes);
+    if (name.empty())
+        name = kNoSubjectName;
+    return name + ".pdf";
+}
+
+std::string MakePDFPath(MessageReader &reader, const std::string &messageFile, NamingOption option,
+                        const std::string &mailboxFolder)
+{
+    const std::string path = trimBlanks(messageFile);
+    // Their results are not needed: a reader that cannot load reports empty values.
+    reader.LoadMessage(path);
+    reader.OpenMessage(path);
+    const std::string subject = reader.Subject();
+    const std::string from = usesSender(option) ? reader.From() : std::string();
+    const std::optional<MessageDateTime> date = usesDate(option) ? reader.Date() : std::nullopt;
+    return joinPath(mailboxFolder, composePdfName(option, subject, from, date));
+}
+
+} // namespace tessaly

@@ -1,0 +1,253 @@
+// Line mode and block mode: where messages begin and end, and what their texts hold.
+#include "SplitHarness.h"
+
+#include "MailboxProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace tessaly;
+using namespace tessaly::testing;
+
+namespace {
+
+using Messages = std::vector<std::string>;
+
+/// Both modes must give `expected`; line mode is also fed in awkward piece sizes.
+void expectBothModes(const std::string &mailbox, const Messages &expected)
+{
+    EXPECT_EQ(splitInBlockMode(mailbox), expected) << "block mode";
+    EXPECT_EQ(splitInLineMode(mailbox), expected) << "line mode";
+    EXPECT_EQ(splitInLineMode(mailbox, 1), expected) << "line mode, one byte at a time";
+    EXPECT_EQ(splitInLineMode(mailbox, 7), expected) << "line mode, seven bytes at a time";
+}
+
+// A mailbox: messages of lines, written with one kind of line end.
+struct Mailbox
+{
+    std::string bytes;
+    Messages expected;
+};
+
+Mailbox buildMailbox(const std::vector<std::vector<std::string>> &messages, const std::string &lineEnd,
+                     bool finalLineEnd = true)
+{
+    Mailbox mailbox;
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        std::string expected;
+        for (std::size_t l = 0; l < messages[m].size(); ++l) {
+            mailbox.bytes += messages[m][l];
+            const bool last = m + 1 == messages.size() && l + 1 == messages[m].size();
+            // An empty last line exists only through its line end.
+            if (!last || finalLineEnd || messages[m][l].empty())
+                mailbox.bytes += lineEnd;
+            expected += messages[m][l] + "\r\n";
+        }
+        mailbox.expected.push_back(expected);
+    }
+    return mailbox;
+}
+
+const std::vector<std::string> kLineEnds = {"\n", "\r\n", "\r"};
+
+} // namespace
+
+TEST(MailboxProbe, ChoosesBlockModeOnlyForALineFeedInTheFirst512Bytes)
+{
+    EXPECT_EQ(probeMailboxStart("From a\r\nSubject: x\r\n").mailboxKind, "NotNormal");
+    EXPECT_EQ(probeMailboxStart("From a\rSubject: x\r").mailboxKind, "Normal");
+    EXPECT_EQ(probeMailboxStart("").mailboxKind, "Normal");
+    EXPECT_EQ(probeMailboxStart("").fromPosition, 0);
+
+    const ProbeResult leadingLineFeed = probeMailboxStart("\nFrom a\n");
+    EXPECT_EQ(leadingLineFeed.mailboxKind, "NotNormal");
+    EXPECT_EQ(leadingLineFeed.fromPosition, 1);
+
+    const std::string longFirstLine = "From " + std::string(kProbeSize, 'x') + "\nbody\n";
+    EXPECT_EQ(probeMailboxStart(longFirstLine).mailboxKind, "Normal");
+    const std::string lineFeedAt512 = std::string(kProbeSize - 1, 'x') + "\n";
+    EXPECT_EQ(probeMailboxStart(lineFeedAt512).fromPosition, 512);
+}
+
+TEST(Splitters, ThreeMessagesInEachLineEndFormGiveTheSameCrLfTexts)
+{
+    for (const std::string &lineEnd : kLineEnds) {
+        SCOPED_TRACE(::testing::PrintToString(lineEnd));
+        const Mailbox mailbox = buildMailbox({{"From a@x Mon Jan 1 00:00:00 2001", "Subject: one", "", "body 1"},
+                                              {"From b@x Mon Jan 1 00:00:00 2001", "Subject: two", "", ""},
+                                              {"From c@x Mon Jan 1 00:00:00 2001", "", "last line"}},
+                                             lineEnd);
+        expectBothModes(mailbox.bytes, mailbox.expected);
+    }
+}
+
+TEST(Splitters, OnlyLinesBeginningWithFromBlankSeparate)
+{
+    const Mailbox mailbox = buildMailbox(
+        {{"From a", "From: Ann", "from lower case", " From indented", "From", ">From quoted", "From:colon"},
+         {"From b", "body"}},
+        "\n");
+    expectBothModes(mailbox.bytes, mailbox.expected);
+}
+
+TEST(Splitters, BodyLineBeginningWithFromSplitsTheMessage)
+{
+    expectBothModes("From a\nhello\nFrom here on\nbye\n", {"From a\r\nhello\r\n", "From here on\r\nbye\r\n"});
+}
+
+TEST(Splitters, RegressionSeparatorCutByABlockBoundaryIsFound)
+{
+    // Every cut of "\nFrom " by the block boundary, and the separator line right at it.
+    for (std::size_t lineFeedAt = BlockSplitter::kBlockSize - 7; lineFeedAt <= BlockSplitter::kBlockSize + 1;
+         ++lineFeedAt) {
+        const std::string first = "From a\n" + std::string(lineFeedAt - 7, 'x');
+        const std::string mailbox = first + "\nFrom b\nbody\n";
+        SCOPED_TRACE(lineFeedAt);
+        expectBothModes(mailbox, {"From a\r\n" + std::string(lineFeedAt - 7, 'x') + "\r\n", "From b\r\nbody\r\n"});
+    }
+}
+
+TEST(Splitters, RegressionEverySeparatorInOneBlockCounts)
+{
+    expectBothModes("From a\nx\nFrom b\ny\nFrom c\nz\n", {"From a\r\nx\r\n", "From b\r\ny\r\n", "From c\r\nz\r\n"});
+}
+
+TEST(Splitters, RegressionCrLfPairSplitAcrossBlocksStaysOneLineBreak)
+{
+    // The CR is the block's last byte, its LF the next block's first.
+    const std::string head = "From a\r\n" + std::string(BlockSplitter::kBlockSize - 9, 'x');
+    ASSERT_EQ(head.size() + 1, BlockSplitter::kBlockSize);
+    const std::string mailbox = head + "\r\nSubject: s\r\n\r\nbody\r\n";
+    expectBothModes(mailbox, {head + "\r\nSubject: s\r\n\r\nbody\r\n"});
+}
+
+TEST(Splitters, RegressionBlockHoldingASeparatorHasItsLineBreaksRewritten)
+{
+    expectBothModes("From a\nb\r\nc\rd\nFrom b\ne\n", {"From a\r\nb\r\nc\r\nd\r\n", "From b\r\ne\r\n"});
+}
+
+TEST(Splitters, RegressionLineModeEndsLinesAtBareLineFeeds)
+{
+    // A first line over 512 bytes sends an LF mailbox to line mode; it must still split.
+    const std::string subject = "Subject: " + std::string(600, 's');
+    const std::string mailbox = "From a " + std::string(600, 'x') + "\n" + subject + "\n\nbody\nFrom b\nbody\n";
+    EXPECT_EQ(probeMailboxStart(mailbox).mailboxKind, "Normal");
+    expectBothModes(mailbox, {"From a " + std::string(600, 'x') + "\r\n" + subject + "\r\n\r\nbody\r\n",
+                              "From b\r\nbody\r\n"});
+}
+
+TEST(Splitters, RegressionTextBeforeTheFirstSeparatorBecomesAMessage)
+{
+    expectBothModes("Subject: saved alone\n\nhi\nFrom a\nx\n",
+                    {"Subject: saved alone\r\n\r\nhi\r\n", "From a\r\nx\r\n"});
+}
+
+TEST(Splitters, BlankTextBeforeTheFirstSeparatorIsDropped)
+{
+    expectBothModes("\n \t\r\n\nFrom a\nx\n", {"From a\r\nx\r\n"});
+    expectBothModes("\nFrom a\nx", {"From a\r\nx\r\n"});
+}
+
+TEST(Splitters, RegressionMailboxWithoutSeparatorIsOneMessage)
+{
+    expectBothModes("Subject: no envelope\r\n\r\nbody", {"Subject: no envelope\r\n\r\nbody\r\n"});
+}
+
+TEST(Splitters, EmptyOrBlankMailboxGivesNoMessage)
+{
+    expectBothModes("", {});
+    expectBothModes(" \r\n\t\n\r", {});
+}
+
+TEST(Splitters, FromAtTheVeryEndIsText)
+{
+    expectBothModes("From a\nx\nFrom", {"From a\r\nx\r\nFrom\r\n"});
+    expectBothModes("From a\nx\nFrom ", {"From a\r\nx\r\n", "From \r\n"});
+}
+
+TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
+{
+    const std::string mailbox = "junk\nFrom a\nx\r\nFrom b\n";
+    for (bool blockMode : {false, true}) {
+        std::vector<std::uint64_t> offsets;
+        AppendStrings text;
+        MessageCollector collector(text, [&](const SplitMessage &message) { offsets.push_back(message.offset); });
+        if (blockMode) {
+            BlockSplitter splitter(collector);
+            for (std::size_t i = 0; i < mailbox.size(); i += 3)
+                splitter.feedBlock(std::string_view(mailbox).substr(i, 3));
+            splitter.finish();
+        } else {
+            LineSplitter splitter(collector);
+            splitter.feed(mailbox);
+            splitter.finish();
+        }
+        EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 5, 15})) << (blockMode ? "block mode" : "line mode");
+    }
+}
+
+TEST(BlockSplitter, ReportsTheFirstSeparatorWhollyInsideTheBlock)
+{
+    AppendStrings text;
+    MessageCollector collector(text, {});
+    BlockSplitter splitter(collector);
+    EXPECT_EQ(splitter.feedBlock("From a\nx\nFrom b\nFrom c\n"), 9u);
+    EXPECT_EQ(splitter.feedBlock("no separator\n"), 0u);
+    EXPECT_EQ(splitter.feedBlock("From d cut at the start\n"), 0u);
+}
+
+TEST(SplittersProperty, SeparatorsAroundEveryBlockBoundaryOffsetInEveryLineEndForm)
+{
+    for (const std::string &lineEnd : kLineEnds) {
+        for (std::size_t boundary : {BlockSplitter::kBlockSize, 2 * BlockSplitter::kBlockSize}) {
+            for (std::size_t start = boundary - 8; start <= boundary + 8; ++start) {
+                // The second message's separator line starts at `start`.
+                const std::size_t filler = start - 6 - 2 * lineEnd.size();
+                const Mailbox mailbox = buildMailbox(
+                    {{"From a", std::string(filler, 'f')}, {"From b", "Subject: x", "", "short"}, {"From c", "z"}},
+                    lineEnd);
+                ASSERT_EQ(mailbox.bytes.find("From b"), start);
+                SCOPED_TRACE(::testing::PrintToString(lineEnd) + " at " + std::to_string(start));
+                expectBothModes(mailbox.bytes, mailbox.expected);
+            }
+        }
+    }
+}
+
+TEST(SplittersProperty, RandomMailboxesGiveExactlyTheMessagesPutIn)
+{
+    std::mt19937 random(20261208);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::vector<std::string> trickyStarts = {"From:", "from ", " From ", ">From ", "From", "Fro", "F", ""};
+
+    auto randomLine = [&]() {
+        std::string line = pick(4) == 0 ? trickyStarts[static_cast<std::size_t>(pick(8))] : std::string();
+        const int length = pick(5) == 0 ? pick(1200) : pick(80);
+        for (int i = 0; i < length; ++i)
+            line.push_back(static_cast<char>(pick(3) == 0 ? ' ' : 'a' + pick(26)));
+        if (line.rfind("From ", 0) == 0)
+            line[4] = '_'; // only the lines the test means as separators may be
+        return line;
+    };
+
+    for (int round = 0; round < 300; ++round) {
+        const std::string &lineEnd = kLineEnds[static_cast<std::size_t>(pick(3))];
+        std::vector<std::vector<std::string>> messages;
+        if (pick(4) == 0)
+            messages.push_back({"Subject: before any separator", randomLine()});
+        const int count = 1 + pick(6);
+        for (int m = 0; m < count; ++m) {
+            std::vector<std::string> lines = {"From sender" + std::to_string(m) + " Mon Jan  1 00:00:00 2001"};
+            const int lineCount = pick(30);
+            for (int l = 0; l < lineCount; ++l)
+                lines.push_back(randomLine());
+            messages.push_back(lines);
+        }
+        const Mailbox mailbox = buildMailbox(messages, lineEnd, pick(2) == 0);
+        SCOPED_TRACE("round " + std::to_string(round));
+        EXPECT_EQ(splitInBlockMode(mailbox.bytes), mailbox.expected);
+        EXPECT_EQ(splitInLineMode(mailbox.bytes, 1 + static_cast<std::size_t>(pick(700))), mailbox.expected);
+        EXPECT_EQ(splitInBlockMode(mailbox.bytes, 1 + static_cast<std::size_t>(pick(40))), mailbox.expected);
+    }
+}
