@@ -88,8 +88,15 @@ Result<MailMessage> parseMailMessageFile(const std::string &path);
 /// The sender as a page shows it: display name, else address. "" when there is no From.
 std::string senderDisplayName(const MailMessage &message);
 
-/// Finds an inline resource by Content-ID (without angle brackets) in the message and,
-/// failing that, in its forwarded messages. nullptr when there is none.
-const InlineResource *findInlineResource(const MailMessage &message, std::string_view contentId);
+/// The key a page uses for an inline resource: its Content-ID (without angle brackets), or
+/// its Content-Location when it has no Content-ID.
+std::string resourceKey(const InlineResource &resource);
+
+/// Finds an inline resource by key (see resourceKey) in the message and, failing that, in
+/// its forwarded messages. nullptr when there is none.
+const InlineResource *findInlineResource(const MailMessage &message, std::string_view key);
+
+/// Every inline resource of the message and of its forwarded messages, outer ones first.
+std::vector<const InlineResource *> allInlineResources(const MailMessage &message);
 
 } // namespace tessaly

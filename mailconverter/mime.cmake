@@ -7,8 +7,10 @@ add_library(tessaly_mime STATIC
   GMimeSession.cpp GMimeSession.h
   HeaderDecoding.cpp HeaderDecoding.h
   HtmlComposer.cpp HtmlComposer.h
+  HtmlSanitizer.cpp HtmlSanitizer.h
   MailMessage.h
   MimeModelBuilder.cpp
+  PlainTextHtml.cpp PlainTextHtml.h
 )
 target_include_directories(tessaly_mime PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tessaly_mime

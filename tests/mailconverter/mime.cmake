@@ -3,6 +3,7 @@ tessaly_add_test(mime_tests
     FlowedTextTest.cpp
     GMimeMessageReaderTest.cpp
     HeaderDecodingTest.cpp
+    HtmlComposerTest.cpp
     MailMessageTest.cpp
     MimeTestHelpers.h
   LIBRARIES tessaly_mime PkgConfig::GMIME)

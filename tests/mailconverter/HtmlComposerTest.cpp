@@ -1,0 +1,207 @@
+#include "HtmlComposer.h"
+
+#include "HtmlSanitizer.h"
+#include "PlainTextHtml.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+namespace {
+
+MailMessage htmlMessage(std::string html)
+{
+    MailMessage message;
+    message.subject = "Quarterly <report> & \"numbers\"";
+    message.from = {{"Ann O'Neil", "ann@example.com"}};
+    message.to = {{"", "bob@example.com"}};
+    message.date = MailDate{1614949620, 60};
+    message.bodies.push_back(BodyPart{BodyPart::Kind::Html, std::move(html)});
+    return message;
+}
+
+std::string compose(const MailMessage &message, ComposeOptions::Flavour flavour = ComposeOptions::Flavour::WebEngine,
+                    const std::vector<AttachmentListing> &listings = {})
+{
+    ComposeOptions options;
+    options.flavour = flavour;
+    options.cidBaseUrl = "tessaly://m17/cid/";
+    return composeMessageHtml(message, listings, options);
+}
+
+bool contains(const std::string &text, std::string_view part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST(HtmlComposer, HeaderValuesAreEscaped)
+{
+    MailMessage message = htmlMessage("<p>hi</p>");
+    message.from = {{"<script>alert(1)</script>", "x@example.com"}};
+    for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
+        const std::string page = compose(message, flavour, {{"a<b>.txt", 1536, "x y/a<b>.txt", true}});
+        EXPECT_TRUE(contains(page, "Quarterly &lt;report&gt; &amp; &quot;numbers&quot;"));
+        EXPECT_TRUE(contains(page, "&lt;script&gt;alert(1)&lt;/script&gt; &lt;x@example.com&gt;"));
+        EXPECT_FALSE(contains(page, "<script"));
+        EXPECT_TRUE(contains(page, "a&lt;b&gt;.txt"));
+        EXPECT_TRUE(contains(page, "href=\"x y/a&lt;b&gt;.txt\""));
+        EXPECT_TRUE(contains(page, "1.5 KB"));
+        EXPECT_TRUE(contains(page, "Friday, 5 March 2021 14:07:00 +0100"));
+    }
+}
+
+TEST(HtmlComposer, HeaderBlockComesFirstAndItsStyleSheetComesLast)
+{
+    const std::string page = compose(htmlMessage("<style>*{color:red!important;display:none!important} "
+                                                 "div,table,td{font-size:40px!important}</style><p>body</p>"));
+    const std::size_t header = page.find("<tessaly-header id=\"tessaly-header-0\">");
+    const std::size_t body = page.find("<p>body</p>");
+    const std::size_t messageStyle = page.find("*{color:red!important");
+    const std::size_t ownStyle = page.rfind(":is(#tessaly-header-0)");
+    ASSERT_NE(header, std::string::npos);
+    ASSERT_NE(body, std::string::npos);
+    ASSERT_NE(messageStyle, std::string::npos);
+    ASSERT_NE(ownStyle, std::string::npos);
+    EXPECT_LT(header, body);
+    // Our rules are !important, scoped by id and later than the message's own.
+    EXPECT_LT(messageStyle, ownStyle);
+    EXPECT_TRUE(contains(page, ":is(#tessaly-header-0),:is(#tessaly-header-0) *{all:revert!important;"));
+    EXPECT_TRUE(contains(page, "display:block!important"));
+    // Values isolate their direction so Arabic or Hebrew cannot reorder the labels.
+    EXPECT_TRUE(contains(page, "<tessaly-value dir=\"auto\">"));
+    EXPECT_TRUE(contains(page, "unicode-bidi:isolate!important"));
+}
+
+TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
+{
+    MailMessage message = htmlMessage("<img src=\"cid:logo%40x\"><img src='CID:missing'>"
+                                      "<img src=\"https://tracker.example/p.gif\" alt=\"Logo\">"
+                                      "<img src=\"//cdn.example/a.png\"><img src=\"data:image/png;base64,AAAA\">"
+                                      "<div style=\"background:url(cid:logo@x)\" background=\"http://x/bg.png\">b</div>"
+                                      "<img src=\"banner.png\"><a href=\"https://example.com/\">link</a>");
+    message.inlineResources.push_back(InlineResource{"logo@x", "", "image/png", "PNG"});
+    message.inlineResources.push_back(InlineResource{"", "banner.png", "image/png", "PNG"});
+    const std::string page = compose(message);
+    EXPECT_TRUE(contains(page, "src=\"tessaly://m17/cid/logo%40x\""));
+    EXPECT_TRUE(contains(page, "url(tessaly://m17/cid/logo%40x)"));
+    EXPECT_TRUE(contains(page, "src=\"tessaly://m17/cid/banner.png\""));
+    EXPECT_TRUE(contains(page, "src=\"CID:missing\""));
+    EXPECT_FALSE(contains(page, "tracker.example"));
+    EXPECT_FALSE(contains(page, "cdn.example"));
+    EXPECT_FALSE(contains(page, "http://x/bg.png"));
+    EXPECT_TRUE(contains(page, "[remote image: Logo]"));
+    EXPECT_TRUE(contains(page, "src=\"data:image/png;base64,AAAA\""));
+    EXPECT_TRUE(contains(page, "href=\"https://example.com/\""));
+}
+
+TEST(HtmlComposer, ActiveContentIsRemoved)
+{
+    const std::string page = compose(htmlMessage(
+        "<html><head><title>t</title><meta http-equiv=\"refresh\" content=\"0;url=http://evil\">"
+        "<base href=\"http://evil/\"><style>p{color:blue}</style><script>bad()</script></head>"
+        "<body bgcolor=\"#eeeeee\" onload=\"bad()\"><p onclick=\"bad()\">text</p>"
+        "<SCRIPT type=text/javascript>bad()</SCRIPT><iframe src=\"http://evil\">framecontent</iframe>"
+        "<object data=\"x.swf\"><embed src=\"x.swf\"></object><form action=\"http://evil\"><input name=q></form>"
+        "<a href=\" javascript:bad()\">js</a></body></html>"));
+    EXPECT_FALSE(contains(page, "bad()"));
+    EXPECT_FALSE(contains(page, "evil"));
+    EXPECT_FALSE(contains(page, "framecontent"));
+    EXPECT_FALSE(contains(page, "<iframe"));
+    EXPECT_FALSE(contains(page, "<embed"));
+    EXPECT_FALSE(contains(page, "<form"));
+    EXPECT_FALSE(contains(page, "<base"));
+    EXPECT_FALSE(contains(page, "http-equiv"));
+    EXPECT_TRUE(contains(page, "p{color:blue}"));
+    EXPECT_TRUE(contains(page, "<p>text</p>"));
+    EXPECT_TRUE(contains(page, "background-color:#eeeeee"));
+}
+
+TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
+{
+    ComposeOptions options;
+    options.paperSize = "letter";
+    const std::string page =
+        composeMessageHtml(htmlMessage("<style>@page WordSection1{size:612pt 792pt} div.WordSection1{page:WordSection1}</style>"
+                                       "<div class=WordSection1>x</div>"),
+                           {}, options);
+    EXPECT_TRUE(contains(page, "@page{size:letter;margin:15mm}"));
+    EXPECT_TRUE(contains(page, "*{page:auto!important}"));
+    EXPECT_LT(page.find("@page WordSection1"), page.find("@page{size:letter"));
+    EXPECT_TRUE(contains(page, "@font-face{font-family:\"Calibri\";src:local(\"Carlito\")}"));
+}
+
+TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
+{
+    MailMessage message = htmlMessage("<style>td{color:red}</style><p style=\"font-family:Calibri,Arial\">x</p>"
+                                      "<font face=\"Times New Roman\">y</font>");
+    message.cc = {{"عربي", "a@example.com"}};
+    const std::string page = compose(message, ComposeOptions::Flavour::TextDocument);
+    EXPECT_FALSE(contains(page, "tessaly-header>"));
+    EXPECT_FALSE(contains(page, "td{color:red}"));
+    EXPECT_TRUE(contains(page, "<table id=\"tessaly-header-0\""));
+    EXPECT_TRUE(contains(page, "font-family:Carlito,Liberation Sans"));
+    EXPECT_TRUE(contains(page, "face=\"Liberation Serif\""));
+    EXPECT_TRUE(contains(page, "عربي &lt;a@example.com&gt;"));
+}
+
+TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
+{
+    MailMessage message;
+    message.subject = "Fwd";
+    message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "Hi <there>\n> quoted\n>> deeper\nend\n"});
+    MailMessage inner;
+    inner.subject = "Inner subject";
+    inner.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "inner text"});
+    inner.attachments.push_back(AttachmentPart{"data.csv", "text/csv", "a,b", false});
+    message.forwarded.push_back(inner);
+    for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
+        const std::string page = compose(message, flavour);
+        EXPECT_TRUE(contains(page, "Hi &lt;there&gt;"));
+        EXPECT_TRUE(contains(page, "&gt; quoted"));
+        EXPECT_TRUE(contains(page, "white-space:pre-wrap"));
+        EXPECT_TRUE(contains(page, "id=\"tessaly-header-1\""));
+        EXPECT_LT(page.find("end"), page.find("Inner subject"));
+        EXPECT_LT(page.find("Inner subject"), page.find("inner text"));
+        EXPECT_TRUE(contains(page, "data.csv"));
+    }
+    EXPECT_TRUE(contains(compose(message), ":is(#tessaly-header-0,#tessaly-header-1)"));
+}
+
+TEST(HtmlComposer, QuoteDepthSplitsBlocks)
+{
+    EXPECT_EQ(quoteDepth("> > x"), 2);
+    EXPECT_EQ(quoteDepth(">>x"), 2);
+    EXPECT_EQ(quoteDepth(" > x"), 0);
+    const std::string html = plainTextToHtml("a\nb\n> c\n> d\ne", false);
+    // Three blocks: unquoted, quoted, unquoted.
+    std::size_t blocks = 0;
+    for (std::size_t at = html.find("<div"); at != std::string::npos; at = html.find("<div", at + 1))
+        ++blocks;
+    EXPECT_EQ(blocks, 3u);
+    EXPECT_TRUE(contains(html, "a\nb</div>"));
+}
+
+TEST(HtmlComposer, HostileHtmlTerminatesQuickly)
+{
+    std::string html;
+    for (int i = 0; i < 20000; ++i)
+        html += "<iframe><script><style><div>";
+    html += "<p unterminated=\"";
+    const SanitizedHtml result = sanitizeHtml(html, {});
+    EXPECT_FALSE(contains(result.body, "<iframe"));
+}
+
+TEST(HtmlComposer, Formatting)
+{
+    EXPECT_EQ(formatHeaderDate(MailDate{0, 0}), "Thursday, 1 January 1970 00:00:00 +0000");
+    EXPECT_EQ(formatHeaderDate(MailDate{1614949620, -330}), "Friday, 5 March 2021 07:37:00 -0530");
+    EXPECT_EQ(formatHeaderDate(MailDate{951782400, 0}), "Tuesday, 29 February 2000 00:00:00 +0000");
+    EXPECT_EQ(formatByteSize(0), "0 bytes");
+    EXPECT_EQ(formatByteSize(1023), "1023 bytes");
+    EXPECT_EQ(formatByteSize(10 * 1024 * 1024), "10 MB");
+    EXPECT_EQ(percentEncodeUrlPart("a b@c/ü"), "a%20b%40c%2F%C3%BC");
+    EXPECT_EQ(percentDecode(percentEncodeUrlPart("a b@c/ü")), "a b@c/ü");
+    EXPECT_EQ(percentDecode("100%"), "100%");
+}
