@@ -1,0 +1,93 @@
+// Saving attachments beside the PDF: folder name, links, exclusive creation, unique names.
+#include "AttachmentFolderWriter.h"
+
+#include "AttachmentNames.h"
+#include "AttachmentTestFiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+using namespace tessaly::testing;
+
+TEST(AttachmentFolderWriter, FolderIsNamedAfterThePdf)
+{
+    EXPECT_EQ(attachmentFolderFor("/out/Hello 05-03-2021.pdf"), "/out/Hello 05-03-2021 attachments");
+    EXPECT_EQ(attachmentFolderFor("/out/Hello (2).PDF"), "/out/Hello (2) attachments");
+    EXPECT_EQ(attachmentFolderFor("/out.d/notes"), "/out.d/notes attachments");
+    EXPECT_EQ(relativeFileUrl("Hello attachments/übersicht €.txt"),
+              "Hello%20attachments/%C3%BCbersicht%20%E2%82%AC.txt");
+    EXPECT_EQ(relativeFileUrl("a attachments/50% #1?.txt"), "a%20attachments/50%25%20%231%3F.txt");
+}
+
+TEST(AttachmentFolderWriter, WritesEveryFileByteForByteWithRelativeLinks)
+{
+    ScratchFolder scratch;
+    const std::string pdf = scratch.file("Hello 05-03-2021.pdf");
+    const std::string tenMegabytes = randomBytes(10 * 1024 * 1024);
+    const std::vector<AttachmentFile> files = {
+        {"empty.bin", "application/octet-stream", ""},
+        {"big.zip", "application/zip", tenMegabytes},
+        {"übersicht €.txt", "text/plain", "Übersicht"},
+        {"日本 レポート.txt", "text/plain", std::string("\x00\xFF\r\n", 4)},
+    };
+    std::vector<std::string> names;
+    for (const AttachmentFile &file : files)
+        names.push_back(file.fileName);
+
+    const AttachmentFolderPlan plan = planAttachmentFolder(pdf, names);
+    EXPECT_EQ(plan.fileNames, names);
+    EXPECT_EQ(plan.hrefs[3], "Hello%2005-03-2021%20attachments/%E6%97%A5%E6%9C%AC%20%E3%83%AC%E3%83%9D%E3%83%BC%E3%83%88.txt");
+
+    std::vector<std::string> warnings;
+    Result<std::vector<std::string>> written = writeAttachmentFolder(plan, files, warnings);
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_TRUE(warnings.empty());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto path = std::filesystem::path(scratch.path()) / "Hello 05-03-2021 attachments" / files[i].fileName;
+        EXPECT_EQ(written.value()[i], path.string());
+        EXPECT_TRUE(readWholeFile(path) == files[i].bytes) << files[i].fileName;
+    }
+}
+
+TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCase)
+{
+    ScratchFolder scratch;
+    const std::string folder = scratch.file("m attachments");
+    std::filesystem::create_directory(folder);
+    writeWholeFile(folder + "/Report.PDF", "older report");
+
+    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"report.pdf", "x.txt"});
+    EXPECT_EQ(plan.fileNames, (std::vector<std::string>{"report (2).pdf", "x.txt"}));
+
+    // Something creates x.txt (as a dangling symbolic link) after planning: it is not followed.
+    std::filesystem::create_symlink(scratch.file("outside.txt"), folder + "/x.txt");
+    std::vector<std::string> warnings;
+    Result<std::vector<std::string>> written =
+        writeAttachmentFolder(plan, {{"report.pdf", "application/pdf", "new"}, {"x.txt", "text/plain", "x"}}, warnings);
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_EQ(readWholeFile(folder + "/Report.PDF"), "older report");
+    EXPECT_EQ(readWholeFile(folder + "/report (2).pdf"), "new");
+    EXPECT_EQ(readWholeFile(folder + "/x (2).txt"), "x");
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("outside.txt")));
+    EXPECT_EQ(warnings.size(), 1u);
+}
+
+TEST(AttachmentFolderWriter, LikelyCommittedPathSkipsTakenNames)
+{
+    ScratchFolder scratch;
+    EXPECT_EQ(likelyCommittedPath(scratch.file("Hello.pdf")), scratch.file("Hello.pdf"));
+    writeWholeFile(scratch.file("Hello.pdf"), "x");
+    writeWholeFile(scratch.file("Hello (2).pdf"), "x");
+    EXPECT_EQ(likelyCommittedPath(scratch.file("Hello.pdf")), scratch.file("Hello (3).pdf"));
+}
+
+TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
+{
+    ScratchFolder scratch;
+    writeWholeFile(scratch.file("m attachments"), "in the way");
+    std::vector<std::string> warnings;
+    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
+    Result<std::vector<std::string>> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.error().message.find("m attachments"), std::string::npos);
+}
