@@ -14,7 +14,7 @@ namespace {
 
 using Flavour = ComposeOptions::Flavour;
 
-constexpr char kSansStack[] = "\"Noto Sans\",\"Noto Sans CJK JP\",\"Noto Color Emoji\",sans-serif";
+constexpr char kSansStack[] = "\"Noto Sans\",\"Noto Sans CJK JP\",\"Tessaly Emoji\",sans-serif";
 constexpr char kSimpleSansStack[] = "Noto Sans, Noto Sans CJK JP, Symbola";
 
 // Common mail fonts and the installed fonts with the same metrics.
@@ -24,6 +24,12 @@ struct FontAlias
     std::string_view regular;
     std::string_view stem; ///< for "<stem> Bold", "<stem> Italic", "<stem> Bold Italic"
 };
+// Chromium draws no colour emoji in synthesised bold or italic, so the emoji font is also
+// declared for every weight and style, under our own name and inside the families mail uses.
+constexpr char kEmojiRange[] = "U+231A-231B,U+23E9-23FA,U+2600-27BF,U+2B50,U+2B55,U+FE0F,U+200D,U+1F000-1FAFF";
+constexpr std::array<std::string_view, 9> kEmojiHostFamilies = {
+    "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana", "Tahoma", "Georgia", "Aptos"};
+
 constexpr std::array<FontAlias, 8> kFontAliases = {{
     {"Calibri", "Carlito", "Carlito"},
     {"Cambria", "Caladea Regular", "Caladea"},
@@ -35,9 +41,21 @@ constexpr std::array<FontAlias, 8> kFontAliases = {{
     {"Courier", "Liberation Mono", "Liberation Mono"},
 }};
 
+std::string emojiFaces(std::string_view family)
+{
+    std::string css;
+    for (std::string_view style : {"normal", "italic"}) {
+        css += "@font-face{font-family:\"" + std::string(family) + "\";src:local(\"Noto Color Emoji\");font-weight:100 900;"
+               "font-style:" + std::string(style) + ";unicode-range:" + kEmojiRange + "}\n";
+    }
+    return css;
+}
+
 std::string fontFaceAliases()
 {
     std::string css;
+    for (std::string_view family : kEmojiHostFamilies)
+        css += emojiFaces(family);
     for (const FontAlias &alias : kFontAliases) {
         const std::string family(alias.family);
         const std::string stem(alias.stem);
@@ -46,6 +64,7 @@ std::string fontFaceAliases()
         css += "@font-face{font-family:\"" + family + "\";font-style:italic;src:local(\"" + stem + " Italic\")}\n";
         css += "@font-face{font-family:\"" + family + "\";font-weight:bold;font-style:italic;src:local(\"" + stem +
                " Bold Italic\")}\n";
+        css += emojiFaces(alias.family);
     }
     return css;
 }
@@ -86,18 +105,23 @@ std::string replaceFontNames(std::string html)
     return out;
 }
 
-std::string formatAddresses(const std::vector<MailAddress> &addresses)
+// Each name is isolated, so that an Arabic or Hebrew name cannot reorder the addresses
+// around it.
+std::string formatAddresses(const std::vector<MailAddress> &addresses, bool simple)
 {
     std::string out;
     for (const MailAddress &address : addresses) {
         if (!out.empty())
             out += ", ";
         if (address.name.empty()) {
-            out += address.address;
-        } else {
-            out += address.name;
-            if (!address.address.empty())
-                out += " <" + address.address + ">";
+            out += escapeHtml(address.address);
+            continue;
+        }
+        out += simple ? escapeHtml(address.name) : "<tessaly-name dir=\"auto\">" + escapeHtml(address.name) + "</tessaly-name>";
+        if (!address.address.empty()) {
+            out += " &lt;";
+            out += escapeHtml(address.address);
+            out += "&gt;";
         }
     }
     return out;
@@ -126,6 +150,7 @@ private:
     std::string m_messageStyles;
     const MailMessage *m_current = nullptr;
     int m_headerCount = 0;
+    int m_plainCount = 0;
 };
 
 std::string Page::resolveReference(std::string_view reference, bool isContentId) const
@@ -148,7 +173,7 @@ std::string Page::resolveReference(std::string_view reference, bool isContentId)
 void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, bool emphasise)
 {
     if (simple()) {
-        m_body += "<tr><td style=\"font-weight:bold;color:#555555;padding-right:8pt\" valign=\"top\">" + escapeHtml(label) +
+        m_body += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" valign=\"top\">" + escapeHtml(label) +
                   ":</td><td" + std::string(emphasise ? " style=\"font-weight:bold\"" : "") + ">" + valueHtml +
                   "</td></tr>\n";
         return;
@@ -172,11 +197,11 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
     auto row = [&](const std::string &label, const std::string &value, bool emphasise = false) {
         addHeaderRow(label, escapeHtml(value), emphasise);
     };
-    row("From", formatAddresses(message.from));
+    addHeaderRow("From", formatAddresses(message.from, simple()));
     if (!message.to.empty())
-        row("To", formatAddresses(message.to));
+        addHeaderRow("To", formatAddresses(message.to, simple()));
     if (!message.cc.empty())
-        row("Cc", formatAddresses(message.cc));
+        addHeaderRow("Cc", formatAddresses(message.cc, simple()));
     if (message.date)
         row("Date", formatHeaderDate(*message.date));
     row("Subject", message.subject, true);
@@ -199,13 +224,19 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
         }
         addHeaderRow("Attachments", items);
     }
-    m_body += simple() ? "</table>\n" : "</tessaly-header>\n";
+    // QTextDocument ignores a table's bottom margin, so an empty paragraph keeps the gap.
+    m_body += simple() ? "</table>\n<p style=\"margin:0;font-size:4pt\">&nbsp;</p>\n" : "</tessaly-header>\n";
 }
 
 void Page::addBody(const BodyPart &body)
 {
     if (body.kind == BodyPart::Kind::PlainText) {
-        m_body += "<div class=\"tessaly-body\">" + plainTextToHtml(body.text, simple()) + "</div>\n";
+        if (simple()) {
+            m_body += "<div>" + plainTextToHtml(body.text, true) + "</div>\n";
+            return;
+        }
+        m_body += "<tessaly-plain id=\"tessaly-plain-" + std::to_string(m_plainCount++) + "\">" +
+                  plainTextToHtml(body.text, false) + "</tessaly-plain>\n";
         return;
     }
     SanitizeOptions sanitize;
@@ -274,8 +305,10 @@ std::string Page::headerStyles() const
                "font-weight:bold!important;color:#555!important;}\n";
     css += h + " tessaly-label::after{content:\":\"!important;}\n";
     css += h + " tessaly-value{display:block!important;flex:1 1 auto!important;min-width:0!important;"
-               "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;}\n";
+               "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;"
+               "text-align:left!important;}\n";
     css += h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
+    css += h + " tessaly-name{unicode-bidi:isolate!important;}\n";
     css += h + " tessaly-attachment{display:inline-block!important;margin-right:12pt!important;"
                "unicode-bidi:isolate!important;white-space:nowrap!important;}\n";
     css += h + " tessaly-size{color:#666!important;}\n";
@@ -287,6 +320,15 @@ std::string Page::headerStyles() const
     css += "tessaly-remote-image{display:inline-block!important;" + font +
            "font-size:8pt!important;color:#666!important;background:#eee!important;border:1px dashed #999!important;"
            "padding:0 3pt!important;}\n";
+    if (m_plainCount > 0) {
+        std::string plainIds;
+        for (int i = 0; i < m_plainCount; ++i)
+            plainIds += std::string(i ? "," : "") + "#tessaly-plain-" + std::to_string(i);
+        const std::string p = ":is(" + plainIds + ")";
+        css += p + "," + p + " *{all:revert!important;}\n";
+        css += p + "{display:block!important;margin:0 0 10pt 0!important;}\n";
+        css += plainTextStyles(p);
+    }
     // Word and Outlook name their pages (@page WordSection1{size:612pt 792pt}); named pages
     // force a break and Letter paper, so every element goes back to the page we set.
     css += "@page{size:" + m_options.paperSize + ";margin:15mm}\n*{page:auto!important}\n";

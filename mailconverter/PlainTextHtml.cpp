@@ -10,28 +10,41 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kQuoteColours = {"#1f5fa8", "#2e7d32", "#8e4a00", "#6a1b9a"};
-constexpr int kQuoteIndentPt = 6;
-
 std::string blockStart(int depth, bool simpleCss)
 {
-    std::string style = "white-space:pre-wrap;margin:0;";
-    if (!simpleCss)
-        style += "overflow-wrap:anywhere;word-break:break-word;";
-    if (depth > 0) {
-        const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % kQuoteColours.size()]);
-        style += "color:" + colour + ";";
-        if (simpleCss) {
-            style += "margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, 8)) + "pt;";
-        } else {
-            style += "border-left:2px solid " + colour + ";padding-left:" + std::to_string(kQuoteIndentPt) +
-                     "pt;margin-left:" + std::to_string(kQuoteIndentPt * (std::min(depth, 8) - 1)) + "pt;";
-        }
+    if (!simpleCss) {
+        // The page's own style sheet styles these by class; see HtmlComposer.
+        return "<tessaly-text class=\"tessaly-q" + std::to_string(std::min(depth, kMaxStyledDepth)) + "\" dir=\"auto\">";
     }
-    return "<div class=\"tessaly-text\" dir=\"auto\" style=\"" + style + "\">";
+    std::string style = "white-space:pre-wrap;margin:0;font-family:Liberation Mono, Noto Sans Mono CJK JP, Symbola;";
+    if (depth > 0) {
+        const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
+        style += "color:" + colour + ";margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, kMaxStyledDepth)) + "pt;";
+    }
+    return "<div style=\"" + style + "\">";
+}
+
+std::string blockEnd(bool simpleCss)
+{
+    return simpleCss ? "</div>" : "</tessaly-text>";
 }
 
 } // namespace
+
+std::string plainTextStyles(const std::string &scope)
+{
+    std::string css = scope + " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
+                              "overflow-wrap:anywhere!important;unicode-bidi:isolate!important;"
+                              "font-family:\"Liberation Mono\",\"Noto Sans Mono CJK JP\",\"Tessaly Emoji\","
+                              "monospace!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
+    for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
+        const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
+        css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour +
+               "!important;border-left:2px solid " + colour + "!important;padding-left:" + std::to_string(kQuoteIndentPt) +
+               "pt!important;margin-left:" + std::to_string(kQuoteIndentPt * (depth - 1)) + "pt!important;}\n";
+    }
+    return css;
+}
 
 int quoteDepth(std::string_view line)
 {
@@ -61,7 +74,7 @@ std::string plainTextToHtml(std::string_view text, bool simpleCss)
         const int depth = quoteDepth(line);
         if (depth != currentDepth) {
             if (currentDepth >= 0)
-                out += "</div>";
+                out += blockEnd(simpleCss);
             out += blockStart(depth, simpleCss);
             currentDepth = depth;
         } else {
@@ -73,7 +86,7 @@ std::string plainTextToHtml(std::string_view text, bool simpleCss)
         start = end + 1;
     }
     if (currentDepth >= 0)
-        out += "</div>";
+        out += blockEnd(simpleCss);
     return out;
 }
 

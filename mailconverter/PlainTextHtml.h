@@ -6,10 +6,22 @@
 
 namespace tessaly {
 
+/// Quote depths beyond this share the deepest style.
+inline constexpr int kMaxStyledDepth = 8;
+
+/// The colours of quote levels 1, 2, 3, 4, 5 …, repeating.
+inline constexpr std::string_view kQuoteColours[] = {"#1f5fa8", "#2e7d32", "#8e4a00", "#6a1b9a"};
+inline constexpr int kQuoteIndentPt = 6;
+
 /// Returns `text` (UTF-8, LF line ends) as HTML blocks that keep every space and line
-/// break and wrap long lines. Runs of quoted lines ("> ", ">> " …) become blocks coloured
-/// by depth; with `simpleCss` only what QTextDocument understands is used (no borders).
+/// break. Runs of quoted lines ("> ", ">> " …) become blocks set apart by depth. With
+/// `simpleCss` the blocks are <div>s with inline styles QTextDocument understands;
+/// otherwise they are <tessaly-text class="tessaly-qN"> elements that the page's own
+/// style sheet styles (plainTextStyles), out of reach of a message's CSS.
 std::string plainTextToHtml(std::string_view text, bool simpleCss);
+
+/// CSS for the <tessaly-text> blocks, with `scope` (a selector) in front of each rule.
+std::string plainTextStyles(const std::string &scope);
 
 /// The quote depth of a line: the number of '>' before the text, spaces between allowed.
 int quoteDepth(std::string_view line);

@@ -43,7 +43,8 @@ TEST(HtmlComposer, HeaderValuesAreEscaped)
     for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
         const std::string page = compose(message, flavour, {{"a<b>.txt", 1536, "x y/a<b>.txt", true}});
         EXPECT_TRUE(contains(page, "Quarterly &lt;report&gt; &amp; &quot;numbers&quot;"));
-        EXPECT_TRUE(contains(page, "&lt;script&gt;alert(1)&lt;/script&gt; &lt;x@example.com&gt;"));
+        EXPECT_TRUE(contains(page, "&lt;script&gt;alert(1)&lt;/script&gt;"));
+        EXPECT_TRUE(contains(page, "&lt;x@example.com&gt;"));
         EXPECT_FALSE(contains(page, "<script"));
         EXPECT_TRUE(contains(page, "a&lt;b&gt;.txt"));
         EXPECT_TRUE(contains(page, "href=\"x y/a&lt;b&gt;.txt\""));
@@ -72,6 +73,7 @@ TEST(HtmlComposer, HeaderBlockComesFirstAndItsStyleSheetComesLast)
     // Values isolate their direction so Arabic or Hebrew cannot reorder the labels.
     EXPECT_TRUE(contains(page, "<tessaly-value dir=\"auto\">"));
     EXPECT_TRUE(contains(page, "unicode-bidi:isolate!important"));
+    EXPECT_TRUE(contains(page, "<tessaly-name dir=\"auto\">Ann O&#39;Neil</tessaly-name> &lt;ann@example.com&gt;"));
 }
 
 TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
@@ -130,6 +132,7 @@ TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
     EXPECT_TRUE(contains(page, "*{page:auto!important}"));
     EXPECT_LT(page.find("@page WordSection1"), page.find("@page{size:letter"));
     EXPECT_TRUE(contains(page, "@font-face{font-family:\"Calibri\";src:local(\"Carlito\")}"));
+    EXPECT_TRUE(contains(page, "@font-face{font-family:\"Tessaly Emoji\";src:local(\"Noto Color Emoji\");font-weight:100 900;"));
 }
 
 TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
@@ -161,12 +164,18 @@ TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
         EXPECT_TRUE(contains(page, "Hi &lt;there&gt;"));
         EXPECT_TRUE(contains(page, "&gt; quoted"));
         EXPECT_TRUE(contains(page, "white-space:pre-wrap"));
+        EXPECT_TRUE(contains(page, "Liberation Mono"));
         EXPECT_TRUE(contains(page, "id=\"tessaly-header-1\""));
         EXPECT_LT(page.find("end"), page.find("Inner subject"));
         EXPECT_LT(page.find("Inner subject"), page.find("inner text"));
         EXPECT_TRUE(contains(page, "data.csv"));
     }
-    EXPECT_TRUE(contains(compose(message), ":is(#tessaly-header-0,#tessaly-header-1)"));
+    const std::string page = compose(message);
+    EXPECT_TRUE(contains(page, ":is(#tessaly-header-0,#tessaly-header-1)"));
+    // Plain-text blocks are styled by the page's id-scoped sheet, not by inline styles a
+    // message's !important rules would beat.
+    EXPECT_TRUE(contains(page, ":is(#tessaly-plain-0,#tessaly-plain-1) tessaly-text.tessaly-q1{"));
+    EXPECT_TRUE(contains(page, "<tessaly-text class=\"tessaly-q2\" dir=\"auto\">&gt;&gt; deeper</tessaly-text>"));
 }
 
 TEST(HtmlComposer, QuoteDepthSplitsBlocks)
@@ -177,10 +186,11 @@ TEST(HtmlComposer, QuoteDepthSplitsBlocks)
     const std::string html = plainTextToHtml("a\nb\n> c\n> d\ne", false);
     // Three blocks: unquoted, quoted, unquoted.
     std::size_t blocks = 0;
-    for (std::size_t at = html.find("<div"); at != std::string::npos; at = html.find("<div", at + 1))
+    for (std::size_t at = html.find("<tessaly-text"); at != std::string::npos; at = html.find("<tessaly-text", at + 1))
         ++blocks;
     EXPECT_EQ(blocks, 3u);
-    EXPECT_TRUE(contains(html, "a\nb</div>"));
+    EXPECT_TRUE(contains(html, "a\nb</tessaly-text>"));
+    EXPECT_TRUE(contains(plainTextToHtml("a\n> b", true), "color:#1f5fa8"));
 }
 
 TEST(HtmlComposer, HostileHtmlTerminatesQuickly)
