@@ -91,7 +91,8 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
     m_report = RunReport{};
 
     Result<std::unique_ptr<MailConverter>> converter =
-        m_makeConverter ? m_makeConverter() : Result<std::unique_ptr<MailConverter>>(Error{"no converter is set up"});
+        m_makeConverter ? m_makeConverter()
+                        : Result<std::unique_ptr<MailConverter>>(Error{"no converter is set up"});
     if (converter && !converter.value())
         converter = Error{"the converter could not be created"};
 
@@ -236,9 +237,9 @@ void ConversionRun::finishMessage(const SplitMessage &message)
     const int number = messageCount;
     bool converted = false;
     auto recordFailure = [&](const std::string &keptFile, const std::string &reason) {
-        m_report.failedMessages.push_back(MessageFailure{
-            m_mailboxPath, number, keptFile,
-            reason + " (the message starts at byte " + std::to_string(message.offset) + ")"});
+        m_report.failedMessages.push_back(
+            MessageFailure{m_mailboxPath, number, keptFile,
+                           reason + " (the message starts at byte " + std::to_string(message.offset) + ")"});
     };
 
     try {
@@ -253,8 +254,8 @@ void ConversionRun::finishMessage(const SplitMessage &message)
             if (!pdfPath) {
                 recordFailure(messageFile, pdfPath.error().message);
             } else {
-                Result<ConvertedMessage> result =
-                    ConvertMessage(*mailConverter, messageFile, pdfPath.value(), m_options.attachmentChoice());
+                Result<ConvertedMessage> result = ConvertMessage(*mailConverter, messageFile, pdfPath.value(),
+                                                                 m_options.attachmentChoice());
                 if (result) {
                     converted = true;
                     ++m_report.messagesConverted;

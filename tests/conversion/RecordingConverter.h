@@ -26,7 +26,12 @@ public:
         std::string sourceBytes;
     };
 
-    enum class Outcome { Succeed, Fail, Throw };
+    enum class Outcome
+    {
+        Succeed,
+        Fail,
+        Throw
+    };
 
     /// Decides the outcome of the n-th call (from 1); every call succeeds by default.
     std::function<Outcome(int callNumber, const Call &call)> outcome;

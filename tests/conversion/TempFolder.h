@@ -18,7 +18,8 @@ public:
     TempFolder()
     {
         m_path = std::filesystem::temp_directory_path() /
-                 ("tessaly-conversion-" + std::to_string(std::random_device{}()) + std::to_string(std::random_device{}()));
+                 ("tessaly-conversion-" + std::to_string(std::random_device{}()) +
+                  std::to_string(std::random_device{}()));
         std::filesystem::create_directories(m_path);
     }
     ~TempFolder()
