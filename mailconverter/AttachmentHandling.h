@@ -1,0 +1,61 @@
+// The attachment step of one conversion: what the header block lists, what goes into the PDF
+// and what is written beside it.
+#pragma once
+
+#include "HtmlComposer.h"
+#include "MailMessage.h"
+#include "Result.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QPDF;
+
+namespace tessaly {
+
+/// What the options text asks for.
+enum class AttachmentMode {
+    ListOnly, ///< "-c pdf": the PDF of the message only
+    Embed,    ///< "-c PDF -attach": attachments embedded in the PDF
+    Folder,   ///< "-c PDF -sattach": attachments saved in a separate folder
+};
+
+/// The mode for an options text; nullopt for anything but the three texts, exactly.
+std::optional<AttachmentMode> attachmentModeFor(std::string_view options);
+
+/// Handles one message's attachments around the rendering. Calls come in this order:
+/// `prepare`, then (once the page is rendered) `editPdf` within the PDF finishing pass, then
+/// `afterCommit` once the PDF has its final name. A failure of any step fails the conversion.
+class AttachmentHandling
+{
+public:
+    virtual ~AttachmentHandling() = default;
+
+    /// Decides the attachments' names and returns the rows of the header block's list.
+    /// `destination` is the PDF path asked for (the written one may get a number).
+    virtual Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
+                                                           const std::string &destination) = 0;
+    /// Edits the rendered PDF, e.g. embeds the files. Sets `minimumPdfVersion` when needed.
+    virtual Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) = 0;
+    /// Writes what belongs beside the PDF now named `writtenPath`; may add warnings.
+    virtual Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) = 0;
+};
+
+/// Lists every attachment by its declared name and size and writes nothing: the behaviour
+/// for "-c pdf", and the stand-in for the other two modes until they are implemented.
+class ListingOnlyAttachments : public AttachmentHandling
+{
+public:
+    Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
+                                                   const std::string &destination) override;
+    Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
+    Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) override;
+};
+
+/// Makes the attachment step for one conversion.
+std::unique_ptr<AttachmentHandling> makeAttachmentHandling();
+
+} // namespace tessaly

@@ -1,0 +1,27 @@
+// The URL scheme under which the renderer serves each message's document and inline parts.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+namespace tessaly {
+
+/// Our scheme's name: "tessaly://m<N>/…", one host per message.
+inline constexpr char kMessageScheme[] = "tessaly";
+
+/// Registers the message scheme with Qt WebEngine. Must be called before the
+/// QGuiApplication (or QApplication) is created; calling it twice is harmless.
+void registerMailConverterUrlScheme();
+
+/// One part of a message that its body refers to, e.g. an inline image.
+struct MessageResource
+{
+    QByteArray mimeType; ///< e.g. "image/png"
+    QByteArray data;     ///< the decoded bytes
+};
+
+/// A message's inline parts, keyed by Content-ID without the angle brackets.
+using MessageResources = QHash<QString, MessageResource>;
+
+} // namespace tessaly

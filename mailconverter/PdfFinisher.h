@@ -1,0 +1,42 @@
+// The last pass over a rendered PDF: document info, extra edits, and writing it out.
+#pragma once
+
+#include "Result.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <functional>
+#include <string>
+
+class QPDF;
+
+namespace tessaly {
+
+/// The PDF's document info, from the message's headers.
+struct PdfMetadata
+{
+    QString title;        ///< the subject
+    QString author;       ///< the sender
+    QDateTime created;    ///< the message's date, with its UTC offset; invalid when unknown
+};
+
+/// What the finishing pass does besides the document info.
+struct PdfFinishing
+{
+    PdfMetadata metadata;
+    /// Further edits in the same pass, e.g. embedding attachments. Runs before writing.
+    std::function<Result<void>(QPDF &pdf)> edit;
+    /// Raised to e.g. "1.7" when an edit needs it (/UF names); empty keeps the renderer's.
+    std::string minimumPdfVersion;
+};
+
+/// "D:YYYYMMDDHHmmSS+HH'mm'", the PDF date form, keeping the offset of `dateTime`.
+std::string pdfDate(const QDateTime &dateTime);
+
+/// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
+/// applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
+/// Errors; on failure `outputPath` may hold a partial file that the caller discards.
+Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath);
+
+} // namespace tessaly

@@ -1,0 +1,176 @@
+// The converter component: message file in, finished PDF out.
+#include "PdfMailConverter.h"
+
+#include "AttachmentHandling.h"
+#include "HtmlComposer.h"
+#include "PageSetup.h"
+#include "PathHelpers.h"
+#include "PdfFinisher.h"
+#include "PendingFile.h"
+#include "TextDocumentRenderer.h"
+#include "WebEngineRenderer.h"
+
+#include <QGuiApplication>
+#include <QPageSize>
+#include <QUrl>
+
+#include <filesystem>
+
+namespace tessaly {
+namespace {
+
+bool hasHtmlBody(const MailMessage &message)
+{
+    for (const BodyPart &body : message.bodies) {
+        if (body.kind == BodyPart::Kind::Html)
+            return true;
+    }
+    for (const MailMessage &inner : message.forwarded) {
+        if (hasHtmlBody(inner))
+            return true;
+    }
+    return false;
+}
+
+void collectResources(const MailMessage &message, MessageResources &resources)
+{
+    for (const InlineResource &resource : message.inlineResources) {
+        if (resource.contentId.empty())
+            continue;
+        const QString key = QString::fromStdString(resource.contentId);
+        if (resources.contains(key))
+            continue;
+        resources.insert(key, MessageResource{QByteArray::fromStdString(resource.mimeType),
+                                              QByteArray::fromStdString(resource.bytes)});
+    }
+    for (const MailMessage &inner : message.forwarded)
+        collectResources(inner, resources);
+}
+
+PdfMetadata metadataOf(const MailMessage &message)
+{
+    PdfMetadata metadata;
+    metadata.title = QString::fromStdString(message.subject);
+    metadata.author = QString::fromStdString(senderDisplayName(message));
+    if (message.date)
+        metadata.created = QDateTime::fromSecsSinceEpoch(message.date->utcSeconds, Qt::OffsetFromUTC,
+                                                         message.date->offsetMinutes * 60);
+    return metadata;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::filesystem::path folder = toFsPath(path).parent_path();
+    return folder.empty() ? std::string(".") : fromFsPath(folder);
+}
+
+std::string paperSizeOf(const QPageLayout &layout)
+{
+    return layout.pageSize().id() == QPageSize::Letter ? "letter" : "A4";
+}
+
+} // namespace
+
+PdfMailConverter::PdfMailConverter()
+    : m_layout(defaultPageLayout())
+    , m_textRenderer(std::make_unique<TextDocumentRenderer>())
+{
+}
+
+PdfMailConverter::~PdfMailConverter() = default;
+
+WebEngineRenderer &PdfMailConverter::webEngineRenderer()
+{
+    if (!m_webRenderer)
+        m_webRenderer = std::make_unique<WebEngineRenderer>();
+    return *m_webRenderer;
+}
+
+Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
+                                                   const std::vector<AttachmentListing> &listings,
+                                                   std::vector<std::string> &warnings)
+{
+    MessageResources resources;
+    collectResources(message, resources);
+    ComposeOptions options;
+    options.paperSize = paperSizeOf(m_layout);
+
+    if (hasHtmlBody(message)) {
+        WebEngineRenderer &web = webEngineRenderer();
+        const MessageHost host = web.openMessage();
+        options.flavour = ComposeOptions::Flavour::WebEngine;
+        options.cidBaseUrl = host.resourceBase.toStdString();
+        Result<QByteArray> pdf = web.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
+                                            resources, m_layout);
+        // What the page tried to fetch was blocked; it only matters to tests.
+        web.takeBlockedUrls();
+        if (pdf)
+            return pdf;
+        warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
+    }
+
+    // Inline parts get the same URLs as on the web page, so both flavours share one form.
+    const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
+    options.flavour = ComposeOptions::Flavour::TextDocument;
+    options.cidBaseUrl = resourceBase.toStdString();
+    return m_textRenderer->render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
+                                  resourceBase, m_layout);
+}
+
+Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
+                                                   const std::string &options)
+{
+    const std::optional<AttachmentMode> mode = attachmentModeFor(options);
+    if (!mode)
+        return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '"
+                     + std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
+
+    Result<MailMessage> parsed = parseMailMessageFile(source);
+    if (!parsed)
+        return parsed.error();
+    const MailMessage &message = parsed.value();
+
+    std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
+    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, destination);
+    if (!listings)
+        return listings.error().within("'" + source + "': ");
+
+    ConvertedMessage converted;
+    Result<QByteArray> pdf = renderMessage(message, listings.value(), converted.warnings);
+    if (!pdf)
+        return pdf.error().within("'" + source + "': cannot render: ");
+
+    Result<PendingFile> pending = PendingFile::createIn(folderOf(destination));
+    if (!pending)
+        return pending.error();
+    if (Result<void> closed = pending.value().close(); !closed)
+        return closed.error();
+
+    PdfFinishing finishing;
+    finishing.metadata = metadataOf(message);
+    finishing.edit = [&attachments, &finishing](QPDF &document) {
+        return attachments->editPdf(document, finishing.minimumPdfVersion);
+    };
+    if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
+        return finished.error().within("'" + destination + "': ");
+
+    Result<std::string> written = pending.value().commitAs(destination);
+    if (!written)
+        return written.error();
+    converted.writtenPath = written.value();
+
+    if (Result<void> saved = attachments->afterCommit(converted.writtenPath, converted.warnings); !saved)
+        return saved.error().within("'" + source + "': ");
+    return converted;
+}
+
+MailConverterFactory pdfMailConverterFactory()
+{
+    return []() -> Result<std::unique_ptr<MailConverter>> {
+        if (!QGuiApplication::instance())
+            return Error{"the PDF converter needs a running Qt application"};
+        return std::unique_ptr<MailConverter>(std::make_unique<PdfMailConverter>());
+    };
+}
+
+} // namespace tessaly

@@ -1,0 +1,46 @@
+// The converter component: message file in, finished PDF out.
+#pragma once
+
+#include "MailConverter.h"
+#include "HtmlComposer.h"
+#include "MailMessage.h"
+
+#include <QPageLayout>
+
+#include <memory>
+
+namespace tessaly {
+
+class TextDocumentRenderer;
+class WebEngineRenderer;
+
+/// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
+/// plain-text one by QTextDocument, which also stands in (with a warning) when the web
+/// engine fails. Writes through a temporary file beside the destination and never
+/// overwrites. Needs a QGuiApplication, created after `registerMailConverterUrlScheme()`;
+/// the web engine starts at the first HTML message and serves the whole run.
+class PdfMailConverter : public MailConverter
+{
+public:
+    PdfMailConverter();
+    ~PdfMailConverter() override;
+
+    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                     const std::string &options) override;
+
+    /// The web renderer, started on first use; exposed for tests of what pages fetched.
+    WebEngineRenderer &webEngineRenderer();
+
+private:
+    Result<QByteArray> renderMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                     std::vector<std::string> &warnings);
+
+    QPageLayout m_layout;
+    std::unique_ptr<TextDocumentRenderer> m_textRenderer;
+    std::unique_ptr<WebEngineRenderer> m_webRenderer;
+};
+
+/// Makes PdfMailConverters; each call fails unless a QGuiApplication exists.
+MailConverterFactory pdfMailConverterFactory();
+
+} // namespace tessaly

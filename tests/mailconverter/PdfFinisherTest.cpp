@@ -1,0 +1,70 @@
+#include "PdfFinisher.h"
+
+#include "PageSetup.h"
+#include "PdfProbe.h"
+#include "TextDocumentRenderer.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <qpdf/QPDF.hh>
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+TEST(PdfFinisher, PdfDatesKeepTheMessagesOffset)
+{
+    const QDate day(2023, 3, 5);
+    const QTime time(14, 7, 9);
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::OffsetFromUTC, 3600)), "D:20230305140709+01'00'");
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60))), "D:20230305140709-05'30'");
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::UTC)), "D:20230305140709Z");
+}
+
+TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
+{
+    const Result<QByteArray> rendered = TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {},
+                                                                      defaultPageLayout());
+    ASSERT_TRUE(rendered.ok());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("out.pdf"));
+
+    PdfFinishing finishing;
+    finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");
+    finishing.metadata.author = QStringLiteral("Zoë Müller");
+    finishing.metadata.created = QDateTime(QDate(2021, 3, 5), QTime(14, 7), Qt::OffsetFromUTC, 3600);
+    bool edited = false;
+    finishing.edit = [&edited](QPDF &) {
+        edited = true;
+        return Result<void>();
+    };
+    finishing.minimumPdfVersion = "1.7";
+    const Result<void> finished = finishPdf(rendered.value(), finishing, path.toStdString());
+    ASSERT_TRUE(finished.ok()) << finished.error().message;
+    EXPECT_TRUE(edited);
+
+    const QByteArray pdf = readWholeFile(path);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), finishing.metadata.title);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Author")), finishing.metadata.author);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Producer")), QStringLiteral("Tessaly"));
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("CreationDate")), QStringLiteral("2021-03-05T14:07:00+01"));
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("PDF version")), QStringLiteral("1.7"));
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("body")));
+
+    QPDF reread;
+    reread.setSuppressWarnings(true);
+    reread.processFile(path.toStdString().c_str());
+    EXPECT_EQ(reread.getAllPages().size(), 1u);
+    EXPECT_FALSE(reread.anyWarnings());
+}
+
+TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
+{
+    QTemporaryDir folder;
+    const Result<void> finished = finishPdf("%PDF-1.4 truncated", PdfFinishing{}, folder.filePath(QStringLiteral("x.pdf")).toStdString());
+    ASSERT_FALSE(finished.ok());
+    EXPECT_NE(finished.error().message.find("cannot finish the PDF"), std::string::npos);
+}

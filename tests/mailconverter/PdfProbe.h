@@ -1,0 +1,40 @@
+// What a reader of a PDF sees, through poppler's command-line tools.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace tessaly {
+class WebEngineRenderer;
+}
+
+namespace tessaly::test {
+
+/// One renderer for all tests of a run, released before the application ends.
+WebEngineRenderer &sharedWebEngineRenderer();
+
+/// The PDF's text as pdftotext gives it (reading order, no layout).
+QString pdfText(const QByteArray &pdf);
+/// pdfinfo's "Key: value" lines, e.g. pdfInfo(pdf, "Title").
+QString pdfInfo(const QByteArray &pdf, const QString &key);
+/// The pixel sizes of the images pdfimages -list finds, leaving out soft masks and the
+/// browser's small broken-image icons.
+QList<QSize> pdfImageSizes(const QByteArray &pdf);
+/// The page count pdfinfo reports.
+int pdfPageCount(const QByteArray &pdf);
+/// Writes the first page as a PNG at 60 dpi to `pngPath` (for looking at) when the
+/// environment variable TESSALY_KEEP_RENDERINGS names a folder; does nothing otherwise.
+void keepRendering(const QByteArray &pdf, const QString &name);
+
+QByteArray readWholeFile(const QString &path);
+/// An image of `size` filled with `colour`, encoded as `format` ("PNG", "JPEG").
+QByteArray encodedImage(QSize size, Qt::GlobalColor colour, const char *format = "PNG");
+/// A PNG whose header claims `width` × `height` pixels, followed by a few bytes of data:
+/// what a decompression bomb looks like to a decoder that trusts the header.
+QByteArray pngHeaderClaiming(quint32 width, quint32 height);
+/// The words of `text`, split at white space.
+QStringList wordsOf(const QString &text);
+
+} // namespace tessaly::test
