@@ -131,13 +131,13 @@ void ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
 
     m_mailboxPath = mailboxPath;
     Result<std::string> folder = mailboxOutputFolder(outputFolder, mailboxPath);
+    mailboxFolder = folder ? folder.value() : std::string();
+    m_progress.showMailboxFileName(PathFileName(mailboxPath));
+    m_platform.processPendingEvents();
     if (!folder) {
         failMailbox(mailboxPath, folder.error().message);
         return;
     }
-    mailboxFolder = folder.value();
-    m_progress.showMailboxFileName(PathFileName(mailboxPath));
-    m_platform.processPendingEvents();
 
     if (!EnsureFolder(mailboxFolder)) {
         failMailbox(mailboxPath, "cannot create the output folder '" + mailboxFolder + "'");
@@ -238,8 +238,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
     bool converted = false;
     auto recordFailure = [&](const std::string &keptFile, const std::string &reason) {
         m_report.failedMessages.push_back(
-            MessageFailure{m_mailboxPath, number, keptFile,
-                           reason + " (the message starts at byte " + std::to_string(message.offset) + ")"});
+            MessageFailure{m_mailboxPath, number, keptFile, reason, message.offset});
     };
 
     try {

@@ -13,6 +13,8 @@ struct MessageFailure
     int messageNumber = 0;
     std::string keptMessageFile;
     std::string reason;
+    /// Where the message starts in its mailbox, in bytes.
+    unsigned long long offset = 0;
 };
 
 /// A mailbox that could not be read or written at all.

@@ -55,15 +55,16 @@ std::string failureSummaryText(const RunReport &report)
                 " could not be converted:" + kLineBreak;
         appendList(text, report.failedMessages, [](const MessageFailure &failure) {
             std::string line = PathFileName(failure.mailbox) + ", message " +
-                               std::to_string(failure.messageNumber) + ": " + failure.reason;
+                               std::to_string(failure.messageNumber) + " (byte " +
+                               std::to_string(failure.offset) + "): " + failure.reason;
             if (!failure.keptMessageFile.empty())
-                line += " (kept as " + failure.keptMessageFile + ")";
+                line += "; kept as " + failure.keptMessageFile;
             return line;
         });
     }
     if (!report.failedMailboxes.empty()) {
         text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") +
-                " could not be read:" + kLineBreak;
+                " failed:" + kLineBreak;
         appendList(text, report.failedMailboxes,
                    [](const MailboxFailure &failure) { return failure.mailbox + ": " + failure.reason; });
     }

@@ -175,7 +175,7 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
         ASSERT_EQ(f.platform.messages().size(), 1u);
         EXPECT_EQ(f.platform.messages()[0].style, MessageBoxStyle::Exclamation);
         EXPECT_NE(f.platform.messages()[0].text.find("2 messages were converted"), std::string::npos);
-        EXPECT_NE(f.platform.messages()[0].text.find("box.mbox, message 2"), std::string::npos);
+        EXPECT_NE(f.platform.messages()[0].text.find("box.mbox, message 2 (byte "), std::string::npos);
     }
 }
 
@@ -222,7 +222,7 @@ TEST(ConversionRun, UnreadableMailboxFailsAloneAndIsReported)
     EXPECT_NE(report.failedMailboxes[1].reason.find("folder"), std::string::npos);
     ASSERT_EQ(f.platform.messages().size(), 1u);
     EXPECT_EQ(f.platform.messages()[0].style, MessageBoxStyle::Exclamation);
-    EXPECT_NE(f.platform.messages()[0].text.find("2 mailboxes could not be read"), std::string::npos);
+    EXPECT_NE(f.platform.messages()[0].text.find("2 mailboxes failed"), std::string::npos);
 }
 
 TEST(ConversionRun, UnwritableOutputFolderFailsTheMailbox)
