@@ -62,13 +62,16 @@ void printRow(const char *label, const Figures &figures, double cpu, double peak
     std::fflush(stdout);
 }
 
-/// Splits with one of the two splitters, writing and deleting each message file as a run does.
+/// Splits with one of the two splitters, writing and deleting each message file as a run does
+/// (unless `folder` is empty: then it only splits, to show the splitter's own share).
 Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool blockMode)
 {
     Figures figures;
     int number = 0;
     AppendStrings text;
     MessageCollector collector(text, [&](const SplitMessage &message) {
+        if (folder.empty())
+            return;
         Result<std::string> written = writeMessageFile(folder, ++number, message.text);
         if (!written) {
             std::fprintf(stderr, "error: %s\n", written.error().message.c_str());
@@ -239,6 +242,8 @@ int main(int argc, char **argv)
     std::filesystem::create_directories(work / "files");
     std::printf("mailbox %s, %.1f MB\n", mailbox.c_str(), static_cast<double>(size) / (1024.0 * 1024.0));
 
+    inChild("line mode (split only)", [&] { return splitToFiles(mailbox, {}, false); });
+    inChild("block mode (split only)", [&] { return splitToFiles(mailbox, {}, true); });
     inChild("line mode (split+write+del)",
             [&] { return splitToFiles(mailbox, (work / "files").string(), false); });
     inChild("block mode (split+write+del)",
