@@ -205,6 +205,29 @@ std::string decodeHeaderText(std::string_view raw)
     return out;
 }
 
+std::string padEncodedWords(std::string_view raw)
+{
+    std::string out;
+    std::size_t pos = 0;
+    while (std::optional<EncodedWord> word = findEncodedWord(raw, pos)) {
+        const std::string_view text = raw.substr(word->begin, word->end - word->begin);
+        out += raw.substr(pos, word->begin - pos);
+        const std::size_t q = text.find('?', 2);
+        const bool base64 = q != std::string_view::npos && (text[q + 1] == 'B' || text[q + 1] == 'b');
+        const std::size_t payloadLength = text.size() - (q + 3) - 2;
+        if (base64 && payloadLength % 4 != 0 && text.find('=', q + 3) == text.size() - 1) {
+            out += text.substr(0, text.size() - 2);
+            out.append(4 - payloadLength % 4, '=');
+            out += "?=";
+        } else {
+            out += text;
+        }
+        pos = word->end;
+    }
+    out += raw.substr(pos);
+    return out;
+}
+
 std::optional<MailDate> parseHeaderDate(std::string_view text)
 {
     const std::string value = unfoldHeader(text);

@@ -5,6 +5,7 @@
 #include "FlowedText.h"
 #include "GMimeSession.h"
 #include "HeaderDecoding.h"
+#include "HtmlComposer.h"
 
 #include <gmime/gmime.h>
 
@@ -12,8 +13,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <functional>
+#include <set>
 
 namespace tessaly {
 
@@ -24,6 +26,8 @@ constexpr int kMaxPartDepth = 40;
 constexpr int kMaxForwardDepth = 8;
 // How far into an HTML part to look for a <meta charset>.
 constexpr std::size_t kCharsetSniffBytes = 2048;
+// An envelope line longer than this is not one.
+constexpr std::size_t kMaxEnvelopeLine = 4096;
 
 std::string toLower(std::string_view text)
 {
@@ -187,12 +191,13 @@ struct ResourceCandidate
 class ModelBuilder
 {
 public:
-    explicit ModelBuilder(int forwardDepth) : m_forwardDepth(forwardDepth) {}
+    ModelBuilder(GMimeParserOptions *options, int forwardDepth) : m_options(options), m_forwardDepth(forwardDepth) {}
 
     MailMessage build(GMimeMessage *message, std::optional<MailDate> envelopeDate);
 
 private:
     void readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate);
+    std::vector<MailAddress> addressesOf(GMimeObject *object, const char *header) const;
     void walk(GMimeObject *object, int depth);
     void walkMultipart(GMimeMultipart *multipart, int depth);
     void walkAlternative(GMimeMultipart *multipart, int depth);
@@ -205,6 +210,7 @@ private:
 
     MailMessage m_message;
     std::vector<ResourceCandidate> m_candidates;
+    GMimeParserOptions *m_options = nullptr;
     int m_forwardDepth = 0;
 };
 
@@ -228,14 +234,30 @@ void appendAddresses(InternetAddressList *list, std::vector<MailAddress> &out, i
     }
 }
 
+// Parsed from the raw header, after repairing encoded words GMime would lose.
+std::vector<MailAddress> ModelBuilder::addressesOf(GMimeObject *object, const char *header) const
+{
+    std::vector<MailAddress> addresses;
+    const std::string raw = rawHeader(object, header);
+    if (raw.empty())
+        return addresses;
+    const std::string repaired = padEncodedWords(unfoldHeader(raw));
+    InternetAddressList *list = internet_address_list_parse(m_options, repaired.c_str());
+    if (!list)
+        return addresses;
+    appendAddresses(list, addresses);
+    g_object_unref(list);
+    return addresses;
+}
+
 void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate)
 {
     GMimeObject *object = GMIME_OBJECT(message);
     // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
     m_message.subject = decodeHeaderText(rawHeader(object, "Subject"));
-    appendAddresses(g_mime_message_get_from(message), m_message.from);
-    appendAddresses(g_mime_message_get_to(message), m_message.to);
-    appendAddresses(g_mime_message_get_cc(message), m_message.cc);
+    m_message.from = addressesOf(object, "From");
+    m_message.to = addressesOf(object, "To");
+    m_message.cc = addressesOf(object, "Cc");
 
     m_message.date = parseHeaderDate(rawHeader(object, "Date"));
     if (!m_message.date)
@@ -399,7 +421,7 @@ void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
     }
     std::string raw = objectBytes(GMIME_OBJECT(inner));
     if (m_forwardDepth < kMaxForwardDepth)
-        m_message.forwarded.push_back(ModelBuilder(m_forwardDepth + 1).build(inner, std::nullopt));
+        m_message.forwarded.push_back(ModelBuilder(m_options, m_forwardDepth + 1).build(inner, std::nullopt));
     addAttachment(object, std::move(raw), true);
 }
 
@@ -413,14 +435,30 @@ void ModelBuilder::addAttachment(GMimeObject *object, std::string bytes, bool fo
     m_message.attachments.push_back(std::move(attachment));
 }
 
-bool htmlReferences(const std::vector<std::string> &lowerHtml, const InlineResource &resource)
+// Every "cid:" target in the HTML bodies, lower case and percent-decoded, found in one pass.
+std::set<std::string> referencedContentIds(const std::vector<std::string> &lowerHtml)
 {
-    const std::string cid = "cid:" + toLower(resource.contentId);
-    const std::string location = toLower(resource.contentLocation);
+    std::set<std::string> ids;
     for (const std::string &html : lowerHtml) {
-        if (!resource.contentId.empty() && html.find(cid) != std::string::npos)
-            return true;
-        if (!location.empty() && html.find(location) != std::string::npos)
+        for (std::size_t at = html.find("cid:"); at != std::string::npos; at = html.find("cid:", at + 4)) {
+            const std::size_t begin = at + 4;
+            const std::size_t end = html.find_first_of("\"'()<> \t\n\\", begin);
+            ids.insert(percentDecode(std::string_view(html).substr(begin, end == std::string::npos ? end : end - begin)));
+        }
+    }
+    return ids;
+}
+
+bool htmlReferences(const std::vector<std::string> &lowerHtml, const std::set<std::string> &contentIds,
+                    const InlineResource &resource)
+{
+    if (!resource.contentId.empty() && contentIds.count(toLower(resource.contentId)))
+        return true;
+    const std::string location = toLower(resource.contentLocation);
+    if (location.empty())
+        return false;
+    for (const std::string &html : lowerHtml) {
+        if (html.find(location) != std::string::npos)
             return true;
     }
     return false;
@@ -430,14 +468,17 @@ bool htmlReferences(const std::vector<std::string> &lowerHtml, const InlineResou
 // would never see it, so it is listed as an attachment in its place in the part order.
 void ModelBuilder::settleResources()
 {
+    if (m_candidates.empty())
+        return;
     std::vector<std::string> lowerHtml;
     for (const BodyPart &body : m_message.bodies) {
         if (body.kind == BodyPart::Kind::Html)
             lowerHtml.push_back(toLower(body.text));
     }
+    const std::set<std::string> contentIds = referencedContentIds(lowerHtml);
     std::size_t inserted = 0;
     for (ResourceCandidate &candidate : m_candidates) {
-        if (htmlReferences(lowerHtml, candidate.resource)) {
+        if (htmlReferences(lowerHtml, contentIds, candidate.resource)) {
             m_message.inlineResources.push_back(std::move(candidate.resource));
             continue;
         }
@@ -461,6 +502,36 @@ MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> e
 
 } // namespace
 
+namespace {
+
+// Parses the message in `stream` (which starts after any envelope line). `rawText` is the
+// text to show when GMime finds no message at all.
+MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDate,
+                        const std::function<std::string()> &rawText)
+{
+    ParserOptionsPtr options = makeParserOptions();
+    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    g_mime_parser_set_format(parser.object, GMIME_FORMAT_MESSAGE);
+    GObjectRef<GMimeMessage> message(g_mime_parser_construct_message(parser.object, options.get()));
+    if (!message.object) {
+        // Not a message GMime can read: show the text as it is rather than nothing.
+        MailMessage fallback;
+        fallback.date = envelopeDate;
+        const std::string text = normaliseLineEnds(decodeToUtf8(rawText(), {}));
+        if (text.find_first_not_of(" \t\n") != std::string::npos)
+            fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text});
+        return fallback;
+    }
+    return ModelBuilder(options.get(), 0).build(message.object, envelopeDate);
+}
+
+bool isBlankText(std::string_view bytes)
+{
+    return bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+} // namespace
+
 Result<MailMessage> parseMailMessage(std::string_view bytes)
 {
     std::optional<MailDate> envelopeDate;
@@ -469,37 +540,55 @@ Result<MailMessage> parseMailMessage(std::string_view bytes)
         envelopeDate = parseEnvelopeDate(bytes.substr(0, lineEnd));
         bytes.remove_prefix(lineEnd == std::string_view::npos ? bytes.size() : lineEnd + 1);
     }
-    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    if (isBlankText(bytes)) {
         MailMessage empty;
         empty.date = envelopeDate;
         return empty;
     }
-
-    ParserOptionsPtr options = makeParserOptions();
+    ensureGMimeInitialised();
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
-    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
-    g_mime_parser_set_format(parser.object, GMIME_FORMAT_MESSAGE);
-    GObjectRef<GMimeMessage> message(g_mime_parser_construct_message(parser.object, options.get()));
-    if (!message.object) {
-        // Not a message GMime can read: show the text as it is rather than nothing.
-        MailMessage fallback;
-        fallback.date = envelopeDate;
-        fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, normaliseLineEnds(decodeToUtf8(bytes, {}))});
-        return fallback;
-    }
-    return ModelBuilder(0).build(message.object, envelopeDate);
+    return parseStream(stream.object, envelopeDate, [bytes] { return std::string(bytes); });
 }
 
+// Parsed straight from the file: GMime then keeps part contents on disk, not in memory,
+// so a 100 MB message costs its decoded parts only.
 Result<MailMessage> parseMailMessageFile(const std::string &path)
 {
-    std::ifstream file(path, std::ios::binary);
+    FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
         return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad())
-        return Error{"cannot read message file '" + path + "': " + std::strerror(errno)};
-    return parseMailMessage(content.str());
+    std::string firstLine;
+    for (int c = std::fgetc(file); c != EOF && c != '\n' && firstLine.size() < kMaxEnvelopeLine; c = std::fgetc(file))
+        firstLine += static_cast<char>(c);
+    if (std::ferror(file)) {
+        const int error = errno;
+        std::fclose(file);
+        return Error{"cannot read message file '" + path + "': " + std::strerror(error)};
+    }
+    std::optional<MailDate> envelopeDate;
+    long start = 0;
+    if (firstLine.rfind("From ", 0) == 0) {
+        envelopeDate = parseEnvelopeDate(firstLine);
+        start = std::ftell(file);
+    }
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fseek(file, start, SEEK_SET);
+    if (size <= start) {
+        std::fclose(file);
+        MailMessage empty;
+        empty.date = envelopeDate;
+        return empty;
+    }
+    ensureGMimeInitialised();
+    // The stream owns `file` from here on and closes it.
+    GObjectRef<GMimeStream> stream(g_mime_stream_file_new_with_bounds(file, start, -1));
+    return parseStream(stream.object, envelopeDate, [&stream] {
+        GObjectRef<GMimeStream> copy(g_mime_stream_mem_new());
+        g_mime_stream_reset(stream.object);
+        g_mime_stream_write_to_stream(stream.object, copy.object);
+        return streamBytes(copy.object);
+    });
 }
 
 std::string senderDisplayName(const MailMessage &message)

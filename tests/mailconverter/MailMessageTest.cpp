@@ -30,7 +30,7 @@ TEST(MailMessage, HeadersAndPlainBody)
 {
     const MailMessage message = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
                                       "From: =?utf-8?Q?J=C3=B6rg?= <joerg@example.com>\n"
-                                      "To: a@example.com, \"Bee, B\" <b@example.com>\n"
+                                      "To: a@example.com, \"Bee, B\" <b@example.com>, =?utf-8?B?SsO2cmc?= <c@example.com>\n"
                                       "Cc: Team: c@example.com, d@example.com;\n"
                                       "Subject: =?utf-8?Q?Gr=C3=BC=C3=9Fe?=\n"
                                       "Date: Fri, 5 Mar 2021 14:07:00 +0100\n"
@@ -41,8 +41,10 @@ TEST(MailMessage, HeadersAndPlainBody)
     ASSERT_EQ(message.from.size(), 1u);
     EXPECT_EQ(message.from[0], (MailAddress{"Jörg", "joerg@example.com"}));
     EXPECT_EQ(senderDisplayName(message), "Jörg");
-    ASSERT_EQ(message.to.size(), 2u);
+    ASSERT_EQ(message.to.size(), 3u);
     EXPECT_EQ(message.to[1].name, "Bee, B");
+    // Regression: unpadded base64 in a display name came out truncated ("Jö").
+    EXPECT_EQ(message.to[2].name, "Jörg");
     EXPECT_EQ(message.cc.size(), 2u);
     ASSERT_TRUE(message.date);
     EXPECT_EQ(message.date->utcSeconds, 1614949620);
@@ -124,15 +126,18 @@ TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
 {
     const MailMessage message = parse("Subject: related\n"
                                       "Content-Type: multipart/related; boundary=r\n\n"
-                                      "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\">\n"
+                                      "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>\n"
                                       "--r\nContent-Type: image/png\nContent-ID: <logo@x>\n\nLOGO\n"
                                       "--r\nContent-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED\n"
+                                      "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
                                       "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
                                       "--r--\n");
-    ASSERT_EQ(message.inlineResources.size(), 2u);
+    ASSERT_EQ(message.inlineResources.size(), 3u);
     EXPECT_EQ(message.inlineResources[0].contentId, "logo@x");
     EXPECT_EQ(message.inlineResources[0].bytes, "LOGO");
-    EXPECT_EQ(message.inlineResources[1].contentLocation, "banner.png");
+    EXPECT_EQ(message.inlineResources[1].contentId, "pct@x");
+    EXPECT_EQ(message.inlineResources[2].contentLocation, "banner.png");
+    EXPECT_EQ(resourceKey(message.inlineResources[2]), "banner.png");
     EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"unused.png"}));
     ASSERT_NE(findInlineResource(message, "logo@x"), nullptr);
     EXPECT_EQ(findInlineResource(message, "nope"), nullptr);
