@@ -349,7 +349,7 @@ std::string Page::document(const std::string &title) const
     out += std::string("html,body{margin:0;padding:0}\nbody{font-family:") + kSansStack +
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
-           "tr,img,.tessaly-text{break-inside:avoid-page}\n"
+           "img{break-inside:avoid}\n"
            ".tessaly-body{margin:0 0 10pt 0}\n"
            "</style>\n";
     if (!m_messageStyles.empty())

@@ -198,7 +198,7 @@ public:
 private:
     void handleTag(Tag &tag, std::size_t &pos);
     std::size_t closingOf(std::size_t from, const std::string &name);
-    std::string rewriteUrl(const std::string &value, bool &remote) const;
+    std::optional<std::string> rewriteUrl(const std::string &value, bool &remote) const;
     std::string rewriteCssUrls(std::string_view css) const;
     void writeTag(const Tag &tag);
 
@@ -206,6 +206,7 @@ private:
     const SanitizeOptions &m_options;
     SanitizedHtml m_result;
     bool m_headSeen = false;
+    bool m_bodySeen = false;
     // Where each element's next closing tag was found, so that thousands of unclosed
     // elements cost one scan, not one each.
     std::map<std::string, std::size_t> m_closings;
@@ -221,7 +222,9 @@ std::size_t Sanitizer::closingOf(std::size_t from, const std::string &name)
     return at;
 }
 
-std::string Sanitizer::rewriteUrl(const std::string &value, bool &remote) const
+// The URL to use instead of `value`; nullopt when the reference must go. A path that is
+// not one of the message's own parts would otherwise make a renderer read a local file.
+std::optional<std::string> Sanitizer::rewriteUrl(const std::string &value, bool &remote) const
 {
     remote = false;
     const std::string url = trimmed(value);
@@ -237,12 +240,14 @@ std::string Sanitizer::rewriteUrl(const std::string &value, bool &remote) const
         remote = true;
         return url;
     }
-    if (!url.empty() && !startsWithNoCase(url, "data:") && m_options.resolveReference) {
+    if (url.empty() || startsWithNoCase(url, "data:") || url.front() == '#')
+        return url;
+    if (m_options.resolveReference) {
         std::string resolved = m_options.resolveReference(url, false);
         if (!resolved.empty())
             return resolved;
     }
-    return url;
+    return std::nullopt;
 }
 
 // Rewrites url(cid:…) in CSS; remote url()s are left to the request blocker, which
@@ -264,7 +269,7 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
             ++end;
         out += css.substr(pos, begin - pos);
         bool remote = false;
-        out += rewriteUrl(std::string(css.substr(begin, end - begin)), remote);
+        out += rewriteUrl(std::string(css.substr(begin, end - begin)), remote).value_or(std::string());
         pos = end;
     }
     out += css.substr(pos);
@@ -335,9 +340,10 @@ void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
         }
         return;
     }
-    if (name == "body" && !tag.closing) {
-        // Content before <body> was head material or junk; the body starts here.
-        m_result.body.clear();
+    if (name == "body" && !tag.closing && !m_bodySeen) {
+        // Only the first <body> counts: replies often nest whole documents, and their
+        // inner <body> tags are dropped like any other.
+        m_bodySeen = true;
         std::string style;
         for (const Attribute &attribute : tag.attributes) {
             if (attribute.name == "bgcolor")
@@ -399,7 +405,10 @@ void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
                 if (isScriptUrl(attribute.value))
                     continue;
                 bool remote = false;
-                attribute.value = rewriteUrl(attribute.value, remote);
+                std::optional<std::string> url = rewriteUrl(attribute.value, remote);
+                if (!url)
+                    continue;
+                attribute.value = std::move(*url);
                 if (remote) {
                     if ((name == "img" || name == "image" || name == "input") && attribute.name == "src")
                         remoteImage = true;

@@ -82,7 +82,8 @@ TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
                                       "<img src=\"https://tracker.example/p.gif\" alt=\"Logo\">"
                                       "<img src=\"//cdn.example/a.png\"><img src=\"data:image/png;base64,AAAA\">"
                                       "<div style=\"background:url(cid:logo@x)\" background=\"http://x/bg.png\">b</div>"
-                                      "<img src=\"banner.png\"><a href=\"https://example.com/\">link</a>");
+                                      "<img src=\"banner.png\"><a href=\"https://example.com/\">link</a>"
+                                      "<img src=\"/etc/secret.png\"><table background=\"../x.png\"></table>");
     message.inlineResources.push_back(InlineResource{"logo@x", "", "image/png", "PNG"});
     message.inlineResources.push_back(InlineResource{"", "banner.png", "image/png", "PNG"});
     const std::string page = compose(message);
@@ -96,6 +97,9 @@ TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
     EXPECT_TRUE(contains(page, "[remote image: Logo]"));
     EXPECT_TRUE(contains(page, "src=\"data:image/png;base64,AAAA\""));
     EXPECT_TRUE(contains(page, "href=\"https://example.com/\""));
+    // Paths that are not parts of the message must not make a renderer read local files.
+    EXPECT_FALSE(contains(page, "secret.png"));
+    EXPECT_FALSE(contains(page, "../x.png"));
 }
 
 TEST(HtmlComposer, ActiveContentIsRemoved)
@@ -118,6 +122,13 @@ TEST(HtmlComposer, ActiveContentIsRemoved)
     EXPECT_TRUE(contains(page, "p{color:blue}"));
     EXPECT_TRUE(contains(page, "<p>text</p>"));
     EXPECT_TRUE(contains(page, "background-color:#eeeeee"));
+}
+
+TEST(HtmlComposer, NestedDocumentsOfRepliesKeepTheirText)
+{
+    const std::string page = compose(htmlMessage("<html><body>reply text<div><html><head><title>x</title></head>"
+                                                 "<body style=\"color:red\">original text</body></html></div></body></html>"));
+    EXPECT_TRUE(contains(page, "reply text<div>original text</div>"));
 }
 
 TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
