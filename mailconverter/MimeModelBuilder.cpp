@@ -118,7 +118,8 @@ std::string contentTypeParameter(GMimeObject *object, const char *name)
 }
 
 // Outlook writes Windows paths unescaped inside quotes; RFC quoting rules would eat the
-// backslashes ("C:\x\y.exe" -> "C:xy.exe"), so such a name is taken from the raw header.
+// backslashes ("C:\x\y.exe" -> "C:xy.exe"), so such a name (and one with encoded words)
+// is taken from the raw header.
 std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::string_view name)
 {
     const std::string lower = toLower(rawValue);
@@ -144,9 +145,11 @@ std::string declaredNameOf(GMimeObject *object)
 {
     for (const auto &[header, parameter] : {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
         const std::string raw = rawHeader(object, header);
-        if (raw.find('\\') == std::string::npos)
+        if (raw.find('\\') == std::string::npos && raw.find("=?") == std::string::npos)
             continue;
-        if (std::optional<std::string> value = rawQuotedParameter(raw, parameter); value && value->find('\\') != std::string::npos)
+        // Our decoder also reads unpadded base64 words, which GMime cuts short.
+        const std::optional<std::string> value = rawQuotedParameter(unfoldHeader(raw), parameter);
+        if (value && (value->find('\\') != std::string::npos || value->find("=?") != std::string::npos))
             return decodeHeaderText(*value);
     }
     const char *name = GMIME_IS_PART(object) ? g_mime_part_get_filename(GMIME_PART(object)) : nullptr;

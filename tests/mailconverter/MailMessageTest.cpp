@@ -175,9 +175,12 @@ TEST(MailMessage, AttachmentNames)
                                       "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx\n"
                                       "--m\nContent-Type: application/octet-stream\n"
                                       "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx\n"
+                                      "--m\nContent-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx\n"
                                       "--m--\n");
+    // Backslashes survive (the safe-name step needs them to find the base name), and
+    // unpadded base64 is read whole.
     EXPECT_EQ(attachmentNames(message),
-              (std::vector<std::string>{"übersicht €.txt", "日本.txt", "C:\\Windows\\evil.exe"}));
+              (std::vector<std::string>{"übersicht €.txt", "日本.txt", "C:\\Windows\\evil.exe", "Jörg.txt"}));
 }
 
 TEST(MailMessage, BrokenAndEmptyMessagesStillParse)
