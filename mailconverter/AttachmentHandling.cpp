@@ -3,6 +3,7 @@
 #include "AttachmentHandling.h"
 
 #include "MailConverter.h"
+#include "MessageAttachments.h"
 
 namespace tessaly {
 
@@ -43,7 +44,7 @@ Result<void> ListingOnlyAttachments::afterCommit(const std::string &, std::vecto
 
 std::unique_ptr<AttachmentHandling> makeAttachmentHandling()
 {
-    return std::make_unique<ListingOnlyAttachments>();
+    return std::make_unique<MessageAttachments>();
 }
 
 } // namespace tessaly

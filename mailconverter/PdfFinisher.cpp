@@ -65,6 +65,10 @@ Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, con
         }
 
         QPDFWriter writer(document, outputPath.c_str());
+        // The renderers compress their streams already, and an embedded file is left
+        // uncompressed on purpose when compressing would not shrink it: copy streams as they are.
+        writer.setCompressStreams(false);
+        writer.setDecodeLevel(qpdf_dl_none);
         if (!finishing.minimumPdfVersion.empty())
             writer.setMinimumPDFVersion(finishing.minimumPdfVersion);
         writer.write();
