@@ -21,7 +21,8 @@ struct MessageResource
     QByteArray data;     ///< the decoded bytes
 };
 
-/// A message's inline parts, keyed by Content-ID without the angle brackets.
+/// A message's inline parts, keyed by Content-ID without the angle brackets (or by
+/// Content-Location for a part without one).
 using MessageResources = QHash<QString, MessageResource>;
 
 } // namespace tessaly

@@ -3,6 +3,7 @@
 
 #include "AttachmentHandling.h"
 #include "HtmlComposer.h"
+#include "MessageAttachments.h"
 #include "PageSetup.h"
 #include "PathHelpers.h"
 #include "PdfFinisher.h"
@@ -35,10 +36,8 @@ bool hasHtmlBody(const MailMessage &message)
 void collectResources(const MailMessage &message, MessageResources &resources)
 {
     for (const InlineResource &resource : message.inlineResources) {
-        if (resource.contentId.empty())
-            continue;
-        const QString key = QString::fromStdString(resource.contentId);
-        if (resources.contains(key))
+        const QString key = QString::fromStdString(resourceKey(resource));
+        if (key.isEmpty() || resources.contains(key))
             continue;
         resources.insert(key, MessageResource{QByteArray::fromStdString(resource.mimeType),
                                               QByteArray::fromStdString(resource.bytes)});
@@ -128,7 +127,9 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     Result<MailMessage> parsed = parseMailMessageFile(source);
     if (!parsed)
         return parsed.error();
-    const MailMessage &message = parsed.value();
+    MailMessage &message = parsed.value();
+    // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
+    moveUuencodedFilesToAttachments(message);
 
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
     Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, destination);

@@ -4,6 +4,7 @@ add_executable(render_tests
   PdfProbe.cpp PdfProbe.h
   ScriptSamples.h
   PdfFinisherTest.cpp
+  PdfMailConverterTest.cpp
   TextDocumentRendererTest.cpp
   WebEngineRendererTest.cpp
 )
