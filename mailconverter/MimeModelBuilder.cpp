@@ -201,11 +201,13 @@ public:
 private:
     void readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate);
     std::vector<MailAddress> addressesOf(GMimeObject *object, const char *header) const;
-    void walk(GMimeObject *object, int depth);
+    /// `namedTextIsBody`: whether a text part with a file name may be a body; false for
+    /// the later parts of a multipart/mixed, where named text parts are attached files.
+    void walk(GMimeObject *object, int depth, bool namedTextIsBody = true);
     void walkMultipart(GMimeMultipart *multipart, int depth);
     void walkAlternative(GMimeMultipart *multipart, int depth);
     void walkRelated(GMimeMultipart *multipart, int depth);
-    void walkLeaf(GMimePart *part);
+    void walkLeaf(GMimePart *part, bool namedTextIsBody);
     void walkMessagePart(GMimeMessagePart *part);
     void addTextBody(GMimePart *part, const std::string &mimeType);
     void addAttachment(GMimeObject *object, std::string bytes, bool forwarded = false);
@@ -279,7 +281,7 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
     }
 }
 
-void ModelBuilder::walk(GMimeObject *object, int depth)
+void ModelBuilder::walk(GMimeObject *object, int depth, bool namedTextIsBody)
 {
     if (!object)
         return;
@@ -292,7 +294,7 @@ void ModelBuilder::walk(GMimeObject *object, int depth)
     else if (GMIME_IS_MESSAGE_PART(object))
         walkMessagePart(GMIME_MESSAGE_PART(object));
     else if (GMIME_IS_PART(object))
-        walkLeaf(GMIME_PART(object));
+        walkLeaf(GMIME_PART(object), namedTextIsBody);
 }
 
 void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
@@ -319,7 +321,7 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
         return;
     }
     for (int i = 0; i < count; ++i)
-        walk(g_mime_multipart_get_part(multipart, i), depth + 1);
+        walk(g_mime_multipart_get_part(multipart, i), depth + 1, i == 0);
 }
 
 // The richest alternative we can show: HTML (directly or as the root of a related or
@@ -369,12 +371,14 @@ void ModelBuilder::walkRelated(GMimeMultipart *multipart, int depth)
     }
 }
 
-void ModelBuilder::walkLeaf(GMimePart *part)
+void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
 {
     GMimeObject *object = GMIME_OBJECT(part);
     const std::string type = mimeTypeOf(object);
     const bool isText = type == "text/plain" || type == "text/html";
-    if (isText && !isAttachmentDisposition(object)) {
+    // Apple Mail sends attached text files inline with a name; they are files, not text.
+    const bool isNamedFile = !namedTextIsBody && !declaredNameOf(object).empty();
+    if (isText && !isAttachmentDisposition(object) && !isNamedFile) {
         addTextBody(part, type);
         return;
     }

@@ -112,11 +112,12 @@ TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
                                       "--m\nContent-Type: text/plain\n\nsecond\n"
                                       "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote\n"
                                       "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
+                                      "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
                                       "--m--\n");
     ASSERT_EQ(message.bodies.size(), 2u);
     EXPECT_EQ(message.bodies[0].text, "first");
     EXPECT_EQ(message.bodies[1].text, "second");
-    EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"a.pdf", "notes.txt", ""}));
+    EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"a.pdf", "notes.txt", "", "log.txt"}));
     EXPECT_EQ(message.attachments[0].bytes, "%PDF-");
     EXPECT_EQ(message.attachments[0].mimeType, "application/pdf");
     EXPECT_EQ(message.attachments[2].mimeType, "image/png");
