@@ -179,6 +179,28 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
     }
 }
 
+TEST(ConversionRun, ReaderThatThrowsFailsOnlyItsMessage)
+{
+    struct ThrowingReader : FakeMessageReader
+    {
+        std::string Subject() const override { throw std::runtime_error("bad header"); }
+    };
+    RunFixture f;
+    f.view.rows = {f.temp.write("m/box.mbox", threeMessages())};
+    int readers = 0;
+    ConversionRun run(f.platform, f.view, f.view, f.view, borrowConverter(f.converter), [&] {
+        return ++readers == 2 ? std::unique_ptr<MessageReader>(std::make_unique<ThrowingReader>())
+                              : std::unique_ptr<MessageReader>(std::make_unique<FakeMessageReader>());
+    });
+
+    const RunReport report = run.convertInto(f.temp.file("out"));
+    EXPECT_EQ(report.messagesConverted, 2);
+    ASSERT_EQ(report.failedMessages.size(), 1u);
+    EXPECT_EQ(report.failedMessages[0].reason, "bad header");
+    EXPECT_TRUE(FileExists(report.failedMessages[0].keptMessageFile));
+    EXPECT_FALSE(run.messageReader);
+}
+
 TEST(ConversionRun, RegressionKeptMessageFileIsNeverOverwritten)
 {
     RunFixture f;

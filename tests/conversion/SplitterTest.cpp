@@ -245,3 +245,19 @@ TEST(SplittersProperty, RandomMailboxesGiveExactlyTheMessagesPutIn)
         EXPECT_EQ(splitInBlockMode(mailbox.bytes, 1 + static_cast<std::size_t>(pick(40))), mailbox.expected);
     }
 }
+
+TEST(SplittersProperty, ArbitraryBytesSplitTheSameWayInBothModesAndAnyPieceSize)
+{
+    // Bytes drawn mostly from "From \r\n", so separators, cut separators and split pairs abound.
+    std::mt19937 random(518);
+    const std::string alphabet = "From \r\nFrom \r\nx\t";
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 1600, '\0');
+        for (char &c : bytes)
+            c = alphabet[random() % alphabet.size()];
+        const Messages byBlocks = splitInBlockMode(bytes);
+        SCOPED_TRACE(::testing::PrintToString(bytes));
+        ASSERT_EQ(splitInLineMode(bytes, 1 + random() % 600), byBlocks);
+        ASSERT_EQ(splitInBlockMode(bytes, 1 + random() % 9), byBlocks);
+    }
+}
