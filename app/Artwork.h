@@ -1,0 +1,19 @@
+// Tessaly's own artwork, drawn in code: the program icon and the window's title banner.
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+
+namespace tessaly {
+
+/// The icon, an envelope in front of a written page, `size` pixels square.
+QImage drawProgramIcon(int size);
+/// The icon at 16, 32, 48 and 256 pixels.
+QIcon programIcon();
+/// The 600 × 85 banner: the icon's symbol and "Tessaly" on a blue ground.
+QImage drawBanner();
+
+/// The sizes the icon is drawn and installed at.
+inline constexpr int kIconSizes[] = {16, 32, 48, 256};
+
+} // namespace tessaly

@@ -1,0 +1,28 @@
+// Where the user manual is: installed next to the program, or in the source tree of a build.
+#include "UserManual.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tessaly {
+
+QStringList userManualCandidates(const QString &applicationDir)
+{
+    const QDir dir(applicationDir);
+    return {
+        QDir::cleanPath(dir.filePath(QStringLiteral(TESSALY_RELATIVE_MANUAL_PATH))),
+        QDir::cleanPath(dir.filePath(QStringLiteral("manual.html"))),
+        QStringLiteral(TESSALY_SOURCE_MANUAL_PATH),
+    };
+}
+
+QString findUserManual(const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::toNativeSeparators(candidate);
+    }
+    return {};
+}
+
+} // namespace tessaly

@@ -1,0 +1,433 @@
+// The program's one window: the mailbox list, the options, the run's progress, help and exit.
+#include "frmStep1.h"
+
+#include "Artwork.h"
+#include "ConversionRun.h"
+#include "Platform.h"
+#include "WindowFont.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace tessaly {
+namespace {
+
+/// The client area the layout was drawn for, at 96 dots per inch.
+constexpr int kClientWidth = 599;
+constexpr int kClientHeight = 640;
+/// Wide enough for long paths; the grid scrolls sideways to show them.
+constexpr int kGridColumnWidth = 1000;
+constexpr int kGridRowHeight = 17;
+constexpr int kProgressSteps = 1000;
+
+const QColor kCellColour(255, 255, 191);
+const QColor kRuleColour(0, 64, 64);
+
+QString fromUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <typename Widget>
+Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+void makeBold(QWidget *widget)
+{
+    QFont font = widget->font();
+    font.setBold(true);
+    widget->setFont(font);
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+void fillWith(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QTableWidgetItem *cellItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    item->setBackground(kCellColour);
+    return item;
+}
+
+struct NamingButton
+{
+    NamingOption option;
+    const char *name;
+    const char *caption;
+    int left, top, width;
+};
+
+// Columns of the naming group, top to bottom; the ids are the NamingOption values.
+constexpr NamingButton kNamingButtons[] = {
+    {NamingOption::OptOriginal, "OptOriginal", "subject", 0, 8, 209},
+    {NamingOption::OptSD, "OptSD", "subject + date (DD-MM-YYYY)", 0, 32, 209},
+    {NamingOption::OptFSD, "OptFSD", "from + subject + date (DD-MM-YYYY)", 0, 56, 249},
+    {NamingOption::OptFSD_YMD, "OptFSD_YMD", "from + subject + date (YYYY-MM-DD)", 0, 80, 249},
+    {NamingOption::OptDFS, "OptDFS", "date (DD-MM-YYYY) + from + subject", 312, 8, 209},
+    {NamingOption::OptDFS_YMD, "OptDFS_YMD", "date (YYYY-MM-DD) + subject + from ", 312, 32, 209},
+    {NamingOption::OptDFS_YMD2, "OptDFS_YMD2", "date (YYYY-MM-DD) + from + subject", 312, 56, 225},
+    {NamingOption::OptDFS_MYD, "OptDFS_MYD", "date (MM-DD-YYYY) + subject + from", 312, 80, 225},
+};
+
+} // namespace
+
+frmStep1::frmStep1(Platform &platform, MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+                   QWidget *parent)
+    : QWidget(parent), m_platform(platform), m_makeConverter(std::move(makeConverter)),
+      m_makeReader(std::move(makeReader)),
+      m_listActions(platform, m_list, [this](bool enabled) { setConvertEnabled(enabled); }),
+      m_endProcess([] { std::_Exit(EXIT_SUCCESS); })
+{
+    setObjectName(QStringLiteral("frmStep1"));
+    setWindowTitle(QStringLiteral("Tessaly v1.2"));
+    setWindowIcon(programIcon());
+    setFont(windowFont());
+    setFixedSize(kClientWidth, kClientHeight);
+
+    createBanner();
+    createListControls();
+    createNamingOptions();
+    createAttachmentOptions();
+    createProgressArea();
+    createBottomBand();
+    setTabOrder();
+    connectHandlers();
+
+    m_list.setView(this);
+}
+
+frmStep1::~frmStep1()
+{
+    m_list.setView(nullptr);
+}
+
+void frmStep1::createBanner()
+{
+    Image2 = place(new QLabel(this), "Image2", 0, 0, 600, 85);
+    Image2->setPixmap(QPixmap::fromImage(drawBanner()));
+    Line1 = place(new QWidget(this), "Line1", 0, 85, 600, 1);
+    fillWith(Line1, kRuleColour);
+}
+
+void frmStep1::createListControls()
+{
+    cmdAdd = place(new QPushButton(QStringLiteral("Select (.mbox) file(s)..."), this), "cmdAdd", 16, 96, 169, 25);
+    CmdAddFolder = place(new QPushButton(QStringLiteral("Select folder having (.mbox) file(s)..."), this),
+                         "CmdAddFolder", 200, 96, 225, 25);
+    cmdClear1 = place(new QPushButton(QStringLiteral("Clear file(s)..."), this), "cmdClear1", 496, 96, 89, 25);
+    lblCount1 = place(new QLabel(QStringLiteral("0 files"), this), "lblCount1", 16, 128, 569, 17);
+
+    grdFiles1 = place(new QTableWidget(1, 1, this), "grdFiles1", 16, 144, 569, 105);
+    grdFiles1->horizontalHeader()->hide();
+    grdFiles1->verticalHeader()->hide();
+    grdFiles1->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
+    grdFiles1->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+    grdFiles1->horizontalHeader()->setStretchLastSection(false);
+    grdFiles1->setColumnWidth(0, kGridColumnWidth);
+    grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    grdFiles1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grdFiles1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdFiles1->setWordWrap(false);
+    grdFiles1->setAutoScroll(false); // see mailboxCurrentRowChanged
+    grdFiles1->setTextElideMode(Qt::ElideNone);
+    grdFiles1->setStyleSheet(QStringLiteral("QTableWidget { background-color: white; "
+                                            "gridline-color: rgb(192, 192, 192); "
+                                            "selection-background-color: rgb(0, 0, 192); "
+                                            "selection-color: palette(highlighted-text); }"));
+    grdFiles1->setItem(0, 0, cellItem(QString()));
+}
+
+void frmStep1::createNamingOptions()
+{
+    Frame1 = place(new QGroupBox(QStringLiteral(" File Naming Options "), this), "Frame1", 16, 256, 569, 129);
+    Picture1 = place(new QWidget(Frame1), "Picture1", 8, 16, 553, 105);
+    namingGroup = new QButtonGroup(this);
+    for (const NamingButton &button : kNamingButtons) {
+        auto *option = place(new QRadioButton(QLatin1String(button.caption), Picture1), button.name, button.left,
+                             button.top, button.width, 17);
+        namingGroup->addButton(option, static_cast<int>(button.option));
+    }
+    QAbstractButton *original = namingGroup->button(static_cast<int>(NamingOption::OptOriginal));
+    original->setChecked(true);
+    makeBold(original);
+    setTextColour(namingGroup->button(static_cast<int>(NamingOption::OptDFS_YMD)), Qt::black);
+}
+
+void frmStep1::createAttachmentOptions()
+{
+    ChkSaveAttach = place(new QCheckBox(QStringLiteral("Save Attachments"), this), "ChkSaveAttach", 16, 392, 241, 17);
+    makeBold(ChkSaveAttach);
+    FrameAttach = place(new QGroupBox(QStringLiteral(" Attachment Saving Options"), this), "FrameAttach", 16, 416,
+                        569, 57);
+    Picture2 = place(new QWidget(FrameAttach), "Picture2", 8, 16, 497, 33);
+    OptSaveAttachEmbed = place(new QRadioButton(QStringLiteral("Save Attachments && Embed in PDF file"), Picture2),
+                               "OptSaveAttachEmbed", 0, 8, 249, 17);
+    OptSaveAttachFolder = place(new QRadioButton(QStringLiteral("Save Attachments in Seperate Folder"), Picture2),
+                                "OptSaveAttachFolder", 288, 8, 209, 17);
+    attachmentGroup = new QButtonGroup(this);
+    attachmentGroup->addButton(OptSaveAttachEmbed);
+    attachmentGroup->addButton(OptSaveAttachFolder);
+    OptSaveAttachEmbed->setChecked(true);
+    FrameAttach->setEnabled(false);
+    OptSaveAttachEmbed->setEnabled(false);
+    OptSaveAttachFolder->setEnabled(false);
+}
+
+void frmStep1::createProgressArea()
+{
+    Label4 = place(new QLabel(QStringLiteral("Converting Messages..."), this), "Label4", 16, 477, 121, 17);
+    LblProgessCurrent = place(new QLabel(QStringLiteral("Mailbox  0 (of 0)"), this), "LblProgessCurrent", 40, 496,
+                              545, 17);
+    Label1 = place(new QLabel(QStringLiteral("Reading          :"), this), "Label1", 40, 512, 89, 17);
+    makeBold(Label1);
+    setTextColour(Label1, kRuleColour);
+    LblIMMFile = place(new QLabel(this), "LblIMMFile", 128, 512, 457, 17);
+    Image3 = place(new QLabel(this), "Image3", 40, 529, 16, 16);
+    Image3->setPixmap(QPixmap::fromImage(drawProgramIcon(16)));
+    LblProgress = place(new QLabel(QStringLiteral("Saving :"), this), "LblProgress", 64, 529, 521, 17);
+    for (QLabel *label : {LblProgessCurrent, LblIMMFile, LblProgress})
+        setTextColour(label, Qt::black);
+
+    // Bytes of the current mailbox read: a long mailbox shows how far it has come.
+    mailboxProgress = place(new QProgressBar(this), "mailboxProgress", 64, 546, 521, 5);
+    mailboxProgress->setRange(0, kProgressSteps);
+    mailboxProgress->setValue(0);
+    mailboxProgress->setTextVisible(false);
+
+    CmdConvert = place(new QPushButton(QStringLiteral("Convert"), this), "CmdConvert", 208, 552, 185, 37);
+    CmdConvert->setFont(windowFont(kConvertFontPixels));
+    CmdConvert->setEnabled(false);
+}
+
+void frmStep1::createBottomBand()
+{
+    Shape1 = place(new QWidget(this), "Shape1", 0, 600, 601, 57);
+    Shape1->setAttribute(Qt::WA_StyledBackground);
+    Shape1->setStyleSheet(QStringLiteral("#Shape1 { background-color: white; border: 1px solid rgb(192, 192, 192); }"));
+    Picture3 = place(new QWidget(this), "Picture3", 16, 608, 577, 33);
+    fillWith(Picture3, Qt::white);
+    CmdHelp = place(new QPushButton(QStringLiteral("&Help Manual"), Picture3), "CmdHelp", 0, 0, 113, 25);
+    cmdEnd = place(new QPushButton(QStringLiteral("E&xit"), Picture3), "cmdEnd", 480, 0, 89, 25);
+}
+
+void frmStep1::setTabOrder()
+{
+    QList<QWidget *> chain{cmdAdd, cmdClear1, CmdAddFolder, grdFiles1, CmdConvert, cmdEnd, CmdHelp, ChkSaveAttach,
+                           OptSaveAttachEmbed, OptSaveAttachFolder};
+    for (QAbstractButton *option : namingGroup->buttons())
+        chain.append(option);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void frmStep1::connectHandlers()
+{
+    connect(cmdAdd, &QPushButton::clicked, this, &frmStep1::cmdAdd_Click);
+    connect(cmdClear1, &QPushButton::clicked, this, &frmStep1::cmdClear1_Click);
+    connect(CmdAddFolder, &QPushButton::clicked, this, &frmStep1::CmdAddFolder_Click);
+    connect(CmdConvert, &QPushButton::clicked, this, &frmStep1::CmdConvert_Click);
+    // toggled, not clicked: the space bar and code change the state as a click does.
+    connect(ChkSaveAttach, &QCheckBox::toggled, this, &frmStep1::ChkSaveAttach_Click);
+    connect(CmdHelp, &QPushButton::clicked, this, &frmStep1::CmdHelp_Click);
+    connect(cmdEnd, &QPushButton::clicked, this, &frmStep1::cmdEnd_Click);
+}
+
+void frmStep1::showCentred()
+{
+    if (const QScreen *screen = this->screen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+    cmdAdd->setFocus(Qt::OtherFocusReason);
+}
+
+void frmStep1::cmdAdd_Click()
+{
+    m_listActions.addFilesFromDialog();
+}
+
+void frmStep1::cmdClear1_Click()
+{
+    m_listActions.clearAfterQuestion();
+}
+
+void frmStep1::CmdAddFolder_Click()
+{
+    m_listActions.addMailboxesFromFolder();
+}
+
+void frmStep1::CmdConvert_Click()
+{
+    if (isRunning())
+        return;
+    // The list stays as it is while a run reads it row by row. m_run is set before the folder
+    // is asked for, so a close from here on ends the process at once.
+    setListButtonsEnabled(false);
+    m_run = std::make_unique<ConversionRun>(m_platform, *this, *this, *this, m_makeConverter, m_makeReader);
+    m_run->runWithOutputFolderChoice();
+    m_run.reset();
+    setListButtonsEnabled(true);
+}
+
+void frmStep1::ChkSaveAttach_Click()
+{
+    const bool enabled = ChkSaveAttach->isChecked();
+    FrameAttach->setEnabled(enabled);
+    OptSaveAttachEmbed->setEnabled(enabled);
+    OptSaveAttachFolder->setEnabled(enabled);
+}
+
+void frmStep1::CmdHelp_Click()
+{
+    m_platform.ShellOpen(m_userManual);
+}
+
+void frmStep1::cmdEnd_Click()
+{
+    if (m_platform.showMessageBox("Are you sure you want to exit now?", MessageBoxStyle::YesNoQuestion) ==
+        MessageBoxAnswer::Yes)
+        close();
+}
+
+void frmStep1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // A run holds the stack below this call; ending the process is the only way to stop it
+    // at once. Finished PDFs are safe: each is written to a temporary file and renamed.
+    if (isRunning())
+        m_endProcess();
+    QCoreApplication::quit();
+}
+
+void frmStep1::setListButtonsEnabled(bool enabled)
+{
+    cmdAdd->setEnabled(enabled);
+    CmdAddFolder->setEnabled(enabled);
+    cmdClear1->setEnabled(enabled);
+}
+
+bool frmStep1::isRunning() const
+{
+    return m_run != nullptr;
+}
+
+int frmStep1::mailboxRowCount() const
+{
+    return m_list.rowCount();
+}
+
+std::string frmStep1::mailboxRowText(int row) const
+{
+    return m_list.rowText(row);
+}
+
+void frmStep1::showCurrentMailboxRow(int row)
+{
+    m_list.setCurrentRow(row);
+}
+
+NamingOption frmStep1::namingOption() const
+{
+    return static_cast<NamingOption>(namingGroup->checkedId());
+}
+
+AttachmentChoice frmStep1::attachmentChoice() const
+{
+    return {ChkSaveAttach->isChecked(), OptSaveAttachEmbed->isChecked(), OptSaveAttachFolder->isChecked()};
+}
+
+void frmStep1::showMailboxProgress(const std::string &text)
+{
+    LblProgessCurrent->setText(fromUtf8(text));
+    mailboxProgress->setValue(0);
+}
+
+void frmStep1::showMailboxFileName(const std::string &text)
+{
+    LblIMMFile->setText(fromUtf8(text));
+}
+
+void frmStep1::showSavedProgress(const std::string &text)
+{
+    LblProgress->setText(fromUtf8(text));
+}
+
+void frmStep1::showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize)
+{
+    const std::uint64_t steps = mailboxSize == 0 ? kProgressSteps : bytesRead * kProgressSteps / mailboxSize;
+    mailboxProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
+}
+
+void frmStep1::setConvertEnabled(bool enabled)
+{
+    CmdConvert->setEnabled(enabled);
+}
+
+void frmStep1::mailboxRowAdded(int row, const std::string &text)
+{
+    if (row >= grdFiles1->rowCount())
+        grdFiles1->setRowCount(row + 1);
+    grdFiles1->setItem(row, 0, cellItem(fromUtf8(text)));
+}
+
+void frmStep1::mailboxRowsCleared()
+{
+    grdFiles1->setRowCount(1);
+    grdFiles1->setItem(0, 0, cellItem(QString()));
+}
+
+void frmStep1::mailboxCountChanged(const std::string &text)
+{
+    lblCount1->setText(fromUtf8(text));
+}
+
+void frmStep1::mailboxCurrentRowChanged(int row)
+{
+    grdFiles1->selectionModel()->setCurrentIndex(grdFiles1->model()->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect);
+    // Scrolling to the row is the costly part; a scan adding thousands of rows scrolls once
+    // per pass of the event loop instead of once per row.
+    if (!m_scrollPending) {
+        m_scrollPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_scrollPending = false;
+            grdFiles1->scrollTo(grdFiles1->currentIndex());
+        });
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,138 @@
+// The program's one window: the mailbox list, the options, the run's progress, help and exit.
+#pragma once
+
+#include "ConversionView.h"
+#include "MailConverter.h"
+#include "MailboxList.h"
+#include "MailboxListActions.h"
+#include "MessageReader.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace tessaly {
+
+class ConversionRun;
+class Platform;
+
+/// The window. Controls carry their design names as object names; the run reads the rows
+/// and options and writes its progress through the three view interfaces.
+class frmStep1 : public QWidget,
+                 public MailboxRows,
+                 public ConversionOptions,
+                 public ProgressDisplay,
+                 private MailboxListView
+{
+    Q_OBJECT
+
+public:
+    frmStep1(Platform &platform, MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+             QWidget *parent = nullptr);
+    ~frmStep1() override;
+
+    /// Centres the window on its screen and shows it, with focus on the add button.
+    void showCentred();
+
+    /// Replaces how the process ends mid-run (immediately, by default); for tests.
+    void setEndProcess(std::function<void()> endProcess) { m_endProcess = std::move(endProcess); }
+    /// The page "Help Manual" opens.
+    void setUserManual(const std::string &path) { m_userManual = path; }
+
+    /// True from the press of Convert until its run has ended.
+    bool isRunning() const;
+    MailboxList &mailboxList() { return m_list; }
+
+    int mailboxRowCount() const override;
+    std::string mailboxRowText(int row) const override;
+    void showCurrentMailboxRow(int row) override;
+
+    NamingOption namingOption() const override;
+    AttachmentChoice attachmentChoice() const override;
+
+    void showMailboxProgress(const std::string &text) override;
+    void showMailboxFileName(const std::string &text) override;
+    void showSavedProgress(const std::string &text) override;
+    void showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize) override;
+    void setConvertEnabled(bool enabled) override;
+
+protected:
+    /// Any close ends the program without a question, mid-run at once.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createBanner();
+    void createListControls();
+    void createNamingOptions();
+    void createAttachmentOptions();
+    void createProgressArea();
+    void createBottomBand();
+    void setTabOrder();
+    void connectHandlers();
+
+    void cmdAdd_Click();
+    void cmdClear1_Click();
+    void CmdAddFolder_Click();
+    void CmdConvert_Click();
+    void ChkSaveAttach_Click();
+    void CmdHelp_Click();
+    void cmdEnd_Click();
+
+    void setListButtonsEnabled(bool enabled);
+
+    void mailboxRowAdded(int row, const std::string &text) override;
+    void mailboxRowsCleared() override;
+    void mailboxCountChanged(const std::string &text) override;
+    void mailboxCurrentRowChanged(int row) override;
+
+    Platform &m_platform;
+    MailConverterFactory m_makeConverter;
+    MessageReaderFactory m_makeReader;
+    MailboxList m_list;
+    MailboxListActions m_listActions;
+    std::unique_ptr<ConversionRun> m_run;
+    std::function<void()> m_endProcess;
+    std::string m_userManual;
+    bool m_scrollPending = false;
+
+    QLabel *Image2 = nullptr;
+    QWidget *Line1 = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *CmdAddFolder = nullptr;
+    QPushButton *cmdClear1 = nullptr;
+    QLabel *lblCount1 = nullptr;
+    QTableWidget *grdFiles1 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QWidget *Picture1 = nullptr;
+    QButtonGroup *namingGroup = nullptr;
+    QCheckBox *ChkSaveAttach = nullptr;
+    QGroupBox *FrameAttach = nullptr;
+    QWidget *Picture2 = nullptr;
+    QButtonGroup *attachmentGroup = nullptr;
+    QRadioButton *OptSaveAttachEmbed = nullptr;
+    QRadioButton *OptSaveAttachFolder = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *LblProgessCurrent = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *LblIMMFile = nullptr;
+    QLabel *Image3 = nullptr;
+    QLabel *LblProgress = nullptr;
+    QProgressBar *mailboxProgress = nullptr;
+    QPushButton *CmdConvert = nullptr;
+    QWidget *Shape1 = nullptr;
+    QWidget *Picture3 = nullptr;
+    QPushButton *CmdHelp = nullptr;
+    QPushButton *cmdEnd = nullptr;
+};
+
+} // namespace tessaly

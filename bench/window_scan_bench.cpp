@@ -1,0 +1,57 @@
+// window_scan_bench: the folder scan through the window, grid and all, over tens of thousands
+// of files (offscreen). Prints figures; asserts nothing.
+#include "ScriptedPlatform.h"
+#include "frmStep1.h"
+
+#include <QApplication>
+#include <QPushButton>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int folders = argc > 1 ? std::atoi(argv[1]) : 300;
+    const int mailboxesPerFolder = argc > 2 ? std::atoi(argv[2]) : 100;
+
+    std::string pattern = (fs::temp_directory_path() / "tessaly-window-bench-XXXXXX").string();
+    const fs::path root = ::mkdtemp(pattern.data());
+    for (int folder = 0; folder < folders; ++folder) {
+        const fs::path dir = root / ("d" + std::to_string(folder % 20)) / ("e" + std::to_string(folder));
+        fs::create_directories(dir);
+        for (int file = 0; file < mailboxesPerFolder; ++file)
+            std::ofstream(dir / ("mailbox" + std::to_string(file) + ".mbox"));
+    }
+
+    tessaly::ScriptedPlatform platform;
+    // Let the window repaint as the real pump would, at most every few milliseconds.
+    auto last = std::chrono::steady_clock::now();
+    platform.setOnProcessEvents([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last > std::chrono::milliseconds(15)) {
+            QCoreApplication::processEvents();
+            last = now;
+        }
+    });
+    tessaly::frmStep1 window(platform, {}, {});
+    window.show();
+    platform.queueFolder(root.string());
+
+    const auto started = std::chrono::steady_clock::now();
+    window.findChild<QPushButton *>(QStringLiteral("CmdAddFolder"))->click();
+    const auto ended = std::chrono::steady_clock::now();
+
+    std::printf("mailboxes: %d in %d folders\n", folders * mailboxesPerFolder, folders);
+    std::printf("message: %s\n", platform.messages().empty() ? "(none)" : platform.messages().back().text.c_str());
+    std::printf("scan and fill the grid: %.1f ms\n", std::chrono::duration<double, std::milli>(ended - started).count());
+    fs::remove_all(root);
+    return 0;
+}

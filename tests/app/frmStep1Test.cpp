@@ -1,0 +1,392 @@
+// The window through its controls: states, enabling rules, the list buttons, a run, exit.
+#include "frmStep1.h"
+
+#include "FakeMessageReader.h"
+#include "PathHelpers.h"
+#include "RecordingConverter.h"
+#include "ScriptedPlatform.h"
+#include "TempTree.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tessaly {
+namespace {
+
+using testing::RecordingConverter;
+using testing::TempTree;
+
+/// Two messages in the mbox layout, named by their subjects.
+std::string twoMessages(const std::string &first, const std::string &second)
+{
+    const auto message = [](const std::string &subject) {
+        return "From ann@example.org Mon Jan  2 10:00:00 2023\nFrom: Ann\nSubject: " + subject +
+               "\nDate: 2023-01-02\n\nHello.\n\n";
+    };
+    return message(first) + message(second);
+}
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    ScriptedPlatform platform;
+    RecordingConverter converter;
+    frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+    int processEndings = 0;
+
+    WindowTest() { window.setEndProcess([this] { ++processEndings; }); }
+
+    template <typename Widget>
+    Widget *control(const char *name)
+    {
+        auto *widget = window.findChild<Widget *>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QPushButton *button(const char *name) { return control<QPushButton>(name); }
+    QString labelText(const char *name) { return control<QLabel>(name)->text(); }
+    /// Clicks near the left edge, on the indicator or caption, where option buttons and
+    /// check boxes take clicks.
+    void click(const char *name)
+    {
+        QAbstractButton *target = control<QAbstractButton>(name);
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(6, target->height() / 2));
+    }
+
+    std::vector<std::string> gridRows()
+    {
+        auto *grid = control<QTableWidget>("grdFiles1");
+        std::vector<std::string> rows;
+        for (int row = 0; row < grid->rowCount(); ++row)
+            rows.push_back(grid->item(row, 0) ? grid->item(row, 0)->text().toStdString() : std::string("<none>"));
+        return rows;
+    }
+
+    void writeMailbox(const TempTree &tree, const std::string &name, const std::string &text)
+    {
+        std::filesystem::create_directories((tree.root() / name).parent_path());
+        std::ofstream(tree.root() / name, std::ios::binary) << text;
+    }
+};
+
+TEST_F(WindowTest, StartsWithTheDesignStates)
+{
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tessaly v1.2"));
+    EXPECT_EQ(window.size(), QSize(599, 640));
+    EXPECT_FALSE(button("CmdConvert")->isEnabled());
+    EXPECT_TRUE(button("cmdAdd")->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>("ChkSaveAttach")->isChecked());
+    EXPECT_FALSE(control<QGroupBox>("FrameAttach")->isEnabled());
+    EXPECT_FALSE(control<QRadioButton>("OptSaveAttachEmbed")->isEnabled());
+    EXPECT_FALSE(control<QRadioButton>("OptSaveAttachFolder")->isEnabled());
+    EXPECT_EQ(window.namingOption(), NamingOption::OptOriginal);
+    const AttachmentChoice attachments = window.attachmentChoice();
+    EXPECT_FALSE(attachments.ChkSaveAttach);
+    EXPECT_TRUE(attachments.OptSaveAttachEmbed);
+    EXPECT_FALSE(attachments.OptSaveAttachFolder);
+    EXPECT_EQ(gridRows(), std::vector<std::string>{""});
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("0 files"));
+    EXPECT_EQ(labelText("LblProgessCurrent"), QStringLiteral("Mailbox  0 (of 0)"));
+
+    auto *grid = control<QTableWidget>("grdFiles1");
+    EXPECT_EQ(grid->columnCount(), 1);
+    EXPECT_EQ(grid->columnWidth(0), 1000);
+    EXPECT_FALSE(grid->horizontalHeader()->isVisible());
+
+    // "&&" shows one ampersand; the access keys underline H and x.
+    EXPECT_EQ(control<QRadioButton>("OptSaveAttachEmbed")->text(), QStringLiteral("Save Attachments && Embed in PDF file"));
+    EXPECT_EQ(control<QRadioButton>("OptDFS_YMD")->text(), QStringLiteral("date (YYYY-MM-DD) + subject + from "));
+    EXPECT_EQ(button("CmdHelp")->text(), QStringLiteral("&Help Manual"));
+    EXPECT_EQ(button("cmdEnd")->text(), QStringLiteral("E&xit"));
+
+    window.showCentred();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.focusWidget(), button("cmdAdd"));
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheDesign)
+{
+    const char *expected[] = {"cmdAdd", "cmdClear1", "CmdAddFolder", "grdFiles1", "CmdConvert", "cmdEnd",
+                              "CmdHelp", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder",
+                              "OptOriginal"};
+    QWidget *widget = button("cmdAdd");
+    for (const char *name : expected) {
+        EXPECT_EQ(widget->objectName().toStdString(), name);
+        widget = widget->nextInFocusChain();
+        while (widget->focusPolicy() == Qt::NoFocus)
+            widget = widget->nextInFocusChain();
+    }
+}
+
+TEST_F(WindowTest, SaveAttachmentsEnablesItsOptionsBySpaceBarAndMouseAndKeepsTheChoice)
+{
+    window.showCentred();
+    auto *check = control<QCheckBox>("ChkSaveAttach");
+    auto *folderOption = control<QRadioButton>("OptSaveAttachFolder");
+
+    check->setFocus();
+    QTest::keyClick(check, Qt::Key_Space);
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_TRUE(control<QGroupBox>("FrameAttach")->isEnabled());
+    EXPECT_TRUE(folderOption->isEnabled());
+
+    click("OptSaveAttachFolder");
+    click("ChkSaveAttach");
+    EXPECT_FALSE(folderOption->isEnabled());
+    EXPECT_FALSE(control<QRadioButton>("OptSaveAttachEmbed")->isEnabled());
+    EXPECT_TRUE(folderOption->isChecked());
+    EXPECT_FALSE(window.attachmentChoice().ChkSaveAttach);
+
+    click("ChkSaveAttach");
+    const AttachmentChoice choice = window.attachmentChoice();
+    EXPECT_TRUE(choice.ChkSaveAttach);
+    EXPECT_FALSE(choice.OptSaveAttachEmbed);
+    EXPECT_TRUE(choice.OptSaveAttachFolder);
+}
+
+TEST_F(WindowTest, TheTwoOptionGroupsAreExclusiveAndIndependent)
+{
+    window.showCentred();
+    click("ChkSaveAttach");
+    click("OptSaveAttachFolder");
+    click("OptDFS");
+    EXPECT_EQ(window.namingOption(), NamingOption::OptDFS);
+    EXPECT_FALSE(control<QRadioButton>("OptOriginal")->isChecked());
+    EXPECT_TRUE(window.attachmentChoice().OptSaveAttachFolder);
+
+    click("OptSaveAttachEmbed");
+    click("OptDFS_MYD");
+    EXPECT_EQ(window.namingOption(), NamingOption::OptDFS_MYD);
+    EXPECT_FALSE(control<QRadioButton>("OptDFS")->isChecked());
+    EXPECT_TRUE(window.attachmentChoice().OptSaveAttachEmbed);
+    EXPECT_FALSE(window.attachmentChoice().OptSaveAttachFolder);
+}
+
+TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)
+{
+    platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox"});
+    platform.queueFiles({"/mail/a.mbox"});
+    click("cmdAdd");
+    click("cmdAdd");
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("3 files"));
+    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 2);
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+
+    click("cmdAdd"); // cancelled
+    EXPECT_EQ(gridRows().size(), 3u);
+
+    platform.queueAnswer(MessageBoxAnswer::No);
+    click("cmdClear1");
+    EXPECT_EQ(gridRows().size(), 3u);
+    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 0);
+
+    platform.queueAnswer(MessageBoxAnswer::Yes);
+    click("cmdClear1");
+    EXPECT_EQ(gridRows(), std::vector<std::string>{""});
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("0 files"));
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+    EXPECT_EQ(platform.messages().size(), 2u);
+
+    platform.queueFiles({"/mail/c.mbox"});
+    click("cmdAdd");
+    EXPECT_EQ(gridRows(), std::vector<std::string>{"/mail/c.mbox"});
+}
+
+TEST_F(WindowTest, FolderScanFillsTheGridAndSetsConvertFromThatScanAlone)
+{
+    TempTree tree;
+    tree.file("Inbox.MBOX");
+    tree.file("old/Sent.mbx");
+    tree.file("old/notes.txt");
+    platform.queueFolder(tree.root().string());
+    click("CmdAddFolder");
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{tree.path("Inbox.MBOX"), tree.path("old/Sent.mbx")}));
+    EXPECT_EQ(platform.messages().back().text, "2 Files Added to List.");
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+
+    TempTree empty;
+    platform.queueFolder(empty.root().string());
+    click("CmdAddFolder");
+    EXPECT_EQ(gridRows().size(), 2u);
+    EXPECT_FALSE(button("CmdConvert")->isEnabled());
+}
+
+TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
+{
+    TempTree in;
+    TempTree out;
+    writeMailbox(in, "Mail/first.mbox", twoMessages("One", "Two"));
+    writeMailbox(in, "Mail/second.mbox", twoMessages("Three", "Four"));
+    platform.queueFiles({in.path("Mail/first.mbox"), in.path("Mail/second.mbox")});
+    click("cmdAdd");
+    click("OptSD");
+
+    // Each progress text, with the list's current row when it first showed.
+    std::vector<std::pair<std::string, int>> progress;
+    bool listButtonsDisabledThroughout = true;
+    platform.setOnProcessEvents([&] {
+        const std::string text = labelText("LblProgessCurrent").toStdString();
+        if (text != "Mailbox  0 (of 0)" && (progress.empty() || progress.back().first != text))
+            progress.emplace_back(text, control<QTableWidget>("grdFiles1")->currentRow());
+        listButtonsDisabledThroughout = listButtonsDisabledThroughout && !button("cmdAdd")->isEnabled() &&
+                                        !button("cmdClear1")->isEnabled() && !button("CmdAddFolder")->isEnabled();
+    });
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    platform.setOnProcessEvents({});
+
+    const std::filesystem::path first = out.root() / pathWithoutRoot(in.path("Mail/first.mbox"));
+    const std::filesystem::path second = out.root() / pathWithoutRoot(in.path("Mail/second.mbox"));
+    EXPECT_TRUE(std::filesystem::exists(first / "One 02-01-2023.pdf"));
+    EXPECT_TRUE(std::filesystem::exists(first / "Two 02-01-2023.pdf"));
+    EXPECT_TRUE(std::filesystem::exists(second / "Three 02-01-2023.pdf"));
+    EXPECT_TRUE(std::filesystem::exists(second / "Four 02-01-2023.pdf"));
+    EXPECT_EQ(converter.calls.size(), 4u);
+
+    EXPECT_TRUE(listButtonsDisabledThroughout);
+    const std::vector<std::pair<std::string, int>> expected{{"Mailbox 1 (of 2) ", 0}, {"Mailbox 2 (of 2) ", 1}};
+    EXPECT_EQ(progress, expected);
+    EXPECT_EQ(labelText("LblIMMFile"), QStringLiteral("second.mbox"));
+    EXPECT_TRUE(labelText("LblProgress").startsWith(QStringLiteral("Saved 2")));
+    EXPECT_EQ(platform.folderBrowserTitles().back(), "Choose Folder to Save...");
+    EXPECT_EQ(platform.messages().back().style, MessageBoxStyle::Information);
+
+    // After the run the list is usable again; Convert waits for new mailboxes.
+    EXPECT_TRUE(button("cmdAdd")->isEnabled());
+    EXPECT_TRUE(button("cmdClear1")->isEnabled());
+    EXPECT_FALSE(button("CmdConvert")->isEnabled());
+    platform.queueFiles({in.path("Mail/first.mbox")});
+    click("cmdAdd");
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+}
+
+TEST_F(WindowTest, CancellingTheOutputFolderLeavesConvertEnabled)
+{
+    platform.queueFiles({"/mail/a.mbox"});
+    click("cmdAdd");
+    click("CmdConvert");
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+    EXPECT_TRUE(button("cmdAdd")->isEnabled());
+    EXPECT_TRUE(converter.calls.empty());
+    EXPECT_TRUE(platform.messages().empty());
+}
+
+TEST_F(WindowTest, ExitAnsweredNoMidRunLetsTheRunFinish)
+{
+    TempTree in;
+    TempTree out;
+    writeMailbox(in, "a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.path("a.mbox")});
+    click("cmdAdd");
+
+    bool asked = false;
+    platform.setOnProcessEvents([&] {
+        if (asked)
+            return;
+        asked = true;
+        platform.queueAnswer(MessageBoxAnswer::No);
+        click("cmdEnd");
+    });
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    platform.setOnProcessEvents({});
+
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(platform.messages().front().text, "Are you sure you want to exit now?");
+    EXPECT_EQ(platform.messages().front().style, MessageBoxStyle::YesNoQuestion);
+    EXPECT_EQ(processEndings, 0);
+    EXPECT_EQ(converter.calls.size(), 2u);
+    EXPECT_EQ(platform.messages().back().style, MessageBoxStyle::Information);
+}
+
+TEST_F(WindowTest, ClosingMidRunEndsTheProcessWithoutAQuestion)
+{
+    TempTree in;
+    TempTree out;
+    writeMailbox(in, "a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.path("a.mbox")});
+    click("cmdAdd");
+    window.showCentred();
+
+    bool closed = false;
+    platform.setOnProcessEvents([&] {
+        if (!closed) {
+            closed = true;
+            window.close();
+        }
+    });
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    platform.setOnProcessEvents({});
+
+    EXPECT_EQ(processEndings, 1);
+    EXPECT_NE(platform.messages().front().text, "Are you sure you want to exit now?");
+}
+
+TEST_F(WindowTest, ExitAnsweredYesClosesTheWindowWithOneQuestion)
+{
+    window.showCentred();
+    platform.queueAnswer(MessageBoxAnswer::Yes);
+    click("cmdEnd");
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(processEndings, 0); // no run: the event loop ends normally
+}
+
+TEST_F(WindowTest, AccessKeysPressHelpAndExit)
+{
+    window.setUserManual("/usr/share/tessaly/manual.html");
+    window.showCentred();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        GTEST_SKIP() << "the window cannot be activated here (an X server without a window manager)";
+
+    // A button pressed by its access key clicks a moment later, as it shows itself pressed.
+    QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !platform.openedTargets().empty(); }));
+    EXPECT_EQ(platform.openedTargets(), std::vector<std::string>{"/usr/share/tessaly/manual.html"});
+
+    QTest::keyClick(&window, Qt::Key_X, Qt::AltModifier); // answered No by default
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !platform.messages().empty(); }));
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(platform.messages()[0].text, "Are you sure you want to exit now?");
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(WindowTest, GridShowsCellsLightYellowAndTheCurrentRowInDeepBlue)
+{
+    platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox", "/mail/c.mbox"});
+    click("cmdAdd");
+    window.showCentred();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QImage shot = window.grab().toImage();
+    if (const QByteArray folder = qgetenv("TESSALY_SCREENSHOT_DIR"); !folder.isEmpty())
+        shot.save(QString::fromLocal8Bit(folder) + QStringLiteral("/frmStep1.png"));
+
+    auto *grid = control<QTableWidget>("grdFiles1");
+    const auto pixelInRow = [&](int row) {
+        const QRect cell = grid->visualItemRect(grid->item(row, 0));
+        const QPoint inCell = grid->viewport()->mapTo(&window, QPoint(cell.left() + 400, cell.center().y()));
+        return shot.pixelColor(inCell * shot.devicePixelRatio());
+    };
+    EXPECT_EQ(pixelInRow(0), QColor(255, 255, 191));
+    EXPECT_EQ(pixelInRow(2), QColor(0, 0, 192));
+}
+
+} // namespace
+} // namespace tessaly
