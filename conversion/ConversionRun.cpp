@@ -109,6 +109,9 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
     mailConverter = std::move(converter.value());
 
     for (int row = 0; row < rowCount; ++row) {
+        // The list may shrink while events run; rows gone since the start are skipped.
+        if (row >= m_rows.mailboxRowCount())
+            break;
         const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
         if (mailboxPath.empty())
             continue;

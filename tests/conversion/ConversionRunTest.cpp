@@ -322,6 +322,18 @@ TEST(ConversionRun, ASecondClickDuringARunStartsNothing)
     EXPECT_EQ(f.converter.calls.size(), 3u);
 }
 
+TEST(ConversionRun, RowsRemovedDuringTheRunAreSkipped)
+{
+    RunFixture f;
+    f.view.rows = {f.temp.write("a.mbox", message("A")), f.temp.write("b.mbox", message("B"))};
+    ConversionRun run = f.makeRun();
+    f.platform.setOnProcessEvents([&] { f.view.rows.resize(1); });
+
+    const RunReport report = run.convertInto(f.temp.file("out"));
+    EXPECT_EQ(report.mailboxesRead, 1);
+    EXPECT_EQ(f.converter.calls.size(), 1u);
+}
+
 TEST(ConversionRun, OptionsAreReadForEveryMessage)
 {
     RunFixture f;
