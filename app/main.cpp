@@ -2,6 +2,7 @@
 #include "GMimeMessageReader.h"
 #include "MessageScheme.h"
 #include "PdfMailConverter.h"
+#include "ProcessEnvironment.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
 #include "frmStep1.h"
@@ -10,12 +11,15 @@
 
 int main(int argc, char *argv[])
 {
+    // Chromium ends the whole process when asked to sandbox itself as root, so as root the
+    // web engine runs without its sandbox.
+    if (tessaly::isRunningAsAdministrator())
+        tessaly::setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The web engine's scheme must be known before the application object exists.
     tessaly::registerMailConverterUrlScheme();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tessaly"));
     QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tessaly"));
 
