@@ -5,8 +5,6 @@
 #include "PathHelpers.h"
 #include "PendingFile.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -14,34 +12,6 @@ namespace tessaly {
 namespace {
 
 constexpr int kMaxNumberedVariants = 9999;
-
-std::string systemReason(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
-}
-
-/// Opens `path` for writing only if nothing, not even a dangling symbolic link, is there:
-/// "x" means O_CREAT|O_EXCL, which never follows a link.
-std::FILE *createExclusively(const std::string &path)
-{
-#ifdef _WIN32
-    return _wfopen(toFsPath(path).c_str(), L"wbx");
-#else
-    return std::fopen(path.c_str(), "wbx");
-#endif
-}
-
-Result<void> writeWhole(std::FILE *file, const std::string &path, std::string_view bytes)
-{
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed)
-        return {};
-    std::error_code ignored; // the error below is what matters; a half file must not stay
-    std::filesystem::remove(toFsPath(path), ignored);
-    return Error{"cannot write '" + path + "': " + systemReason(written ? errno : writeError)};
-}
 
 } // namespace
 
@@ -122,23 +92,21 @@ Result<std::vector<std::string>> writeAttachmentFolder(const AttachmentFolderPla
         return Error{"cannot create the folder '" + plan.folder + "'"};
 
     for (std::size_t i = 0; i < files.size() && i < plan.fileNames.size(); ++i) {
-        const std::string &planned = plan.fileNames[i];
-        std::string path;
-        std::FILE *file = nullptr;
-        for (int n = 1; n <= kMaxNumberedVariants && !file; ++n) {
-            path = joinPath(plan.folder, n == 1 ? planned : numberedName(planned, n));
-            file = createExclusively(path);
-            if (!file && errno != EEXIST)
-                return Error{"cannot create '" + path + "': " + systemReason(errno)};
-        }
-        if (!file)
-            return Error{"cannot create '" + joinPath(plan.folder, planned) + "': every numbered variant is taken"};
-        if (path != joinPath(plan.folder, planned))
-            warnings.push_back("'" + planned + "' was taken meanwhile; the attachment was saved as '" + path
-                               + "' and its link in the PDF does not reach it");
-        if (Result<void> done = writeWhole(file, path, files[i].bytes); !done)
+        // Written under a temporary name created exclusively, then moved to its name by a
+        // rename that never replaces (nor follows a link at) an existing name.
+        Result<PendingFile> pending = PendingFile::createIn(plan.folder);
+        if (!pending)
+            return pending.error();
+        if (Result<void> done = pending.value().write(files[i].bytes); !done)
             return done.error();
-        written.push_back(std::move(path));
+        const std::string plannedPath = joinPath(plan.folder, plan.fileNames[i]);
+        Result<std::string> path = pending.value().commitAs(plannedPath);
+        if (!path)
+            return path.error();
+        if (path.value() != plannedPath)
+            warnings.push_back("'" + plannedPath + "' was taken meanwhile; the attachment was saved as '" + path.value()
+                               + "' and its link in the PDF does not reach it");
+        written.push_back(std::move(path).value());
     }
     return written;
 }

@@ -35,10 +35,10 @@ struct AttachmentFolderPlan
 AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names);
 
 /// Creates the planned folder (if missing) and writes each file exclusively under its planned
-/// name: never through a symbolic link, never over an existing file. When a planned name has
-/// been taken since planning, the file gets the next free numbered name and `warnings` says so
-/// (its link then points at nothing). Returns the paths written; fails with the path and the
-/// OS reason, after removing the file it could not finish.
+/// name: never through a symbolic link, never over an existing file, and never a partial file
+/// under a final name. When a planned name has been taken since planning, the file gets the
+/// next free numbered name and `warnings` says so (its link then points at nothing). Returns
+/// the paths written; fails with the path and the OS reason.
 Result<std::vector<std::string>> writeAttachmentFolder(const AttachmentFolderPlan &plan,
                                                         const std::vector<AttachmentFile> &files,
                                                         std::vector<std::string> &warnings);

@@ -161,8 +161,9 @@ Result<std::string> PendingFile::commitAs(const std::string &destination)
             m_path.clear();
             return candidate;
         }
+        // symlink_status: a dangling symbolic link takes the name as much as a file does.
         std::error_code error;
-        if (!std::filesystem::exists(toFsPath(candidate), error))
+        if (!std::filesystem::exists(std::filesystem::symlink_status(toFsPath(candidate), error)))
             return Error{"cannot create '" + candidate + "': " + reason};
     }
     return Error{"cannot create '" + destination + "': every numbered variant of the name is taken"};

@@ -70,6 +70,22 @@ TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
     fs::remove_all(root);
 }
 
+TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)
+{
+    const fs::path root = makeScratchFolder("symlink");
+    const fs::path destination = root / "notes.txt";
+    fs::create_symlink(root / "elsewhere.txt", destination);
+
+    Result<PendingFile> file = PendingFile::createIn(root.string());
+    ASSERT_TRUE(file) << file.error().message;
+    ASSERT_TRUE(file.value().write("notes"));
+    Result<std::string> written = file.value().commitAs(destination.string());
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_EQ(written.value(), (root / "notes (2).txt").string());
+    EXPECT_FALSE(fs::exists(root / "elsewhere.txt"));
+    fs::remove_all(root);
+}
+
 TEST(PendingFile, AbandonedFileLeavesNothingBehind)
 {
     const fs::path root = makeScratchFolder("abandon");
