@@ -354,9 +354,10 @@ std::string Page::document(const std::string &title) const
            "</style>\n";
     if (!m_messageStyles.empty())
         out += "<style>\n" + m_messageStyles + "</style>\n";
-    out += "</head><body>\n" + m_body;
-    // Last in the document, so that among equally specific !important rules ours win.
-    out += "<style>\n" + headerStyles() + "</style>\n</body></html>\n";
+    // After the message's sheets, so that our @page wins; in the head, so that no markup
+    // the message leaves open (a <select>, a <plaintext>) can swallow it.
+    out += "<style>\n" + headerStyles() + "</style>\n";
+    out += "</head><body>\n" + m_body + "</body></html>\n";
     return out;
 }
 

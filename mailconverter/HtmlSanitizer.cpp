@@ -159,9 +159,28 @@ bool isDroppedWithContent(const std::string &name)
 // Elements dropped on their own; their content (if any) stays.
 bool isDroppedTag(const std::string &name)
 {
-    static constexpr std::array<std::string_view, 10> kNames = {"embed", "frame", "base", "link", "meta",
-                                                                "html", "head", "body", "param", "xml"};
+    static constexpr std::array<std::string_view, 15> kNames = {"embed", "frame", "base",   "link",     "meta",
+                                                                "html",  "head",  "body",   "param",    "xml",
+                                                                "select", "option", "optgroup", "datalist", "portal"};
     return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+}
+
+// Elements without content, and those whose end tag browsers infer; neither is tracked
+// on the open-element stack.
+bool isUntrackedElement(const std::string &name)
+{
+    static constexpr std::array<std::string_view, 30> kNames = {
+        "area", "br",    "col",   "hr",    "img",      "input",  "source", "track", "wbr",   "basefont",
+        "bgsound", "keygen", "image", "spacer", "p",     "li",     "dt",     "dd",    "tr",    "td",
+        "th",   "thead", "tbody", "tfoot", "colgroup", "rp",     "rt",     "caption", "option", "optgroup"};
+    return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+}
+
+// Elements whose content browsers read as raw text or swallow: left open, they would eat
+// the rest of our page. They become plain blocks.
+bool isSwallowingElement(const std::string &name)
+{
+    return name == "textarea" || name == "xmp" || name == "plaintext" || name == "listing";
 }
 
 bool isUrlAttribute(const std::string &name)
@@ -201,12 +220,14 @@ private:
     std::optional<std::string> rewriteUrl(const std::string &value, bool &remote) const;
     std::string rewriteCssUrls(std::string_view css) const;
     void writeTag(const Tag &tag);
+    void emitTag(const Tag &tag);
 
     std::string_view m_html;
     const SanitizeOptions &m_options;
     SanitizedHtml m_result;
     bool m_headSeen = false;
     bool m_bodySeen = false;
+    std::vector<std::string> m_openElements;
     // Where each element's next closing tag was found, so that thousands of unclosed
     // elements cost one scan, not one each.
     std::map<std::string, std::size_t> m_closings;
@@ -314,6 +335,29 @@ void Sanitizer::writeTag(const Tag &tag)
     out += '>';
 }
 
+// Writes a tag and keeps the open-element stack, so that a stray end tag cannot close our
+// page's elements and an element left open can be closed before our content follows.
+void Sanitizer::emitTag(const Tag &tag)
+{
+    if (isUntrackedElement(tag.name) || tag.selfClosing) {
+        writeTag(tag);
+        return;
+    }
+    if (!tag.closing) {
+        m_openElements.push_back(tag.name);
+        writeTag(tag);
+        return;
+    }
+    // As in browsers, an open table hides the elements outside it from end tags.
+    auto open = m_openElements.rbegin();
+    while (open != m_openElements.rend() && *open != tag.name && *open != "table")
+        ++open;
+    if (open == m_openElements.rend() || *open != tag.name)
+        return;
+    m_openElements.erase(std::next(open).base(), m_openElements.end());
+    writeTag(tag);
+}
+
 void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
 {
     const std::string &name = tag.name;
@@ -380,7 +424,13 @@ void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
     if (name == "form" || name == "isindex") {
         tag.name = "div";
         tag.attributes.clear();
-        writeTag(tag);
+        emitTag(tag);
+        return;
+    }
+    if (isSwallowingElement(name)) {
+        tag.name = "pre";
+        tag.attributes.clear();
+        emitTag(tag);
         return;
     }
 
@@ -424,7 +474,7 @@ void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
             return;
         }
     }
-    writeTag(tag);
+    emitTag(tag);
 }
 
 SanitizedHtml Sanitizer::run()
@@ -459,6 +509,8 @@ SanitizedHtml Sanitizer::run()
         pos = *end;
         handleTag(tag, pos);
     }
+    for (auto open = m_openElements.rbegin(); open != m_openElements.rend(); ++open)
+        m_result.body += "</" + *open + ">";
     return std::move(m_result);
 }
 

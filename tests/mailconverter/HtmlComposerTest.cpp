@@ -131,6 +131,22 @@ TEST(HtmlComposer, NestedDocumentsOfRepliesKeepTheirText)
     EXPECT_TRUE(contains(page, "reply text<div>original text</div>"));
 }
 
+TEST(HtmlComposer, MarkupLeftOpenCannotSwallowWhatFollows)
+{
+    MailMessage message = htmlMessage("<div style=\"display:none\"><table><tr><td><b>open"
+                                      "</span></div></div></div><textarea><plaintext>raw<select><option>o");
+    MailMessage inner;
+    inner.subject = "after";
+    message.forwarded.push_back(inner);
+    const std::string page = compose(message);
+    // Stray end tags are dropped, open elements are closed before our content follows.
+    EXPECT_TRUE(contains(page, "<b>open<pre><pre>rawo</pre></pre></b></table></div></div>\n"));
+    EXPECT_FALSE(contains(page, "<select"));
+    EXPECT_FALSE(contains(page, "<textarea"));
+    EXPECT_LT(page.find("</head>"), page.find("<tessaly-forwarded>"));
+    EXPECT_GT(page.find("</head>"), page.rfind("<style"));
+}
+
 TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
 {
     ComposeOptions options;
