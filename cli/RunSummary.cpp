@@ -7,29 +7,33 @@ namespace tessaly {
 
 std::string formatRunSummary(const RunReport &report, double seconds)
 {
-    std::string summary;
-    summary += "mailboxes: " + std::to_string(report.mailboxesRead);
+    std::string summary = "mailboxes: " + std::to_string(report.mailboxesRead);
     if (!report.failedMailboxes.empty())
-        summary += " (" + std::to_string(report.failedMailboxes.size()) + " could not be read)";
+        summary += " (" + std::to_string(report.failedMailboxes.size()) + " failed)";
     summary += "\nmessages converted: " + std::to_string(report.messagesConverted);
-    summary += "\nmessages failed: " + std::to_string(report.failedMessages.size()) + "\n";
+    summary += "\nmessages failed: " + std::to_string(report.failedMessages.size());
+    char time[64];
+    std::snprintf(time, sizeof time, "\ntime: %.1f s\n", seconds);
+    return summary + time;
+}
+
+std::string formatRunProblems(const RunReport &report)
+{
+    std::string problems;
     for (const MessageFailure &failure : report.failedMessages) {
-        summary += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) + ": " +
-                   failure.reason;
+        problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) + ": " +
+                    failure.reason;
         if (!failure.keptMessageFile.empty())
-            summary += " (kept as '" + failure.keptMessageFile + "')";
-        summary += '\n';
+            problems += " (kept as '" + failure.keptMessageFile + "')";
+        problems += '\n';
     }
     for (const MailboxFailure &failure : report.failedMailboxes)
-        summary += "error: '" + failure.mailbox + "': " + failure.reason + '\n';
+        problems += "error: '" + failure.mailbox + "': " + failure.reason + '\n';
     for (const std::string &mailbox : report.emptyMailboxes)
-        summary += "warning: '" + mailbox + "': no message found\n";
+        problems += "warning: '" + mailbox + "': no message found\n";
     for (const std::string &warning : report.warnings)
-        summary += "warning: " + warning + '\n';
-    char time[64];
-    std::snprintf(time, sizeof time, "time: %.1f s\n", seconds);
-    summary += time;
-    return summary;
+        problems += "warning: " + warning + '\n';
+    return problems;
 }
 
 } // namespace tessaly

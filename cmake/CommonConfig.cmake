@@ -17,3 +17,9 @@ if(TESSALY_SANITIZE)
   target_compile_options(tessaly_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tessaly_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(TESSALY_FUZZ)
+  # Coverage for libFuzzer in every library; the fuzz targets themselves link the fuzzer's main.
+  target_compile_options(tessaly_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(tessaly_options INTERFACE -fsanitize=address,undefined)
+endif()

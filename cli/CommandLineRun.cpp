@@ -1,0 +1,100 @@
+// The command line's side of a run: its mailbox list, its fixed options, and the run itself.
+#include "CommandLineRun.h"
+
+#include "ConsoleProgress.h"
+#include "ConversionRun.h"
+#include "FolderScan.h"
+#include "HeadlessPlatform.h"
+#include "PathHelpers.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tessaly {
+namespace {
+
+/// The mailbox list of a command-line run. Showing a row tells the progress display.
+class CommandLineMailboxes : public MailboxRows
+{
+public:
+    CommandLineMailboxes(const std::vector<std::string> &mailboxes, ConsoleProgress &progress)
+        : m_mailboxes(mailboxes), m_progress(progress)
+    {
+    }
+    int mailboxRowCount() const override { return static_cast<int>(m_mailboxes.size()); }
+    std::string mailboxRowText(int row) const override { return m_mailboxes.at(static_cast<std::size_t>(row)); }
+    void showCurrentMailboxRow(int row) override { m_progress.startMailbox(row); }
+
+private:
+    const std::vector<std::string> &m_mailboxes;
+    ConsoleProgress &m_progress;
+};
+
+/// Options fixed for the whole run by the arguments.
+class CommandLineOptions : public ConversionOptions
+{
+public:
+    explicit CommandLineOptions(const CliOptions &options) : m_options(options) {}
+    NamingOption namingOption() const override { return m_options.naming; }
+    AttachmentChoice attachmentChoice() const override { return m_options.attachments; }
+
+private:
+    const CliOptions &m_options;
+};
+
+std::string absolutePath(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(toFsPath(path), error);
+    return error ? path : fromFsPath(absolute.lexically_normal());
+}
+
+std::vector<std::uint64_t> mailboxSizes(const std::vector<std::string> &mailboxes)
+{
+    std::vector<std::uint64_t> sizes;
+    for (const std::string &mailbox : mailboxes) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(toFsPath(mailbox), error);
+        sizes.push_back(error ? 0 : static_cast<std::uint64_t>(size));
+    }
+    return sizes;
+}
+
+} // namespace
+
+MailboxSelection selectMailboxes(const std::vector<std::string> &inputs)
+{
+    MailboxSelection selection;
+    for (const std::string &input : inputs) {
+        const std::string path = absolutePath(input);
+        std::error_code error;
+        if (!std::filesystem::is_directory(toFsPath(path), error)) {
+            selection.mailboxes.push_back(path); // a missing file is reported by the run
+            continue;
+        }
+        FolderScanResult scan = scanFolderForMailboxes(path);
+        if (scan.mailboxes.empty())
+            selection.warnings.push_back("'" + input + "': no .mbox or .mbx file in this folder");
+        if (scan.unreadableFolders > 0)
+            selection.warnings.push_back("'" + input + "': " + std::to_string(scan.unreadableFolders) +
+                                         " folder(s) could not be read and were skipped");
+        selection.mailboxes.insert(selection.mailboxes.end(), scan.mailboxes.begin(), scan.mailboxes.end());
+    }
+    return selection;
+}
+
+RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
+                             MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+                             std::ostream &progressStream, bool progressIsTerminal)
+{
+    ConsoleProgress progress(progressStream, progressIsTerminal, mailboxSizes(mailboxes));
+    CommandLineMailboxes rows(mailboxes, progress);
+    CommandLineOptions runOptions(options);
+    HeadlessPlatform platform;
+    ConversionRun run(platform, rows, runOptions, progress, std::move(makeConverter), std::move(makeReader));
+    RunReport report = run.convertInto(absolutePath(options.outputFolder));
+    progress.finish();
+    return report;
+}
+
+} // namespace tessaly

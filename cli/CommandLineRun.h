@@ -1,0 +1,32 @@
+// The command line's side of a run: its mailbox list, its fixed options, and the run itself.
+#pragma once
+
+#include "CliOptions.h"
+#include "MailConverter.h"
+#include "MessageReader.h"
+#include "RunReport.h"
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+/// The mailboxes named on the command line: files as given (made absolute, so the output
+/// tree repeats their folders as the window's does), folders replaced by the mailboxes found
+/// in them, breadth first.
+struct MailboxSelection
+{
+    std::vector<std::string> mailboxes;
+    std::vector<std::string> warnings; ///< e.g. folders that could not be read
+};
+MailboxSelection selectMailboxes(const std::vector<std::string> &inputs);
+
+/// Converts `mailboxes` as `options` say, showing progress on `progress` (a terminal gets a
+/// rewritten line). Returns what the run did.
+RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
+                             MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+                             std::ostream &progress, bool progressIsTerminal);
+
+} // namespace tessaly

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Converts the hostile mailbox set with tessaly-cli and checks that no message was lost.
+
+Usage: check_no_data_loss.py TESSALY_CLI WORK_FOLDER [--small]
+
+Every message must be accounted for: the PDFs plus the kept email-N.eml files of failed
+messages equal the messages in the mailbox, no two messages share an output file, and no
+temporary file is left behind. The same holds for --format eml.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def output_folder(out, mailbox):
+    return os.path.join(out, mailbox.lstrip("/"))
+
+
+def run_cli(cli, arguments):
+    result = subprocess.run([cli, *arguments], capture_output=True, text=True, timeout=1800)
+    if result.returncode not in (0, 1):
+        sys.exit(f"tessaly-cli exited with {result.returncode}:\n{result.stderr}")
+    return result
+
+
+def account(manifest, out, extension):
+    problems = []
+    for mailbox, expected in manifest.items():
+        folder = output_folder(out, mailbox)
+        names = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+        outputs = [n for n in names if n.endswith(extension) and not n.startswith("email-")]
+        kept = [n for n in names if n.startswith("email-") and n.endswith(".eml")]
+        leftovers = [n for n in names if n.startswith(".tessaly-")]
+        if len(outputs) + len(kept) != expected:
+            problems.append(f"{mailbox}: {expected} messages, but {len(outputs)} {extension} files "
+                            f"and {len(kept)} kept message files: {names}")
+        if leftovers:
+            problems.append(f"{mailbox}: temporary files left behind: {leftovers}")
+        for name in outputs + kept:
+            if os.path.getsize(os.path.join(folder, name)) == 0:
+                problems.append(f"{mailbox}: empty output file {name}")
+    return problems
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    cli, work = sys.argv[1], os.path.abspath(sys.argv[2])
+    small = ["--small"] if "--small" in sys.argv[3:] else []
+    shutil.rmtree(work, ignore_errors=True)
+    mailboxes = os.path.join(work, "mailboxes")
+    subprocess.run([sys.executable, os.path.join(HERE, "make_adversarial_mailboxes.py"), mailboxes, *small],
+                   check=True)
+    with open(os.path.join(mailboxes, "manifest.json")) as file:
+        manifest = json.load(file)
+
+    problems = []
+    for extension, arguments in ((".pdf", ["--attachments", "embed"]), (".eml", ["--format", "eml"])):
+        out = os.path.join(work, "out" + extension)
+        result = run_cli(cli, ["--output", out, *arguments, mailboxes])
+        print(result.stderr[-3000:])
+        problems += account(manifest, out, extension)
+
+    for problem in problems:
+        print("LOST:", problem)
+    print(f"{len(manifest)} mailboxes checked, {len(problems)} problems")
+    sys.exit(1 if problems else 0)
+
+
+if __name__ == "__main__":
+    main()
