@@ -150,6 +150,29 @@ TEST_F(ListFixture, AScanThatFindsNothingDisablesConvertEvenWithRowsListed)
     EXPECT_EQ(platform.messages().back().text, "0 Files Added to List.");
 }
 
+TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
+{
+    TempTree tree;
+    tree.file("a.mbox");
+    tree.file("locked/b.mbox");
+    tree.file("locked/deeper/c.mbox");
+    tree.file("open/d.mbox");
+    const std::string locked = tree.path("locked/");
+    MailboxListActions scanning(platform, list, [this](bool enabled) { convertEnabled = enabled; },
+                                [&](const std::string &folder, FolderEntries &entries) {
+                                    return folder != locked && listFolder(folder, entries);
+                                });
+    platform.queueFolder(tree.root().string());
+
+    scanning.addMailboxesFromFolder();
+
+    EXPECT_EQ(rows(), (std::vector<std::string>{tree.path("a.mbox"), tree.path("open/d.mbox")}));
+    EXPECT_EQ(platform.messages().back().text,
+              "2 Files Added to List.\n1 folder could not be read and was skipped.");
+    EXPECT_FALSE(platform.isWaitCursorShown());
+    EXPECT_EQ(convertEnabled, true);
+}
+
 TEST_F(ListFixture, AScanOfAFolderThatVanishedReportsNothingAdded)
 {
     platform.queueFolder("/no/such/folder/anywhere");
