@@ -55,6 +55,13 @@ TEST_F(GMimeMessageReaderTest, ReportsDecodedValuesAndLocalDate)
     EXPECT_EQ(reader->Date(), (MessageDateTime{2021, 3, 6, 0, 30, 0}));
 }
 
+TEST_F(GMimeMessageReaderTest, RawEightBitSubjects)
+{
+    EXPECT_EQ(load("Subject: Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n\nx\n")->Subject(), "Grüße aus Köln");
+    EXPECT_EQ(load("Subject: Gr\xFC\xDF" "e aus K\xF6ln\n\nx\n")->Subject(), "Grüße aus Köln");
+    EXPECT_EQ(load("Subject: =?x-unknown?B?R3LDvMOfZQ?=\n\nx\n")->Subject(), "Grüße");
+}
+
 TEST_F(GMimeMessageReaderTest, FromIsTheAddressWhenThereIsNoName)
 {
     EXPECT_EQ(load("From: plain@example.com\nSubject: s\n\nx\n")->From(), "plain@example.com");
