@@ -1,0 +1,24 @@
+// Feeds arbitrary bytes to the MIME model and the HTML composition: no crash, no hang.
+#include "HtmlComposer.h"
+#include "MailMessage.h"
+
+#include <cstdint>
+#include <string_view>
+
+using namespace tessaly;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char *>(data), size);
+    Result<MailMessage> message = parseMailMessage(bytes);
+    if (!message)
+        return 0;
+    const std::vector<AttachmentListing> listings{{"a.txt", 1, "a%20b/a.txt", false}, {"b.bin", 2, "", true}};
+    for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
+        ComposeOptions options;
+        options.flavour = flavour;
+        options.cidBaseUrl = "tessaly://m1/cid/";
+        composeMessageHtml(message.value(), listings, options);
+    }
+    return 0;
+}
