@@ -164,19 +164,22 @@ std::string unfoldHeader(std::string_view raw)
     return out;
 }
 
-std::string decodeHeaderText(std::string_view raw)
+namespace {
+
+// Splits unfolded header text into plain runs (passed raw to `onText`) and runs of encoded
+// words (decoded to UTF-8 and passed to `onWords`). Bytes of consecutive encoded words in
+// one charset are converted together, so that a character split across two words comes
+// out whole; blanks between encoded words are dropped (RFC 2047 6.2).
+template <typename OnText, typename OnWords>
+void walkEncodedText(std::string_view text, OnText onText, OnWords onWords)
 {
-    const std::string text = unfoldHeader(raw);
-    std::string out;
     std::size_t pos = 0;
-    // Bytes of consecutive encoded words in one charset are converted together, so that a
-    // character split across two words comes out whole.
     std::string pendingCharset;
     std::string pendingBytes;
     bool lastWasEncodedWord = false;
     auto flushPending = [&] {
         if (!pendingBytes.empty())
-            out += decodeToUtf8(pendingBytes, pendingCharset);
+            onWords(decodeToUtf8(pendingBytes, pendingCharset));
         pendingBytes.clear();
         pendingCharset.clear();
     };
@@ -184,14 +187,14 @@ std::string decodeHeaderText(std::string_view raw)
         std::optional<EncodedWord> word = findEncodedWord(text, pos);
         if (!word) {
             flushPending();
-            out += decodeToUtf8(std::string_view(text).substr(pos), {});
+            onText(text.substr(pos));
             break;
         }
-        const std::string_view between = std::string_view(text).substr(pos, word->begin - pos);
+        const std::string_view between = text.substr(pos, word->begin - pos);
         const bool onlyBlanks = between.find_first_not_of(" \t") == std::string_view::npos;
         if (!(lastWasEncodedWord && onlyBlanks)) {
             flushPending();
-            out += decodeToUtf8(between, {});
+            onText(between);
         } else if (!sameCharset(pendingCharset, word->charset)) {
             flushPending();
         }
@@ -202,29 +205,35 @@ std::string decodeHeaderText(std::string_view raw)
         pos = word->end;
     }
     flushPending();
+}
+
+} // namespace
+
+std::string decodeHeaderText(std::string_view raw)
+{
+    const std::string text = unfoldHeader(raw);
+    std::string out;
+    walkEncodedText(
+        text, [&](std::string_view plain) { out += decodeToUtf8(plain, {}); },
+        [&](const std::string &decoded) { out += decoded; });
     return out;
 }
 
-std::string padEncodedWords(std::string_view raw)
+std::string reencodeEncodedWords(std::string_view raw)
 {
+    const std::string text = unfoldHeader(raw);
     std::string out;
-    std::size_t pos = 0;
-    while (std::optional<EncodedWord> word = findEncodedWord(raw, pos)) {
-        const std::string_view text = raw.substr(word->begin, word->end - word->begin);
-        out += raw.substr(pos, word->begin - pos);
-        const std::size_t q = text.find('?', 2);
-        const bool base64 = q != std::string_view::npos && (text[q + 1] == 'B' || text[q + 1] == 'b');
-        const std::size_t payloadLength = text.size() - (q + 3) - 2;
-        if (base64 && payloadLength % 4 != 0 && text.find('=', q + 3) == text.size() - 1) {
-            out += text.substr(0, text.size() - 2);
-            out.append(4 - payloadLength % 4, '=');
+    walkEncodedText(
+        text, [&](std::string_view plain) { out += plain; },
+        [&](const std::string &decoded) {
+            gchar *base64 = g_base64_encode(reinterpret_cast<const guchar *>(decoded.data()), decoded.size());
+            if (out.size() >= 2 && out.compare(out.size() - 2, 2, "?=") == 0)
+                out += ' ';
+            out += "=?UTF-8?B?";
+            out += base64;
             out += "?=";
-        } else {
-            out += text;
-        }
-        pos = word->end;
-    }
-    out += raw.substr(pos);
+            g_free(base64);
+        });
     return out;
 }
 

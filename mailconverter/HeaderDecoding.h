@@ -19,9 +19,10 @@ std::string unfoldHeader(std::string_view raw);
 /// Whitespace between adjacent encoded words is dropped (RFC 2047 6.2).
 std::string decodeHeaderText(std::string_view raw);
 
-/// Pads base64 encoded words that lack their "=" padding, which GMime decodes to nothing
-/// or to a truncated text. Everything else is returned unchanged.
-std::string padEncodedWords(std::string_view raw);
+/// Rewrites every run of encoded words as UTF-8 base64 words of the same text, as
+/// decodeHeaderText reads it, for parsers (GMime's address parser) that would lose unknown
+/// charsets, unpadded base64 or split characters. Plain text is left as it is.
+std::string reencodeEncodedWords(std::string_view raw);
 
 /// Parses an RFC 5322 date ("Fri, 5 Mar 2021 14:07:00 +0100", with the usual sloppiness).
 /// nullopt for garbage.

@@ -246,7 +246,7 @@ std::vector<MailAddress> ModelBuilder::addressesOf(GMimeObject *object, const ch
     const std::string raw = rawHeader(object, header);
     if (raw.empty())
         return addresses;
-    const std::string repaired = padEncodedWords(unfoldHeader(raw));
+    const std::string repaired = reencodeEncodedWords(raw);
     InternetAddressList *list = internet_address_list_parse(m_options, repaired.c_str());
     if (!list)
         return addresses;

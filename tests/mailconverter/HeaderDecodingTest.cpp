@@ -62,6 +62,13 @@ TEST_F(HeaderDecoding, MalformedEncodedWordsStayAsText)
     EXPECT_EQ(decodeHeaderText("a =?? b"), "a =?? b");
 }
 
+TEST_F(HeaderDecoding, ReencodingKeepsStructureAndText)
+{
+    const std::string reencoded = reencodeEncodedWords("\"=?x-unknown?Q?M=FCller?=, H\" <h@example.com>, =?utf-8?B?SsO2cmc?= <j@x>");
+    EXPECT_EQ(reencoded, "\"=?UTF-8?B?TcO8bGxlcg==?=, H\" <h@example.com>, =?UTF-8?B?SsO2cmc=?= <j@x>");
+    EXPECT_EQ(decodeHeaderText(reencoded), "\"Müller, H\" <h@example.com>, Jörg <j@x>");
+}
+
 TEST_F(HeaderDecoding, UnfoldingKeepsTabsAndFoldingWhitespace)
 {
     EXPECT_EQ(unfoldHeader(" Long\r\n subject\r\n\tline\r\n"), " Long subject\tline");

@@ -53,6 +53,14 @@ TEST(MailMessage, HeadersAndPlainBody)
     EXPECT_EQ(message.bodies[0].text, "Hello\n");
 }
 
+TEST(MailMessage, DisplayNameWithUnknownCharsetKeepsItsLetters)
+{
+    // Regression: GMime maps x-unknown to the C locale's charset and printed "J?rg".
+    const MailMessage message = parse("From: =?x-unknown?Q?J=F6rg?= <j@example.com>\nSubject: s\n\nx\n");
+    ASSERT_EQ(message.from.size(), 1u);
+    EXPECT_EQ(message.from[0].name, "Jörg");
+}
+
 TEST(MailMessage, DateFallsBackToEnvelopeThenNewestReceived)
 {
     const MailMessage envelope = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
