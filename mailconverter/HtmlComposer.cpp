@@ -250,10 +250,10 @@ void Page::addBody(const BodyPart &body)
             return "<span style=\"color:#666666;background-color:#eeeeee\">" + text + "</span>";
         return "<tessaly-remote-image>" + text + "</tessaly-remote-image>";
     };
+    if (simple())
+        sanitize.rewriteFontNames = replaceFontNames;
     SanitizedHtml html = sanitizeHtml(body.text, sanitize);
     m_messageStyles += html.styles;
-    if (simple())
-        html.body = replaceFontNames(std::move(html.body));
     m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
 }
 

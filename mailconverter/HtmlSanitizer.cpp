@@ -446,6 +446,10 @@ void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
             }
             if (attribute.name == "style") {
                 attribute.value = rewriteCssUrls(attribute.value);
+                if (m_options.rewriteFontNames)
+                    attribute.value = m_options.rewriteFontNames(std::move(attribute.value));
+            } else if (attribute.name == "face" && m_options.rewriteFontNames) {
+                attribute.value = m_options.rewriteFontNames(std::move(attribute.value));
             } else if (attribute.name == "href" || attribute.name == "action" || attribute.name == "xlink:href") {
                 if (isScriptUrl(attribute.value))
                     continue;

@@ -14,6 +14,9 @@ struct SanitizeOptions
     std::function<std::string(std::string_view reference, bool isContentId)> resolveReference;
     /// The markup that replaces a remote image; receives the escaped alt text.
     std::function<std::string(const std::string &escapedAlt)> remoteImagePlaceholder;
+    /// Applied to style="…" and <font face="…"> values when set, e.g. to name installed
+    /// stand-ins for fonts a renderer would not otherwise find.
+    std::function<std::string(std::string)> rewriteFontNames;
     /// Keep the message's <style> blocks (the web engine) or drop them (the text engine).
     bool keepStyles = true;
 };

@@ -165,7 +165,7 @@ TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
 TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
 {
     MailMessage message = htmlMessage("<style>td{color:red}</style><p style=\"font-family:Calibri,Arial\">x</p>"
-                                      "<font face=\"Times New Roman\">y</font>");
+                                      "<font face=\"Times New Roman\">y</font><p>Arial is a font</p>");
     message.cc = {{"عربي", "a@example.com"}};
     const std::string page = compose(message, ComposeOptions::Flavour::TextDocument);
     EXPECT_FALSE(contains(page, "tessaly-header>"));
@@ -173,6 +173,8 @@ TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
     EXPECT_TRUE(contains(page, "<table id=\"tessaly-header-0\""));
     EXPECT_TRUE(contains(page, "font-family:Carlito,Liberation Sans"));
     EXPECT_TRUE(contains(page, "face=\"Liberation Serif\""));
+    // Regression: the mapping once rewrote the message's own words too.
+    EXPECT_TRUE(contains(page, "<p>Arial is a font</p>"));
     EXPECT_TRUE(contains(page, "عربي &lt;a@example.com&gt;"));
 }
 
