@@ -24,11 +24,12 @@ TEST(AttachmentFolderWriter, WritesEveryFileByteForByteWithRelativeLinks)
     ScratchFolder scratch;
     const std::string pdf = scratch.file("Hello 05-03-2021.pdf");
     const std::string tenMegabytes = randomBytes(10 * 1024 * 1024);
+    const std::string binary("\x00\xFF\r\n", 4);
     const std::vector<AttachmentFile> files = {
         {"empty.bin", "application/octet-stream", ""},
         {"big.zip", "application/zip", tenMegabytes},
         {"übersicht €.txt", "text/plain", "Übersicht"},
-        {"日本 レポート.txt", "text/plain", std::string("\x00\xFF\r\n", 4)},
+        {"日本 レポート.txt", "text/plain", binary},
     };
     std::vector<std::string> names;
     for (const AttachmentFile &file : files)

@@ -142,7 +142,8 @@ TEST(MessageAttachments, EmbeddedFilesComeBackByteForByte)
     ASSERT_TRUE(attachments.editPdf(pdf, minimumVersion));
     EXPECT_EQ(minimumVersion, "1.7");
     {
-        QPDFWriter writer(pdf, scratch.file("m.pdf").c_str());
+        const std::string pdfPath = scratch.file("m.pdf"); // the writer keeps the pointer
+        QPDFWriter writer(pdf, pdfPath.c_str());
         prepareWriterForEmbeddedFiles(writer);
         writer.write();
     }
