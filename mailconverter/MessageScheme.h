@@ -7,7 +7,7 @@
 
 namespace tessaly {
 
-/// Our scheme's name: "tessaly://m<N>/…", one host per message.
+/// Our scheme's name: "tessaly://m<N>.messages.tessaly/…", one host per message.
 inline constexpr char kMessageScheme[] = "tessaly";
 
 /// Registers the message scheme with Qt WebEngine. Must be called before the

@@ -105,12 +105,16 @@ void WebEngineRenderer::createPage()
     delete m_page;
     m_page = new MessagePage(m_profile, this);
     lockDown(m_page->settings());
+    // A page without a view counts as hidden, and Chromium throttles hidden pages.
+    m_page->setVisible(true);
 }
 
 MessageHost WebEngineRenderer::openMessage()
 {
     MessageHost host;
-    host.host = QStringLiteral("m%1").arg(m_nextHost++);
+    // Distinct origins under one site: a new site would cost a render-process swap (~200 ms)
+    // per message. The scheme handler serves only the host being rendered.
+    host.host = QStringLiteral("m%1.messages.tessaly").arg(m_nextHost++);
     const QString root = QLatin1String(kMessageScheme) + QStringLiteral("://") + host.host;
     host.documentUrl = QUrl(root + QLatin1String(kDocumentPath));
     host.resourceBase = root + QLatin1String(kResourcePathPrefix);

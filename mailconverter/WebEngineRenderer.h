@@ -23,7 +23,7 @@ class MessageSchemeHandler;
 /// Where one message lives while it is rendered.
 struct MessageHost
 {
-    QString host;          ///< "m<N>", never reused within a renderer
+    QString host;          ///< "m<N>.messages.tessaly", never reused within a renderer
     QUrl documentUrl;      ///< where its document is served
     QString resourceBase;  ///< prefix for its cid: parts: resourceBase + percent-encoded Content-ID
 };

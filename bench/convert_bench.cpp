@@ -1,0 +1,294 @@
+// Measures the converter on a generated corpus, and the same pages through wkhtmltopdf and
+// chromium, one process per message. Prints figures; judges nothing.
+#include "HtmlComposer.h"
+#include "MailMessage.h"
+#include "MessageScheme.h"
+#include "PdfMailConverter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <map>
+
+using namespace tessaly;
+
+namespace {
+
+constexpr int kDefaultPeerMessages = 20;
+constexpr int kPeerTimeoutMs = 120000;
+
+bool isPlainKind(const QString &name)
+{
+    return name.startsWith(QLatin1String("plain")) || name.startsWith(QLatin1String("intlplain"));
+}
+
+/// Peak resident size in MB of every process below `root` (the WebEngine helpers), from /proc.
+struct HelperMemory
+{
+    int processes = 0;
+    double sumOfPeaksMb = 0;
+    double largestPeakMb = 0;
+};
+
+qint64 parentOf(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // "pid (comm) state ppid …"; comm may hold spaces, so read after the last ')'.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : -1;
+}
+
+double peakResidentMb(const QString &pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+HelperMemory helperMemory(qint64 root)
+{
+    std::map<qint64, qint64> parents;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (isPid)
+            parents[pid] = parentOf(entry);
+    }
+    HelperMemory memory;
+    for (const auto &[pid, parent] : parents) {
+        qint64 ancestor = parent;
+        while (ancestor > 1 && ancestor != root)
+            ancestor = parents.count(ancestor) ? parents[ancestor] : -1;
+        if (ancestor != root)
+            continue;
+        const double peak = peakResidentMb(QString::number(pid));
+        ++memory.processes;
+        memory.sumOfPeaksMb += peak;
+        memory.largestPeakMb = std::max(memory.largestPeakMb, peak);
+    }
+    return memory;
+}
+
+double ownPeakResidentMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+/// The page as our composer makes it, with inline parts as data: URLs, for the peers.
+QByteArray peerHtml(const QString &messagePath)
+{
+    const Result<MailMessage> message = parseMailMessageFile(messagePath.toStdString());
+    if (!message)
+        return {};
+    const std::string base = "bench-cid:";
+    ComposeOptions options;
+    options.cidBaseUrl = base;
+    std::string html = composeMessageHtml(message.value(), {}, options);
+    for (const InlineResource &resource : message.value().inlineResources) {
+        const std::string from = base + percentEncodeUrlPart(resourceKey(resource));
+        const std::string to = "data:" + resource.mimeType + ";base64,"
+            + QByteArray::fromStdString(resource.bytes).toBase64().toStdString();
+        for (std::size_t at = html.find(from); at != std::string::npos; at = html.find(from, at + to.size()))
+            html.replace(at, from.size(), to);
+    }
+    return QByteArray::fromStdString(html);
+}
+
+/// Runs `program` and returns the wall time in ms, or -1 when it failed or did not produce `output`.
+double timedRun(const QString &program, const QStringList &arguments, const QString &output)
+{
+    QFile::remove(output);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(kPeerTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+    return QFile::exists(output) ? elapsed : -1;
+}
+
+struct PeerTotals
+{
+    double ms = 0;
+    int done = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    registerMailConverterUrlScheme();
+    QGuiApplication app(argc, argv);
+
+    const QStringList arguments = app.arguments();
+    if (arguments.size() < 2) {
+        std::fprintf(stderr, "usage: convert_bench <corpus folder> [peer messages, default %d; 0 = none]\n",
+                     kDefaultPeerMessages);
+        return 2;
+    }
+    const QDir corpus(arguments.at(1));
+    const int peerCount = arguments.size() > 2 ? arguments.at(2).toInt() : kDefaultPeerMessages;
+    const QStringList names = corpus.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+    if (names.isEmpty()) {
+        std::fprintf(stderr, "convert_bench: no .eml files in %s\n", qPrintable(corpus.path()));
+        return 1;
+    }
+    QTemporaryDir output;
+
+    QElapsedTimer timer;
+    timer.start();
+    auto converter = std::make_unique<PdfMailConverter>();
+    // The web engine starts with the first HTML message; time that start on its own.
+    const QString warmUp = output.filePath(QStringLiteral("warm-up"));
+    for (const QString &name : names) {
+        if (!isPlainKind(name)) {
+            (void)converter->Convert(corpus.filePath(name).toStdString(), warmUp.toStdString() + ".pdf", "-c pdf");
+            break;
+        }
+    }
+    const double startMs = double(timer.nsecsElapsed()) / 1e6;
+
+    std::map<QString, double> messageMs;
+    int failures = 0;
+    int fallbacks = 0;
+    double plainMs = 0;
+    int plainCount = 0;
+    timer.restart();
+    for (const QString &name : names) {
+        QElapsedTimer one;
+        one.start();
+        const Result<ConvertedMessage> converted = converter->Convert(
+            corpus.filePath(name).toStdString(), output.filePath(name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
+        const double ms = double(one.nsecsElapsed()) / 1e6;
+        messageMs[name] = ms;
+        if (!converted) {
+            ++failures;
+            std::fprintf(stderr, "convert_bench: %s: %s\n", qPrintable(name), converted.error().message.c_str());
+        } else if (!converted.value().warnings.empty()) {
+            ++fallbacks;
+        }
+        if (isPlainKind(name)) {
+            plainMs += ms;
+            ++plainCount;
+        }
+    }
+    const double totalMs = double(timer.nsecsElapsed()) / 1e6;
+    const HelperMemory helpers = helperMemory(QCoreApplication::applicationPid());
+
+    std::printf("corpus: %lld messages (%d plain text) in %s\n", qlonglong(names.size()), plainCount,
+                qPrintable(corpus.path()));
+    std::printf("start-up incl. first HTML message: %.0f ms\n", startMs);
+    std::printf("tessaly mix:        %7.1f messages/s  (%.1f ms/message, %d failed, %d fell back)\n",
+                names.size() * 1000.0 / totalMs, totalMs / names.size(), failures, fallbacks);
+    if (plainCount > 0)
+        std::printf("tessaly plain text: %7.1f messages/s  (%.1f ms/message)\n", plainCount * 1000.0 / plainMs,
+                    plainMs / plainCount);
+    std::map<QString, std::pair<double, int>> kinds;
+    for (const auto &[name, ms] : messageMs) {
+        auto &kind = kinds[name.section(QLatin1Char('-'), 0, 0)];
+        kind.first += ms;
+        ++kind.second;
+    }
+    for (const auto &[kind, totals] : kinds)
+        std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second, totals.second);
+    std::printf("peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
+                ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);
+
+    if (peerCount <= 0)
+        return failures == 0 ? 0 : 1;
+
+    // The same pages through the peers, on an even spread of the corpus.
+    QStringList subset;
+    const double step = double(names.size()) / std::min<qsizetype>(peerCount, names.size());
+    for (double at = 0; at < names.size() && subset.size() < peerCount; at += step)
+        subset.append(names.at(qsizetype(at)));
+    double oursMs = 0;
+    for (const QString &name : subset)
+        oursMs += messageMs[name];
+
+    const QString wkhtmltopdf = QStandardPaths::findExecutable(QStringLiteral("wkhtmltopdf"));
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    PeerTotals wk;
+    PeerTotals chrome;
+    for (const QString &name : subset) {
+        const QString html = output.filePath(name + QStringLiteral(".html"));
+        QFile file(html);
+        if (!file.open(QIODevice::WriteOnly))
+            continue;
+        file.write(peerHtml(corpus.filePath(name)));
+        file.close();
+        if (!wkhtmltopdf.isEmpty()) {
+            const QString pdf = output.filePath(name + QStringLiteral(".wk.pdf"));
+            const double ms = timedRun(wkhtmltopdf, {QStringLiteral("-q"), html, pdf}, pdf);
+            if (ms >= 0) {
+                wk.ms += ms;
+                ++wk.done;
+            }
+        }
+        if (!chromium.isEmpty()) {
+            const QString pdf = output.filePath(name + QStringLiteral(".chromium.pdf"));
+            QTemporaryDir profile;
+            const double ms = timedRun(chromium,
+                                       {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                                        QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+                                        QStringLiteral("--disable-background-networking"),
+                                        QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                                        QStringLiteral("--user-data-dir=") + profile.path(),
+                                        QStringLiteral("--print-to-pdf=") + pdf,
+                                        QUrl::fromLocalFile(html).toString()},
+                                       pdf);
+            if (ms >= 0) {
+                chrome.ms += ms;
+                ++chrome.done;
+            }
+        }
+    }
+
+    std::printf("peers on %lld messages of the mix: tessaly %.1f ms/message\n", qlonglong(subset.size()),
+                oursMs / subset.size());
+    const auto report = [&](const char *peer, const PeerTotals &totals) {
+        if (totals.done == 0) {
+            std::printf("  %-12s not run (not installed or every run failed)\n", peer);
+            return;
+        }
+        const double perMessage = totals.ms / totals.done;
+        std::printf("  %-12s %7.1f ms/message (%d of %lld done): tessaly is %.1fx faster\n", peer, perMessage,
+                    totals.done, qlonglong(subset.size()), perMessage / (oursMs / subset.size()));
+    };
+    report("wkhtmltopdf", wk);
+    report("chromium", chrome);
+
+    converter.reset();
+    return failures == 0 ? 0 : 1;
+}

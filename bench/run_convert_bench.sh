@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and runs the converter benchmark on a fresh corpus, installing the two peers
+# (wkhtmltopdf, chromium) if they are missing. Usage: bench/run_convert_bench.sh [build folder]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+
+for peer in wkhtmltopdf chromium; do
+  if ! command -v "$peer" >/dev/null; then
+    sudo=""; [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$peer"
+  fi
+done
+
+cmake --build "$build" --target convert_bench
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+python3 "$root/bench/generate_corpus.py" "$corpus"
+QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$build/bench/convert_bench" "$corpus" "${PEER_MESSAGES:-20}"
