@@ -1,12 +1,14 @@
-// Helpers shared by the attachment tests: a scratch folder, file contents, a one-page PDF.
+// Helpers shared by the attachment tests: a scratch folder, file contents, test messages.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace tessaly::testing {
 
@@ -52,6 +54,70 @@ inline std::string randomBytes(std::size_t size, unsigned seed = 7)
     for (char &c : bytes)
         c = static_cast<char>(generator() & 0xFF);
     return bytes;
+}
+
+/// Every regular file in `folder`, by name.
+inline std::map<std::string, std::string> filesIn(const std::filesystem::path &folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = readWholeFile(entry.path());
+    }
+    return files;
+}
+
+inline std::string base64(const std::string &bytes)
+{
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size())
+            value |= static_cast<unsigned char>(bytes[i + 2]);
+        out.push_back(kAlphabet[value >> 18]);
+        out.push_back(kAlphabet[(value >> 12) & 63]);
+        out.push_back(i + 1 < bytes.size() ? kAlphabet[(value >> 6) & 63] : '=');
+        out.push_back(i + 2 < bytes.size() ? kAlphabet[value & 63] : '=');
+        if (out.size() % 77 == 76)
+            out.push_back('\n');
+    }
+    return out;
+}
+
+/// One part of a test message.
+struct TestPart
+{
+    std::string contentType; ///< with parameters
+    std::string disposition; ///< "" for none; attachmentNamed() for a named file
+    std::string bytes;
+};
+
+/// A Content-Disposition naming the file by an RFC 2231 value, e.g. "%C3%BCber.txt".
+inline std::string attachmentNamed(const std::string &encodedName)
+{
+    return "attachment; filename*=UTF-8''" + encodedName;
+}
+
+/// A multipart/mixed message: a body of `bodyType`, then `parts` (base64, message parts as they are).
+inline std::string mimeMessage(const std::string &bodyType, const std::string &body, const std::vector<TestPart> &parts)
+{
+    std::string out = "From: Ann <ann@example.com>\nTo: bob@example.com\nSubject: Hello\n"
+                      "Date: Fri, 05 Mar 2021 14:07:00 +0100\nMIME-Version: 1.0\n"
+                      "Content-Type: multipart/mixed; boundary=\"b0undary\"\n\n"
+                      "--b0undary\nContent-Type: " + bodyType + "; charset=utf-8\n\n" + body + "\n";
+    for (const TestPart &part : parts) {
+        out += "--b0undary\nContent-Type: " + part.contentType + "\n";
+        if (!part.disposition.empty())
+            out += "Content-Disposition: " + part.disposition + "\n";
+        if (part.contentType.starts_with("message/rfc822"))
+            out += "\n" + part.bytes + "\n";
+        else
+            out += "Content-Transfer-Encoding: base64\n\n" + base64(part.bytes) + "\n";
+    }
+    return out + "--b0undary--\n";
 }
 
 } // namespace tessaly::testing

@@ -20,55 +20,6 @@ using namespace tessaly::testing;
 
 namespace {
 
-std::string base64(const std::string &bytes)
-{
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            value |= static_cast<unsigned char>(bytes[i + 2]);
-        out.push_back(kAlphabet[value >> 18]);
-        out.push_back(kAlphabet[(value >> 12) & 63]);
-        out.push_back(i + 1 < bytes.size() ? kAlphabet[(value >> 6) & 63] : '=');
-        out.push_back(i + 2 < bytes.size() ? kAlphabet[value & 63] : '=');
-        if (out.size() % 77 == 76)
-            out.push_back('\n');
-    }
-    return out;
-}
-
-struct NamedFile
-{
-    std::string encodedName; ///< RFC 2231 value
-    std::string mimeType;
-    std::string bytes;
-};
-
-std::string message(const std::string &bodyType, const std::string &body, const std::vector<NamedFile> &files)
-{
-    std::string out = "From: Ann <ann@example.com>\nTo: bob@example.com\nSubject: Hello\n"
-                      "Date: Fri, 05 Mar 2021 14:07:00 +0100\nMIME-Version: 1.0\n"
-                      "Content-Type: multipart/mixed; boundary=\"b0undary\"\n\n"
-                      "--b0undary\nContent-Type: " + bodyType + "; charset=utf-8\n\n" + body + "\n";
-    for (const NamedFile &file : files)
-        out += "--b0undary\nContent-Type: " + file.mimeType + "\nContent-Disposition: attachment; filename*=UTF-8''"
-            + file.encodedName + "\nContent-Transfer-Encoding: base64\n\n" + base64(file.bytes) + "\n";
-    return out + "--b0undary--\n";
-}
-
-std::map<std::string, std::string> filesIn(const std::string &folder)
-{
-    std::map<std::string, std::string> files;
-    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.is_regular_file())
-            files[entry.path().filename().string()] = readWholeFile(entry.path());
-    }
-    return files;
-}
-
 std::string pdfText(const std::string &pdf)
 {
     const std::string textFile = pdf + ".txt";
@@ -121,12 +72,13 @@ protected:
     ScratchFolder m_scratch;
     std::vector<std::string> m_warnings;
     std::string m_tenMegabytes = randomBytes(10 * 1024 * 1024);
-    std::vector<NamedFile> m_files = {
-        {"empty.txt", "text/plain", ""},
-        {"big.zip", "application/zip", m_tenMegabytes},
-        {"%C3%BCbersicht%20%E2%82%AC.txt", "text/plain", "Übersicht\n"},
-        {"%E6%97%A5%E6%9C%AC%20%E3%83%AC%E3%83%9D%E3%83%BC%E3%83%88.txt", "text/plain", "日本\n"},
-        {"..%2F..%2Fx", "text/plain", "escaped?"},
+    std::vector<TestPart> m_files = {
+        {"text/plain", attachmentNamed("empty.txt"), ""},
+        {"application/zip", attachmentNamed("big.zip"), m_tenMegabytes},
+        {"text/plain", attachmentNamed("%C3%BCbersicht%20%E2%82%AC.txt"), "Übersicht\n"},
+        {"text/plain", attachmentNamed("%E6%97%A5%E6%9C%AC%20%E3%83%AC%E3%83%9D%E3%83%BC%E3%83%88.txt"), "日本\n"},
+        {"text/plain", attachmentNamed("..%2F..%2Fx"), "escaped?"},
+        {"text/plain", attachmentNamed("X"), "duplicate"},
     };
     std::map<std::string, std::string> m_expected = {
         {"empty.txt", ""},
@@ -134,6 +86,7 @@ protected:
         {"übersicht €.txt", "Übersicht\n"},
         {"日本 レポート.txt", "日本\n"},
         {"x", "escaped?"},
+        {"X (2)", "duplicate"},
     };
 };
 
@@ -141,7 +94,7 @@ protected:
 
 TEST_F(ConverterAttachments, EmbeddedFilesComeBackFromPdfdetach)
 {
-    const std::string pdf = convert(message("text/plain", "See the files.", m_files), "Hello.pdf", kConvertEmbedAttachments);
+    const std::string pdf = convert(mimeMessage("text/plain", "See the files.", m_files), "Hello.pdf", kConvertEmbedAttachments);
     ASSERT_FALSE(pdf.empty());
     EXPECT_EQ(filesIn(m_scratch.path()).size(), 1u); // nothing beside the PDF
 
@@ -162,7 +115,7 @@ TEST_F(ConverterAttachments, FolderFollowsTheFinalPdfNameAndLinksReachTheFiles)
     writeWholeFile(m_scratch.file("Hello 05-03-2021.pdf"), "an earlier PDF, never overwritten");
     for (const std::string bodyType : {"text/plain", "text/html"}) {
         const std::string body = bodyType == "text/html" ? "<p>See the <b>files</b>.</p>" : "See the files.";
-        const std::string pdf = convert(message(bodyType, body, m_files), "Hello 05-03-2021.pdf", kConvertAttachmentFolder);
+        const std::string pdf = convert(mimeMessage(bodyType, body, m_files), "Hello 05-03-2021.pdf", kConvertAttachmentFolder);
         ASSERT_FALSE(pdf.empty());
         const std::string folder = pdf.substr(0, pdf.size() - 4) + " attachments";
         EXPECT_TRUE(filesIn(folder) == m_expected) << folder;
@@ -184,7 +137,7 @@ TEST_F(ConverterAttachments, FolderFollowsTheFinalPdfNameAndLinksReachTheFiles)
 
 TEST_F(ConverterAttachments, PdfOnlyListsNamesAndSizesAndWritesNothingElse)
 {
-    const std::string pdf = convert(message("text/plain", "See the files.", m_files), "Hello.pdf", kConvertPdfOnly);
+    const std::string pdf = convert(mimeMessage("text/plain", "See the files.", m_files), "Hello.pdf", kConvertPdfOnly);
     ASSERT_FALSE(pdf.empty());
     EXPECT_EQ(filesIn(m_scratch.path()).size(), 1u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_scratch.path()), {}), 1);
