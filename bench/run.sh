@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Generates the corpora and prints every benchmark figure in one run, with the peers measured
+# on the same input: splitting (against Python's mailbox module), conversion (against
+# wkhtmltopdf and chromium), attachment embedding and the folder scan.
+#
+# Usage: bench/run.sh [--quick]
+#   --quick  a smaller mailbox, corpus and tree (about a tenth), for a fast look
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+quick=0
+[[ "${1:-}" == "--quick" ]] && quick=1
+mailbox_mb=1000; peer_messages=20; scan_folders=500
+if ((quick)); then mailbox_mb=100; peer_messages=6; scan_folders=100; fi
+
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" >/dev/null
+cmake --build "$build" --target split_bench embed_bench scan_bench convert_bench >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+started=$(date +%s)
+
+echo "== Splitting a ${mailbox_mb} MB mailbox (LF line ends)"
+python3 "$root/bench/generate_mailbox.py" "$work/mail.mbox" "$mailbox_mb"
+"$build/bench/split_bench" "$work/mail.mbox"
+rm -f "$work/mail.mbox"
+
+echo
+echo "== Converting messages to PDF"
+PEER_MESSAGES=$peer_messages "$root/bench/run_convert_bench.sh" "$build"
+
+echo
+echo "== Embedding attachments"
+"$build/bench/embed_bench"
+
+echo
+echo "== Scanning a folder tree"
+"$build/bench/scan_bench" "$scan_folders" 100
+
+echo
+echo "== Finished in $(($(date +%s) - started)) s"
