@@ -120,8 +120,9 @@ double timedRun(const QString &program, const QStringList &arguments, const QStr
     QElapsedTimer timer;
     timer.start();
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The peers are chatty (dbus, progress); only their time and their output file count.
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
     if (!process.waitForFinished(kPeerTimeoutMs)) {
         process.kill();

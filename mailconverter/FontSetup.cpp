@@ -39,6 +39,9 @@ QFont bodyFont()
     QFont font;
     font.setFamilies(QStringList{QStringLiteral("Noto Sans")} + fallbackFamilies());
     font.setPointSizeF(kBodyPointSize);
+    // Qt writes a Latin ligature such as "fi" to the PDF as U+FB01, which search and
+    // pdftotext miss; any letter spacing makes Qt leave optional ligatures out.
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.05);
     return font;
 }
 

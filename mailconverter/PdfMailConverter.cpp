@@ -46,6 +46,29 @@ void collectResources(const MailMessage &message, MessageResources &resources)
         collectResources(inner, resources);
 }
 
+/// Cuts bodies longer than kMaxBodyBytes at a line end, so that a huge body costs bounded
+/// time and memory. Says so on the page and in `warnings`.
+void limitBodySizes(MailMessage &message, std::vector<std::string> &warnings)
+{
+    for (BodyPart &body : message.bodies) {
+        if (body.text.size() <= kMaxBodyBytes)
+            continue;
+        std::size_t cut = body.text.rfind('\n', kMaxBodyBytes);
+        if (cut == std::string::npos || cut < kMaxBodyBytes / 2)
+            cut = kMaxBodyBytes;
+        // Never cut inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(body.text[cut]) & 0xC0) == 0x80)
+            --cut;
+        const std::string note = "[The rest of this body, " + formatByteSize(body.text.size() - cut)
+                                 + ", is too long to show.]";
+        body.text.resize(cut);
+        body.text += body.kind == BodyPart::Kind::Html ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
+        warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " for the PDF");
+    }
+    for (MailMessage &inner : message.forwarded)
+        limitBodySizes(inner, warnings);
+}
+
 PdfMetadata metadataOf(const MailMessage &message)
 {
     PdfMetadata metadata;
@@ -130,13 +153,14 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     MailMessage &message = parsed.value();
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
+    ConvertedMessage converted;
+    limitBodySizes(message, converted.warnings);
 
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
     Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, destination);
     if (!listings)
         return listings.error().within("'" + source + "': ");
 
-    ConvertedMessage converted;
     Result<QByteArray> pdf = renderMessage(message, listings.value(), converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + source + "': cannot render: ");

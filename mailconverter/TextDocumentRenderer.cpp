@@ -16,6 +16,7 @@ namespace tessaly {
 namespace {
 
 constexpr int kPdfResolution = 300;
+constexpr qreal kBreakTolerance = 0.5; // device pixels
 
 /// A document that loads nothing by itself: QTextDocument would otherwise read any local
 /// file an <img> or stylesheet names (even /dev/zero).
@@ -95,8 +96,13 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
         const QRectF area(0, index * page.height(), page.width(), page.height());
         painter.save();
         painter.translate(0, -area.top());
+        painter.setClipRect(area);
+        // The layout puts a line that would cross a page break at the top of the next page,
+        // so lines touch the breaks. QTextLayout draws every line that touches the clip,
+        // which would put such a line on both pages (once into the margin); keep the clip
+        // just inside the page.
         QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = area;
+        context.clip = area.adjusted(0, kBreakTolerance, 0, -kBreakTolerance);
         document.documentLayout()->draw(&painter, context);
         painter.restore();
     }

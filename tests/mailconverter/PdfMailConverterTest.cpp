@@ -2,6 +2,7 @@
 
 #include "PdfProbe.h"
 #include "ScriptSamples.h"
+#include "WebEngineRenderer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -222,4 +223,30 @@ TEST_F(PdfMailConverterTest, FailureLeavesNoFileBehind)
     ASSERT_FALSE(converted.ok());
     EXPECT_NE(converted.error().message.find("missing.eml"), std::string::npos) << converted.error().message;
     EXPECT_EQ(filesInFolder(), before);
+}
+
+TEST_F(PdfMailConverterTest, HtmlBodyFallsBackToThePlainRendererWhenTheWebEngineGivesUp)
+{
+    WebEngineRenderer &web = converter().webEngineRenderer();
+    web.setTimeout(std::chrono::milliseconds(1));
+    const QByteArray pdf = convert(htmlMessage("Slow page", "<table><tr><td>Quarterly figures</td></tr></table>"),
+                                   "-c pdf", QStringLiteral("fallback"));
+    web.setTimeout(WebEngineRenderer::kDefaultTimeout);
+
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Quarterly figures")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Slow page")));
+    ASSERT_EQ(m_warnings.size(), 1u);
+    EXPECT_NE(m_warnings[0].find("plain-text renderer"), std::string::npos) << m_warnings[0];
+}
+
+TEST_F(PdfMailConverterTest, HugeBodyIsCutAndTheCutIsShown)
+{
+    QByteArray body;
+    for (int line = 1; body.size() < 3 * 1024 * 1024; ++line)
+        body += "line " + QByteArray::number(line) + " of a body far longer than anyone will read\n";
+    const QString text = pdfText(convert(plainMessage("Huge", body), "-c pdf", QStringLiteral("huge")));
+    EXPECT_TRUE(text.contains(QStringLiteral("line 1 of")));
+    EXPECT_TRUE(text.contains(QStringLiteral("too long to show")));
+    ASSERT_EQ(m_warnings.size(), 1u);
 }

@@ -74,7 +74,7 @@ void keepRendering(const QByteArray &pdf, const QString &name)
     QFile copy(folder + QLatin1Char('/') + name + QStringLiteral(".pdf"));
     if (copy.open(QIODevice::WriteOnly))
         copy.write(pdf);
-    runOnPdf(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-png"), QStringLiteral("{pdf}"), folder + QLatin1Char('/') + name}, pdf);
+    runOnPdf(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-l"), QStringLiteral("2"), QStringLiteral("-png"), QStringLiteral("{pdf}"), folder + QLatin1Char('/') + name}, pdf);
 }
 
 QByteArray readWholeFile(const QString &path)

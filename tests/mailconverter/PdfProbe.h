@@ -24,7 +24,7 @@ QString pdfInfo(const QByteArray &pdf, const QString &key);
 QList<QSize> pdfImageSizes(const QByteArray &pdf);
 /// The page count pdfinfo reports.
 int pdfPageCount(const QByteArray &pdf);
-/// Writes the first page as a PNG at 60 dpi to `pngPath` (for looking at) when the
+/// Writes the PDF and its first two pages as PNGs at 60 dpi (for looking at) when the
 /// environment variable TESSALY_KEEP_RENDERINGS names a folder; does nothing otherwise.
 void keepRendering(const QByteArray &pdf, const QString &name);
 

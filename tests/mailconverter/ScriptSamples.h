@@ -12,12 +12,21 @@ struct ScriptSample
     QString text;
 };
 
-/// Folds what may differ between a word as written and as pdftotext gives it back:
-/// presentation forms and compatibility ideographs (NFKC), and the lam-alef ligature,
+/// Folds what may differ between a word as written and as pdftotext gives it back, and
+/// only that: Arabic presentation forms and CJK radicals (NFKC), and the lam-alef ligature,
 /// whose two letters poppler puts in the wrong order when it reverses right-to-left text.
+/// Latin ligatures such as "ﬁ" are not folded: a reader's search would miss them.
 inline QString searchForm(const QString &text)
 {
-    QString folded = text.normalized(QString::NormalizationForm_KC);
+    const auto isFoldable = [](char32_t c) {
+        return (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFB50 && c <= 0xFDFF)
+            || (c >= 0xFE70 && c <= 0xFEFF);
+    };
+    QString folded;
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        folded += isFoldable(c) ? one.normalized(QString::NormalizationForm_KC) : one;
+    }
     folded.replace(QStringLiteral("\u0644\u0627"), QStringLiteral("\u0627\u0644"));
     return folded;
 }
@@ -25,7 +34,7 @@ inline QString searchForm(const QString &text)
 inline QList<ScriptSample> scriptSamples()
 {
     return {
-        {"English", QStringLiteral("The quarterly report is attached for review")},
+        {"English", QStringLiteral("The quarterly figures for the office are attached")},
         {"German", QStringLiteral("Grüße aus München über die Straße")},
         {"Russian", QStringLiteral("Привет из Москвы отчёт прилагается")},
         {"Japanese", QStringLiteral("会議は明日の午後三時からです")},

@@ -30,10 +30,11 @@ QString preformatted(const QString &text)
 
 TEST(TextDocumentRenderer, EveryWordOfEveryScriptIsSearchable)
 {
-    QString text;
+    // Proportional text, where Qt would otherwise write "fi" as one ligature character.
+    QString paragraphs;
     for (const ScriptSample &sample : scriptSamples())
-        text += sample.text + QStringLiteral(" 😀\n");
-    const Result<QByteArray> pdf = renderHtml(preformatted(text));
+        paragraphs += QStringLiteral("<p>%1 😀</p>").arg(sample.text);
+    const Result<QByteArray> pdf = renderHtml(paragraphs);
     ASSERT_TRUE(pdf.ok()) << pdf.error().message;
     keepRendering(pdf.value(), QStringLiteral("text-scripts"));
 
@@ -64,6 +65,9 @@ TEST(TextDocumentRenderer, LongTextWrapsAndRunsOverPagesWithoutLosingLines)
     EXPECT_TRUE(extracted.contains(QStringLiteral("line 400 of")));
     EXPECT_TRUE(words.contains(QStringLiteral("w150")));
     EXPECT_TRUE(extracted.contains(QStringLiteral("> quoted reply line")));
+    // Each line is on exactly one page: none is drawn twice at a page break.
+    for (int line = 1; line <= 400; ++line)
+        EXPECT_EQ(extracted.count(QStringLiteral("line %1 of").arg(line)), 1) << "line " << line;
 }
 
 TEST(TextDocumentRenderer, DrawsOnlyImagesOfTheMessageAndWithinLimits)
