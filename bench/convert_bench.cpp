@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -154,7 +155,8 @@ int main(int argc, char **argv)
 
     const QStringList arguments = app.arguments();
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: convert_bench <corpus folder> [peer messages, default %d; 0 = none]\n",
+        std::fprintf(stderr,
+                     "usage: convert_bench <corpus folder> [peer messages, default %d; 0 = none] [big message file]\n",
                      kDefaultPeerMessages);
         return 2;
     }
@@ -225,6 +227,24 @@ int main(int argc, char **argv)
         std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second, totals.second);
     std::printf("peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
                 ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);
+
+    // One very large message last, so that the peak it causes shows apart from the corpus's.
+    if (arguments.size() > 3) {
+        const double before = ownPeakResidentMb();
+        QElapsedTimer one;
+        one.start();
+        const Result<ConvertedMessage> converted = converter->Convert(
+            arguments.at(3).toStdString(), output.filePath(QStringLiteral("big.pdf")).toStdString(), "-c PDF -attach");
+        const double ms = double(one.nsecsElapsed()) / 1e6;
+        const qint64 pdfSize = converted ? QFileInfo(QString::fromStdString(converted.value().writtenPath)).size() : 0;
+        std::printf("big message (%lld MB, -c PDF -attach): %s to a %lld MB PDF in %.0f ms; peak RSS %.0f MB before, "
+                    "%.0f MB after\n",
+                    qlonglong(QFileInfo(arguments.at(3)).size() >> 20), converted ? "converted" : "FAILED",
+                    qlonglong(pdfSize >> 20), ms, before, ownPeakResidentMb());
+        if (!converted)
+            std::fprintf(stderr, "convert_bench: big message: %s\n", converted.error().message.c_str());
+        QFile::remove(output.filePath(QStringLiteral("big.pdf")));
+    }
 
     if (peerCount <= 0)
         return failures == 0 ? 0 : 1;

@@ -137,6 +137,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("folder")
     parser.add_argument("--seed", type=int, default=7)
+    parser.add_argument("--big", metavar="FILE", help="also write one message of about 100 MB (mostly an attachment) to FILE")
     args = parser.parse_args()
     os.makedirs(args.folder, exist_ok=True)
     rng = random.Random(args.seed)
@@ -147,6 +148,23 @@ def main():
             with open(os.path.join(args.folder, f"{kind}-{i + 1:03d}.eml"), "w", encoding="utf-8", newline="") as out:
                 out.write(make(rng, number))
     print(f"generate_corpus: wrote {number} messages to {args.folder}")
+    if args.big:
+        write_big(args.big, rng)
+
+
+def write_big(path, rng):
+    """About 100 MB: a 1 MB plain-text body and 73 MB of random bytes as a base64 attachment."""
+    body = "\n".join(sentence(rng, 20) for _ in range(8000))
+    with open(path, "w", encoding="utf-8", newline="") as out:
+        out.write(headers(rng, "Big message", "multipart/mixed; boundary=\"big\"", 0))
+        out.write("\r\n--big\r\nContent-Type: text/plain; charset=utf-8\r\n" + b64(body))
+        out.write("\r\n--big\r\nContent-Type: application/octet-stream; name=\"data.bin\"\r\n"
+                  "Content-Disposition: attachment; filename=\"data.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n")
+        # Chunks of a multiple of 3 bytes, so that no "=" padding lands inside the part.
+        for _ in range(97):
+            out.write(base64.encodebytes(os.urandom(3 << 18)).decode("ascii").replace("\n", "\r\n"))
+        out.write("\r\n--big--\r\n")
+    print(f"generate_corpus: wrote {os.path.getsize(path) // (1 << 20)} MB message to {path}")
 
 
 if __name__ == "__main__":

@@ -15,5 +15,6 @@ done
 cmake --build "$build" --target convert_bench
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-python3 "$root/bench/generate_corpus.py" "$corpus"
-QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$build/bench/convert_bench" "$corpus" "${PEER_MESSAGES:-20}"
+python3 "$root/bench/generate_corpus.py" "$corpus/messages" --big "$corpus/big.eml"
+QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
+  "$build/bench/convert_bench" "$corpus/messages" "${PEER_MESSAGES:-20}" "$corpus/big.eml"
