@@ -2,7 +2,6 @@
 
 #include "PageSetup.h"
 #include "PdfProbe.h"
-#include "ScriptSamples.h"
 
 #include <QCoreApplication>
 #include <QTcpServer>
@@ -31,22 +30,6 @@ Result<QByteArray> renderHtml(const QString &body, MessageResources resources = 
 }
 
 } // namespace
-
-TEST(WebEngineRenderer, EveryWordOfEveryScriptIsSearchable)
-{
-    QString body;
-    for (const ScriptSample &sample : scriptSamples())
-        body += QStringLiteral("<p>%1</p>").arg(sample.text);
-    const Result<QByteArray> pdf = renderHtml(body);
-    ASSERT_TRUE(pdf.ok()) << pdf.error().message;
-    keepRendering(pdf.value(), QStringLiteral("web-scripts"));
-
-    const QString text = searchForm(pdfText(pdf.value()));
-    for (const ScriptSample &sample : scriptSamples()) {
-        for (const QString &word : wordsOf(sample.text))
-            EXPECT_TRUE(text.contains(searchForm(word))) << sample.language << ": " << word.toStdString();
-    }
-}
 
 TEST(WebEngineRenderer, InlineImagesComeFromTheMessageOnly)
 {
