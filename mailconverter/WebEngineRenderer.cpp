@@ -30,6 +30,10 @@ protected:
         return isMainFrame && url == m_expected;
     }
 
+    // Blocked parts make the engine log "Not allowed to load local resource" and the like;
+    // with scripts off nothing else speaks here, and none of it is for the user.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
+
 private:
     QUrl m_expected;
 };
