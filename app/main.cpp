@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     if (tessaly::isRunningAsAdministrator())
         tessaly::setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The web engine's scheme must be known before the application object exists.
-    tessaly::registerMailConverterUrlScheme();
+    tessaly::prepareMailConverterApplication();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));

@@ -150,7 +150,7 @@ int main(int argc, char **argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    registerMailConverterUrlScheme();
+    prepareMailConverterApplication();
     QGuiApplication app(argc, argv);
 
     const QStringList arguments = app.arguments();

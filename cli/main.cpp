@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
     if (options.format == OutputFormat::Pdf) {
         chooseOffscreenPlatformWithoutDisplay();
         allowWebEngineAsAdministrator();
-        registerMailConverterUrlScheme();
+        prepareMailConverterApplication();
         application = std::make_unique<QGuiApplication>(argc, argv);
         makeConverter = pdfMailConverterFactory();
     } else {

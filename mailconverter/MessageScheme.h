@@ -10,9 +10,10 @@ namespace tessaly {
 /// Our scheme's name: "tessaly://m<N>.messages.tessaly/…", one host per message.
 inline constexpr char kMessageScheme[] = "tessaly";
 
-/// Registers the message scheme with Qt WebEngine. Must be called before the
+/// Prepares the process for the converter: registers the message scheme with Qt WebEngine
+/// and sets what WebEngine needs of the application. Must be called before the
 /// QGuiApplication (or QApplication) is created; calling it twice is harmless.
-void registerMailConverterUrlScheme();
+void prepareMailConverterApplication();
 
 /// One part of a message that its body refers to, e.g. an inline image.
 struct MessageResource

@@ -20,7 +20,7 @@ inline constexpr std::size_t kMaxBodyBytes = 2 * 1024 * 1024;
 /// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
 /// plain-text one by QTextDocument, which also stands in (with a warning) when the web
 /// engine fails. Writes through a temporary file beside the destination and never
-/// overwrites. Needs a QGuiApplication, created after `registerMailConverterUrlScheme()`;
+/// overwrites. Needs a QGuiApplication, created after `prepareMailConverterApplication()`;
 /// the web engine starts at the first HTML message and serves the whole run.
 class PdfMailConverter : public MailConverter
 {

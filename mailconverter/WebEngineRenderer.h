@@ -30,7 +30,7 @@ struct MessageHost
 
 /// One off-the-record profile and page, reused for every message. JavaScript, plugins and
 /// every request outside the message scheme are off, and no navigation leaves the document.
-/// Needs a QGuiApplication, created after `registerMailConverterUrlScheme()`.
+/// Needs a QGuiApplication, created after `prepareMailConverterApplication()`.
 class WebEngineRenderer : public QObject
 {
     Q_OBJECT

@@ -106,6 +106,15 @@ TEST_F(PdfMailConverterTest, EveryBodyWordComesBackFromPlainAndHtmlMessages)
     EXPECT_TRUE(m_warnings.empty());
 }
 
+TEST_F(PdfMailConverterTest, PlainTextInChineseOrJapaneseCopiesOutAsTyped)
+{
+    // Qt's own PDF output gave these ideographs back as Kangxi radicals ("⽇" for "日").
+    const QByteArray pdf = convert(plainMessage("日本の報告", "会議は明日の午後三時からです"), "-c pdf");
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("会議は明日の午後三時からです"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("日本の報告"))) << text.toStdString();
+}
+
 TEST_F(PdfMailConverterTest, HeaderBlockShowsDecodedFieldsWhateverTheMessageStylesheetSays)
 {
     const QByteArray hostileStyle =

@@ -28,7 +28,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
 
-    tessaly::registerMailConverterUrlScheme();
+    tessaly::prepareMailConverterApplication();
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
