@@ -1,6 +1,9 @@
 // Turns the file names that mail declares for its attachments into names safe to save and embed.
 #include "AttachmentNames.h"
 
+#include "CharsetDecoding.h"
+#include "HeaderDecoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -92,24 +95,6 @@ std::u32string decodeUtf8(std::string_view bytes)
     return out;
 }
 
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 std::string encodeUtf8(std::u32string_view text)
 {
@@ -245,129 +230,6 @@ char32_t foldCodePoint(char32_t c)
     if (c >= 0x400 && c <= 0x40F)
         return c + 0x50;
     return c;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string decodeBase64(std::string_view text)
-{
-    std::string out;
-    unsigned buffer = 0;
-    int bits = 0;
-    for (char c : text) {
-        int value;
-        if (c >= 'A' && c <= 'Z')
-            value = c - 'A';
-        else if (c >= 'a' && c <= 'z')
-            value = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
-            value = c - '0' + 52;
-        else if (c == '+')
-            value = 62;
-        else if (c == '/')
-            value = 63;
-        else
-            continue;
-        buffer = (buffer << 6) | static_cast<unsigned>(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((buffer >> bits) & 0xFF));
-        }
-    }
-    return out;
-}
-
-std::string decodeQuoted(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '_') {
-            out.push_back(' ');
-        } else if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0
-                   && hexValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
-/// Windows-1252's printable characters in 0x80-0x9F; 0 where it has none.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-/// One RFC 2047 encoded word's text in UTF-8, or false for a charset we do not decode here.
-bool decodeEncodedWord(std::string_view charset, char encoding, std::string_view text, std::string &out)
-{
-    std::string lowerCharset(charset.substr(0, charset.find('*'))); // RFC 2231 language suffix
-    std::transform(lowerCharset.begin(), lowerCharset.end(), lowerCharset.begin(), asciiLower);
-    std::string raw;
-    if (encoding == 'B' || encoding == 'b')
-        raw = decodeBase64(text);
-    else if (encoding == 'Q' || encoding == 'q')
-        raw = decodeQuoted(text);
-    else
-        return false;
-    if (lowerCharset == "utf-8" || lowerCharset == "us-ascii") {
-        out += toValidUtf8(raw);
-        return true;
-    }
-    const bool isLatin1 = lowerCharset == "iso-8859-1" || lowerCharset == "latin1";
-    if (!isLatin1 && lowerCharset != "windows-1252")
-        return false;
-    for (char byte : raw) {
-        const auto b = static_cast<unsigned char>(byte);
-        char32_t c = b;
-        if (!isLatin1 && b >= 0x80 && b <= 0x9F)
-            c = kWindows1252High[b - 0x80] ? kWindows1252High[b - 0x80] : kReplacementCharacter;
-        appendUtf8(out, c);
-    }
-    return true;
-}
-
-/// Decodes the encoded words of an unstructured header; whitespace between two of them goes.
-std::string decodeHeaderText(std::string_view value)
-{
-    std::string out;
-    std::size_t pendingSpace = std::string::npos; // start of whitespace after an encoded word
-    std::size_t i = 0;
-    while (i < value.size()) {
-        if (value.compare(i, 2, "=?") == 0) {
-            const std::size_t charsetEnd = value.find('?', i + 2);
-            const std::size_t encodingEnd = charsetEnd == std::string_view::npos ? charsetEnd : value.find('?', charsetEnd + 1);
-            const std::size_t textEnd = encodingEnd == std::string_view::npos ? encodingEnd : value.find("?=", encodingEnd + 1);
-            if (textEnd != std::string_view::npos && encodingEnd == charsetEnd + 2) {
-                std::string decoded;
-                if (decodeEncodedWord(value.substr(i + 2, charsetEnd - i - 2), value[charsetEnd + 1],
-                                      value.substr(encodingEnd + 1, textEnd - encodingEnd - 1), decoded)) {
-                    if (pendingSpace != std::string::npos)
-                        out.erase(pendingSpace);
-                    out += decoded;
-                    i = textEnd + 2;
-                    pendingSpace = out.size();
-                    continue;
-                }
-            }
-        }
-        if (value[i] != ' ' && value[i] != '\t')
-            pendingSpace = std::string::npos;
-        out.push_back(value[i]);
-        ++i;
-    }
-    return out;
 }
 
 } // namespace

@@ -21,4 +21,7 @@ std::string windows1252ToUtf8(std::string_view bytes);
 /// Turns CR LF and lone CR into LF.
 std::string normaliseLineEnds(std::string_view text);
 
+/// Appends the UTF-8 form of the code point `c`.
+void appendUtf8(std::string &out, char32_t c);
+
 } // namespace tessaly
