@@ -12,22 +12,16 @@
 #include "PathHelpers.h"
 #include "PdfNaming.h"
 #include "RunTexts.h"
+#include "TextHelpers.h"
 
 #include <exception>
 #include <utility>
 
 namespace tessaly {
+
 namespace {
 
 constexpr const char *kFolderBrowserTitle = "Choose Folder to Save...";
-
-std::string trimBlanks(const std::string &text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 /// Sets a flag for its lifetime, so every way out of a run clears it.
 class RunningFlag

@@ -3,21 +3,11 @@
 
 #include "MessageFile.h"
 #include "PathHelpers.h"
+#include "TextHelpers.h"
 
 #include <exception>
 
 namespace tessaly {
-namespace {
-
-std::string trimBlanks(const std::string &text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-} // namespace
 
 std::optional<std::string_view> convertOptionsText(const AttachmentChoice &choice)
 {

@@ -2,10 +2,12 @@
 #include "PdfNaming.h"
 
 #include "PathHelpers.h"
+#include "TextHelpers.h"
 
 #include <cstdio>
 
 namespace tessaly {
+
 namespace {
 
 enum class DatePattern
@@ -120,14 +122,6 @@ std::string composeRawName(NamingOption option, const std::string &subject, cons
         return formatDate(date, DatePattern::MonthDayYear) + " " + subject + " " + from;
     }
     return subject;
-}
-
-std::string trimBlanks(const std::string &text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 } // namespace
