@@ -15,8 +15,8 @@ namespace tessaly {
 /// The PDF version the Unicode file names (/UF) of embedded files need.
 inline constexpr const char *kEmbeddedFilesMinimumPdfVersion = "1.7";
 
-/// Adds `files` to the document's EmbeddedFiles name tree, in order. Each gets a file
-/// specification with the Unicode name (/UF) and an ASCII stand-in (/F), the MIME type as
+/// Adds `files` to the document's EmbeddedFiles name tree, in order. Each gets a /Filespec
+/// dictionary with the Unicode name (/UF) and an ASCII stand-in (/F), the MIME type as
 /// /Subtype, its size, checksum and `pdfModDate` (a PDF date such as "D:20210305140700+01'00'";
 /// "" for now). Names are keys of the tree, so they must be unique (as UniqueNames makes
 /// them); a key already in the tree gets a numbered variant rather than replacing it.

@@ -15,6 +15,11 @@ inline constexpr char kMessageScheme[] = "tessaly";
 /// QGuiApplication (or QApplication) is created; calling it twice is harmless.
 void prepareMailConverterApplication();
 
+/// prepareMailConverterApplication() for a process with no display and no user to see a
+/// window: tests and benchmarks. Chooses the offscreen platform, no GPU and (for CI, which runs
+/// as root) no sandbox, unless the environment already says otherwise.
+void prepareHeadlessMailConverterApplication();
+
 /// One part of a message that its body refers to, e.g. an inline image.
 struct MessageResource
 {

@@ -160,14 +160,7 @@ TEST_F(ConverterAttachments, UuencodedFileIsSavedAndLeavesTheText)
 
 int main(int argc, char **argv)
 {
-    // Headless, as root on CI: no display, no sandbox, no GPU.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    prepareMailConverterApplication();
+    prepareHeadlessMailConverterApplication();
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
