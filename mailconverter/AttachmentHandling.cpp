@@ -18,30 +18,6 @@ std::optional<AttachmentMode> attachmentModeFor(std::string_view options)
     return std::nullopt;
 }
 
-Result<std::vector<AttachmentListing>> ListingOnlyAttachments::prepare(const MailMessage &message, AttachmentMode,
-                                                                       const std::string &)
-{
-    std::vector<AttachmentListing> listings;
-    int unnamed = 0;
-    for (const AttachmentPart &part : message.attachments) {
-        AttachmentListing listing;
-        listing.displayName = part.declaredName.empty() ? "attachment-" + std::to_string(++unnamed) : part.declaredName;
-        listing.size = part.bytes.size();
-        listings.push_back(std::move(listing));
-    }
-    return listings;
-}
-
-Result<void> ListingOnlyAttachments::editPdf(QPDF &, std::string &)
-{
-    return {};
-}
-
-Result<void> ListingOnlyAttachments::afterCommit(const std::string &, std::vector<std::string> &)
-{
-    return {};
-}
-
 std::unique_ptr<AttachmentHandling> makeAttachmentHandling()
 {
     return std::make_unique<MessageAttachments>();

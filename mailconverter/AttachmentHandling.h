@@ -44,17 +44,6 @@ public:
     virtual Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) = 0;
 };
 
-/// Lists every attachment by its declared name and size and writes nothing: the behaviour
-/// for "-c pdf", and the stand-in for the other two modes until they are implemented.
-class ListingOnlyAttachments : public AttachmentHandling
-{
-public:
-    Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
-                                                   const std::string &destination) override;
-    Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
-    Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) override;
-};
-
 /// Makes the attachment step for one conversion.
 std::unique_ptr<AttachmentHandling> makeAttachmentHandling();
 

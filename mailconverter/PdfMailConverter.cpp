@@ -1,6 +1,7 @@
 // The converter component: message file in, finished PDF out.
 #include "PdfMailConverter.h"
 
+#include "AttachmentEmbedder.h"
 #include "AttachmentHandling.h"
 #include "HtmlComposer.h"
 #include "MessageAttachments.h"
@@ -84,9 +85,18 @@ void collectResources(const MailMessage &message, MessageResources &resources)
         collectResources(inner, resources);
 }
 
+/// A body too long for the page, kept whole so that it can travel inside the PDF.
+struct CutBody
+{
+    std::string fileName;
+    std::string mimeType;
+    std::string text;
+};
+
 /// Cuts bodies longer than kMaxBodyBytes at a line end, so that a huge body costs bounded
-/// time and memory. Says so on the page and in `warnings`.
-void limitBodySizes(MailMessage &message, std::vector<std::string> &warnings)
+/// time and memory on the page. The whole text goes into `cutBodies`, to be embedded in the
+/// PDF, so nothing of the message is lost. Says so on the page and in `warnings`.
+void limitBodySizes(MailMessage &message, std::vector<CutBody> &cutBodies, std::vector<std::string> &warnings)
 {
     for (BodyPart &body : message.bodies) {
         if (body.text.size() <= kMaxBodyBytes)
@@ -97,14 +107,21 @@ void limitBodySizes(MailMessage &message, std::vector<std::string> &warnings)
         // Never cut inside a UTF-8 sequence.
         while (cut > 0 && (static_cast<unsigned char>(body.text[cut]) & 0xC0) == 0x80)
             --cut;
+        const bool isHtml = body.kind == BodyPart::Kind::Html;
+        const std::string number = cutBodies.empty() ? "" : " " + std::to_string(cutBodies.size() + 1);
+        CutBody whole{"message body" + number + (isHtml ? ".html" : ".txt"),
+                      isHtml ? "text/html" : "text/plain", body.text};
         const std::string note = "[The rest of this body, " + formatByteSize(body.text.size() - cut)
-                                 + ", is too long to show.]";
+                                 + ", is too long to show here. The whole text is attached to this PDF as \""
+                                 + whole.fileName + "\".]";
         body.text.resize(cut);
-        body.text += body.kind == BodyPart::Kind::Html ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
-        warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " for the PDF");
+        body.text += isHtml ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
+        warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " on the page; its whole text is "
+                           "embedded in the PDF as '" + whole.fileName + "'");
+        cutBodies.push_back(std::move(whole));
     }
     for (MailMessage &inner : message.forwarded)
-        limitBodySizes(inner, warnings);
+        limitBodySizes(inner, cutBodies, warnings);
 }
 
 PdfMetadata metadataOf(const MailMessage &message)
@@ -192,7 +209,8 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
     ConvertedMessage converted;
-    limitBodySizes(message, converted.warnings);
+    std::vector<CutBody> cutBodies;
+    limitBodySizes(message, cutBodies, converted.warnings);
 
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
     Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, destination);
@@ -211,8 +229,16 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
 
     PdfFinishing finishing;
     finishing.metadata = metadataOf(message);
-    finishing.edit = [&attachments, &finishing](QPDF &document) {
-        return attachments->editPdf(document, finishing.minimumPdfVersion);
+    finishing.edit = [&attachments, &finishing, &cutBodies](QPDF &document) -> Result<void> {
+        if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
+            return edited;
+        if (cutBodies.empty())
+            return {};
+        std::vector<AttachmentFile> wholeBodies;
+        for (const CutBody &body : cutBodies)
+            wholeBodies.push_back({body.fileName, body.mimeType, body.text});
+        finishing.minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
+        return embedAttachments(document, wholeBodies);
     };
     if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
         return finished.error().within("'" + destination + "': ");
