@@ -1,6 +1,8 @@
 // The last pass over a rendered PDF: document info, extra edits, and writing it out.
 #include "PdfFinisher.h"
 
+#include "TextMapRepair.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -57,6 +59,8 @@ Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, con
         info.removeKey("/ModDate");
         info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Tessaly"));
         info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Tessaly"));
+
+        repairTextMaps(document);
 
         if (finishing.edit) {
             Result<void> edited = finishing.edit(document);

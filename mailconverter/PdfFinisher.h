@@ -35,7 +35,7 @@ struct PdfFinishing
 std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
-/// applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
+/// repairs its text maps (so text copies out as typed), applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
 /// Errors; on failure `outputPath` may hold a partial file that the caller discards.
 Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath);
 

@@ -21,52 +21,14 @@
 namespace tessaly {
 namespace {
 
-/// True for text that Qt's own PDF output cannot give back as typed or lay out as a mail
-/// client would: Han ideographs (their glyphs are shared with the Kangxi radicals, so copied
-/// text comes out as radicals) and right-to-left scripts (whose plain-text lines it aligns
-/// left and whose letters it writes as presentation forms).
-bool needsFullTextEngine(std::string_view utf8)
+bool hasHtmlBody(const MailMessage &message)
 {
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0xD6)
-            continue; // ASCII, Latin, Greek, Cyrillic, Armenian
-        if (lead <= 0xDF)
-            return true; // U+0580-U+07FF: Hebrew, Arabic, Syriac, Thaana, N'Ko
-        if (lead == 0xE0 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0xA3)
-            return true; // U+0800-U+08FF: Samaritan, Mandaic, Arabic Extended
-        if (lead >= 0xE2 && lead <= 0xE9 && i + 1 < utf8.size()) {
-            const unsigned codePoint = ((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6);
-            if (codePoint >= 0x2E80 && codePoint <= 0x9FFF)
-                return true; // CJK radicals, ideographs and the punctuation around them
-        }
-        if (lead == 0xEF && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0xAC
-            && static_cast<unsigned char>(utf8[i + 1]) <= 0xBB)
-            return true; // U+FB00-U+FEFF: Hebrew and Arabic presentation forms
-        if (lead == 0xF0 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0xA0)
-            return true; // U+20000 and up: CJK extensions
-    }
-    return false;
-}
-
-/// Whether the message needs the web engine: an HTML body, or text in a script the
-/// plain-text renderer draws poorly.
-bool needsWebEngine(const MailMessage &message)
-{
-    if (needsFullTextEngine(message.subject))
-        return true;
-    for (const auto *addresses : {&message.from, &message.to, &message.cc}) {
-        for (const MailAddress &address : *addresses) {
-            if (needsFullTextEngine(address.name))
-                return true;
-        }
-    }
     for (const BodyPart &body : message.bodies) {
-        if (body.kind == BodyPart::Kind::Html || needsFullTextEngine(body.text))
+        if (body.kind == BodyPart::Kind::Html)
             return true;
     }
     for (const MailMessage &inner : message.forwarded) {
-        if (needsWebEngine(inner))
+        if (hasHtmlBody(inner))
             return true;
     }
     return false;
@@ -172,7 +134,7 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     ComposeOptions options;
     options.paperSize = paperSizeOf(m_layout);
 
-    if (needsWebEngine(message)) {
+    if (hasHtmlBody(message)) {
         WebEngineRenderer &web = webEngineRenderer();
         const MessageHost host = web.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;
@@ -183,7 +145,7 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         web.takeBlockedUrls();
         if (pdf)
             return pdf;
-        warnings.push_back("the message was drawn by the plain-text renderer: " + pdf.error().message);
+        warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
     }
 
     // Inline parts get the same URLs as on the web page, so both flavours share one form.

@@ -10,6 +10,7 @@ add_library(tessaly_mailconverter STATIC
   PdfFinisher.cpp PdfFinisher.h
   PdfMailConverter.cpp PdfMailConverter.h
   TextDocumentRenderer.cpp TextDocumentRenderer.h
+  TextMapRepair.cpp TextMapRepair.h
   WebEngineRenderer.cpp WebEngineRenderer.h
 )
 target_include_directories(tessaly_mailconverter PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
