@@ -14,14 +14,56 @@ std::string blockStart(int depth, bool simpleCss)
 {
     if (!simpleCss) {
         // The page's own style sheet styles these by class; see HtmlComposer.
-        return "<tessaly-text class=\"tessaly-q" + std::to_string(std::min(depth, kMaxStyledDepth)) + "\" dir=\"auto\">";
+        return "<tessaly-text class=\"tessaly-q" + std::to_string(std::min(depth, kMaxStyledDepth)) + "\">";
     }
-    std::string style = "white-space:pre-wrap;margin:0;font-family:Liberation Mono, Noto Sans Mono CJK JP, Symbola;";
+    std::string style = "margin:0;";
     if (depth > 0) {
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
         style += "color:" + colour + ";margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, kMaxStyledDepth)) + "pt;";
     }
     return "<div style=\"" + style + "\">";
+}
+
+/// Whether the line's first strongly directional character is Hebrew or Arabic script, which
+/// makes the whole line run right to left.
+bool startsRightToLeft(std::string_view line)
+{
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte < 0x80) {
+            if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'))
+                return false;
+            continue;
+        }
+        if ((byte & 0xC0) == 0x80)
+            continue; // inside a character
+        char32_t c = 0;
+        int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        c = byte & (0x7F >> length);
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < line.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(line[i + static_cast<std::size_t>(k)]) & 0x3F);
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
+            return true;
+        const bool isNeutral = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || c >= 0x1F000
+                               || c == 0xA0 || (c >= 0xA1 && c <= 0xBF);
+        if (!isNeutral)
+            return false;
+    }
+    return false;
+}
+
+/// One line of a body for the plain-text renderer: a paragraph of its own, so that each line
+/// takes the direction of its own script (in one paragraph a Hebrew first line would turn
+/// every later line right to left).
+std::string simpleLine(std::string_view line)
+{
+    const char *style = "style=\"margin:0;white-space:pre-wrap;"
+                        "font-family:Liberation Mono, Noto Sans Mono CJK JP, Symbola;\"";
+    std::string out = startsRightToLeft(line) ? std::string("<p dir=\"rtl\" align=\"right\" ") + style + ">"
+                                              : std::string("<p ") + style + ">";
+    out += escapeHtml(line);
+    out += "</p>";
+    return out;
 }
 
 std::string blockEnd(bool simpleCss)
@@ -34,7 +76,7 @@ std::string blockEnd(bool simpleCss)
 std::string plainTextStyles(const std::string &scope)
 {
     std::string css = scope + " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
-                              "overflow-wrap:anywhere!important;unicode-bidi:isolate!important;"
+                              "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
                               "font-family:\"Liberation Mono\",\"Noto Sans Mono CJK JP\",\"Tessaly Emoji\","
                               "monospace!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
@@ -77,10 +119,10 @@ std::string plainTextToHtml(std::string_view text, bool simpleCss)
                 out += blockEnd(simpleCss);
             out += blockStart(depth, simpleCss);
             currentDepth = depth;
-        } else {
+        } else if (!simpleCss) {
             out += '\n';
         }
-        out += escapeHtml(line);
+        out += simpleCss ? simpleLine(line) : escapeHtml(line);
         if (end == text.size())
             break;
         start = end + 1;

@@ -204,7 +204,7 @@ TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
     // Plain-text blocks are styled by the page's id-scoped sheet, not by inline styles a
     // message's !important rules would beat.
     EXPECT_TRUE(contains(page, ":is(#tessaly-plain-0,#tessaly-plain-1) tessaly-text.tessaly-q1{"));
-    EXPECT_TRUE(contains(page, "<tessaly-text class=\"tessaly-q2\" dir=\"auto\">&gt;&gt; deeper</tessaly-text>"));
+    EXPECT_TRUE(contains(page, "<tessaly-text class=\"tessaly-q2\">&gt;&gt; deeper</tessaly-text>"));
 }
 
 TEST(HtmlComposer, QuoteDepthSplitsBlocks)
@@ -220,6 +220,19 @@ TEST(HtmlComposer, QuoteDepthSplitsBlocks)
     EXPECT_EQ(blocks, 3u);
     EXPECT_TRUE(contains(html, "a\nb</tessaly-text>"));
     EXPECT_TRUE(contains(plainTextToHtml("a\n> b", true), "color:#1f5fa8"));
+}
+
+TEST(HtmlComposer, EachPlainLineTakesTheDirectionOfItsOwnScript)
+{
+    // One paragraph for the whole body made every line right-to-left after a Hebrew first line.
+    const std::string html = plainTextToHtml("שלום לכולם\nGrüße aus München\n\"مرحبا\" بكم\n会議は明日です。", true);
+    std::size_t rightToLeft = 0;
+    for (std::size_t at = html.find("dir=\"rtl\""); at != std::string::npos; at = html.find("dir=\"rtl\"", at + 1))
+        ++rightToLeft;
+    EXPECT_EQ(rightToLeft, 2u) << html;
+    EXPECT_TRUE(contains(html, ">Grüße aus München</p>")) << html;
+    EXPECT_TRUE(contains(html, "<p style=\"margin:0;white-space:pre-wrap;"
+                               "font-family:Liberation Mono, Noto Sans Mono CJK JP, Symbola;\">会議")) << html;
 }
 
 TEST(HtmlComposer, HostileHtmlTerminatesQuickly)
