@@ -4,6 +4,7 @@
 #include "AttachmentNames.h"
 #include "PathHelpers.h"
 #include "PendingFile.h"
+#include "TextHelpers.h"
 
 #include <filesystem>
 #include <system_error>
@@ -44,21 +45,7 @@ std::string likelyCommittedPath(const std::string &destination)
 
 std::string relativeFileUrl(std::string_view relativePath)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string url;
-    for (char c : relativePath) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')
-            || (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~' || byte == '/';
-        if (unreserved) {
-            url.push_back(c);
-        } else {
-            url.push_back('%');
-            url.push_back(kHex[byte >> 4]);
-            url.push_back(kHex[byte & 0xF]);
-        }
-    }
-    return url;
+    return percentEncode(relativePath, "/");
 }
 
 AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names)

@@ -2,6 +2,7 @@
 #include "HeaderDecoding.h"
 
 #include "CharsetDecoding.h"
+#include "TextHelpers.h"
 
 #include <gmime/gmime.h>
 
@@ -18,17 +19,6 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string decodeQ(std::string_view text)
 {
     std::string out;
@@ -36,8 +26,8 @@ std::string decodeQ(std::string_view text)
         const char c = text[i];
         if (c == '_') {
             out += ' ';
-        } else if (c == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;

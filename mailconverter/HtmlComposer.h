@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MailMessage.h"
+#include "TextHelpers.h"
 
 #include <cstdint>
 #include <string>
@@ -48,7 +49,5 @@ std::string formatByteSize(std::uint64_t size);
 
 /// Percent-encodes everything but unreserved characters (RFC 3986), for a URL path part.
 std::string percentEncodeUrlPart(std::string_view text);
-/// Undoes percentEncodeUrlPart (and any %XX); malformed escapes are kept as they are.
-std::string percentDecode(std::string_view text);
 
 } // namespace tessaly

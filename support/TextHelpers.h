@@ -9,4 +9,14 @@ namespace tessaly {
 /// `text` without leading and trailing blanks (spaces only; tabs and the rest stay).
 std::string trimBlanks(std::string_view text);
 
+/// The value of a hexadecimal digit, or -1 for any other character.
+int hexDigitValue(char c);
+
+/// `text` with every byte but the URL-unreserved ones (letters, digits, "-._~") and those in
+/// `alsoKeep` written as %XX (RFC 3986).
+std::string percentEncode(std::string_view text, std::string_view alsoKeep = {});
+
+/// Undoes percentEncode (and any %XX); malformed escapes are kept as they are.
+std::string percentDecode(std::string_view text);
+
 } // namespace tessaly
