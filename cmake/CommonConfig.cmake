@@ -5,7 +5,7 @@ target_compile_definitions(tessaly_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   POINTERHOLDER_TRANSITION=4
-  TESSALY_VERSION="${PROJECT_VERSION}")
+  TESSALY_VERSION="${TESSALY_VERSION_TEXT}")
 if(MSVC)
   target_compile_options(tessaly_options INTERFACE /W4 /utf-8 /permissive- /Zc:__cplusplus)
   target_compile_definitions(tessaly_options INTERFACE NOMINMAX UNICODE _UNICODE)
