@@ -1,7 +1,7 @@
 // Starts Tessaly: the application object and its one window.
+#include "ChildProcess.h"
 #include "GMimeMessageReader.h"
-#include "MessageScheme.h"
-#include "PdfMailConverter.h"
+#include "IsolatedMailConverter.h"
 #include "ProcessEnvironment.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
@@ -9,14 +9,14 @@
 
 #include <QApplication>
 
+#include <utility>
+
 int main(int argc, char *argv[])
 {
     // Chromium ends the whole process when asked to sandbox itself as root, so as root the
-    // web engine runs without its sandbox.
+    // web engine in the converter workers (which inherit this) runs without its sandbox.
     if (tessaly::isRunningAsAdministrator())
         tessaly::setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The web engine's scheme must be known before the application object exists.
-    tessaly::prepareMailConverterApplication();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
@@ -24,7 +24,11 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("tessaly"));
 
     tessaly::QtPlatform platform;
-    tessaly::frmStep1 window(platform, tessaly::pdfMailConverterFactory(), tessaly::gmimeMessageReaderFactory());
+    // Messages are converted in worker processes; the window stays painted while one works.
+    tessaly::MailConverterFactory makeConverter = tessaly::isolatedMailConverterFactory(
+        {tessaly::workerProgramIn(tessaly::runningProgramFolder()), {}}, tessaly::WorkerLimits{},
+        [&platform] { platform.processPendingEvents(); });
+    tessaly::frmStep1 window(platform, std::move(makeConverter), tessaly::gmimeMessageReaderFactory());
     platform.setOwner(&window);
     window.setUserManual(
         tessaly::findUserManual(tessaly::userManualCandidates(QApplication::applicationDirPath())).toStdString());

@@ -1,7 +1,10 @@
 // The command line of tessaly-cli, parsed into what a run needs.
 #include "CliOptions.h"
 
+#include "ByteSize.h"
+
 #include <array>
+#include <charconv>
 #include <utility>
 
 namespace tessaly {
@@ -39,6 +42,17 @@ Result<AttachmentChoice> parseAttachments(std::string_view value)
     return usageError("unknown --attachments value '" + std::string(value) + "' (use none, embed or folder)");
 }
 
+/// Seconds, whole or decimal, above zero and at most a day.
+Result<std::chrono::milliseconds> parseTimeout(std::string_view value)
+{
+    constexpr double kLongestTimeout = 24 * 3600;
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (error != std::errc() || end != value.data() + value.size() || !(seconds > 0) || seconds > kLongestTimeout)
+        return usageError("--message-timeout needs a number of seconds (at most a day), not '" + std::string(value) + "'");
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+}
+
 } // namespace
 
 Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &arguments)
@@ -69,7 +83,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             value = argument.substr(equals + 1);
             hasValue = true;
         }
-        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format")
+        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format"
+            && name != "--message-timeout" && name != "--message-memory")
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -96,6 +111,16 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             if (!choice)
                 return choice.error();
             options.attachments = choice.value();
+        } else if (name == "--message-timeout") {
+            Result<std::chrono::milliseconds> timeout = parseTimeout(value);
+            if (!timeout)
+                return timeout.error();
+            options.limits.messageTimeout = timeout.value();
+        } else if (name == "--message-memory") {
+            const std::optional<std::uint64_t> memory = parseByteSize(value);
+            if (!memory)
+                return usageError("--message-memory needs a size such as 800M or 1.5G, not '" + std::string(value) + "'");
+            options.limits.memoryBytes = *memory;
         } else if (name == "--format") {
             if (value == "pdf")
                 options.format = OutputFormat::Pdf;
@@ -115,7 +140,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
 std::string usageText()
 {
     return R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
-                   [--format pdf|eml] MAILBOX_OR_FOLDER...
+                   [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
+                   MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
 searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case).
@@ -139,10 +165,16 @@ Options:
                           folder: saved in a folder "<PDF name> attachments" beside the PDF
   --format FORMAT         pdf (default), or eml: split only, writing each message exactly
                           as it stands in the mailbox to a .eml file named like its PDF
+  --message-timeout SECONDS
+                          how long one message may take to convert (default: 60)
+  --message-memory SIZE   how much memory converting one message may use, the HTML
+                          renderer's processes included; K, M or G for powers of 1024
+                          (default: 1.5G)
   -h, --help              show this text
 
-A message that cannot be converted keeps its email-N.eml file in its mailbox's folder and is
-named, with the reason, in the summary at the end.
+Each message is converted in a separate worker process. A message that cannot be converted,
+or that passes either limit, keeps its email-N.eml file in its mailbox's folder and is named,
+with the reason, in the summary at the end; the run goes on with the next message.
 
 Exit status: 0 when every message was converted, 1 when anything failed, 2 for a usage error.
 )USAGE";

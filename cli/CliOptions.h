@@ -3,6 +3,7 @@
 
 #include "ConversionView.h"
 #include "Result.h"
+#include "WorkerLimits.h"
 
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ struct CliOptions
     AttachmentChoice attachments; ///< unchecked: "-c pdf"
     OutputFormat format = OutputFormat::Pdf;
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
+    WorkerLimits limits;             ///< what each message may take
     bool showHelp = false;
 };
 

@@ -1,14 +1,12 @@
 // tessaly-cli: converts mailboxes without a window.
 #include "CliOptions.h"
 #include "CommandLineRun.h"
+#include "ChildProcess.h"
 #include "EmlCopyConverter.h"
 #include "GMimeMessageReader.h"
-#include "MessageScheme.h"
-#include "PdfMailConverter.h"
+#include "IsolatedMailConverter.h"
 #include "RunSummary.h"
 #include "ProcessEnvironment.h"
-
-#include <QGuiApplication>
 
 #include <chrono>
 #include <cstdlib>
@@ -22,15 +20,6 @@ namespace {
 constexpr int kExitAllConverted = 0;
 constexpr int kExitSomethingFailed = 1;
 constexpr int kExitUsage = 2;
-
-/// Qt needs a platform plugin even for off-screen rendering; without a display, use the one
-/// that needs none.
-void chooseOffscreenPlatformWithoutDisplay()
-{
-    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
-        return;
-    setEnvironmentVariableIfUnset("QT_QPA_PLATFORM", "offscreen");
-}
 
 /// Chromium ends the whole process when it is asked to sandbox itself as root, so as root
 /// the web engine must run without its sandbox or not at all.
@@ -62,15 +51,12 @@ int main(int argc, char *argv[])
     for (const std::string &warning : selection.warnings)
         std::cerr << "warning: " << warning << '\n';
 
-    // The PDF renderer needs an application object; splitting to .eml files does not.
-    std::unique_ptr<QGuiApplication> application;
+    // PDFs are rendered in worker processes, which inherit the environment set here.
     MailConverterFactory makeConverter;
     if (options.format == OutputFormat::Pdf) {
-        chooseOffscreenPlatformWithoutDisplay();
         allowWebEngineAsAdministrator();
-        prepareMailConverterApplication();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-        makeConverter = pdfMailConverterFactory();
+        makeConverter = isolatedMailConverterFactory(WorkerCommand{workerProgramIn(runningProgramFolder()), {}},
+                                                     options.limits);
     } else {
         makeConverter = []() -> Result<std::unique_ptr<MailConverter>> {
             return std::unique_ptr<MailConverter>(std::make_unique<EmlCopyConverter>());

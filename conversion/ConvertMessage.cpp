@@ -39,7 +39,7 @@ Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::str
     if (!converted)
         return converted;
 
-    if (FileExists(source)) {
+    if (!converted.value().keepMessageFile && FileExists(source)) {
         if (Result<void> removed = removeMessageFile(source); !removed)
             converted.value().warnings.push_back(removed.error().message);
     }

@@ -19,8 +19,8 @@ namespace tessaly {
 std::optional<std::string_view> convertOptionsText(const AttachmentChoice &choice);
 
 /// Converts `messageFile` into a PDF at `pdfPath` and then deletes the message file. The
-/// message file is deleted only after a successful conversion: a failed one keeps it, so
-/// nothing is lost. A converter that throws counts as failed. A message file that cannot be
+/// message file is deleted only after a successful conversion that did not ask to keep it:
+/// a failed one keeps it, so nothing is lost. A converter that throws counts as failed. A message file that cannot be
 /// deleted after success adds a warning to the result.
 Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::string &messageFile,
                                         const std::string &pdfPath, const AttachmentChoice &choice);

@@ -366,9 +366,16 @@ bool UniqueNames::isTaken(std::string_view name) const
 
 std::string UniqueNames::claim(const std::string &name)
 {
-    std::string candidate = name;
-    for (int n = 2; isTaken(candidate); ++n)
-        candidate = numberedName(name, n);
+    std::string folded = foldCase(name);
+    if (m_taken.insert(folded).second)
+        return name;
+    // Numbers below the remembered one were all taken when last tried, and taken names
+    // are never given back.
+    int &next = m_nextNumber.try_emplace(std::move(folded), 2).first->second;
+    std::string candidate = numberedName(name, next);
+    while (isTaken(candidate))
+        candidate = numberedName(name, ++next);
+    ++next;
     reserve(candidate);
     return candidate;
 }

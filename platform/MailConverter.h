@@ -24,6 +24,9 @@ struct ConvertedMessage
     /// Things the reader of the report should know, e.g. that the plain-text fallback drew
     /// an HTML body. Empty when all went as planned.
     std::vector<std::string> warnings;
+    /// Asks the run to keep the message file: the PDF lacks something of the message that
+    /// was saved nowhere else (e.g. an image not drawn, with attachments not saved).
+    bool keepMessageFile = false;
 };
 
 /// Converts message files to PDF. One instance serves a whole run.

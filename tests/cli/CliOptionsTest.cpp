@@ -89,3 +89,23 @@ TEST(CliOptions, HelpNeedsNothingElse)
     EXPECT_TRUE(options.value().showHelp);
     EXPECT_NE(usageText().find("--attachments"), std::string::npos);
 }
+
+TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
+{
+    Result<CliOptions> defaults = parse({"-o", "/out", "x.mbox"});
+    EXPECT_EQ(timeoutReason(defaults.value().limits), "took longer than 60 s");
+    EXPECT_EQ(memoryReason(defaults.value().limits), "needed more than 1.5 GB");
+
+    Result<CliOptions> options = parse({"-o", "/out", "--message-timeout", "2.5", "--message-memory=800M", "x.mbox"});
+    ASSERT_TRUE(options) << options.error().message;
+    EXPECT_EQ(options.value().limits.messageTimeout, std::chrono::milliseconds(2500));
+    EXPECT_EQ(options.value().limits.memoryBytes, 800u * 1024 * 1024);
+    EXPECT_EQ(memoryReason(options.value().limits), "needed more than 800 MB");
+    EXPECT_EQ(parse({"-o", "/o", "--message-memory", "2g", "x"}).value().limits.memoryBytes, 2ull << 30);
+    EXPECT_EQ(parse({"-o", "/o", "--message-memory", "4096", "x"}).value().limits.memoryBytes, 4096u);
+
+    for (const char *bad : {"0", "-1", "1.5X", "M", "", "1e3", "99999999999G"})
+        EXPECT_FALSE(parse({"-o", "/o", "--message-memory", bad, "x"})) << bad;
+    for (const char *bad : {"0", "-5", "ten", "100000", ""})
+        EXPECT_FALSE(parse({"-o", "/o", "--message-timeout", bad, "x"})) << bad;
+}

@@ -123,3 +123,18 @@ TEST(AttachmentNames, DuplicatesAreNumberedIgnoringCase)
     EXPECT_EQ(names.claim("_bashrc"), "_bashrc");
     EXPECT_EQ(names.claim("_bashrc"), "_bashrc (2)");
 }
+
+TEST(AttachmentNames, NumberingSkipsNumberedNamesAlreadyTaken)
+{
+    UniqueNames names;
+    names.reserve("a (2).txt");
+    names.reserve("A (4).TXT");
+    EXPECT_EQ(names.claim("a.txt"), "a.txt");
+    EXPECT_EQ(names.claim("a.txt"), "a (3).txt");
+    EXPECT_EQ(names.claim("a.txt"), "a (5).txt");
+    EXPECT_EQ(names.claim("a (5).txt"), "a (5) (2).txt");
+    EXPECT_EQ(names.claim("A.txt"), "A (6).txt");
+    for (int i = 0; i < 20000; ++i)
+        names.claim("same.txt");
+    EXPECT_EQ(names.claim("same.txt"), "same (20001).txt");
+}

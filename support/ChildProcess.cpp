@@ -1,0 +1,323 @@
+// A helper program run beside us, talking over its standard input and output.
+#include "ChildProcess.h"
+
+#include "PathHelpers.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+#endif
+
+namespace tessaly {
+
+std::string programFileName(std::string_view baseName)
+{
+#ifdef _WIN32
+    return std::string(baseName) + ".exe";
+#else
+    return std::string(baseName);
+#endif
+}
+
+std::string runningProgramFolder()
+{
+#ifdef _WIN32
+    wchar_t path[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, path, 32768);
+    if (length == 0 || length >= 32768)
+        return {};
+    return fromFsPath(std::filesystem::path(std::wstring(path, length)).parent_path());
+#else
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : fromFsPath(program.parent_path());
+#endif
+}
+
+#ifdef _WIN32
+
+bool childProcessesSupported() { return false; }
+
+Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &)
+{
+    return Error{"separate converter processes are not supported on this system"};
+}
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept = default;
+ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
+ChildProcess::~ChildProcess() = default;
+void ChildProcess::closePipes() {}
+Result<void> ChildProcess::write(std::string_view) { return Error{"not supported"}; }
+ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds) { return ReadStatus::Closed; }
+std::uint64_t ChildProcess::treeResidentBytes() const { return 0; }
+void ChildProcess::killTree() {}
+std::optional<std::string> ChildProcess::howItEnded() { return std::string("was never started"); }
+ProcessTreeSample sampleProcessTree(long) { return {}; }
+std::FILE *reserveStandardOutput() { return nullptr; }
+
+#else
+
+namespace {
+
+std::string systemReason(int error)
+{
+    return std::strerror(error);
+}
+
+/// Parent id and resident pages of one process, from /proc/<id>/stat.
+bool readProcessStat(const char *id, long &parent, std::uint64_t &residentPages)
+{
+    char path[320];
+    std::snprintf(path, sizeof path, "/proc/%s/stat", id);
+    const int file = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    char text[1024];
+    const ssize_t length = ::read(file, text, sizeof text - 1);
+    ::close(file);
+    if (length <= 0)
+        return false;
+    text[length] = '\0';
+    // The command name is in parentheses and may hold anything, so count from the last ')'.
+    const char *fields = std::strrchr(text, ')');
+    if (!fields)
+        return false;
+    char state = 0;
+    unsigned long long rss = 0;
+    // After the name: state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt
+    // utime stime cutime cstime priority nice threads itrealvalue starttime vsize rss.
+    if (std::sscanf(fields + 1, " %c %ld %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %*u %*u %llu",
+                    &state, &parent, &rss) != 3)
+        return false;
+    residentPages = rss;
+    return true;
+}
+
+std::string describeStatus(int status)
+{
+    if (WIFSIGNALED(status))
+        return "was killed by signal " + std::to_string(WTERMSIG(status));
+    return "exited with status " + std::to_string(WEXITSTATUS(status));
+}
+
+} // namespace
+
+bool childProcessesSupported() { return true; }
+
+ProcessTreeSample sampleProcessTree(long root)
+{
+    struct Entry
+    {
+        long parent;
+        std::uint64_t pages;
+    };
+    std::map<long, Entry> processes;
+    if (DIR *proc = ::opendir("/proc")) {
+        while (const dirent *entry = ::readdir(proc)) {
+            if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+                continue;
+            long parent = 0;
+            std::uint64_t pages = 0;
+            if (readProcessStat(entry->d_name, parent, pages))
+                processes[std::atol(entry->d_name)] = Entry{parent, pages};
+        }
+        ::closedir(proc);
+    }
+    std::multimap<long, long> children;
+    for (const auto &[id, entry] : processes)
+        children.emplace(entry.parent, id);
+
+    ProcessTreeSample sample;
+    if (!processes.contains(root))
+        return sample;
+    static const std::uint64_t pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    sample.ids.push_back(root);
+    for (std::size_t next = 0; next < sample.ids.size(); ++next) {
+        const long id = sample.ids[next];
+        sample.residentBytes += processes[id].pages * pageSize;
+        const auto [first, last] = children.equal_range(id);
+        for (auto it = first; it != last; ++it)
+            sample.ids.push_back(it->second);
+    }
+    return sample;
+}
+
+Result<ChildProcess> ChildProcess::start(const std::string &program, const std::vector<std::string> &arguments)
+{
+    // A child that dies while we write to it must give us an error, not end this process.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    int input[2];
+    int output[2];
+    if (::pipe2(input, O_CLOEXEC) != 0)
+        return Error{"cannot create a pipe: " + systemReason(errno)};
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        const int error = errno;
+        ::close(input[0]);
+        ::close(input[1]);
+        return Error{"cannot create a pipe: " + systemReason(error)};
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so that it can be killed with every helper it starts.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(program.c_str()));
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t id = -1;
+    const int spawned = ::posix_spawn(&id, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(input[0]);
+    ::close(output[1]);
+    if (spawned != 0) {
+        ::close(input[1]);
+        ::close(output[0]);
+        return Error{"cannot start '" + program + "': " + systemReason(spawned)};
+    }
+    return ChildProcess(id, input[1], output[0]);
+}
+
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept
+    : m_id(std::exchange(other.m_id, -1)), m_input(std::exchange(other.m_input, -1)),
+      m_output(std::exchange(other.m_output, -1)), m_ended(std::move(other.m_ended))
+{
+}
+
+ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept
+{
+    if (this != &other) {
+        killTree();
+        m_id = std::exchange(other.m_id, -1);
+        m_input = std::exchange(other.m_input, -1);
+        m_output = std::exchange(other.m_output, -1);
+        m_ended = std::move(other.m_ended);
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess()
+{
+    killTree();
+}
+
+void ChildProcess::closePipes()
+{
+    if (m_input >= 0)
+        ::close(m_input);
+    if (m_output >= 0)
+        ::close(m_output);
+    m_input = m_output = -1;
+}
+
+Result<void> ChildProcess::write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_input, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return Error{"cannot write to process " + std::to_string(m_id) + ": " + systemReason(errno)};
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+ChildProcess::ReadStatus ChildProcess::read(std::string &buffer, std::chrono::milliseconds wait)
+{
+    if (m_output < 0)
+        return ReadStatus::Closed;
+    pollfd ready{m_output, POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(wait.count()));
+    if (polled == 0 || (polled < 0 && errno == EINTR))
+        return ReadStatus::NothingYet;
+    char chunk[65536];
+    const ssize_t length = ::read(m_output, chunk, sizeof chunk);
+    if (length < 0 && errno == EINTR)
+        return ReadStatus::NothingYet;
+    if (length <= 0)
+        return ReadStatus::Closed;
+    buffer.append(chunk, static_cast<std::size_t>(length));
+    return ReadStatus::Data;
+}
+
+std::uint64_t ChildProcess::treeResidentBytes() const
+{
+    return m_id > 0 ? sampleProcessTree(m_id).residentBytes : 0;
+}
+
+void ChildProcess::killTree()
+{
+    closePipes();
+    if (m_id <= 0)
+        return;
+    // Helpers may have left the group; the tree finds them, the group finds those whose
+    // parent has already gone. The group's id stays reserved while any member lives.
+    if (!m_ended) {
+        for (long id : sampleProcessTree(m_id).ids)
+            ::kill(static_cast<pid_t>(id), SIGKILL);
+    }
+    ::kill(-static_cast<pid_t>(m_id), SIGKILL);
+    if (!m_ended) {
+        int status = 0;
+        while (::waitpid(static_cast<pid_t>(m_id), &status, 0) < 0 && errno == EINTR) {
+        }
+        m_ended = describeStatus(status);
+    }
+    m_id = -1;
+}
+
+std::optional<std::string> ChildProcess::howItEnded()
+{
+    if (m_ended || m_id <= 0)
+        return m_ended;
+    int status = 0;
+    if (::waitpid(static_cast<pid_t>(m_id), &status, WNOHANG) == static_cast<pid_t>(m_id))
+        m_ended = describeStatus(status);
+    return m_ended;
+}
+
+std::FILE *reserveStandardOutput()
+{
+    const int reserved = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (reserved < 0)
+        return nullptr;
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(reserved);
+        return nullptr;
+    }
+    return ::fdopen(reserved, "wb");
+}
+
+#endif
+
+} // namespace tessaly

@@ -1,0 +1,18 @@
+// The time and memory every message may take in a converter worker.
+#include "WorkerLimits.h"
+
+#include "ByteSize.h"
+
+namespace tessaly {
+
+std::string timeoutReason(const WorkerLimits &limits)
+{
+    return "took longer than " + formatSeconds(std::chrono::duration<double>(limits.messageTimeout).count()) + " s";
+}
+
+std::string memoryReason(const WorkerLimits &limits)
+{
+    return "needed more than " + formatSizeLimit(limits.memoryBytes);
+}
+
+} // namespace tessaly

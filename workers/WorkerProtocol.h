@@ -1,0 +1,42 @@
+// What the run and a converter worker say to each other over the worker's standard streams.
+#pragma once
+
+#include "MailConverter.h"
+#include "Result.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+/// One Convert call, as the run sends it to a worker.
+struct WorkerRequest
+{
+    std::string source;
+    std::string destination;
+    std::string options;
+};
+
+// A frame is a 4-byte big-endian payload length, then the payload: a list of fields, each a
+// 4-byte big-endian length and its bytes. Lengths are checked before anything is allocated.
+
+/// The frame that asks a worker to convert one message.
+std::string encodeRequest(const WorkerRequest &request);
+/// The frame that answers a request: the ConvertedMessage or the error.
+std::string encodeAnswer(const Result<ConvertedMessage> &answer);
+
+/// Takes one whole frame's payload off the front of `buffer`. nullopt while the frame is
+/// still incomplete; an Error when the buffer cannot start a valid frame.
+Result<std::optional<std::string>> takeFrame(std::string &buffer);
+
+Result<WorkerRequest> decodeRequest(std::string_view payload);
+/// The answer a payload carries; the outer Error when the payload is not an answer at all.
+Result<Result<ConvertedMessage>> decodeAnswer(std::string_view payload);
+
+/// Reads one frame's payload from a blocking stream. nullopt at a clean end of the stream
+/// (no byte of a new frame); an Error for a torn or invalid frame.
+Result<std::optional<std::string>> readFrame(std::FILE *stream);
+
+} // namespace tessaly
