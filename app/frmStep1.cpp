@@ -4,6 +4,7 @@
 #include "Artwork.h"
 #include "ConversionRun.h"
 #include "Platform.h"
+#include "RunTexts.h"
 #include "WindowFont.h"
 
 #include <QButtonGroup>
@@ -34,6 +35,8 @@ constexpr int kGridRowHeight = 17;
 constexpr int kProgressSteps = 1000;
 
 const QColor kCellColour(255, 255, 191);
+/// Rows the last run converted: a pale green instead of the light yellow.
+const QColor kConvertedCellColour(204, 236, 204);
 const QColor kRuleColour(0, 64, 64);
 
 QString fromUtf8(const std::string &text)
@@ -78,6 +81,12 @@ QTableWidgetItem *cellItem(const QString &text)
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     item->setBackground(kCellColour);
     return item;
+}
+
+void markCell(QTableWidgetItem *item, bool convertedByLastRun)
+{
+    item->setBackground(convertedByLastRun ? kConvertedCellColour : kCellColour);
+    item->setToolTip(convertedByLastRun ? QStringLiteral("Converted by the last run") : QString());
 }
 
 struct NamingButton
@@ -220,11 +229,11 @@ void frmStep1::createProgressArea()
     for (QLabel *label : {LblProgessCurrent, LblIMMFile, LblProgress})
         setTextColour(label, Qt::black);
 
-    // Bytes of the current mailbox read: a long mailbox shows how far it has come.
-    mailboxProgress = place(new QProgressBar(this), "mailboxProgress", 64, 546, 521, 5);
-    mailboxProgress->setRange(0, kProgressSteps);
-    mailboxProgress->setValue(0);
-    mailboxProgress->setTextVisible(false);
+    // How far the whole run has come, beside the heading of the progress area.
+    runProgress = place(new QProgressBar(this), "runProgress", 144, 478, 441, 15);
+    runProgress->setRange(0, kProgressSteps);
+    runProgress->setValue(0);
+    runProgress->setTextVisible(false);
 
     CmdConvert = place(new QPushButton(QStringLiteral("Convert"), this), "CmdConvert", 208, 552, 185, 37);
     CmdConvert->setFont(windowFont(kConvertFontPixels));
@@ -297,9 +306,12 @@ void frmStep1::CmdConvert_Click()
     // The list stays as it is while a run reads it row by row. m_run is set before the folder
     // is asked for, so a close from here on ends the process at once.
     setListButtonsEnabled(false);
+    // The run takes the options at its start; the frames show they are fixed until it ends.
+    setOptionsEnabled(false);
     m_run = std::make_unique<ConversionRun>(m_platform, *this, *this, *this, m_makeConverter, m_makeReader);
     m_run->runWithOutputFolderChoice();
     m_run.reset();
+    setOptionsEnabled(true);
     setListButtonsEnabled(true);
 }
 
@@ -340,6 +352,20 @@ void frmStep1::setListButtonsEnabled(bool enabled)
     cmdClear1->setEnabled(enabled);
 }
 
+void frmStep1::setOptionsEnabled(bool enabled)
+{
+    Frame1->setEnabled(enabled);
+    ChkSaveAttach->setEnabled(enabled);
+    FrameAttach->setEnabled(enabled && ChkSaveAttach->isChecked());
+}
+
+void frmStep1::resetProgressLabels()
+{
+    LblProgessCurrent->setText(QStringLiteral("Mailbox  0 (of 0)"));
+    LblIMMFile->clear();
+    LblProgress->setText(QStringLiteral("Saving :"));
+}
+
 bool frmStep1::isRunning() const
 {
     return m_run != nullptr;
@@ -370,10 +396,21 @@ AttachmentChoice frmStep1::attachmentChoice() const
     return {ChkSaveAttach->isChecked(), OptSaveAttachEmbed->isChecked(), OptSaveAttachFolder->isChecked()};
 }
 
+void frmStep1::clearMailboxRowMarks()
+{
+    m_list.clearRunMarks();
+}
+
+void frmStep1::markMailboxRowConverted(int row)
+{
+    m_list.markConvertedByLastRun(row);
+}
+
 void frmStep1::showMailboxProgress(const std::string &text)
 {
     LblProgessCurrent->setText(fromUtf8(text));
-    mailboxProgress->setValue(0);
+    // The count of the mailbox before must not stand for this one.
+    LblProgress->setText(QStringLiteral("Saving :"));
 }
 
 void frmStep1::showMailboxFileName(const std::string &text)
@@ -386,10 +423,33 @@ void frmStep1::showSavedProgress(const std::string &text)
     LblProgress->setText(fromUtf8(text));
 }
 
-void frmStep1::showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize)
+void frmStep1::showMailboxBytesRead(std::uint64_t, std::uint64_t)
 {
-    const std::uint64_t steps = mailboxSize == 0 ? kProgressSteps : bytesRead * kProgressSteps / mailboxSize;
-    mailboxProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
+    // The bar shows the whole run (showRunProgress).
+}
+
+void frmStep1::runStarted(std::uint64_t)
+{
+    resetProgressLabels();
+    runProgress->setValue(0);
+    runProgress->setFormat(QString::fromUtf8(runProgressText(0, 0, 0, 0).c_str()));
+    runProgress->setTextVisible(true);
+    m_runClock.start();
+}
+
+void frmStep1::showRunProgress(const RunProgress &progress)
+{
+    const std::uint64_t steps = progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
+    runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
+    const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
+    runProgress->setFormat(fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
+}
+
+void frmStep1::runFinished()
+{
+    resetProgressLabels();
+    runProgress->setValue(0);
+    runProgress->setTextVisible(false);
 }
 
 void frmStep1::setConvertEnabled(bool enabled)
@@ -402,6 +462,12 @@ void frmStep1::mailboxRowAdded(int row, const std::string &text)
     if (row >= grdFiles1->rowCount())
         grdFiles1->setRowCount(row + 1);
     grdFiles1->setItem(row, 0, cellItem(fromUtf8(text)));
+}
+
+void frmStep1::mailboxRowMarkChanged(int row, bool convertedByLastRun)
+{
+    if (QTableWidgetItem *item = grdFiles1->item(row, 0))
+        markCell(item, convertedByLastRun);
 }
 
 void frmStep1::mailboxRowsCleared()

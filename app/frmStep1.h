@@ -7,6 +7,7 @@
 #include "MailboxListActions.h"
 #include "MessageReader.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -56,6 +57,8 @@ public:
     int mailboxRowCount() const override;
     std::string mailboxRowText(int row) const override;
     void showCurrentMailboxRow(int row) override;
+    void clearMailboxRowMarks() override;
+    void markMailboxRowConverted(int row) override;
 
     NamingOption namingOption() const override;
     AttachmentChoice attachmentChoice() const override;
@@ -65,6 +68,9 @@ public:
     void showSavedProgress(const std::string &text) override;
     void showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize) override;
     void setConvertEnabled(bool enabled) override;
+    void runStarted(std::uint64_t totalBytes) override;
+    void showRunProgress(const RunProgress &progress) override;
+    void runFinished() override;
 
 protected:
     /// Any close ends the program without a question, mid-run at once.
@@ -89,11 +95,14 @@ private:
     void cmdEnd_Click();
 
     void setListButtonsEnabled(bool enabled);
+    void setOptionsEnabled(bool enabled);
+    void resetProgressLabels();
 
     void mailboxRowAdded(int row, const std::string &text) override;
     void mailboxRowsCleared() override;
     void mailboxCountChanged(const std::string &text) override;
     void mailboxCurrentRowChanged(int row) override;
+    void mailboxRowMarkChanged(int row, bool convertedByLastRun) override;
 
     Platform &m_platform;
     MailConverterFactory m_makeConverter;
@@ -104,6 +113,7 @@ private:
     std::function<void()> m_endProcess;
     std::string m_userManual;
     bool m_scrollPending = false;
+    QElapsedTimer m_runClock;
 
     QLabel *Image2 = nullptr;
     QWidget *Line1 = nullptr;
@@ -127,7 +137,7 @@ private:
     QLabel *LblIMMFile = nullptr;
     QLabel *Image3 = nullptr;
     QLabel *LblProgress = nullptr;
-    QProgressBar *mailboxProgress = nullptr;
+    QProgressBar *runProgress = nullptr;
     QPushButton *CmdConvert = nullptr;
     QWidget *Shape1 = nullptr;
     QWidget *Picture3 = nullptr;

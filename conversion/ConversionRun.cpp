@@ -3,6 +3,7 @@
 
 #include "BlockSplitter.h"
 #include "ConvertMessage.h"
+#include "FolderBelow.h"
 #include "LineSplitter.h"
 #include "MailboxFileReader.h"
 #include "MailboxProbe.h"
@@ -11,10 +12,17 @@
 #include "OutputTree.h"
 #include "PathHelpers.h"
 #include "PdfNaming.h"
+#include "RunLog.h"
 #include "RunTexts.h"
 #include "TextHelpers.h"
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <exception>
+#include <filesystem>
+#include <set>
+#include <system_error>
 #include <utility>
 
 namespace tessaly {
@@ -36,6 +44,32 @@ private:
     bool &m_flag;
 };
 
+/// What makes two rows the same mailbox file: its absolute path with links resolved.
+std::string mailboxIdentity(const std::string &mailboxPath)
+{
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::weakly_canonical(toFsPath(mailboxPath), error);
+    if (error)
+        path = std::filesystem::absolute(toFsPath(mailboxPath), error).lexically_normal();
+    return fromFsPath(path);
+}
+
+std::uint64_t fileSize(const std::string &path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(toFsPath(path), error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+bool listHoldsAMailbox(const MailboxRows &rows)
+{
+    for (int row = 0; row < rows.mailboxRowCount(); ++row) {
+        if (!trimBlanks(rows.mailboxRowText(row)).empty())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 ConversionRun::ConversionRun(Platform &platform, MailboxRows &rows, ConversionOptions &options,
@@ -52,6 +86,10 @@ std::optional<RunReport> ConversionRun::runWithOutputFolderChoice()
 {
     if (m_running)
         return std::nullopt;
+    if (!listHoldsAMailbox(m_rows)) {
+        m_platform.showMessageBox(nothingToConvertText(), MessageBoxStyle::Exclamation);
+        return std::nullopt;
+    }
     std::string outputFolder = m_platform.BrowseForFolder(kFolderBrowserTitle);
     if (outputFolder.empty())
         return std::nullopt;
@@ -62,10 +100,14 @@ std::optional<RunReport> ConversionRun::runWithOutputFolderChoice()
     m_platform.processPendingEvents();
 
     RunReport report = runRows(outputFolder);
-    if (report.allSucceeded())
-        m_platform.showMessageBox(completionMessageText(), MessageBoxStyle::Information);
+    std::string details = runDetailsText(report);
+    if (Result<std::string> log = writeRunLog(report, std::time(nullptr)); log)
+        details += "The report is saved as " + log.value() + "\r\n";
     else
-        m_platform.showMessageBox(failureSummaryText(report), MessageBoxStyle::Exclamation);
+        details += "The report could not be saved: " + log.error().message + "\r\n";
+    m_platform.showReportBox(runEndText(report), details,
+                             report.allSucceeded() ? MessageBoxStyle::Information : MessageBoxStyle::Exclamation,
+                             report.outputFolder);
     mailConverter.reset();
     return report;
 }
@@ -82,7 +124,28 @@ RunReport ConversionRun::convertInto(const std::string &outputFolder)
 RunReport ConversionRun::runRows(const std::string &outputFolder)
 {
     RunningFlag running(m_running);
+    const auto started = std::chrono::steady_clock::now();
     m_report = RunReport{};
+    m_report.outputFolder = outputFolder;
+    m_naming = m_options.namingOption();
+    m_attachments = m_options.attachmentChoice();
+    m_rows.clearMailboxRowMarks();
+
+    // Each mailbox file once, however often (and under whatever path) the list names it.
+    const int rowCount = m_rows.mailboxRowCount();
+    std::vector<std::string> identities(static_cast<std::size_t>(rowCount));
+    std::set<std::string> distinct;
+    m_runProgress = RunProgress{};
+    for (int row = 0; row < rowCount; ++row) {
+        const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
+        if (mailboxPath.empty())
+            continue;
+        identities[static_cast<std::size_t>(row)] = mailboxIdentity(mailboxPath);
+        if (distinct.insert(identities[static_cast<std::size_t>(row)]).second)
+            m_runProgress.totalBytes += fileSize(mailboxPath);
+    }
+    m_bytesBeforeMailbox = 0;
+    m_progress.runStarted(m_runProgress.totalBytes);
 
     Result<std::unique_ptr<MailConverter>> converter =
         m_makeConverter ? m_makeConverter()
@@ -90,7 +153,6 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
     if (converter && !converter.value())
         converter = Error{"the converter could not be created"};
 
-    const int rowCount = m_rows.mailboxRowCount();
     if (!converter) {
         // Without a converter no mailbox can be converted; say so for each one.
         for (int row = 0; row < rowCount; ++row) {
@@ -98,29 +160,47 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
             if (!mailboxPath.empty())
                 failMailbox(mailboxPath, "cannot start the converter: " + converter.error().message);
         }
-        return std::move(m_report);
-    }
-    mailConverter = std::move(converter.value());
-
-    for (int row = 0; row < rowCount; ++row) {
-        // The list may shrink while events run; rows gone since the start are skipped.
-        if (row >= m_rows.mailboxRowCount())
-            break;
-        const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
-        if (mailboxPath.empty())
-            continue;
-        try {
-            convertMailbox(row, mailboxPath, outputFolder);
-        } catch (const std::exception &exception) {
-            failMailbox(mailboxPath, exception.what());
+    } else {
+        mailConverter = std::move(converter.value());
+        std::set<std::string> started;
+        std::set<std::string> converted;
+        for (int row = 0; row < rowCount; ++row) {
+            // The list may shrink while events run; rows gone since the start are skipped.
+            if (row >= m_rows.mailboxRowCount())
+                break;
+            const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
+            if (mailboxPath.empty())
+                continue;
+            const std::string &identity = identities[static_cast<std::size_t>(row)];
+            if (!started.insert(identity).second) {
+                m_report.skippedDuplicates.push_back(mailboxPath);
+                if (converted.contains(identity))
+                    m_rows.markMailboxRowConverted(row);
+                continue;
+            }
+            bool readThrough = false;
+            try {
+                readThrough = convertMailbox(row, mailboxPath, outputFolder);
+            } catch (const std::exception &exception) {
+                failMailbox(mailboxPath, exception.what());
+            }
+            if (readThrough) {
+                converted.insert(identity);
+                m_rows.markMailboxRowConverted(row);
+            }
+            m_blockSplitter = nullptr;
+            readBuffer = {};
+            m_bytesBeforeMailbox += fileSize(mailboxPath);
+            m_runProgress.bytesSplit = m_bytesBeforeMailbox;
+            showRunProgress();
         }
-        m_blockSplitter = nullptr;
-        readBuffer = {};
     }
+    m_report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    m_progress.runFinished();
     return std::move(m_report);
 }
 
-void ConversionRun::convertMailbox(int row, const std::string &mailboxPath, const std::string &outputFolder)
+bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, const std::string &outputFolder)
 {
     m_rows.showCurrentMailboxRow(row);
     m_platform.processPendingEvents();
@@ -133,12 +213,19 @@ void ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     m_platform.processPendingEvents();
     if (!folder) {
         failMailbox(mailboxPath, folder.error().message);
-        return;
+        return false;
     }
 
-    if (!EnsureFolder(mailboxFolder)) {
-        failMailbox(mailboxPath, "cannot create the output folder '" + mailboxFolder + "'");
-        return;
+    // The output folder is the user's choice; below it no link is followed.
+    if (!EnsureFolder(outputFolder)) {
+        failMailbox(mailboxPath, "cannot create the output folder '" + outputFolder + "'");
+        return false;
+    }
+    Result<std::vector<std::string>> madeFolders =
+        makeFolderBelow(outputFolder, std::string_view(mailboxFolder).substr(outputFolder.size()));
+    if (!madeFolders) {
+        failMailbox(mailboxPath, "cannot create the output folder: " + madeFolders.error().message);
+        return false;
     }
 
     m_platform.processPendingEvents();
@@ -153,14 +240,18 @@ void ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     m_platform.processPendingEvents();
     if (!split) {
         failMailbox(mailboxPath, split.error().message);
-        return;
+        removeEmptyFolders(madeFolders.value());
+        return false;
     }
 
     ++m_report.mailboxesRead;
     const bool heldNoMessage = m_report.messagesConverted == convertedBefore &&
                                static_cast<int>(m_report.failedMessages.size()) == failuresBefore;
-    if (heldNoMessage)
+    if (heldNoMessage) {
         m_report.emptyMailboxes.push_back(mailboxPath);
+        removeEmptyFolders(madeFolders.value());
+    }
+    return true;
 }
 
 Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
@@ -170,6 +261,7 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
         return opened.error();
     MailboxFileReader &reader = opened.value();
     m_progress.showMailboxBytesRead(0, reader.size());
+    m_bytesReadInMailbox = 0;
 
     MessageCollector collector(messageText, [this](const SplitMessage &message) { finishMessage(message); });
     const bool blockMode = mailboxKind == kMailboxKindNotNormal;
@@ -187,11 +279,14 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
         Result<std::string_view> chunk = reader.readChunk();
         if (!chunk) {
             m_report.bytesRead += reader.bytesRead();
+            keepMessageCutShortByReadError(collector, chunk.error().message);
+            m_blockSplitter = nullptr;
             return chunk.error();
         }
         const std::string_view bytes = chunk.value();
         if (bytes.empty())
             break;
+        m_bytesReadInMailbox = reader.bytesRead();
         if (blockMode) {
             for (std::size_t start = 0; start < bytes.size(); start += BlockSplitter::kBlockSize) {
                 readBuffer = bytes.substr(start, BlockSplitter::kBlockSize);
@@ -201,6 +296,8 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
             lineSplitter.feed(bytes);
         }
         m_progress.showMailboxBytesRead(reader.bytesRead(), reader.size());
+        m_runProgress.bytesSplit = m_bytesBeforeMailbox + reader.bytesRead();
+        showRunProgress();
         m_platform.processPendingEvents();
     }
     if (blockMode)
@@ -250,11 +347,13 @@ void ConversionRun::finishMessage(const SplitMessage &message)
             if (!pdfPath) {
                 recordFailure(messageFile, pdfPath.error().message);
             } else {
-                Result<ConvertedMessage> result = ConvertMessage(*mailConverter, messageFile, pdfPath.value(),
-                                                                 m_options.attachmentChoice());
+                Result<ConvertedMessage> result =
+                    ConvertMessage(*mailConverter, messageFile, pdfPath.value(), m_attachments);
                 if (result) {
                     converted = true;
                     ++m_report.messagesConverted;
+                    if (!result.value().warnings.empty())
+                        ++m_report.messagesWithWarnings;
                     for (const std::string &warning : result.value().warnings)
                         m_report.warnings.push_back(PathFileName(m_mailboxPath) + ", message " +
                                                     std::to_string(number) + ": " + warning);
@@ -271,7 +370,32 @@ void ConversionRun::finishMessage(const SplitMessage &message)
     m_platform.processPendingEvents();
     m_progress.showSavedProgress(savedProgressText(number));
     m_progress.messageFinished(number, converted);
+    ++m_runProgress.messagesDone;
+    // Where the splitter has come: the end of this message (line ends may have grown to CR LF).
+    m_runProgress.bytesSplit =
+        std::max(m_runProgress.bytesSplit, m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(),
+                                                                                          m_bytesReadInMailbox));
+    showRunProgress();
     ++messageCount;
+}
+
+void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &collector, const std::string &reason)
+{
+    const std::optional<SplitMessage> inHand = collector.messageInHand();
+    if (!inHand)
+        return;
+    const int number = messageCount;
+    Result<std::string> written = writeMessageFile(mailboxFolder, number, inHand->text);
+    m_report.failedMessages.push_back(MessageFailure{m_mailboxPath, number, written ? written.value() : std::string(),
+                                                     "the mailbox could not be read to the end of this message (" +
+                                                         reason + ")",
+                                                     inHand->offset});
+    ++m_runProgress.messagesDone;
+}
+
+void ConversionRun::showRunProgress()
+{
+    m_progress.showRunProgress(m_runProgress);
 }
 
 Result<std::string> ConversionRun::nameMessage()
@@ -279,7 +403,7 @@ Result<std::string> ConversionRun::nameMessage()
     messageReader = m_makeReader ? m_makeReader() : nullptr;
     if (!messageReader)
         return Error{"the message reader could not be created"};
-    std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_options.namingOption(), mailboxFolder);
+    std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_naming, mailboxFolder);
     messageReader.reset();
     m_platform.processPendingEvents();
     return pdfPath;

@@ -8,6 +8,7 @@
 #include "Platform.h"
 #include "RunReport.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,17 +17,24 @@
 namespace tessaly {
 
 class BlockSplitter;
+class MessageCollector;
 struct SplitMessage;
 
 /// Drives a run over the mailbox list. For every row it makes the mailbox's output folder,
 /// probes the mailbox, splits it in line or block mode, writes each message to its message
 /// file, names the PDF, converts it and deletes the message file.
 ///
+/// The options are taken once, at the start, so every message of a run is named and converted
+/// alike. Each distinct mailbox file is converted once: a row naming a file already converted
+/// is skipped and reported. The rows a run converts are marked on the list.
+///
 /// A failure never ends the run: a message that cannot be written, named or converted is
 /// counted and its message file kept (under "email-N.eml", or "email-N (2).eml" when an
 /// earlier kept file holds that name); a mailbox that cannot be opened, read or given an
-/// output folder is counted and the run goes on with the next one. Empty rows are skipped.
-/// Everything that went wrong is in the returned RunReport.
+/// output folder is counted and the run goes on with the next one. A read error mid-mailbox
+/// keeps the message in hand as its message file, counted failed. Output folders the run
+/// made for a mailbox that failed and that stayed empty are removed again. Empty rows are
+/// skipped. Everything that went wrong is in the returned RunReport.
 class ConversionRun
 {
 public:
@@ -35,10 +43,12 @@ public:
                   MessageReaderFactory makeReader);
     ~ConversionRun();
 
-    /// The Convert button's work: asks for the output folder with BrowseForFolder("Choose
-    /// Folder to Save..."), returns nullopt (nothing changed, Convert stays enabled) on cancel;
-    /// otherwise disables Convert, converts every row, and shows the completion message (all
-    /// succeeded) or the failure summary (style 48). Also nullopt while a run is under way.
+    /// The Convert button's work. A list without a mailbox says so (style 48) and returns
+    /// nullopt; so does a cancelled folder choice ("Choose Folder to Save..."), silently. Both
+    /// leave Convert enabled. Otherwise disables Convert, converts every row, writes the
+    /// report as a log file in the output folder and ends with the report box: the completion
+    /// message (no failure) or the failure summary (style 48), each followed by the counts
+    /// line, with the full list as details. Also nullopt while a run is under way.
     std::optional<RunReport> runWithOutputFolderChoice();
 
     /// Converts every row into `outputFolder`, no dialogs (the CLI's way in).
@@ -76,8 +86,11 @@ public:
 
 private:
     RunReport runRows(const std::string &outputFolder);
-    void convertMailbox(int row, const std::string &mailboxPath, const std::string &outputFolder);
+    /// True when the mailbox was read to its end.
+    bool convertMailbox(int row, const std::string &mailboxPath, const std::string &outputFolder);
     Result<void> splitMailbox(const std::string &mailboxPath);
+    void keepMessageCutShortByReadError(const MessageCollector &collector, const std::string &reason);
+    void showRunProgress();
     void finishMessage(const SplitMessage &message);
     Result<std::string> nameMessage();
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
@@ -90,7 +103,13 @@ private:
     MessageReaderFactory m_makeReader;
 
     bool m_running = false;
+    NamingOption m_naming = NamingOption::OptOriginal;
+    AttachmentChoice m_attachments;
     RunReport m_report;
+    RunProgress m_runProgress;
+    /// Bytes of the mailboxes finished before the current one.
+    std::uint64_t m_bytesBeforeMailbox = 0;
+    std::uint64_t m_bytesReadInMailbox = 0;
     std::string m_mailboxPath;
     BlockSplitter *m_blockSplitter = nullptr;
 };

@@ -35,9 +35,15 @@ public:
     virtual std::string mailboxRowText(int row) const = 0;
     /// Makes `row` the list's current row, so the user sees which mailbox is in hand.
     virtual void showCurrentMailboxRow(int row) = 0;
+    /// A run starts: no row is marked as converted any more.
+    virtual void clearMailboxRowMarks() {}
+    /// Marks `row` as converted by this run: its mailbox was read to the end (some of its
+    /// messages may have failed), or it names a mailbox this run already converted.
+    virtual void markMailboxRowConverted(int row) { (void)row; }
 };
 
-/// The options a run reads once per message, so a change mid-run applies from the next one.
+/// The options of a run. A run reads them once, at its start, so one run names and converts
+/// every message alike.
 class ConversionOptions
 {
 public:
@@ -46,11 +52,28 @@ public:
     virtual AttachmentChoice attachmentChoice() const = 0;
 };
 
+/// How far a whole run has come.
+struct RunProgress
+{
+    /// Bytes of the run's mailboxes that the splitter has consumed, over all mailboxes so far.
+    std::uint64_t bytesSplit = 0;
+    /// The size of all the run's mailboxes (each distinct mailbox once).
+    std::uint64_t totalBytes = 0;
+    /// Messages finished so far, converted or not.
+    int messagesDone = 0;
+};
+
 /// Where a run shows its progress.
 class ProgressDisplay
 {
 public:
     virtual ~ProgressDisplay() = default;
+    /// A run starts, over mailboxes of `totalBytes` bytes in all.
+    virtual void runStarted(std::uint64_t totalBytes) { (void)totalBytes; }
+    /// The run has come this far; called after every message and every piece read.
+    virtual void showRunProgress(const RunProgress &progress) { (void)progress; }
+    /// The run has ended; its report follows.
+    virtual void runFinished() {}
     /// "Mailbox 2 (of 5) "
     virtual void showMailboxProgress(const std::string &text) = 0;
     /// The file name of the mailbox being read.

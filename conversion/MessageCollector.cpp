@@ -53,6 +53,13 @@ void MessageCollector::finish()
     finishCurrent(true);
 }
 
+std::optional<SplitMessage> MessageCollector::messageInHand() const
+{
+    if (m_text.empty() || (m_beforeFirstSeparator && !m_preambleHasText))
+        return std::nullopt;
+    return SplitMessage{m_text.view(), m_messageOffset};
+}
+
 void MessageCollector::finishCurrent(bool atEnd)
 {
     if (m_text.empty())

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace tessaly {
@@ -44,6 +45,11 @@ public:
     void appendLineBreak();
     /// End of the mailbox: finishes the message in hand, if any.
     void finish();
+
+    /// The message being collected, as it would be finished now; nullopt when there is none
+    /// (nothing collected, or only blank text before the first separator). For keeping what
+    /// was read when the rest of the mailbox cannot be.
+    std::optional<SplitMessage> messageInHand() const;
 
     /// How many messages went to the sink.
     int finishedCount() const { return m_finishedCount; }

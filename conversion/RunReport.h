@@ -26,15 +26,23 @@ struct MailboxFailure
 
 struct RunReport
 {
+    /// The folder the run wrote below.
+    std::string outputFolder;
     int mailboxesRead = 0;
     int messagesConverted = 0;
+    /// Of messagesConverted, those the converter had something to say about (see warnings).
+    int messagesWithWarnings = 0;
     std::vector<MessageFailure> failedMessages;
     std::vector<MailboxFailure> failedMailboxes;
     /// Mailboxes that held no message (empty or blank files).
     std::vector<std::string> emptyMailboxes;
     /// Notes from the converter, such as a fallback renderer having been used.
     std::vector<std::string> warnings;
+    /// Rows that name a mailbox file the run had already converted; each file is read once.
+    std::vector<std::string> skippedDuplicates;
     unsigned long long bytesRead = 0;
+    /// How long the run took.
+    double seconds = 0;
 
     bool allSucceeded() const
     {

@@ -3,6 +3,8 @@
 
 #include "PathHelpers.h"
 
+#include <cstdio>
+
 namespace tessaly {
 namespace {
 
@@ -25,7 +27,85 @@ void appendList(std::string &text, const Entries &entries, Describe describe)
         text += "    ... and " + std::to_string(entries.size() - kListedEntries) + " more" + kLineBreak;
 }
 
+/// Before this many seconds the pace says too little for an estimate.
+constexpr double kSecondsBeforeEstimate = 2.0;
+
+std::string describeFailure(const MessageFailure &failure)
+{
+    std::string line = PathFileName(failure.mailbox) + ", message " + std::to_string(failure.messageNumber) +
+                       " (byte " + std::to_string(failure.offset) + "): " + failure.reason;
+    if (!failure.keptMessageFile.empty())
+        line += "; kept as " + failure.keptMessageFile;
+    return line;
+}
+
+std::string failedCount(const RunReport &report)
+{
+    return std::to_string(report.failedMessages.size() + report.failedMailboxes.size());
+}
+
 } // namespace
+
+std::string nothingToConvertText()
+{
+    return "There is no mailbox in the list to convert. Add mailbox files first.";
+}
+
+std::string formatDuration(double seconds)
+{
+    const long long total = seconds > 0 ? static_cast<long long>(seconds + 0.5) : 0;
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}
+
+std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes,
+                            double elapsedSeconds)
+{
+    std::string text = plural(static_cast<std::size_t>(messagesDone), "message", "messages") + " done";
+    if (elapsedSeconds >= kSecondsBeforeEstimate && bytesSplit > 0 && totalBytes >= bytesSplit) {
+        const double left =
+            elapsedSeconds * static_cast<double>(totalBytes - bytesSplit) / static_cast<double>(bytesSplit);
+        text += ", about " + formatDuration(left) + " left";
+    }
+    return text;
+}
+
+std::string runCountsLine(const RunReport &report)
+{
+    std::string line = "Converted: " + std::to_string(report.messagesConverted);
+    if (report.messagesWithWarnings > 0)
+        line += " (" + std::to_string(report.messagesWithWarnings) + " with warnings)";
+    line += ", failed: " + failedCount(report);
+    line += ", skipped: " + std::to_string(report.skippedDuplicates.size());
+    line += ". Time: " + formatDuration(report.seconds) + ". Output folder: " + report.outputFolder;
+    return line;
+}
+
+std::string runDetailsText(const RunReport &report)
+{
+    std::string text;
+    for (const MessageFailure &failure : report.failedMessages)
+        text += "Failed: " + describeFailure(failure) + kLineBreak;
+    for (const MailboxFailure &failure : report.failedMailboxes)
+        text += "Failed: " + failure.mailbox + ": " + failure.reason + kLineBreak;
+    for (const std::string &mailbox : report.emptyMailboxes)
+        text += "No message in: " + mailbox + kLineBreak;
+    for (const std::string &warning : report.warnings)
+        text += "Warning: " + warning + kLineBreak;
+    for (const std::string &mailbox : report.skippedDuplicates)
+        text += "Skipped, listed twice: " + mailbox + kLineBreak;
+    return text;
+}
+
+std::string runEndText(const RunReport &report)
+{
+    // Both texts end in a line break: the counts line follows directly.
+    return (report.allSucceeded() ? completionMessageText() : failureSummaryText(report)) + runCountsLine(report);
+}
 
 std::string mailboxProgressText(int mailboxNumber, int mailboxCount)
 {
@@ -53,14 +133,7 @@ std::string failureSummaryText(const RunReport &report)
     if (!report.failedMessages.empty()) {
         text += kLineBreak + plural(report.failedMessages.size(), "message", "messages") +
                 " could not be converted:" + kLineBreak;
-        appendList(text, report.failedMessages, [](const MessageFailure &failure) {
-            std::string line = PathFileName(failure.mailbox) + ", message " +
-                               std::to_string(failure.messageNumber) + " (byte " +
-                               std::to_string(failure.offset) + "): " + failure.reason;
-            if (!failure.keptMessageFile.empty())
-                line += "; kept as " + failure.keptMessageFile;
-            return line;
-        });
+        appendList(text, report.failedMessages, describeFailure);
     }
     if (!report.failedMailboxes.empty()) {
         text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") +

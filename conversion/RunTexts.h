@@ -3,6 +3,7 @@
 
 #include "RunReport.h"
 
+#include <cstdint>
 #include <string>
 
 namespace tessaly {
@@ -15,6 +16,29 @@ std::string savedProgressText(int messageNumber);
 
 /// The message shown when every message of every mailbox was converted.
 std::string completionMessageText();
+
+/// The message shown when Convert is pressed with no mailbox in the list.
+std::string nothingToConvertText();
+
+/// "1:05" or "1:02:05": a duration for people, to the second.
+std::string formatDuration(double seconds);
+
+/// The bar's text during a run: messages done and, once the pace is known, the time left.
+/// "12 messages done", "120 messages done, about 1:05 left".
+std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes,
+                            double elapsedSeconds);
+
+/// One line with the run's counts, time and output folder: "Converted: 250 (3 with
+/// warnings), failed: 2, skipped: 1. Time: 0:12. Output folder: /out/".
+std::string runCountsLine(const RunReport &report);
+
+/// Every failure, warning, empty mailbox and skipped duplicate of a run, one per line, with no
+/// limit: the box's details and the log file.
+std::string runDetailsText(const RunReport &report);
+
+/// The text of the box that ends a run: the completion message when nothing failed, the
+/// failure summary otherwise, then the counts line.
+std::string runEndText(const RunReport &report);
 
 /// What went wrong in a run, for a message box: how many messages were converted, which
 /// failed (and where their message files were kept), which mailboxes failed or held no

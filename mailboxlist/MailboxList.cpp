@@ -5,16 +5,18 @@
 
 namespace tessaly {
 
-MailboxList::MailboxList() : m_rows(1), m_countText("0 files")
+MailboxList::MailboxList() : m_rows(1), m_convertedByLastRun(1, false), m_countText("0 files")
 {
 }
 
 void MailboxList::AddFileToList(const std::string &entry)
 {
-    if (isEmpty())
+    if (isEmpty()) {
         m_rows.front() = entry;
-    else
+    } else {
         m_rows.push_back(entry);
+        m_convertedByLastRun.push_back(false);
+    }
     const int row = rowCount() - 1;
     m_countText = std::to_string(rowCount()) + " files";
     if (m_view)
@@ -27,6 +29,7 @@ void MailboxList::AddFileToList(const std::string &entry)
 void MailboxList::ClearFileList()
 {
     m_rows.assign(1, std::string());
+    m_convertedByLastRun.assign(1, false);
     m_countText = "0 files";
     if (m_view)
         m_view->mailboxRowsCleared();
@@ -40,6 +43,31 @@ std::string MailboxList::rowText(int row) const
     if (row < 0 || row >= rowCount())
         return {};
     return m_rows[static_cast<std::size_t>(row)];
+}
+
+void MailboxList::markConvertedByLastRun(int row)
+{
+    if (row < 0 || row >= rowCount() || m_convertedByLastRun[static_cast<std::size_t>(row)])
+        return;
+    m_convertedByLastRun[static_cast<std::size_t>(row)] = true;
+    if (m_view)
+        m_view->mailboxRowMarkChanged(row, true);
+}
+
+void MailboxList::clearRunMarks()
+{
+    for (int row = 0; row < rowCount(); ++row) {
+        if (!m_convertedByLastRun[static_cast<std::size_t>(row)])
+            continue;
+        m_convertedByLastRun[static_cast<std::size_t>(row)] = false;
+        if (m_view)
+            m_view->mailboxRowMarkChanged(row, false);
+    }
+}
+
+bool MailboxList::isConvertedByLastRun(int row) const
+{
+    return row >= 0 && row < rowCount() && m_convertedByLastRun[static_cast<std::size_t>(row)];
 }
 
 void MailboxList::setCurrentRow(int row)

@@ -19,6 +19,8 @@ public:
     /// The count label's new text, "N files".
     virtual void mailboxCountChanged(const std::string &text) = 0;
     virtual void mailboxCurrentRowChanged(int row) = 0;
+    /// `row` now is (or no longer is) marked as converted by the last run.
+    virtual void mailboxRowMarkChanged(int row, bool convertedByLastRun) = 0;
 };
 
 /// Rows in the order they were added, duplicates allowed, nothing checked. An empty list
@@ -50,8 +52,17 @@ public:
     /// "N files", with no singular form.
     std::string countText() const { return m_countText; }
 
+    /// Marks `row` as converted by the run that is under way or just ended, so the user sees
+    /// which rows a second run would convert again.
+    void markConvertedByLastRun(int row);
+    /// Drops every mark (a new run starts).
+    void clearRunMarks();
+    bool isConvertedByLastRun(int row) const;
+
 private:
     std::vector<std::string> m_rows;
+    /// Parallel to m_rows.
+    std::vector<bool> m_convertedByLastRun;
     int m_currentRow = 0;
     std::string m_countText;
     MailboxListView *m_view = nullptr;

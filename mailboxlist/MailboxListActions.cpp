@@ -77,7 +77,9 @@ void MailboxListActions::addMailboxesFromFolder()
             ++added;
         }
     }
-    m_setConvertEnabled(added > 0);
+    // A scan that adds nothing leaves Convert as it was: the rows listed before still count.
+    if (added > 0)
+        m_setConvertEnabled(true);
     m_platform.showMessageBox(folderScanMessage(added, unreadableFolders), MessageBoxStyle::Plain);
 }
 

@@ -34,7 +34,7 @@ public:
     void clearAfterQuestion();
 
     /// Asks for a folder and adds every mailbox below it, breadth first, under the wait
-    /// cursor. Convert is then enabled exactly when this scan added a mailbox. Ends with
+    /// cursor. Convert is enabled when this scan added a mailbox and left alone otherwise. Ends with
     /// "N Files Added to List." (style 0).
     void addMailboxesFromFolder();
 

@@ -36,6 +36,16 @@ public:
     /// Shows a modal message box titled "Tessaly" and returns the button pressed.
     virtual MessageBoxAnswer showMessageBox(const std::string &text, MessageBoxStyle style) = 0;
 
+    /// The box that ends a run: `text` with the full `details` behind the box's details
+    /// button, and a button that opens `folder`. Without a richer box, shows `text` alone.
+    virtual void showReportBox(const std::string &text, const std::string &details, MessageBoxStyle style,
+                               const std::string &folder)
+    {
+        (void)details;
+        (void)folder;
+        showMessageBox(text, style);
+    }
+
     /// Lets the user pick a folder; `title` is shown above the tree. Returns the folder's
     /// path, or "" when the user cancels or anything fails.
     virtual std::string BrowseForFolder(const std::string &title) = 0;

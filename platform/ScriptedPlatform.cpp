@@ -16,6 +16,14 @@ MessageBoxAnswer ScriptedPlatform::showMessageBox(const std::string &text, Messa
     return style == MessageBoxStyle::YesNoQuestion ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
 }
 
+void ScriptedPlatform::showReportBox(const std::string &text, const std::string &details, MessageBoxStyle style,
+                                     const std::string &folder)
+{
+    m_messages.push_back({text, style, details, folder});
+    if (m_onMessageBox)
+        m_onMessageBox(m_messages.back());
+}
+
 std::string ScriptedPlatform::BrowseForFolder(const std::string &title)
 {
     m_folderTitles.push_back(title);

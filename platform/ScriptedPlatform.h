@@ -18,6 +18,9 @@ public:
     {
         std::string text;
         MessageBoxStyle style;
+        /// A report box's details and the folder its button opens; empty for other boxes.
+        std::string details = {};
+        std::string folder = {};
     };
 
     // What the next dialogs answer. An empty queue answers "cancel" (No for a message box
@@ -41,6 +44,8 @@ public:
     int waitCursorShowCount() const { return m_waitCursorShows; }
 
     MessageBoxAnswer showMessageBox(const std::string &text, MessageBoxStyle style) override;
+    void showReportBox(const std::string &text, const std::string &details, MessageBoxStyle style,
+                       const std::string &folder) override;
     std::string BrowseForFolder(const std::string &title) override;
     std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
     void processPendingEvents() override;

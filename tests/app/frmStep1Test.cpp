@@ -207,7 +207,7 @@ TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)
     EXPECT_EQ(gridRows(), std::vector<std::string>{"/mail/c.mbox"});
 }
 
-TEST_F(WindowTest, FolderScanFillsTheGridAndSetsConvertFromThatScanAlone)
+TEST_F(WindowTest, FolderScanFillsTheGridAndAnEmptyScanLeavesConvertAlone)
 {
     TempTree tree;
     tree.file("Inbox.MBOX");
@@ -223,7 +223,7 @@ TEST_F(WindowTest, FolderScanFillsTheGridAndSetsConvertFromThatScanAlone)
     platform.queueFolder(empty.root().string());
     click("CmdAddFolder");
     EXPECT_EQ(gridRows().size(), 2u);
-    EXPECT_FALSE(button("CmdConvert")->isEnabled());
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
 }
 
 TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
@@ -239,7 +239,10 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     // Each progress text, with the list's current row when it first showed.
     std::vector<std::pair<std::string, int>> progress;
     bool listButtonsDisabledThroughout = true;
+    bool optionsDisabledThroughout = true;
     platform.setOnProcessEvents([&] {
+        optionsDisabledThroughout = optionsDisabledThroughout && !control<QGroupBox>("Frame1")->isEnabled() &&
+                                    !control<QCheckBox>("ChkSaveAttach")->isEnabled();
         const std::string text = labelText("LblProgessCurrent").toStdString();
         if (text != "Mailbox  0 (of 0)" && (progress.empty() || progress.back().first != text))
             progress.emplace_back(text, control<QTableWidget>("grdFiles1")->currentRow());
@@ -259,10 +262,15 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_EQ(converter.calls.size(), 4u);
 
     EXPECT_TRUE(listButtonsDisabledThroughout);
+    EXPECT_TRUE(optionsDisabledThroughout);
     const std::vector<std::pair<std::string, int>> expected{{"Mailbox 1 (of 2) ", 0}, {"Mailbox 2 (of 2) ", 1}};
     EXPECT_EQ(progress, expected);
-    EXPECT_EQ(labelText("LblIMMFile"), QStringLiteral("second.mbox"));
-    EXPECT_TRUE(labelText("LblProgress").startsWith(QStringLiteral("Saved 2")));
+    // The labels start afresh after the run; the report box holds what it did.
+    EXPECT_EQ(labelText("LblProgessCurrent"), QStringLiteral("Mailbox  0 (of 0)"));
+    EXPECT_EQ(labelText("LblIMMFile"), QString());
+    EXPECT_EQ(labelText("LblProgress"), QStringLiteral("Saving :"));
+    EXPECT_TRUE(control<QGroupBox>("Frame1")->isEnabled());
+    EXPECT_FALSE(control<QGroupBox>("FrameAttach")->isEnabled());
     EXPECT_EQ(platform.folderBrowserTitles().back(), "Choose Folder to Save...");
     EXPECT_EQ(platform.messages().back().style, MessageBoxStyle::Information);
 
@@ -273,6 +281,12 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     platform.queueFiles({in.path("Mail/first.mbox")});
     click("cmdAdd");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
+
+    // The rows the run converted look different from the one added since.
+    auto *grid = control<QTableWidget>("grdFiles1");
+    EXPECT_EQ(grid->item(0, 0)->background(), grid->item(1, 0)->background());
+    EXPECT_NE(grid->item(1, 0)->background(), grid->item(2, 0)->background());
+    EXPECT_FALSE(grid->item(1, 0)->toolTip().isEmpty());
 }
 
 TEST_F(WindowTest, CancellingTheOutputFolderLeavesConvertEnabled)

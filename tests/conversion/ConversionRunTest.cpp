@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace tessaly;
 using namespace tessaly::testing;
 
@@ -101,7 +103,7 @@ TEST(ConversionRun, ThreeMessagesBecomeThreePdfsAndTheCompletionMessage)
               (std::vector<std::string>{"Saved 1 Email Messages...", "Saved 2 Email Messages...",
                                         "Saved 3 Email Messages..."}));
     ASSERT_EQ(f.platform.messages().size(), 1u);
-    EXPECT_EQ(f.platform.messages()[0].text, kCompletionText);
+    EXPECT_EQ(f.platform.messages()[0].text.rfind(kCompletionText, 0), 0u);
     EXPECT_EQ(f.platform.messages()[0].style, MessageBoxStyle::Information);
     EXPECT_EQ(f.view.convertEnabledChanges, std::vector<bool>{false});
     EXPECT_EQ(f.convertersMade, 1);
@@ -334,25 +336,172 @@ TEST(ConversionRun, RowsRemovedDuringTheRunAreSkipped)
     EXPECT_EQ(f.converter.calls.size(), 1u);
 }
 
-TEST(ConversionRun, OptionsAreReadForEveryMessage)
+TEST(ConversionRun, RegressionOptionsAreTakenAtTheStartOfTheRun)
 {
+    // Options switched mid-run gave one mailbox folder PDFs in two naming patterns.
     RunFixture f;
     f.view.rows = {f.temp.write("a.mbox", threeMessages())};
     f.view.attachments = {true, false, true};
     ConversionRun run = f.makeRun();
-    f.converter.outcome = [&](int call, const RecordingConverter::Call &) {
-        if (call == 1)
-            f.view.attachments = {false, false, true};
-        if (call == 2)
-            f.view.attachments = {true, true, false};
+    f.converter.outcome = [&](int, const RecordingConverter::Call &) {
+        f.view.attachments = {false, false, true};
+        f.view.naming = NamingOption::OptSD;
         return RecordingConverter::Outcome::Succeed;
     };
 
     run.convertInto(f.temp.file("out"));
     ASSERT_EQ(f.converter.calls.size(), 3u);
-    EXPECT_EQ(f.converter.calls[0].options, "-c PDF -sattach");
-    EXPECT_EQ(f.converter.calls[1].options, "-c pdf");
-    EXPECT_EQ(f.converter.calls[2].options, "-c PDF -attach");
+    for (const RecordingConverter::Call &call : f.converter.calls)
+        EXPECT_EQ(call.options, "-c PDF -sattach");
+    EXPECT_EQ(PathFileName(f.converter.calls[2].destination), "Three.pdf");
+}
+
+TEST(ConversionRun, RegressionAnEmptyListSaysThereIsNothingToConvertAndNeverSucceeds)
+{
+    for (const std::vector<std::string> &rows : {std::vector<std::string>{""}, std::vector<std::string>{"", "  "}}) {
+        RunFixture f;
+        f.view.rows = rows;
+        f.platform.queueFolder(f.temp.file("out"));
+        ConversionRun run = f.makeRun();
+
+        EXPECT_FALSE(run.runWithOutputFolderChoice().has_value());
+        ASSERT_EQ(f.platform.messages().size(), 1u);
+        EXPECT_EQ(f.platform.messages()[0].style, MessageBoxStyle::Exclamation);
+        EXPECT_NE(f.platform.messages()[0].text.find("no mailbox in the list"), std::string::npos);
+        EXPECT_EQ(f.platform.messages()[0].text.find("successfully"), std::string::npos);
+        EXPECT_TRUE(f.platform.folderBrowserTitles().empty());
+        EXPECT_TRUE(f.view.convertEnabledChanges.empty()) << "Convert stays enabled";
+        EXPECT_EQ(f.convertersMade, 0);
+    }
+}
+
+TEST(ConversionRun, RegressionAMailboxListedTwiceIsConvertedOnceAndReportedSkipped)
+{
+    RunFixture f;
+    const std::string mailbox = f.temp.write("m/box.mbox", threeMessages());
+    const std::string other = f.temp.write("n/other.mbox", message("Other"));
+    std::filesystem::create_directory_symlink(toFsPath(f.temp.file("m")), toFsPath(f.temp.file("link")));
+    f.view.rows = {mailbox, other, mailbox, joinPath(f.temp.file("link"), "box.mbox")};
+    f.platform.queueFolder(f.temp.file("out"));
+    ConversionRun run = f.makeRun();
+
+    const RunReport report = run.runWithOutputFolderChoice().value();
+    EXPECT_EQ(f.converter.calls.size(), 4u);
+    EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),
+              (std::vector<std::string>{"One.pdf", "Three.pdf", "Two.pdf"}));
+    EXPECT_EQ(report.skippedDuplicates.size(), 2u);
+    EXPECT_TRUE(report.allSucceeded());
+    EXPECT_EQ(f.view.markedRows, (std::vector<int>{0, 1, 2, 3}));
+
+    // The end box: the completion text, then one line of counts, time and output folder.
+    ASSERT_EQ(f.platform.messages().size(), 1u);
+    const ScriptedPlatform::ShownMessage &box = f.platform.messages()[0];
+    EXPECT_EQ(box.style, MessageBoxStyle::Information);
+    EXPECT_EQ(box.text.rfind(kCompletionText, 0), 0u);
+    const std::string counts = box.text.substr(kCompletionText.size());
+    EXPECT_EQ(counts.rfind("Converted: 4, failed: 0, skipped: 2. Time: 0:0", 0), 0u) << counts;
+    EXPECT_NE(counts.find("Output folder: " + withTrailingSeparator(f.temp.file("out"))), std::string::npos);
+    EXPECT_EQ(counts.find('\n'), std::string::npos);
+    EXPECT_NE(box.details.find("Skipped, listed twice: " + mailbox), std::string::npos);
+    EXPECT_EQ(box.folder, withTrailingSeparator(f.temp.file("out")));
+
+    // The same list kept as a log file in the output folder.
+    const std::vector<std::string> outFiles = TempFolder::fileNames(f.temp.file("out"));
+    const auto log = std::find_if(outFiles.begin(), outFiles.end(),
+                                  [](const std::string &name) { return name.rfind("Tessaly report ", 0) == 0; });
+    ASSERT_NE(log, outFiles.end());
+    const std::string logText = RecordingConverter::readAll(joinPath(f.temp.file("out"), *log));
+    EXPECT_NE(logText.find("Skipped, listed twice: " + mailbox), std::string::npos);
+}
+
+TEST(ConversionRun, EveryFailureAndWarningIsInTheDetailsWithoutLimit)
+{
+    struct WarningConverter : RecordingConverter
+    {
+        Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                         const std::string &options) override
+        {
+            Result<ConvertedMessage> result = RecordingConverter::Convert(source, destination, options);
+            if (result && calls.size() == 1)
+                result.value().warnings.push_back("the HTML body was drawn by the plain-text renderer");
+            return result;
+        }
+    };
+    RunFixture f;
+    std::string mailbox;
+    for (int i = 0; i < 14; ++i)
+        mailbox += message("M" + std::to_string(i));
+    f.view.rows = {f.temp.write("m/box.mbox", mailbox)};
+    f.platform.queueFolder(f.temp.file("out"));
+    WarningConverter converter;
+    converter.outcome = [](int call, const RecordingConverter::Call &) {
+        return call <= 2 ? RecordingConverter::Outcome::Succeed : RecordingConverter::Outcome::Fail;
+    };
+    ConversionRun run(f.platform, f.view, f.view, f.view, borrowConverter(converter), fakeReaderFactory());
+
+    const RunReport report = run.runWithOutputFolderChoice().value();
+    EXPECT_EQ(report.messagesWithWarnings, 1);
+    const ScriptedPlatform::ShownMessage &box = f.platform.messages().at(0);
+    EXPECT_EQ(box.style, MessageBoxStyle::Exclamation);
+    EXPECT_NE(box.text.find("Converted: 2 (1 with warnings), failed: 12, skipped: 0."), std::string::npos);
+    EXPECT_NE(box.details.find("box.mbox, message 14 (byte "), std::string::npos);
+    EXPECT_NE(box.details.find("Warning: box.mbox, message 1: the HTML body was drawn"), std::string::npos);
+}
+
+TEST(ConversionRun, ProgressCoversTheWholeRunAndEndsAtEveryByte)
+{
+    RunFixture f;
+    const std::string first = threeMessages();
+    const std::string second = message("Last");
+    f.view.rows = {f.temp.write("a/a.mbox", first), f.temp.write("b/b.mbox", second)};
+    ConversionRun run = f.makeRun();
+
+    run.convertInto(f.temp.file("out"));
+    ASSERT_FALSE(f.view.runProgress.empty());
+    EXPECT_EQ(f.view.runStartedBytes, first.size() + second.size());
+    // After the first message of the first mailbox the bar has moved, before any chunk ended.
+    EXPECT_EQ(f.view.runProgress.front().messagesDone, 1);
+    EXPECT_GT(f.view.runProgress.front().bytesSplit, 0u);
+    EXPECT_LT(f.view.runProgress.front().bytesSplit, first.size());
+    for (std::size_t i = 1; i < f.view.runProgress.size(); ++i)
+        EXPECT_GE(f.view.runProgress[i].bytesSplit, f.view.runProgress[i - 1].bytesSplit);
+    EXPECT_EQ(f.view.runProgress.back().bytesSplit, first.size() + second.size());
+    EXPECT_EQ(f.view.runProgress.back().messagesDone, 4);
+    EXPECT_TRUE(f.view.runEnded);
+}
+
+TEST(ConversionRun, AFailedMailboxTakesBackTheEmptyFoldersItsRunMade)
+{
+    RunFixture f;
+    const std::string missing = f.temp.file("deep/er/missing.mbox");
+    const std::string empty = f.temp.write("e/empty.mbox", "");
+    f.view.rows = {missing, empty};
+    std::filesystem::create_directories(toFsPath(f.temp.file("out") + pathWithoutRoot(f.temp.path())));
+    ConversionRun run = f.makeRun();
+
+    const RunReport report = run.convertInto(f.temp.file("out"));
+    EXPECT_EQ(report.failedMailboxes.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(toFsPath(f.temp.file("out") + pathWithoutRoot(f.temp.file("deep")))));
+    EXPECT_FALSE(std::filesystem::exists(toFsPath(f.outputFolderOf(empty))));
+    // What was there before the run stays.
+    EXPECT_TRUE(std::filesystem::exists(toFsPath(f.temp.file("out") + pathWithoutRoot(f.temp.path()))));
+}
+
+TEST(ConversionRun, ALinkPlantedInTheOutputTreeIsNotFollowed)
+{
+    RunFixture f;
+    const std::string mailbox = f.temp.write("m/box.mbox", message("A"));
+    const std::string planted = f.outputFolderOf(mailbox);
+    std::filesystem::create_directories(toFsPath(planted).parent_path());
+    std::filesystem::create_directory(toFsPath(f.temp.file("elsewhere")));
+    std::filesystem::create_directory_symlink(toFsPath(f.temp.file("elsewhere")), toFsPath(planted));
+    f.view.rows = {mailbox};
+    ConversionRun run = f.makeRun();
+
+    const RunReport report = run.convertInto(f.temp.file("out"));
+    ASSERT_EQ(report.failedMailboxes.size(), 1u);
+    EXPECT_NE(report.failedMailboxes[0].reason.find("symbolic link"), std::string::npos);
+    EXPECT_TRUE(TempFolder::fileNames(f.temp.file("elsewhere")).empty());
 }
 
 TEST(ConvertOptionsText, UncheckedBoxMeansPdfOnlyWhateverTheButtonsShow)

@@ -22,10 +22,16 @@ public:
     std::vector<std::pair<int, bool>> finishedMessages;
     std::vector<bool> convertEnabledChanges;
     unsigned long long lastBytesRead = 0;
+    std::vector<int> markedRows;
+    std::uint64_t runStartedBytes = 0;
+    std::vector<RunProgress> runProgress;
+    bool runEnded = false;
 
     int mailboxRowCount() const override { return static_cast<int>(rows.size()); }
     std::string mailboxRowText(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
     void showCurrentMailboxRow(int row) override { currentRows.push_back(row); }
+    void clearMailboxRowMarks() override { markedRows.clear(); }
+    void markMailboxRowConverted(int row) override { markedRows.push_back(row); }
 
     NamingOption namingOption() const override { return naming; }
     AttachmentChoice attachmentChoice() const override { return attachments; }
@@ -39,6 +45,9 @@ public:
         finishedMessages.emplace_back(messageNumber, converted);
     }
     void setConvertEnabled(bool enabled) override { convertEnabledChanges.push_back(enabled); }
+    void runStarted(std::uint64_t totalBytes) override { runStartedBytes = totalBytes; }
+    void showRunProgress(const RunProgress &progress) override { runProgress.push_back(progress); }
+    void runFinished() override { runEnded = true; }
 };
 
 } // namespace tessaly::testing

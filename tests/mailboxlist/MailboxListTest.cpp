@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tessaly {
 namespace {
 
@@ -23,6 +25,12 @@ public:
     void mailboxRowsCleared() override { rows.assign(1, std::string()); }
     void mailboxCountChanged(const std::string &text) override { count = text; }
     void mailboxCurrentRowChanged(int row) override { current = row; }
+    void mailboxRowMarkChanged(int row, bool converted) override
+    {
+        marks.resize(std::max(marks.size(), static_cast<std::size_t>(row) + 1));
+        marks[static_cast<std::size_t>(row)] = converted;
+    }
+    std::vector<bool> marks;
 };
 
 TEST(MailboxList, EmptyListIsOneEmptyRow)
@@ -71,6 +79,33 @@ TEST(MailboxList, AfterClearingTheNextFileLandsInRowZero)
     list.AddFileToList("/mail/c.mbox");
     EXPECT_EQ(view.rows, std::vector<std::string>{"/mail/c.mbox"});
     EXPECT_EQ(view.count, "1 files");
+}
+
+TEST(MailboxList, RegressionRowsTheLastRunConvertedStayMarkedUntilTheNextRun)
+{
+    // A mailbox added after a run must not look like the old rows: the user sees which rows a
+    // second run would convert again.
+    MailboxList list;
+    GridView view;
+    list.setView(&view);
+    list.AddFileToList("/mail/a.mbox");
+    list.AddFileToList("/mail/b.mbox");
+    list.markConvertedByLastRun(0);
+    list.markConvertedByLastRun(1);
+    list.AddFileToList("/mail/c.mbox");
+
+    EXPECT_TRUE(list.isConvertedByLastRun(1));
+    EXPECT_FALSE(list.isConvertedByLastRun(2));
+    EXPECT_EQ(view.marks, (std::vector<bool>{true, true}));
+
+    list.clearRunMarks();
+    EXPECT_FALSE(list.isConvertedByLastRun(0));
+    EXPECT_EQ(view.marks, (std::vector<bool>{false, false}));
+
+    list.markConvertedByLastRun(0);
+    list.ClearFileList();
+    list.AddFileToList("/mail/d.mbox");
+    EXPECT_FALSE(list.isConvertedByLastRun(0));
 }
 
 TEST(MailboxList, AnEmptyEntryAddedToAnEmptyListLeavesItEmpty)

@@ -1,0 +1,29 @@
+// The report of a run kept as a file in its output folder, so nothing lives only on screen.
+#include "RunLog.h"
+
+#include "PathHelpers.h"
+#include "PendingFile.h"
+#include "RunTexts.h"
+
+namespace tessaly {
+
+std::string runLogFileName(std::time_t when)
+{
+    char stamp[32] = "";
+    if (const std::tm *local = std::localtime(&when))
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H-%M-%S", local);
+    return std::string("Tessaly report ") + stamp + ".txt";
+}
+
+Result<std::string> writeRunLog(const RunReport &report, std::time_t when)
+{
+    Result<PendingFile> pending = PendingFile::createIn(report.outputFolder);
+    if (!pending)
+        return pending.error();
+    const std::string text = runCountsLine(report) + "\r\n\r\n" + runDetailsText(report);
+    if (Result<void> written = pending.value().write(text); !written)
+        return written.error();
+    return pending.value().commitAs(joinPath(report.outputFolder, runLogFileName(when)));
+}
+
+} // namespace tessaly
