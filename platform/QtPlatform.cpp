@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tessaly {
@@ -52,6 +53,23 @@ MessageBoxAnswer QtPlatform::showMessageBox(const std::string &text, MessageBoxS
     }
     }
     return MessageBoxAnswer::Ok;
+}
+
+void QtPlatform::showReportBox(const std::string &text, const std::string &details, MessageBoxStyle style,
+                               const std::string &folder)
+{
+    const QMessageBox::Icon icon = style == MessageBoxStyle::Exclamation   ? QMessageBox::Warning
+                                   : style == MessageBoxStyle::Information ? QMessageBox::Information
+                                                                           : QMessageBox::NoIcon;
+    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(text), QMessageBox::Ok, m_owner);
+    if (!details.empty())
+        box.setDetailedText(fromUtf8(details));
+    QPushButton *openFolder = folder.empty() ? nullptr : box.addButton(QObject::tr("Open Output Folder"),
+                                                                        QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (openFolder && box.clickedButton() == openFolder)
+        ShellOpen(folder);
 }
 
 std::string QtPlatform::BrowseForFolder(const std::string &title)

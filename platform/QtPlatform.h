@@ -17,6 +17,8 @@ public:
     void setOwner(QWidget *owner) { m_owner = owner; }
 
     MessageBoxAnswer showMessageBox(const std::string &text, MessageBoxStyle style) override;
+    void showReportBox(const std::string &text, const std::string &details, MessageBoxStyle style,
+                       const std::string &folder) override;
     std::string BrowseForFolder(const std::string &title) override;
     std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
     void processPendingEvents() override;
