@@ -1,17 +1,19 @@
 // Fonts for the page: metric-compatible stand-ins for the common mail fonts, and fallbacks.
 #include "FontSetup.h"
 
+#include "ScriptFonts.h"
+
 namespace tessaly {
 namespace {
 
 constexpr qreal kBodyPointSize = 10.0;
 
-// Scripts that Noto Sans lacks come next; Symbola draws emoji in monochrome.
-QStringList fallbackFamilies()
+QStringList familiesFor(FontRole role)
 {
-    return {QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans Hebrew"),
-            QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Devanagari"),
-            QStringLiteral("Noto Sans Thai"),   QStringLiteral("Symbola")};
+    QStringList families;
+    for (const std::string &family : fontFamilies(role, FontEngine::QtPdfWriter))
+        families.append(QString::fromStdString(family));
+    return families;
 }
 
 } // namespace
@@ -37,7 +39,7 @@ void installFontSubstitutions()
 QFont bodyFont()
 {
     QFont font;
-    font.setFamilies(QStringList{QStringLiteral("Noto Sans")} + fallbackFamilies());
+    font.setFamilies(familiesFor(FontRole::Text));
     font.setPointSizeF(kBodyPointSize);
     // Qt writes a Latin ligature such as "fi" to the PDF as U+FB01, which search and
     // pdftotext miss; any letter spacing makes Qt leave optional ligatures out.
@@ -48,7 +50,7 @@ QFont bodyFont()
 QFont monospaceFont()
 {
     QFont font;
-    font.setFamilies(QStringList{QStringLiteral("Noto Sans Mono")} + fallbackFamilies());
+    font.setFamilies(familiesFor(FontRole::Monospace));
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(kBodyPointSize);
     return font;

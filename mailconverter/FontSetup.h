@@ -10,11 +10,11 @@ namespace tessaly {
 /// metric-compatible free stand-ins for QFont lookups (QTextDocument). Idempotent.
 void installFontSubstitutions();
 
-/// The font for body text drawn by Qt itself: Noto for every script, then a monochrome
-/// emoji font, because colour emoji come out blank in Qt's own PDF output.
+/// The font for body text drawn by Qt itself, with a named face for every script
+/// (fontFamilies).
 QFont bodyFont();
 
-/// The same list for monospaced text.
+/// The same for monospaced text.
 QFont monospaceFont();
 
 } // namespace tessaly

@@ -3,6 +3,7 @@
 
 #include "HtmlSanitizer.h"
 #include "PlainTextHtml.h"
+#include "ScriptFonts.h"
 
 #include <array>
 #include <cctype>
@@ -14,8 +15,6 @@ namespace {
 
 using Flavour = ComposeOptions::Flavour;
 
-constexpr char kSansStack[] = "\"Noto Sans\",\"Noto Sans CJK JP\",\"Tessaly Emoji\",sans-serif";
-constexpr char kSimpleSansStack[] = "Noto Sans, Noto Sans CJK JP, Symbola";
 
 // Common mail fonts and the installed fonts with the same metrics.
 struct FontAlias
@@ -190,7 +189,7 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
         m_body += "<table id=\"" + id +
                   "\" width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" "
                   "style=\"background-color:#f2f4f7;margin-bottom:10pt;font-family:" +
-                  std::string(kSimpleSansStack) + ";font-size:9pt;color:#1a1a1a\">\n";
+                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter)) + ";font-size:9pt;color:#1a1a1a\">\n";
     } else {
         m_body += "<tessaly-header id=\"" + id + "\">\n";
     }
@@ -292,7 +291,7 @@ std::string Page::headerStyles() const
     for (int i = 0; i < m_headerCount; ++i)
         ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
     const std::string h = ":is(" + ids + ")";
-    const std::string font = std::string("font-family:") + kSansStack + "!important;";
+    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium) + "!important;";
     std::string css;
     css += h + "," + h + " *{all:revert!important;" + font + "}\n";
     css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
@@ -341,12 +340,12 @@ std::string Page::document(const std::string &title) const
     out.reserve(m_body.size() + m_messageStyles.size() + 8192);
     out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
     if (simple()) {
-        out += "<style>body{font-family:" + std::string(kSimpleSansStack) + ";font-size:10pt;color:#1a1a1a}</style>\n";
+        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter) + ";font-size:10pt;color:#1a1a1a}</style>\n";
         out += "</head><body>\n" + m_body + "</body></html>\n";
         return out;
     }
     out += "<style>\n" + fontFaceAliases();
-    out += std::string("html,body{margin:0;padding:0}\nbody{font-family:") + kSansStack +
+    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium) +
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
            "img{break-inside:avoid}\n"

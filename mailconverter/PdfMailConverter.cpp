@@ -9,6 +9,7 @@
 #include "PathHelpers.h"
 #include "PdfFinisher.h"
 #include "PendingFile.h"
+#include "ScriptFonts.h"
 #include "TextDocumentRenderer.h"
 #include "WebEngineRenderer.h"
 
@@ -134,7 +135,8 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     ComposeOptions options;
     options.paperSize = paperSizeOf(m_layout);
 
-    if (hasHtmlBody(message)) {
+    // Text that Qt's PDF writer would not give back as typed goes to Chromium too.
+    if (hasHtmlBody(message) || !qtPdfWriterKeepsText(message)) {
         WebEngineRenderer &web = webEngineRenderer();
         const MessageHost host = web.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;

@@ -2,6 +2,8 @@
 #include "PlainTextHtml.h"
 
 #include "HtmlSanitizer.h"
+#include "ScriptFonts.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <array>
@@ -28,20 +30,13 @@ std::string blockStart(int depth, bool simpleCss)
 /// makes the whole line run right to left.
 bool startsRightToLeft(std::string_view line)
 {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(line[i]);
-        if (byte < 0x80) {
-            if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'))
+    for (std::size_t pos = 0; pos < line.size();) {
+        const char32_t c = nextCodePoint(line, pos);
+        if (c < 0x80) {
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
                 return false;
             continue;
         }
-        if ((byte & 0xC0) == 0x80)
-            continue; // inside a character
-        char32_t c = 0;
-        int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-        c = byte & (0x7F >> length);
-        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < line.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(line[i + static_cast<std::size_t>(k)]) & 0x3F);
         if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
             return true;
         const bool isNeutral = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || c >= 0x1F000
@@ -57,8 +52,8 @@ bool startsRightToLeft(std::string_view line)
 /// every later line right to left).
 std::string simpleLine(std::string_view line)
 {
-    const char *style = "style=\"margin:0;white-space:pre-wrap;"
-                        "font-family:Liberation Mono, Noto Sans Mono CJK JP, Symbola;\"";
+    static const std::string style = "style=\"margin:0;white-space:pre-wrap;font-family:" +
+                                     escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter)) + ";\"";
     std::string out = startsRightToLeft(line) ? std::string("<p dir=\"rtl\" align=\"right\" ") + style + ">"
                                               : std::string("<p ") + style + ">";
     out += escapeHtml(line);
@@ -77,8 +72,8 @@ std::string plainTextStyles(const std::string &scope)
 {
     std::string css = scope + " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
                               "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
-                              "font-family:\"Liberation Mono\",\"Noto Sans Mono CJK JP\",\"Tessaly Emoji\","
-                              "monospace!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
+                              "font-family:" + cssFontFamilies(FontRole::Monospace, FontEngine::Chromium) +
+                              "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
         css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour +

@@ -11,6 +11,7 @@ add_library(tessaly_mime STATIC
   MailMessage.h
   MimeModelBuilder.cpp
   PlainTextHtml.cpp PlainTextHtml.h
+  ScriptFonts.cpp ScriptFonts.h
 )
 target_include_directories(tessaly_mime PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tessaly_mime

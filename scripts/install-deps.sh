@@ -10,10 +10,11 @@ packages=(
   libqt6opengl6-dev libgl-dev
   libgmime-3.0-dev libqpdf-dev
   # tests
-  googletest libgtest-dev libgmock-dev poppler-utils xvfb xauth python3
+  googletest libgtest-dev poppler-utils python3
   # libFuzzer and the sanitizer runtimes
   clang libclang-rt-dev
-  # fonts: every script, colour and monochrome emoji, metric-compatible stand-ins for the mail fonts
+  # fonts: a named face for every script (mailconverter/ScriptFonts.cpp), colour and monochrome
+  # emoji, metric-compatible stand-ins for the mail fonts
   fontconfig fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji fonts-symbola
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   # a UTF-8 locale for header decoding

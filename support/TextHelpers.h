@@ -19,4 +19,8 @@ std::string percentEncode(std::string_view text, std::string_view alsoKeep = {})
 /// Undoes percentEncode (and any %XX); malformed escapes are kept as they are.
 std::string percentDecode(std::string_view text);
 
+/// Decodes the UTF-8 character at `pos` and moves `pos` past it. A byte that does not start
+/// a well-formed character gives U+FFFD and moves one byte.
+char32_t nextCodePoint(std::string_view text, std::size_t &pos);
+
 } // namespace tessaly

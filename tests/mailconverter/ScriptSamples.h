@@ -31,15 +31,24 @@ inline QString searchForm(const QString &text)
     return folded;
 }
 
+/// One line per script. Thai, Chinese and Japanese put no spaces between words, so their
+/// "words" are whole phrases: each must come back whole and in order.
 inline QList<ScriptSample> scriptSamples()
 {
     return {
         {"English", QStringLiteral("The quarterly figures for the office are attached")},
         {"German", QStringLiteral("Grüße aus München über die Straße")},
+        {"Greek", QStringLiteral("Καλημέρα σας η συνάντηση είναι αύριο")},
         {"Russian", QStringLiteral("Привет из Москвы отчёт прилагается")},
-        {"Japanese", QStringLiteral("会議は明日の午後三時からです")},
         {"Arabic", QStringLiteral("مرحبا بكم في الاجتماع غدا")},
+        {"Persian", QStringLiteral("سلام دوستان گزارش کار پیوست است")},
         {"Hebrew", QStringLiteral("שלום לכולם הפגישה מחר")},
+        {"Hindi", QStringLiteral("नमस्ते आपकी बैठक कल सुबह है")},
+        {"Thai", QStringLiteral("สวัสดีครับ การประชุมจะเริ่มพรุ่งนี้")},
+        {"Chinese (Simplified)", QStringLiteral("会议明天下午三点开始 请准时参加")},
+        {"Chinese (Traditional)", QStringLiteral("我們明天開會討論預算")},
+        {"Japanese", QStringLiteral("会議は明日の午後三時からです")},
+        {"Korean", QStringLiteral("내일 회의는 오후 세시에 시작합니다")},
     };
 }
 
