@@ -243,16 +243,22 @@ void Page::addBody(const BodyPart &body)
     sanitize.resolveReference = [this](std::string_view reference, bool isContentId) {
         return resolveReference(reference, isContentId);
     };
-    sanitize.remoteImagePlaceholder = [this](const std::string &alt) {
+    sanitize.remoteImagePlaceholder = [this](const RemoteImage &image) {
+        const std::string &alt = image.escapedAlt;
         const std::string text = alt.empty() ? std::string("[remote image]") : "[remote image: " + alt + "]";
         if (simple())
             return "<span style=\"color:#666666;background-color:#eeeeee\">" + text + "</span>";
-        return "<tessaly-remote-image>" + text + "</tessaly-remote-image>";
+        // The image's own box, so that a layout of sized images keeps its shape.
+        const std::string style = image.escapedStyle.empty() ? std::string() : " style=\"" + image.escapedStyle + "\"";
+        return "<tessaly-remote-image" + style + ">" + text + "</tessaly-remote-image>";
     };
     if (simple())
         sanitize.rewriteFontNames = replaceFontNames;
     SanitizedHtml html = sanitizeHtml(body.text, sanitize);
-    m_messageStyles += html.styles;
+    for (const StyleSheet &sheet : html.styleSheets) {
+        m_messageStyles += sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
+        m_messageStyles += sheet.css + "\n</style>\n";
+    }
     m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
 }
 
@@ -316,7 +322,9 @@ std::string Page::headerStyles() const
            "border-top:1px solid #999!important;}\n";
     css += "tessaly-caption{display:block!important;" + font +
            "font-size:9pt!important;font-weight:bold!important;color:#555!important;margin:0 0 6pt 0!important;}\n";
-    css += "tessaly-remote-image{display:inline-block!important;" + font +
+    // Not display: a placeholder takes the image's own display, as its box does.
+    css += "tessaly-remote-image{display:inline-block;max-width:100%;box-sizing:border-box!important;"
+           "overflow:hidden!important;" + font +
            "font-size:8pt!important;color:#666!important;background:#eee!important;border:1px dashed #999!important;"
            "padding:0 3pt!important;}\n";
     if (m_plainCount > 0) {
@@ -351,8 +359,7 @@ std::string Page::document(const std::string &title) const
            "img{break-inside:avoid}\n"
            ".tessaly-body{margin:0 0 10pt 0}\n"
            "</style>\n";
-    if (!m_messageStyles.empty())
-        out += "<style>\n" + m_messageStyles + "</style>\n";
+    out += m_messageStyles;
     // After the message's sheets, so that our @page wins; in the head, so that no markup
     // the message leaves open (a <select>, a <plaintext>) can swallow it.
     out += "<style>\n" + headerStyles() + "</style>\n";

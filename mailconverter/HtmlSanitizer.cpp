@@ -1,31 +1,23 @@
 // Making a message's HTML safe and self-contained for embedding in our page.
 #include "HtmlSanitizer.h"
 
+#include "HtmlPresentation.h"
+
+#include <gumbo.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <map>
+#include <memory>
 #include <optional>
-#include <vector>
 
 namespace tessaly {
 
 namespace {
 
-struct Attribute
-{
-    std::string name; ///< lower case
-    std::string value;
-    bool hasValue = false;
-};
-
-struct Tag
-{
-    std::string name; ///< lower case
-    bool closing = false;
-    bool selfClosing = false;
-    std::vector<Attribute> attributes;
-};
+// Parsed as a standards-mode document, as our page is: the tree we serialise is then the
+// one the browser builds again from our serialisation.
+constexpr std::string_view kStandardsDoctype = "<!DOCTYPE html>";
 
 std::string toLower(std::string_view text)
 {
@@ -35,221 +27,274 @@ std::string toLower(std::string_view text)
     return out;
 }
 
-bool isSpace(char c)
+// A URL as the URL parser reads it: leading and trailing controls and spaces go, and so
+// do tabs and line breaks anywhere ("java\nscript:" is "javascript:").
+std::string normalisedUrl(std::string_view value)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool isNameChar(char c)
-{
-    return !isSpace(c) && c != '>' && c != '/' && c != '=' && c != '<';
-}
-
-// Parses the tag starting at html[pos] == '<'. Returns the index after '>' or nullopt when
-// this '<' does not start a tag (then it is text).
-std::optional<std::size_t> parseTag(std::string_view html, std::size_t pos, Tag &tag)
-{
-    std::size_t i = pos + 1;
-    if (i < html.size() && html[i] == '/') {
-        tag.closing = true;
-        ++i;
+    while (!value.empty() && static_cast<unsigned char>(value.front()) <= 0x20)
+        value.remove_prefix(1);
+    while (!value.empty() && static_cast<unsigned char>(value.back()) <= 0x20)
+        value.remove_suffix(1);
+    std::string url;
+    url.reserve(value.size());
+    for (char c : value) {
+        if (c != '\t' && c != '\n' && c != '\r')
+            url += c;
     }
-    if (i >= html.size() || !std::isalpha(static_cast<unsigned char>(html[i])))
-        return std::nullopt;
-    const std::size_t nameStart = i;
-    while (i < html.size() && isNameChar(html[i]))
-        ++i;
-    tag.name = toLower(html.substr(nameStart, i - nameStart));
-    while (i < html.size()) {
-        while (i < html.size() && (isSpace(html[i]) || html[i] == '/')) {
-            if (html[i] == '/' && i + 1 < html.size() && html[i + 1] == '>')
-                tag.selfClosing = true;
-            ++i;
-        }
-        if (i >= html.size())
-            break;
-        if (html[i] == '>')
-            return i + 1;
-        Attribute attribute;
-        const std::size_t attrStart = i;
-        while (i < html.size() && isNameChar(html[i]))
-            ++i;
-        if (i == attrStart) {
-            ++i; // a stray '=' or '<': skip it
-            continue;
-        }
-        attribute.name = toLower(html.substr(attrStart, i - attrStart));
-        std::size_t j = i;
-        while (j < html.size() && isSpace(html[j]))
-            ++j;
-        if (j < html.size() && html[j] == '=') {
-            ++j;
-            while (j < html.size() && isSpace(html[j]))
-                ++j;
-            attribute.hasValue = true;
-            if (j < html.size() && (html[j] == '"' || html[j] == '\'')) {
-                const char quote = html[j];
-                const std::size_t close = html.find(quote, j + 1);
-                const std::size_t end = close == std::string_view::npos ? html.size() : close;
-                attribute.value = std::string(html.substr(j + 1, end - j - 1));
-                i = close == std::string_view::npos ? html.size() : close + 1;
-            } else {
-                const std::size_t valueStart = j;
-                while (j < html.size() && !isSpace(html[j]) && html[j] != '>')
-                    ++j;
-                attribute.value = std::string(html.substr(valueStart, j - valueStart));
-                i = j;
-            }
-        }
-        tag.attributes.push_back(std::move(attribute));
+    return url;
+}
+
+// The URL's scheme in lower case, or "" for a relative URL.
+std::string schemeOf(std::string_view url)
+{
+    if (url.empty() || !std::isalpha(static_cast<unsigned char>(url.front())))
+        return {};
+    for (std::size_t i = 1; i < url.size(); ++i) {
+        const char c = url[i];
+        if (c == ':')
+            return toLower(url.substr(0, i));
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return {};
     }
-    return html.size();
-}
-
-const Attribute *findAttribute(const Tag &tag, std::string_view name)
-{
-    for (const Attribute &attribute : tag.attributes) {
-        if (attribute.name == name)
-            return &attribute;
-    }
-    return nullptr;
-}
-
-std::string trimmed(std::string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isSpace(text[begin]))
-        ++begin;
-    while (end > begin && isSpace(text[end - 1]))
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && toLower(text.substr(0, prefix.size())) == prefix;
+    return {};
 }
 
 bool isRemoteUrl(std::string_view url)
 {
-    const std::string value = trimmed(url);
-    return startsWithNoCase(value, "http:") || startsWithNoCase(value, "https:") || startsWithNoCase(value, "ftp:") ||
-           startsWithNoCase(value, "file:") || startsWithNoCase(value, "//") || startsWithNoCase(value, "\\\\");
+    const std::string scheme = schemeOf(url);
+    return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "file" || url.starts_with("//") ||
+           url.starts_with("\\\\");
 }
 
-bool isScriptUrl(std::string_view url)
+// The links a reader of the PDF may follow; anything else (javascript:, file:, our own
+// scheme) would become a link action in the PDF.
+bool isFollowableLink(std::string_view url)
 {
-    std::string compact;
-    for (char c : url) {
-        if (!isSpace(c))
-            compact += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return compact.rfind("javascript:", 0) == 0 || compact.rfind("vbscript:", 0) == 0;
+    const std::string scheme = schemeOf(url);
+    return scheme == "http" || scheme == "https" || scheme == "mailto" || url.starts_with('#');
 }
 
-// Elements dropped with everything inside them.
-bool isDroppedWithContent(const std::string &name)
+const GumboAttribute *findAttribute(const GumboElement &element, const char *name)
 {
-    static constexpr std::array<std::string_view, 9> kNames = {"script", "iframe", "object", "applet", "frameset",
-                                                               "noembed", "noframes", "template", "title"};
-    return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+    return gumbo_get_attribute(&element.attributes, name);
 }
 
-// Elements dropped on their own; their content (if any) stays.
-bool isDroppedTag(const std::string &name)
+std::string attributeValue(const GumboElement &element, const char *name)
 {
-    static constexpr std::array<std::string_view, 15> kNames = {"embed", "frame", "base",   "link",     "meta",
-                                                                "html",  "head",  "body",   "param",    "xml",
-                                                                "select", "option", "optgroup", "datalist", "portal"};
-    return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+    const GumboAttribute *attribute = findAttribute(element, name);
+    return attribute ? std::string(attribute->value) : std::string();
 }
 
-// Elements without content, and those whose end tag browsers infer; neither is tracked
-// on the open-element stack.
-bool isUntrackedElement(const std::string &name)
+// Escapes text for an HTML text node or a double-quoted attribute value.
+void appendEscaped(std::string &out, std::string_view text)
 {
-    static constexpr std::array<std::string_view, 30> kNames = {
-        "area", "br",    "col",   "hr",    "img",      "input",  "source", "track", "wbr",   "basefont",
-        "bgsound", "keygen", "image", "spacer", "p",     "li",     "dt",     "dd",    "tr",    "td",
-        "th",   "thead", "tbody", "tfoot", "colgroup", "rp",     "rt",     "caption", "option", "optgroup"};
-    return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
-}
-
-// Elements whose content browsers read as raw text or swallow: left open, they would eat
-// the rest of our page. They become plain blocks.
-bool isSwallowingElement(const std::string &name)
-{
-    return name == "textarea" || name == "xmp" || name == "plaintext" || name == "listing";
-}
-
-bool isUrlAttribute(const std::string &name)
-{
-    return name == "src" || name == "background" || name == "poster" || name == "lowsrc" || name == "dynsrc" ||
-           name == "data";
-}
-
-// The position of the closing tag `</name`, case-insensitively; npos when missing.
-std::size_t findClosing(std::string_view html, std::size_t from, const std::string &name)
-{
-    const std::string needle = "</" + name;
-    std::size_t at = from;
-    while (true) {
-        at = html.find("</", at);
-        if (at == std::string_view::npos)
-            return at;
-        if (toLower(html.substr(at, needle.size())) == needle) {
-            const std::size_t after = at + needle.size();
-            if (after >= html.size() || !isNameChar(html[after]) || html[after] == '/')
-                return at;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\xC2':
+            if (i + 1 < text.size() && text[i + 1] == '\xA0') {
+                out += "&nbsp;";
+                ++i;
+                break;
+            }
+            out += c;
+            break;
+        default: out += c;
         }
-        at += 2;
     }
 }
+
+enum class Treatment {
+    Keep,       ///< the element with its cleaned attributes
+    Drop,       ///< the element and everything in it
+    Unwrap,     ///< its content only
+    Block,      ///< a plain <div> (forms)
+    Preformatted, ///< a <pre> of its text (elements whose text browsers show raw)
+    InlineText, ///< an inline box of its text (text areas)
+    StyleSheet, ///< collected into the page's head
+};
+
+bool isAnimation(std::string_view name)
+{
+    // SVG animations can set an href after the cleaner has looked at it.
+    return name == "animate" || name == "set" || name == "animatemotion" || name == "animatetransform";
+}
+
+Treatment treatmentOf(GumboTag tag, std::string_view name)
+{
+    switch (tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_FRAMESET:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_TITLE:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_DATALIST:
+    case GUMBO_TAG_HEAD:
+        return Treatment::Drop;
+    case GUMBO_TAG_STYLE:
+        return Treatment::StyleSheet;
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_OPTION:
+    case GUMBO_TAG_OPTGROUP:
+        // No script runs, so a browser shows what <noscript> holds; a list box is shown as
+        // the text of its options.
+        return Treatment::Unwrap;
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_ISINDEX:
+        return Treatment::Block;
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_PLAINTEXT:
+        return Treatment::Preformatted;
+    case GUMBO_TAG_TEXTAREA:
+        return Treatment::InlineText;
+    default:
+        return isAnimation(name) ? Treatment::Drop : Treatment::Keep;
+    }
+}
+
+bool isVoidElement(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_WBR:
+    case GUMBO_TAG_BASEFONT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTablePart(GumboTag tag)
+{
+    return tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TFOOT ||
+           tag == GUMBO_TAG_TR;
+}
+
+// The element's name as the serialisation must write it.
+std::string elementName(const GumboNode *node)
+{
+    const GumboElement &element = node->v.element;
+    if (element.tag != GUMBO_TAG_UNKNOWN) {
+        if (element.tag_namespace == GUMBO_NAMESPACE_SVG) {
+            GumboStringPiece original = element.original_tag;
+            gumbo_tag_from_original_text(&original);
+            if (const char *svgName = gumbo_normalize_svg_tagname(&original))
+                return svgName;
+        }
+        return gumbo_normalized_tagname(element.tag);
+    }
+    GumboStringPiece original = element.original_tag;
+    gumbo_tag_from_original_text(&original);
+    std::string name = toLower(std::string_view(original.data ? original.data : "", original.length));
+    if (element.tag_namespace == GUMBO_NAMESPACE_SVG) {
+        if (const char *svgName = gumbo_normalize_svg_tagname(&original))
+            return svgName;
+    }
+    return name;
+}
+
+std::string attributeName(const GumboAttribute &attribute)
+{
+    switch (attribute.attr_namespace) {
+    case GUMBO_ATTR_NAMESPACE_XLINK: return std::string("xlink:") + attribute.name;
+    case GUMBO_ATTR_NAMESPACE_XML: return std::string("xml:") + attribute.name;
+    case GUMBO_ATTR_NAMESPACE_XMLNS:
+        return std::string_view(attribute.name) == "xmlns" ? std::string("xmlns") : std::string("xmlns:") + attribute.name;
+    default: return attribute.name;
+    }
+}
+
+bool isCssType(const GumboElement &element)
+{
+    const GumboAttribute *type = findAttribute(element, "type");
+    return !type || type->value[0] == '\0' || toLower(type->value) == "text/css";
+}
+
+std::string textContent(const GumboNode *node)
+{
+    std::string text;
+    std::vector<const GumboNode *> pending{node};
+    while (!pending.empty()) {
+        const GumboNode *current = pending.back();
+        pending.pop_back();
+        if (current->type == GUMBO_NODE_ELEMENT || current->type == GUMBO_NODE_TEMPLATE) {
+            const GumboVector &children = current->v.element.children;
+            for (unsigned i = children.length; i-- > 0;)
+                pending.push_back(static_cast<const GumboNode *>(children.data[i]));
+        } else if (current->type != GUMBO_NODE_COMMENT && current->type != GUMBO_NODE_DOCUMENT) {
+            text += current->v.text.text;
+        }
+    }
+    return text;
+}
+
+struct GumboOutputDeleter
+{
+    void operator()(GumboOutput *output) const { gumbo_destroy_output(&kGumboDefaultOptions, output); }
+};
 
 class Sanitizer
 {
 public:
-    Sanitizer(std::string_view html, const SanitizeOptions &options) : m_html(html), m_options(options) {}
+    explicit Sanitizer(const SanitizeOptions &options) : m_options(options) {}
 
-    SanitizedHtml run();
+    SanitizedHtml run(std::string_view html);
 
 private:
-    void handleTag(Tag &tag, std::size_t &pos);
-    std::size_t closingOf(std::size_t from, const std::string &name);
-    std::optional<std::string> rewriteUrl(const std::string &value, bool &remote) const;
-    std::string rewriteCssUrls(std::string_view css) const;
-    void writeTag(const Tag &tag);
-    void emitTag(const Tag &tag);
+    // An element being written: its end tag follows once its children are done.
+    struct OpenElement
+    {
+        const GumboNode *node;
+        unsigned nextChild = 0;
+        std::string endTag;
+    };
 
-    std::string_view m_html;
+    void collectStyleSheets(const GumboNode *root);
+    void takeBodyAttributes(const GumboElement &html, const GumboElement &body);
+    void writeContent(const GumboNode *root);
+    void writeNode(const GumboNode *node, const GumboNode *parent, std::vector<OpenElement> &open);
+    void writeElement(const GumboNode *node, const GumboNode *parent, std::vector<OpenElement> &open);
+    void writeAttributes(const GumboElement &element, std::string_view name);
+    void writeRemoteImage(const GumboElement &element);
+    std::optional<std::string> rewriteUrl(const std::string &url, bool &remote) const;
+    std::string rewriteCssUrls(std::string_view css) const;
+    std::string cleanStyle(std::string_view style) const;
+
     const SanitizeOptions &m_options;
     SanitizedHtml m_result;
-    bool m_headSeen = false;
-    bool m_bodySeen = false;
-    std::vector<std::string> m_openElements;
-    // Where each element's next closing tag was found, so that thousands of unclosed
-    // elements cost one scan, not one each.
-    std::map<std::string, std::size_t> m_closings;
 };
 
-std::size_t Sanitizer::closingOf(std::size_t from, const std::string &name)
-{
-    auto it = m_closings.find(name);
-    if (it != m_closings.end() && (it->second == std::string_view::npos || it->second >= from))
-        return it->second;
-    const std::size_t at = findClosing(m_html, from, name);
-    m_closings[name] = at;
-    return at;
-}
-
-// The URL to use instead of `value`; nullopt when the reference must go. A path that is
-// not one of the message's own parts would otherwise make a renderer read a local file.
-std::optional<std::string> Sanitizer::rewriteUrl(const std::string &value, bool &remote) const
+// The URL to use instead of `url` (normalised); nullopt when the reference must go. A path
+// that is not one of the message's own parts would otherwise make a renderer read a local file.
+std::optional<std::string> Sanitizer::rewriteUrl(const std::string &url, bool &remote) const
 {
     remote = false;
-    const std::string url = trimmed(value);
-    if (startsWithNoCase(url, "cid:")) {
+    const std::string scheme = schemeOf(url);
+    if (scheme == "cid") {
         if (m_options.resolveReference) {
             std::string resolved = m_options.resolveReference(std::string_view(url).substr(4), true);
             if (!resolved.empty())
@@ -261,9 +306,9 @@ std::optional<std::string> Sanitizer::rewriteUrl(const std::string &value, bool 
         remote = true;
         return url;
     }
-    if (url.empty() || startsWithNoCase(url, "data:") || url.front() == '#')
+    if (url.empty() || scheme == "data" || url.front() == '#')
         return url;
-    if (m_options.resolveReference) {
+    if (scheme.empty() && m_options.resolveReference) {
         std::string resolved = m_options.resolveReference(url, false);
         if (!resolved.empty())
             return resolved;
@@ -283,14 +328,15 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
         if (at == std::string::npos)
             break;
         std::size_t begin = at + 4;
-        while (begin < css.size() && (isSpace(css[begin]) || css[begin] == '"' || css[begin] == '\''))
+        while (begin < css.size() && (std::isspace(static_cast<unsigned char>(css[begin])) || css[begin] == '"' || css[begin] == '\''))
             ++begin;
         std::size_t end = begin;
-        while (end < css.size() && css[end] != ')' && css[end] != '"' && css[end] != '\'' && !isSpace(css[end]))
+        while (end < css.size() && css[end] != ')' && css[end] != '"' && css[end] != '\'' &&
+               !std::isspace(static_cast<unsigned char>(css[end])))
             ++end;
         out += css.substr(pos, begin - pos);
         bool remote = false;
-        out += rewriteUrl(std::string(css.substr(begin, end - begin)), remote).value_or(std::string());
+        out += rewriteUrl(normalisedUrl(css.substr(begin, end - begin)), remote).value_or(std::string());
         pos = end;
     }
     out += css.substr(pos);
@@ -307,214 +353,252 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
     return out;
 }
 
-void Sanitizer::writeTag(const Tag &tag)
+std::string Sanitizer::cleanStyle(std::string_view style) const
 {
-    std::string &out = m_result.body;
-    out += '<';
-    if (tag.closing)
-        out += '/';
-    out += tag.name;
-    for (const Attribute &attribute : tag.attributes) {
-        out += ' ';
-        out += attribute.name;
-        if (attribute.hasValue) {
-            out += "=\"";
-            for (char c : attribute.value) {
-                if (c == '"')
-                    out += "&quot;";
-                else if (c == '<')
-                    out += "&lt;";
-                else
-                    out += c;
-            }
-            out += '"';
-        }
-    }
-    if (tag.selfClosing)
-        out += " /";
-    out += '>';
+    std::string value = rewriteCssUrls(style);
+    if (m_options.rewriteFontNames)
+        value = m_options.rewriteFontNames(std::move(value));
+    return value;
 }
 
-// Writes a tag and keeps the open-element stack, so that a stray end tag cannot close our
-// page's elements and an element left open can be closed before our content follows.
-void Sanitizer::emitTag(const Tag &tag)
+// Every CSS <style> in the document, in order: a browser applies those of the body too.
+void Sanitizer::collectStyleSheets(const GumboNode *root)
 {
-    if (isUntrackedElement(tag.name) || tag.selfClosing) {
-        writeTag(tag);
-        return;
+    std::vector<const GumboNode *> pending{root};
+    while (!pending.empty()) {
+        const GumboNode *node = pending.back();
+        pending.pop_back();
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+            continue;
+        const GumboElement &element = node->v.element;
+        if (element.tag == GUMBO_TAG_STYLE) {
+            if (!isCssType(element))
+                continue;
+            StyleSheet sheet;
+            if (const GumboAttribute *media = findAttribute(element, "media"))
+                sheet.media = screenMedia(media->value);
+            std::string css = screenMediaRules(rewriteCssUrls(textContent(node)));
+            // "</" could end the <style> element it is placed in; "<\/" means the same in CSS.
+            for (std::size_t at = css.find("</"); at != std::string::npos; at = css.find("</", at + 3))
+                css.replace(at, 2, "<\\/");
+            sheet.css = std::move(css);
+            m_result.styleSheets.push_back(std::move(sheet));
+            continue;
+        }
+        if (element.tag == GUMBO_TAG_TEMPLATE || element.tag == GUMBO_TAG_SCRIPT)
+            continue;
+        for (unsigned i = element.children.length; i-- > 0;)
+            pending.push_back(static_cast<const GumboNode *>(element.children.data[i]));
     }
-    if (!tag.closing) {
-        m_openElements.push_back(tag.name);
-        writeTag(tag);
-        return;
-    }
-    // As in browsers, an open table hides the elements outside it from end tags.
-    auto open = m_openElements.rbegin();
-    while (open != m_openElements.rend() && *open != tag.name && *open != "table")
-        ++open;
-    if (open == m_openElements.rend() || *open != tag.name)
-        return;
-    m_openElements.erase(std::next(open).base(), m_openElements.end());
-    writeTag(tag);
 }
 
-void Sanitizer::handleTag(Tag &tag, std::size_t &pos)
+// The body's presentational attributes become the wrapper's style, read as the browser
+// reads them on <body>.
+void Sanitizer::takeBodyAttributes(const GumboElement &html, const GumboElement &body)
 {
-    const std::string &name = tag.name;
-    if (name == "style" && !tag.closing) {
-        const std::size_t close = closingOf(pos, "style");
-        const std::size_t end = close == std::string_view::npos ? m_html.size() : close;
-        if (m_options.keepStyles) {
-            m_result.styles += rewriteCssUrls(m_html.substr(pos, end - pos));
-            m_result.styles += '\n';
+    std::string style;
+    if (std::optional<std::string> colour = legacyColour(attributeValue(body, "bgcolor")))
+        style += "background-color:" + *colour + ";";
+    if (std::optional<std::string> colour = legacyColour(attributeValue(body, "text")))
+        style += "color:" + *colour + ";";
+    if (const GumboAttribute *background = findAttribute(body, "background")) {
+        bool remote = false;
+        const std::optional<std::string> url = rewriteUrl(normalisedUrl(background->value), remote);
+        if (url && !remote && !url->empty())
+            style += "background-image:url(\"" + *url + "\");";
+    }
+    if (const GumboAttribute *own = findAttribute(body, "style"))
+        style += rewriteCssUrls(own->value) + ";";
+    for (const char *name : {"dir", "lang", "class"}) {
+        // A language or direction given on <html> applies to the body as well.
+        const GumboAttribute *attribute = findAttribute(body, name);
+        if (!attribute && std::string_view(name) != "class")
+            attribute = findAttribute(html, name);
+        if (attribute) {
+            m_result.bodyAttributes += std::string(" ") + name + "=\"";
+            appendEscaped(m_result.bodyAttributes, attribute->value);
+            m_result.bodyAttributes += "\"";
         }
-        pos = close == std::string_view::npos ? m_html.size() : m_html.find('>', close);
-        pos = pos == std::string_view::npos ? m_html.size() : pos + 1;
-        return;
     }
-    if (isDroppedWithContent(name)) {
-        if (!tag.closing && !tag.selfClosing) {
-            const std::size_t close = closingOf(pos, name);
-            if (close != std::string_view::npos) {
-                const std::size_t end = m_html.find('>', close);
-                pos = end == std::string_view::npos ? m_html.size() : end + 1;
-            } else if (name == "script" || name == "title") {
-                pos = m_html.size();
-            }
-        }
-        return;
+    if (!style.empty()) {
+        m_result.bodyAttributes += " style=\"";
+        appendEscaped(m_result.bodyAttributes, style);
+        m_result.bodyAttributes += "\"";
     }
-    if (name == "body" && !tag.closing && !m_bodySeen) {
-        // Only the first <body> counts: replies often nest whole documents, and their
-        // inner <body> tags are dropped like any other.
-        m_bodySeen = true;
-        std::string style;
-        for (const Attribute &attribute : tag.attributes) {
-            if (attribute.name == "bgcolor")
-                style += "background-color:" + attribute.value + ";";
-            else if (attribute.name == "text")
-                style += "color:" + attribute.value + ";";
-            else if (attribute.name == "style")
-                style += rewriteCssUrls(attribute.value) + ";";
-            else if (attribute.name == "dir" || attribute.name == "lang" || attribute.name == "class")
-                m_result.bodyAttributes += " " + attribute.name + "=\"" + escapeHtml(attribute.value) + "\"";
-        }
-        if (!style.empty())
-            m_result.bodyAttributes += " style=\"" + escapeHtml(style) + "\"";
-        return;
-    }
-    if (name == "head" && !tag.closing && !m_headSeen) {
-        m_headSeen = true;
-        // Nothing in <head> but its style sheets is shown.
-        const std::size_t close = closingOf(pos, "head");
-        const std::size_t bodyAt = toLower(m_html.substr(pos)).find("<body");
-        std::size_t end = close == std::string_view::npos ? m_html.size() : close;
-        if (bodyAt != std::string::npos)
-            end = std::min(end, pos + bodyAt);
-        const std::string_view head = m_html.substr(pos, end - pos);
-        Sanitizer inner(head, m_options);
-        inner.m_headSeen = true;
-        const SanitizedHtml headResult = inner.run();
-        m_result.styles += headResult.styles;
-        pos = end;
-        return;
-    }
-    if (isDroppedTag(name))
-        return;
-    if (name == "form" || name == "isindex") {
-        tag.name = "div";
-        tag.attributes.clear();
-        emitTag(tag);
-        return;
-    }
-    if (isSwallowingElement(name)) {
-        tag.name = "pre";
-        tag.attributes.clear();
-        emitTag(tag);
-        return;
-    }
+}
 
-    if (!tag.closing) {
-        bool remoteImage = false;
-        std::vector<Attribute> kept;
-        for (Attribute &attribute : tag.attributes) {
-            if (attribute.name.rfind("on", 0) == 0 || attribute.name == "formaction" || attribute.name == "srcdoc")
+void Sanitizer::writeRemoteImage(const GumboElement &element)
+{
+    RemoteImage image;
+    std::string style;
+    for (const char *dimension : {"width", "height"}) {
+        if (std::optional<std::string> length = legacyLength(attributeValue(element, dimension)))
+            style += std::string(dimension) + ":" + *length + ";";
+    }
+    const std::string align = toLower(attributeValue(element, "align"));
+    if (align == "left" || align == "right")
+        style += "float:" + align + ";";
+    if (const GumboAttribute *own = findAttribute(element, "style"))
+        style += cleanStyle(own->value);
+    appendEscaped(image.escapedStyle, style);
+    image.escapedAlt = escapeHtml(attributeValue(element, "alt"));
+    m_result.body += m_options.remoteImagePlaceholder(image);
+}
+
+void Sanitizer::writeAttributes(const GumboElement &element, std::string_view name)
+{
+    const bool isLink = name == "a" || name == "area";
+    for (unsigned i = 0; i < element.attributes.length; ++i) {
+        const auto &attribute = *static_cast<const GumboAttribute *>(element.attributes.data[i]);
+        const std::string_view attributeLocal = attribute.name;
+        if (attributeLocal.starts_with("on") || attributeLocal == "formaction" || attributeLocal == "action" ||
+            attributeLocal == "srcdoc" || attributeLocal == "ping" || attributeLocal.ends_with("srcset"))
+            continue; // srcset would only offer remote alternatives
+        std::string value = attribute.value;
+        if (attributeLocal == "style") {
+            value = cleanStyle(value);
+        } else if (attributeLocal == "face" && m_options.rewriteFontNames) {
+            value = m_options.rewriteFontNames(std::move(value));
+        } else if (attributeLocal == "href" && isLink) {
+            value = normalisedUrl(value);
+            if (!isFollowableLink(value))
+                continue; // the link's text stays, as plain text
+        } else if (attributeLocal == "href" || attributeLocal == "src" || attributeLocal == "background" ||
+                   attributeLocal == "poster" || attributeLocal == "lowsrc" || attributeLocal == "dynsrc") {
+            bool remote = false;
+            std::optional<std::string> url = rewriteUrl(normalisedUrl(value), remote);
+            if (!url || remote)
                 continue;
-            if (attribute.name == "srcset") {
-                // One resolution is enough; srcset would only offer remote alternatives.
-                continue;
-            }
-            if (attribute.name == "style") {
-                attribute.value = rewriteCssUrls(attribute.value);
-                if (m_options.rewriteFontNames)
-                    attribute.value = m_options.rewriteFontNames(std::move(attribute.value));
-            } else if (attribute.name == "face" && m_options.rewriteFontNames) {
-                attribute.value = m_options.rewriteFontNames(std::move(attribute.value));
-            } else if (attribute.name == "href" || attribute.name == "action" || attribute.name == "xlink:href") {
-                if (isScriptUrl(attribute.value))
-                    continue;
-                if (name != "a" && name != "area" && isRemoteUrl(attribute.value))
-                    continue;
-            } else if (isUrlAttribute(attribute.name)) {
-                if (isScriptUrl(attribute.value))
-                    continue;
-                bool remote = false;
-                std::optional<std::string> url = rewriteUrl(attribute.value, remote);
-                if (!url)
-                    continue;
-                attribute.value = std::move(*url);
-                if (remote) {
-                    if ((name == "img" || name == "image" || name == "input") && attribute.name == "src")
-                        remoteImage = true;
-                    continue;
-                }
-            }
-            kept.push_back(std::move(attribute));
+            value = std::move(*url);
         }
-        tag.attributes = std::move(kept);
-        if (remoteImage && m_options.remoteImagePlaceholder) {
-            const Attribute *alt = findAttribute(tag, "alt");
-            m_result.body += m_options.remoteImagePlaceholder(alt ? escapeHtml(alt->value) : std::string());
+        m_result.body += ' ';
+        m_result.body += attributeName(attribute);
+        m_result.body += "=\"";
+        appendEscaped(m_result.body, value);
+        m_result.body += '"';
+    }
+}
+
+void Sanitizer::writeElement(const GumboNode *node, const GumboNode *parent, std::vector<OpenElement> &open)
+{
+    const GumboElement &element = node->v.element;
+    const std::string name = elementName(node);
+    Treatment treatment = treatmentOf(element.tag, name);
+    if (treatment == Treatment::Keep && element.tag == GUMBO_TAG_UNKNOWN && name.empty())
+        treatment = Treatment::Unwrap;
+    // A block where a table wants its rows would be moved out of the table.
+    if (treatment == Treatment::Block && parent && parent->type == GUMBO_NODE_ELEMENT && isTablePart(parent->v.element.tag))
+        treatment = Treatment::Unwrap;
+    switch (treatment) {
+    case Treatment::Drop:
+    case Treatment::StyleSheet:
+        return;
+    case Treatment::Unwrap:
+        open.push_back(OpenElement{node, 0, {}});
+        return;
+    case Treatment::Block:
+        m_result.body += "<div>";
+        open.push_back(OpenElement{node, 0, "</div>"});
+        return;
+    case Treatment::Preformatted:
+    case Treatment::InlineText: {
+        const std::string text = textContent(node);
+        if (treatment == Treatment::InlineText) {
+            m_result.body += "<span style=\"display:inline-block;white-space:pre-wrap;font-family:monospace;"
+                             "border:1px solid #999999;padding:2px\">";
+        } else {
+            // The parser drops a line break right after <pre>, so one that is text is doubled.
+            m_result.body += text.starts_with('\n') ? "<pre>\n" : "<pre>";
+        }
+        appendEscaped(m_result.body, text);
+        m_result.body += treatment == Treatment::InlineText ? "</span>" : "</pre>";
+        return;
+    }
+    case Treatment::Keep:
+        break;
+    }
+    if (element.tag == GUMBO_TAG_IMG || (element.tag == GUMBO_TAG_INPUT && toLower(attributeValue(element, "type")) == "image")) {
+        if (const GumboAttribute *src = findAttribute(element, "src");
+            src && isRemoteUrl(normalisedUrl(src->value)) && m_options.remoteImagePlaceholder) {
+            writeRemoteImage(element);
             return;
         }
     }
-    emitTag(tag);
+    m_result.body += '<';
+    m_result.body += name;
+    writeAttributes(element, name);
+    m_result.body += '>';
+    if (element.tag_namespace == GUMBO_NAMESPACE_HTML && isVoidElement(element.tag))
+        return;
+    if ((element.tag == GUMBO_TAG_PRE || element.tag == GUMBO_TAG_LISTING) && element.children.length > 0) {
+        const auto *first = static_cast<const GumboNode *>(element.children.data[0]);
+        if ((first->type == GUMBO_NODE_TEXT || first->type == GUMBO_NODE_WHITESPACE) && first->v.text.text[0] == '\n')
+            m_result.body += '\n';
+    }
+    open.push_back(OpenElement{node, 0, "</" + name + ">"});
 }
 
-SanitizedHtml Sanitizer::run()
+void Sanitizer::writeNode(const GumboNode *node, const GumboNode *parent, std::vector<OpenElement> &open)
 {
-    std::size_t pos = 0;
-    while (pos < m_html.size()) {
-        const std::size_t lt = m_html.find('<', pos);
-        if (lt == std::string_view::npos) {
-            m_result.body += m_html.substr(pos);
-            break;
-        }
-        m_result.body += m_html.substr(pos, lt - pos);
-        pos = lt;
-        if (m_html.substr(pos, 4) == "<!--") {
-            const std::size_t end = m_html.find("-->", pos + 4);
-            pos = end == std::string_view::npos ? m_html.size() : end + 3;
-            continue;
-        }
-        if (pos + 1 < m_html.size() && (m_html[pos + 1] == '!' || m_html[pos + 1] == '?')) {
-            // <!DOCTYPE>, <![CDATA[…]]>, <?xml …?>: none of them is content.
-            const std::size_t end = m_html.find('>', pos);
-            pos = end == std::string_view::npos ? m_html.size() : end + 1;
-            continue;
-        }
-        Tag tag;
-        const std::optional<std::size_t> end = parseTag(m_html, pos, tag);
-        if (!end) {
-            m_result.body += "&lt;";
-            ++pos;
-            continue;
-        }
-        pos = *end;
-        handleTag(tag, pos);
+    switch (node->type) {
+    case GUMBO_NODE_TEXT:
+    case GUMBO_NODE_WHITESPACE:
+    case GUMBO_NODE_CDATA:
+        appendEscaped(m_result.body, node->v.text.text);
+        return;
+    case GUMBO_NODE_ELEMENT:
+        writeElement(node, parent, open);
+        return;
+    case GUMBO_NODE_TEMPLATE:
+    case GUMBO_NODE_COMMENT:
+    case GUMBO_NODE_DOCUMENT:
+        return;
     }
-    for (auto open = m_openElements.rbegin(); open != m_openElements.rend(); ++open)
-        m_result.body += "</" + *open + ">";
+}
+
+// Writes what `root` holds, depth first with a stack of our own: hostile mail nests
+// elements a hundred thousand deep.
+void Sanitizer::writeContent(const GumboNode *root)
+{
+    std::vector<OpenElement> open;
+    open.push_back(OpenElement{root, 0, {}});
+    while (!open.empty()) {
+        OpenElement &top = open.back();
+        const GumboVector &children = top.node->v.element.children;
+        if (top.nextChild < children.length) {
+            const GumboNode *parent = top.node;
+            const auto *child = static_cast<const GumboNode *>(children.data[top.nextChild++]);
+            writeNode(child, parent, open); // may grow `open`: `top` is not used after this
+            continue;
+        }
+        m_result.body += top.endTag;
+        open.pop_back();
+    }
+}
+
+SanitizedHtml Sanitizer::run(std::string_view html)
+{
+    std::string input;
+    input.reserve(kStandardsDoctype.size() + html.size());
+    input += kStandardsDoctype;
+    input += html;
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0; // we want the tree, not the list of the document's faults
+    const std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
+        gumbo_parse_with_options(&options, input.data(), input.size()));
+    if (!output || !output->root)
+        return {};
+    const GumboNode *root = output->root;
+    if (m_options.keepStyles)
+        collectStyleSheets(root);
+    const GumboVector &children = root->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto *child = static_cast<const GumboNode *>(children.data[i]);
+        if (child->type == GUMBO_NODE_ELEMENT && child->v.element.tag == GUMBO_TAG_BODY) {
+            takeBodyAttributes(root->v.element, child->v.element);
+            writeContent(child);
+        }
+    }
     return std::move(m_result);
 }
 
@@ -522,7 +606,7 @@ SanitizedHtml Sanitizer::run()
 
 SanitizedHtml sanitizeHtml(std::string_view html, const SanitizeOptions &options)
 {
-    return Sanitizer(html, options).run();
+    return Sanitizer(options).run(html);
 }
 
 std::string escapeHtml(std::string_view text)

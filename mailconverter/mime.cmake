@@ -1,5 +1,5 @@
 # tessaly_mime: the message model, charset handling, the message reader and HTML composition.
-# GMime only, no Qt, so it builds with sanitizers and under fuzzers.
+# GMime and gumbo only, no Qt, so it builds with sanitizers and under fuzzers.
 add_library(tessaly_mime STATIC
   CharsetDecoding.cpp CharsetDecoding.h
   FlowedText.cpp FlowedText.h
@@ -7,6 +7,7 @@ add_library(tessaly_mime STATIC
   GMimeSession.cpp GMimeSession.h
   HeaderDecoding.cpp HeaderDecoding.h
   HtmlComposer.cpp HtmlComposer.h
+  HtmlPresentation.cpp HtmlPresentation.h
   HtmlSanitizer.cpp HtmlSanitizer.h
   MailMessage.h
   MimeModelBuilder.cpp
@@ -16,5 +17,5 @@ add_library(tessaly_mime STATIC
 target_include_directories(tessaly_mime PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tessaly_mime
   PUBLIC tessaly_options tessaly_support tessaly_platform
-  PRIVATE PkgConfig::GMIME)
+  PRIVATE PkgConfig::GMIME PkgConfig::GUMBO)
 set_target_properties(tessaly_mime PROPERTIES AUTOMOC OFF)

@@ -8,7 +8,7 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev
-  libgmime-3.0-dev libqpdf-dev
+  libgmime-3.0-dev libqpdf-dev libgumbo-dev
   # tests
   googletest libgtest-dev poppler-utils python3
   # libFuzzer and the sanitizer runtimes

@@ -4,6 +4,7 @@ tessaly_add_test(mime_tests
     GMimeMessageReaderTest.cpp
     HeaderDecodingTest.cpp
     HtmlComposerTest.cpp
+    HtmlSanitizerTest.cpp
     MailMessageTest.cpp
     MimeTestHelpers.h
   LIBRARIES tessaly_mime PkgConfig::GMIME)
