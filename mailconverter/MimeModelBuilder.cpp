@@ -183,6 +183,27 @@ std::string sniffHtmlCharset(std::string_view html)
     return head.substr(begin, end - begin);
 }
 
+// A multipart whose boundary is lost or wrong leaves its parts in the prologue. The first
+// line that opens a part with headers names the boundary the sender really used; "" if none.
+std::string boundaryInPrologue(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view line = text.substr(pos, end - pos);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        const std::size_t nextEnd = std::min(text.find('\n', end + 1), text.size());
+        const std::string_view next = end < text.size() ? text.substr(end + 1, nextEnd - end - 1) : std::string_view();
+        const std::size_t colon = next.find(':');
+        if (line.size() > 2 && line.starts_with("--") && line.find_first_of(" \t\"") == std::string_view::npos &&
+            colon != std::string_view::npos && colon > 0 && next.substr(0, colon).find_first_of(" \t") == std::string_view::npos)
+            return std::string(line.substr(2));
+        pos = end + 1;
+    }
+    return {};
+}
+
 // A part that may become an inline resource, decided once the bodies are known.
 struct ResourceCandidate
 {
@@ -302,8 +323,21 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
     GMimeObject *object = GMIME_OBJECT(multipart);
     const int count = g_mime_multipart_get_count(multipart);
     if (count == 0) {
-        // A lost or wrong boundary leaves everything in the prologue: show it as text.
+        // A lost or wrong boundary leaves everything in the prologue: read its parts with the
+        // boundary they use, else show it as text.
         const char *prologue = g_mime_multipart_get_prologue(multipart);
+        const std::string boundary = prologue ? boundaryInPrologue(prologue) : std::string();
+        if (!boundary.empty()) {
+            const std::string bytes = "Content-Type: " + mimeTypeOf(object) + "; boundary=\"" + boundary + "\"\n\n" + prologue;
+            GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+            GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
+            GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_options));
+            if (recovered.object && GMIME_IS_MULTIPART(recovered.object) &&
+                g_mime_multipart_get_count(GMIME_MULTIPART(recovered.object)) > 0) {
+                walk(recovered.object, depth + 1);
+                return;
+            }
+        }
         if (prologue && *prologue) {
             const std::string text = normaliseLineEnds(decodeToUtf8(prologue, contentTypeParameter(object, "charset")));
             if (text.find_first_not_of(" \t\n") != std::string::npos)
