@@ -115,13 +115,7 @@ std::optional<EncodedWord> findEncodedWord(std::string_view text, std::size_t fr
 
 bool sameCharset(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return equalsIgnoringAsciiCase(a, b);
 }
 
 std::optional<MailDate> fromGDateTime(GDateTime *dateTime)

@@ -29,17 +29,6 @@ bool isIdentifierChar(char c)
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 // The HTML rules for parsing a legacy colour value, without the named-colour table: a word
@@ -47,7 +36,7 @@ bool equalsNoCase(std::string_view a, std::string_view b)
 std::optional<std::string> legacyColour(std::string_view value)
 {
     value = trimAsciiSpace(value);
-    if (value.empty() || equalsNoCase(value, "transparent"))
+    if (value.empty() || equalsIgnoringAsciiCase(value, "transparent"))
         return std::nullopt;
     bool isWord = true;
     bool isHex = true;
@@ -137,7 +126,7 @@ std::string screenMedia(std::string_view mediaQueryList)
                 ++end;
             const std::string_view word = mediaQueryList.substr(i, end - i);
             // "tv" is a media type that matches neither screen nor print.
-            out += equalsNoCase(word, "screen") ? std::string_view("all") : equalsNoCase(word, "print") ? "tv" : word;
+            out += equalsIgnoringAsciiCase(word, "screen") ? std::string_view("all") : equalsIgnoringAsciiCase(word, "print") ? "tv" : word;
             i = end;
             continue;
         }
@@ -171,7 +160,7 @@ std::string screenMediaRules(std::string_view css)
             i = end;
             continue;
         }
-        if (c == '@' && i + 6 <= css.size() && equalsNoCase(css.substr(i + 1, 5), "media") &&
+        if (c == '@' && i + 6 <= css.size() && equalsIgnoringAsciiCase(css.substr(i + 1, 5), "media") &&
             (i + 6 == css.size() || !isIdentifierChar(css[i + 6]))) {
             const std::size_t brace = css.find_first_of("{;", i + 6);
             const std::size_t end = brace == std::string_view::npos ? css.size() : brace;

@@ -1,6 +1,8 @@
 // Small text helpers shared by the run and the naming step.
 #include "TextHelpers.h"
 
+#include <cctype>
+
 namespace tessaly {
 
 std::string trimBlanks(std::string_view text)
@@ -20,6 +22,17 @@ int hexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 std::string percentEncode(std::string_view text, std::string_view alsoKeep)

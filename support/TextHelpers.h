@@ -12,6 +12,9 @@ std::string trimBlanks(std::string_view text);
 /// The value of a hexadecimal digit, or -1 for any other character.
 int hexDigitValue(char c);
 
+/// Whether `a` and `b` are equal when ASCII letters are compared without regard to case.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 /// `text` with every byte but the URL-unreserved ones (letters, digits, "-._~") and those in
 /// `alsoKeep` written as %XX (RFC 3986).
 std::string percentEncode(std::string_view text, std::string_view alsoKeep = {});
