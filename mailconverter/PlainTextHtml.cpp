@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace tessaly {
 
 namespace {
+
+constexpr int kTabColumns = 8;
 
 std::string blockStart(int depth, bool simpleCss)
 {
@@ -24,6 +27,93 @@ std::string blockStart(int depth, bool simpleCss)
         style += "color:" + colour + ";margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, kMaxStyledDepth)) + "pt;";
     }
     return "<div style=\"" + style + "\">";
+}
+
+std::string blockEnd(bool simpleCss)
+{
+    return simpleCss ? "</div>" : "</tessaly-text>";
+}
+
+/// How many monospace columns `c` takes: two for East Asian wide characters, none for
+/// combining marks and joiners.
+int columnsOf(char32_t c)
+{
+    if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x0591 && c <= 0x05C7) || (c >= 0x0610 && c <= 0x061A)
+        || (c >= 0x064B && c <= 0x065F) || c == 0x0670 || (c >= 0x06D6 && c <= 0x06ED)
+        || (c >= 0x200B && c <= 0x200F) || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F)
+        || (c >= 0x1F3FB && c <= 0x1F3FF))
+        return 0;
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+        || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) || (c >= 0x20000 && c <= 0x3FFFD))
+        return 2;
+    return 1;
+}
+
+/// `line` with tabs expanded to the next multiple of eight columns. A line longer than
+/// kPrewrapAfterColumns is broken into rows of at most kPrewrapColumns (after a space where
+/// one is near the end of the row), so that the page lays it out in linear time; shorter
+/// lines are left for the page to wrap at its edge.
+std::vector<std::string> displayRows(std::string_view line)
+{
+    std::string expanded;
+    expanded.reserve(line.size());
+    std::size_t columns = 0;
+    bool hasWide = false;
+    for (std::size_t pos = 0; pos < line.size();) {
+        const std::size_t start = pos;
+        const char32_t c = nextCodePoint(line, pos);
+        if (c == '\t') {
+            const std::size_t spaces = kTabColumns - columns % kTabColumns;
+            expanded.append(spaces, ' ');
+            columns += spaces;
+            continue;
+        }
+        expanded.append(line.substr(start, pos - start));
+        const int width = columnsOf(c);
+        columns += static_cast<std::size_t>(width);
+        hasWide = hasWide || width != 1;
+    }
+    if (columns <= kPrewrapAfterColumns)
+        return {expanded};
+
+    std::vector<std::string> rows;
+    std::size_t rowStart = 0;
+    std::size_t rowColumns = 0;
+    std::size_t breakAfterSpace = std::string::npos; // byte offset just after the row's last space
+    std::size_t columnsAtBreak = 0;
+    const std::string_view text = expanded;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t c = nextCodePoint(text, pos);
+        const auto width = static_cast<std::size_t>(hasWide ? columnsOf(c) : 1);
+        if (rowColumns + width > kPrewrapColumns && width > 0) {
+            const bool spaceNearEnd = breakAfterSpace != std::string::npos && columnsAtBreak * 4 >= kPrewrapColumns * 3;
+            const std::size_t cut = spaceNearEnd ? breakAfterSpace : start;
+            rows.emplace_back(text.substr(rowStart, cut - rowStart));
+            rowColumns -= spaceNearEnd ? columnsAtBreak : rowColumns;
+            rowStart = cut;
+            breakAfterSpace = std::string::npos;
+        }
+        rowColumns += width;
+        if (c == ' ') {
+            breakAfterSpace = pos;
+            columnsAtBreak = rowColumns;
+        }
+    }
+    rows.emplace_back(text.substr(rowStart));
+    return rows;
+}
+
+/// Appends the line's rows, escaped, one per line.
+void appendRows(std::string &out, std::string_view line)
+{
+    const std::vector<std::string> rows = displayRows(line);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            out += '\n';
+        out += escapeHtml(rows[i]);
+    }
 }
 
 /// Whether the line's first strongly directional character is Hebrew or Arabic script, which
@@ -47,24 +137,60 @@ bool startsRightToLeft(std::string_view line)
     return false;
 }
 
-/// One line of a body for the plain-text renderer: a paragraph of its own, so that each line
-/// takes the direction of its own script (in one paragraph a Hebrew first line would turn
-/// every later line right to left).
-std::string simpleLine(std::string_view line)
+/// Whether the line holds a strongly directional character at all; lines without one (blank
+/// lines, rules, numbers) keep the direction of the lines before them.
+bool hasStrongDirection(std::string_view line)
 {
-    static const std::string style = "style=\"margin:0;white-space:pre-wrap;font-family:" +
-                                     escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter)) + ";\"";
-    std::string out = startsRightToLeft(line) ? std::string("<p dir=\"rtl\" align=\"right\" ") + style + ">"
-                                              : std::string("<p ") + style + ">";
-    out += escapeHtml(line);
-    out += "</p>";
-    return out;
+    for (std::size_t pos = 0; pos < line.size();) {
+        const char32_t c = nextCodePoint(line, pos);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000)
+            || (c >= 0x3040 && c <= 0xD7FF) || (c >= 0xF900 && c < 0xFFF0) || c >= 0x20000)
+            return true;
+    }
+    return false;
 }
 
-std::string blockEnd(bool simpleCss)
+/// The lines of one quote block for the plain-text renderer. Runs of lines of one direction
+/// share a <pre>, whose every line becomes a paragraph of its own; a right-to-left run gets
+/// its own <pre dir="rtl"> (in one paragraph a Hebrew first line would turn every later line
+/// right to left).
+class SimpleBlockWriter
 {
-    return simpleCss ? "</div>" : "</tessaly-text>";
-}
+public:
+    explicit SimpleBlockWriter(std::string &out) : m_out(out) {}
+
+    void addLine(std::string_view line)
+    {
+        const bool rightToLeft = hasStrongDirection(line) ? startsRightToLeft(line) : m_rightToLeft;
+        if (!m_open || rightToLeft != m_rightToLeft) {
+            close();
+            static const std::string style = "style=\"margin:0;white-space:pre-wrap;font-family:" +
+                                             escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter)) +
+                                             ";\"";
+            m_out += rightToLeft ? "<pre dir=\"rtl\" align=\"right\" " + style + ">" : "<pre " + style + ">";
+            // HTML drops a line feed right after <pre>; a leading blank line needs one more.
+            if (line.empty())
+                m_out += '\n';
+            m_open = true;
+            m_rightToLeft = rightToLeft;
+        } else {
+            m_out += '\n';
+        }
+        appendRows(m_out, line);
+    }
+
+    void close()
+    {
+        if (m_open)
+            m_out += "</pre>";
+        m_open = false;
+    }
+
+private:
+    std::string &m_out;
+    bool m_open = false;
+    bool m_rightToLeft = false;
+};
 
 } // namespace
 
@@ -101,6 +227,7 @@ std::string plainTextToHtml(std::string_view text, bool simpleCss)
         text.remove_suffix(1);
     std::string out;
     out.reserve(text.size() + text.size() / 4 + 64);
+    SimpleBlockWriter simpleBlock(out);
     int currentDepth = -1;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -110,18 +237,25 @@ std::string plainTextToHtml(std::string_view text, bool simpleCss)
         const std::string_view line = text.substr(start, end - start);
         const int depth = quoteDepth(line);
         if (depth != currentDepth) {
-            if (currentDepth >= 0)
+            if (currentDepth >= 0) {
+                simpleBlock.close();
                 out += blockEnd(simpleCss);
+            }
             out += blockStart(depth, simpleCss);
             currentDepth = depth;
         } else if (!simpleCss) {
             out += '\n';
         }
-        out += simpleCss ? simpleLine(line) : escapeHtml(line);
+        if (simpleCss) {
+            simpleBlock.addLine(line);
+        } else {
+            appendRows(out, line);
+        }
         if (end == text.size())
             break;
         start = end + 1;
     }
+    simpleBlock.close();
     if (currentDepth >= 0)
         out += blockEnd(simpleCss);
     return out;

@@ -225,15 +225,51 @@ TEST(HtmlComposer, QuoteDepthSplitsBlocks)
     EXPECT_TRUE(contains(plainTextToHtml("a\n> b", true), "color:#1f5fa8"));
 }
 
+TEST(HtmlComposer, PlainTextExpandsTabsAndBreaksOnlyVeryLongLinesIntoRows)
+{
+    const std::string tabs = plainTextToHtml("a\tb\nabcdefgh\tc\n\tC", false);
+    EXPECT_TRUE(contains(tabs, "a       b\nabcdefgh        c\n        C")) << tabs;
+
+    // A line of a few hundred columns is left to the page; a huge one becomes rows that fit it.
+    const std::string words = [] {
+        std::string line;
+        for (int i = 0; i < 1000; ++i)
+            line += "word" + std::to_string(i) + " ";
+        return line;
+    }();
+    EXPECT_FALSE(contains(plainTextToHtml(words.substr(0, 500), false), "\n"));
+    const std::string html = plainTextToHtml(words + "\n" + std::string(3000, 'x'), false);
+    std::string text = html.substr(html.find('>') + 1);
+    text = text.substr(0, text.find('<'));
+    std::size_t rows = 0;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); start < text.size(); end = text.find('\n', start)) {
+        const std::string row = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        EXPECT_LE(row.size(), kPrewrapColumns);
+        // Word rows end after a whole word.
+        if (row[0] != 'x') {
+            EXPECT_EQ(row.back(), ' ') << row;
+        }
+        ++rows;
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    EXPECT_GT(rows, 100u);
+    std::string joined = text;
+    std::erase(joined, '\n');
+    EXPECT_EQ(joined, words + std::string(3000, 'x'));
+}
+
 TEST(HtmlComposer, EachPlainLineTakesTheDirectionOfItsOwnScript)
 {
     // One paragraph for the whole body made every line right-to-left after a Hebrew first line.
-    const std::string html = plainTextToHtml("שלום לכולם\nGrüße aus München\n\"مرحبا\" بكم\n会議は明日です。", true);
+    // A blank line stays in the run of the lines around it.
+    const std::string html = plainTextToHtml("שלום לכולם\n\nשלום\nGrüße aus München\n\"مرحبا\" بكم\n会議は明日です。", true);
     std::size_t rightToLeft = 0;
     for (std::size_t at = html.find("dir=\"rtl\""); at != std::string::npos; at = html.find("dir=\"rtl\"", at + 1))
         ++rightToLeft;
     EXPECT_EQ(rightToLeft, 2u) << html;
-    EXPECT_TRUE(contains(html, ">Grüße aus München</p>")) << html;
+    EXPECT_TRUE(contains(html, ">Grüße aus München</pre>")) << html;
+    EXPECT_TRUE(contains(html, "שלום לכולם\n\nשלום</pre>")) << html;
 }
 
 TEST(HtmlComposer, HostileHtmlTerminatesQuickly)
