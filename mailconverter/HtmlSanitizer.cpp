@@ -1,6 +1,7 @@
 // Making a message's HTML safe and self-contained for embedding in our page.
 #include "HtmlSanitizer.h"
 
+#include "HtmlNestingLimit.h"
 #include "HtmlPresentation.h"
 
 #include <gumbo.h>
@@ -578,10 +579,7 @@ void Sanitizer::writeContent(const GumboNode *root)
 
 SanitizedHtml Sanitizer::run(std::string_view html)
 {
-    std::string input;
-    input.reserve(kStandardsDoctype.size() + html.size());
-    input += kStandardsDoctype;
-    input += html;
+    const std::string input = std::string(kStandardsDoctype) + limitHtmlNesting(html);
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // we want the tree, not the list of the document's faults
     const std::unique_ptr<GumboOutput, GumboOutputDeleter> output(

@@ -7,6 +7,7 @@ add_library(tessaly_mime STATIC
   GMimeSession.cpp GMimeSession.h
   HeaderDecoding.cpp HeaderDecoding.h
   HtmlComposer.cpp HtmlComposer.h
+  HtmlNestingLimit.cpp HtmlNestingLimit.h
   HtmlPresentation.cpp HtmlPresentation.h
   HtmlSanitizer.cpp HtmlSanitizer.h
   MailMessage.h

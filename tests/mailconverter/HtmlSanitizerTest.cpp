@@ -1,5 +1,6 @@
 #include "HtmlSanitizer.h"
 
+#include "HtmlNestingLimit.h"
 #include "HtmlPresentation.h"
 
 #include <gtest/gtest.h>
@@ -32,23 +33,43 @@ TEST(HtmlSanitizer, ReadsMarkupAsAnHtml5ParserDoes)
     EXPECT_EQ(sanitize("a&nbsp;&lt;b&gt; &amp;c").body, "a&nbsp;&lt;b&gt; &amp;c");
 }
 
-TEST(HtmlSanitizer, DeepNestingAndStrayEndTagsStayBalanced)
+std::size_t occurrences(const std::string &text, std::string_view part)
 {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(HtmlSanitizer, HostileNestingAndStrayEndTagsStayBalancedAndBounded)
+{
+    // The parser's time grows with the square of the nesting; without a limit these took
+    // most of a minute.
     std::string html;
-    for (int i = 0; i < 5000; ++i)
-        html += "<div><span>";
-    for (int i = 0; i < 5000; ++i)
-        html += "</b></p>";
+    for (int i = 0; i < 100000; ++i)
+        html += "<div>";
+    html += "deep text";
+    for (int i = 0; i < 100000; ++i)
+        html += "</b>";
     const std::string body = sanitize(html).body;
-    std::size_t opened = 0;
-    std::size_t closed = 0;
-    for (std::size_t at = body.find("<div>"); at != std::string::npos; at = body.find("<div>", at + 1))
-        ++opened;
-    for (std::size_t at = body.find("</div>"); at != std::string::npos; at = body.find("</div>", at + 1))
-        ++closed;
-    EXPECT_EQ(opened, 5000u);
-    EXPECT_EQ(closed, 5000u);
-    EXPECT_EQ(body.find("</b>"), std::string::npos);
+    EXPECT_EQ(occurrences(body, "<div>"), std::size_t(kMaxHtmlNesting));
+    EXPECT_EQ(occurrences(body, "</div>"), std::size_t(kMaxHtmlNesting));
+    EXPECT_EQ(occurrences(body, "</b>"), 0u);
+    EXPECT_EQ(occurrences(body, "deep text"), 1u);
+}
+
+TEST(HtmlSanitizer, NestingLimitLeavesOrdinaryMarkupAlone)
+{
+    std::string svg = "<svg>";
+    for (int i = 0; i < 50; ++i)
+        svg += "<path d=\"M0 0\"/>";
+    svg += "</svg>";
+    const std::string ordinary = "<table><tr><td><p>a<p>b<li>c<br><img src=x><script>\"<div>\"</script><!-- <div> -->"
+                                 "<b title=\"<i>\">d</b>" + svg;
+    EXPECT_EQ(limitHtmlNesting(ordinary, 4), ordinary);
+    // Past the limit start tags go, text and end tags stay; "/>" closes nothing in HTML.
+    EXPECT_EQ(limitHtmlNesting("<div><span/><i>x<b>y</b></i></span></div>", 2), "<div><span/>xy</b></i></span></div>");
+    EXPECT_EQ(limitHtmlNesting("<svg><div/><div/><div/>", 2), "<svg><div/>");
 }
 
 TEST(HtmlSanitizer, OnlyWebAndMailLinksKeepTheirTarget)
