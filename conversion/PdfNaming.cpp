@@ -1,6 +1,7 @@
 // Names a message's PDF from its subject, sender and date.
 #include "PdfNaming.h"
 
+#include "FileNameRules.h"
 #include "PathHelpers.h"
 #include "TextHelpers.h"
 
@@ -89,6 +90,47 @@ bool isForbidden(char c)
     }
 }
 
+bool isWhiteSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+/// One value of a name: white space runs as one blank, forbidden and bidi characters gone,
+/// no blank at either end.
+std::string cleanedPart(const std::string &value)
+{
+    std::string part;
+    part.reserve(value.size());
+    bool pendingBlank = false;
+    for (char c : value) {
+        if (isWhiteSpace(c)) {
+            pendingBlank = !part.empty();
+            continue;
+        }
+        if (isForbidden(c))
+            continue;
+        if (pendingBlank)
+            part.push_back(' ');
+        pendingBlank = false;
+        part.push_back(c);
+    }
+    return withoutBidiControls(part);
+}
+
+std::string orDefault(std::string part, const char *fallback)
+{
+    return part.empty() ? std::string(fallback) : part;
+}
+
+/// Leading dots would hide the file; Windows refuses trailing dots and blanks.
+std::string withoutEdgeDotsAndBlanks(const std::string &name)
+{
+    const std::size_t first = name.find_first_not_of(". ");
+    if (first == std::string::npos)
+        return {};
+    return name.substr(first, name.find_last_not_of(". ") - first + 1);
+}
+
 bool usesSender(NamingOption option)
 {
     return option != NamingOption::OptOriginal && option != NamingOption::OptSD;
@@ -129,17 +171,17 @@ std::string composeRawName(NamingOption option, const std::string &subject, cons
 std::string composePdfName(NamingOption option, const std::string &subject, const std::string &from,
                            const std::optional<MessageDateTime> &date)
 {
-    const std::string raw = composeRawName(option, subject, from, date);
-    std::string name;
-    name.reserve(raw.size());
-    for (char c : raw) {
-        if (!isForbidden(c))
-            name.push_back(c);
-    }
-    name = firstBytes(firstCharacters(name, kMaxNameCharacters), kMaxNameBytes);
-    if (name.empty())
-        name = kNoSubjectName;
-    return name + ".pdf";
+    const std::string name = composeRawName(option, orDefault(cleanedPart(subject), kNoSubjectName),
+                                            orDefault(cleanedPart(from), kUnknownSenderName), date);
+    const auto capped = [](const std::string &text) {
+        return withoutEdgeDotsAndBlanks(firstBytes(firstCharacters(text, kMaxNameCharacters), kMaxNameBytes));
+    };
+    std::string stem = capped(name);
+    if (stem.empty())
+        stem = kNoSubjectName;
+    if (isWindowsDeviceName(stem))
+        stem = capped("_" + stem);
+    return stem + ".pdf";
 }
 
 std::string MakePDFPath(MessageReader &reader, const std::string &messageFile, NamingOption option,

@@ -14,19 +14,24 @@ namespace tessaly {
 inline constexpr std::size_t kMaxNameCharacters = 220;
 /// OptDFS_YMD keeps this many characters of "subject sender".
 inline constexpr std::size_t kSubjectAndSenderCharacters = 235;
-/// The longest name in bytes: a file name holds at most 255 bytes on Linux, and the name must
-/// leave room for a uniqueness suffix (" (99999)", 8 bytes) and ".pdf".
-inline constexpr std::size_t kMaxNameBytes = 255 - 8 - 4;
-/// The name given when nothing of the message's values is left.
+/// The longest name in bytes. A file name holds at most 255 bytes, and every name derived from
+/// this one must fit: "<name> (99999).pdf" and the attachments folder "<name> (99999)
+/// attachments" (8 bytes of number, 12 of " attachments").
+inline constexpr std::size_t kMaxNameBytes = 255 - 8 - 12;
+/// The subject part of a name when the message has none (or none survives cleaning).
 inline constexpr const char *kNoSubjectName = "(no subject)";
+/// The sender part of a name when the message has none.
+inline constexpr const char *kUnknownSenderName = "(unknown sender)";
 
 /// The PDF file name (with ".pdf") for the given values under `option`.
 ///
-/// Values are joined by single blanks and not trimmed. The forbidden characters
-/// : ? \ / * " < > | and codes 0 to 31 are removed. The name is then cut to 220 characters
-/// (UTF-8 code points) and to kMaxNameBytes bytes, always at a character boundary. A missing
-/// date shows as zeros in the option's pattern ("00-00-0000"); an empty name becomes
-/// "(no subject)".
+/// Each value is cleaned first: runs of white space (a folded header's line breaks and tabs)
+/// become one blank; the forbidden characters : ? \ / * " < > |, the other codes 0 to 31 and
+/// the bidirectional controls are removed; blanks at either end go. A subject left empty is
+/// "(no subject)", a sender "(unknown sender)". The values are joined by single blanks, cut to
+/// 220 characters (UTF-8 code points) and to kMaxNameBytes bytes at a character boundary, and
+/// lose leading dots and blanks and trailing dots and blanks. A Windows device name ("CON")
+/// gets a "_" in front. A missing date shows as zeros in the option's pattern ("00-00-0000").
 std::string composePdfName(NamingOption option, const std::string &subject, const std::string &from,
                            const std::optional<MessageDateTime> &date);
 

@@ -2,7 +2,9 @@
 #include "AttachmentNames.h"
 
 #include "CharsetDecoding.h"
+#include "FileNameRules.h"
 #include "HeaderDecoding.h"
+#include "TextHelpers.h"
 
 #include <algorithm>
 #include <array>
@@ -108,8 +110,7 @@ std::string encodeUtf8(std::u32string_view text)
 bool isDroppedCharacter(char32_t c)
 {
     const bool isControl = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-    const bool isBidiOverride = (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-    return isControl || isBidiOverride;
+    return isControl || isBidiControl(c);
 }
 
 bool isReservedCharacter(char32_t c)
@@ -120,34 +121,6 @@ bool isReservedCharacter(char32_t c)
 char asciiLower(char c)
 {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
-
-/// Windows opens these as devices whatever extension follows ("CON.txt", "com1.tar.gz"), and
-/// ignores spaces before the dot. The superscript digits count as digits there too.
-bool isWindowsDeviceName(std::string_view name)
-{
-    std::string_view base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.remove_suffix(1);
-    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (std::string_view device : kPlain) {
-        if (equalsIgnoringAsciiCase(base, device))
-            return true;
-    }
-    if (base.size() < 4)
-        return false;
-    const std::string_view prefix = base.substr(0, 3);
-    if (!equalsIgnoringAsciiCase(prefix, "COM") && !equalsIgnoringAsciiCase(prefix, "LPT"))
-        return false;
-    const std::string_view digit = base.substr(3);
-    return (digit.size() == 1 && std::isdigit(static_cast<unsigned char>(digit[0])))
-        || digit == "\u00B9" || digit == "\u00B2" || digit == "\u00B3";
 }
 
 /// Cuts `name` to `limit` bytes at a character boundary, keeping a short extension whole.
