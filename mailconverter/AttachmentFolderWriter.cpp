@@ -2,6 +2,7 @@
 #include "AttachmentFolderWriter.h"
 
 #include "AttachmentNames.h"
+#include "FolderBelow.h"
 #include "PathHelpers.h"
 #include "PendingFile.h"
 #include "TextHelpers.h"
@@ -68,34 +69,51 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
     return plan;
 }
 
-Result<std::vector<std::string>> writeAttachmentFolder(const AttachmentFolderPlan &plan,
-                                                        const std::vector<AttachmentFile> &files,
-                                                        std::vector<std::string> &warnings)
+Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &plan,
+                                                 const std::vector<AttachmentFile> &files,
+                                                 std::vector<std::string> &warnings)
 {
-    std::vector<std::string> written;
+    WrittenAttachments written;
     if (files.empty())
         return written;
-    if (!EnsureFolder(plan.folder))
-        return Error{"cannot create the folder '" + plan.folder + "'"};
+    const std::filesystem::path folder = toFsPath(plan.folder);
+    Result<std::vector<std::string>> made =
+        makeFolderBelow(fromFsPath(folder.parent_path()), fromFsPath(folder.filename()));
+    if (!made)
+        return made.error();
+    written.createdFolders = made.value();
 
+    auto fail = [&written](Error error) -> Result<WrittenAttachments> {
+        removeWrittenAttachments(written);
+        return error;
+    };
     for (std::size_t i = 0; i < files.size() && i < plan.fileNames.size(); ++i) {
         // Written under a temporary name created exclusively, then moved to its name by a
         // rename that never replaces (nor follows a link at) an existing name.
         Result<PendingFile> pending = PendingFile::createIn(plan.folder);
         if (!pending)
-            return pending.error();
+            return fail(pending.error());
         if (Result<void> done = pending.value().write(files[i].bytes); !done)
-            return done.error();
+            return fail(done.error());
         const std::string plannedPath = joinPath(plan.folder, plan.fileNames[i]);
         Result<std::string> path = pending.value().commitAs(plannedPath);
         if (!path)
-            return path.error();
+            return fail(path.error());
         if (path.value() != plannedPath)
             warnings.push_back("'" + plannedPath + "' was taken meanwhile; the attachment was saved as '" + path.value()
                                + "' and its link in the PDF does not reach it");
-        written.push_back(std::move(path).value());
+        written.files.push_back(std::move(path).value());
     }
     return written;
+}
+
+void removeWrittenAttachments(const WrittenAttachments &written)
+{
+    for (const std::string &file : written.files) {
+        std::error_code ignored; // a file that won't go stays; nothing of the message is lost
+        std::filesystem::remove(toFsPath(file), ignored);
+    }
+    removeEmptyFolders(written.createdFolders);
 }
 
 } // namespace tessaly

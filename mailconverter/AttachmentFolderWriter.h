@@ -34,13 +34,26 @@ struct AttachmentFolderPlan
 /// (ignoring case) gets a numbered variant.
 AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names);
 
+/// What writeAttachmentFolder wrote, so that it can be taken back.
+struct WrittenAttachments
+{
+    std::vector<std::string> files;
+    /// The attachments folder when this write created it.
+    std::vector<std::string> createdFolders;
+};
+
 /// Creates the planned folder (if missing) and writes each file exclusively under its planned
 /// name: never through a symbolic link, never over an existing file, and never a partial file
-/// under a final name. When a planned name has been taken since planning, the file gets the
-/// next free numbered name and `warnings` says so (its link then points at nothing). Returns
-/// the paths written; fails with the path and the OS reason.
-Result<std::vector<std::string>> writeAttachmentFolder(const AttachmentFolderPlan &plan,
-                                                        const std::vector<AttachmentFile> &files,
-                                                        std::vector<std::string> &warnings);
+/// under a final name. A folder of that name that is a symbolic link is refused. When a
+/// planned name has been taken since planning, the file gets the next free numbered name and
+/// `warnings` says so (its link then points at nothing). Fails with the path and the OS
+/// reason, and then leaves nothing it wrote behind.
+Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &plan,
+                                                 const std::vector<AttachmentFile> &files,
+                                                 std::vector<std::string> &warnings);
+
+/// Removes what writeAttachmentFolder wrote: its files, and its folder if it made it and it
+/// is empty now.
+void removeWrittenAttachments(const WrittenAttachments &written);
 
 } // namespace tessaly

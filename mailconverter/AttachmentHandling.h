@@ -28,20 +28,25 @@ std::optional<AttachmentMode> attachmentModeFor(std::string_view options);
 
 /// Handles one message's attachments around the rendering. Calls come in this order:
 /// `prepare`, then (once the page is rendered) `editPdf` within the PDF finishing pass, then
-/// `afterCommit` once the PDF has its final name. A failure of any step fails the conversion.
+/// `saveBesidePdf` just before the PDF is committed, so the PDF comes last and the message is
+/// one unit. A failure of any step fails the conversion; `removeSaved` takes back what
+/// `saveBesidePdf` wrote when the PDF cannot be committed after all.
 class AttachmentHandling
 {
 public:
     virtual ~AttachmentHandling() = default;
 
     /// Decides the attachments' names and returns the rows of the header block's list.
-    /// `destination` is the PDF path asked for (the written one may get a number).
+    /// `destination` is the path the PDF will be committed to.
     virtual Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
                                                            const std::string &destination) = 0;
     /// Edits the rendered PDF, e.g. embeds the files. Sets `minimumPdfVersion` when needed.
     virtual Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) = 0;
-    /// Writes what belongs beside the PDF now named `writtenPath`; may add warnings.
-    virtual Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) = 0;
+    /// Writes what belongs beside the PDF; may add warnings. On failure it leaves nothing it
+    /// wrote behind.
+    virtual Result<void> saveBesidePdf(std::vector<std::string> &warnings) = 0;
+    /// Removes what saveBesidePdf wrote.
+    virtual void removeSaved() = 0;
 };
 
 /// Makes the attachment step for one conversion.

@@ -147,8 +147,7 @@ Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMes
         std::vector<std::string> names;
         for (const AttachmentFile &file : m_files)
             names.push_back(file.fileName);
-        m_plannedPdfPath = likelyCommittedPath(destination);
-        m_plan = planAttachmentFolder(m_plannedPdfPath, names);
+        m_plan = planAttachmentFolder(destination, names);
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             m_files[i].fileName = m_plan.fileNames[i];
             listings.push_back(AttachmentListing{m_plan.fileNames[i], m_files[i].bytes.size(), m_plan.hrefs[i], false});
@@ -170,22 +169,21 @@ Result<void> MessageAttachments::editPdf(QPDF &pdf, std::string &minimumPdfVersi
     return embedAttachments(pdf, m_files, m_modDate);
 }
 
-Result<void> MessageAttachments::afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings)
+Result<void> MessageAttachments::saveBesidePdf(std::vector<std::string> &warnings)
 {
     if (m_mode != AttachmentMode::Folder || m_files.empty())
         return {};
-    if (writtenPath != m_plannedPdfPath) {
-        warnings.push_back("the PDF was saved as '" + writtenPath + "' rather than '" + m_plannedPdfPath
-                           + "', so its links to the attachments miss them");
-        std::vector<std::string> names;
-        for (const AttachmentFile &file : m_files)
-            names.push_back(file.fileName);
-        m_plan = planAttachmentFolder(writtenPath, names);
-    }
-    Result<std::vector<std::string>> written = writeAttachmentFolder(m_plan, m_files, warnings);
+    Result<WrittenAttachments> written = writeAttachmentFolder(m_plan, m_files, warnings);
     if (!written)
         return written.error();
+    m_saved = std::move(written).value();
     return {};
+}
+
+void MessageAttachments::removeSaved()
+{
+    removeWrittenAttachments(m_saved);
+    m_saved = {};
 }
 
 } // namespace tessaly

@@ -33,17 +33,17 @@ std::string pdfDateOf(const MailDate &date);
 ///
 /// - ListOnly: the header block lists names and sizes; nothing is written.
 /// - Embed: each file is embedded in the PDF (see embedAttachments); the list marks them.
-/// - Folder: each file is saved in "<PDF name> attachments" beside the PDF, and the list links
-///   to it. The links are made before the PDF has its final name, for the name it will most
-///   likely get (the destination, or its first free numbered variant); should the PDF get
-///   another name after all, the folder follows the PDF and a warning says the links miss.
+/// - Folder: each file is saved in "<PDF name> attachments" beside the PDF, before the PDF,
+///   and the list links to it. The links are made for the name the PDF will most likely get
+///   (the destination, or its first free numbered variant).
 class MessageAttachments : public AttachmentHandling
 {
 public:
     Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
                                                    const std::string &destination) override;
     Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
-    Result<void> afterCommit(const std::string &writtenPath, std::vector<std::string> &warnings) override;
+    Result<void> saveBesidePdf(std::vector<std::string> &warnings) override;
+    void removeSaved() override;
 
     /// The files with their final names, valid after `prepare` while the message lives.
     const std::vector<AttachmentFile> &files() const { return m_files; }
@@ -57,8 +57,8 @@ private:
     std::deque<std::string> m_ownedBytes; ///< files unpacked from winmail.dat
     std::vector<AttachmentFile> m_files;
     UniqueNames m_names;
-    std::string m_plannedPdfPath;
     AttachmentFolderPlan m_plan;
+    WrittenAttachments m_saved;
 };
 
 } // namespace tessaly

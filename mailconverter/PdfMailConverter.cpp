@@ -2,6 +2,7 @@
 #include "PdfMailConverter.h"
 
 #include "AttachmentEmbedder.h"
+#include "AttachmentFolderWriter.h"
 #include "AttachmentHandling.h"
 #include "HtmlComposer.h"
 #include "MessageAttachments.h"
@@ -176,8 +177,11 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     std::vector<CutBody> cutBodies;
     limitBodySizes(message, cutBodies, converted.warnings);
 
+    // The name the PDF will be committed to, decided now: the attachments' folder and links
+    // are named after it, and they are written before it.
+    const std::string plannedPath = likelyCommittedPath(destination);
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
-    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, destination);
+    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, plannedPath);
     if (!listings)
         return listings.error().within("'" + source + "': ");
 
@@ -207,13 +211,18 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
         return finished.error().within("'" + destination + "': ");
 
-    Result<std::string> written = pending.value().commitAs(destination);
-    if (!written)
-        return written.error();
-    converted.writtenPath = written.value();
-
-    if (Result<void> saved = attachments->afterCommit(converted.writtenPath, converted.warnings); !saved)
+    // One unit: the attachments first, the PDF last; a failure takes back what was written.
+    if (Result<void> saved = attachments->saveBesidePdf(converted.warnings); !saved)
         return saved.error().within("'" + source + "': ");
+    Result<std::string> written = pending.value().commitAs(plannedPath);
+    if (!written) {
+        attachments->removeSaved();
+        return written.error();
+    }
+    converted.writtenPath = written.value();
+    if (converted.writtenPath != plannedPath)
+        converted.warnings.push_back("the PDF was saved as '" + converted.writtenPath + "' rather than '" + plannedPath
+                                     + "', a name taken meanwhile; links to its attachments miss them");
     return converted;
 }
 

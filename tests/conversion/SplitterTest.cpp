@@ -261,3 +261,24 @@ TEST(SplittersProperty, ArbitraryBytesSplitTheSameWayInBothModesAndAnyPieceSize)
         ASSERT_EQ(splitInBlockMode(bytes, 1 + random() % 9), byBlocks);
     }
 }
+
+TEST(MessageCollector, TheMessageInHandIsWhatAReadErrorWouldKeep)
+{
+    AppendStrings text;
+    std::vector<std::string> finished;
+    MessageCollector collector(text, [&](const SplitMessage &message) { finished.emplace_back(message.text); });
+    EXPECT_FALSE(collector.messageInHand()) << "nothing read yet";
+    collector.append("  ");
+    collector.appendLineBreak();
+    EXPECT_FALSE(collector.messageInHand()) << "blank text before the first separator is no message";
+
+    collector.beginMessage(10);
+    collector.append("From a");
+    collector.appendLineBreak();
+    collector.append("Subject: cut sh");
+    const std::optional<SplitMessage> inHand = collector.messageInHand();
+    ASSERT_TRUE(inHand);
+    EXPECT_EQ(inHand->text, "From a\r\nSubject: cut sh");
+    EXPECT_EQ(inHand->offset, 10u);
+    EXPECT_TRUE(finished.empty());
+}

@@ -34,7 +34,7 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
     // Something creates x.txt (as a dangling symbolic link) after planning: it is not followed.
     std::filesystem::create_symlink(scratch.file("outside.txt"), folder + "/x.txt");
     std::vector<std::string> warnings;
-    Result<std::vector<std::string>> written =
+    Result<WrittenAttachments> written =
         writeAttachmentFolder(plan, {{"report.pdf", "application/pdf", "new"}, {"x.txt", "text/plain", "x"}}, warnings);
     ASSERT_TRUE(written) << written.error().message;
     EXPECT_EQ(readWholeFile(folder + "/Report.PDF"), "older report");
@@ -59,7 +59,20 @@ TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
     writeWholeFile(scratch.file("m attachments"), "in the way");
     std::vector<std::string> warnings;
     const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
-    Result<std::vector<std::string>> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
+    Result<WrittenAttachments> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("m attachments"), std::string::npos);
+}
+
+TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFollowed)
+{
+    ScratchFolder scratch;
+    std::filesystem::create_directory(scratch.file("elsewhere"));
+    std::filesystem::create_directory_symlink(scratch.file("elsewhere"), scratch.file("m attachments"));
+    std::vector<std::string> warnings;
+    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
+    Result<WrittenAttachments> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.error().message.find("symbolic link"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.file("elsewhere")));
 }

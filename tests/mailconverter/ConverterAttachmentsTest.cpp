@@ -135,6 +135,46 @@ TEST_F(ConverterAttachments, FolderFollowsTheFinalPdfNameAndLinksReachTheFiles)
     EXPECT_TRUE(std::filesystem::exists(m_scratch.file("Hello 05-03-2021 (3) attachments")));
 }
 
+TEST_F(ConverterAttachments, RegressionLongCjkAndEmojiNamesConvertTwiceInBothOptions)
+{
+    // The longest stem names allow (235 bytes) must leave room for " (2)" on the PDF and
+    // " attachments" on its folder: once that passed 255 bytes, the second message failed.
+    const std::vector<TestPart> files = {{"text/plain", attachmentNamed("a.txt"), "a"}};
+    std::string cjk, emoji;
+    for (int i = 0; i < 78; ++i)
+        cjk += "日";
+    for (int i = 0; i < 58; ++i)
+        emoji += "😀";
+    for (const std::string &stem : {cjk + "a", emoji + "abc"}) {
+        ASSERT_EQ(stem.size(), 235u);
+        for (std::string_view options : {kConvertAttachmentFolder, kConvertEmbedAttachments}) {
+            for (int copy = 1; copy <= 2; ++copy) {
+                const std::string pdf = convert(mimeMessage("text/plain", "x", files), stem + ".pdf", options);
+                EXPECT_FALSE(pdf.empty()) << copy;
+            }
+        }
+        EXPECT_TRUE(std::filesystem::exists(m_scratch.file(stem + " (2) attachments/a.txt")));
+        EXPECT_TRUE(std::filesystem::exists(m_scratch.file(stem + " (4).pdf")));
+    }
+}
+
+TEST_F(ConverterAttachments, RegressionAFailedAttachmentFolderLeavesNoPdf)
+{
+    // A folder planted as a symbolic link is refused; the message fails as one unit.
+    std::filesystem::create_directory(m_scratch.file("elsewhere"));
+    std::filesystem::create_directory_symlink(m_scratch.file("elsewhere"), m_scratch.file("Hello attachments"));
+    writeWholeFile(m_scratch.file("email-1.eml"), mimeMessage("text/plain", "x", m_files));
+    Result<ConvertedMessage> converted = converter().Convert(m_scratch.file("email-1.eml"), m_scratch.file("Hello.pdf"),
+                                                             std::string(kConvertAttachmentFolder));
+    ASSERT_FALSE(converted);
+    EXPECT_NE(converted.error().message.find("symbolic link"), std::string::npos) << converted.error().message;
+    EXPECT_TRUE(std::filesystem::is_empty(m_scratch.file("elsewhere")));
+    std::set<std::string> left;
+    for (const auto &entry : std::filesystem::directory_iterator(m_scratch.path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"Hello attachments", "elsewhere", "email-1.eml"}));
+}
+
 TEST_F(ConverterAttachments, PdfOnlyListsNamesAndSizesAndWritesNothingElse)
 {
     const std::string pdf = convert(mimeMessage("text/plain", "See the files.", m_files), "Hello.pdf", kConvertPdfOnly);

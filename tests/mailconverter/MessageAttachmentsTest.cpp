@@ -61,7 +61,7 @@ TEST(MessageAttachments, ListOnlyGivesSafeUniqueNamesAndSizesAndWritesNothing)
     std::string minimumVersion;
     std::vector<std::string> warnings;
     ASSERT_TRUE(attachments.editPdf(pdf, minimumVersion));
-    ASSERT_TRUE(attachments.afterCommit(scratch.file("m.pdf"), warnings));
+    ASSERT_TRUE(attachments.saveBesidePdf(warnings));
     EXPECT_TRUE(minimumVersion.empty());
     EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 }
@@ -130,21 +130,22 @@ TEST(MessageAttachments, LinksResolvedByTheRendererBecomeRelativeAgain)
     EXPECT_EQ(annotations.getArrayItem(1).getKey("/A").getKey("/URI").getStringValue(), "https://example.com/a.txt");
 }
 
-TEST(MessageAttachments, FolderFollowsAPdfThatGotAnotherNameAfterPlanning)
+TEST(MessageAttachments, FolderIsSavedBeforeThePdfAndTakenBackWhenThePdfCannotFollow)
 {
     ScratchFolder scratch;
     const MailMessage message = parsed(mimeMessage("text/plain", "x", {{"text/plain", attachmentNamed("a.txt"), "a"}}));
     MessageAttachments attachments;
     ASSERT_TRUE(attachments.prepare(message, AttachmentMode::Folder, scratch.file("m.pdf")));
     std::vector<std::string> warnings;
-    ASSERT_TRUE(attachments.afterCommit(scratch.file("m (2).pdf"), warnings));
-    EXPECT_EQ(readWholeFile(scratch.file("m (2) attachments/a.txt")), "a");
-    EXPECT_EQ(warnings.size(), 1u);
+    ASSERT_TRUE(attachments.saveBesidePdf(warnings));
+    EXPECT_EQ(readWholeFile(scratch.file("m attachments/a.txt")), "a");
+    attachments.removeSaved();
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 
     MessageAttachments none; // no attachment, no folder
     ASSERT_TRUE(none.prepare(parsed("Subject: x\n\nbody\n"), AttachmentMode::Folder, scratch.file("n.pdf")));
-    ASSERT_TRUE(none.afterCommit(scratch.file("n.pdf"), warnings));
-    EXPECT_FALSE(std::filesystem::exists(scratch.file("n attachments")));
+    ASSERT_TRUE(none.saveBesidePdf(warnings));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 }
 
 TEST(MessageAttachments, PdfDateKeepsTheMessageZone)
