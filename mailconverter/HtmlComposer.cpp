@@ -322,11 +322,12 @@ std::string Page::headerStyles() const
            "border-top:1px solid #999!important;}\n";
     css += "tessaly-caption{display:block!important;" + font +
            "font-size:9pt!important;font-weight:bold!important;color:#555!important;margin:0 0 6pt 0!important;}\n";
-    // Not display: a placeholder takes the image's own display, as its box does.
+    // Not display: a placeholder takes the image's own display, as its box does. The outline
+    // takes no room from the image's size.
     css += "tessaly-remote-image{display:inline-block;max-width:100%;box-sizing:border-box!important;"
            "overflow:hidden!important;" + font +
-           "font-size:8pt!important;color:#666!important;background:#eee!important;border:1px dashed #999!important;"
-           "padding:0 3pt!important;}\n";
+           "font-size:8pt!important;color:#666!important;background:#eee!important;border:0!important;"
+           "outline:1px dashed #999!important;outline-offset:-1px!important;padding:0 2pt!important;}\n";
     if (m_plainCount > 0) {
         std::string plainIds;
         for (int i = 0; i < m_plainCount; ++i)

@@ -432,10 +432,16 @@ void Sanitizer::writeRemoteImage(const GumboElement &element)
 {
     RemoteImage image;
     std::string style;
+    bool isTiny = true;
     for (const char *dimension : {"width", "height"}) {
-        if (std::optional<std::string> length = legacyLength(attributeValue(element, dimension)))
+        const std::optional<std::string> length = legacyLength(attributeValue(element, dimension));
+        if (length)
             style += std::string(dimension) + ":" + *length + ";";
+        isTiny = isTiny && (length == "0px" || length == "1px" || length == "2px");
     }
+    // A tracking pixel shows nothing in a browser either.
+    if (isTiny && !findAttribute(element, "style"))
+        return;
     const std::string align = toLower(attributeValue(element, "align"));
     if (align == "left" || align == "right")
         style += "float:" + align + ";";

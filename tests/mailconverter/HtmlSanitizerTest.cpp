@@ -126,6 +126,7 @@ TEST(HtmlSanitizer, RemoteImagesBecomePlaceholdersOfTheirSize)
     const std::string body =
         sanitize("<img src=\" https://cdn.example/a.png\" width=\"120\" height=60 alt=\"Logo & co\" align=left>"
                  "<img src=\"http://t.example/p.gif\" style=\"width:1px;height:1px;border:0\">"
+                 "<img src=\"http://t.example/q.gif\" width=1 height=\"1\">"
                  "<input type=image src=\"//x.example/go.png\" alt=go><img src=\"data:image/gif;base64,R0l=\">")
             .body;
     EXPECT_EQ(body, "<placeholder style=\"width:120px;height:60px;float:left;\">Logo &amp; co</placeholder>"
