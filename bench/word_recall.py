@@ -3,9 +3,9 @@
 
 For a mailbox (or a folder of .eml files, such as generate_corpus.py writes), the words a
 client would show are the visible text of the displayed parts, decoded in their charsets:
-plain-text parts, and HTML parts without their script, style and head, the way a browser
-shows them. The PDFs come from tessaly-cli, and their words from pdftotext. Prints the
-recall per message (with the first words that did not come back) and overall.
+plain-text parts, and HTML parts without their script, style, head and hidden elements, the
+way a browser shows them. The PDFs come from tessaly-cli, and their words from pdftotext.
+Prints the recall per message (with the first words that did not come back) and overall.
 
 Words are compared after NFKC and case folding. Scripts written without spaces (Han, kana,
 Hangul, Thai, Lao, Khmer, Myanmar) count per character. A word the PDF breaks at a line end
@@ -78,34 +78,45 @@ def tokens(text):
 
 
 class VisibleText(html.parser.HTMLParser):
-    """The text a browser shows: everything but script, style, head, title and template."""
+    """The text a browser shows: not script, style, head, title or template, nor what an
+    element hides with the hidden attribute or an inline display:none."""
 
     HIDDEN = {"script", "style", "head", "title", "template"}
     VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
             "track", "wbr"}
+    HIDING_STYLE = re.compile(r"display\s*:\s*none|visibility\s*:\s*hidden", re.I)
 
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.hidden = []
+        self.open = []  # (tag, hides) of the elements open, as far as their end tags tell
+        self.hiding = 0
         self.parts = []
 
     def handle_starttag(self, tag, attrs):
-        if tag in self.HIDDEN and tag not in self.VOID:
-            self.hidden.append(tag)
         self.parts.append(" ")
+        if tag in self.VOID:
+            return
+        attributes = dict(attrs)
+        hides = (tag in self.HIDDEN or "hidden" in attributes
+                 or bool(self.HIDING_STYLE.search(attributes.get("style") or "")))
+        self.open.append((tag, hides))
+        self.hiding += hides
 
     def handle_startendtag(self, tag, attrs):
         self.parts.append(" ")
 
     def handle_endtag(self, tag):
-        if tag in self.hidden:
-            while self.hidden and self.hidden.pop() != tag:
-                pass
-        # The body's own <head> ends where <body> starts, whatever the markup says.
         self.parts.append(" ")
+        if not any(open_tag == tag for open_tag, _ in self.open):
+            return
+        while self.open:
+            open_tag, hides = self.open.pop()
+            self.hiding -= hides
+            if open_tag == tag:
+                break
 
     def handle_data(self, data):
-        if not self.hidden:
+        if not self.hiding:
             self.parts.append(data)
 
 

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -115,4 +116,15 @@ TEST(HtmlFidelity, ScriptLinksBecomeTextWithoutALinkAction)
     const QString urls = QString::fromUtf8(popplerOutput(rendered.pdf, QStringLiteral("pdfinfo"), {QStringLiteral("-url")}));
     EXPECT_TRUE(urls.contains(QStringLiteral("https://example.com/safe"))) << urls.toStdString();
     EXPECT_EQ(urls.count(QStringLiteral("Annotation")), 1) << urls.toStdString();
+}
+
+TEST(HtmlFidelity, WordWiderThanThePageBreaksInsteadOfRunningOff)
+{
+    const RenderedMessage rendered = renderFidelityMessage(QStringLiteral("html-long-word.eml"));
+    ASSERT_TRUE(rendered.converted);
+    QString text = rendered.text;
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    EXPECT_TRUE(text.contains(QStringLiteral("https://example.com/") + QString(150, QLatin1Char('a')) +
+                              QStringLiteral("/end-of-the-linkfordetails")))
+        << rendered.text.toStdString();
 }
