@@ -110,19 +110,20 @@ void appendEscaped(std::string &out, std::string_view text)
 }
 
 enum class Treatment {
-    Keep,       ///< the element with its cleaned attributes
-    Drop,       ///< the element and everything in it
-    Unwrap,     ///< its content only
-    Block,      ///< a plain <div> (forms)
+    Keep,         ///< the element with its cleaned attributes
+    Drop,         ///< the element and everything in it
+    Unwrap,       ///< its content only
+    Block,        ///< a plain <div> (forms)
     Preformatted, ///< a <pre> of its text (elements whose text browsers show raw)
-    InlineText, ///< an inline box of its text (text areas)
-    StyleSheet, ///< collected into the page's head
+    InlineText,   ///< an inline box of its text (text areas)
+    StyleSheet,   ///< collected into the page's head
 };
 
 bool isAnimation(std::string_view name)
 {
     // SVG animations can set an href after the cleaner has looked at it.
-    return name == "animate" || name == "set" || name == "animatemotion" || name == "animatetransform";
+    const std::string lower = toLower(name);
+    return lower == "animate" || lower == "set" || lower == "animatemotion" || lower == "animatetransform";
 }
 
 Treatment treatmentOf(GumboTag tag, std::string_view name)

@@ -77,7 +77,8 @@ TEST(HtmlSanitizer, OnlyWebAndMailLinksKeepTheirTarget)
     const std::string body = sanitize("<a href=\"&#106;avascript:alert(1)\">one</a>"
                                       "<a href=\" JaVa&#x0A;Script:alert(2)\">two</a>"
                                       "<a href=\"file:///etc/passwd\">three</a><a href=\"x.html\">four</a>"
-                                      "<a href=\"cid:part\">five</a><svg><a xlink:href=\"javascript:x\">six</a></svg>"
+                                      "<a href=\"cid:part\">five</a><svg><a xlink:href=\"javascript:x\">six"
+                                      "<animateMotion><set attributeName=\"href\" to=\"javascript:y\"/></a></svg>"
                                       "<a href=\" HTTPS://example.com/a?b=1&amp;c=2\">web</a>"
                                       "<a href=\"mailto:ann@example.com\">mail</a><a href=\"#top\">up</a>")
                                  .body;
