@@ -215,6 +215,10 @@ std::string extensionForMimeType(std::string_view mimeType)
         if (entry.mimeType == lower)
             return std::string(entry.extension);
     }
+    // Reports and other text that no program claims read best as text.
+    if (lower.starts_with("text/") || lower == "message/delivery-status" || lower == "message/feedback-report" ||
+        lower == "message/disposition-notification")
+        return ".txt";
     return ".bin";
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace tessaly {
 
@@ -83,7 +84,86 @@ bool convertWithIconv(std::string_view bytes, const std::string &label, std::str
     return complete && isValidUtf8(out);
 }
 
+bool convertStrictly(std::string_view bytes, const std::string &label, std::string &out)
+{
+    return !label.empty() && convertWithIconv(bytes, label, out);
+}
+
+// The charsets that mail mislabels as one another, in the order they are tried.
+const std::vector<std::string> *familyOf(const std::string &label)
+{
+    static const std::vector<std::string> kJapanese = {"iso-2022-jp", "euc-jp", "shift_jis", "cp932"};
+    static const std::vector<std::string> kSimplifiedChinese = {"gb2312", "gbk", "gb18030"};
+    static const std::vector<std::string> kTraditionalChinese = {"big5", "cp950"};
+    static const std::vector<std::string> kKorean = {"euc-kr", "cp949"};
+    struct Prefix
+    {
+        std::string_view prefix;
+        const std::vector<std::string> *family;
+    };
+    static const Prefix kPrefixes[] = {
+        {"iso-2022-jp", &kJapanese}, {"euc-jp", &kJapanese},          {"x-euc-jp", &kJapanese},
+        {"shift", &kJapanese},       {"sjis", &kJapanese},            {"x-sjis", &kJapanese},
+        {"windows-31j", &kJapanese}, {"cp932", &kJapanese},           {"ms932", &kJapanese},
+        {"gb2312", &kSimplifiedChinese}, {"gbk", &kSimplifiedChinese}, {"x-gbk", &kSimplifiedChinese},
+        {"gb18030", &kSimplifiedChinese}, {"cp936", &kSimplifiedChinese}, {"euc-cn", &kSimplifiedChinese},
+        {"big5", &kTraditionalChinese}, {"cp950", &kTraditionalChinese}, {"x-x-big5", &kTraditionalChinese},
+        {"euc-kr", &kKorean},        {"ks_c_5601", &kKorean},         {"cp949", &kKorean},
+        {"ms949", &kKorean},         {"iso-2022-kr", &kKorean}};
+    for (const Prefix &entry : kPrefixes) {
+        if (std::string_view(label).substr(0, entry.prefix.size()) == entry.prefix)
+            return entry.family;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+bool isCjkCharset(std::string_view charset)
+{
+    return familyOf(normalisedLabel(charset)) != nullptr;
+}
+
+std::string decodeHeaderBytes(std::string_view bytes, std::string_view declaredCharset)
+{
+    const std::string label = normalisedLabel(declaredCharset);
+    std::string converted;
+    // ISO-2022-JP is 7-bit and so valid UTF-8; its escape sequences give it away.
+    if (label.starts_with("iso-2022") && bytes.find('\x1b') != std::string_view::npos &&
+        convertStrictly(bytes, label, converted))
+        return converted;
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
+    if (!isWindows1252Family(label) && !isUnknownLabel(label) && !isUtf8Label(label) &&
+        convertStrictly(bytes, label, converted))
+        return converted;
+    return windows1252ToUtf8(bytes);
+}
+
+DecodedBody decodeBodyText(std::string_view bytes, std::string_view charset, std::string_view hintCharset)
+{
+    const std::string label = normalisedLabel(charset);
+    std::string converted;
+    const std::vector<std::string> *family = familyOf(label);
+    if (family) {
+        if (convertStrictly(bytes, label, converted))
+            return {std::move(converted), {}};
+        for (const std::string &member : *family) {
+            if (member != label && convertStrictly(bytes, member, converted))
+                return {std::move(converted), member};
+        }
+    }
+    const bool labelSaysLittle = isWindows1252Family(label) || isUnknownLabel(label);
+    if (!family && labelSaysLittle && !hintCharset.empty() && !isValidUtf8(bytes)) {
+        if (const std::vector<std::string> *hinted = familyOf(normalisedLabel(hintCharset))) {
+            for (const std::string &member : *hinted) {
+                if (convertStrictly(bytes, member, converted))
+                    return {std::move(converted), member};
+            }
+        }
+    }
+    return {decodeToUtf8(bytes, charset), {}};
+}
 
 bool isValidUtf8(std::string_view bytes)
 {

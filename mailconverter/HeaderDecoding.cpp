@@ -81,24 +81,34 @@ struct EncodedWord
     std::string bytes;
 };
 
-// Finds the next "=?charset?X?text?=" at or after `from`.
-std::optional<EncodedWord> findEncodedWord(std::string_view text, std::size_t from)
+// Finds encoded words ("=?charset?X?text?=") left to right. The next "?=" and the next
+// blank are remembered across calls, so a header full of unterminated "=?" is still read
+// in one pass rather than searched to its end from every "=?".
+class EncodedWordScanner
 {
-    while (true) {
-        const std::size_t begin = text.find("=?", from);
-        if (begin == std::string_view::npos)
-            return std::nullopt;
-        const std::size_t q1 = text.find('?', begin + 2);
-        if (q1 == std::string_view::npos)
-            return std::nullopt;
-        if (q1 + 2 < text.size() && text[q1 + 2] == '?') {
-            const char encoding = static_cast<char>(std::toupper(static_cast<unsigned char>(text[q1 + 1])));
-            const std::size_t close = text.find("?=", q1 + 3);
-            const std::string_view charset = text.substr(begin + 2, q1 - begin - 2);
-            if (close != std::string_view::npos && (encoding == 'Q' || encoding == 'B') && !charset.empty() &&
-                charset.find_first_of(" \t\r\n") == std::string_view::npos) {
-                const std::string_view payload = text.substr(q1 + 3, close - q1 - 3);
-                if (payload.find_first_of(" \t\r\n") == std::string_view::npos) {
+public:
+    explicit EncodedWordScanner(std::string_view text) : m_text(text) {}
+
+    /// The next encoded word at or after `from`; `from` must not decrease between calls.
+    std::optional<EncodedWord> next(std::size_t from)
+    {
+        while (true) {
+            const std::size_t begin = m_text.find("=?", from);
+            if (begin == std::string_view::npos)
+                return std::nullopt;
+            // The charset ends at the next '?', which lies before the next "=?" or is its own.
+            const std::size_t q1 = m_text.find('?', begin + 2);
+            if (q1 == std::string_view::npos)
+                return std::nullopt;
+            if (q1 + 2 < m_text.size() && m_text[q1 + 2] == '?') {
+                const char encoding = static_cast<char>(std::toupper(static_cast<unsigned char>(m_text[q1 + 1])));
+                const std::size_t close = closeAtOrAfter(q1 + 3);
+                if (close == std::string_view::npos)
+                    return std::nullopt; // no word can end anywhere after this point
+                const std::string_view charset = m_text.substr(begin + 2, q1 - begin - 2);
+                if ((encoding == 'Q' || encoding == 'B') && !charset.empty() &&
+                    charset.find_first_of(" \t\r\n") == std::string_view::npos && blankAtOrAfter(q1 + 3) > close) {
+                    const std::string_view payload = m_text.substr(q1 + 3, close - q1 - 3);
                     EncodedWord word;
                     word.begin = begin;
                     word.end = close + 2;
@@ -108,10 +118,29 @@ std::optional<EncodedWord> findEncodedWord(std::string_view text, std::size_t fr
                     return word;
                 }
             }
+            from = begin + 2;
         }
-        from = begin + 2;
     }
-}
+
+private:
+    std::size_t closeAtOrAfter(std::size_t at)
+    {
+        if (m_close == kUnknown || (m_close != std::string_view::npos && m_close < at))
+            m_close = m_text.find("?=", at);
+        return m_close;
+    }
+    std::size_t blankAtOrAfter(std::size_t at)
+    {
+        if (m_blank == kUnknown || (m_blank != std::string_view::npos && m_blank < at))
+            m_blank = m_text.find_first_of(" \t\r\n", at);
+        return m_blank;
+    }
+
+    static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+    std::string_view m_text;
+    std::size_t m_close = kUnknown;
+    std::size_t m_blank = kUnknown;
+};
 
 bool sameCharset(const std::string &a, const std::string &b)
 {
@@ -167,8 +196,9 @@ void walkEncodedText(std::string_view text, OnText onText, OnWords onWords)
         pendingBytes.clear();
         pendingCharset.clear();
     };
+    EncodedWordScanner scanner(text);
     while (pos < text.size()) {
-        std::optional<EncodedWord> word = findEncodedWord(text, pos);
+        std::optional<EncodedWord> word = scanner.next(pos);
         if (!word) {
             flushPending();
             onText(text.substr(pos));
@@ -193,22 +223,22 @@ void walkEncodedText(std::string_view text, OnText onText, OnWords onWords)
 
 } // namespace
 
-std::string decodeHeaderText(std::string_view raw)
+std::string decodeHeaderText(std::string_view raw, std::string_view declaredCharset)
 {
     const std::string text = unfoldHeader(raw);
     std::string out;
     walkEncodedText(
-        text, [&](std::string_view plain) { out += decodeToUtf8(plain, {}); },
+        text, [&](std::string_view plain) { out += decodeHeaderBytes(plain, declaredCharset); },
         [&](const std::string &decoded) { out += decoded; });
     return out;
 }
 
-std::string reencodeEncodedWords(std::string_view raw)
+std::string reencodeEncodedWords(std::string_view raw, std::string_view declaredCharset)
 {
     const std::string text = unfoldHeader(raw);
     std::string out;
     walkEncodedText(
-        text, [&](std::string_view plain) { out += plain; },
+        text, [&](std::string_view plain) { out += decodeHeaderBytes(plain, declaredCharset); },
         [&](const std::string &decoded) {
             gchar *base64 = g_base64_encode(reinterpret_cast<const guchar *>(decoded.data()), decoded.size());
             if (out.size() >= 2 && out.compare(out.size() - 2, 2, "?=") == 0)
@@ -219,6 +249,17 @@ std::string reencodeEncodedWords(std::string_view raw)
             g_free(base64);
         });
     return out;
+}
+
+std::string firstCjkEncodedWordCharset(std::string_view raw)
+{
+    const std::string text = unfoldHeader(raw);
+    EncodedWordScanner scanner(text);
+    for (std::optional<EncodedWord> word = scanner.next(0); word; word = scanner.next(word->end)) {
+        if (isCjkCharset(word->charset))
+            return word->charset;
+    }
+    return {};
 }
 
 std::optional<MailDate> parseHeaderDate(std::string_view text)

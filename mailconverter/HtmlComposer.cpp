@@ -229,6 +229,13 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
 
 void Page::addBody(const BodyPart &body)
 {
+    if (body.kind == BodyPart::Kind::Image) {
+        // An image part shown where it stands, at most as wide as the page.
+        if (!m_options.cidBaseUrl.empty())
+            m_body += "<div><img src=\"" + escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
+                      "\" alt=\"\" style=\"max-width:100%;height:auto\"></div>\n";
+        return;
+    }
     if (body.kind == BodyPart::Kind::PlainText) {
         if (simple()) {
             m_body += "<div>" + plainTextToHtml(body.text, true) + "</div>\n";

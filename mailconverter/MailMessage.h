@@ -29,12 +29,13 @@ struct MailDate
     friend bool operator==(const MailDate &, const MailDate &) = default;
 };
 
-/// A part shown as the message's text.
+/// A part shown as the message's text, or an image shown where its part stands.
 struct BodyPart
 {
-    enum class Kind { Html, PlainText };
+    enum class Kind { Html, PlainText, Image };
     Kind kind = Kind::PlainText;
-    /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed.
+    /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed. For an
+    /// Image, the key (see resourceKey) of the inline resource drawn here.
     std::string text;
 };
 
@@ -74,6 +75,10 @@ struct MailMessage
     std::vector<InlineResource> inlineResources;
     std::vector<AttachmentPart> attachments; ///< in the order the parts appear
     std::vector<MailMessage> forwarded;      ///< message/rfc822 parts, shown after the body
+
+    /// How the reading departed from what the message declares (e.g. a body read in another
+    /// charset of its family than its label), for the conversion's warnings.
+    std::vector<std::string> warnings;
 };
 
 /// Parses a message from memory. A leading mbox "From " envelope line is skipped (and its

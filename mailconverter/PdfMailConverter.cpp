@@ -174,6 +174,7 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
     ConvertedMessage converted;
+    converted.warnings = message.warnings;
     std::vector<CutBody> cutBodies;
     limitBodySizes(message, cutBodies, converted.warnings);
 

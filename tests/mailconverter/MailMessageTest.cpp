@@ -97,17 +97,25 @@ TEST(MailMessage, BodyCharsets)
     EXPECT_EQ(bodyOf("Content-Type: text/plain; format=flowed; delsp=yes", "one \ntwo\n"), "onetwo\n");
 }
 
-TEST(MailMessage, AlternativePicksHtml)
+TEST(MailMessage, AlternativePicksTheLastOneItCanShow)
 {
     const MailMessage message = parse("Subject: alt\n"
                                       "Content-Type: multipart/alternative; boundary=b\n\n"
-                                      "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
                                       "--b\nContent-Type: text/plain\n\nplain\n"
+                                      "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
+                                      "--b\nContent-Type: text/calendar\n\nBEGIN:VCALENDAR\n"
                                       "--b--\n");
     ASSERT_EQ(message.bodies.size(), 1u);
     EXPECT_EQ(message.bodies[0].kind, BodyPart::Kind::Html);
     EXPECT_EQ(message.bodies[0].text, "<p>rich</p>");
     EXPECT_TRUE(message.attachments.empty());
+
+    // Best last, even when the sender put HTML first.
+    const MailMessage reversed = parse("Subject: alt\nContent-Type: multipart/alternative; boundary=b\n\n"
+                                       "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
+                                       "--b\nContent-Type: text/plain\n\nplain\n--b--\n");
+    ASSERT_EQ(reversed.bodies.size(), 1u);
+    EXPECT_EQ(reversed.bodies[0].text, "plain");
 }
 
 TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
@@ -122,9 +130,14 @@ TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
                                       "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
                                       "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
                                       "--m--\n");
-    ASSERT_EQ(message.bodies.size(), 2u);
+    // The inline image and the inline named text are shown where they stand, and stay files.
+    ASSERT_EQ(message.bodies.size(), 4u);
     EXPECT_EQ(message.bodies[0].text, "first");
     EXPECT_EQ(message.bodies[1].text, "second");
+    EXPECT_EQ(message.bodies[2].kind, BodyPart::Kind::Image);
+    ASSERT_NE(findInlineResource(message, message.bodies[2].text), nullptr);
+    EXPECT_EQ(findInlineResource(message, message.bodies[2].text)->bytes, "PNG");
+    EXPECT_EQ(message.bodies[3].text, "log");
     EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"a.pdf", "notes.txt", "", "log.txt"}));
     EXPECT_EQ(message.attachments[0].bytes, "%PDF-");
     EXPECT_EQ(message.attachments[0].mimeType, "application/pdf");
@@ -141,12 +154,17 @@ TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
                                       "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
                                       "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
                                       "--r--\n");
-    ASSERT_EQ(message.inlineResources.size(), 3u);
+    // The image no HTML uses is drawn after the body, and is an attachment too.
+    ASSERT_EQ(message.inlineResources.size(), 4u);
     EXPECT_EQ(message.inlineResources[0].contentId, "logo@x");
     EXPECT_EQ(message.inlineResources[0].bytes, "LOGO");
-    EXPECT_EQ(message.inlineResources[1].contentId, "pct@x");
-    EXPECT_EQ(message.inlineResources[2].contentLocation, "banner.png");
-    EXPECT_EQ(resourceKey(message.inlineResources[2]), "banner.png");
+    EXPECT_EQ(message.inlineResources[1].contentId, "unused@x");
+    EXPECT_EQ(message.inlineResources[2].contentId, "pct@x");
+    EXPECT_EQ(message.inlineResources[3].contentLocation, "banner.png");
+    EXPECT_EQ(resourceKey(message.inlineResources[3]), "banner.png");
+    ASSERT_EQ(message.bodies.size(), 2u);
+    EXPECT_EQ(message.bodies[1].kind, BodyPart::Kind::Image);
+    EXPECT_EQ(message.bodies[1].text, "unused@x");
     EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"unused.png"}));
     ASSERT_NE(findInlineResource(message, "logo@x"), nullptr);
     EXPECT_EQ(findInlineResource(message, "nope"), nullptr);
@@ -213,6 +231,81 @@ TEST(MailMessage, BrokenAndEmptyMessagesStillParse)
 
     EXPECT_TRUE(parseMailMessage("").ok());
     EXPECT_TRUE(parseMailMessage(std::string("\0\xff\xfe garbage", 12)).ok());
+}
+
+TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
+{
+    // A whitespace-only line or a line that is no header ends the header block.
+    const MailMessage blankish = parse("From: a@example.com\nSubject: s\n \nfirst line\nDear: all\n");
+    ASSERT_EQ(blankish.bodies.size(), 1u);
+    EXPECT_EQ(blankish.bodies[0].text, " \nfirst line\nDear: all\n");
+    const MailMessage stray = parse("From: a@example.com\nSubject: s\nthis is no header\nmore\n\nlast\n");
+    EXPECT_EQ(stray.subject, "s");
+    ASSERT_EQ(stray.bodies.size(), 1u);
+    EXPECT_EQ(stray.bodies[0].text, "this is no header\nmore\n\nlast\n");
+    const MailMessage noHeaders = parse("\nonly a body\n");
+    ASSERT_EQ(noHeaders.bodies.size(), 1u);
+    EXPECT_EQ(noHeaders.bodies[0].text, "\nonly a body\n");
+
+    // A byte order mark before the first header; a Content-Type that cannot be read.
+    const MailMessage marked = parse("\xEF\xBB\xBF" "From: Ann <ann@example.com>\nContent-Type: text plain\n\nhello\n");
+    EXPECT_EQ(senderDisplayName(marked), "Ann");
+    ASSERT_EQ(marked.bodies.size(), 1u);
+    EXPECT_EQ(marked.bodies[0].text, "hello\n");
+    EXPECT_TRUE(marked.attachments.empty());
+}
+
+TEST(MailMessage, ReportsAndEncodedForwardsAreShown)
+{
+    const MailMessage message = parse("Subject: bounce\n"
+                                      "Content-Type: multipart/report; report-type=delivery-status; boundary=r\n\n"
+                                      "--r\nContent-Type: text/plain\n\nnot delivered\n"
+                                      "--r\nContent-Type: message/delivery-status\n\nAction: failed\n"
+                                      "--r\nContent-Type: message/feedback-report\n\nFeedback-Type: abuse\n"
+                                      "--r\nContent-Type: text/rfc822-headers\n\nSubject: original\n"
+                                      "--r\nContent-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
+                                      "U3ViamVjdDogaW5uZXIKCmlubmVyIGJvZHkK\n"
+                                      "--r--\n");
+    std::vector<std::string> texts;
+    for (const BodyPart &body : message.bodies)
+        texts.push_back(body.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"not delivered", "Action: failed", "Feedback-Type: abuse",
+                                               "Subject: original"}));
+    ASSERT_EQ(message.forwarded.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].subject, "inner");
+    ASSERT_EQ(message.forwarded[0].bodies.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].bodies[0].text, "inner body\n");
+    ASSERT_EQ(message.attachments.size(), 1u);
+    EXPECT_TRUE(message.attachments[0].isForwardedMessage);
+}
+
+TEST(MailMessage, CharsetsTheMessageDeclares)
+{
+    // Raw 8-bit headers are read in the charset of the message's text.
+    const MailMessage raw = parse("From: \xD6\xD0\xCE\xC4 <zh@example.com>\nTo: Ann Lee\nCc: zf@example.com (=?utf-8?B?5p2O?=), "
+                                  "\"Bo\" <bo@example.com> (Sales)\nSubject: \xD6\xD0\xCE\xC4\n"
+                                  "Content-Type: text/plain; charset=gb2312\n\n\xD6\xD0\xCE\xC4\n");
+    EXPECT_EQ(raw.subject, "中文");
+    EXPECT_EQ(senderDisplayName(raw), "中文");
+    EXPECT_EQ(raw.to, (std::vector<MailAddress>{{"Ann Lee", ""}}));
+    EXPECT_EQ(raw.cc, (std::vector<MailAddress>{{"李", "zf@example.com"}, {"Bo (Sales)", "bo@example.com"}}));
+    EXPECT_TRUE(raw.warnings.empty());
+
+    // A body in the wrong member of its family is read in the right one, and says so.
+    const MailMessage mislabelled = parse("Subject: x\nContent-Type: text/plain; charset=iso-2022-jp\n"
+                                          "Content-Transfer-Encoding: 8bit\n\n"
+                                          "\xC6\xFC\xCB\xDC\xB8\xEC\n");
+    ASSERT_EQ(mislabelled.bodies.size(), 1u);
+    EXPECT_EQ(mislabelled.bodies[0].text, "日本語\n");
+    ASSERT_EQ(mislabelled.warnings.size(), 1u);
+    EXPECT_NE(mislabelled.warnings[0].find("euc-jp"), std::string::npos);
+
+    // Shift_JIS labelled us-ascii, in a message whose subject is Japanese.
+    const MailMessage ascii = parse("Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\nContent-Type: text/plain; charset=us-ascii\n\n"
+                                    "\x93\xFA\x96\x7B\x8C\xEA\n");
+    EXPECT_EQ(ascii.subject, "日本");
+    ASSERT_EQ(ascii.bodies.size(), 1u);
+    EXPECT_EQ(ascii.bodies[0].text, "日本語\n");
 }
 
 TEST(MailMessage, DeepNestingIsBounded)
