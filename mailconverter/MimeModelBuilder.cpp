@@ -558,7 +558,7 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
             const std::string bytes = "Content-Type: " + mimeTypeOf(object) + "; boundary=\"" + boundary + "\"\n\n" + prologue;
             GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
             GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
-            GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_options));
+            GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_context.options));
             if (recovered.object && GMIME_IS_MULTIPART(recovered.object) &&
                 g_mime_multipart_get_count(GMIME_MULTIPART(recovered.object)) > 0) {
                 walk(recovered.object, depth + 1);
