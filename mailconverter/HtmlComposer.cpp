@@ -40,6 +40,31 @@ constexpr std::array<FontAlias, 8> kFontAliases = {{
     {"Courier", "Liberation Mono", "Liberation Mono"},
 }};
 
+// Common Chinese, Japanese and Korean mail fonts and the installed face of their language,
+// so that a message naming them never reaches a face Chromium embeds as Type 3 fonts.
+struct CjkFontAlias
+{
+    std::string_view family;
+    CjkLanguage language;
+};
+constexpr std::array<CjkFontAlias, 30> kCjkFontAliases = {{
+    {"SimSun", CjkLanguage::SimplifiedChinese},       {"宋体", CjkLanguage::SimplifiedChinese},
+    {"NSimSun", CjkLanguage::SimplifiedChinese},      {"新宋体", CjkLanguage::SimplifiedChinese},
+    {"SimHei", CjkLanguage::SimplifiedChinese},       {"黑体", CjkLanguage::SimplifiedChinese},
+    {"Microsoft YaHei", CjkLanguage::SimplifiedChinese}, {"微软雅黑", CjkLanguage::SimplifiedChinese},
+    {"DengXian", CjkLanguage::SimplifiedChinese},     {"等线", CjkLanguage::SimplifiedChinese},
+    {"PMingLiU", CjkLanguage::TraditionalChinese},    {"新細明體", CjkLanguage::TraditionalChinese},
+    {"MingLiU", CjkLanguage::TraditionalChinese},     {"細明體", CjkLanguage::TraditionalChinese},
+    {"Microsoft JhengHei", CjkLanguage::TraditionalChinese}, {"微軟正黑體", CjkLanguage::TraditionalChinese},
+    {"MS PGothic", CjkLanguage::Japanese},            {"ＭＳ Ｐゴシック", CjkLanguage::Japanese},
+    {"MS Gothic", CjkLanguage::Japanese},             {"ＭＳ ゴシック", CjkLanguage::Japanese},
+    {"Meiryo", CjkLanguage::Japanese},                {"メイリオ", CjkLanguage::Japanese},
+    {"Yu Gothic", CjkLanguage::Japanese},             {"游ゴシック", CjkLanguage::Japanese},
+    {"Malgun Gothic", CjkLanguage::Korean},           {"맑은 고딕", CjkLanguage::Korean},
+    {"Gulim", CjkLanguage::Korean},                   {"굴림", CjkLanguage::Korean},
+    {"Dotum", CjkLanguage::Korean},                   {"돋움", CjkLanguage::Korean},
+}};
+
 std::string emojiFaces(std::string_view family)
 {
     std::string css;
@@ -65,6 +90,8 @@ std::string fontFaceAliases()
                " Bold Italic\")}\n";
         css += emojiFaces(alias.family);
     }
+    for (const CjkFontAlias &alias : kCjkFontAliases)
+        css += "@font-face{font-family:\"" + std::string(alias.family) + "\";src:local(\"" + std::string(cjkFace(alias.language)) + "\")}\n";
     return css;
 }
 
@@ -131,7 +158,7 @@ std::string formatAddresses(const std::vector<MailAddress> &addresses, bool simp
 class Page
 {
 public:
-    explicit Page(const ComposeOptions &options) : m_options(options) {}
+    Page(const ComposeOptions &options, CjkLanguage cjk) : m_options(options), m_cjk(cjk) {}
 
     void addMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings, int depth);
     std::string document(const std::string &title) const;
@@ -145,6 +172,7 @@ private:
     bool simple() const { return m_options.flavour == Flavour::TextDocument; }
 
     const ComposeOptions &m_options;
+    const CjkLanguage m_cjk; ///< whose face draws Han characters on this page
     std::string m_body;
     std::string m_messageStyles;
     const MailMessage *m_current = nullptr;
@@ -189,7 +217,7 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
         m_body += "<table id=\"" + id +
                   "\" width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" "
                   "style=\"background-color:#f2f4f7;margin-bottom:10pt;font-family:" +
-                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter)) + ";font-size:9pt;color:#1a1a1a\">\n";
+                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk)) + ";font-size:9pt;color:#1a1a1a\">\n";
     } else {
         m_body += "<tessaly-header id=\"" + id + "\">\n";
     }
@@ -238,11 +266,11 @@ void Page::addBody(const BodyPart &body)
     }
     if (body.kind == BodyPart::Kind::PlainText) {
         if (simple()) {
-            m_body += "<div>" + plainTextToHtml(body.text, true) + "</div>\n";
+            m_body += "<div>" + plainTextToHtml(body.text, true, m_cjk) + "</div>\n";
             return;
         }
         m_body += "<tessaly-plain id=\"tessaly-plain-" + std::to_string(m_plainCount++) + "\">" +
-                  plainTextToHtml(body.text, false) + "</tessaly-plain>\n";
+                  plainTextToHtml(body.text, false, m_cjk) + "</tessaly-plain>\n";
         return;
     }
     SanitizeOptions sanitize;
@@ -304,7 +332,7 @@ std::string Page::headerStyles() const
     for (int i = 0; i < m_headerCount; ++i)
         ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
     const std::string h = ":is(" + ids + ")";
-    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium) + "!important;";
+    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
     std::string css;
     css += h + "," + h + " *{all:revert!important;" + font + "}\n";
     css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
@@ -342,7 +370,7 @@ std::string Page::headerStyles() const
         const std::string p = ":is(" + plainIds + ")";
         css += p + "," + p + " *{all:revert!important;}\n";
         css += p + "{display:block!important;margin:0 0 10pt 0!important;}\n";
-        css += plainTextStyles(p);
+        css += plainTextStyles(p, m_cjk);
     }
     // Word and Outlook name their pages (@page WordSection1{size:612pt 792pt}); named pages
     // force a break and Letter paper, so every element goes back to the page we set.
@@ -356,12 +384,12 @@ std::string Page::document(const std::string &title) const
     out.reserve(m_body.size() + m_messageStyles.size() + 8192);
     out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
     if (simple()) {
-        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter) + ";font-size:10pt;color:#1a1a1a}</style>\n";
+        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk) + ";font-size:10pt;color:#1a1a1a}</style>\n";
         out += "</head><body>\n" + m_body + "</body></html>\n";
         return out;
     }
     out += "<style>\n" + fontFaceAliases();
-    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium) +
+    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
            "img{break-inside:avoid}\n"
@@ -396,7 +424,7 @@ void civilFromDays(std::int64_t days, int &year, int &month, int &day)
 std::string composeMessageHtml(const MailMessage &message, const std::vector<AttachmentListing> &attachments,
                                const ComposeOptions &options)
 {
-    Page page(options);
+    Page page(options, pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese));
     page.addMessage(message, attachments, 0);
     return page.document(message.subject);
 }

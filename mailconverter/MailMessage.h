@@ -37,6 +37,9 @@ struct BodyPart
     /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed. For an
     /// Image, the key (see resourceKey) of the inline resource drawn here.
     std::string text;
+    /// The charset the part declared (or its HTML named), as written; "" when none. It tells
+    /// which Chinese, Japanese or Korean face draws the text.
+    std::string charset;
 };
 
 /// A part that the HTML body refers to with "cid:" (or by its Content-Location).

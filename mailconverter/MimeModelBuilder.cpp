@@ -566,9 +566,10 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
             }
         }
         if (prologue && *prologue) {
-            const std::string text = normaliseLineEnds(decodeToUtf8(prologue, contentTypeParameter(object, "charset")));
+            const std::string charset = contentTypeParameter(object, "charset");
+            const std::string text = normaliseLineEnds(decodeToUtf8(prologue, charset));
             if (text.find_first_not_of(" \t\n") != std::string::npos)
-                m_message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text});
+                m_message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text, charset});
         }
         return;
     }
@@ -705,7 +706,7 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
     // An empty text part is no body: the message then shows just its headers.
     if (text.find_first_not_of(" \t\n") == std::string::npos)
         return;
-    m_message.bodies.push_back(BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text)});
+    m_message.bodies.push_back(BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
 }
 
 void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
@@ -966,7 +967,7 @@ MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDat
         fallback.date = envelopeDate;
         const std::string text = normaliseLineEnds(decodeToUtf8(rawText(), {}));
         if (text.find_first_not_of(" \t\n") != std::string::npos)
-            fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text});
+            fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text, {}});
         return fallback;
     }
     ParseContext context{options.get()};

@@ -136,8 +136,9 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     ComposeOptions options;
     options.paperSize = paperSizeOf(m_layout);
 
-    // Text that Qt's PDF writer would not give back as typed goes to Chromium too.
-    if (hasHtmlBody(message) || !qtPdfWriterKeepsText(message)) {
+    // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
+    // face, go to Chromium too.
+    if (hasHtmlBody(message) || !qtPdfWriterCanDraw(message)) {
         WebEngineRenderer &web = webEngineRenderer();
         const MessageHost host = web.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;

@@ -157,17 +157,19 @@ bool hasStrongDirection(std::string_view line)
 class SimpleBlockWriter
 {
 public:
-    explicit SimpleBlockWriter(std::string &out) : m_out(out) {}
+    SimpleBlockWriter(std::string &out, CjkLanguage cjk)
+        : m_out(out)
+        , m_style("style=\"margin:0;white-space:pre-wrap;font-family:" +
+                  escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter, cjk)) + ";\"")
+    {
+    }
 
     void addLine(std::string_view line)
     {
         const bool rightToLeft = hasStrongDirection(line) ? startsRightToLeft(line) : m_rightToLeft;
         if (!m_open || rightToLeft != m_rightToLeft) {
             close();
-            static const std::string style = "style=\"margin:0;white-space:pre-wrap;font-family:" +
-                                             escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter)) +
-                                             ";\"";
-            m_out += rightToLeft ? "<pre dir=\"rtl\" align=\"right\" " + style + ">" : "<pre " + style + ">";
+            m_out += rightToLeft ? "<pre dir=\"rtl\" align=\"right\" " + m_style + ">" : "<pre " + m_style + ">";
             // HTML drops a line feed right after <pre>; a leading blank line needs one more.
             if (line.empty())
                 m_out += '\n';
@@ -188,17 +190,18 @@ public:
 
 private:
     std::string &m_out;
+    const std::string m_style;
     bool m_open = false;
     bool m_rightToLeft = false;
 };
 
 } // namespace
 
-std::string plainTextStyles(const std::string &scope)
+std::string plainTextStyles(const std::string &scope, CjkLanguage cjk)
 {
     std::string css = scope + " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
                               "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
-                              "font-family:" + cssFontFamilies(FontRole::Monospace, FontEngine::Chromium) +
+                              "font-family:" + cssFontFamilies(FontRole::Monospace, FontEngine::Chromium, cjk) +
                               "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
@@ -221,13 +224,13 @@ int quoteDepth(std::string_view line)
     return depth;
 }
 
-std::string plainTextToHtml(std::string_view text, bool simpleCss)
+std::string plainTextToHtml(std::string_view text, bool simpleCss, CjkLanguage cjk)
 {
     while (!text.empty() && text.back() == '\n')
         text.remove_suffix(1);
     std::string out;
     out.reserve(text.size() + text.size() / 4 + 64);
-    SimpleBlockWriter simpleBlock(out);
+    SimpleBlockWriter simpleBlock(out, cjk);
     int currentDepth = -1;
     std::size_t start = 0;
     while (start <= text.size()) {

@@ -1,6 +1,8 @@
 // Plain-text bodies as HTML: escaped, wrapping, with quoted lines set apart by depth.
 #pragma once
 
+#include "ScriptFonts.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,10 +27,11 @@ inline constexpr std::size_t kPrewrapColumns = 84;
 /// `simpleCss` the blocks are <div>s with inline styles QTextDocument understands;
 /// otherwise they are <tessaly-text class="tessaly-qN"> elements that the page's own
 /// style sheet styles (plainTextStyles), out of reach of a message's CSS.
-std::string plainTextToHtml(std::string_view text, bool simpleCss);
+/// Han characters are drawn in the face for `cjk`.
+std::string plainTextToHtml(std::string_view text, bool simpleCss, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
 
 /// CSS for the <tessaly-text> blocks, with `scope` (a selector) in front of each rule.
-std::string plainTextStyles(const std::string &scope);
+std::string plainTextStyles(const std::string &scope, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
 
 /// The quote depth of a line: the number of '>' before the text, spaces between allowed.
 int quoteDepth(std::string_view line);

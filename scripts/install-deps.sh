@@ -15,7 +15,10 @@ packages=(
   clang libclang-rt-dev
   # fonts: a named face for every script (mailconverter/ScriptFonts.cpp), colour and monochrome
   # emoji, metric-compatible stand-ins for the mail fonts
-  fontconfig fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji fonts-symbola
+  fontconfig fonts-noto-core fonts-noto-color-emoji fonts-symbola
+  # Chinese, Japanese and Korean faces with TrueType outlines, which Chromium embeds as
+  # outline fonts (the Noto CJK faces become dozens of Type 3 fonts)
+  fonts-wqy-zenhei fonts-arphic-uming fonts-ipafont-gothic fonts-nanum
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   # a UTF-8 locale for header decoding
   locales

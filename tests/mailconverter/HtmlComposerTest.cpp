@@ -16,7 +16,7 @@ MailMessage htmlMessage(std::string html)
     message.from = {{"Ann O'Neil", "ann@example.com"}};
     message.to = {{"", "bob@example.com"}};
     message.date = MailDate{1614949620, 60};
-    message.bodies.push_back(BodyPart{BodyPart::Kind::Html, std::move(html)});
+    message.bodies.push_back(BodyPart{BodyPart::Kind::Html, std::move(html), {}});
     return message;
 }
 
@@ -185,10 +185,10 @@ TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
 {
     MailMessage message;
     message.subject = "Fwd";
-    message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "Hi <there>\n> quoted\n>> deeper\nend\n"});
+    message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "Hi <there>\n> quoted\n>> deeper\nend\n", {}});
     MailMessage inner;
     inner.subject = "Inner subject";
-    inner.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "inner text"});
+    inner.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "inner text", {}});
     inner.attachments.push_back(AttachmentPart{"data.csv", "text/csv", "a,b", false});
     message.forwarded.push_back(inner);
     for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
