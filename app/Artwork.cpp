@@ -100,14 +100,15 @@ QIcon programIcon()
     return icon;
 }
 
-QImage drawBanner()
+QImage drawBanner(qreal devicePixelRatio)
 {
-    QImage image(600, 85, QImage::Format_RGB32);
+    QImage image(QSize(600, 85) * devicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
     QPainter painter(&image);
     QLinearGradient ground(0, 0, 600, 85);
     ground.setColorAt(0.0, kDeepBlue);
     ground.setColorAt(1.0, QColor(30, 110, 200));
-    painter.fillRect(image.rect(), ground);
+    painter.fillRect(QRect(0, 0, 600, 85), ground);
 
     // A pale disc behind the symbol lifts it off the ground.
     painter.setRenderHint(QPainter::Antialiasing);

@@ -10,8 +10,9 @@ namespace tessaly {
 QImage drawProgramIcon(int size);
 /// The icon at 16, 32, 48 and 256 pixels.
 QIcon programIcon();
-/// The 600 × 85 banner: the icon's symbol and "Tessaly" on a blue ground.
-QImage drawBanner();
+/// The 600 × 85 banner: the icon's symbol and "Tessaly" on a blue ground, drawn with
+/// `devicePixelRatio` device pixels to a pixel so that it is sharp on that screen.
+QImage drawBanner(qreal devicePixelRatio = 1.0);
 
 /// The sizes the icon is drawn and installed at.
 inline constexpr int kIconSizes[] = {16, 32, 48, 256};

@@ -25,4 +25,11 @@ QString findUserManual(const QStringList &candidates)
     return {};
 }
 
+std::string manualNotOpenedText(const std::string &manualPath)
+{
+    if (manualPath.empty())
+        return "The manual (manual.html) was not found beside the program.";
+    return "The manual could not be opened in a web browser. Open this file yourself:\n" + manualPath;
+}
+
 } // namespace tessaly

@@ -5,25 +5,49 @@
 #include "ConversionRun.h"
 #include "Platform.h"
 #include "RunTexts.h"
+#include "UserManual.h"
 #include "WindowFont.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QKeyEvent>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tessaly {
+
+QSize fittedClientSize(const QSize &design, const QSize &room, int scrollBarExtent)
+{
+    if (design.width() <= room.width() && design.height() <= room.height())
+        return design;
+    // A scroll bar in one direction takes room from the other.
+    const bool scrollsDown = design.height() > room.height();
+    const bool scrollsAcross = design.width() + (scrollsDown ? scrollBarExtent : 0) > room.width();
+    return {std::min(design.width() + (scrollsDown ? scrollBarExtent : 0), room.width()),
+            std::min(design.height() + (scrollsAcross ? scrollBarExtent : 0), room.height())};
+}
+
 namespace {
 
 /// The client area the layout was drawn for, at 96 dots per inch.
@@ -50,6 +74,51 @@ Widget *place(Widget *widget, const char *name, int left, int top, int width, in
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(left, top, width, height);
     return widget;
+}
+
+/// The classic light look of the design, every role set.
+QPalette designPalette()
+{
+    const QColor face(240, 240, 240);
+    const QColor disabledText(120, 120, 120);
+    QPalette palette;
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        palette.setColor(group, QPalette::Window, face);
+        palette.setColor(group, QPalette::WindowText, disabled ? disabledText : QColor(Qt::black));
+        palette.setColor(group, QPalette::Base, disabled ? face : QColor(Qt::white));
+        palette.setColor(group, QPalette::AlternateBase, QColor(245, 245, 245));
+        palette.setColor(group, QPalette::Text, disabled ? disabledText : QColor(Qt::black));
+        palette.setColor(group, QPalette::PlaceholderText, disabledText);
+        palette.setColor(group, QPalette::Button, face);
+        palette.setColor(group, QPalette::ButtonText, disabled ? disabledText : QColor(Qt::black));
+        palette.setColor(group, QPalette::BrightText, Qt::white);
+        palette.setColor(group, QPalette::Light, Qt::white);
+        palette.setColor(group, QPalette::Midlight, QColor(227, 227, 227));
+        palette.setColor(group, QPalette::Mid, QColor(160, 160, 160));
+        palette.setColor(group, QPalette::Dark, QColor(160, 160, 160));
+        palette.setColor(group, QPalette::Shadow, QColor(105, 105, 105));
+        palette.setColor(group, QPalette::Highlight, disabled ? face : QColor(0, 0, 192));
+        palette.setColor(group, QPalette::HighlightedText, disabled ? disabledText : QColor(Qt::white));
+        palette.setColor(group, QPalette::ToolTipBase, QColor(255, 255, 225));
+        palette.setColor(group, QPalette::ToolTipText, Qt::black);
+        palette.setColor(group, QPalette::Link, QColor(0, 0, 255));
+        palette.setColor(group, QPalette::LinkVisited, QColor(128, 0, 128));
+    }
+    return palette;
+}
+
+/// Local files and folders among dropped URLs.
+std::vector<std::string> droppedPaths(const QMimeData *data)
+{
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths.push_back(QDir::toNativeSeparators(url.toLocalFile()).toStdString());
+    }
+    return paths;
 }
 
 void makeBold(QWidget *widget)
@@ -80,6 +149,7 @@ QTableWidgetItem *cellItem(const QString &text)
     auto *item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     item->setBackground(kCellColour);
+    item->setForeground(QColor(Qt::black));
     return item;
 }
 
@@ -122,7 +192,9 @@ frmStep1::frmStep1(Platform &platform, MailConverterFactory makeConverter, Messa
     setWindowTitle(QStringLiteral("Tessaly v1.2"));
     setWindowIcon(programIcon());
     setFont(windowFont());
-    setFixedSize(kClientWidth, kClientHeight);
+    // Every colour is set, so a dark desktop theme cannot leave dark text on the white list.
+    setPalette(designPalette());
+    createCanvas();
 
     createBanner();
     createListControls();
@@ -132,8 +204,38 @@ frmStep1::frmStep1(Platform &platform, MailConverterFactory makeConverter, Messa
     createBottomBand();
     setTabOrder();
     connectHandlers();
+    setAcceptDrops(true);
 
     m_list.setView(this);
+}
+
+void frmStep1::createCanvas()
+{
+    // The controls keep their design places on a canvas of the design size; where the screen
+    // is smaller, the window shrinks to it and the canvas scrolls.
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setObjectName(QStringLiteral("scrollArea"));
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName(QStringLiteral("canvas"));
+    m_canvas->setFixedSize(kClientWidth, kClientHeight);
+    m_scrollArea->setWidget(m_canvas);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scrollArea);
+    setFixedSize(kClientWidth, kClientHeight);
+}
+
+void frmStep1::fitToScreenArea(const QRect &available, const QMargins &frame)
+{
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize room = available.size().shrunkBy(frame);
+    setFixedSize(fittedClientSize(QSize(kClientWidth, kClientHeight), room, scrollBar));
+    QRect window(QPoint(), size().grownBy(frame));
+    window.moveCenter(available.center());
+    window.moveTop(std::max(window.top(), available.top()));
+    move(window.topLeft() + QPoint(frame.left(), frame.top()));
 }
 
 frmStep1::~frmStep1()
@@ -143,21 +245,21 @@ frmStep1::~frmStep1()
 
 void frmStep1::createBanner()
 {
-    Image2 = place(new QLabel(this), "Image2", 0, 0, 600, 85);
-    Image2->setPixmap(QPixmap::fromImage(drawBanner()));
-    Line1 = place(new QWidget(this), "Line1", 0, 85, 600, 1);
+    Image2 = place(new QLabel(m_canvas), "Image2", 0, 0, 600, 85);
+    Image2->setPixmap(QPixmap::fromImage(drawBanner(devicePixelRatioF())));
+    Line1 = place(new QWidget(m_canvas), "Line1", 0, 85, 600, 1);
     fillWith(Line1, kRuleColour);
 }
 
 void frmStep1::createListControls()
 {
-    cmdAdd = place(new QPushButton(QStringLiteral("Select (.mbox) file(s)..."), this), "cmdAdd", 16, 96, 169, 25);
-    CmdAddFolder = place(new QPushButton(QStringLiteral("Select folder having (.mbox) file(s)..."), this),
+    cmdAdd = place(new QPushButton(QStringLiteral("Select (.mbox) file(s)..."), m_canvas), "cmdAdd", 16, 96, 169, 25);
+    CmdAddFolder = place(new QPushButton(QStringLiteral("Select folder having (.mbox) file(s)..."), m_canvas),
                          "CmdAddFolder", 200, 96, 225, 25);
-    cmdClear1 = place(new QPushButton(QStringLiteral("Clear file(s)..."), this), "cmdClear1", 496, 96, 89, 25);
-    lblCount1 = place(new QLabel(QStringLiteral("0 files"), this), "lblCount1", 16, 128, 569, 17);
+    cmdClear1 = place(new QPushButton(QStringLiteral("Clear file(s)..."), m_canvas), "cmdClear1", 496, 96, 89, 25);
+    lblCount1 = place(new QLabel(QStringLiteral("0 files"), m_canvas), "lblCount1", 16, 128, 569, 17);
 
-    grdFiles1 = place(new QTableWidget(1, 1, this), "grdFiles1", 16, 144, 569, 105);
+    grdFiles1 = place(new QTableWidget(1, 1, m_canvas), "grdFiles1", 16, 144, 569, 105);
     grdFiles1->horizontalHeader()->hide();
     grdFiles1->verticalHeader()->hide();
     grdFiles1->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
@@ -167,20 +269,25 @@ void frmStep1::createListControls()
     grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grdFiles1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grdFiles1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdFiles1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grdFiles1->installEventFilter(this); // Delete removes the selected rows
     grdFiles1->setWordWrap(false);
     grdFiles1->setAutoScroll(false); // see mailboxCurrentRowChanged
     grdFiles1->setTextElideMode(Qt::ElideNone);
-    grdFiles1->setStyleSheet(QStringLiteral("QTableWidget { background-color: white; "
+    grdFiles1->setStyleSheet(QStringLiteral("QTableWidget { background-color: white; color: black; "
                                             "gridline-color: rgb(192, 192, 192); "
                                             "selection-background-color: rgb(0, 0, 192); "
-                                            "selection-color: palette(highlighted-text); }"));
+                                            "selection-color: white; }"));
+    // A style sheet takes its colours from the application, not the window: the scroll bars
+    // get the design palette of their own.
+    grdFiles1->horizontalScrollBar()->setPalette(palette());
+    grdFiles1->verticalScrollBar()->setPalette(palette());
     grdFiles1->setItem(0, 0, cellItem(QString()));
 }
 
 void frmStep1::createNamingOptions()
 {
-    Frame1 = place(new QGroupBox(QStringLiteral(" File Naming Options "), this), "Frame1", 16, 256, 569, 129);
+    Frame1 = place(new QGroupBox(QStringLiteral(" File Naming Options "), m_canvas), "Frame1", 16, 256, 569, 129);
     Picture1 = place(new QWidget(Frame1), "Picture1", 8, 16, 553, 105);
     namingGroup = new QButtonGroup(this);
     for (const NamingButton &button : kNamingButtons) {
@@ -196,9 +303,9 @@ void frmStep1::createNamingOptions()
 
 void frmStep1::createAttachmentOptions()
 {
-    ChkSaveAttach = place(new QCheckBox(QStringLiteral("Save Attachments"), this), "ChkSaveAttach", 16, 392, 241, 17);
+    ChkSaveAttach = place(new QCheckBox(QStringLiteral("Save Attachments"), m_canvas), "ChkSaveAttach", 16, 392, 241, 17);
     makeBold(ChkSaveAttach);
-    FrameAttach = place(new QGroupBox(QStringLiteral(" Attachment Saving Options"), this), "FrameAttach", 16, 416,
+    FrameAttach = place(new QGroupBox(QStringLiteral(" Attachment Saving Options"), m_canvas), "FrameAttach", 16, 416,
                         569, 57);
     Picture2 = place(new QWidget(FrameAttach), "Picture2", 8, 16, 497, 33);
     OptSaveAttachEmbed = place(new QRadioButton(QStringLiteral("Save Attachments && Embed in PDF file"), Picture2),
@@ -216,36 +323,36 @@ void frmStep1::createAttachmentOptions()
 
 void frmStep1::createProgressArea()
 {
-    Label4 = place(new QLabel(QStringLiteral("Converting Messages..."), this), "Label4", 16, 477, 121, 17);
-    LblProgessCurrent = place(new QLabel(QStringLiteral("Mailbox  0 (of 0)"), this), "LblProgessCurrent", 40, 496,
+    Label4 = place(new QLabel(QStringLiteral("Converting Messages..."), m_canvas), "Label4", 16, 477, 121, 17);
+    LblProgessCurrent = place(new QLabel(QStringLiteral("Mailbox  0 (of 0)"), m_canvas), "LblProgessCurrent", 40, 496,
                               545, 17);
-    Label1 = place(new QLabel(QStringLiteral("Reading          :"), this), "Label1", 40, 512, 89, 17);
+    Label1 = place(new QLabel(QStringLiteral("Reading          :"), m_canvas), "Label1", 40, 512, 89, 17);
     makeBold(Label1);
     setTextColour(Label1, kRuleColour);
-    LblIMMFile = place(new QLabel(this), "LblIMMFile", 128, 512, 457, 17);
-    Image3 = place(new QLabel(this), "Image3", 40, 529, 16, 16);
+    LblIMMFile = place(new QLabel(m_canvas), "LblIMMFile", 128, 512, 457, 17);
+    Image3 = place(new QLabel(m_canvas), "Image3", 40, 529, 16, 16);
     Image3->setPixmap(QPixmap::fromImage(drawProgramIcon(16)));
-    LblProgress = place(new QLabel(QStringLiteral("Saving :"), this), "LblProgress", 64, 529, 521, 17);
+    LblProgress = place(new QLabel(QStringLiteral("Saving :"), m_canvas), "LblProgress", 64, 529, 521, 17);
     for (QLabel *label : {LblProgessCurrent, LblIMMFile, LblProgress})
         setTextColour(label, Qt::black);
 
     // How far the whole run has come, beside the heading of the progress area.
-    runProgress = place(new QProgressBar(this), "runProgress", 144, 478, 441, 15);
+    runProgress = place(new QProgressBar(m_canvas), "runProgress", 144, 478, 441, 15);
     runProgress->setRange(0, kProgressSteps);
     runProgress->setValue(0);
     runProgress->setTextVisible(false);
 
-    CmdConvert = place(new QPushButton(QStringLiteral("Convert"), this), "CmdConvert", 208, 552, 185, 37);
+    CmdConvert = place(new QPushButton(QStringLiteral("Convert"), m_canvas), "CmdConvert", 208, 552, 185, 37);
     CmdConvert->setFont(windowFont(kConvertFontPixels));
     CmdConvert->setEnabled(false);
 }
 
 void frmStep1::createBottomBand()
 {
-    Shape1 = place(new QWidget(this), "Shape1", 0, 600, 601, 57);
+    Shape1 = place(new QWidget(m_canvas), "Shape1", 0, 600, 601, 57);
     Shape1->setAttribute(Qt::WA_StyledBackground);
     Shape1->setStyleSheet(QStringLiteral("#Shape1 { background-color: white; border: 1px solid rgb(192, 192, 192); }"));
-    Picture3 = place(new QWidget(this), "Picture3", 16, 608, 577, 33);
+    Picture3 = place(new QWidget(m_canvas), "Picture3", 16, 608, 577, 33);
     fillWith(Picture3, Qt::white);
     CmdHelp = place(new QPushButton(QStringLiteral("&Help Manual"), Picture3), "CmdHelp", 0, 0, 113, 25);
     cmdEnd = place(new QPushButton(QStringLiteral("E&xit"), Picture3), "cmdEnd", 480, 0, 89, 25);
@@ -276,12 +383,55 @@ void frmStep1::connectHandlers()
 void frmStep1::showCentred()
 {
     if (const QScreen *screen = this->screen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+        // The frame is known only once shown; the title bar and borders are estimated.
+        const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        fitToScreenArea(screen->availableGeometry(), QMargins(border, titleBar + border, border, border));
     }
     show();
     cmdAdd->setFocus(Qt::OtherFocusReason);
+}
+
+void frmStep1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Drawn for the screen it shows on, so it stays sharp at 2x.
+    Image2->setPixmap(QPixmap::fromImage(drawBanner(devicePixelRatioF())));
+}
+
+void frmStep1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!isRunning() && !droppedPaths(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void frmStep1::dropEvent(QDropEvent *event)
+{
+    const std::vector<std::string> paths = droppedPaths(event->mimeData());
+    if (isRunning() || paths.empty())
+        return;
+    event->acceptProposedAction();
+    m_listActions.addDropped(paths);
+}
+
+bool frmStep1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == grdFiles1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Delete)) {
+        removeSelectedRows();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmStep1::removeSelectedRows()
+{
+    if (isRunning())
+        return;
+    std::vector<int> rows;
+    for (const QModelIndex &index : grdFiles1->selectionModel()->selectedIndexes())
+        rows.push_back(index.row());
+    m_list.removeRows(std::move(rows));
 }
 
 void frmStep1::cmdAdd_Click()
@@ -325,7 +475,9 @@ void frmStep1::ChkSaveAttach_Click()
 
 void frmStep1::CmdHelp_Click()
 {
-    m_platform.ShellOpen(m_userManual);
+    if (m_platform.ShellOpen(m_userManual))
+        return;
+    m_platform.showMessageBox(manualNotOpenedText(m_userManual), MessageBoxStyle::Information);
 }
 
 void frmStep1::cmdEnd_Click()
@@ -338,9 +490,10 @@ void frmStep1::cmdEnd_Click()
 void frmStep1::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    // A run holds the stack below this call; ending the process is the only way to stop it
-    // at once. Finished PDFs are safe: each is written to a temporary file and renamed.
-    if (isRunning())
+    // A run or a folder scan holds the stack below this call; ending the process is the only
+    // way to stop it at once. Finished PDFs are safe: each is written to a temporary file and
+    // renamed.
+    if (isRunning() || m_listActions.isScanning())
         m_endProcess();
     QCoreApplication::quit();
 }

@@ -18,11 +18,17 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
 
 namespace tessaly {
+
+/// The client size for a window designed at `design` on a screen with `room` left for it:
+/// the design size where it fits, else as much as fits, with room for the scroll bars the
+/// design then needs.
+QSize fittedClientSize(const QSize &design, const QSize &room, int scrollBarExtent);
 
 class ConversionRun;
 class Platform;
@@ -42,8 +48,12 @@ public:
              QWidget *parent = nullptr);
     ~frmStep1() override;
 
-    /// Centres the window on its screen and shows it, with focus on the add button.
+    /// Centres the window on its screen and shows it, with focus on the add button. Where the
+    /// design size does not fit the screen's free area, the window fits it and scrolls.
     void showCentred();
+    /// Sizes and centres the window for the free screen area `available`, given the window
+    /// frame's margins around the client area.
+    void fitToScreenArea(const QRect &available, const QMargins &frame);
 
     /// Replaces how the process ends mid-run (immediately, by default); for tests.
     void setEndProcess(std::function<void()> endProcess) { m_endProcess = std::move(endProcess); }
@@ -75,8 +85,14 @@ public:
 protected:
     /// Any close ends the program without a question, mid-run at once.
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    /// Mailbox files and folders dropped on the window are added as by the two add buttons.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    void createCanvas();
     void createBanner();
     void createListControls();
     void createNamingOptions();
@@ -95,6 +111,7 @@ private:
     void cmdEnd_Click();
 
     void setListButtonsEnabled(bool enabled);
+    void removeSelectedRows();
     void setOptionsEnabled(bool enabled);
     void resetProgressLabels();
 
@@ -115,6 +132,8 @@ private:
     bool m_scrollPending = false;
     QElapsedTimer m_runClock;
 
+    QScrollArea *m_scrollArea = nullptr;
+    QWidget *m_canvas = nullptr;
     QLabel *Image2 = nullptr;
     QWidget *Line1 = nullptr;
     QPushButton *cmdAdd = nullptr;

@@ -19,6 +19,7 @@ int main(int argc, char *argv[])
         tessaly::setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tessaly"));

@@ -121,7 +121,7 @@ public:
     std::vector<std::string> chooseFilesToOpen(const std::string &) override { return {}; }
     void processPendingEvents() override { m_pump.pump(); }
     void setWaitCursor(bool) override {}
-    void ShellOpen(const std::string &) override {}
+    bool ShellOpen(const std::string &) override { return false; }
 
 private:
     ThrottledEventPump m_pump{[] {}};

@@ -14,6 +14,7 @@
 #include "PdfNaming.h"
 #include "RunLog.h"
 #include "RunTexts.h"
+#include "ScopedFlag.h"
 #include "TextHelpers.h"
 
 #include <algorithm>
@@ -30,19 +31,6 @@ namespace tessaly {
 namespace {
 
 constexpr const char *kFolderBrowserTitle = "Choose Folder to Save...";
-
-/// Sets a flag for its lifetime, so every way out of a run clears it.
-class RunningFlag
-{
-public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag &) = delete;
-    RunningFlag &operator=(const RunningFlag &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 /// What makes two rows the same mailbox file: its absolute path with links resolved.
 std::string mailboxIdentity(const std::string &mailboxPath)
@@ -123,7 +111,7 @@ RunReport ConversionRun::convertInto(const std::string &outputFolder)
 
 RunReport ConversionRun::runRows(const std::string &outputFolder)
 {
-    RunningFlag running(m_running);
+    ScopedFlag running(m_running);
     const auto started = std::chrono::steady_clock::now();
     m_report = RunReport{};
     m_report.outputFolder = outputFolder;

@@ -38,6 +38,27 @@ void MailboxList::ClearFileList()
         m_view->mailboxCountChanged(m_countText);
 }
 
+void MailboxList::removeRows(std::vector<int> rows)
+{
+    std::vector<std::string> keptRows;
+    std::vector<bool> keptMarks;
+    std::sort(rows.begin(), rows.end());
+    for (int row = 0; row < rowCount(); ++row) {
+        if (std::binary_search(rows.begin(), rows.end(), row) || m_rows[static_cast<std::size_t>(row)].empty())
+            continue;
+        keptRows.push_back(m_rows[static_cast<std::size_t>(row)]);
+        keptMarks.push_back(m_convertedByLastRun[static_cast<std::size_t>(row)]);
+    }
+    if (keptRows.size() == static_cast<std::size_t>(rowCount()))
+        return;
+    ClearFileList();
+    for (std::size_t i = 0; i < keptRows.size(); ++i) {
+        AddFileToList(keptRows[i]);
+        if (keptMarks[i])
+            markConvertedByLastRun(static_cast<int>(i));
+    }
+}
+
 std::string MailboxList::rowText(int row) const
 {
     if (row < 0 || row >= rowCount())

@@ -38,6 +38,9 @@ public:
     void AddFileToList(const std::string &entry);
     /// Back to one empty row; the count reads "0 files".
     void ClearFileList();
+    /// Removes the given rows (any order, duplicates and rows outside the list ignored); the
+    /// view is told as if the list were cleared and the rest added again.
+    void removeRows(std::vector<int> rows);
 
     bool isEmpty() const { return m_rows.size() == 1 && m_rows.front().empty(); }
     /// The grid's row count: 1 for an empty list.

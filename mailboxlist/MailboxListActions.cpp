@@ -4,8 +4,11 @@
 #include "FolderScan.h"
 #include "PathHelpers.h"
 #include "Platform.h"
+#include "ScopedFlag.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 namespace tessaly {
 
@@ -55,7 +58,25 @@ void MailboxListActions::addMailboxesFromFolder()
     if (m_sourceFolder.empty())
         return;
     m_sourceFolder = withTrailingSeparator(m_sourceFolder);
+    scanFolder(m_sourceFolder);
+}
 
+void MailboxListActions::addDropped(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(toFsPath(path), error)) {
+            scanFolder(withTrailingSeparator(path));
+        } else {
+            m_list.AddFileToList(path);
+            m_setConvertEnabled(true);
+        }
+    }
+}
+
+void MailboxListActions::scanFolder(const std::string &folder)
+{
+    ScopedFlag scanning(m_scanning);
     int added = 0;
     int unreadableFolders = 0;
     {
@@ -63,7 +84,7 @@ void MailboxListActions::addMailboxesFromFolder()
         pathLogger walker(m_lister);
         walker.PathLogInit();
         walker.setFullFileNamesOnly(true);
-        walker.LogPath(m_sourceFolder);
+        walker.LogPath(folder);
         unreadableFolders = walker.unreadableFolderCount();
         const std::vector<std::string> paths = walker.fullFileNames();
         walker.Terminate();

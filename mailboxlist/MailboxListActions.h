@@ -38,15 +38,25 @@ public:
     /// "N Files Added to List." (style 0).
     void addMailboxesFromFolder();
 
+    /// Adds what was dropped on the list: a folder is scanned as addMailboxesFromFolder does,
+    /// a file is added as it is. Convert is enabled when anything was added.
+    void addDropped(const std::vector<std::string> &paths);
+
+    /// True while a folder scan walks or adds; the window ends at once if closed meanwhile.
+    bool isScanning() const { return m_scanning; }
+
     /// The folder chosen by the last addMailboxesFromFolder(), "" after a cancel.
     const std::string &sourceFolder() const { return m_sourceFolder; }
 
 private:
+    void scanFolder(const std::string &folder);
+
     Platform &m_platform;
     MailboxList &m_list;
     std::function<void(bool)> m_setConvertEnabled;
     FolderLister m_lister;
     std::string m_sourceFolder;
+    bool m_scanning = false;
 };
 
 } // namespace tessaly

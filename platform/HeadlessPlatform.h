@@ -18,7 +18,7 @@ public:
     std::vector<std::string> chooseFilesToOpen(const std::string &) override { return {}; }
     void processPendingEvents() override {}
     void setWaitCursor(bool) override {}
-    void ShellOpen(const std::string &) override {}
+    bool ShellOpen(const std::string &) override { return false; }
 };
 
 } // namespace tessaly

@@ -62,8 +62,9 @@ public:
     /// Shows or clears the application-wide wait cursor. Prefer WaitCursor.
     virtual void setWaitCursor(bool waiting) = 0;
 
-    /// Opens a document or address with its default handler. "" does nothing; a failure is silent.
-    virtual void ShellOpen(const std::string &target) = 0;
+    /// Opens a document or address with its default handler. Returns false when nothing
+    /// could take it ("" included), so the caller can say where the document is instead.
+    virtual bool ShellOpen(const std::string &target) = 0;
 };
 
 /// Shows the wait cursor for its lifetime, so every way out restores the pointer.

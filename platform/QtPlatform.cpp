@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QUrl>
 
 namespace tessaly {
@@ -21,6 +22,16 @@ QString fromUtf8(const std::string &text)
 std::string toUtf8(const QString &text)
 {
     return text.toUtf8().toStdString();
+}
+
+// Where the dialogs start, remembered across starts: mailboxes and output apart, so the
+// output folder dialog does not open among the mailboxes.
+const QString kMailboxFolderKey = QStringLiteral("folders/lastMailboxFolder");
+const QString kOutputFolderKey = QStringLiteral("folders/lastOutputFolder");
+
+QString folderKeyFor(const std::string &browseTitle)
+{
+    return browseTitle == "Choose Folder to Save..." ? kOutputFolderKey : kMailboxFolderKey;
 }
 
 } // namespace
@@ -74,15 +85,23 @@ void QtPlatform::showReportBox(const std::string &text, const std::string &detai
 
 std::string QtPlatform::BrowseForFolder(const std::string &title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(m_owner, fromUtf8(title));
+    QSettings settings;
+    const QString key = folderKeyFor(title);
+    const QString folder =
+        QFileDialog::getExistingDirectory(m_owner, fromUtf8(title), settings.value(key).toString());
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return {};
+    settings.setValue(key, folder);
     return toUtf8(QDir::toNativeSeparators(folder));
 }
 
 std::vector<std::string> QtPlatform::chooseFilesToOpen(const std::string &filter)
 {
-    const QStringList files = QFileDialog::getOpenFileNames(m_owner, QString(), QString(), fromUtf8(filter));
+    QSettings settings;
+    const QStringList files = QFileDialog::getOpenFileNames(m_owner, QString(), settings.value(kMailboxFolderKey).toString(),
+                                                            fromUtf8(filter));
+    if (!files.isEmpty())
+        settings.setValue(kMailboxFolderKey, QFileInfo(files.front()).absolutePath());
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(files.size()));
     for (const QString &file : files)
@@ -103,13 +122,13 @@ void QtPlatform::setWaitCursor(bool waiting)
         QApplication::restoreOverrideCursor();
 }
 
-void QtPlatform::ShellOpen(const std::string &target)
+bool QtPlatform::ShellOpen(const std::string &target)
 {
     if (target.empty())
-        return;
+        return false;
     const QString text = fromUtf8(target);
     const QUrl url = QFileInfo::exists(text) ? QUrl::fromLocalFile(text) : QUrl(text);
-    QDesktopServices::openUrl(url); // A failure to open is silent by design.
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace tessaly

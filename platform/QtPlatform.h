@@ -23,7 +23,7 @@ public:
     std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
     void processPendingEvents() override;
     void setWaitCursor(bool waiting) override;
-    void ShellOpen(const std::string &target) override;
+    bool ShellOpen(const std::string &target) override;
 
 private:
     QWidget *m_owner;

@@ -63,10 +63,12 @@ void ScriptedPlatform::setWaitCursor(bool waiting)
         ++m_waitCursorShows;
 }
 
-void ScriptedPlatform::ShellOpen(const std::string &target)
+bool ScriptedPlatform::ShellOpen(const std::string &target)
 {
-    if (!target.empty())
-        m_opened.push_back(target);
+    if (target.empty())
+        return false;
+    m_opened.push_back(target);
+    return m_shellOpenSucceeds;
 }
 
 } // namespace tessaly

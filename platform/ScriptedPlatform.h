@@ -29,6 +29,8 @@ public:
     void queueFiles(std::vector<std::string> files) { m_fileChoices.push_back(std::move(files)); }
     void queueFileDialogError(DialogError error) { m_fileDialogError = std::move(error); }
     void queueAnswer(MessageBoxAnswer answer) { m_answers.push_back(answer); }
+    /// Whether ShellOpen finds a handler (it does by default).
+    void setShellOpenSucceeds(bool succeeds) { m_shellOpenSucceeds = succeeds; }
 
     /// Runs inside every processPendingEvents(), as a user's click would between events.
     void setOnProcessEvents(std::function<void()> action) { m_onProcessEvents = std::move(action); }
@@ -50,7 +52,7 @@ public:
     std::vector<std::string> chooseFilesToOpen(const std::string &filter) override;
     void processPendingEvents() override;
     void setWaitCursor(bool waiting) override;
-    void ShellOpen(const std::string &target) override;
+    bool ShellOpen(const std::string &target) override;
 
 private:
     std::deque<std::string> m_folders;
@@ -66,6 +68,7 @@ private:
     std::vector<std::string> m_opened;
     long long m_pumpCount = 0;
     bool m_waitCursor = false;
+    bool m_shellOpenSucceeds = true;
     int m_waitCursorShows = 0;
 };
 

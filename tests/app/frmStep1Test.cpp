@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QTest>
 
@@ -400,6 +401,92 @@ TEST_F(WindowTest, GridShowsCellsLightYellowAndTheCurrentRowInDeepBlue)
     };
     EXPECT_EQ(pixelInRow(0), QColor(255, 255, 191));
     EXPECT_EQ(pixelInRow(2), QColor(0, 0, 192));
+}
+
+TEST_F(WindowTest, RegressionFitsA1366x768ScreenAt125PercentAndScrollsToEveryControl)
+{
+    // 1366 x 768 at 125% leaves 1093 x 582 logical pixels above a 40-pixel task bar; the
+    // design's 640 pixels do not fit, and Help and Exit were cut off below.
+    const QMargins frame(1, 30, 1, 1);
+    const QRect available(0, 0, 1093, 582);
+    window.fitToScreenArea(available, frame);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(available.contains(QRect(window.pos() - QPoint(frame.left(), frame.top()),
+                                         window.size().grownBy(frame))));
+
+    auto *scroll = control<QScrollArea>("scrollArea");
+    for (const char *name : {"cmdEnd", "CmdHelp", "CmdConvert", "cmdAdd"}) {
+        scroll->ensureWidgetVisible(button(name));
+        const QRect shown(button(name)->mapTo(&window, QPoint()), button(name)->size());
+        EXPECT_TRUE(window.rect().contains(shown)) << name;
+    }
+
+    // Where the design fits, it is kept.
+    window.fitToScreenArea(QRect(0, 0, 1280, 770), frame);
+    EXPECT_EQ(window.size(), QSize(599, 640));
+    EXPECT_EQ(fittedClientSize({599, 640}, {1278, 569}, 15), QSize(614, 569)); // 900 px at 150%
+}
+
+TEST_F(WindowTest, RegressionADarkThemeKeepsTheDesignColours)
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(20, 20, 20));
+    dark.setColor(QPalette::Text, Qt::white);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(dark);
+    {
+        frmStep1 darkWindow(platform, testing::borrowConverter(converter), testing::fakeReaderFactory());
+        auto *label = darkWindow.findChild<QLabel *>(QStringLiteral("lblCount1"));
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+        EXPECT_EQ(darkWindow.palette().color(QPalette::Window), QColor(240, 240, 240));
+        auto *grid = darkWindow.findChild<QTableWidget *>(QStringLiteral("grdFiles1"));
+        EXPECT_EQ(grid->palette().color(QPalette::Text), QColor(Qt::black));
+        // The grid's style sheet reads the application's colours: its cells set their own.
+        EXPECT_EQ(grid->item(0, 0)->foreground().color(), QColor(Qt::black));
+        EXPECT_NE(grid->styleSheet().indexOf(QStringLiteral("color: black")), -1);
+    }
+    QApplication::setPalette(before);
+}
+
+TEST_F(WindowTest, ClosingDuringAFolderScanEndsAtOnce)
+{
+    TempTree tree;
+    tree.file("a.mbox");
+    tree.file("b.mbox");
+    window.showCentred();
+    platform.setOnProcessEvents([&] {
+        if (processEndings == 0)
+            window.close();
+    });
+    platform.queueFolder(tree.root().string());
+    click("CmdAddFolder");
+    platform.setOnProcessEvents({});
+    EXPECT_EQ(processEndings, 1);
+}
+
+TEST_F(WindowTest, HelpThatCannotOpenTheManualSaysWhereItIs)
+{
+    platform.setShellOpenSucceeds(false);
+    window.setUserManual("/opt/tessaly/manual.html");
+    click("CmdHelp");
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_NE(platform.messages()[0].text.find("/opt/tessaly/manual.html"), std::string::npos);
+}
+
+TEST_F(WindowTest, DeleteRemovesTheSelectedRows)
+{
+    platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox", "/mail/c.mbox"});
+    click("cmdAdd");
+    auto *grid = control<QTableWidget>("grdFiles1");
+    grid->clearSelection();
+    grid->item(0, 0)->setSelected(true);
+    grid->item(2, 0)->setSelected(true);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(gridRows(), std::vector<std::string>{"/mail/b.mbox"});
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("1 files"));
 }
 
 } // namespace

@@ -173,6 +173,17 @@ TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
     EXPECT_EQ(convertEnabled, true);
 }
 
+TEST_F(ListFixture, DroppedFilesAreAddedAndDroppedFoldersScanned)
+{
+    TempTree tree;
+    tree.file("in/a.mbox");
+    tree.file("in/notes.txt");
+    actions.addDropped({"/mail/x.mbox", tree.path("in")});
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/x.mbox", tree.path("in/a.mbox")}));
+    EXPECT_EQ(platform.messages().back().text, "1 Files Added to List.");
+    EXPECT_EQ(convertEnabled, true);
+}
+
 TEST_F(ListFixture, AScanOfAFolderThatVanishedReportsNothingAdded)
 {
     platform.queueFolder("/no/such/folder/anywhere");
