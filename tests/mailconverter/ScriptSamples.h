@@ -12,22 +12,25 @@ struct ScriptSample
     QString text;
 };
 
-/// Folds what may differ between a word as written and as pdftotext gives it back, and
-/// only that: Arabic presentation forms and CJK radicals (NFKC), and the lam-alef ligature,
-/// whose two letters poppler puts in the wrong order when it reverses right-to-left text.
-/// Latin ligatures such as "ﬁ" are not folded: a reader's search would miss them.
-inline QString searchForm(const QString &text)
+/// Folds what pdftotext gives back differently from what was typed, and only that: the
+/// lam-alef ligature, whose two letters poppler puts in the wrong order when it reverses
+/// right-to-left text. Nothing else: a reader's search would miss it.
+inline QString searchForm(QString text)
 {
-    const auto isFoldable = [](char32_t c) {
-        return (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFB50 && c <= 0xFDFF)
-            || (c >= 0xFE70 && c <= 0xFEFF);
-    };
+    return text.replace(QStringLiteral("\u0644\u0627"), QStringLiteral("\u0627\u0644"));
+}
+
+/// Text from a PDF straight out of Qt's writer, before the converter repairs its text maps:
+/// Qt maps the glyphs of joined Arabic letters to their presentation forms, which the repair
+/// turns back into the letters (NFKC).
+inline QString withoutArabicPresentationForms(const QString &text)
+{
     QString folded;
     for (const char32_t c : text.toUcs4()) {
         const QString one = QString::fromUcs4(&c, 1);
-        folded += isFoldable(c) ? one.normalized(QString::NormalizationForm_KC) : one;
+        const bool isPresentationForm = (c >= 0xFB50 && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+        folded += isPresentationForm ? one.normalized(QString::NormalizationForm_KC) : one;
     }
-    folded.replace(QStringLiteral("\u0644\u0627"), QStringLiteral("\u0627\u0644"));
     return folded;
 }
 
