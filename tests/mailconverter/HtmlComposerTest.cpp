@@ -259,6 +259,37 @@ TEST(HtmlComposer, PlainTextExpandsTabsAndBreaksOnlyVeryLongLinesIntoRows)
     EXPECT_EQ(joined, words + std::string(3000, 'x'));
 }
 
+TEST(HtmlComposer, HanIsDrawnInTheFaceOfTheBodysLanguage)
+{
+    // The first Chinese, Japanese or Korean face in the page's body font stack.
+    const auto firstFace = [](BodyPart body) {
+        MailMessage message;
+        message.bodies.push_back(std::move(body));
+        const std::string page = composeMessageHtml(message, {}, {});
+        const std::size_t start = page.find("body{font-family:");
+        const std::string stack = page.substr(start, page.find(';', start) - start);
+        std::string first;
+        std::size_t firstAt = std::string::npos;
+        for (const char *face : {"WenQuanYi Zen Hei", "AR PL UMing TW", "IPAPGothic", "NanumBarunGothic"}) {
+            const std::size_t at = stack.find(face);
+            if (at < firstAt) {
+                firstAt = at;
+                first = face;
+            }
+        }
+        return first;
+    };
+    using Kind = BodyPart::Kind;
+    // The lang attribute first, then the declared charset, then the letters.
+    EXPECT_EQ(firstFace({Kind::Html, "<html lang=\"zh-TW\"><p>会议</p></html>", "gb2312"}), "AR PL UMing TW");
+    EXPECT_EQ(firstFace({Kind::PlainText, "会议", "big5"}), "AR PL UMing TW");
+    EXPECT_EQ(firstFace({Kind::PlainText, "我們這個會議的資料", "utf-8"}), "AR PL UMing TW");
+    EXPECT_EQ(firstFace({Kind::PlainText, "我们的会议资料の下载地址在这里", "utf-8"}), "WenQuanYi Zen Hei");
+    EXPECT_EQ(firstFace({Kind::PlainText, "会議は明日です", "utf-8"}), "IPAPGothic");
+    EXPECT_EQ(firstFace({Kind::PlainText, "회의 자료", "utf-8"}), "NanumBarunGothic");
+    EXPECT_EQ(firstFace({Kind::PlainText, "会议", "shift_jis"}), "IPAPGothic");
+}
+
 TEST(HtmlComposer, EachPlainLineTakesTheDirectionOfItsOwnScript)
 {
     // One paragraph for the whole body made every line right-to-left after a Hebrew first line.
