@@ -163,8 +163,9 @@ Options:
   --attachments MODE      none (default): attachments are listed in the PDF, not saved
                           embed: saved inside the PDF as embedded files
                           folder: saved in a folder "<PDF name> attachments" beside the PDF
-  --format FORMAT         pdf (default), or eml: split only, writing each message exactly
-                          as it stands in the mailbox to a .eml file named like its PDF
+  --format FORMAT         pdf (default), or eml: split only, writing each message to a
+                          .eml file named like its PDF: its lines as in the mailbox, each
+                          ended by CR LF, without the mailbox's "From " envelope line
   --message-timeout SECONDS
                           how long one message may take to convert (default: 60)
   --message-memory SIZE   how much memory converting one message may use, the HTML
@@ -174,9 +175,12 @@ Options:
 
 Each message is converted in a separate worker process. A message that cannot be converted,
 or that passes either limit, keeps its email-N.eml file in its mailbox's folder and is named,
-with the reason, in the summary at the end; the run goes on with the next message.
+with the reason, in the summary at the end; the run goes on with the next message. A mailbox
+file named more than once (also through another path or a link) is converted once; the
+summary counts the skipped duplicates.
 
-Exit status: 0 when every message was converted, 1 when anything failed, 2 for a usage error.
+Exit status: 0 when every message was converted (skipped duplicates included), 1 when
+anything failed or there was no mailbox to convert, 2 for a usage error.
 )USAGE";
 }
 

@@ -12,6 +12,7 @@ std::string formatRunSummary(const RunReport &report, double seconds)
         summary += " (" + std::to_string(report.failedMailboxes.size()) + " failed)";
     summary += "\nmessages converted: " + std::to_string(report.messagesConverted);
     summary += "\nmessages failed: " + std::to_string(report.failedMessages.size());
+    summary += "\nduplicates skipped: " + std::to_string(report.skippedDuplicates.size());
     char time[64];
     std::snprintf(time, sizeof time, "\ntime: %.1f s\n", seconds);
     return summary + time;
@@ -33,6 +34,8 @@ std::string formatRunProblems(const RunReport &report)
         problems += "warning: '" + mailbox + "': no message found\n";
     for (const std::string &warning : report.warnings)
         problems += "warning: " + warning + '\n';
+    for (const std::string &mailbox : report.skippedDuplicates)
+        problems += "warning: '" + mailbox + "': named more than once; converted once\n";
     return problems;
 }
 

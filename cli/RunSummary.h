@@ -7,7 +7,7 @@
 
 namespace tessaly {
 
-/// Mailboxes, messages converted and failed, and the time taken.
+/// Mailboxes, messages converted and failed, skipped duplicates, and the time taken.
 std::string formatRunSummary(const RunReport &report, double seconds);
 
 /// One line per failure, with its reason, and per warning: for stderr.

@@ -70,6 +70,10 @@ int main(int argc, char *argv[])
 
     std::cout << formatRunSummary(report, seconds);
     std::cerr << formatRunProblems(report);
+    if (selection.mailboxes.empty()) {
+        std::cerr << "error: no mailbox to convert\n";
+        return kExitSomethingFailed;
+    }
     const bool anythingFailed = !report.failedMessages.empty() || !report.failedMailboxes.empty();
     return anythingFailed ? kExitSomethingFailed : kExitAllConverted;
 }

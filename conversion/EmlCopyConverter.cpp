@@ -12,6 +12,7 @@ namespace tessaly {
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
+constexpr std::string_view kEnvelopeStart = "From ";
 
 } // namespace
 
@@ -39,6 +40,9 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const std::string &source, co
         return pending.error();
 
     std::vector<char> buffer(kCopyChunk);
+    // Mail programs do not expect the mailbox's "From " envelope line in a message file.
+    bool atStart = true;
+    bool inEnvelope = false;
     while (input) {
         input.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         const auto count = static_cast<std::size_t>(input.gcount());
@@ -46,7 +50,19 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const std::string &source, co
             return Error{"cannot read '" + source + "'"};
         if (count == 0)
             break;
-        if (Result<void> written = pending.value().write(std::string_view(buffer.data(), count)); !written)
+        std::string_view bytes(buffer.data(), count);
+        if (atStart) {
+            atStart = false;
+            inEnvelope = bytes.starts_with(kEnvelopeStart);
+        }
+        if (inEnvelope) {
+            const std::size_t lineEnd = bytes.find('\n');
+            if (lineEnd == std::string_view::npos)
+                continue;
+            bytes.remove_prefix(lineEnd + 1);
+            inEnvelope = false;
+        }
+        if (Result<void> written = pending.value().write(bytes); !written)
             return written.error();
     }
 

@@ -5,9 +5,10 @@
 
 namespace tessaly {
 
-/// Copies the message file byte for byte to the destination with ".pdf" replaced by ".eml"
-/// (or ".eml" appended when it does not end in ".pdf"). Never overwrites: a taken name gets
-/// " (2)", " (3)" … before ".eml". The options text is ignored; attachments stay in the copy.
+/// Copies the message file byte for byte, except a first "From " envelope line, to the
+/// destination with ".pdf" replaced by ".eml" (or ".eml" appended when it does not end in
+/// ".pdf"). Never overwrites: a taken name gets " (2)", " (3)" … before ".eml". The options
+/// text is ignored; attachments stay in the copy.
 class EmlCopyConverter : public MailConverter
 {
 public:

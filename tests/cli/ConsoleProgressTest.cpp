@@ -50,7 +50,9 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     report.messagesConverted = 5;
     report.failedMessages.push_back({"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", "cannot render"});
     report.failedMailboxes.push_back({"/m/b.mbox", "cannot open: Permission denied"});
+    report.skippedDuplicates.push_back("/m/a.mbox");
     const std::string summary = formatRunSummary(report, 2.0);
+    EXPECT_NE(summary.find("duplicates skipped: 1"), std::string::npos);
     EXPECT_NE(summary.find("messages converted: 5"), std::string::npos);
     EXPECT_NE(summary.find("messages failed: 1"), std::string::npos);
     EXPECT_NE(summary.find("time: 2.0 s"), std::string::npos);
@@ -59,4 +61,5 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
               std::string::npos)
         << problems;
     EXPECT_NE(problems.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
+    EXPECT_NE(problems.find("warning: '/m/a.mbox': named more than once; converted once"), std::string::npos);
 }

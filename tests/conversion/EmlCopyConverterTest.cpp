@@ -9,7 +9,7 @@
 using namespace tessaly;
 using namespace tessaly::testing;
 
-TEST(EmlCopyConverter, CopiesEveryByteAndNumbersTakenNames)
+TEST(EmlCopyConverter, CopiesEveryByteButTheEnvelopeLineAndNumbersTakenNames)
 {
     TempFolder temp;
     std::string allBytes;
@@ -21,13 +21,22 @@ TEST(EmlCopyConverter, CopiesEveryByteAndNumbersTakenNames)
     const auto first = converter.Convert(source, temp.file("Hello.pdf"), "-c pdf");
     ASSERT_TRUE(first.ok()) << first.error().message;
     EXPECT_EQ(first.value().writtenPath, temp.file("Hello.eml"));
-    EXPECT_EQ(RecordingConverter::readAll(temp.file("Hello.eml")), RecordingConverter::readAll(source));
+    EXPECT_EQ(RecordingConverter::readAll(temp.file("Hello.eml")), allBytes + "\r\n");
 
     const auto second = converter.Convert(source, temp.file("Hello.pdf"), "-c PDF -attach");
     ASSERT_TRUE(second.ok());
     EXPECT_EQ(second.value().writtenPath, temp.file("Hello (2).eml"));
     EXPECT_EQ(TempFolder::fileNames(temp.path()),
               (std::vector<std::string>{"Hello (2).eml", "Hello.eml", "email-1.eml"}));
+}
+
+TEST(EmlCopyConverter, AMessageWithoutEnvelopeLineIsCopiedWhole)
+{
+    TempFolder temp;
+    const std::string source = temp.write("email-1.eml", "Subject: From here\r\n\r\nFrom the body\r\n");
+    EmlCopyConverter converter;
+    ASSERT_TRUE(converter.Convert(source, temp.file("a.pdf"), "-c pdf").ok());
+    EXPECT_EQ(RecordingConverter::readAll(temp.file("a.eml")), RecordingConverter::readAll(source));
 }
 
 TEST(EmlCopyConverter, MissingSourceFailsAndLeavesNothing)
