@@ -260,7 +260,7 @@ void Page::addBody(const BodyPart &body)
     if (body.kind == BodyPart::Kind::Image) {
         // An image part shown where it stands, at most as wide as the page.
         if (!m_options.cidBaseUrl.empty())
-            m_body += "<div><img src=\"" + escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
+            m_body += "<div style=\"margin:4pt 0\"><img src=\"" + escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
                       "\" alt=\"\" style=\"max-width:100%;height:auto\"></div>\n";
         return;
     }

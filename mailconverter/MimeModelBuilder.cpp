@@ -449,6 +449,14 @@ std::vector<MailAddress> ModelBuilder::addressesOf(GMimeMessage *message, const 
         appendAddresses(list, addresses);
         g_object_unref(list);
     }
+    for (MailAddress &address : addresses) {
+        // Names without addresses ("=?gb2312?B?...?=, ..."), which GMime takes for local parts.
+        if (address.name.empty() && address.address.find('@') == std::string::npos &&
+            address.address.find("=?") != std::string::npos) {
+            address.name = decodeHeaderText(address.address);
+            address.address.clear();
+        }
+    }
     if (addresses.empty()) {
         std::string name = trimmed(decodeHeaderText(raw, m_textCharset));
         if (!name.empty())
@@ -887,6 +895,8 @@ std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
                 bodyStart = 0;
             else
                 blockEnd = line;
+        } else if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
+            // A second envelope line, which GMime skips.
         } else if (text.front() == ' ' || text.front() == '\t') {
             if (fields.empty() || text.find_first_not_of(" \t") == std::string_view::npos)
                 bodyStart = line;

@@ -60,7 +60,7 @@ TEST(MimeFidelity, InlineImagesAreDrawnAfterTheirPartAndStayAttachments)
 {
     const RenderedMessage listed = render("mime-inline-images.eml");
     ASSERT_TRUE(listed.converted) << listed.error.toStdString();
-    EXPECT_TRUE(showsInOrder(listed.text, {"Holiday photos below", "Then the mountain hut."})) << listed.text.toStdString();
+    EXPECT_TRUE(showsInOrder(listed.text, {"Holiday photos below, the lake first.", "Then the mountain hut."})) << listed.text.toStdString();
     // The two shown images; the one sent as an attachment is only listed.
     EXPECT_EQ(listed.images, (QList<QSize>{QSize(120, 80), QSize(60, 40)}));
     for (const char *name : {"lake.png", "hut.png", "receipt.png"})

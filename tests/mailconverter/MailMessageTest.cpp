@@ -243,6 +243,8 @@ TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
     EXPECT_EQ(stray.subject, "s");
     ASSERT_EQ(stray.bodies.size(), 1u);
     EXPECT_EQ(stray.bodies[0].text, "this is no header\nmore\n\nlast\n");
+    const MailMessage escaped = parse(">From a@example.com Mon Jan  2 10:00:00 2023\nSubject: kept\n\nbody\n");
+    EXPECT_EQ(escaped.subject, "kept");
     const MailMessage noHeaders = parse("\nonly a body\n");
     ASSERT_EQ(noHeaders.bodies.size(), 1u);
     EXPECT_EQ(noHeaders.bodies[0].text, "\nonly a body\n");
@@ -288,6 +290,8 @@ TEST(MailMessage, CharsetsTheMessageDeclares)
     EXPECT_EQ(raw.subject, "中文");
     EXPECT_EQ(senderDisplayName(raw), "中文");
     EXPECT_EQ(raw.to, (std::vector<MailAddress>{{"Ann Lee", ""}}));
+    const MailMessage names = parse("To: =?utf-8?B?5p2O?=,=?utf-8?Q?J=C3=B6rg?=\n\nx\n");
+    EXPECT_EQ(names.to, (std::vector<MailAddress>{{"李", ""}, {"Jörg", ""}}));
     EXPECT_EQ(raw.cc, (std::vector<MailAddress>{{"李", "zf@example.com"}, {"Bo (Sales)", "bo@example.com"}}));
     EXPECT_TRUE(raw.warnings.empty());
 
