@@ -203,11 +203,20 @@ std::string plainTextStyles(const std::string &scope, CjkLanguage cjk)
                               "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
                               "font-family:" + cssFontFamilies(FontRole::Monospace, FontEngine::Chromium, cjk) +
                               "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
+    // One bar per level, as mail clients draw nested quotes; the bars of adjacent blocks line up.
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
+        std::string bars;
+        std::string positions;
+        for (int level = 1; level <= depth; ++level) {
+            const std::string colour(kQuoteColours[static_cast<std::size_t>(level - 1) % std::size(kQuoteColours)]);
+            bars += std::string(level > 1 ? "," : "") + "linear-gradient(" + colour + "," + colour + ")";
+            positions += std::string(level > 1 ? "," : "") + std::to_string(kQuoteIndentPt * (level - 1)) + "pt 0";
+        }
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
-        css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour +
-               "!important;border-left:2px solid " + colour + "!important;padding-left:" + std::to_string(kQuoteIndentPt) +
-               "pt!important;margin-left:" + std::to_string(kQuoteIndentPt * (depth - 1)) + "pt!important;}\n";
+        css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour + "!important;background:none!important;"
+               "background-image:" + bars + "!important;background-size:2px 100%!important;background-repeat:no-repeat!important;"
+               "background-position:" + positions + "!important;padding-left:" + std::to_string(kQuoteIndentPt * depth) +
+               "pt!important;}\n";
     }
     return css;
 }
