@@ -672,7 +672,7 @@ void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
         candidate.attachmentIndex = m_message.attachments.size();
         candidate.shownWhereItStands = showImage;
         if (showImage)
-            m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(candidate.resource)});
+            m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(candidate.resource), {}});
         m_candidates.push_back(std::move(candidate));
         return;
     }
@@ -689,7 +689,7 @@ void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
 // Drawn where its part stands; it stays an attachment as well.
 void ModelBuilder::addImage(InlineResource resource)
 {
-    m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(resource)});
+    m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(resource), {}});
     m_message.inlineResources.push_back(std::move(resource));
 }
 
@@ -705,6 +705,7 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
     if (!decoded.readAs.empty()) {
         m_message.warnings.push_back("a body labelled '" + (charset.empty() ? std::string("us-ascii") : charset) +
                                      "' was read as " + decoded.readAs + ", in which it decodes without errors");
+        charset = decoded.readAs; // what the text really is, for the choice of its face
     }
     std::string text = normaliseLineEnds(decoded.text);
     if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {

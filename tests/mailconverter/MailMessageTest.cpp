@@ -310,6 +310,7 @@ TEST(MailMessage, CharsetsTheMessageDeclares)
     EXPECT_EQ(ascii.subject, "日本");
     ASSERT_EQ(ascii.bodies.size(), 1u);
     EXPECT_EQ(ascii.bodies[0].text, "日本語\n");
+    EXPECT_EQ(ascii.bodies[0].charset, "shift_jis"); // the family member that read it
 }
 
 TEST(MailMessage, DeepNestingIsBounded)
