@@ -1,7 +1,9 @@
 // Composes the HTML page of a message: the header block, then the body, then forwarded messages.
 #include "HtmlComposer.h"
 
+#include "HeaderBlockHtml.h"
 #include "HtmlSanitizer.h"
+#include "PageRuleFilter.h"
 #include "PlainTextHtml.h"
 #include "ScriptFonts.h"
 
@@ -131,29 +133,7 @@ std::string replaceFontNames(std::string html)
     return out;
 }
 
-// Each name is isolated, so that an Arabic or Hebrew name cannot reorder the addresses
-// around it.
-std::string formatAddresses(const std::vector<MailAddress> &addresses, bool simple)
-{
-    std::string out;
-    for (const MailAddress &address : addresses) {
-        if (!out.empty())
-            out += ", ";
-        if (address.name.empty()) {
-            out += escapeHtml(address.address);
-            continue;
-        }
-        out += simple ? escapeHtml(address.name) : "<tessaly-name dir=\"auto\">" + escapeHtml(address.name) + "</tessaly-name>";
-        if (!address.address.empty()) {
-            out += " &lt;";
-            out += escapeHtml(address.address);
-            out += "&gt;";
-        }
-    }
-    return out;
-}
-
-// Every header block gets an id; the header style sheet names them all, so its rules win
+// Every forwarded header block gets an id; the header style sheet names them all, so its rules win
 // by id specificity over any selector a message can write without knowing them.
 class Page
 {
@@ -212,6 +192,10 @@ void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, 
 
 void Page::addHeaderBlock(const MailMessage &message, const std::vector<AttachmentListing> &listings)
 {
+    const std::vector<HeaderRow> rows =
+        headerRows(message, listings, HeaderLimits{}, simple() ? HeaderMarkup::Simple : HeaderMarkup::Web);
+    if (rows.empty())
+        return;
     const std::string id = "tessaly-header-" + std::to_string(m_headerCount++);
     if (simple()) {
         m_body += "<table id=\"" + id +
@@ -221,36 +205,8 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
     } else {
         m_body += "<tessaly-header id=\"" + id + "\">\n";
     }
-    auto row = [&](const std::string &label, const std::string &value, bool emphasise = false) {
-        addHeaderRow(label, escapeHtml(value), emphasise);
-    };
-    addHeaderRow("From", formatAddresses(message.from, simple()));
-    if (!message.to.empty())
-        addHeaderRow("To", formatAddresses(message.to, simple()));
-    if (!message.cc.empty())
-        addHeaderRow("Cc", formatAddresses(message.cc, simple()));
-    if (message.date)
-        row("Date", formatHeaderDate(*message.date));
-    row("Subject", message.subject, true);
-    if (!listings.empty()) {
-        std::string items;
-        for (const AttachmentListing &listing : listings) {
-            if (!items.empty())
-                items += simple() ? "<br>" : "";
-            std::string name = escapeHtml(listing.displayName);
-            if (!listing.href.empty())
-                name = "<a href=\"" + escapeHtml(listing.href) + "\">" + name + "</a>";
-            const std::string mark = listing.embedded ? "\U0001F4CE " : "";
-            const std::string size = " (" + formatByteSize(listing.size) + ")";
-            if (simple())
-                items += mark + name + "<span style=\"color:#666666\">" + size + "</span>";
-            else
-                items += "<tessaly-attachment dir=\"auto\">" +
-                         (mark.empty() ? std::string() : "<tessaly-mark>" + mark + "</tessaly-mark>") + name +
-                         "<tessaly-size>" + size + "</tessaly-size></tessaly-attachment>";
-        }
-        addHeaderRow("Attachments", items);
-    }
+    for (const HeaderRow &row : rows)
+        addHeaderRow(row.label, row.valueHtml, row.isSubject);
     // QTextDocument ignores a table's bottom margin, so an empty paragraph keeps the gap.
     m_body += simple() ? "</table>\n<p style=\"margin:0;font-size:4pt\">&nbsp;</p>\n" : "</tessaly-header>\n";
 }
@@ -292,7 +248,7 @@ void Page::addBody(const BodyPart &body)
     SanitizedHtml html = sanitizeHtml(body.text, sanitize);
     for (const StyleSheet &sheet : html.styleSheets) {
         m_messageStyles += sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
-        m_messageStyles += sheet.css + "\n</style>\n";
+        m_messageStyles += withoutPageRules(sheet.css) + "\n</style>\n";
     }
     m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
 }
@@ -301,7 +257,10 @@ void Page::addMessage(const MailMessage &message, const std::vector<AttachmentLi
 {
     const MailMessage *previous = m_current;
     m_current = &message;
-    addHeaderBlock(message, listings);
+    // The message's own header block is drawn apart from its page (see HeaderStamp), where
+    // nothing the message says can reach it; forwarded messages carry theirs inline.
+    if (depth > 0)
+        addHeaderBlock(message, listings);
     for (const BodyPart &body : message.bodies)
         addBody(body);
     m_current = previous;
@@ -328,31 +287,33 @@ void Page::addMessage(const MailMessage &message, const std::vector<AttachmentLi
 
 std::string Page::headerStyles() const
 {
-    std::string ids;
-    for (int i = 0; i < m_headerCount; ++i)
-        ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
-    const std::string h = ":is(" + ids + ")";
     const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
     std::string css;
-    css += h + "," + h + " *{all:revert!important;" + font + "}\n";
-    css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
-               "background:#f2f4f7!important;border:1px solid #d0d5dd!important;border-radius:3pt!important;"
-               "color:#1a1a1a!important;font-size:9pt!important;line-height:1.35!important;text-align:start!important;"
-               "break-inside:avoid!important;direction:ltr!important;position:static!important;"
-               "visibility:visible!important;opacity:1!important;transform:none!important;}\n";
-    css += h + " tessaly-row{display:flex!important;gap:8pt!important;margin:1pt 0!important;}\n";
-    css += h + " tessaly-label{display:block!important;flex:0 0 auto!important;min-width:62pt!important;"
-               "font-weight:bold!important;color:#555!important;}\n";
-    css += h + " tessaly-label::after{content:\":\"!important;}\n";
-    css += h + " tessaly-value{display:block!important;flex:1 1 auto!important;min-width:0!important;"
-               "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;"
-               "text-align:left!important;}\n";
-    css += h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
-    css += h + " tessaly-name{unicode-bidi:isolate!important;}\n";
-    css += h + " tessaly-attachment{display:inline-block!important;margin-right:12pt!important;"
-               "unicode-bidi:isolate!important;white-space:nowrap!important;}\n";
-    css += h + " tessaly-size{color:#666!important;}\n";
-    css += h + " a{color:#1a56b0!important;text-decoration:underline!important;}\n";
+    if (m_headerCount > 0) {
+        std::string ids;
+        for (int i = 0; i < m_headerCount; ++i)
+            ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
+        const std::string h = ":is(" + ids + ")";
+        css += h + "," + h + " *{all:revert!important;" + font + "}\n";
+        css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
+                   "background:#f2f4f7!important;border:1px solid #d0d5dd!important;border-radius:3pt!important;"
+                   "color:#1a1a1a!important;font-size:9pt!important;line-height:1.35!important;text-align:start!important;"
+                   "break-inside:avoid!important;direction:ltr!important;position:static!important;"
+                   "visibility:visible!important;opacity:1!important;transform:none!important;}\n";
+        css += h + " tessaly-row{display:flex!important;gap:8pt!important;margin:1pt 0!important;}\n";
+        css += h + " tessaly-label{display:block!important;flex:0 0 auto!important;min-width:62pt!important;"
+                   "font-weight:bold!important;color:#555!important;}\n";
+        css += h + " tessaly-label::after{content:\":\"!important;}\n";
+        css += h + " tessaly-value{display:block!important;flex:1 1 auto!important;min-width:0!important;"
+                   "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;"
+                   "text-align:left!important;}\n";
+        css += h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
+        css += h + " tessaly-name{unicode-bidi:isolate!important;}\n";
+        css += h + " tessaly-attachment{display:inline-block!important;margin-right:12pt!important;"
+                   "unicode-bidi:isolate!important;white-space:nowrap!important;}\n";
+        css += h + " tessaly-size{color:#666!important;}\n";
+        css += h + " a{color:#1a56b0!important;text-decoration:underline!important;}\n";
+    }
     css += "tessaly-forwarded{display:block!important;margin:14pt 0 0 0!important;padding:8pt 0 0 0!important;"
            "border-top:1px solid #999!important;}\n";
     css += "tessaly-caption{display:block!important;" + font +
@@ -374,6 +335,7 @@ std::string Page::headerStyles() const
     }
     // Word and Outlook name their pages (@page WordSection1{size:612pt 792pt}); named pages
     // force a break and Letter paper, so every element goes back to the page we set.
+    // The message's own @page rules are gone (withoutPageRules): the paper is ours alone.
     css += "@page{size:" + m_options.paperSize + ";margin:15mm}\n*{page:auto!important}\n";
     return css;
 }

@@ -33,9 +33,11 @@ struct ComposeOptions
     std::string cidBaseUrl;
 };
 
-/// Returns the whole HTML document for `message`. Every header value is escaped; the
-/// message's scripts, frames, forms, <base> and meta refreshes are removed; remote images
-/// become a small placeholder; nothing the message's CSS says can restyle the header block.
+/// Returns the whole HTML document for `message`: its body, then its forwarded messages,
+/// each with its own header block. The message's own header block is not part of it: it is
+/// drawn apart (composeHeaderBlockHtml, HeaderStamp), in room the renderers keep for it.
+/// Every header value is escaped; the message's scripts, frames, forms, <base> and meta
+/// refreshes are removed, and its @page rules; remote images become a small placeholder.
 /// A pure function: no I/O, no Qt.
 std::string composeMessageHtml(const MailMessage &message, const std::vector<AttachmentListing> &attachments,
                                const ComposeOptions &options);

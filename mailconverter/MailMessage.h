@@ -73,6 +73,9 @@ struct MailMessage
     /// The Date header; else the mbox envelope line's date; else the newest Received
     /// header's date. nullopt when the message carries none of them.
     std::optional<MailDate> date;
+    /// Where `date` came from, so that a page can say when it is not the sender's own.
+    enum class DateSource { Header, Envelope, Received };
+    DateSource dateSource = DateSource::Header;
 
     std::vector<BodyPart> bodies; ///< in display order; empty when the message has no text
     std::vector<InlineResource> inlineResources;

@@ -30,6 +30,12 @@ constexpr std::size_t kCharsetSniffBytes = 2048;
 // An envelope line longer than this is not one.
 constexpr std::size_t kMaxEnvelopeLine = 4096;
 
+void useEnvelopeDate(MailMessage &message, std::optional<MailDate> envelopeDate)
+{
+    message.date = envelopeDate;
+    message.dateSource = MailMessage::DateSource::Envelope;
+}
+
 std::string toLower(std::string_view text)
 {
     std::string out(text);
@@ -522,7 +528,7 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
 
     m_message.date = parseHeaderDate(messageHeader(message, "Date"));
     if (!m_message.date)
-        m_message.date = envelopeDate;
+        useEnvelopeDate(m_message, envelopeDate);
     if (!m_message.date) {
         // Received headers are prepended on the way, so the first one is the newest.
         GMimeHeaderList *headers = g_mime_object_get_header_list(object);
@@ -534,6 +540,8 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
             if (name && raw && g_ascii_strcasecmp(name, "Received") == 0)
                 m_message.date = parseReceivedDate(raw);
         }
+        if (m_message.date)
+            m_message.dateSource = MailMessage::DateSource::Received;
     }
 }
 
@@ -975,7 +983,7 @@ MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDat
     if (!message.object) {
         // Not a message GMime can read: show the text as it is rather than nothing.
         MailMessage fallback;
-        fallback.date = envelopeDate;
+        useEnvelopeDate(fallback, envelopeDate);
         const std::string text = normaliseLineEnds(decodeToUtf8(rawText(), {}));
         if (text.find_first_not_of(" \t\n") != std::string::npos)
             fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text, {}});
@@ -1024,7 +1032,7 @@ Result<MailMessage> parseMailMessage(std::string_view bytes)
     }
     if (isBlankText(bytes)) {
         MailMessage empty;
-        empty.date = envelopeDate;
+        useEnvelopeDate(empty, envelopeDate);
         return empty;
     }
     ensureGMimeInitialised();
@@ -1075,7 +1083,7 @@ Result<MailMessage> parseMailMessageFile(const std::string &path)
     if (size <= start || (isBlankText(head) && head.size() == static_cast<std::size_t>(size - start))) {
         std::fclose(file);
         MailMessage empty;
-        empty.date = envelopeDate;
+        useEnvelopeDate(empty, envelopeDate);
         return empty;
     }
     ensureGMimeInitialised();

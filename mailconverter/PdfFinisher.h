@@ -21,10 +21,25 @@ struct PdfMetadata
     QDateTime created;    ///< the message's date, with its UTC offset; invalid when unknown
 };
 
+/// A one-page PDF drawn at its own size over the first page of another, after everything
+/// else on that page, so that nothing on the page can cover it.
+struct PageStamp
+{
+    QByteArray pdf;        ///< its first page is drawn; empty for no stamp
+    double left = 0;       ///< points from the page's left edge
+    double top = 0;        ///< points from the page's top edge
+    double bandHeight = 0; ///< points from the page's top edge painted white first, the whole page wide
+    /// Points to move the content (and links) of every page after the first one up: for a
+    /// renderer that had to keep the stamp's room on every page.
+    double laterPagesRaise = 0;
+};
+
 /// What the finishing pass does besides the document info.
 struct PdfFinishing
 {
     PdfMetadata metadata;
+    /// Drawn over the first page (the header block), before the text maps are repaired.
+    PageStamp firstPageStamp;
     /// Further edits in the same pass, e.g. embedding attachments. Runs before writing.
     std::function<Result<void>(QPDF &pdf)> edit;
     /// Raised to e.g. "1.7" when an edit needs it (/UF names); empty keeps the renderer's.
@@ -35,7 +50,7 @@ struct PdfFinishing
 std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
-/// repairs its text maps (so text copies out as typed), applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
+/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
 /// Errors; on failure `outputPath` may hold a partial file that the caller discards.
 Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath);
 

@@ -4,6 +4,7 @@
 #include "AttachmentEmbedder.h"
 #include "AttachmentFolderWriter.h"
 #include "AttachmentHandling.h"
+#include "HeaderStamp.h"
 #include "HtmlComposer.h"
 #include "MessageAttachments.h"
 #include "PageSetup.h"
@@ -110,6 +111,16 @@ std::string paperSizeOf(const QPageLayout &layout)
     return layout.pageSize().id() == QPageSize::Letter ? "letter" : "A4";
 }
 
+/// The header block may take at most this share of the first page's column.
+constexpr qreal kMaxHeaderShareOfPage = 0.5;
+
+HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                           const QPageLayout &layout)
+{
+    const QSizeF column = layout.paintRect(QPageLayout::Point).size();
+    return HeaderStamp(message, listings, column.width(), column.height() * kMaxHeaderShareOfPage);
+}
+
 } // namespace
 
 PdfMailConverter::PdfMailConverter()
@@ -129,12 +140,14 @@ WebEngineRenderer &PdfMailConverter::webEngineRenderer()
 
 Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
                                                    const std::vector<AttachmentListing> &listings,
+                                                   const HeaderStamp &header, PageStamp &stamp,
                                                    std::vector<std::string> &warnings)
 {
     MessageResources resources;
     collectResources(message, resources);
     ComposeOptions options;
     options.paperSize = paperSizeOf(m_layout);
+    stamp = PageStamp{};
 
     // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
     // face, go to Chromium too.
@@ -143,13 +156,28 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         const MessageHost host = web.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;
         options.cidBaseUrl = host.resourceBase.toStdString();
+        // Where the text renderer's painter starts: the margins in whole device pixels.
+        const QPointF column = QPointF(m_layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
+                               HeaderStamp::kStampResolution;
+        Result<PageStamp> headerPage = header.toPageStamp(column);
+        if (!headerPage)
+            return headerPage.error();
+        stamp = std::move(headerPage.value());
+        // The web engine takes its margins from the layout alone, never from the page's CSS,
+        // and clips what it draws to them: room kept this way cannot be taken back by the
+        // message. It is kept on every page; finishPdf moves the later pages' content up.
+        QPageLayout layout = m_layout;
+        layout.setUnits(QPageLayout::Point);
+        layout.setTopMargin(layout.margins().top() + header.reservedHeight());
+        stamp.laterPagesRaise = header.reservedHeight();
         Result<QByteArray> pdf = web.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
-                                            resources, m_layout);
+                                            resources, layout);
         // What the page tried to fetch was blocked; it only matters to tests.
         web.takeBlockedUrls();
         if (pdf)
             return pdf;
         warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
+        stamp = PageStamp{};
     }
 
     // Inline parts get the same URLs as on the web page, so both flavours share one form.
@@ -157,7 +185,7 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
     return m_textRenderer->render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
-                                  resourceBase, m_layout);
+                                  resourceBase, m_layout, &header);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
@@ -187,7 +215,9 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     if (!listings)
         return listings.error().within("'" + source + "': ");
 
-    Result<QByteArray> pdf = renderMessage(message, listings.value(), converted.warnings);
+    const HeaderStamp header = headerStampFor(message, listings.value(), m_layout);
+    PdfFinishing finishing;
+    Result<QByteArray> pdf = renderMessage(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + source + "': cannot render: ");
 
@@ -197,7 +227,6 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     if (Result<void> closed = pending.value().close(); !closed)
         return closed.error();
 
-    PdfFinishing finishing;
     finishing.metadata = metadataOf(message);
     finishing.edit = [&attachments, &finishing, &cutBodies](QPDF &document) -> Result<void> {
         if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)

@@ -11,6 +11,8 @@
 
 namespace tessaly {
 
+class HeaderStamp;
+struct PageStamp;
 class TextDocumentRenderer;
 class WebEngineRenderer;
 
@@ -35,8 +37,10 @@ public:
     WebEngineRenderer &webEngineRenderer();
 
 private:
+    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
+    /// stamp on it, the text renderer draws `header` itself.
     Result<QByteArray> renderMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                     std::vector<std::string> &warnings);
+                                     const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
 
     QPageLayout m_layout;
     std::unique_ptr<TextDocumentRenderer> m_textRenderer;

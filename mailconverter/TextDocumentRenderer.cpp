@@ -2,6 +2,7 @@
 #include "TextDocumentRenderer.h"
 
 #include "FontSetup.h"
+#include "HeaderStamp.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -9,13 +10,15 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlockFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
 namespace tessaly {
 namespace {
 
-constexpr int kPdfResolution = 300;
+constexpr int kPdfResolution = HeaderStamp::kStampResolution;
 constexpr qreal kBreakTolerance = 0.5; // device pixels
 
 /// A document that loads nothing by itself: QTextDocument would otherwise read any local
@@ -56,7 +59,8 @@ TextDocumentRenderer::TextDocumentRenderer()
 }
 
 Result<QByteArray> TextDocumentRenderer::render(const QString &html, const MessageResources &resources,
-                                                const QString &resourceBase, const QPageLayout &layout) const
+                                                const QString &resourceBase, const QPageLayout &layout,
+                                                const HeaderStamp *header) const
 {
     QByteArray pdf;
     QBuffer output(&pdf);
@@ -85,6 +89,19 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
                                  image);
     }
     document.setHtml(html);
+    if (header && !header->isEmpty()) {
+        // An empty first line as tall as the header block's room (a top margin would be
+        // dropped at the top of the page); later pages are not affected.
+        QTextCursor start(&document);
+        const QTextBlockFormat bodyFormat = start.blockFormat();
+        start.insertBlock(bodyFormat, start.charFormat());
+        start.movePosition(QTextCursor::Start);
+        QTextBlockFormat room;
+        // Block formats measure in CSS pixels (1/96 inch), whatever the paint device.
+        room.setLineHeight(header->reservedHeight() * 96.0 / 72.0, QTextBlockFormat::FixedHeight);
+        start.setBlockFormat(room);
+        document.markContentsDirty(0, document.characterCount());
+    }
 
     QPainter painter;
     if (!painter.begin(&writer))
@@ -105,6 +122,8 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
         context.clip = area.adjusted(0, kBreakTolerance, 0, -kBreakTolerance);
         document.documentLayout()->draw(&painter, context);
         painter.restore();
+        if (index == 0 && header)
+            header->draw(painter);
     }
     painter.end();
     output.close();

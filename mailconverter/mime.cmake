@@ -6,12 +6,14 @@ add_library(tessaly_mime STATIC
   GMimeMessageReader.cpp GMimeMessageReader.h
   GMimeSession.cpp GMimeSession.h
   HeaderDecoding.cpp HeaderDecoding.h
+  HeaderBlockHtml.cpp HeaderBlockHtml.h
   HtmlComposer.cpp HtmlComposer.h
   HtmlNestingLimit.cpp HtmlNestingLimit.h
   HtmlPresentation.cpp HtmlPresentation.h
   HtmlSanitizer.cpp HtmlSanitizer.h
   MailMessage.h
   MimeModelBuilder.cpp
+  PageRuleFilter.cpp PageRuleFilter.h
   PlainTextHtml.cpp PlainTextHtml.h
   ScriptFonts.cpp ScriptFonts.h
 )

@@ -4,6 +4,7 @@ add_library(tessaly_mailconverter STATIC
   AttachmentHandling.cpp AttachmentHandling.h
   BlockingRequestInterceptor.cpp BlockingRequestInterceptor.h
   FontSetup.cpp FontSetup.h
+  HeaderStamp.cpp HeaderStamp.h
   MessageScheme.cpp MessageScheme.h
   MessageSchemeHandler.cpp MessageSchemeHandler.h
   PageSetup.cpp PageSetup.h

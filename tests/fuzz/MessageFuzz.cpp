@@ -1,4 +1,5 @@
 // Feeds arbitrary bytes to the MIME model and the HTML composition: no crash, no hang.
+#include "HeaderBlockHtml.h"
 #include "HtmlComposer.h"
 #include "MailMessage.h"
 
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!message)
         return 0;
     const std::vector<AttachmentListing> listings{{"a.txt", 1, "a%20b/a.txt", false}, {"b.bin", 2, "", true}};
+    composeHeaderBlockHtml(message.value(), listings, HeaderLimits{});
     for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
         ComposeOptions options;
         options.flavour = flavour;

@@ -36,44 +36,15 @@ bool contains(const std::string &text, std::string_view part)
 
 } // namespace
 
-TEST(HtmlComposer, HeaderValuesAreEscaped)
+TEST(HtmlComposer, TheMessagesOwnHeaderBlockIsNotPartOfItsPage)
 {
-    MailMessage message = htmlMessage("<p>hi</p>");
-    message.from = {{"<script>alert(1)</script>", "x@example.com"}};
+    // It is drawn apart, where the message's style sheets cannot reach it.
     for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
-        const std::string page = compose(message, flavour, {{"a<b>.txt", 1536, "x y/a<b>.txt", true}});
-        EXPECT_TRUE(contains(page, "Quarterly &lt;report&gt; &amp; &quot;numbers&quot;"));
-        EXPECT_TRUE(contains(page, "&lt;script&gt;alert(1)&lt;/script&gt;"));
-        EXPECT_TRUE(contains(page, "&lt;x@example.com&gt;"));
-        EXPECT_FALSE(contains(page, "<script"));
-        EXPECT_TRUE(contains(page, "a&lt;b&gt;.txt"));
-        EXPECT_TRUE(contains(page, "href=\"x y/a&lt;b&gt;.txt\""));
-        EXPECT_TRUE(contains(page, "1.5 KB"));
-        EXPECT_TRUE(contains(page, "Friday, 5 March 2021 14:07:00 +0100"));
+        const std::string page = compose(htmlMessage("<p>body</p>"), flavour);
+        EXPECT_FALSE(contains(page, "tessaly-header-0"));
+        EXPECT_FALSE(contains(page, "ann@example.com"));
+        EXPECT_TRUE(contains(page, "<p>body</p>"));
     }
-}
-
-TEST(HtmlComposer, HeaderBlockComesFirstAndItsStyleSheetComesLast)
-{
-    const std::string page = compose(htmlMessage("<style>*{color:red!important;display:none!important} "
-                                                 "div,table,td{font-size:40px!important}</style><p>body</p>"));
-    const std::size_t header = page.find("<tessaly-header id=\"tessaly-header-0\">");
-    const std::size_t body = page.find("<p>body</p>");
-    const std::size_t messageStyle = page.find("*{color:red!important");
-    const std::size_t ownStyle = page.rfind(":is(#tessaly-header-0)");
-    ASSERT_NE(header, std::string::npos);
-    ASSERT_NE(body, std::string::npos);
-    ASSERT_NE(messageStyle, std::string::npos);
-    ASSERT_NE(ownStyle, std::string::npos);
-    EXPECT_LT(header, body);
-    // Our rules are !important, scoped by id and later than the message's own.
-    EXPECT_LT(messageStyle, ownStyle);
-    EXPECT_TRUE(contains(page, ":is(#tessaly-header-0),:is(#tessaly-header-0) *{all:revert!important;"));
-    EXPECT_TRUE(contains(page, "display:block!important"));
-    // Values isolate their direction so Arabic or Hebrew cannot reorder the labels.
-    EXPECT_TRUE(contains(page, "<tessaly-value dir=\"auto\">"));
-    EXPECT_TRUE(contains(page, "unicode-bidi:isolate!important"));
-    EXPECT_TRUE(contains(page, "<tessaly-name dir=\"auto\">Ann O&#39;Neil</tessaly-name> &lt;ann@example.com&gt;"));
 }
 
 TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
@@ -160,7 +131,8 @@ TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
                            {}, options);
     EXPECT_TRUE(contains(page, "@page{size:letter;margin:15mm}"));
     EXPECT_TRUE(contains(page, "*{page:auto!important}"));
-    EXPECT_LT(page.find("@page WordSection1"), page.find("@page{size:letter"));
+    EXPECT_FALSE(contains(page, "@page WordSection1"));
+    EXPECT_TRUE(contains(page, "div.WordSection1{page:WordSection1}"));
     EXPECT_TRUE(contains(page, "@font-face{font-family:\"Calibri\";src:local(\"Carlito\")}"));
     EXPECT_TRUE(contains(page, "@font-face{font-family:\"Tessaly Emoji\";src:local(\"Noto Color Emoji\");font-weight:100 900;"));
 }
@@ -169,16 +141,13 @@ TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
 {
     MailMessage message = htmlMessage("<style>td{color:red}</style><p style=\"font-family:Calibri,Arial\">x</p>"
                                       "<font face=\"Times New Roman\">y</font><p>Arial is a font</p>");
-    message.cc = {{"عربي", "a@example.com"}};
     const std::string page = compose(message, ComposeOptions::Flavour::TextDocument);
     EXPECT_FALSE(contains(page, "tessaly-header>"));
     EXPECT_FALSE(contains(page, "td{color:red}"));
-    EXPECT_TRUE(contains(page, "<table id=\"tessaly-header-0\""));
     EXPECT_TRUE(contains(page, "font-family:Carlito,Liberation Sans"));
     EXPECT_TRUE(contains(page, "face=\"Liberation Serif\""));
     // Regression: the mapping once rewrote the message's own words too.
     EXPECT_TRUE(contains(page, "<p>Arial is a font</p>"));
-    EXPECT_TRUE(contains(page, "عربي &lt;a@example.com&gt;"));
 }
 
 TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
@@ -197,13 +166,15 @@ TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
         EXPECT_TRUE(contains(page, "&gt; quoted"));
         EXPECT_TRUE(contains(page, "white-space:pre-wrap"));
         EXPECT_TRUE(contains(page, "Liberation Mono"));
-        EXPECT_TRUE(contains(page, "id=\"tessaly-header-1\""));
+        EXPECT_TRUE(contains(page, "id=\"tessaly-header-0\""));
         EXPECT_LT(page.find("end"), page.find("Inner subject"));
         EXPECT_LT(page.find("Inner subject"), page.find("inner text"));
         EXPECT_TRUE(contains(page, "data.csv"));
     }
     const std::string page = compose(message);
-    EXPECT_TRUE(contains(page, ":is(#tessaly-header-0,#tessaly-header-1)"));
+    // The forwarded message's header block is on the page, scoped by id and !important.
+    EXPECT_TRUE(contains(page, ":is(#tessaly-header-0),:is(#tessaly-header-0) *{all:revert!important;"));
+    EXPECT_TRUE(contains(page, "<tessaly-value dir=\"auto\">"));
     // Plain-text blocks are styled by the page's id-scoped sheet, not by inline styles a
     // message's !important rules would beat.
     EXPECT_TRUE(contains(page, ":is(#tessaly-plain-0,#tessaly-plain-1) tessaly-text.tessaly-q1{"));

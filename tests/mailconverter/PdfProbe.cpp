@@ -11,7 +11,7 @@
 namespace tessaly::test {
 namespace {
 
-QString runOnPdf(const QString &tool, QStringList arguments, const QByteArray &pdf)
+QByteArray toolOutputOnPdf(const QString &tool, QStringList arguments, const QByteArray &pdf)
 {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/tessaly-probe-XXXXXX.pdf"));
     if (!file.open())
@@ -23,7 +23,12 @@ QString runOnPdf(const QString &tool, QStringList arguments, const QByteArray &p
     QProcess process;
     process.start(tool, arguments);
     process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return process.readAllStandardOutput();
+}
+
+QString runOnPdf(const QString &tool, const QStringList &arguments, const QByteArray &pdf)
+{
+    return QString::fromUtf8(toolOutputOnPdf(tool, arguments, pdf));
 }
 
 } // namespace
@@ -31,6 +36,26 @@ QString runOnPdf(const QString &tool, QStringList arguments, const QByteArray &p
 QString pdfText(const QByteArray &pdf)
 {
     return runOnPdf(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("{pdf}"), QStringLiteral("-")}, pdf);
+}
+
+QString pdfPageText(const QByteArray &pdf, int page)
+{
+    const QString number = QString::number(page);
+    return runOnPdf(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-f"), number, QStringLiteral("-l"), number,
+                     QStringLiteral("{pdf}"), QStringLiteral("-")},
+                    pdf);
+}
+
+QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
+{
+    const QString number = QString::number(page);
+    // Without an output name, pdftoppm writes the page to standard output, as a PGM.
+    return QImage::fromData(toolOutputOnPdf(QStringLiteral("pdftoppm"),
+                                            {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), number,
+                                             QStringLiteral("-l"), number, QStringLiteral("-singlefile"), QStringLiteral("{pdf}")},
+                                            pdf),
+                            "PGM");
 }
 
 QString pdfInfo(const QByteArray &pdf, const QString &key)

@@ -17,6 +17,10 @@ WebEngineRenderer &sharedWebEngineRenderer();
 
 /// The PDF's text as pdftotext gives it (reading order, no layout).
 QString pdfText(const QByteArray &pdf);
+/// The text of one page (from 1), as pdftotext gives it.
+QString pdfPageText(const QByteArray &pdf, int page);
+/// One page (from 1) drawn by pdftoppm at `dpi`, in grey; a null image when it cannot be.
+QImage pdfPageImage(const QByteArray &pdf, int page, int dpi = 60);
 /// pdfinfo's "Key: value" lines, e.g. pdfInfo(pdf, "Title").
 QString pdfInfo(const QByteArray &pdf, const QString &key);
 /// The pixel sizes of the images pdfimages -list finds, leaving out soft masks and the

@@ -2,6 +2,7 @@ tessaly_add_test(mime_tests
   SOURCES
     FlowedTextTest.cpp
     GMimeMessageReaderTest.cpp
+    HeaderBlockHtmlTest.cpp
     HeaderDecodingTest.cpp
     HtmlComposerTest.cpp
     HtmlSanitizerTest.cpp
