@@ -12,17 +12,30 @@
 
 #include <memory>
 
+#include <gtest/gtest.h>
+
 namespace tessaly::test {
 namespace {
 
-std::unique_ptr<PdfMailConverter> &sharedConverter()
+std::unique_ptr<PdfMailConverter> sharedConverter;
+
+PdfMailConverter &converter()
 {
     // One converter for all cases, as for a whole run.
-    static std::unique_ptr<PdfMailConverter> converter;
-    if (!converter)
-        converter = std::make_unique<PdfMailConverter>();
-    return converter;
+    if (!sharedConverter)
+        sharedConverter = std::make_unique<PdfMailConverter>();
+    return *sharedConverter;
 }
+
+/// Releases the shared converter at the end of the run, while the web engine is still up.
+class ConverterRelease : public ::testing::Environment
+{
+public:
+    void TearDown() override { sharedConverter.reset(); }
+};
+
+[[maybe_unused]] const ::testing::Environment *const converterRelease =
+    ::testing::AddGlobalTestEnvironment(new ConverterRelease);
 
 QString toolOutput(const QString &tool, const QStringList &arguments)
 {
@@ -74,7 +87,7 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
     file.close();
 
     const Result<ConvertedMessage> converted =
-        sharedConverter()->Convert(source.toStdString(), folder.filePath(name + QStringLiteral(".pdf")).toStdString(), options);
+        converter().Convert(source.toStdString(), folder.filePath(name + QStringLiteral(".pdf")).toStdString(), options);
     if (!converted.ok()) {
         rendered.error = QString::fromStdString(converted.error().message);
         return rendered;
@@ -103,11 +116,6 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
 RenderedMessage renderFidelityMessage(const QString &file, const std::string &options)
 {
     return renderMessage(fidelityMessage(file), QFileInfo(file).completeBaseName(), options);
-}
-
-void releaseFidelityConverter()
-{
-    sharedConverter().reset();
 }
 
 } // namespace tessaly::test

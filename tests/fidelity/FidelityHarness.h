@@ -38,7 +38,4 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name,
 /// Shorthand: renderMessage(fidelityMessage(file), file's base name, options).
 RenderedMessage renderFidelityMessage(const QString &file, const std::string &options = "-c pdf");
 
-/// Releases the converter shared by the fidelity tests; called once before the application ends.
-void releaseFidelityConverter();
-
 } // namespace tessaly::test
