@@ -46,6 +46,11 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
 std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                                    const HeaderLimits &limits);
 
+/// The same header block as a page of its own for Chromium, `widthPoints` × `heightPoints`
+/// with its box filling it: for text that Qt's PDF writer would not give back as typed.
+std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                      const HeaderLimits &limits, double widthPoints, double heightPoints);
+
 /// `text` cut after `maxCharacters` code points (never inside a UTF-8 sequence), followed
 /// by a note of how many were left out; unchanged when short enough.
 std::string cutForDisplay(std::string_view text, std::size_t maxCharacters);

@@ -2,7 +2,6 @@
 #include "HeaderStamp.h"
 
 #include "FontSetup.h"
-#include "HeaderBlockHtml.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPageSize>
@@ -46,8 +45,10 @@ HeaderStamp::HeaderStamp(const MailMessage &message, const std::vector<Attachmen
         return;
     m_empty = false;
     layOut(html);
-    if (m_heightPoints > maxHeightPoints)
-        layOut(composeHeaderBlockHtml(message, listings, kTightHeaderLimits));
+    if (m_heightPoints > maxHeightPoints) {
+        m_limits = kTightHeaderLimits;
+        layOut(composeHeaderBlockHtml(message, listings, m_limits));
+    }
     m_heightPoints = std::min(m_heightPoints, maxHeightPoints);
 }
 
@@ -96,6 +97,19 @@ void HeaderStamp::draw(QPainter &painter) const
     painter.restore();
 }
 
+std::string HeaderStamp::webPageHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings) const
+{
+    const QSizeF size = boxPageLayout().pageSize().size(QPageSize::Point);
+    return composeHeaderBlockWebPage(message, listings, m_limits, size.width(), size.height());
+}
+
+QPageLayout HeaderStamp::boxPageLayout() const
+{
+    const QSizeF size(std::ceil(m_widthPoints), std::ceil(m_heightPoints));
+    return QPageLayout(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch), QPageLayout::Portrait,
+                       QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
 Result<PageStamp> HeaderStamp::toPageStamp(QPointF columnTopLeft) const
 {
     PageStamp stamp;
@@ -107,10 +121,7 @@ Result<PageStamp> HeaderStamp::toPageStamp(QPointF columnTopLeft) const
         QPdfWriter writer(&output);
         writer.setResolution(kStampResolution);
         writer.setCreator(QStringLiteral("Tessaly"));
-        // Whole points: a PDF page size is stored rounded, and the stamp must not be scaled.
-        const QSizeF size(std::ceil(m_widthPoints), std::ceil(m_heightPoints));
-        writer.setPageSize(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageLayout(boxPageLayout());
         QPainter painter;
         if (!painter.begin(&writer))
             return Error{"cannot start the PDF writer for the header block"};

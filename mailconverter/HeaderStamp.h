@@ -1,6 +1,7 @@
 // The header block of a message as a document of its own, drawn over the top of page 1.
 #pragma once
 
+#include "HeaderBlockHtml.h"
 #include "HtmlComposer.h"
 #include "MailMessage.h"
 #include "PdfFinisher.h"
@@ -8,6 +9,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QPageLayout>
 #include <QPdfWriter>
 #include <QTextDocument>
 
@@ -47,6 +49,13 @@ public:
     /// top-left corner) of the first page, for finishPdf.
     Result<PageStamp> toPageStamp(QPointF columnTopLeft) const;
 
+    /// The same box as a page for Chromium, for text Qt's PDF writer would not give back
+    /// as typed; printed with boxPageLayout(), it can take the place of toPageStamp's PDF.
+    std::string webPageHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings) const;
+    /// A page of the box's size in whole points (a PDF stores them rounded, and the stamp
+    /// must not be scaled), with no margins.
+    QPageLayout boxPageLayout() const;
+
     /// The resolution both renderers' painters work in.
     static constexpr int kStampResolution = 300;
 
@@ -59,6 +68,7 @@ private:
     QTextDocument m_document;
     qreal m_widthPoints = 0;
     qreal m_heightPoints = 0; ///< of the box; the text is cut at this height
+    HeaderLimits m_limits;
     bool m_empty = true;
 };
 

@@ -163,6 +163,15 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         if (!headerPage)
             return headerPage.error();
         stamp = std::move(headerPage.value());
+        if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDraw(message)) {
+            // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
+            const MessageHost headerHost = web.openMessage();
+            Result<QByteArray> headerPdf = web.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),
+                                                      {}, header.boxPageLayout());
+            // Should that fail, Qt's drawing stays: the right words, if not their text layer.
+            if (headerPdf)
+                stamp.pdf = std::move(headerPdf.value());
+        }
         // The web engine takes its margins from the layout alone, never from the page's CSS,
         // and clips what it draws to them: room kept this way cannot be taken back by the
         // message. It is kept on every page; finishPdf moves the later pages' content up.

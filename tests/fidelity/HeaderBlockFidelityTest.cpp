@@ -151,3 +151,16 @@ TEST(HeaderBlock, LeavesRoomForTheBodyOnEveryPage)
     for (int i = 1; i <= 150; ++i)
         EXPECT_TRUE(rendered.text.contains(QStringLiteral("Paragraph %1 of").arg(i))) << i;
 }
+
+TEST(HeaderBlock, ShapedScriptsCopyOutAsTyped)
+{
+    // Qt's PDF writer gives Devanagari conjuncts back wrong; such a header block is drawn by Chromium.
+    const QByteArray message = "From: =?UTF-8?B?4KSw4KS+4KSc4KWH4KS2?= <raj@example.in>\r\n"
+                               "Subject: =?UTF-8?B?4KSo4KSu4KS44KWN4KSk4KWHIOCkpuClgeCkqOCkv+Ckr+Ckvg==?=\r\n"
+                               "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nBody.\r\n";
+    const RenderedMessage rendered = renderMessage(message, QStringLiteral("devanagari"));
+    ASSERT_TRUE(rendered.converted);
+    const QString first = pdfPageText(rendered.pdf, 1);
+    EXPECT_TRUE(first.contains(QStringLiteral("राजेश <raj@example.in>"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("नमस्ते"))) << first.toStdString();
+}
