@@ -73,6 +73,13 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             options.showHelp = true;
             return options;
         }
+        if (argument == "--force" || argument == "--keep-file-times" || argument == "--no-file-times") {
+            if (argument == "--force")
+                options.force = true;
+            else
+                options.keepFileTimes = argument == "--keep-file-times";
+            continue;
+        }
 
         // Options with a value, as "--name value" or "--name=value".
         std::string_view name = argument;
@@ -84,7 +91,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             hasValue = true;
         }
         if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format"
-            && name != "--message-timeout" && name != "--message-memory")
+            && name != "--message-timeout" && name != "--message-memory" && name != "--shard"
+            && name != "--split-over")
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -121,6 +129,15 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             if (!memory)
                 return usageError("--message-memory needs a size such as 800M or 1.5G, not '" + std::string(value) + "'");
             options.limits.memoryBytes = *memory;
+        } else if (name == "--shard") {
+            options.shard = parseShardChoice(value);
+            if (!options.shard)
+                return usageError("--shard needs K/N with 0 <= K < N, not '" + std::string(value) + "'");
+        } else if (name == "--split-over") {
+            const std::optional<std::uint64_t> size = parseByteSize(value);
+            if (!size)
+                return usageError("--split-over needs a size such as 4096, 512M or 1G, not '" + std::string(value) + "'");
+            options.splitOver = *size;
         } else if (name == "--format") {
             if (value == "pdf")
                 options.format = OutputFormat::Pdf;
@@ -141,6 +158,7 @@ std::string usageText()
 {
     return R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
+                   [--force] [--no-file-times] [--shard K/N] [--split-over SIZE]
                    MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
@@ -171,7 +189,21 @@ Options:
   --message-memory SIZE   how much memory converting one message may use, the HTML
                           renderer's processes included; K, M or G for powers of 1024
                           (default: 1.5G)
+  --force                 convert every message again, also those already converted
+  --keep-file-times       give each PDF the message's date as its file time (default)
+  --no-file-times         leave the PDFs' file times at the time they were written
+  --shard K/N             do only the K-th of N shares of the work (0 <= K < N), so N
+                          processes, on one machine or many, do it all between them
+  --split-over SIZE       with --shard, cut mailboxes larger than SIZE into byte ranges
+                          shared like whole mailboxes; K, M or G for powers of 1024
+                          (default: 1G)
   -h, --help              show this text
+
+Each mailbox's folder gets an index file, "Tessaly index.csv" ("Tessaly index (shard K of
+N).csv" with --shard), with a row for every message: where it lies in the mailbox, its
+SHA-256, its headers, its PDF and its status. Run again into the same folder, tessaly-cli
+converts only the messages that no index file there records as converted with their PDF
+still present; the others are counted as skipped.
 
 Each message is converted in a separate worker process. A message that cannot be converted,
 or that passes either limit, keeps its email-N.eml file in its mailbox's folder and is named,

@@ -2,9 +2,12 @@
 #pragma once
 
 #include "ConversionView.h"
+#include "MailboxShards.h"
 #include "Result.h"
 #include "WorkerLimits.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,10 @@ struct CliOptions
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
     WorkerLimits limits;             ///< what each message may take
     bool showHelp = false;
+    bool force = false;          ///< convert messages an index file records as converted
+    bool keepFileTimes = true;   ///< PDF file time = the message's date
+    std::optional<ShardChoice> shard;
+    std::uint64_t splitOver = std::uint64_t(1) << 30; ///< mailboxes above this are cut into ranges
 };
 
 /// Parses the arguments after the program name. A usage error says what was wrong.

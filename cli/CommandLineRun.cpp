@@ -5,6 +5,8 @@
 #include "ConversionRun.h"
 #include "FolderScan.h"
 #include "HeadlessPlatform.h"
+#include "MailboxShards.h"
+#include "MessageIndex.h"
 #include "PathHelpers.h"
 
 #include <filesystem>
@@ -87,12 +89,49 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
                              MailConverterFactory makeConverter, MessageReaderFactory makeReader,
                              std::ostream &progressStream, bool progressIsTerminal)
 {
-    ConsoleProgress progress(progressStream, progressIsTerminal, mailboxSizes(mailboxes));
-    CommandLineMailboxes rows(mailboxes, progress);
+    // With --shard, this process's share: whole mailboxes and ranges of large ones.
+    std::vector<std::string> rowPaths = mailboxes;
+    std::vector<std::optional<ByteRange>> rowRanges(mailboxes.size());
+    std::vector<MailboxFailure> unshareable;
+    if (options.shard) {
+        std::vector<MailboxFile> files;
+        const std::vector<std::uint64_t> sizes = mailboxSizes(mailboxes);
+        for (std::size_t i = 0; i < mailboxes.size(); ++i)
+            files.push_back(MailboxFile{mailboxes[i], sizes[i]});
+        rowPaths.clear();
+        rowRanges.clear();
+        for (const MailboxWork &work : shardWork(std::move(files), *options.shard, options.splitOver)) {
+            std::optional<ByteRange> range;
+            if (work.range) {
+                Result<ByteRange> aligned = alignToSeparators(work.path, *work.range);
+                if (!aligned) {
+                    unshareable.push_back(MailboxFailure{work.path, aligned.error().message});
+                    continue;
+                }
+                range = aligned.value();
+            }
+            rowPaths.push_back(work.path);
+            rowRanges.push_back(range);
+        }
+    }
+
+    ConsoleProgress progress(progressStream, progressIsTerminal, mailboxSizes(rowPaths));
+    CommandLineMailboxes rows(rowPaths, progress);
     CommandLineOptions runOptions(options);
     HeadlessPlatform platform;
     ConversionRun run(platform, rows, runOptions, progress, std::move(makeConverter), std::move(makeReader));
+    IndexSettings index;
+    index.convertAgain = options.force;
+    index.setFileTimes = options.keepFileTimes;
+    if (options.shard)
+        index.indexFileName = indexFileName(options.shard->index, options.shard->count);
+    run.setIndexSettings(index);
+    for (std::size_t row = 0; row < rowRanges.size(); ++row) {
+        if (rowRanges[row])
+            run.setRowRange(static_cast<int>(row), *rowRanges[row]);
+    }
     RunReport report = run.convertInto(absolutePath(options.outputFolder));
+    report.failedMailboxes.insert(report.failedMailboxes.end(), unshareable.begin(), unshareable.end());
     progress.finish();
     return report;
 }

@@ -13,6 +13,8 @@ std::string formatRunSummary(const RunReport &report, double seconds)
     summary += "\nmessages converted: " + std::to_string(report.messagesConverted);
     summary += "\nmessages failed: " + std::to_string(report.failedMessages.size());
     summary += "\nduplicates skipped: " + std::to_string(report.skippedDuplicates.size());
+    if (report.messagesSkipped > 0)
+        summary += "\nmessages skipped (converted earlier): " + std::to_string(report.messagesSkipped);
     char time[64];
     std::snprintf(time, sizeof time, "\ntime: %.1f s\n", seconds);
     return summary + time;

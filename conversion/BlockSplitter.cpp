@@ -12,7 +12,8 @@ constexpr std::string_view kSeparator = "From ";
 
 } // namespace
 
-BlockSplitter::BlockSplitter(MessageCollector &collector) : m_collector(collector)
+BlockSplitter::BlockSplitter(MessageCollector &collector, std::uint64_t firstOffset)
+    : m_collector(collector), m_consumed(firstOffset)
 {
     m_heldPrefix.reserve(kSeparator.size());
 }
@@ -77,7 +78,7 @@ void BlockSplitter::finish()
 {
     flushHeldPrefix();
     m_afterCarriageReturn = false;
-    m_collector.finish();
+    m_collector.finish(m_consumed);
 }
 
 void BlockSplitter::flushHeldPrefix()

@@ -23,7 +23,8 @@ public:
     /// The size of the blocks a mailbox is read in.
     static constexpr std::size_t kBlockSize = 518;
 
-    explicit BlockSplitter(MessageCollector &collector);
+    /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
+    explicit BlockSplitter(MessageCollector &collector, std::uint64_t firstOffset = 0);
 
     /// Reads the next block (of any size; the run uses kBlockSize). Returns the position,
     /// from 1, of the line feed of the first separator that lies wholly inside the block,

@@ -3,6 +3,7 @@
 
 #include "BlockSplitter.h"
 #include "ConvertMessage.h"
+#include "FileTime.h"
 #include "FolderBelow.h"
 #include "LineSplitter.h"
 #include "MailboxFileReader.h"
@@ -15,6 +16,7 @@
 #include "RunLog.h"
 #include "RunTexts.h"
 #include "ScopedFlag.h"
+#include "Sha256.h"
 #include "TextHelpers.h"
 
 #include <algorithm>
@@ -47,6 +49,48 @@ std::uint64_t fileSize(const std::string &path)
     std::error_code error;
     const auto size = std::filesystem::file_size(toFsPath(path), error);
     return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+std::string indexDateText(const std::optional<MessageDateTime> &date)
+{
+    if (!date)
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date->year, date->month, date->day, date->hour,
+                  date->minute, date->second);
+    return text;
+}
+
+std::optional<std::time_t> localTime(const std::optional<MessageDateTime> &date)
+{
+    if (!date)
+        return std::nullopt;
+    std::tm parts{};
+    parts.tm_year = date->year - 1900;
+    parts.tm_mon = date->month - 1;
+    parts.tm_mday = date->day;
+    parts.tm_hour = date->hour;
+    parts.tm_min = date->minute;
+    parts.tm_sec = date->second;
+    parts.tm_isdst = -1;
+    const std::time_t time = std::mktime(&parts);
+    if (time == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return time;
+}
+
+/// The files saved in the attachments folder beside `pdfPath` ("<name> attachments").
+int attachmentFilesBeside(const std::string &pdfPath)
+{
+    std::filesystem::path folder = toFsPath(pdfPath);
+    folder.replace_filename(fromFsPath(folder.stem()) + " attachments");
+    std::error_code error;
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file(error))
+            ++count;
+    }
+    return count;
 }
 
 bool listHoldsAMailbox(const MailboxRows &rows)
@@ -129,6 +173,9 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
         if (mailboxPath.empty())
             continue;
         identities[static_cast<std::size_t>(row)] = mailboxIdentity(mailboxPath);
+        if (const auto range = m_rowRanges.find(row); range != m_rowRanges.end())
+            identities[static_cast<std::size_t>(row)] +=
+                "#" + std::to_string(range->second.start) + "-" + std::to_string(range->second.end);
         if (distinct.insert(identities[static_cast<std::size_t>(row)]).second)
             m_runProgress.totalBytes += fileSize(mailboxPath);
     }
@@ -217,13 +264,17 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     }
 
     m_platform.processPendingEvents();
+    m_currentRow = row;
+    m_convertedEarlier = m_indexSettings.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
+    m_indexWriter = std::make_unique<MessageIndexWriter>(joinPath(mailboxFolder, m_indexSettings.indexFileName));
+    m_indexFailed = false;
     messageCount = 1;
     mailboxKind.clear();
     messageText = AppendStrings();
 
     ReadMBOXFile(mailboxPath);
     const int failuresBefore = static_cast<int>(m_report.failedMessages.size());
-    const int convertedBefore = m_report.messagesConverted;
+    const int handledBefore = m_report.messagesConverted + m_report.messagesSkipped;
     Result<void> split = splitMailbox(mailboxPath);
     m_platform.processPendingEvents();
     if (!split) {
@@ -233,7 +284,7 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     }
 
     ++m_report.mailboxesRead;
-    const bool heldNoMessage = m_report.messagesConverted == convertedBefore &&
+    const bool heldNoMessage = m_report.messagesConverted + m_report.messagesSkipped == handledBefore &&
                                static_cast<int>(m_report.failedMessages.size()) == failuresBefore;
     if (heldNoMessage) {
         m_report.emptyMailboxes.push_back(mailboxPath);
@@ -244,20 +295,26 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
 
 Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
 {
-    Result<MailboxFileReader> opened = MailboxFileReader::open(mailboxPath);
+    const auto range = m_rowRanges.find(m_currentRow);
+    Result<MailboxFileReader> opened = range == m_rowRanges.end() ? MailboxFileReader::open(mailboxPath)
+                                                                   : MailboxFileReader::open(mailboxPath, range->second);
     if (!opened)
         return opened.error();
     MailboxFileReader &reader = opened.value();
+    m_mailboxBytes = std::ifstream(toFsPath(mailboxPath), std::ios::binary);
     m_progress.showMailboxBytesRead(0, reader.size());
     m_bytesReadInMailbox = 0;
 
     MessageCollector collector(messageText, [this](const SplitMessage &message) { finishMessage(message); });
     const bool blockMode = mailboxKind == kMailboxKindNotNormal;
-    BlockSplitter blockSplitter(collector);
-    LineSplitter lineSplitter(collector, [this](std::string_view line) {
-        readBuffer = line;
-        m_platform.processPendingEvents();
-    });
+    BlockSplitter blockSplitter(collector, reader.startOffset());
+    LineSplitter lineSplitter(
+        collector,
+        [this](std::string_view line) {
+            readBuffer = line;
+            m_platform.processPendingEvents();
+        },
+        reader.startOffset());
     if (blockMode) {
         fromPosition = 0;
         m_blockSplitter = &blockSplitter;
@@ -318,12 +375,25 @@ void ConversionRun::finishMessage(const SplitMessage &message)
 {
     const int number = messageCount;
     bool converted = false;
+    m_indexRow = IndexRow{};
+    m_indexRow.messageNumber = number;
+    m_indexRow.key = messageKey(message);
     auto recordFailure = [&](const std::string &keptFile, const std::string &reason) {
         m_report.failedMessages.push_back(
             MessageFailure{m_mailboxPath, number, keptFile, reason, message.offset});
+        m_indexRow.status = kIndexStatusFailed;
+        m_indexRow.warnings = reason;
     };
 
-    try {
+    const IndexRow *earlier = m_indexSettings.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(m_indexRow.key);
+    if (earlier) {
+        IndexRow skipped = *earlier;
+        skipped.messageNumber = number;
+        skipped.status = kIndexStatusSkipped;
+        skipped.warnings.clear();
+        recordInIndex(std::move(skipped));
+        ++m_report.messagesSkipped;
+    } else try {
         Result<std::string> written = writeMessageFile(mailboxFolder, number, message.text);
         if (!written) {
             messageFile.clear();
@@ -340,6 +410,19 @@ void ConversionRun::finishMessage(const SplitMessage &message)
                 if (result) {
                     converted = true;
                     ++m_report.messagesConverted;
+                    const std::string &written = result.value().writtenPath;
+                    m_indexRow.status = kIndexStatusConverted;
+                    m_indexRow.pdfFile = PathFileName(written);
+                    if (m_attachments.ChkSaveAttach && m_attachments.OptSaveAttachFolder)
+                        m_indexRow.attachmentsWritten = attachmentFilesBeside(written);
+                    const std::optional<std::time_t> date =
+                        m_indexSettings.setFileTimes ? localTime(m_indexDate) : std::nullopt;
+                    if (date) {
+                        if (Result<void> timed = setFileModificationTime(written, *date); !timed)
+                            result.value().warnings.push_back(timed.error().message);
+                    }
+                    for (const std::string &warning : result.value().warnings)
+                        m_indexRow.warnings += (m_indexRow.warnings.empty() ? "" : "; ") + warning;
                     if (!result.value().warnings.empty())
                         ++m_report.messagesWithWarnings;
                     for (const std::string &warning : result.value().warnings)
@@ -354,6 +437,8 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         messageReader.reset();
         recordFailure(FileExists(messageFile) ? messageFile : std::string(), exception.what());
     }
+    if (!earlier)
+        recordInIndex(m_indexRow);
 
     m_platform.processPendingEvents();
     m_progress.showSavedProgress(savedProgressText(number));
@@ -374,10 +459,15 @@ void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &colle
         return;
     const int number = messageCount;
     Result<std::string> written = writeMessageFile(mailboxFolder, number, inHand->text);
-    m_report.failedMessages.push_back(MessageFailure{m_mailboxPath, number, written ? written.value() : std::string(),
-                                                     "the mailbox could not be read to the end of this message (" +
-                                                         reason + ")",
-                                                     inHand->offset});
+    const std::string failure = "the mailbox could not be read to the end of this message (" + reason + ")";
+    m_report.failedMessages.push_back(
+        MessageFailure{m_mailboxPath, number, written ? written.value() : std::string(), failure, inHand->offset});
+    IndexRow row;
+    row.messageNumber = number;
+    row.key.offset = inHand->offset;
+    row.status = kIndexStatusFailed;
+    row.warnings = failure;
+    recordInIndex(std::move(row));
     ++m_runProgress.messagesDone;
 }
 
@@ -392,9 +482,46 @@ Result<std::string> ConversionRun::nameMessage()
     if (!messageReader)
         return Error{"the message reader could not be created"};
     std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_naming, mailboxFolder);
+    // The reader has loaded the message; the index records what identifies it for people.
+    m_indexDate = messageReader->Date();
+    m_indexRow.date = indexDateText(m_indexDate);
+    m_indexRow.messageId = messageReader->MessageId();
+    m_indexRow.from = messageReader->From();
+    m_indexRow.to = messageReader->To();
+    m_indexRow.subject = messageReader->Subject();
     messageReader.reset();
     m_platform.processPendingEvents();
     return pdfPath;
+}
+
+MessageKey ConversionRun::messageKey(const SplitMessage &message)
+{
+    MessageKey key{message.offset, message.length, {}};
+    Sha256 hash;
+    std::vector<char> buffer(std::min<std::uint64_t>(message.length, 1 << 20));
+    m_mailboxBytes.clear();
+    m_mailboxBytes.seekg(static_cast<std::streamoff>(message.offset));
+    for (std::uint64_t left = message.length; left > 0 && m_mailboxBytes;) {
+        m_mailboxBytes.read(buffer.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(left, buffer.size())));
+        const auto count = static_cast<std::size_t>(m_mailboxBytes.gcount());
+        if (count == 0)
+            break;
+        hash.add(std::string_view(buffer.data(), count));
+        left -= count;
+    }
+    key.sha256 = hash.hexDigest();
+    return key;
+}
+
+void ConversionRun::recordInIndex(IndexRow row)
+{
+    if (!m_indexWriter || m_indexFailed)
+        return;
+    if (Result<void> appended = m_indexWriter->append(row); !appended) {
+        // Said once per mailbox: the run goes on, but will not resume from this folder.
+        m_indexFailed = true;
+        m_report.warnings.push_back(PathFileName(m_mailboxPath) + ": " + appended.error().message);
+    }
 }
 
 void ConversionRun::failMailbox(const std::string &mailboxPath, const std::string &reason)

@@ -4,11 +4,15 @@
 #include "AppendStrings.h"
 #include "ConversionView.h"
 #include "MailConverter.h"
+#include "MailboxFileReader.h"
+#include "MessageIndex.h"
 #include "MessageReader.h"
 #include "Platform.h"
 #include "RunReport.h"
 
 #include <cstdint>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +21,17 @@
 namespace tessaly {
 
 class BlockSplitter;
+
+/// How a run treats what earlier runs left in its output folders, and what it records.
+struct IndexSettings
+{
+    /// Converts every message again, even those an index file records as converted.
+    bool convertAgain = false;
+    /// Gives each PDF the message's date as its file time.
+    bool setFileTimes = true;
+    /// The index file this run appends to in each mailbox's folder.
+    std::string indexFileName{kIndexFileName};
+};
 class MessageCollector;
 struct SplitMessage;
 
@@ -56,6 +71,11 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    void setIndexSettings(IndexSettings settings) { m_indexSettings = std::move(settings); }
+    /// Reads only `range` of row `row`'s mailbox (a range starting and ending at separators),
+    /// numbering its messages from 1. Two rows of one mailbox with different ranges are both read.
+    void setRowRange(int row, ByteRange range) { m_rowRanges[row] = range; }
+
     /// The probe: reads the first bytes of `FileName`, sets `mailboxKind` and `fromPosition`
     /// and returns the bytes read.
     std::string ReadMBOXFile(const std::string &FileName);
@@ -94,6 +114,8 @@ private:
     void finishMessage(const SplitMessage &message);
     Result<std::string> nameMessage();
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
+    MessageKey messageKey(const SplitMessage &message);
+    void recordInIndex(IndexRow row);
 
     Platform &m_platform;
     MailboxRows &m_rows;
@@ -112,6 +134,18 @@ private:
     std::uint64_t m_bytesReadInMailbox = 0;
     std::string m_mailboxPath;
     BlockSplitter *m_blockSplitter = nullptr;
+
+    IndexSettings m_indexSettings;
+    std::map<int, ByteRange> m_rowRanges;
+    int m_currentRow = 0;
+    /// The current mailbox, opened a second time to fingerprint each message's bytes.
+    std::ifstream m_mailboxBytes;
+    ConvertedMessages m_convertedEarlier;
+    std::unique_ptr<MessageIndexWriter> m_indexWriter;
+    bool m_indexFailed = false;
+    /// The index row of the message in hand, filled as it is named and converted.
+    IndexRow m_indexRow;
+    std::optional<MessageDateTime> m_indexDate;
 };
 
 } // namespace tessaly

@@ -14,8 +14,8 @@ constexpr std::size_t kKeptLineRoom = 1 << 20;
 
 } // namespace
 
-LineSplitter::LineSplitter(MessageCollector &collector, LineHook onLine)
-    : m_collector(collector), m_onLine(std::move(onLine))
+LineSplitter::LineSplitter(MessageCollector &collector, LineHook onLine, std::uint64_t firstOffset)
+    : m_collector(collector), m_onLine(std::move(onLine)), m_consumed(firstOffset)
 {
 }
 
@@ -67,7 +67,7 @@ void LineSplitter::finish()
     if (m_hasPartialLine)
         takeLine(m_partialLine, m_partialOffset);
     m_afterCarriageReturn = false;
-    m_collector.finish();
+    m_collector.finish(m_consumed);
 }
 
 void LineSplitter::takeLine(std::string_view line, std::uint64_t offset)

@@ -20,7 +20,8 @@ public:
     /// Called with every line, after it was added to its message.
     using LineHook = std::function<void(std::string_view line)>;
 
-    explicit LineSplitter(MessageCollector &collector, LineHook onLine = {});
+    /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
+    explicit LineSplitter(MessageCollector &collector, LineHook onLine = {}, std::uint64_t firstOffset = 0);
 
     /// Reads the next piece of the mailbox.
     void feed(std::string_view bytes);

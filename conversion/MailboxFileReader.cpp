@@ -3,6 +3,7 @@
 
 #include "PathHelpers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -31,11 +32,30 @@ Result<MailboxFileReader> MailboxFileReader::open(const std::string &path)
     return MailboxFileReader(path, std::move(file), error ? 0 : static_cast<std::uint64_t>(size));
 }
 
+Result<MailboxFileReader> MailboxFileReader::open(const std::string &path, ByteRange range)
+{
+    Result<MailboxFileReader> opened = open(path);
+    if (!opened)
+        return opened;
+    MailboxFileReader &reader = opened.value();
+    const std::uint64_t end = std::min(range.end, reader.m_size);
+    reader.m_start = std::min(range.start, end);
+    reader.m_size = end - reader.m_start;
+    reader.m_limit = reader.m_size;
+    reader.m_file->seekg(static_cast<std::streamoff>(reader.m_start));
+    if (!*reader.m_file)
+        return Error{"cannot read the mailbox at byte " + std::to_string(reader.m_start)};
+    return opened;
+}
+
 Result<std::string_view> MailboxFileReader::readChunk()
 {
     if (m_buffer.empty())
         m_buffer.resize(kChunkSize);
-    m_file->read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    const std::uint64_t wanted = std::min<std::uint64_t>(m_buffer.size(), m_limit - std::min(m_limit, m_bytesRead));
+    if (wanted == 0)
+        return std::string_view();
+    m_file->read(m_buffer.data(), static_cast<std::streamsize>(wanted));
     const auto count = static_cast<std::size_t>(m_file->gcount());
     if (m_file->bad())
         return Error{"cannot read the mailbox at byte " + std::to_string(m_bytesRead)};

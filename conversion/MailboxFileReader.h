@@ -12,6 +12,15 @@
 
 namespace tessaly {
 
+/// Bytes [start, end) of a mailbox.
+struct ByteRange
+{
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+
+    friend bool operator==(const ByteRange &, const ByteRange &) = default;
+};
+
 class MailboxFileReader
 {
 public:
@@ -20,8 +29,15 @@ public:
     /// Opens the mailbox at `path` (UTF-8). Fails, with the reason, for a missing file, a
     /// folder, or a file that cannot be opened.
     static Result<MailboxFileReader> open(const std::string &path);
+    /// Opens the mailbox to read only the bytes of `range` (cut to the file's size).
+    static Result<MailboxFileReader> open(const std::string &path, ByteRange range);
 
+    /// Where the first byte read lies in the file.
+    std::uint64_t startOffset() const { return m_start; }
+
+    /// The bytes to read: the file's size, or the range's.
     std::uint64_t size() const { return m_size; }
+    /// Bytes read so far, counted from `startOffset`.
     std::uint64_t bytesRead() const { return m_bytesRead; }
 
     /// The next chunk of the file, empty at its end. The view is valid until the next call.
@@ -34,6 +50,9 @@ private:
     std::unique_ptr<std::ifstream> m_file;
     std::vector<char> m_buffer;
     std::uint64_t m_size = 0;
+    std::uint64_t m_start = 0;
+    /// Bytes to read at most; the whole file reads to its end, however large it has grown.
+    std::uint64_t m_limit = UINT64_MAX;
     std::uint64_t m_bytesRead = 0;
 };
 

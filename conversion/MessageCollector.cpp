@@ -21,7 +21,7 @@ MessageCollector::MessageCollector(AppendStrings &text, MessageSink sink)
 
 void MessageCollector::beginMessage(std::uint64_t offset)
 {
-    finishCurrent(false);
+    finishCurrent(false, offset);
     m_beforeFirstSeparator = false;
     m_messageOffset = offset;
 }
@@ -48,9 +48,9 @@ void MessageCollector::appendLineBreak()
     m_endsWithLineBreak = true;
 }
 
-void MessageCollector::finish()
+void MessageCollector::finish(std::uint64_t endOffset)
 {
-    finishCurrent(true);
+    finishCurrent(true, endOffset);
 }
 
 std::optional<SplitMessage> MessageCollector::messageInHand() const
@@ -60,7 +60,7 @@ std::optional<SplitMessage> MessageCollector::messageInHand() const
     return SplitMessage{m_text.view(), m_messageOffset};
 }
 
-void MessageCollector::finishCurrent(bool atEnd)
+void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
 {
     if (m_text.empty())
         return;
@@ -72,7 +72,7 @@ void MessageCollector::finishCurrent(bool atEnd)
         m_text.AddToString("\r\n");
     ++m_finishedCount;
     if (m_sink)
-        m_sink(SplitMessage{m_text.view(), m_messageOffset});
+        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset});
     startNewText();
 }
 

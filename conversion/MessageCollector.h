@@ -17,6 +17,9 @@ struct SplitMessage
     std::string_view text;
     /// Where the message starts in the mailbox, in bytes from its beginning.
     std::uint64_t offset = 0;
+    /// How many bytes of the mailbox it takes, up to the next separator or the end; 0 when
+    /// not known (a message cut short by a read error).
+    std::uint64_t length = 0;
 };
 
 /// Receives every finished message, in mailbox order.
@@ -43,8 +46,9 @@ public:
     void append(std::string_view bytes);
     /// Ends the current line with CR LF.
     void appendLineBreak();
-    /// End of the mailbox: finishes the message in hand, if any.
-    void finish();
+    /// End of the mailbox (or of the range read), `endOffset` bytes from the mailbox's start:
+    /// finishes the message in hand, if any.
+    void finish(std::uint64_t endOffset);
 
     /// The message being collected, as it would be finished now; nullopt when there is none
     /// (nothing collected, or only blank text before the first separator). For keeping what
@@ -55,7 +59,7 @@ public:
     int finishedCount() const { return m_finishedCount; }
 
 private:
-    void finishCurrent(bool atEnd);
+    void finishCurrent(bool atEnd, std::uint64_t endOffset);
     void startNewText();
 
     AppendStrings &m_text;

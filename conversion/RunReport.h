@@ -30,6 +30,8 @@ struct RunReport
     std::string outputFolder;
     int mailboxesRead = 0;
     int messagesConverted = 0;
+    /// Messages an earlier run had converted into the same folder, left alone.
+    int messagesSkipped = 0;
     /// Of messagesConverted, those the converter had something to say about (see warnings).
     int messagesWithWarnings = 0;
     std::vector<MessageFailure> failedMessages;

@@ -81,6 +81,8 @@ std::string runCountsLine(const RunReport &report)
         line += " (" + std::to_string(report.messagesWithWarnings) + " with warnings)";
     line += ", failed: " + failedCount(report);
     line += ", skipped: " + std::to_string(report.skippedDuplicates.size());
+    if (report.messagesSkipped > 0)
+        line += ", already converted earlier: " + std::to_string(report.messagesSkipped);
     line += ". Time: " + formatDuration(report.seconds) + ". Output folder: " + report.outputFolder;
     return line;
 }
@@ -98,6 +100,10 @@ std::string runDetailsText(const RunReport &report)
         text += "Warning: " + warning + kLineBreak;
     for (const std::string &mailbox : report.skippedDuplicates)
         text += "Skipped, listed twice: " + mailbox + kLineBreak;
+    if (report.messagesSkipped > 0)
+        text += "Skipped " + std::to_string(report.messagesSkipped) +
+                " messages that an earlier run converted into the same folders (their rows in "
+                "\"Tessaly index.csv\" name their PDFs)." + kLineBreak;
     return text;
 }
 

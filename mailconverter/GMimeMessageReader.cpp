@@ -12,12 +12,21 @@ bool GMimeMessageReader::LoadMessage(const std::string &messageFile)
     m_subject.clear();
     m_from.clear();
     m_date.reset();
+    m_messageId.clear();
+    m_to.clear();
     Result<MailMessage> parsed = parseMailMessageFile(messageFile);
     if (!parsed)
         return false;
     const MailMessage &message = parsed.value();
     m_subject = message.subject;
     m_from = senderDisplayName(message);
+    m_messageId = message.messageId;
+    for (const MailAddress &recipient : message.to) {
+        if (!m_to.empty())
+            m_to += ", ";
+        m_to += recipient.name.empty() ? recipient.address
+                                       : recipient.name + (recipient.address.empty() ? "" : " <" + recipient.address + ">");
+    }
     if (message.date) {
         const auto seconds = static_cast<std::time_t>(message.date->utcSeconds);
         std::tm local{};

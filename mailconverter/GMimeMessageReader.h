@@ -17,8 +17,12 @@ public:
     std::string Subject() const override;
     std::string From() const override;
     std::optional<MessageDateTime> Date() const override;
+    std::string MessageId() const override { return m_messageId; }
+    std::string To() const override { return m_to; }
 
 private:
+    std::string m_messageId;
+    std::string m_to;
     std::string m_subject;
     std::string m_from;
     std::optional<MessageDateTime> m_date;

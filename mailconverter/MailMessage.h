@@ -81,6 +81,7 @@ struct MailMessage
     std::vector<InlineResource> inlineResources;
     std::vector<AttachmentPart> attachments; ///< in the order the parts appear
     std::vector<MailMessage> forwarded;      ///< message/rfc822 parts, shown after the body
+    std::string messageId;                   ///< without its angle brackets; "" when none
 
     /// How the reading departed from what the message declares (e.g. a body read in another
     /// charset of its family than its label), for the conversion's warnings.

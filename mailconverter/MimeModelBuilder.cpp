@@ -525,6 +525,12 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
     m_message.from = addressesOf(message, "From");
     m_message.to = addressesOf(message, "To");
     m_message.cc = addressesOf(message, "Cc");
+    if (const std::string id = messageHeader(message, "Message-ID"); !id.empty()) {
+        if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
+            m_message.messageId = decoded;
+            g_free(decoded);
+        }
+    }
 
     m_message.date = parseHeaderDate(messageHeader(message, "Date"));
     if (!m_message.date)

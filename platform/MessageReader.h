@@ -41,6 +41,10 @@ public:
     /// The message's date in local time: the Date header, else the envelope line's date,
     /// else the newest Received header's. nullopt when the message carries no date at all.
     virtual std::optional<MessageDateTime> Date() const = 0;
+    /// The Message-ID, without its angle brackets; empty when there is none.
+    virtual std::string MessageId() const { return {}; }
+    /// The recipients of the To header, decoded to UTF-8, as "Name <address>" joined by ", ".
+    virtual std::string To() const { return {}; }
 };
 
 /// Makes a new reader; called once per message.

@@ -109,3 +109,24 @@ TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
     for (const char *bad : {"0", "-5", "ten", "100000", ""})
         EXPECT_FALSE(parse({"-o", "/o", "--message-timeout", bad, "x"})) << bad;
 }
+
+TEST(CliOptions, ResumeAndShardOptions)
+{
+    Result<CliOptions> defaults = parse({"-o", "/out", "x.mbox"});
+    ASSERT_TRUE(defaults);
+    EXPECT_FALSE(defaults.value().force);
+    EXPECT_TRUE(defaults.value().keepFileTimes);
+    EXPECT_FALSE(defaults.value().shard.has_value());
+    EXPECT_EQ(defaults.value().splitOver, 1ull << 30);
+
+    Result<CliOptions> set = parse({"-o", "/out", "--force", "--no-file-times", "--shard", "2/5", "--split-over=64M", "x.mbox"});
+    ASSERT_TRUE(set) << set.error().message;
+    EXPECT_TRUE(set.value().force);
+    EXPECT_FALSE(set.value().keepFileTimes);
+    EXPECT_EQ(set.value().shard->index, 2);
+    EXPECT_EQ(set.value().shard->count, 5);
+    EXPECT_EQ(set.value().splitOver, 64ull << 20);
+
+    EXPECT_FALSE(parse({"-o", "/out", "--shard", "5/5", "x.mbox"}));
+    EXPECT_FALSE(parse({"-o", "/out", "--split-over", "0", "x.mbox"}));
+}

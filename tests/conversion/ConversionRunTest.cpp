@@ -89,7 +89,8 @@ TEST(ConversionRun, ThreeMessagesBecomeThreePdfsAndTheCompletionMessage)
     const std::string folder = f.outputFolderOf(mailbox);
     EXPECT_EQ(folder, joinPath(f.temp.file("out"), pathWithoutRoot(mailbox)));
     EXPECT_EQ(TempFolder::fileNames(folder),
-              (std::vector<std::string>{"One 05-03-2021.pdf", "Three 05-03-2021.pdf", "Two 05-03-2021.pdf"}));
+              (std::vector<std::string>{"One 05-03-2021.pdf", "Tessaly index.csv", "Three 05-03-2021.pdf",
+                                        "Two 05-03-2021.pdf"}));
 
     ASSERT_EQ(f.converter.calls.size(), 3u);
     EXPECT_EQ(f.converter.calls[0].source, joinPath(folder, "email-1.eml"));
@@ -170,7 +171,7 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
         EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-2.eml")),
                   message("Two", "\r\n") + "\r\n");
         EXPECT_EQ(TempFolder::fileNames(folder),
-                  (std::vector<std::string>{"One.pdf", "Three.pdf", "email-2.eml"}));
+                  (std::vector<std::string>{"One.pdf", "Tessaly index.csv", "Three.pdf", "email-2.eml"}));
         EXPECT_EQ(f.view.finishedMessages,
                   (std::vector<std::pair<int, bool>>{{1, true}, {2, false}, {3, true}}));
 
@@ -388,7 +389,7 @@ TEST(ConversionRun, RegressionAMailboxListedTwiceIsConvertedOnceAndReportedSkipp
     const RunReport report = run.runWithOutputFolderChoice().value();
     EXPECT_EQ(f.converter.calls.size(), 4u);
     EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),
-              (std::vector<std::string>{"One.pdf", "Three.pdf", "Two.pdf"}));
+              (std::vector<std::string>{"One.pdf", "Tessaly index.csv", "Three.pdf", "Two.pdf"}));
     EXPECT_EQ(report.skippedDuplicates.size(), 2u);
     EXPECT_TRUE(report.allSucceeded());
     EXPECT_EQ(f.view.markedRows, (std::vector<int>{0, 1, 2, 3}));

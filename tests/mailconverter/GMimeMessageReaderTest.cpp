@@ -48,9 +48,13 @@ TEST_F(GMimeMessageReaderTest, ReportsDecodedValuesAndLocalDate)
     auto reader = load("From sender@example.com Fri Mar  5 13:07:00 2021\n"
                        "From: =?iso-8859-1?Q?Ren=E9?= <rene@example.com>\n"
                        "Subject: =?utf-8?B?5pel5pys6Kqe?= and\n\tmore\n"
+                       "To: =?utf-8?Q?J=C3=B6rg?= <joerg@example.com>, ann@example.org\n"
+                       "Message-ID:\n <abc.123@example.com>\n"
                        "Date: Fri, 5 Mar 2021 23:30:00 -0000\n\nbody\n");
     EXPECT_EQ(reader->Subject(), "日本語 and\tmore");
     EXPECT_EQ(reader->From(), "René");
+    EXPECT_EQ(reader->To(), "Jörg <joerg@example.com>, ann@example.org");
+    EXPECT_EQ(reader->MessageId(), "abc.123@example.com");
     // 23:30 UTC is already the next day in Berlin.
     EXPECT_EQ(reader->Date(), (MessageDateTime{2021, 3, 6, 0, 30, 0}));
 }

@@ -1,0 +1,221 @@
+// The index file of a mailbox's output folder.
+#include "MessageIndex.h"
+
+#include "PathHelpers.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace tessaly {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+const std::vector<std::string> kHeading{
+    "Message number", "Offset", "Length", "SHA-256", "Message-ID", "Date", "From", "To",
+    "Subject", "PDF file", "Attachments written", "Status", "Warnings"};
+
+bool startsLikeFormula(std::string_view field)
+{
+    return !field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@' ||
+                              field[0] == '\'');
+}
+
+template <typename Number>
+std::optional<Number> parseNumber(const std::string &text)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::string readWholeFile(const std::string &path)
+{
+    std::ifstream file(toFsPath(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool isIndexFileName(const std::string &name)
+{
+    return name.starts_with("Tessaly index") && name.ends_with(".csv");
+}
+
+} // namespace
+
+std::string indexFileName(int shard, int shardCount)
+{
+    if (shardCount <= 0)
+        return std::string(kIndexFileName);
+    return "Tessaly index (shard " + std::to_string(shard) + " of " + std::to_string(shardCount) + ").csv";
+}
+
+std::string csvRecord(const std::vector<std::string> &fields)
+{
+    std::string record;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            record += ',';
+        std::string field = startsLikeFormula(fields[i]) ? "'" + fields[i] : fields[i];
+        if (field.find_first_of(",\"\r\n") == std::string::npos) {
+            record += field;
+            continue;
+        }
+        record += '"';
+        for (char c : field) {
+            if (c == '"')
+                record += '"';
+            record += c;
+        }
+        record += '"';
+    }
+    return record + "\r\n";
+}
+
+CsvRecords readCsvRecords(std::string_view text)
+{
+    CsvRecords result;
+    std::size_t position = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    result.completeLength = position;
+    std::vector<std::string> record;
+    std::string field;
+    bool quoted = false;
+    auto endField = [&] {
+        if (field.size() > 1 && field[0] == '\'' && startsLikeFormula(std::string_view(field).substr(1)))
+            field.erase(0, 1);
+        record.push_back(std::move(field));
+        field.clear();
+    };
+    while (position < text.size()) {
+        const char c = text[position++];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (position < text.size() && text[position] == '"')
+                field += text[position++];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            endField();
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && position < text.size() && text[position] == '\n')
+                ++position;
+            endField();
+            result.records.push_back(std::move(record));
+            record.clear();
+            result.completeLength = position;
+        } else {
+            field += c;
+        }
+    }
+    return result;
+}
+
+std::string indexRecord(const IndexRow &row)
+{
+    return csvRecord({std::to_string(row.messageNumber), std::to_string(row.key.offset),
+                      std::to_string(row.key.length), row.key.sha256, row.messageId, row.date, row.from, row.to,
+                      row.subject, row.pdfFile, std::to_string(row.attachmentsWritten), row.status, row.warnings});
+}
+
+std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record)
+{
+    if (record.size() != kHeading.size())
+        return std::nullopt;
+    const auto number = parseNumber<int>(record[0]);
+    const auto offset = parseNumber<std::uint64_t>(record[1]);
+    const auto length = parseNumber<std::uint64_t>(record[2]);
+    const auto attachments = parseNumber<int>(record[10]);
+    if (!number || !offset || !length || !attachments)
+        return std::nullopt;
+    return IndexRow{*number,    MessageKey{*offset, *length, record[3]},
+                    record[4],  record[5],
+                    record[6],  record[7],
+                    record[8],  record[9],
+                    *attachments, record[11],
+                    record[12]};
+}
+
+MessageIndexWriter::MessageIndexWriter(std::string path) : m_path(std::move(path)) {}
+
+MessageIndexWriter::~MessageIndexWriter()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+Result<void> MessageIndexWriter::open()
+{
+    const std::filesystem::path fsPath = toFsPath(m_path);
+    std::error_code error;
+    std::size_t keep = 0;
+    if (std::filesystem::exists(fsPath, error)) {
+        keep = readCsvRecords(readWholeFile(m_path)).completeLength;
+        std::filesystem::resize_file(fsPath, keep, error);
+        if (error)
+            return Error{"cannot repair the index file '" + m_path + "': " + error.message()};
+    }
+#ifdef _WIN32
+    m_file = _wfopen(fsPath.c_str(), L"ab");
+#else
+    m_file = std::fopen(fsPath.c_str(), "ab");
+#endif
+    if (!m_file)
+        return Error{"cannot open the index file '" + m_path + "'"};
+    if (keep == 0) {
+        const std::string heading = std::string(kByteOrderMark) + csvRecord(kHeading);
+        if (std::fwrite(heading.data(), 1, heading.size(), m_file) != heading.size() || std::fflush(m_file) != 0)
+            return Error{"cannot write the index file '" + m_path + "'"};
+    }
+    return {};
+}
+
+Result<void> MessageIndexWriter::append(const IndexRow &row)
+{
+    if (!m_file) {
+        if (Result<void> opened = open(); !opened)
+            return opened;
+    }
+    const std::string record = indexRecord(row);
+    if (std::fwrite(record.data(), 1, record.size(), m_file) != record.size() || std::fflush(m_file) != 0)
+        return Error{"cannot write the index file '" + m_path + "'"};
+    return {};
+}
+
+ConvertedMessages ConvertedMessages::readFolder(const std::string &folder)
+{
+    ConvertedMessages converted;
+    converted.m_folder = folder;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(toFsPath(folder), error)) {
+        const std::string name = fromFsPath(entry.path().filename());
+        if (!isIndexFileName(name) || !entry.is_regular_file(error))
+            continue;
+        for (const auto &record : readCsvRecords(readWholeFile(fromFsPath(entry.path()))).records) {
+            std::optional<IndexRow> row = indexRowFromRecord(record);
+            if (row && row->status == kIndexStatusConverted && !row->pdfFile.empty())
+                converted.m_converted[row->key].push_back(std::move(*row));
+        }
+    }
+    return converted;
+}
+
+const IndexRow *ConvertedMessages::findWithPdf(const MessageKey &key) const
+{
+    const auto found = m_converted.find(key);
+    if (found == m_converted.end())
+        return nullptr;
+    for (const IndexRow &row : found->second) {
+        if (FileExists(joinPath(m_folder, row.pdfFile)))
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace tessaly

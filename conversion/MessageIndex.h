@@ -1,0 +1,109 @@
+// The index file of a mailbox's output folder: one CSV row per message handled, the record
+// of what was converted and the source of truth for resuming a run.
+#pragma once
+
+#include "Result.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+namespace tessaly {
+
+inline constexpr std::string_view kIndexFileName = "Tessaly index.csv";
+inline constexpr std::string_view kIndexStatusConverted = "converted";
+inline constexpr std::string_view kIndexStatusFailed = "failed";
+inline constexpr std::string_view kIndexStatusSkipped = "skipped";
+
+/// "Tessaly index.csv", or "Tessaly index (shard K of N).csv" for shard K of N (N > 0).
+std::string indexFileName(int shard, int shardCount);
+
+/// What identifies a message between runs: where it lies in its mailbox and what it holds.
+/// Position alone would match a different message once the mailbox was rewritten; the
+/// digest alone would merge two identical copies that the mailbox holds as two messages.
+struct MessageKey
+{
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::string sha256;
+
+    friend auto operator<=>(const MessageKey &, const MessageKey &) = default;
+};
+
+struct IndexRow
+{
+    int messageNumber = 0;
+    MessageKey key;
+    std::string messageId;
+    std::string date; ///< "YYYY-MM-DD hh:mm:ss", local time; empty when the message has none
+    std::string from;
+    std::string to;
+    std::string subject;
+    std::string pdfFile; ///< file name in the mailbox's output folder; empty when none was written
+    int attachmentsWritten = 0;
+    std::string status; ///< converted, failed or skipped
+    std::string warnings;
+};
+
+/// One CSV record (RFC 4180), ended by CR LF. A field is quoted when it holds a comma, quote,
+/// CR or LF. A field that a spreadsheet would take for a formula (starting with = + - @ or a
+/// quote) gets a leading apostrophe, which `readCsvRecords` removes again.
+std::string csvRecord(const std::vector<std::string> &fields);
+
+struct CsvRecords
+{
+    std::vector<std::vector<std::string>> records;
+    /// Bytes of the text taken by complete records; what follows is a torn last record.
+    std::size_t completeLength = 0;
+};
+
+/// Parses CSV text. A last record without its line break (cut short by a kill) is left out.
+/// A UTF-8 byte order mark at the start is skipped.
+CsvRecords readCsvRecords(std::string_view text);
+
+std::string indexRecord(const IndexRow &row);
+/// nullopt for a record that is not an index row (the heading, a wrong field count, bad numbers).
+std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record);
+
+/// Appends rows to one index file, one write per row, so a kill leaves only whole rows and at
+/// most one torn last line. The file is opened at the first row: a torn tail left by an
+/// earlier run is cut off, and a new file gets the heading.
+class MessageIndexWriter
+{
+public:
+    explicit MessageIndexWriter(std::string path);
+    ~MessageIndexWriter();
+    MessageIndexWriter(const MessageIndexWriter &) = delete;
+    MessageIndexWriter &operator=(const MessageIndexWriter &) = delete;
+
+    Result<void> append(const IndexRow &row);
+    const std::string &path() const { return m_path; }
+
+private:
+    Result<void> open();
+
+    std::string m_path;
+    std::FILE *m_file = nullptr;
+};
+
+/// The messages earlier runs converted into one output folder, read from every index file
+/// there (all shards' included).
+class ConvertedMessages
+{
+public:
+    static ConvertedMessages readFolder(const std::string &folder);
+
+    /// The row of an earlier conversion of this message whose PDF is still in the folder.
+    const IndexRow *findWithPdf(const MessageKey &key) const;
+
+private:
+    std::string m_folder;
+    std::map<MessageKey, std::vector<IndexRow>> m_converted;
+};
+
+} // namespace tessaly

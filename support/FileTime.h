@@ -1,0 +1,14 @@
+// Setting a file's modification time.
+#pragma once
+
+#include "Result.h"
+
+#include <ctime>
+#include <string>
+
+namespace tessaly {
+
+/// Sets the modification time of the file at `path` to `time` (seconds since the epoch).
+Result<void> setFileModificationTime(const std::string &path, std::time_t time);
+
+} // namespace tessaly
