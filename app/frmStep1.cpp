@@ -57,6 +57,8 @@ constexpr int kClientHeight = 640;
 constexpr int kGridColumnWidth = 1000;
 constexpr int kGridRowHeight = 17;
 constexpr int kProgressSteps = 1000;
+/// Title bars of common desktops are at least this tall; styles often report less.
+constexpr int kLeastTitleBarHeight = 32;
 
 const QColor kCellColour(255, 255, 191);
 /// Rows the last run converted: a pale green instead of the light yellow.
@@ -235,7 +237,7 @@ void frmStep1::fitToScreenArea(const QRect &available, const QMargins &frame)
     QRect window(QPoint(), size().grownBy(frame));
     window.moveCenter(available.center());
     window.moveTop(std::max(window.top(), available.top()));
-    move(window.topLeft() + QPoint(frame.left(), frame.top()));
+    move(window.topLeft()); // a window's position is that of its frame
 }
 
 frmStep1::~frmStep1()
@@ -383,10 +385,19 @@ void frmStep1::connectHandlers()
 void frmStep1::showCentred()
 {
     if (const QScreen *screen = this->screen()) {
-        // The frame is known only once shown; the title bar and borders are estimated.
+        // The frame is known only once shown: estimated first, measured as soon as it is known.
         const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
-        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        const int titleBar = std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), kLeastTitleBarHeight);
         fitToScreenArea(screen->availableGeometry(), QMargins(border, titleBar + border, border, border));
+        QTimer::singleShot(0, this, [this] {
+            const QRect frame = frameGeometry();
+            const QRect client = geometry();
+            if (frame == client || !this->screen())
+                return;
+            fitToScreenArea(this->screen()->availableGeometry(),
+                            QMargins(client.left() - frame.left(), client.top() - frame.top(),
+                                     frame.right() - client.right(), frame.bottom() - client.bottom()));
+        });
     }
     show();
     cmdAdd->setFocus(Qt::OtherFocusReason);

@@ -109,8 +109,11 @@ std::string runDetailsText(const RunReport &report)
 
 std::string runEndText(const RunReport &report)
 {
-    // Both texts end in a line break: the counts line follows directly.
-    return (report.allSucceeded() ? completionMessageText() : failureSummaryText(report)) + runCountsLine(report);
+    // Both texts end in a line break. The counts line follows the completion message directly
+    // and stands apart from the summary's lists.
+    if (report.allSucceeded())
+        return completionMessageText() + runCountsLine(report);
+    return failureSummaryText(report) + kLineBreak + runCountsLine(report);
 }
 
 std::string mailboxProgressText(int mailboxNumber, int mailboxCount)
