@@ -11,6 +11,8 @@ packages=(
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
   # tests
   googletest libgtest-dev poppler-utils python3
+  # GNU parallel runs the shards of a run in the scale test
+  parallel
   # libFuzzer and the sanitizer runtimes
   clang libclang-rt-dev
   # fonts: a named face for every script (mailconverter/ScriptFonts.cpp), colour and monochrome
