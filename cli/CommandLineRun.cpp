@@ -108,6 +108,9 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
                     unshareable.push_back(MailboxFailure{work.path, aligned.error().message});
                     continue;
                 }
+                // A range inside one message larger than the range holds no message of its own.
+                if (aligned.value().start == aligned.value().end)
+                    continue;
                 range = aligned.value();
             }
             rowPaths.push_back(work.path);
@@ -115,7 +118,12 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
         }
     }
 
-    ConsoleProgress progress(progressStream, progressIsTerminal, mailboxSizes(rowPaths));
+    std::vector<std::uint64_t> rowSizes = mailboxSizes(rowPaths);
+    for (std::size_t row = 0; row < rowRanges.size(); ++row) {
+        if (rowRanges[row])
+            rowSizes[row] = rowRanges[row]->end - rowRanges[row]->start;
+    }
+    ConsoleProgress progress(progressStream, progressIsTerminal, rowSizes);
     CommandLineMailboxes rows(rowPaths, progress);
     CommandLineOptions runOptions(options);
     HeadlessPlatform platform;

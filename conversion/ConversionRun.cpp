@@ -177,7 +177,7 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
             identities[static_cast<std::size_t>(row)] +=
                 "#" + std::to_string(range->second.start) + "-" + std::to_string(range->second.end);
         if (distinct.insert(identities[static_cast<std::size_t>(row)]).second)
-            m_runProgress.totalBytes += fileSize(mailboxPath);
+            m_runProgress.totalBytes += rowBytes(row, mailboxPath);
     }
     m_bytesBeforeMailbox = 0;
     m_progress.runStarted(m_runProgress.totalBytes);
@@ -225,7 +225,7 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
             }
             m_blockSplitter = nullptr;
             readBuffer = {};
-            m_bytesBeforeMailbox += fileSize(mailboxPath);
+            m_bytesBeforeMailbox += rowBytes(row, mailboxPath);
             m_runProgress.bytesSplit = m_bytesBeforeMailbox;
             showRunProgress();
         }
@@ -522,6 +522,12 @@ void ConversionRun::recordInIndex(IndexRow row)
         m_indexFailed = true;
         m_report.warnings.push_back(PathFileName(m_mailboxPath) + ": " + appended.error().message);
     }
+}
+
+std::uint64_t ConversionRun::rowBytes(int row, const std::string &mailboxPath) const
+{
+    const auto range = m_rowRanges.find(row);
+    return range == m_rowRanges.end() ? fileSize(mailboxPath) : range->second.end - range->second.start;
 }
 
 void ConversionRun::failMailbox(const std::string &mailboxPath, const std::string &reason)

@@ -114,6 +114,8 @@ private:
     void finishMessage(const SplitMessage &message);
     Result<std::string> nameMessage();
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
+    /// The bytes row `row` reads: its range's, or the whole mailbox's.
+    std::uint64_t rowBytes(int row, const std::string &mailboxPath) const;
     MessageKey messageKey(const SplitMessage &message);
     void recordInIndex(IndexRow row);
 

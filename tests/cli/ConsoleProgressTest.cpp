@@ -48,7 +48,8 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     RunReport report;
     report.mailboxesRead = 2;
     report.messagesConverted = 5;
-    report.failedMessages.push_back({"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", "cannot render"});
+    report.failedMessages.push_back({"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", "cannot render", 1234});
+    report.messagesSkipped = 7;
     report.failedMailboxes.push_back({"/m/b.mbox", "cannot open: Permission denied"});
     report.skippedDuplicates.push_back("/m/a.mbox");
     const std::string summary = formatRunSummary(report, 2.0);
@@ -56,8 +57,9 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     EXPECT_NE(summary.find("messages converted: 5"), std::string::npos);
     EXPECT_NE(summary.find("messages failed: 1"), std::string::npos);
     EXPECT_NE(summary.find("time: 2.0 s"), std::string::npos);
+    EXPECT_NE(summary.find("messages skipped (converted earlier): 7"), std::string::npos);
     const std::string problems = formatRunProblems(report);
-    EXPECT_NE(problems.find("error: '/m/a.mbox': message 3: cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
+    EXPECT_NE(problems.find("error: '/m/a.mbox': message 3 (byte 1234): cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
               std::string::npos)
         << problems;
     EXPECT_NE(problems.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
