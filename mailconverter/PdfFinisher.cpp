@@ -2,6 +2,7 @@
 #include "PdfFinisher.h"
 
 #include "TextMapRepair.h"
+#include "XmpMetadata.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
@@ -151,6 +152,7 @@ Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, con
         info.removeKey("/ModDate");
         info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Tessaly"));
         info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Tessaly"));
+        setXmpMetadata(document, metadata);
 
         if (!finishing.firstPageStamp.pdf.isEmpty()) {
             stampFirstPage(document, finishing.firstPageStamp);

@@ -19,6 +19,8 @@ struct PdfMetadata
     QString title;        ///< the subject
     QString author;       ///< the sender
     QDateTime created;    ///< the message's date, with its UTC offset; invalid when unknown
+    QString messageId;    ///< without its angle brackets; XMP only
+    QString mailboxFileName; ///< the mailbox the message came from; XMP only
 };
 
 /// A one-page PDF drawn at its own size over the first page of another, after everything
@@ -50,6 +52,7 @@ struct PdfFinishing
 std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
+/// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
 /// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
 /// Errors; on failure `outputPath` may hold a partial file that the caller discards.
 Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath);

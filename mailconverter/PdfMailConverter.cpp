@@ -89,9 +89,13 @@ void limitBodySizes(MailMessage &message, std::vector<CutBody> &cutBodies, std::
         limitBodySizes(inner, cutBodies, warnings);
 }
 
-PdfMetadata metadataOf(const MailMessage &message)
+/// The run writes each message file into its mailbox's output folder, which bears the
+/// mailbox's file name.
+PdfMetadata metadataOf(const MailMessage &message, const std::string &destination)
 {
     PdfMetadata metadata;
+    metadata.messageId = QString::fromStdString(message.messageId);
+    metadata.mailboxFileName = QString::fromStdString(fromFsPath(toFsPath(destination).parent_path().filename()));
     metadata.title = QString::fromStdString(message.subject);
     metadata.author = QString::fromStdString(senderDisplayName(message));
     if (message.date)
@@ -236,7 +240,7 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     if (Result<void> closed = pending.value().close(); !closed)
         return closed.error();
 
-    finishing.metadata = metadataOf(message);
+    finishing.metadata = metadataOf(message, destination);
     finishing.edit = [&attachments, &finishing, &cutBodies](QPDF &document) -> Result<void> {
         if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
             return edited;

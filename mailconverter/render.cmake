@@ -13,6 +13,7 @@ add_library(tessaly_mailconverter STATIC
   TextDocumentRenderer.cpp TextDocumentRenderer.h
   TextMapRepair.cpp TextMapRepair.h
   WebEngineRenderer.cpp WebEngineRenderer.h
+  XmpMetadata.cpp XmpMetadata.h
 )
 target_include_directories(tessaly_mailconverter PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tessaly_mailconverter

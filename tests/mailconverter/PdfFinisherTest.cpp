@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <QXmlStreamReader>
+
+#include <map>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +29,29 @@ TEST(PdfFinisher, PdfDatesKeepTheMessagesOffset)
     EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::UTC)), "D:20230305140709Z");
 }
 
+namespace {
+
+/// The text of every property of an XMP packet, by its namespace and name.
+std::map<QString, QString> xmpValues(const std::string &packet, QString &parseError)
+{
+    std::map<QString, QString> values;
+    QXmlStreamReader xml(QByteArray::fromStdString(packet));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString key = xml.namespaceUri().toString() + xml.name().toString();
+        // The packet's frame and RDF's containers hold the properties.
+        if (key.startsWith(QStringLiteral("adobe:ns:meta/")) || key.startsWith(QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#")))
+            continue;
+        const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        values[key] = text;
+    }
+    parseError = xml.hasError() ? xml.errorString() : QString();
+    return values;
+}
+
+} // namespace
+
 TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
 {
     const Result<QByteArray> rendered = TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {},
@@ -37,6 +64,8 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
     finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");
     finishing.metadata.author = QStringLiteral("Zoë Müller");
     finishing.metadata.created = QDateTime(QDate(2021, 3, 5), QTime(14, 7), Qt::OffsetFromUTC, 3600);
+    finishing.metadata.messageId = QStringLiteral("a<&>\"b\x01@example.org");
+    finishing.metadata.mailboxFileName = QStringLiteral("Posteingang & <Archiv>.mbox");
     bool edited = false;
     finishing.edit = [&edited](QPDF &) {
         edited = true;
@@ -58,6 +87,25 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
     reread.processFile(path.toStdString().c_str());
     EXPECT_EQ(reread.getAllPages().size(), 1u);
     EXPECT_FALSE(reread.anyWarnings());
+
+    // The XMP packet parses and says what the document info says, escaped where XML needs it.
+    QPDFObjectHandle metadata = reread.getRoot().getKey("/Metadata");
+    ASSERT_TRUE(metadata.isStream());
+    EXPECT_EQ(metadata.getDict().getKey("/Subtype").getName(), "/XML");
+    const std::shared_ptr<Buffer> packet = metadata.getStreamData();
+    QString parseError;
+    std::map<QString, QString> xmp =
+        xmpValues(std::string(reinterpret_cast<const char *>(packet->getBuffer()), packet->getSize()), parseError);
+    EXPECT_TRUE(parseError.isEmpty()) << parseError.toStdString();
+    const QString dc = QStringLiteral("http://purl.org/dc/elements/1.1/");
+    const QString own = QStringLiteral("urn:tessaly:email:1.0#");
+    EXPECT_EQ(xmp[dc + QStringLiteral("title")], finishing.metadata.title);
+    EXPECT_EQ(xmp[dc + QStringLiteral("creator")], finishing.metadata.author);
+    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/xap/1.0/CreateDate")], QStringLiteral("2021-03-05T14:07:00+01:00"));
+    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/pdf/1.3/Producer")], pdfInfo(pdf, QStringLiteral("Producer")));
+    EXPECT_EQ(xmp[own + QStringLiteral("messageId")], QStringLiteral("a<&>\"b@example.org"));
+    EXPECT_EQ(xmp[own + QStringLiteral("mailbox")], finishing.metadata.mailboxFileName);
+    EXPECT_FALSE(QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
 }
 
 TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
