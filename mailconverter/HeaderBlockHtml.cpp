@@ -135,6 +135,8 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
         rows.push_back({"Subject", cutEscaped(message.subject, limits), true});
     if (!listings.empty())
         rows.push_back({"Attachments", formatAttachments(listings, limits, markup)});
+    if (!message.imagesNotDrawn.empty())
+        rows.push_back({"Not drawn", cutEscaped(message.imagesNotDrawn, limits)});
     return rows;
 }
 

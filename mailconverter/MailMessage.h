@@ -86,6 +86,8 @@ struct MailMessage
     /// How the reading departed from what the message declares (e.g. a body read in another
     /// charset of its family than its label), for the conversion's warnings.
     std::vector<std::string> warnings;
+    /// Which inline images the converter leaves undrawn, and why; shown in the header block.
+    std::string imagesNotDrawn;
 };
 
 /// Parses a message from memory. A leading mbox "From " envelope line is skipped (and its

@@ -6,6 +6,7 @@
 #include "AttachmentHandling.h"
 #include "HeaderStamp.h"
 #include "HtmlComposer.h"
+#include "ImageBudget.h"
 #include "MessageAttachments.h"
 #include "PageSetup.h"
 #include "PathHelpers.h"
@@ -219,6 +220,17 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     converted.warnings = message.warnings;
     std::vector<CutBody> cutBodies;
     limitBodySizes(message, cutBodies, converted.warnings);
+    // Images over the budget become attachments, so they are listed and saved like the rest.
+    message.imagesNotDrawn = undrawnImagesNote(keepImagesWithinBudget(message));
+    if (!message.imagesNotDrawn.empty()) {
+        std::string warning = "not drawn: " + message.imagesNotDrawn;
+        if (*mode == AttachmentMode::ListOnly) {
+            // Attachments are not saved under this option, so only the message file has them.
+            converted.keepMessageFile = true;
+            warning += "; the message file is kept, as they are saved nowhere else";
+        }
+        converted.warnings.push_back(std::move(warning));
+    }
 
     // The name the PDF will be committed to, decided now: the attachments' folder and links
     // are named after it, and they are written before it.

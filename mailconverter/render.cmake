@@ -5,6 +5,7 @@ add_library(tessaly_mailconverter STATIC
   BlockingRequestInterceptor.cpp BlockingRequestInterceptor.h
   FontSetup.cpp FontSetup.h
   HeaderStamp.cpp HeaderStamp.h
+  ImageBudget.cpp ImageBudget.h
   MessageScheme.cpp MessageScheme.h
   MessageSchemeHandler.cpp MessageSchemeHandler.h
   PageSetup.cpp PageSetup.h
