@@ -17,6 +17,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +54,7 @@ std::string runningProgramFolder()
 
 #ifdef _WIN32
 
+void endWithParent() {}
 bool childProcessesSupported() { return false; }
 
 Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &)
@@ -117,6 +121,17 @@ std::string describeStatus(int status)
 } // namespace
 
 bool childProcessesSupported() { return true; }
+
+void endWithParent()
+{
+#ifdef __linux__
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have ended before the notice was asked for.
+    if (::getppid() != parent)
+        ::_exit(1);
+#endif
+}
 
 ProcessTreeSample sampleProcessTree(long root)
 {

@@ -71,6 +71,11 @@ struct ProcessTreeSample
 };
 ProcessTreeSample sampleProcessTree(long root);
 
+/// Makes this process end when the process that started it ends, however that ends, so
+/// that a child is never left working for nobody. Does nothing where the system has no such
+/// notice (the parent's end then closes the child's standard input, which a worker reads).
+void endWithParent();
+
 /// The file name of a program called `baseName` on this system ("tessaly-worker", or
 /// "tessaly-worker.exe" on Windows).
 std::string programFileName(std::string_view baseName);

@@ -33,6 +33,8 @@ void prepareWorkerEnvironment()
 
 int main(int argc, char *argv[])
 {
+    // A run that is killed must not leave its worker rendering on.
+    endWithParent();
     // Anything a library prints to standard output would corrupt the answers.
     std::FILE *answers = reserveStandardOutput();
     if (!answers) {

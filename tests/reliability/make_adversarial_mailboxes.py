@@ -13,6 +13,9 @@ import os
 import random
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import crafted_messages  # noqa: E402
+
 CJK = "".join(chr(0x4E00 + (i * 37) % 20000) for i in range(500))
 
 
@@ -91,6 +94,10 @@ def hostile_messages(small):
     ])
     yield message("HTML", b"<html><body><h1>Hi</h1><img src=\"http://example.com/x.png\"></body></html>",
                   headers=["From: x@example.com", "Subject: HTML", "Content-Type: text/html"])
+    # Messages that once stalled a run or took gigabytes, each followed by an ordinary one.
+    for _, crafted in crafted_messages.scaled_rows(0.002 if small else 0.005):
+        yield crafted
+        yield message("After a crafted message", b"Ordinary.")
 
 
 def with_line_ends(data, form):
