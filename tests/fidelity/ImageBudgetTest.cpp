@@ -45,7 +45,7 @@ TEST(ImageBudget, AnImageTooLargeToDrawIsListedAndKeptUnderEachOption)
     const RenderedMessage listed = renderMessage(message, QStringLiteral("budget-list"), "-c pdf");
     ASSERT_TRUE(listed.converted) << listed.error.toStdString();
     EXPECT_TRUE(listed.images.contains(QSize(120, 80)));
-    const QString text = listed.text.simplified();
+    const QString text = listed.layoutText.simplified();
     EXPECT_TRUE(text.contains(QStringLiteral("Not drawn: 1 image (inline image 1.png), over this message's budget of 64 "
                                              "megapixels; listed with the attachments")))
         << text.toStdString();
