@@ -73,9 +73,12 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             options.showHelp = true;
             return options;
         }
-        if (argument == "--force" || argument == "--keep-file-times" || argument == "--no-file-times") {
+        if (argument == "--force" || argument == "--embed-source" || argument == "--keep-file-times"
+            || argument == "--no-file-times") {
             if (argument == "--force")
                 options.force = true;
+            else if (argument == "--embed-source")
+                options.embedSource = true;
             else
                 options.keepFileTimes = argument == "--keep-file-times";
             continue;
@@ -158,8 +161,8 @@ std::string usageText()
 {
     return R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
-                   [--force] [--no-file-times] [--shard K/N] [--split-over SIZE]
-                   MAILBOX_OR_FOLDER...
+                   [--embed-source] [--force] [--no-file-times] [--shard K/N]
+                   [--split-over SIZE] MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
 searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case).
@@ -189,6 +192,9 @@ Options:
   --message-memory SIZE   how much memory converting one message may use, the HTML
                           renderer's processes included; K, M or G for powers of 1024
                           (default: 1.5G)
+  --embed-source          put each message itself inside its PDF, as "<PDF name>.eml"
+                          (message/rfc822: the message file's bytes, lines ended by
+                          CR LF, without the mailbox's "From " envelope line)
   --force                 convert every message again, also those already converted
   --keep-file-times       give each PDF the message's date as its file time (default)
   --no-file-times         leave the PDFs' file times at the time they were written

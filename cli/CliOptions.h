@@ -25,6 +25,7 @@ struct CliOptions
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
     WorkerLimits limits;             ///< what each message may take
     bool showHelp = false;
+    bool embedSource = false;    ///< each PDF carries its message as an embedded .eml
     bool force = false;          ///< convert messages an index file records as converted
     bool keepFileTimes = true;   ///< PDF file time = the message's date
     std::optional<ShardChoice> shard;

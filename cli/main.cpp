@@ -6,6 +6,7 @@
 #include "GMimeMessageReader.h"
 #include "IsolatedMailConverter.h"
 #include "RunSummary.h"
+#include "WorkerProtocol.h"
 #include "ProcessEnvironment.h"
 
 #include <chrono>
@@ -55,8 +56,10 @@ int main(int argc, char *argv[])
     MailConverterFactory makeConverter;
     if (options.format == OutputFormat::Pdf) {
         allowWebEngineAsAdministrator();
-        makeConverter = isolatedMailConverterFactory(WorkerCommand{workerProgramIn(runningProgramFolder()), {}},
-                                                     options.limits);
+        WorkerCommand worker{workerProgramIn(runningProgramFolder()), {}};
+        if (options.embedSource)
+            worker.arguments.push_back(kWorkerEmbedSourceArgument);
+        makeConverter = isolatedMailConverterFactory(std::move(worker), options.limits);
     } else {
         makeConverter = []() -> Result<std::unique_ptr<MailConverter>> {
             return std::unique_ptr<MailConverter>(std::make_unique<EmlCopyConverter>());

@@ -59,7 +59,8 @@ std::string pdfSubtypeName(const std::string &mimeType)
 
 } // namespace
 
-Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &files, const std::string &pdfModDate)
+Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &files, const std::string &pdfModDate,
+                              std::vector<QPDFObjectHandle> *fileSpecs)
 {
     try {
         QPDFEmbeddedFileDocumentHelper embedded(pdf);
@@ -86,6 +87,8 @@ Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &file
             auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(pdf, key, stream);
             fileSpec.setFilename(key, asciiNames.claim(asciiFallbackName(key)));
             embedded.replaceEmbeddedFile(key, fileSpec);
+            if (fileSpecs)
+                fileSpecs->push_back(fileSpec.getObjectHandle());
         }
         return {};
     } catch (const std::exception &error) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QPDF;
+class QPDFObjectHandle;
 class QPDFWriter;
 
 namespace tessaly {
@@ -26,8 +27,10 @@ inline constexpr const char *kEmbeddedFilesMinimumPdfVersion = "1.7";
 ///
 /// Content that a sample shows to compress is stored Flate-compressed here; the rest (JPEG,
 /// ZIP, …) is stored as it is. For that to hold, write the document with a writer set up by
-/// prepareWriterForEmbeddedFiles. Fails with qpdf's reason, never throws.
-Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &files, const std::string &pdfModDate = {});
+/// prepareWriterForEmbeddedFiles. Fails with qpdf's reason, never throws. When `fileSpecs`
+/// is given, the files' /Filespec dictionaries are appended to it, for further keys.
+Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &files, const std::string &pdfModDate = {},
+                              std::vector<QPDFObjectHandle> *fileSpecs = nullptr);
 
 /// Raises the writer's minimum version to 1.7 and stops it from compressing streams that
 /// embedAttachments deliberately left uncompressed. Streams already compressed (all that Qt

@@ -13,6 +13,7 @@
 #include "PdfFinisher.h"
 #include "PendingFile.h"
 #include "ScriptFonts.h"
+#include "SourceEmbedding.h"
 #include "TextDocumentRenderer.h"
 #include "WebEngineRenderer.h"
 
@@ -61,8 +62,10 @@ struct CutBody
 
 /// Cuts bodies longer than kMaxBodyBytes at a line end, so that a huge body costs bounded
 /// time and memory on the page. The whole text goes into `cutBodies`, to be embedded in the
-/// PDF, so nothing of the message is lost. Says so on the page and in `warnings`.
-void limitBodySizes(MailMessage &message, std::vector<CutBody> &cutBodies, std::vector<std::string> &warnings)
+/// PDF, so nothing of the message is lost; when the whole message is embedded as
+/// `embeddedSourceName`, that carries the text already. Says so on the page and in `warnings`.
+void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName, std::vector<CutBody> &cutBodies,
+                    std::vector<std::string> &warnings)
 {
     for (BodyPart &body : message.bodies) {
         if (body.text.size() <= kMaxBodyBytes)
@@ -75,19 +78,20 @@ void limitBodySizes(MailMessage &message, std::vector<CutBody> &cutBodies, std::
             --cut;
         const bool isHtml = body.kind == BodyPart::Kind::Html;
         const std::string number = cutBodies.empty() ? "" : " " + std::to_string(cutBodies.size() + 1);
-        CutBody whole{"message body" + number + (isHtml ? ".html" : ".txt"),
-                      isHtml ? "text/html" : "text/plain", body.text};
+        const std::string wholeName =
+            embeddedSourceName.empty() ? "message body" + number + (isHtml ? ".html" : ".txt") : embeddedSourceName;
         const std::string note = "[The rest of this body, " + formatByteSize(body.text.size() - cut)
-                                 + ", is too long to show here. The whole text is attached to this PDF as \""
-                                 + whole.fileName + "\".]";
+                                 + ", is too long to show here. The whole " + (embeddedSourceName.empty() ? "text" : "message")
+                                 + " is attached to this PDF as \"" + wholeName + "\".]";
+        if (embeddedSourceName.empty())
+            cutBodies.push_back({wholeName, isHtml ? "text/html" : "text/plain", body.text});
         body.text.resize(cut);
         body.text += isHtml ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
         warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " on the page; its whole text is "
-                           "embedded in the PDF as '" + whole.fileName + "'");
-        cutBodies.push_back(std::move(whole));
+                           "embedded in the PDF as '" + wholeName + "'");
     }
     for (MailMessage &inner : message.forwarded)
-        limitBodySizes(inner, cutBodies, warnings);
+        limitBodySizes(inner, embeddedSourceName, cutBodies, warnings);
 }
 
 /// The run writes each message file into its mailbox's output folder, which bears the
@@ -218,23 +222,32 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
     moveUuencodedFilesToAttachments(message);
     ConvertedMessage converted;
     converted.warnings = message.warnings;
+    // The name the PDF will be committed to, decided now: the attachments' folder and links
+    // are named after it, and they are written before it.
+    const std::string plannedPath = likelyCommittedPath(destination);
+    std::string messageSource;
+    std::string messageSourceFile;
+    if (m_embedsSource) {
+        Result<std::string> read = readMessageSource(source);
+        if (!read)
+            return read.error();
+        messageSource = std::move(read.value());
+        messageSourceFile = messageSourceName(plannedPath);
+    }
     std::vector<CutBody> cutBodies;
-    limitBodySizes(message, cutBodies, converted.warnings);
+    limitBodySizes(message, messageSourceFile, cutBodies, converted.warnings);
     // Images over the budget become attachments, so they are listed and saved like the rest.
     message.imagesNotDrawn = undrawnImagesNote(keepImagesWithinBudget(message));
     if (!message.imagesNotDrawn.empty()) {
         std::string warning = "not drawn: " + message.imagesNotDrawn;
-        if (*mode == AttachmentMode::ListOnly) {
-            // Attachments are not saved under this option, so only the message file has them.
+        if (*mode == AttachmentMode::ListOnly && messageSourceFile.empty()) {
+            // Neither the attachments nor the message itself are saved in or beside the PDF,
+            // so only the message file has them.
             converted.keepMessageFile = true;
             warning += "; the message file is kept, as they are saved nowhere else";
         }
         converted.warnings.push_back(std::move(warning));
     }
-
-    // The name the PDF will be committed to, decided now: the attachments' folder and links
-    // are named after it, and they are written before it.
-    const std::string plannedPath = likelyCommittedPath(destination);
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
     Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, plannedPath);
     if (!listings)
@@ -253,16 +266,22 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
         return closed.error();
 
     finishing.metadata = metadataOf(message, destination);
-    finishing.edit = [&attachments, &finishing, &cutBodies](QPDF &document) -> Result<void> {
+    finishing.edit = [&](QPDF &document) -> Result<void> {
         if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
             return edited;
-        if (cutBodies.empty())
+        if (!cutBodies.empty()) {
+            std::vector<AttachmentFile> wholeBodies;
+            for (const CutBody &body : cutBodies)
+                wholeBodies.push_back({body.fileName, body.mimeType, body.text});
+            finishing.minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
+            if (Result<void> embedded = embedAttachments(document, wholeBodies); !embedded)
+                return embedded;
+        }
+        if (messageSourceFile.empty())
             return {};
-        std::vector<AttachmentFile> wholeBodies;
-        for (const CutBody &body : cutBodies)
-            wholeBodies.push_back({body.fileName, body.mimeType, body.text});
         finishing.minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
-        return embedAttachments(document, wholeBodies);
+        const std::string modDate = finishing.metadata.created.isValid() ? pdfDate(finishing.metadata.created) : "";
+        return embedMessageSource(document, messageSource, messageSourceFile, modDate);
     };
     if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
         return finished.error().within("'" + destination + "': ");

@@ -33,6 +33,11 @@ public:
     Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
                                      const std::string &options) override;
 
+    /// Whether each PDF carries its message, as the message file holds it without the
+    /// mailbox's envelope line, as "<PDF name>.eml" (off by default). That file then also
+    /// stands for the whole text of a body too long for the page.
+    void setEmbedsSource(bool embedsSource) { m_embedsSource = embedsSource; }
+
     /// The web renderer, started on first use; exposed for tests of what pages fetched.
     WebEngineRenderer &webEngineRenderer();
 
@@ -45,6 +50,7 @@ private:
     QPageLayout m_layout;
     std::unique_ptr<TextDocumentRenderer> m_textRenderer;
     std::unique_ptr<WebEngineRenderer> m_webRenderer;
+    bool m_embedsSource = false;
 };
 
 /// Makes PdfMailConverters; each call fails unless a QGuiApplication exists.

@@ -11,6 +11,7 @@ add_library(tessaly_mailconverter STATIC
   PageSetup.cpp PageSetup.h
   PdfFinisher.cpp PdfFinisher.h
   PdfMailConverter.cpp PdfMailConverter.h
+  SourceEmbedding.cpp SourceEmbedding.h
   TextDocumentRenderer.cpp TextDocumentRenderer.h
   TextMapRepair.cpp TextMapRepair.h
   WebEngineRenderer.cpp WebEngineRenderer.h

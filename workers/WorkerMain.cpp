@@ -44,6 +44,7 @@ int main(int argc, char *argv[])
     prepareWorkerEnvironment();
     QGuiApplication application(argc, argv);
     PdfMailConverter converter;
+    converter.setEmbedsSource(QCoreApplication::arguments().contains(QLatin1String(kWorkerEmbedSourceArgument)));
 
     for (;;) {
         Result<std::optional<std::string>> frame = readFrame(stdin);

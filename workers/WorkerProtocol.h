@@ -11,6 +11,9 @@
 
 namespace tessaly {
 
+/// The worker's command-line argument that makes each PDF carry its message's source.
+inline constexpr const char *kWorkerEmbedSourceArgument = "--embed-source";
+
 /// One Convert call, as the run sends it to a worker.
 struct WorkerRequest
 {

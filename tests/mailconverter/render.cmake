@@ -5,6 +5,7 @@ add_executable(render_tests
   ScriptSamples.h
   PdfFinisherTest.cpp
   PdfMailConverterTest.cpp
+  SourceEmbeddingTest.cpp
   TextDocumentRendererTest.cpp
   WebEngineRendererTest.cpp
 )
