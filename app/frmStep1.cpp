@@ -1,6 +1,7 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #include "frmStep1.h"
 
+#include "ArchiveOptions.h"
 #include "Artwork.h"
 #include "ConversionRun.h"
 #include "Platform.h"
@@ -19,6 +20,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -30,6 +32,7 @@
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -357,12 +360,25 @@ void frmStep1::createBottomBand()
     Picture3 = place(new QWidget(m_canvas), "Picture3", 16, 608, 577, 33);
     fillWith(Picture3, Qt::white);
     CmdHelp = place(new QPushButton(QStringLiteral("&Help Manual"), Picture3), "CmdHelp", 0, 0, 113, 25);
+    // Choices beyond the design's go in a menu on the bottom band's free space, so the
+    // design's size and places stay as they are.
+    CmdOptions = place(new QToolButton(Picture3), "CmdOptions", 121, 0, 89, 25);
+    CmdOptions->setText(QStringLiteral("&Options"));
+    CmdOptions->setPopupMode(QToolButton::InstantPopup);
+    CmdOptions->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto *options = new QMenu(CmdOptions);
+    QAction *embedSource = options->addAction(QStringLiteral("&Embed the Original Message in Each PDF"));
+    embedSource->setObjectName(QStringLiteral("mnuEmbedSource"));
+    embedSource->setCheckable(true);
+    embedSource->setChecked(embedSourceChosen());
+    connect(embedSource, &QAction::toggled, this, [](bool checked) { setEmbedSourceChosen(checked); });
+    CmdOptions->setMenu(options);
     cmdEnd = place(new QPushButton(QStringLiteral("E&xit"), Picture3), "cmdEnd", 480, 0, 89, 25);
 }
 
 void frmStep1::setTabOrder()
 {
-    QList<QWidget *> chain{cmdAdd, cmdClear1, CmdAddFolder, grdFiles1, CmdConvert, cmdEnd, CmdHelp, ChkSaveAttach,
+    QList<QWidget *> chain{cmdAdd, cmdClear1, CmdAddFolder, grdFiles1, CmdConvert, cmdEnd, CmdHelp, CmdOptions, ChkSaveAttach,
                            OptSaveAttachEmbed, OptSaveAttachFolder};
     for (QAbstractButton *option : namingGroup->buttons())
         chain.append(option);
@@ -519,6 +535,7 @@ void frmStep1::setListButtonsEnabled(bool enabled)
 void frmStep1::setOptionsEnabled(bool enabled)
 {
     Frame1->setEnabled(enabled);
+    CmdOptions->setEnabled(enabled);
     ChkSaveAttach->setEnabled(enabled);
     FrameAttach->setEnabled(enabled && ChkSaveAttach->isChecked());
 }

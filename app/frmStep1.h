@@ -22,6 +22,7 @@ class QScrollArea;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QToolButton;
 
 namespace tessaly {
 
@@ -161,6 +162,7 @@ private:
     QWidget *Shape1 = nullptr;
     QWidget *Picture3 = nullptr;
     QPushButton *CmdHelp = nullptr;
+    QToolButton *CmdOptions = nullptr;
     QPushButton *cmdEnd = nullptr;
 };
 

@@ -1,10 +1,12 @@
 // Starts Tessaly: the application object and its one window.
+#include "ArchiveOptions.h"
 #include "ChildProcess.h"
 #include "GMimeMessageReader.h"
 #include "IsolatedMailConverter.h"
 #include "ProcessEnvironment.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
+#include "WorkerProtocol.h"
 #include "frmStep1.h"
 
 #include <QApplication>
@@ -26,9 +28,14 @@ int main(int argc, char *argv[])
 
     tessaly::QtPlatform platform;
     // Messages are converted in worker processes; the window stays painted while one works.
-    tessaly::MailConverterFactory makeConverter = tessaly::isolatedMailConverterFactory(
-        {tessaly::workerProgramIn(tessaly::runningProgramFolder()), {}}, tessaly::WorkerLimits{},
-        [&platform] { platform.processPendingEvents(); });
+    // Each run starts its workers with the options chosen in the window at that time.
+    tessaly::MailConverterFactory makeConverter = [&platform]() {
+        tessaly::WorkerCommand worker{tessaly::workerProgramIn(tessaly::runningProgramFolder()), {}};
+        if (tessaly::embedSourceChosen())
+            worker.arguments.push_back(tessaly::kWorkerEmbedSourceArgument);
+        return tessaly::isolatedMailConverterFactory(std::move(worker), tessaly::WorkerLimits{},
+                                                     [&platform] { platform.processPendingEvents(); })();
+    };
     tessaly::frmStep1 window(platform, std::move(makeConverter), tessaly::gmimeMessageReaderFactory());
     platform.setOwner(&window);
     window.setUserManual(

@@ -1,6 +1,8 @@
 // The window through its controls: states, enabling rules, the list buttons, a run, exit.
 #include "frmStep1.h"
 
+#include "ArchiveOptions.h"
+
 #include "FakeMessageReader.h"
 #include "PathHelpers.h"
 #include "RecordingConverter.h"
@@ -17,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 
@@ -119,10 +123,31 @@ TEST_F(WindowTest, StartsWithTheDesignStates)
     EXPECT_EQ(window.focusWidget(), button("cmdAdd"));
 }
 
+TEST(WindowOptions, EmbeddingTheMessageIsOffUntilChosenAndRemembered)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("options"));
+    ScriptedPlatform platform;
+    RecordingConverter converter;
+    {
+        frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+        auto *embed = window.findChild<QAction *>(QStringLiteral("mnuEmbedSource"));
+        ASSERT_NE(embed, nullptr);
+        EXPECT_FALSE(embed->isChecked());
+        EXPECT_FALSE(embedSourceChosen());
+        embed->trigger();
+        EXPECT_TRUE(embedSourceChosen());
+    }
+    frmStep1 next{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+    EXPECT_TRUE(next.findChild<QAction *>(QStringLiteral("mnuEmbedSource"))->isChecked());
+    EXPECT_EQ(next.size(), QSize(599, 640));
+    QSettings().remove(QStringLiteral("options"));
+}
+
 TEST_F(WindowTest, TabOrderFollowsTheDesign)
 {
     const char *expected[] = {"cmdAdd", "cmdClear1", "CmdAddFolder", "grdFiles1", "CmdConvert", "cmdEnd",
-                              "CmdHelp", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder",
+                              "CmdHelp", "CmdOptions", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder",
                               "OptOriginal"};
     QWidget *widget = button("cmdAdd");
     for (const char *name : expected) {

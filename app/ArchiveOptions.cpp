@@ -1,0 +1,23 @@
+// The window's remembered archival choices, which reach the converter workers at each run.
+#include "ArchiveOptions.h"
+
+#include <QSettings>
+
+namespace tessaly {
+namespace {
+
+constexpr auto kEmbedSourceKey = "options/embedSource";
+
+} // namespace
+
+bool embedSourceChosen()
+{
+    return QSettings().value(QLatin1String(kEmbedSourceKey), false).toBool();
+}
+
+void setEmbedSourceChosen(bool chosen)
+{
+    QSettings().setValue(QLatin1String(kEmbedSourceKey), chosen);
+}
+
+} // namespace tessaly
