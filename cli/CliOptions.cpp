@@ -207,9 +207,10 @@ Options:
 
 Each mailbox's folder gets an index file, "Tessaly index.csv" ("Tessaly index (shard K of
 N).csv" with --shard), with a row for every message: where it lies in the mailbox, its
-SHA-256, its headers, its PDF and its status. Run again into the same folder, tessaly-cli
-converts only the messages that no index file there records as converted with their PDF
-still present; the others are counted as skipped.
+SHA-256, its headers, its PDF, its status and, with --embed-source, the SHA-256 of the
+message embedded in the PDF. Run again into the same folder, tessaly-cli converts only the
+messages that no index file there records as converted with their PDF still present; the
+others are counted as skipped.
 
 Each message is converted in a separate worker process. A message that cannot be converted,
 or that passes either limit, keeps its email-N.eml file in its mailbox's folder and is named,

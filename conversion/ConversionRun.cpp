@@ -413,6 +413,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
                     const std::string &written = result.value().writtenPath;
                     m_indexRow.status = kIndexStatusConverted;
                     m_indexRow.pdfFile = PathFileName(written);
+                    m_indexRow.sourceSha256 = result.value().embeddedSourceSha256;
                     if (m_attachments.ChkSaveAttach && m_attachments.OptSaveAttachFolder)
                         m_indexRow.attachmentsWritten = attachmentFilesBeside(written);
                     const std::optional<std::time_t> date =

@@ -16,7 +16,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 const std::vector<std::string> kHeading{
     "Message number", "Offset", "Length", "SHA-256", "Message-ID", "Date", "From", "To",
-    "Subject", "PDF file", "Attachments written", "Status", "Warnings"};
+    "Subject", "PDF file", "Attachments written", "Status", "Warnings", "Embedded source SHA-256"};
 
 bool startsLikeFormula(std::string_view field)
 {
@@ -121,12 +121,14 @@ std::string indexRecord(const IndexRow &row)
 {
     return csvRecord({std::to_string(row.messageNumber), std::to_string(row.key.offset),
                       std::to_string(row.key.length), row.key.sha256, row.messageId, row.date, row.from, row.to,
-                      row.subject, row.pdfFile, std::to_string(row.attachmentsWritten), row.status, row.warnings});
+                      row.subject, row.pdfFile, std::to_string(row.attachmentsWritten), row.status, row.warnings,
+                      row.sourceSha256});
 }
 
 std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record)
 {
-    if (record.size() != kHeading.size())
+    // Rows written before the last column came in lack it.
+    if (record.size() != kHeading.size() && record.size() != kHeading.size() - 1)
         return std::nullopt;
     const auto number = parseNumber<int>(record[0]);
     const auto offset = parseNumber<std::uint64_t>(record[1]);
@@ -139,7 +141,7 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
                     record[6],  record[7],
                     record[8],  record[9],
                     *attachments, record[11],
-                    record[12]};
+                    record[12], record.size() > 13 ? record[13] : std::string()};
 }
 
 MessageIndexWriter::MessageIndexWriter(std::string path) : m_path(std::move(path)) {}

@@ -48,6 +48,7 @@ struct IndexRow
     int attachmentsWritten = 0;
     std::string status; ///< converted, failed or skipped
     std::string warnings;
+    std::string sourceSha256; ///< of the message embedded in its PDF; empty when none is
 };
 
 /// One CSV record (RFC 4180), ended by CR LF. A field is quoted when it holds a comma, quote,

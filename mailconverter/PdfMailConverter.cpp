@@ -13,6 +13,7 @@
 #include "PdfFinisher.h"
 #include "PendingFile.h"
 #include "ScriptFonts.h"
+#include "Sha256.h"
 #include "SourceEmbedding.h"
 #include "TextDocumentRenderer.h"
 #include "WebEngineRenderer.h"
@@ -233,6 +234,7 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
             return read.error();
         messageSource = std::move(read.value());
         messageSourceFile = messageSourceName(plannedPath);
+        converted.embeddedSourceSha256 = sha256Hex(messageSource);
     }
     std::vector<CutBody> cutBodies;
     limitBodySizes(message, messageSourceFile, cutBodies, converted.warnings);

@@ -27,6 +27,8 @@ struct ConvertedMessage
     /// Asks the run to keep the message file: the PDF lacks something of the message that
     /// was saved nowhere else (e.g. an image not drawn, with attachments not saved).
     bool keepMessageFile = false;
+    /// Hex SHA-256 of the message bytes embedded in the PDF as its source; "" when none is.
+    std::string embeddedSourceSha256;
 };
 
 /// Converts message files to PDF. One instance serves a whole run.

@@ -67,7 +67,8 @@ std::string encodeAnswer(const Result<ConvertedMessage> &answer)
     if (!answer)
         return frameOf({kFailed, answer.error().message});
     const ConvertedMessage &converted = answer.value();
-    std::vector<std::string_view> fields{kConverted, converted.writtenPath, converted.keepMessageFile ? "1" : "0"};
+    std::vector<std::string_view> fields{kConverted, converted.writtenPath, converted.keepMessageFile ? "1" : "0",
+                                         converted.embeddedSourceSha256};
     for (const std::string &warning : converted.warnings)
         fields.push_back(warning);
     return frameOf(fields);
@@ -106,12 +107,13 @@ Result<Result<ConvertedMessage>> decodeAnswer(std::string_view payload)
     std::vector<std::string> &f = fields.value();
     if (f.size() == 2 && f[0] == kFailed)
         return Result<ConvertedMessage>(Error{std::move(f[1])});
-    if (f.size() < 3 || f[0] != kConverted)
+    if (f.size() < 4 || f[0] != kConverted)
         return Error{"a worker sent an answer of an unknown form"};
     ConvertedMessage converted;
     converted.writtenPath = std::move(f[1]);
     converted.keepMessageFile = f[2] == "1";
-    for (std::size_t i = 3; i < f.size(); ++i)
+    converted.embeddedSourceSha256 = std::move(f[3]);
+    for (std::size_t i = 4; i < f.size(); ++i)
         converted.warnings.push_back(std::move(f[i]));
     return Result<ConvertedMessage>(std::move(converted));
 }

@@ -5,9 +5,12 @@ Usage: check_embedded_source.py TESSALY_CLI WORK_FOLDER
 
 The .eml that pdfdetach takes out of each PDF must equal, byte for byte, the file that
 --format eml writes for the same message (the message file without its envelope line), for
-an LF mailbox with 8-bit headers, NUL bytes and an attachment, and for a CR-only mailbox.
-Each PDF's XMP metadata must parse and agree with its document info.
+an LF mailbox with 8-bit headers, NUL bytes and an attachment, and for a CR-only mailbox;
+its SHA-256 must be the one the index file records. Each PDF's XMP metadata must parse and
+agree with its document info.
 """
+import csv
+import hashlib
 import os
 import shutil
 import subprocess
@@ -79,6 +82,11 @@ def check_metadata(pdf, problems):
         problems.append(f"{pdf}: XMP messageId is wrong")
 
 
+def recorded_digests(folder):
+    with open(os.path.join(folder, "Tessaly index.csv"), encoding="utf-8-sig", newline="") as file:
+        return {row["PDF file"]: row["Embedded source SHA-256"] for row in csv.DictReader(file)}
+
+
 def main():
     cli, work = sys.argv[1], sys.argv[2]
     shutil.rmtree(work, ignore_errors=True)
@@ -98,6 +106,7 @@ def main():
         below = os.path.join(inputs, name).lstrip("/")
         expected = files_by_stem(os.path.join(emls, below), ".eml")
         produced = files_by_stem(os.path.join(pdfs, below), ".pdf")
+        digests = recorded_digests(os.path.join(pdfs, below))
         if set(expected) != set(produced) or len(produced) != 2:
             problems.append(f"{name}: PDFs {sorted(produced)}, .eml files {sorted(expected)}")
             continue
@@ -109,8 +118,11 @@ def main():
             number = next(line.split(":")[0] for line in listing.splitlines()[1:] if line.endswith(f" {stem}.eml"))
             run(["pdfdetach", "-save", number, "-o", detached, pdf])
             with open(detached, "rb") as file, open(expected[stem], "rb") as reference:
-                if file.read() != reference.read():
+                source = file.read()
+                if source != reference.read():
                     problems.append(f"{pdf}: the embedded source differs from {expected[stem]}")
+            if digests.get(os.path.basename(pdf)) != hashlib.sha256(source).hexdigest():
+                problems.append(f"{pdf}: the index records {digests.get(os.path.basename(pdf))!r} for its source")
             check_metadata(pdf, problems)
             checked += 1
 

@@ -36,6 +36,7 @@ IndexRow hostileRow()
     row.attachmentsWritten = 2;
     row.status = std::string(kIndexStatusConverted);
     row.warnings = "'quoted already";
+    row.sourceSha256 = sha256Hex("y");
     return row;
 }
 
@@ -83,6 +84,15 @@ TEST(MessageIndex, RowsSurviveCsvWithCommasQuotesLineBreaksUtf8AndFormulaLikeTex
     EXPECT_EQ(back->pdfFile, row.pdfFile);
     EXPECT_EQ(back->warnings, row.warnings);
     EXPECT_EQ(back->attachmentsWritten, 2);
+    EXPECT_EQ(back->sourceSha256, row.sourceSha256);
+
+    // A row written before the embedded source's column still counts.
+    std::vector<std::string> older = parsed.records[1];
+    older.pop_back();
+    const std::optional<IndexRow> olderBack = indexRowFromRecord(older);
+    ASSERT_TRUE(olderBack.has_value());
+    EXPECT_EQ(olderBack->key, row.key);
+    EXPECT_EQ(olderBack->sourceSha256, "");
 }
 
 TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)

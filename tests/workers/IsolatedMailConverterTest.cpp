@@ -54,11 +54,12 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(decodeRequest(*payload).value().destination, "ü.pdf");
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
-    ConvertedMessage converted{"x.pdf", {"one", ""}, true};
+    ConvertedMessage converted{"x.pdf", {"one", ""}, true, "ab12"};
     std::string answer = encodeAnswer(converted);
     const Result<ConvertedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
     EXPECT_EQ(decoded.value().warnings, converted.warnings);
     EXPECT_TRUE(decoded.value().keepMessageFile);
+    EXPECT_EQ(decoded.value().embeddedSourceSha256, "ab12");
     answer = encodeAnswer(Error{"why"});
     EXPECT_EQ(decodeAnswer(*takeFrame(answer).value()).value().error().message, "why");
 
