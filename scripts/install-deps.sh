@@ -10,7 +10,7 @@ packages=(
   libqt6opengl6-dev libgl-dev
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
   # tests
-  googletest libgtest-dev poppler-utils python3
+  googletest libgtest-dev poppler-utils qpdf python3
   # GNU parallel runs the shards of a run in the scale test
   parallel
   # libFuzzer and the sanitizer runtimes

@@ -7,7 +7,7 @@ The .eml that pdfdetach takes out of each PDF must equal, byte for byte, the fil
 --format eml writes for the same message (the message file without its envelope line), for
 an LF mailbox with 8-bit headers, NUL bytes and an attachment, and for a CR-only mailbox;
 its SHA-256 must be the one the index file records. Each PDF's XMP metadata must parse and
-agree with its document info.
+agree with its document info, and qpdf --check must find the file sound.
 """
 import csv
 import hashlib
@@ -87,6 +87,13 @@ def recorded_digests(folder):
         return {row["PDF file"]: row["Embedded source SHA-256"] for row in csv.DictReader(file)}
 
 
+def check_structure(pdf, problems):
+    # qpdf --check exits 0 for a sound file, 2 for errors and 3 for warnings.
+    result = subprocess.run(["qpdf", "--check", pdf], capture_output=True)
+    if result.returncode != 0:
+        problems.append(f"{pdf}: qpdf --check exited with {result.returncode}:\n{result.stdout.decode(errors='replace')}")
+
+
 def main():
     cli, work = sys.argv[1], sys.argv[2]
     shutil.rmtree(work, ignore_errors=True)
@@ -124,11 +131,12 @@ def main():
             if digests.get(os.path.basename(pdf)) != hashlib.sha256(source).hexdigest():
                 problems.append(f"{pdf}: the index records {digests.get(os.path.basename(pdf))!r} for its source")
             check_metadata(pdf, problems)
+            check_structure(pdf, problems)
             checked += 1
 
     if problems:
         sys.exit("\n".join(problems))
-    print(f"{checked} PDFs carry their messages byte for byte, with XMP metadata that agrees")
+    print(f"{checked} PDFs carry their messages byte for byte, with XMP metadata that agrees, and pass qpdf --check")
 
 
 if __name__ == "__main__":
