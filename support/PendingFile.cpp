@@ -51,29 +51,31 @@ std::string numberedVariant(const std::string &path, int n)
     return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
 }
 
-bool renameWithoutReplacing(const std::string &from, const std::string &to, std::string &reason)
+RenameOutcome renameWithoutReplacing(const std::string &from, const std::string &to, std::string &reason)
 {
 #ifdef _WIN32
     if (MoveFileExW(toFsPath(from).c_str(), toFsPath(to).c_str(), 0))
-        return true;
-    reason = std::system_category().message(static_cast<int>(GetLastError()));
-    return false;
+        return RenameOutcome::Renamed;
+    const DWORD error = GetLastError();
+    reason = std::system_category().message(static_cast<int>(error));
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
+                                                                        : RenameOutcome::Failed;
 #else
+    const auto failure = [&reason](int errorNumber) {
+        reason = systemReason(errorNumber);
+        return errorNumber == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
+    };
 #ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) {
-        reason = systemReason(errno);
-        return false;
-    }
+        return RenameOutcome::Renamed;
+    if (errno != EINVAL && errno != ENOSYS)
+        return failure(errno);
 #endif
     // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) != 0) {
-        reason = systemReason(errno);
-        return false;
-    }
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return failure(errno);
     ::unlink(from.c_str());
-    return true;
+    return RenameOutcome::Renamed;
 #endif
 }
 
@@ -157,14 +159,17 @@ Result<std::string> PendingFile::commitAs(const std::string &destination)
     std::string reason;
     for (int n = 1; n <= kMaxNumberedVariants; ++n) {
         const std::string candidate = n == 1 ? destination : numberedVariant(destination, n);
-        if (renameWithoutReplacing(m_path, candidate, reason)) {
+        // Decided by the rename's own answer, not by a second look: another process may free
+        // or take the name in between.
+        switch (renameWithoutReplacing(m_path, candidate, reason)) {
+        case RenameOutcome::Renamed:
             m_path.clear();
             return candidate;
-        }
-        // symlink_status: a dangling symbolic link takes the name as much as a file does.
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(toFsPath(candidate), error)))
+        case RenameOutcome::NameTaken:
+            continue;
+        case RenameOutcome::Failed:
             return Error{"cannot create '" + candidate + "': " + reason};
+        }
     }
     return Error{"cannot create '" + destination + "': every numbered variant of the name is taken"};
 }

@@ -13,9 +13,13 @@ namespace tessaly {
 /// The extension is what follows the last dot of the file name, unless that dot leads it.
 std::string numberedVariant(const std::string &path, int n);
 
-/// Moves `from` to `to` unless something already exists at `to`. Returns false with the
-/// operating system's reason in `reason`; never replaces an existing file.
-bool renameWithoutReplacing(const std::string &from, const std::string &to, std::string &reason);
+/// What a rename that must not replace anything came to.
+enum class RenameOutcome { Renamed, NameTaken, Failed };
+
+/// Moves `from` to `to` unless something already exists at `to` (a dangling symbolic link
+/// included); never replaces an existing file. On NameTaken and Failed, `reason` holds the
+/// operating system's reason.
+RenameOutcome renameWithoutReplacing(const std::string &from, const std::string &to, std::string &reason);
 
 /// A temporary file in the folder of its destination. Write to `path()` (or `stream()`),
 /// then `commitAs(destination)`. A PendingFile that is never committed removes its file, so
