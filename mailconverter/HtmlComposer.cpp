@@ -355,9 +355,7 @@ std::string Page::document(const std::string &title) const
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
            "img{break-inside:avoid}\n"
-           // A word wider than the page (a long link) breaks rather than run off the page,
-           // which would also make Chromium shrink the whole page to fit.
-           ".tessaly-body{margin:0 0 10pt 0;overflow-wrap:break-word}\n"
+           ".tessaly-body{margin:0 0 10pt 0}\n"
            "</style>\n";
     out += m_messageStyles;
     // After the message's sheets, so that our @page wins; in the head, so that no markup

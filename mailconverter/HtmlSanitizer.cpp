@@ -109,6 +109,34 @@ void appendEscaped(std::string &out, std::string_view text)
     }
 }
 
+/// Longer runs of ASCII letters without a space (links, encoded data) get a break opportunity
+/// every this many characters. Run over the whole body, `overflow-wrap` makes Chromium's line
+/// breaking several times slower; these opportunities cost nothing where no run is this long.
+constexpr std::size_t kLongRunBreakInterval = 40;
+
+// Escapes a text node's text, with a <wbr> inside every kLongRunBreakInterval characters of a
+// run of non-space ASCII, so that a word wider than the page breaks rather than run off it
+// (Chromium would also shrink the whole page to fit it). Other scripts break by their own rules.
+void appendEscapedBreakingLongRuns(std::string &out, std::string_view text)
+{
+    std::size_t runLength = 0;
+    std::size_t pieceStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80 || byte <= ' ') {
+            runLength = 0;
+            continue;
+        }
+        if (++runLength > kLongRunBreakInterval) {
+            appendEscaped(out, text.substr(pieceStart, i - pieceStart));
+            out += "<wbr>";
+            pieceStart = i;
+            runLength = 1;
+        }
+    }
+    appendEscaped(out, text.substr(pieceStart));
+}
+
 enum class Treatment {
     Keep,         ///< the element with its cleaned attributes
     Drop,         ///< the element and everything in it
@@ -552,7 +580,7 @@ void Sanitizer::writeNode(const GumboNode *node, const GumboNode *parent, std::v
     case GUMBO_NODE_TEXT:
     case GUMBO_NODE_WHITESPACE:
     case GUMBO_NODE_CDATA:
-        appendEscaped(m_result.body, node->v.text.text);
+        appendEscapedBreakingLongRuns(m_result.body, node->v.text.text);
         return;
     case GUMBO_NODE_ELEMENT:
         writeElement(node, parent, open);
