@@ -173,7 +173,7 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         if (!headerPage)
             return headerPage.error();
         stamp = std::move(headerPage.value());
-        if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDraw(message)) {
+        if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDrawHeaderBlock(message)) {
             // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
             const MessageHost headerHost = web.openMessage();
             Result<QByteArray> headerPdf = web.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),

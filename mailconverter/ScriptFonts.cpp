@@ -109,24 +109,31 @@ bool qtPdfWriterKeepsText(std::string_view text)
 
 namespace {
 
-bool keepsEveryText(const MailMessage &message)
+/// Calls `visit` with every text the header block of `message` shows, until it returns false.
+template <typename Visit>
+bool everyHeaderText(const MailMessage &message, Visit visit)
 {
-    const auto addressesKept = [](const std::vector<MailAddress> &addresses) {
-        for (const MailAddress &address : addresses) {
-            if (!qtPdfWriterKeepsText(address.name))
+    if (!visit(message.subject))
+        return false;
+    for (const std::vector<MailAddress> *addresses : {&message.from, &message.to, &message.cc}) {
+        for (const MailAddress &address : *addresses) {
+            if (!visit(address.name))
                 return false;
         }
-        return true;
-    };
-    if (!qtPdfWriterKeepsText(message.subject) || !addressesKept(message.from) || !addressesKept(message.to)
-        || !addressesKept(message.cc))
+    }
+    for (const AttachmentPart &attachment : message.attachments) {
+        if (!visit(attachment.declaredName))
+            return false;
+    }
+    return true;
+}
+
+bool keepsEveryText(const MailMessage &message)
+{
+    if (!everyHeaderText(message, qtPdfWriterKeepsText))
         return false;
     for (const BodyPart &body : message.bodies) {
         if (!qtPdfWriterKeepsText(body.text))
-            return false;
-    }
-    for (const AttachmentPart &attachment : message.attachments) {
-        if (!qtPdfWriterKeepsText(attachment.declaredName))
             return false;
     }
     for (const MailMessage &forwarded : message.forwarded) {
@@ -142,6 +149,14 @@ bool qtPdfWriterCanDraw(const MailMessage &message)
 {
     return keepsEveryText(message)
         && pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
+}
+
+bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message)
+{
+    if (!everyHeaderText(message, qtPdfWriterKeepsText))
+        return false;
+    const bool hasHan = !everyHeaderText(message, [](std::string_view text) { return !cjkLanguageOfText(text); });
+    return !hasHan || pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
 }
 
 std::optional<CjkLanguage> pageCjkLanguage(const MailMessage &message)

@@ -61,6 +61,11 @@ bool qtPdfWriterKeepsText(std::string_view text);
 /// Korean text on it is Simplified Chinese.
 bool qtPdfWriterCanDraw(const MailMessage &message);
 
+/// Whether Qt's PDF writer can draw the header block of `message`: the same test as
+/// qtPdfWriterCanDraw, over the texts the block shows. A message whose body needs Chromium
+/// seldom has such a header, and a second Chromium page for it costs a whole render.
+bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message);
+
 /// The language whose face draws Han characters on the page of `message`: that of the first
 /// body with Chinese, Japanese or Korean text (from its lang attribute, its charset, or its
 /// letters), else that of the subject. nullopt when neither has such text.
