@@ -22,7 +22,7 @@ Result<std::string> readMessageSource(const std::string &messageFile);
 std::string messageSourceName(const std::string &pdfPath);
 
 /// Embeds `source` (its MIME type set to message/rfc822) with embedAttachments and makes it the
-/// document's associated source: its file specification gets /AFRelationship /Source and the
+/// document's associated source: its /Filespec dictionary gets /AFRelationship /Source and the
 /// catalogue's /AF array names it. Call after the attachments are embedded, so that they keep
 /// their names and the source's name yields on a clash. Fails with qpdf's reason.
 Result<void> embedMessageSource(QPDF &pdf, std::string_view bytes, const std::string &fileName,
