@@ -3,6 +3,7 @@
 #pragma once
 
 #include "HtmlComposer.h"
+#include "MailConverter.h"
 #include "MailMessage.h"
 #include "Result.h"
 
@@ -15,16 +16,6 @@
 class QPDF;
 
 namespace tessaly {
-
-/// What the options text asks for.
-enum class AttachmentMode {
-    ListOnly, ///< "-c pdf": the PDF of the message only
-    Embed,    ///< "-c PDF -attach": attachments embedded in the PDF
-    Folder,   ///< "-c PDF -sattach": attachments saved in a separate folder
-};
-
-/// The mode for an options text; nullopt for anything but the three texts, exactly.
-std::optional<AttachmentMode> attachmentModeFor(std::string_view options);
 
 /// Handles one message's attachments around the rendering. Calls come in this order:
 /// `prepare`, then (once the page is rendered) `editPdf` within the PDF finishing pass, then

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,39 @@ namespace tessaly {
 inline constexpr std::string_view kConvertPdfOnly = "-c pdf";
 inline constexpr std::string_view kConvertEmbedAttachments = "-c PDF -attach";
 inline constexpr std::string_view kConvertAttachmentFolder = "-c PDF -sattach";
+
+/// What an options text asks for, one mode per text.
+enum class AttachmentMode {
+    ListOnly, ///< "-c pdf": the PDF of the message only; its attachments are listed
+    Embed,    ///< "-c PDF -attach": attachments embedded in the PDF
+    Folder,   ///< "-c PDF -sattach": attachments saved in a folder beside the PDF
+};
+
+/// The mode for an options text; nullopt for anything but the three texts, exactly.
+constexpr std::optional<AttachmentMode> attachmentModeFor(std::string_view options)
+{
+    if (options == kConvertPdfOnly)
+        return AttachmentMode::ListOnly;
+    if (options == kConvertEmbedAttachments)
+        return AttachmentMode::Embed;
+    if (options == kConvertAttachmentFolder)
+        return AttachmentMode::Folder;
+    return std::nullopt;
+}
+
+/// The options text that asks for `mode`.
+constexpr std::string_view optionsTextFor(AttachmentMode mode)
+{
+    switch (mode) {
+    case AttachmentMode::Embed:
+        return kConvertEmbedAttachments;
+    case AttachmentMode::Folder:
+        return kConvertAttachmentFolder;
+    case AttachmentMode::ListOnly:
+        break;
+    }
+    return kConvertPdfOnly;
+}
 
 /// What a successful conversion wrote.
 struct ConvertedMessage
