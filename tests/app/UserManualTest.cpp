@@ -1,6 +1,6 @@
 // Finding the manual whether the program is installed or run from its build folder.
 #include "UserManual.h"
-#include "TempTree.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,19 +9,19 @@ namespace {
 
 TEST(UserManual, InstalledCopyBesideTheProgramWinsOverTheSourceTree)
 {
-    testing::TempTree tree;
-    tree.file("share/tessaly/manual.html");
+    testing::TempFolder tree;
+    tree.write("share/tessaly/manual.html", "From x\n");
     tree.folder("bin");
-    const QString bin = QString::fromStdString(tree.path("bin"));
+    const QString bin = QString::fromStdString(tree.file("bin"));
 
     const QString found = findUserManual(userManualCandidates(bin));
-    EXPECT_EQ(found.toStdString(), tree.path("share/tessaly/manual.html"));
+    EXPECT_EQ(found.toStdString(), tree.file("share/tessaly/manual.html"));
 }
 
 TEST(UserManual, ABuildFolderFindsTheSourceTreeCopy)
 {
-    testing::TempTree tree;
-    const QString found = findUserManual(userManualCandidates(QString::fromStdString(tree.path("bin"))));
+    testing::TempFolder tree;
+    const QString found = findUserManual(userManualCandidates(QString::fromStdString(tree.file("bin"))));
     EXPECT_TRUE(found.endsWith(QStringLiteral("docs/manual.html")));
     EXPECT_EQ(findUserManual({QStringLiteral("/no/such/manual.html")}), QString());
 }

@@ -7,7 +7,7 @@
 #include "PathHelpers.h"
 #include "RecordingConverter.h"
 #include "ScriptedPlatform.h"
-#include "TempTree.h"
+#include "TestSupport/TempFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,7 +33,7 @@ namespace tessaly {
 namespace {
 
 using testing::RecordingConverter;
-using testing::TempTree;
+using testing::TempFolder;
 
 /// Two messages in the mbox layout, named by their subjects.
 std::string twoMessages(const std::string &first, const std::string &second)
@@ -79,12 +79,6 @@ protected:
         for (int row = 0; row < grid->rowCount(); ++row)
             rows.push_back(grid->item(row, 0) ? grid->item(row, 0)->text().toStdString() : std::string("<none>"));
         return rows;
-    }
-
-    void writeMailbox(const TempTree &tree, const std::string &name, const std::string &text)
-    {
-        std::filesystem::create_directories((tree.root() / name).parent_path());
-        std::ofstream(tree.root() / name, std::ios::binary) << text;
     }
 };
 
@@ -235,17 +229,17 @@ TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)
 
 TEST_F(WindowTest, FolderScanFillsTheGridAndAnEmptyScanLeavesConvertAlone)
 {
-    TempTree tree;
-    tree.file("Inbox.MBOX");
-    tree.file("old/Sent.mbx");
-    tree.file("old/notes.txt");
+    TempFolder tree;
+    tree.write("Inbox.MBOX", "From x\n");
+    tree.write("old/Sent.mbx", "From x\n");
+    tree.write("old/notes.txt", "From x\n");
     platform.queueFolder(tree.root().string());
     click("CmdAddFolder");
-    EXPECT_EQ(gridRows(), (std::vector<std::string>{tree.path("Inbox.MBOX"), tree.path("old/Sent.mbx")}));
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{tree.file("Inbox.MBOX"), tree.file("old/Sent.mbx")}));
     EXPECT_EQ(platform.messages().back().text, "2 Files Added to List.");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
-    TempTree empty;
+    TempFolder empty;
     platform.queueFolder(empty.root().string());
     click("CmdAddFolder");
     EXPECT_EQ(gridRows().size(), 2u);
@@ -254,11 +248,11 @@ TEST_F(WindowTest, FolderScanFillsTheGridAndAnEmptyScanLeavesConvertAlone)
 
 TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
 {
-    TempTree in;
-    TempTree out;
-    writeMailbox(in, "Mail/first.mbox", twoMessages("One", "Two"));
-    writeMailbox(in, "Mail/second.mbox", twoMessages("Three", "Four"));
-    platform.queueFiles({in.path("Mail/first.mbox"), in.path("Mail/second.mbox")});
+    TempFolder in;
+    TempFolder out;
+    in.write("Mail/first.mbox", twoMessages("One", "Two"));
+    in.write("Mail/second.mbox", twoMessages("Three", "Four"));
+    platform.queueFiles({in.file("Mail/first.mbox"), in.file("Mail/second.mbox")});
     click("cmdAdd");
     click("OptSD");
 
@@ -279,8 +273,8 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     click("CmdConvert");
     platform.setOnProcessEvents({});
 
-    const std::filesystem::path first = out.root() / pathWithoutRoot(in.path("Mail/first.mbox"));
-    const std::filesystem::path second = out.root() / pathWithoutRoot(in.path("Mail/second.mbox"));
+    const std::filesystem::path first = out.root() / pathWithoutRoot(in.file("Mail/first.mbox"));
+    const std::filesystem::path second = out.root() / pathWithoutRoot(in.file("Mail/second.mbox"));
     EXPECT_TRUE(std::filesystem::exists(first / "One 02-01-2023.pdf"));
     EXPECT_TRUE(std::filesystem::exists(first / "Two 02-01-2023.pdf"));
     EXPECT_TRUE(std::filesystem::exists(second / "Three 02-01-2023.pdf"));
@@ -304,7 +298,7 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_TRUE(button("cmdAdd")->isEnabled());
     EXPECT_TRUE(button("cmdClear1")->isEnabled());
     EXPECT_FALSE(button("CmdConvert")->isEnabled());
-    platform.queueFiles({in.path("Mail/first.mbox")});
+    platform.queueFiles({in.file("Mail/first.mbox")});
     click("cmdAdd");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
@@ -328,10 +322,10 @@ TEST_F(WindowTest, CancellingTheOutputFolderLeavesConvertEnabled)
 
 TEST_F(WindowTest, ExitAnsweredNoMidRunLetsTheRunFinish)
 {
-    TempTree in;
-    TempTree out;
-    writeMailbox(in, "a.mbox", twoMessages("One", "Two"));
-    platform.queueFiles({in.path("a.mbox")});
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.file("a.mbox")});
     click("cmdAdd");
 
     bool asked = false;
@@ -356,10 +350,10 @@ TEST_F(WindowTest, ExitAnsweredNoMidRunLetsTheRunFinish)
 
 TEST_F(WindowTest, ClosingMidRunEndsTheProcessWithoutAQuestion)
 {
-    TempTree in;
-    TempTree out;
-    writeMailbox(in, "a.mbox", twoMessages("One", "Two"));
-    platform.queueFiles({in.path("a.mbox")});
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.file("a.mbox")});
     click("cmdAdd");
     window.showCentred();
 
@@ -477,9 +471,9 @@ TEST_F(WindowTest, RegressionADarkThemeKeepsTheDesignColours)
 
 TEST_F(WindowTest, ClosingDuringAFolderScanEndsAtOnce)
 {
-    TempTree tree;
-    tree.file("a.mbox");
-    tree.file("b.mbox");
+    TempFolder tree;
+    tree.write("a.mbox", "From x\n");
+    tree.write("b.mbox", "From x\n");
     window.showCentred();
     platform.setOnProcessEvents([&] {
         if (processEndings == 0)

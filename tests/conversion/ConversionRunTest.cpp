@@ -7,7 +7,7 @@
 #include "OutputTree.h"
 #include "RecordingConverter.h"
 #include "ScriptedPlatform.h"
-#include "TempFolder.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "EmlCopyConverter.h"
 
 #include "RecordingConverter.h"
-#include "TempFolder.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

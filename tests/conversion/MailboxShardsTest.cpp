@@ -4,7 +4,7 @@
 #include "AppendStrings.h"
 #include "LineSplitter.h"
 #include "MessageCollector.h"
-#include "TempFolder.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "ScriptedPlatform.h"
 #include "Sha256.h"
 #include "RunTexts.h"
-#include "TempFolder.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

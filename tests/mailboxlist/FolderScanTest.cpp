@@ -1,6 +1,6 @@
 // The breadth-first walk and the choice of mailbox files among what it finds.
 #include "FolderScan.h"
-#include "TempTree.h"
+#include "TestSupport/TempFolder.h"
 #include "pathLogger.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 namespace tessaly {
 namespace {
 
-using testing::TempTree;
+using testing::TempFolder;
 
 std::set<std::string> asSet(const std::vector<std::string> &items)
 {
@@ -38,13 +38,13 @@ TEST(isMailboxFileName, MatchesBothExtensionsInAnyCaseAndNothingElse)
 
 TEST(scanFolderForMailboxes, FindsMixedCaseExtensionsAtEveryDepthInTheirOwnCase)
 {
-    TempTree tree;
-    tree.file("a.mbox");
-    tree.file("B.MBX");
-    tree.file("c.mbx.bak");
-    tree.file("d.txt");
-    tree.file("sub/e.Mbox");
-    tree.file("sub/deeper/still/f.mbx");
+    TempFolder tree;
+    tree.write("a.mbox", "From x\n");
+    tree.write("B.MBX", "From x\n");
+    tree.write("c.mbx.bak", "From x\n");
+    tree.write("d.txt", "From x\n");
+    tree.write("sub/e.Mbox", "From x\n");
+    tree.write("sub/deeper/still/f.mbx", "From x\n");
 
     const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
 
@@ -52,18 +52,18 @@ TEST(scanFolderForMailboxes, FindsMixedCaseExtensionsAtEveryDepthInTheirOwnCase)
     ASSERT_EQ(result.mailboxes.size(), 4u);
     // Files of the chosen folder come before those of its subfolders.
     EXPECT_EQ(asSet({result.mailboxes[0], result.mailboxes[1]}),
-              asSet({tree.path("a.mbox"), tree.path("B.MBX")}));
-    EXPECT_EQ(result.mailboxes[2], tree.path("sub/e.Mbox"));
-    EXPECT_EQ(result.mailboxes[3], tree.path("sub/deeper/still/f.mbx"));
+              asSet({tree.file("a.mbox"), tree.file("B.MBX")}));
+    EXPECT_EQ(result.mailboxes[2], tree.file("sub/e.Mbox"));
+    EXPECT_EQ(result.mailboxes[3], tree.file("sub/deeper/still/f.mbx"));
 }
 
 TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
 {
-    TempTree tree;
-    tree.file("r.mbox");
-    tree.file("A/a.mbox");
-    tree.file("A/C/c.mbox");
-    tree.file("B/b.mbox");
+    TempFolder tree;
+    tree.write("r.mbox", "From x\n");
+    tree.write("A/a.mbox", "From x\n");
+    tree.write("A/C/c.mbox", "From x\n");
+    tree.write("B/b.mbox", "From x\n");
 
     pathLogger walker;
     walker.PathLogInit();
@@ -72,15 +72,15 @@ TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
 
     const std::vector<std::string> &files = walker.fullFileNames();
     ASSERT_EQ(files.size(), 4u);
-    EXPECT_EQ(files[0], tree.path("r.mbox"));
-    EXPECT_EQ(asSet({files[1], files[2]}), asSet({tree.path("A/a.mbox"), tree.path("B/b.mbox")}));
-    EXPECT_EQ(files[3], tree.path("A/C/c.mbox"));
+    EXPECT_EQ(files[0], tree.file("r.mbox"));
+    EXPECT_EQ(asSet({files[1], files[2]}), asSet({tree.file("A/a.mbox"), tree.file("B/b.mbox")}));
+    EXPECT_EQ(files[3], tree.file("A/C/c.mbox"));
     EXPECT_EQ(walker.Count(), 5);
 
     // Every folder ends in a separator, the root first; each file points at its folder.
     ASSERT_EQ(walker.pathNames().size(), 4u);
     EXPECT_EQ(walker.pathNames()[0], tree.root().string() + "/");
-    EXPECT_EQ(walker.pathNames()[3], tree.path("A/C/"));
+    EXPECT_EQ(walker.pathNames()[3], tree.file("A/C/"));
     ASSERT_EQ(walker.pathPointers().size(), 4u);
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string &folder = walker.pathNames()[static_cast<std::size_t>(walker.pathPointers()[i]) - 1];
@@ -90,8 +90,8 @@ TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
 
 TEST(pathLogger, FullPathsOnlyModeFillsNothingElseAndMissingFolderKeepsCount)
 {
-    TempTree tree;
-    tree.file("x.mbox");
+    TempFolder tree;
+    tree.write("x.mbox", "From x\n");
     pathLogger walker;
     walker.PathLogInit();
     EXPECT_TRUE(walker.fullFileNamesOnly());
@@ -103,7 +103,7 @@ TEST(pathLogger, FullPathsOnlyModeFillsNothingElseAndMissingFolderKeepsCount)
     EXPECT_EQ(walker.Count(), 2);
 
     walker.PathLogInit();
-    walker.LogPath(tree.path("no-such-folder"));
+    walker.LogPath(tree.file("no-such-folder"));
     EXPECT_EQ(walker.Count(), 2);
     EXPECT_TRUE(walker.fullFileNames().empty());
     EXPECT_TRUE(walker.pathNames().empty());
@@ -111,31 +111,31 @@ TEST(pathLogger, FullPathsOnlyModeFillsNothingElseAndMissingFolderKeepsCount)
 
 TEST(pathLogger, ASymlinkCycleCannotTrapTheWalk)
 {
-    TempTree tree;
-    tree.file("loop/a.mbox");
+    TempFolder tree;
+    tree.write("loop/a.mbox", "From x\n");
     std::filesystem::create_directory_symlink(tree.root(), tree.root() / "loop" / "back");
     std::filesystem::create_directory_symlink(tree.root() / "loop", tree.root() / "loop" / "self");
 
     const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
-    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.path("loop/a.mbox")});
+    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.file("loop/a.mbox")});
 }
 
 TEST(pathLogger, ALinkToAMailboxFileIsCollected)
 {
-    TempTree tree;
-    tree.file("real/a.mbox");
+    TempFolder tree;
+    tree.write("real/a.mbox", "From x\n");
     std::filesystem::create_symlink(tree.root() / "real" / "a.mbox", tree.root() / "link.mbox");
     EXPECT_EQ(scanFolderForMailboxes(tree.root().string()).mailboxes.size(), 2u);
 }
 
 TEST(pathLogger, AnUnreadableFolderIsSkippedAndTheRestKept)
 {
-    TempTree tree;
-    tree.file("a.mbox");
-    tree.file("locked/hidden.mbox");
-    tree.file("locked/inner/deep.mbox");
-    tree.file("open/b.mbox");
-    const std::string locked = tree.path("locked/");
+    TempFolder tree;
+    tree.write("a.mbox", "From x\n");
+    tree.write("locked/hidden.mbox", "From x\n");
+    tree.write("locked/inner/deep.mbox", "From x\n");
+    tree.write("open/b.mbox", "From x\n");
+    const std::string locked = tree.file("locked/");
 
     // Fails the listing the way a folder without read permission does.
     const FolderLister lister = [&](const std::string &folder, FolderEntries &entries) {
@@ -144,23 +144,23 @@ TEST(pathLogger, AnUnreadableFolderIsSkippedAndTheRestKept)
     const FolderScanResult result = scanFolderForMailboxes(tree.root().string(), lister);
 
     EXPECT_EQ(result.unreadableFolders, 1);
-    EXPECT_EQ(asSet(result.mailboxes), asSet({tree.path("a.mbox"), tree.path("open/b.mbox")}));
+    EXPECT_EQ(asSet(result.mailboxes), asSet({tree.file("a.mbox"), tree.file("open/b.mbox")}));
 }
 
 TEST(pathLogger, AFolderWithoutReadPermissionIsSkipped)
 {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root reads any folder; the injected failure above covers this case";
-    TempTree tree;
-    tree.file("a.mbox");
-    tree.file("locked/hidden.mbox");
+    TempFolder tree;
+    tree.write("a.mbox", "From x\n");
+    tree.write("locked/hidden.mbox", "From x\n");
     std::filesystem::permissions(tree.root() / "locked", std::filesystem::perms::none);
 
     const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
     std::filesystem::permissions(tree.root() / "locked", std::filesystem::perms::owner_all);
 
     EXPECT_EQ(result.unreadableFolders, 1);
-    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.path("a.mbox")});
+    EXPECT_EQ(result.mailboxes, std::vector<std::string>{tree.file("a.mbox")});
 }
 
 TEST(folderScanMessage, NamesTheUnreadableFoldersOnlyWhenThereAreAny)

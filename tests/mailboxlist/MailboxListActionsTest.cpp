@@ -1,7 +1,7 @@
 // The list buttons' behaviour through the scripted platform: dialogs, questions, messages.
 #include "MailboxListActions.h"
 #include "ScriptedPlatform.h"
-#include "TempTree.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace tessaly {
 namespace {
 
-using testing::TempTree;
+using testing::TempFolder;
 
 struct ListFixture : ::testing::Test
 {
@@ -109,10 +109,10 @@ TEST_F(ListFixture, CancelledFolderChoiceChangesNothing)
 
 TEST_F(ListFixture, FolderScanAppendsMatchesUnderTheWaitCursorAndReports)
 {
-    TempTree tree;
-    tree.file("x.MBOX");
-    tree.file("notes.txt");
-    tree.file("y/z.mbx");
+    TempFolder tree;
+    tree.write("x.MBOX", "From x\n");
+    tree.write("notes.txt", "From x\n");
+    tree.write("y/z.mbx", "From x\n");
     list.AddFileToList("/earlier.mbox");
     bool cursorDuringScan = false;
     platform.setOnProcessEvents([&] { cursorDuringScan = platform.isWaitCursorShown(); });
@@ -121,7 +121,7 @@ TEST_F(ListFixture, FolderScanAppendsMatchesUnderTheWaitCursorAndReports)
     actions.addMailboxesFromFolder();
 
     EXPECT_EQ(actions.sourceFolder(), tree.root().string() + "/");
-    EXPECT_EQ(rows(), (std::vector<std::string>{"/earlier.mbox", tree.path("x.MBOX"), tree.path("y/z.mbx")}));
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/earlier.mbox", tree.file("x.MBOX"), tree.file("y/z.mbx")}));
     EXPECT_TRUE(cursorDuringScan);
     EXPECT_FALSE(platform.isWaitCursorShown());
     ASSERT_EQ(platform.messages().size(), 1u);
@@ -137,8 +137,8 @@ TEST_F(ListFixture, FolderScanAppendsMatchesUnderTheWaitCursorAndReports)
 
 TEST_F(ListFixture, RegressionAScanThatFindsNothingLeavesConvertAsItWas)
 {
-    TempTree tree;
-    tree.file("notes.txt");
+    TempFolder tree;
+    tree.write("notes.txt", "From x\n");
     platform.queueFiles({"/mail/a.mbox"});
     actions.addFilesFromDialog();
     platform.queueFolder(tree.root().string());
@@ -152,12 +152,12 @@ TEST_F(ListFixture, RegressionAScanThatFindsNothingLeavesConvertAsItWas)
 
 TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
 {
-    TempTree tree;
-    tree.file("a.mbox");
-    tree.file("locked/b.mbox");
-    tree.file("locked/deeper/c.mbox");
-    tree.file("open/d.mbox");
-    const std::string locked = tree.path("locked/");
+    TempFolder tree;
+    tree.write("a.mbox", "From x\n");
+    tree.write("locked/b.mbox", "From x\n");
+    tree.write("locked/deeper/c.mbox", "From x\n");
+    tree.write("open/d.mbox", "From x\n");
+    const std::string locked = tree.file("locked/");
     MailboxListActions scanning(platform, list, [this](bool enabled) { convertEnabled = enabled; },
                                 [&](const std::string &folder, FolderEntries &entries) {
                                     return folder != locked && listFolder(folder, entries);
@@ -166,7 +166,7 @@ TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
 
     scanning.addMailboxesFromFolder();
 
-    EXPECT_EQ(rows(), (std::vector<std::string>{tree.path("a.mbox"), tree.path("open/d.mbox")}));
+    EXPECT_EQ(rows(), (std::vector<std::string>{tree.file("a.mbox"), tree.file("open/d.mbox")}));
     EXPECT_EQ(platform.messages().back().text,
               "2 Files Added to List.\n1 folder could not be read and was skipped.");
     EXPECT_FALSE(platform.isWaitCursorShown());
@@ -175,11 +175,11 @@ TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
 
 TEST_F(ListFixture, DroppedFilesAreAddedAndDroppedFoldersScanned)
 {
-    TempTree tree;
-    tree.file("in/a.mbox");
-    tree.file("in/notes.txt");
-    actions.addDropped({"/mail/x.mbox", tree.path("in")});
-    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/x.mbox", tree.path("in/a.mbox")}));
+    TempFolder tree;
+    tree.write("in/a.mbox", "From x\n");
+    tree.write("in/notes.txt", "From x\n");
+    actions.addDropped({"/mail/x.mbox", tree.file("in")});
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/x.mbox", tree.file("in/a.mbox")}));
     EXPECT_EQ(platform.messages().back().text, "1 Files Added to List.");
     EXPECT_EQ(convertEnabled, true);
 }

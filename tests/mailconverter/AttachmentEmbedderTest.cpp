@@ -42,7 +42,7 @@ std::map<std::string, std::string> detachAll(const std::string &pdfPath, const s
 
 TEST(AttachmentEmbedder, PdfdetachGivesBackEveryFileByteForByte)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     writeOnePagePdf(scratch.file("in.pdf"));
 
     const std::string tenMegabytes = randomBytes(10 * 1024 * 1024);
@@ -94,7 +94,7 @@ TEST(AttachmentEmbedder, PdfdetachGivesBackEveryFileByteForByte)
 
 TEST(AttachmentEmbedder, ANameAlreadyInTheTreeIsNotReplaced)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     writeOnePagePdf(scratch.file("in.pdf"));
     ASSERT_TRUE(embedAttachmentsInFile(scratch.file("in.pdf"), scratch.file("one.pdf"), {{"a.txt", "text/plain", "first"}}));
     ASSERT_TRUE(embedAttachmentsInFile(scratch.file("one.pdf"), scratch.file("two.pdf"),
@@ -114,7 +114,7 @@ TEST(AttachmentEmbedder, ANameAlreadyInTheTreeIsNotReplaced)
 
 TEST(AttachmentEmbedder, AnUnreadablePdfIsAnErrorNotAnException)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     writeWholeFile(scratch.file("broken.pdf"), "not a pdf at all");
     Result<void> embedded = embedAttachmentsInFile(scratch.file("broken.pdf"), scratch.file("out.pdf"),
                                                    {{"a.txt", "text/plain", "x"}});

@@ -23,7 +23,7 @@ TEST(AttachmentFolderWriter, FolderIsNamedAfterThePdf)
 
 TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCase)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string folder = scratch.file("m attachments");
     std::filesystem::create_directory(folder);
     writeWholeFile(folder + "/Report.PDF", "older report");
@@ -46,7 +46,7 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
 
 TEST(AttachmentFolderWriter, LikelyCommittedPathSkipsTakenNames)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     EXPECT_EQ(likelyCommittedPath(scratch.file("Hello.pdf")), scratch.file("Hello.pdf"));
     writeWholeFile(scratch.file("Hello.pdf"), "x");
     writeWholeFile(scratch.file("Hello (2).pdf"), "x");
@@ -55,7 +55,7 @@ TEST(AttachmentFolderWriter, LikelyCommittedPathSkipsTakenNames)
 
 TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     writeWholeFile(scratch.file("m attachments"), "in the way");
     std::vector<std::string> warnings;
     const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
@@ -66,7 +66,7 @@ TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
 
 TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFollowed)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     std::filesystem::create_directory(scratch.file("elsewhere"));
     std::filesystem::create_directory_symlink(scratch.file("elsewhere"), scratch.file("m attachments"));
     std::vector<std::string> warnings;

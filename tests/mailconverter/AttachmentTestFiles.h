@@ -1,5 +1,7 @@
-// Helpers shared by the attachment tests: a scratch folder, file contents, test messages.
+// Helpers shared by the attachment tests: file contents and test messages.
 #pragma once
+
+#include "TestSupport/TempFolder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,27 +13,6 @@
 #include <vector>
 
 namespace tessaly::testing {
-
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder
-{
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tessaly-attach-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string &path() const { return m_path; }
-    std::string file(const std::string &name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 inline std::string readWholeFile(const std::filesystem::path &path)
 {

@@ -69,7 +69,7 @@ protected:
         return converted.value().writtenPath;
     }
 
-    ScratchFolder m_scratch;
+    TempFolder m_scratch;
     std::vector<std::string> m_warnings;
     std::string m_tenMegabytes = randomBytes(10 * 1024 * 1024);
     std::vector<TestPart> m_files = {

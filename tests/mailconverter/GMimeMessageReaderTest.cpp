@@ -1,12 +1,12 @@
 #include "GMimeMessageReader.h"
 
 #include "MimeTestHelpers.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 
 using namespace tessaly;
@@ -21,12 +21,7 @@ protected:
     {
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
-        m_path = (std::filesystem::temp_directory_path() /
-                  ("tessaly-reader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".eml"))
-                     .string();
     }
-    void TearDown() override { std::filesystem::remove(m_path); }
 
     // Loads `text` the way the naming step does: LoadMessage, then OpenMessage.
     std::unique_ptr<MessageReader> load(std::string_view text)
@@ -38,7 +33,8 @@ protected:
         return reader;
     }
 
-    std::string m_path;
+    tessaly::testing::TempFolder m_folder;
+    const std::string m_path = m_folder.file("message.eml");
 };
 
 } // namespace

@@ -32,7 +32,7 @@ std::vector<std::string> namesOf(const MessageAttachments &attachments)
 
 TEST(MessageAttachments, ListOnlyGivesSafeUniqueNamesAndSizesAndWritesNothing)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const MailMessage message = parsed(mimeMessage("text/plain", "Hi", {
         {"text/plain", attachmentNamed("..%2F..%2Fx"), "x"},
         {"text/plain", attachmentNamed("%2Fetc%2Fpasswd"), "root"},
@@ -132,7 +132,7 @@ TEST(MessageAttachments, LinksResolvedByTheRendererBecomeRelativeAgain)
 
 TEST(MessageAttachments, FolderIsSavedBeforeThePdfAndTakenBackWhenThePdfCannotFollow)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const MailMessage message = parsed(mimeMessage("text/plain", "x", {{"text/plain", attachmentNamed("a.txt"), "a"}}));
     MessageAttachments attachments;
     ASSERT_TRUE(attachments.prepare(message, AttachmentMode::Folder, scratch.file("m.pdf")));

@@ -1,8 +1,8 @@
 #include "PathHelpers.h"
 
-#include <gtest/gtest.h>
+#include "TestSupport/TempFolder.h"
 
-#include <random>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,18 +10,7 @@
 
 namespace fs = std::filesystem;
 using namespace tessaly;
-
-namespace {
-
-fs::path makeScratchFolder(const std::string &name)
-{
-    const fs::path folder = fs::temp_directory_path() / ("tessaly-path-" + name + "-" + std::to_string(std::random_device{}()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-} // namespace
+using tessaly::testing::TempFolder;
 
 TEST(PathFileName, TakesTheTextAfterTheLastSeparator)
 {
@@ -67,42 +56,42 @@ TEST(JoinPath, AddsExactlyOneSeparator)
 
 TEST(EnsureFolder, CreatesEveryMissingParentAndIsRepeatable)
 {
-    const fs::path root = makeScratchFolder("ensure");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     const std::string target = (root / "Out" / "Mail" / "Inbox.mbox").string();
     EXPECT_TRUE(EnsureFolder(target));
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_TRUE(EnsureFolder(target));
     EXPECT_TRUE(EnsureFolder(target + "/"));
-    fs::remove_all(root);
 }
 
 TEST(EnsureFolder, FileStandingInTheWayIsAFailureNotAnException)
 {
-    const fs::path root = makeScratchFolder("blocked");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     std::ofstream(root / "Mail") << "a file, not a folder";
     EXPECT_FALSE(EnsureFolder((root / "Mail").string()));
     EXPECT_FALSE(EnsureFolder((root / "Mail" / "Inbox.mbox").string()));
     EXPECT_FALSE(EnsureFolder(""));
-    fs::remove_all(root);
 }
 
 TEST(FileExists, TrueOnlyForFiles)
 {
-    const fs::path root = makeScratchFolder("exists");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     std::ofstream(root / "a.eml") << "x";
     EXPECT_TRUE(FileExists((root / "a.eml").string()));
     EXPECT_FALSE(FileExists(root.string()));
     EXPECT_FALSE(FileExists((root / "missing.eml").string()));
-    fs::remove_all(root);
 }
 
 TEST(Utf8Paths, NonAsciiNamesRoundTripThroughTheFileSystem)
 {
-    const fs::path root = makeScratchFolder("utf8");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     const std::string folder = fromFsPath(root) + "/Überweisung 日本";
     EXPECT_TRUE(EnsureFolder(folder));
     std::ofstream(toFsPath(folder + "/ü.txt")) << "x";
     EXPECT_TRUE(FileExists(folder + "/ü.txt"));
     EXPECT_EQ(PathFileName(folder), "Überweisung 日本");
-    fs::remove_all(root);
 }

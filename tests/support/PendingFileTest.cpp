@@ -2,9 +2,9 @@
 
 #include "PathHelpers.h"
 
-#include <gtest/gtest.h>
+#include "TestSupport/TempFolder.h"
 
-#include <random>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,16 +12,9 @@
 
 namespace fs = std::filesystem;
 using namespace tessaly;
+using tessaly::testing::TempFolder;
 
 namespace {
-
-fs::path makeScratchFolder(const std::string &name)
-{
-    const fs::path folder = fs::temp_directory_path() / ("tessaly-pending-" + name + "-" + std::to_string(std::random_device{}()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
 
 std::string readFile(const fs::path &path)
 {
@@ -52,7 +45,8 @@ TEST(NumberedVariant, PutsTheNumberBeforeTheExtension)
 
 TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
 {
-    const fs::path root = makeScratchFolder("commit");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     const std::string destination = (root / "Re meeting.pdf").string();
     std::ofstream(destination) << "first";
 
@@ -67,12 +61,12 @@ TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
     EXPECT_EQ(readFile(root / "Re meeting (2).pdf"), "second");
     EXPECT_EQ(readFile(root / "Re meeting (3).pdf"), "third");
     EXPECT_EQ(countEntries(root), 3);
-    fs::remove_all(root);
 }
 
 TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)
 {
-    const fs::path root = makeScratchFolder("symlink");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     const fs::path destination = root / "notes.txt";
     fs::create_symlink(root / "elsewhere.txt", destination);
 
@@ -83,12 +77,12 @@ TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)
     ASSERT_TRUE(written) << written.error().message;
     EXPECT_EQ(written.value(), (root / "notes (2).txt").string());
     EXPECT_FALSE(fs::exists(root / "elsewhere.txt"));
-    fs::remove_all(root);
 }
 
 TEST(PendingFile, AbandonedFileLeavesNothingBehind)
 {
-    const fs::path root = makeScratchFolder("abandon");
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
     {
         Result<PendingFile> file = PendingFile::createIn(root.string());
         ASSERT_TRUE(file);
@@ -96,7 +90,6 @@ TEST(PendingFile, AbandonedFileLeavesNothingBehind)
         EXPECT_TRUE(fs::exists(file.value().path()));
     }
     EXPECT_EQ(countEntries(root), 0);
-    fs::remove_all(root);
 }
 
 TEST(PendingFile, MissingFolderIsAnErrorNamingIt)

@@ -3,7 +3,7 @@
 #include "IsolatedMailConverter.h"
 #include "WorkerProtocol.h"
 
-#include "../conversion/TempFolder.h"
+#include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
