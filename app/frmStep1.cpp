@@ -4,10 +4,13 @@
 #include "ArchiveOptions.h"
 #include "Artwork.h"
 #include "ConversionRun.h"
+#include "PathHelpers.h"
 #include "Platform.h"
 #include "RunTexts.h"
+#include "ScopedFlag.h"
 #include "UserManual.h"
 #include "WindowFont.h"
+#include "WindowRun.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -480,14 +483,18 @@ void frmStep1::CmdConvert_Click()
 {
     if (isRunning())
         return;
-    // The list stays as it is while a run reads it row by row. m_run is set before the folder
-    // is asked for, so a close from here on ends the process at once.
+    // Running from before the folder is asked for, so a close from here on ends the process
+    // at once. The list buttons stay disabled until the run has ended.
+    ScopedFlag running(m_running);
     setListButtonsEnabled(false);
     // The run takes the options at its start; the frames show they are fixed until it ends.
     setOptionsEnabled(false);
-    m_run = std::make_unique<ConversionRun>(m_platform, *this, *this, *this, m_makeConverter, m_makeReader);
-    m_run->runWithOutputFolderChoice();
-    m_run.reset();
+    const std::vector<std::string> mailboxes = m_list.rows();
+    ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentChoice(), {}}, *this,
+                      m_makeConverter, m_makeReader);
+    runWithOutputFolderChoice(
+        m_platform, mailboxes, [this] { setConvertEnabled(false); },
+        [&run](const std::string &outputFolder) { return run.convertInto(outputFolder); });
     setOptionsEnabled(true);
     setListButtonsEnabled(true);
 }
@@ -549,22 +556,7 @@ void frmStep1::resetProgressLabels()
 
 bool frmStep1::isRunning() const
 {
-    return m_run != nullptr;
-}
-
-int frmStep1::mailboxRowCount() const
-{
-    return m_list.rowCount();
-}
-
-std::string frmStep1::mailboxRowText(int row) const
-{
-    return m_list.rowText(row);
-}
-
-void frmStep1::showCurrentMailboxRow(int row)
-{
-    m_list.setCurrentRow(row);
+    return m_running;
 }
 
 NamingOption frmStep1::namingOption() const
@@ -577,56 +569,47 @@ AttachmentChoice frmStep1::attachmentChoice() const
     return {ChkSaveAttach->isChecked(), OptSaveAttachEmbed->isChecked(), OptSaveAttachFolder->isChecked()};
 }
 
-void frmStep1::clearMailboxRowMarks()
-{
-    m_list.clearRunMarks();
-}
-
-void frmStep1::markMailboxRowConverted(int row)
-{
-    m_list.markConvertedByLastRun(row);
-}
-
-void frmStep1::showMailboxProgress(const std::string &text)
-{
-    LblProgessCurrent->setText(fromUtf8(text));
-    // The count of the mailbox before must not stand for this one.
-    LblProgress->setText(QStringLiteral("Saving :"));
-}
-
-void frmStep1::showMailboxFileName(const std::string &text)
-{
-    LblIMMFile->setText(fromUtf8(text));
-}
-
-void frmStep1::showSavedProgress(const std::string &text)
-{
-    LblProgress->setText(fromUtf8(text));
-}
-
-void frmStep1::showMailboxBytesRead(std::uint64_t, std::uint64_t)
-{
-    // The bar shows the whole run (showRunProgress).
-}
-
 void frmStep1::runStarted(std::uint64_t)
 {
+    m_list.clearRunMarks();
     resetProgressLabels();
     runProgress->setValue(0);
-    runProgress->setFormat(QString::fromUtf8(runProgressText(0, 0, 0, 0).c_str()));
+    runProgress->setFormat(fromUtf8(runProgressText(0, 0, 0, 0)));
     runProgress->setTextVisible(true);
     m_runClock.start();
 }
 
-void frmStep1::showRunProgress(const RunProgress &progress)
+void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxPath)
+{
+    m_list.setCurrentRow(row);
+    m_platform.processPendingEvents();
+    LblProgessCurrent->setText(fromUtf8(mailboxProgressText(row + 1, rowCount)));
+    // The count of the mailbox before must not stand for this one.
+    LblProgress->setText(QStringLiteral("Saving :"));
+    LblIMMFile->setText(fromUtf8(PathFileName(mailboxPath)));
+    m_platform.processPendingEvents();
+}
+
+void frmStep1::mailboxConverted(int row)
+{
+    m_list.markConvertedByLastRun(row);
+}
+
+void frmStep1::messageFinished(int messageNumber, MessageOutcome)
+{
+    LblProgress->setText(fromUtf8(savedProgressText(messageNumber)));
+}
+
+void frmStep1::progressed(const RunProgress &progress)
 {
     const std::uint64_t steps = progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
     runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
     const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     runProgress->setFormat(fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
+    m_platform.processPendingEvents();
 }
 
-void frmStep1::runFinished()
+void frmStep1::runFinished(const RunReport &)
 {
     resetProgressLabels();
     runProgress->setValue(0);

@@ -1,11 +1,13 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
-#include "ConversionView.h"
+#include "AttachmentChoice.h"
 #include "MailConverter.h"
 #include "MailboxList.h"
 #include "MailboxListActions.h"
 #include "MessageReader.h"
+#include "NamingOption.h"
+#include "RunObserver.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -31,16 +33,11 @@ namespace tessaly {
 /// design then needs.
 QSize fittedClientSize(const QSize &design, const QSize &room, int scrollBarExtent);
 
-class ConversionRun;
 class Platform;
 
-/// The window. Controls carry their design names as object names; the run reads the rows
-/// and options and writes its progress through the three view interfaces.
-class frmStep1 : public QWidget,
-                 public MailboxRows,
-                 public ConversionOptions,
-                 public ProgressDisplay,
-                 private MailboxListView
+/// The window. Controls carry their design names as object names. A run takes the list and
+/// the options at its start and shows its progress through the window's RunObserver side.
+class frmStep1 : public QWidget, private RunObserver, private MailboxListView
 {
     Q_OBJECT
 
@@ -65,23 +62,8 @@ public:
     bool isRunning() const;
     MailboxList &mailboxList() { return m_list; }
 
-    int mailboxRowCount() const override;
-    std::string mailboxRowText(int row) const override;
-    void showCurrentMailboxRow(int row) override;
-    void clearMailboxRowMarks() override;
-    void markMailboxRowConverted(int row) override;
-
-    NamingOption namingOption() const override;
-    AttachmentChoice attachmentChoice() const override;
-
-    void showMailboxProgress(const std::string &text) override;
-    void showMailboxFileName(const std::string &text) override;
-    void showSavedProgress(const std::string &text) override;
-    void showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t mailboxSize) override;
-    void setConvertEnabled(bool enabled) override;
-    void runStarted(std::uint64_t totalBytes) override;
-    void showRunProgress(const RunProgress &progress) override;
-    void runFinished() override;
+    NamingOption namingOption() const;
+    AttachmentChoice attachmentChoice() const;
 
 protected:
     /// Any close ends the program without a question, mid-run at once.
@@ -115,6 +97,14 @@ private:
     void removeSelectedRows();
     void setOptionsEnabled(bool enabled);
     void resetProgressLabels();
+    void setConvertEnabled(bool enabled);
+
+    void runStarted(std::uint64_t totalBytes) override;
+    void mailboxStarted(int row, int rowCount, const std::string &mailboxPath) override;
+    void mailboxConverted(int row) override;
+    void messageFinished(int messageNumber, MessageOutcome outcome) override;
+    void progressed(const RunProgress &progress) override;
+    void runFinished(const RunReport &report) override;
 
     void mailboxRowAdded(int row, const std::string &text) override;
     void mailboxRowsCleared() override;
@@ -127,7 +117,7 @@ private:
     MessageReaderFactory m_makeReader;
     MailboxList m_list;
     MailboxListActions m_listActions;
-    std::unique_ptr<ConversionRun> m_run;
+    bool m_running = false;
     std::function<void()> m_endProcess;
     std::string m_userManual;
     bool m_scrollPending = false;

@@ -12,7 +12,6 @@
 #include "MailboxFileReader.h"
 #include "MessageCollector.h"
 #include "MessageFile.h"
-#include "ThrottledEventPump.h"
 
 #include <chrono>
 #include <cstdio>
@@ -110,42 +109,6 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
     return figures;
 }
 
-class NullPlatform : public Platform
-{
-public:
-    MessageBoxAnswer showMessageBox(const std::string &, MessageBoxStyle) override
-    {
-        return MessageBoxAnswer::Ok;
-    }
-    std::string BrowseForFolder(const std::string &) override { return {}; }
-    std::vector<std::string> chooseFilesToOpen(const std::string &) override { return {}; }
-    void processPendingEvents() override { m_pump.pump(); }
-    void setWaitCursor(bool) override {}
-    bool ShellOpen(const std::string &) override { return false; }
-
-private:
-    ThrottledEventPump m_pump{[] {}};
-};
-
-class OneMailbox : public MailboxRows, public ConversionOptions, public ProgressDisplay
-{
-public:
-    explicit OneMailbox(std::string path) : m_path(std::move(path)) {}
-    int mailboxRowCount() const override { return 1; }
-    std::string mailboxRowText(int) const override { return m_path; }
-    void showCurrentMailboxRow(int) override {}
-    NamingOption namingOption() const override { return NamingOption::OptSD; }
-    AttachmentChoice attachmentChoice() const override { return {}; }
-    void showMailboxProgress(const std::string &) override {}
-    void showMailboxFileName(const std::string &) override {}
-    void showSavedProgress(const std::string &) override {}
-    void showMailboxBytesRead(std::uint64_t, std::uint64_t) override {}
-    void setConvertEnabled(bool) override {}
-
-private:
-    std::string m_path;
-};
-
 class DoNothingConverter : public MailConverter
 {
 public:
@@ -169,10 +132,11 @@ public:
 /// A whole run: probe, split, message files, naming, a converter that does nothing, deletion.
 Figures wholeRun(const std::string &mailbox, const std::string &outputFolder)
 {
-    NullPlatform platform;
-    OneMailbox view(mailbox);
+    RunObserver observer;
+    RunSettings settings;
+    settings.naming = NamingOption::OptSD;
     ConversionRun run(
-        platform, view, view, view,
+        wholeMailboxRows({mailbox}), settings, observer,
         []() -> Result<std::unique_ptr<MailConverter>> {
             return std::unique_ptr<MailConverter>(new DoNothingConverter);
         },

@@ -1,7 +1,8 @@
 // The command line of tessaly-cli, parsed into what a run needs.
 #pragma once
 
-#include "ConversionView.h"
+#include "AttachmentChoice.h"
+#include "NamingOption.h"
 #include "MailboxShards.h"
 #include "Result.h"
 #include "WorkerLimits.h"

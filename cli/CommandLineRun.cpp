@@ -1,10 +1,9 @@
-// The command line's side of a run: its mailbox list, its fixed options, and the run itself.
+// The command line's side of a run: its mailboxes, its settings, and the run itself.
 #include "CommandLineRun.h"
 
 #include "ConsoleProgress.h"
 #include "ConversionRun.h"
 #include "FolderScan.h"
-#include "HeadlessPlatform.h"
 #include "MailboxShards.h"
 #include "MessageIndex.h"
 #include "PathHelpers.h"
@@ -14,35 +13,6 @@
 
 namespace tessaly {
 namespace {
-
-/// The mailbox list of a command-line run. Showing a row tells the progress display.
-class CommandLineMailboxes : public MailboxRows
-{
-public:
-    CommandLineMailboxes(const std::vector<std::string> &mailboxes, ConsoleProgress &progress)
-        : m_mailboxes(mailboxes), m_progress(progress)
-    {
-    }
-    int mailboxRowCount() const override { return static_cast<int>(m_mailboxes.size()); }
-    std::string mailboxRowText(int row) const override { return m_mailboxes.at(static_cast<std::size_t>(row)); }
-    void showCurrentMailboxRow(int row) override { m_progress.startMailbox(row); }
-
-private:
-    const std::vector<std::string> &m_mailboxes;
-    ConsoleProgress &m_progress;
-};
-
-/// Options fixed for the whole run by the arguments.
-class CommandLineOptions : public ConversionOptions
-{
-public:
-    explicit CommandLineOptions(const CliOptions &options) : m_options(options) {}
-    NamingOption namingOption() const override { return m_options.naming; }
-    AttachmentChoice attachmentChoice() const override { return m_options.attachments; }
-
-private:
-    const CliOptions &m_options;
-};
 
 std::string absolutePath(const std::string &path)
 {
@@ -90,16 +60,14 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
                              std::ostream &progressStream, bool progressIsTerminal)
 {
     // With --shard, this process's share: whole mailboxes and ranges of large ones.
-    std::vector<std::string> rowPaths = mailboxes;
-    std::vector<std::optional<ByteRange>> rowRanges(mailboxes.size());
+    std::vector<MailboxRow> rows = wholeMailboxRows(mailboxes);
     std::vector<MailboxFailure> unshareable;
     if (options.shard) {
         std::vector<MailboxFile> files;
         const std::vector<std::uint64_t> sizes = mailboxSizes(mailboxes);
         for (std::size_t i = 0; i < mailboxes.size(); ++i)
             files.push_back(MailboxFile{mailboxes[i], sizes[i]});
-        rowPaths.clear();
-        rowRanges.clear();
+        rows.clear();
         for (const MailboxWork &work : shardWork(std::move(files), *options.shard, options.splitOver)) {
             std::optional<ByteRange> range;
             if (work.range) {
@@ -113,34 +81,19 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
                     continue;
                 range = aligned.value();
             }
-            rowPaths.push_back(work.path);
-            rowRanges.push_back(range);
+            rows.push_back(MailboxRow{work.path, range});
         }
     }
 
-    std::vector<std::uint64_t> rowSizes = mailboxSizes(rowPaths);
-    for (std::size_t row = 0; row < rowRanges.size(); ++row) {
-        if (rowRanges[row])
-            rowSizes[row] = rowRanges[row]->end - rowRanges[row]->start;
-    }
-    ConsoleProgress progress(progressStream, progressIsTerminal, rowSizes);
-    CommandLineMailboxes rows(rowPaths, progress);
-    CommandLineOptions runOptions(options);
-    HeadlessPlatform platform;
-    ConversionRun run(platform, rows, runOptions, progress, std::move(makeConverter), std::move(makeReader));
-    IndexSettings index;
-    index.convertAgain = options.force;
-    index.setFileTimes = options.keepFileTimes;
+    RunSettings settings{options.naming, options.attachments, {}};
+    settings.index.convertAgain = options.force;
+    settings.index.setFileTimes = options.keepFileTimes;
     if (options.shard)
-        index.indexFileName = indexFileName(options.shard->index, options.shard->count);
-    run.setIndexSettings(index);
-    for (std::size_t row = 0; row < rowRanges.size(); ++row) {
-        if (rowRanges[row])
-            run.setRowRange(static_cast<int>(row), *rowRanges[row]);
-    }
+        settings.index.indexFileName = indexFileName(options.shard->index, options.shard->count);
+    ConsoleProgress progress(progressStream, progressIsTerminal);
+    ConversionRun run(std::move(rows), std::move(settings), progress, std::move(makeConverter), std::move(makeReader));
     RunReport report = run.convertInto(absolutePath(options.outputFolder));
     report.failedMailboxes.insert(report.failedMailboxes.end(), unshareable.begin(), unshareable.end());
-    progress.finish();
     return report;
 }
 

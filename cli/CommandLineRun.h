@@ -1,4 +1,4 @@
-// The command line's side of a run: its mailbox list, its fixed options, and the run itself.
+// The command line's side of a run: its mailboxes, its settings, and the run itself.
 #pragma once
 
 #include "CliOptions.h"

@@ -1,8 +1,9 @@
 // Shows a run's progress on stderr: one rewritten line on a terminal, plain lines otherwise.
 #include "ConsoleProgress.h"
 
+#include "PathHelpers.h"
+
 #include <cstdio>
-#include <numeric>
 #include <string>
 
 namespace tessaly {
@@ -20,56 +21,34 @@ std::string formatDuration(double seconds)
 
 } // namespace
 
-ConsoleProgress::ConsoleProgress(std::ostream &out, bool isTerminal, std::vector<std::uint64_t> mailboxSizes,
-                                 Clock clock)
-    : m_out(out), m_isTerminal(isTerminal), m_mailboxSizes(std::move(mailboxSizes)),
-      m_totalBytes(std::accumulate(m_mailboxSizes.begin(), m_mailboxSizes.end(), std::uint64_t{0})),
-      m_clock(std::move(clock)), m_start(m_clock())
+ConsoleProgress::ConsoleProgress(std::ostream &out, bool isTerminal, Clock clock)
+    : m_out(out), m_isTerminal(isTerminal), m_clock(std::move(clock)), m_start(m_clock())
 {
 }
 
-std::uint64_t ConsoleProgress::bytesDone() const
+void ConsoleProgress::mailboxStarted(int row, int rowCount, const std::string &mailboxPath)
 {
-    std::uint64_t done = 0;
-    for (int i = 0; i < m_mailboxIndex && i < static_cast<int>(m_mailboxSizes.size()); ++i)
-        done += m_mailboxSizes[static_cast<std::size_t>(i)];
-    return done + m_bytesInMailbox;
-}
-
-void ConsoleProgress::startMailbox(int index)
-{
-    m_mailboxIndex = index;
-    m_bytesInMailbox = 0;
-}
-
-void ConsoleProgress::showMailboxProgress(const std::string &) {}
-
-void ConsoleProgress::showMailboxFileName(const std::string &text)
-{
-    m_mailboxName = text;
+    m_mailboxNumber = row + 1;
+    m_mailboxCount = rowCount;
     if (!m_isTerminal) {
-        m_out << "mailbox " << m_mailboxIndex + 1 << " of " << m_mailboxSizes.size() << ": " << text << '\n';
+        m_out << "mailbox " << m_mailboxNumber << " of " << m_mailboxCount << ": " << PathFileName(mailboxPath) << '\n';
         m_out.flush();
         return;
     }
     redraw(true);
 }
 
-void ConsoleProgress::showSavedProgress(const std::string &) {}
-
-void ConsoleProgress::showMailboxBytesRead(std::uint64_t bytesRead, std::uint64_t)
+void ConsoleProgress::messageFinished(int, MessageOutcome outcome)
 {
-    m_bytesInMailbox = bytesRead;
+    outcome == MessageOutcome::Failed ? ++m_messagesFailed : ++m_messagesDone;
     redraw(false);
 }
 
-void ConsoleProgress::messageFinished(int, bool converted)
+void ConsoleProgress::progressed(const RunProgress &progress)
 {
-    converted ? ++m_messagesDone : ++m_messagesFailed;
+    m_progress = progress;
     redraw(false);
 }
-
-void ConsoleProgress::setConvertEnabled(bool) {}
 
 void ConsoleProgress::redraw(bool force)
 {
@@ -81,18 +60,18 @@ void ConsoleProgress::redraw(bool force)
     m_lastDrawn = now;
 
     const double elapsed = std::chrono::duration<double>(now - m_start).count();
-    const std::uint64_t done = bytesDone();
+    const std::uint64_t done = m_progress.bytesSplit;
+    const std::uint64_t total = m_progress.totalBytes;
     const double megabytesPerSecond = elapsed > 0 ? static_cast<double>(done) / 1e6 / elapsed : 0.0;
-    std::string line = "mailbox " + std::to_string(m_mailboxIndex + 1) + " of " +
-                       std::to_string(m_mailboxSizes.size()) + " | " + std::to_string(m_messagesDone) +
-                       " messages";
+    std::string line = "mailbox " + std::to_string(m_mailboxNumber) + " of " + std::to_string(m_mailboxCount) +
+                       " | " + std::to_string(m_messagesDone) + " messages";
     if (m_messagesFailed > 0)
         line += ", " + std::to_string(m_messagesFailed) + " failed";
     char rate[32];
     std::snprintf(rate, sizeof rate, " | %.1f MB/s", megabytesPerSecond);
     line += rate;
-    if (done > 0 && m_totalBytes >= done && elapsed > 1.0)
-        line += " | " + formatDuration(elapsed * static_cast<double>(m_totalBytes - done) / static_cast<double>(done)) +
+    if (done > 0 && total >= done && elapsed > 1.0)
+        line += " | " + formatDuration(elapsed * static_cast<double>(total - done) / static_cast<double>(done)) +
                 " left";
     const std::size_t length = line.size();
     if (length < m_lastLineLength)
@@ -102,7 +81,7 @@ void ConsoleProgress::redraw(bool force)
     m_out.flush();
 }
 
-void ConsoleProgress::finish()
+void ConsoleProgress::runFinished(const RunReport &)
 {
     if (m_isTerminal && m_lastLineLength > 0) {
         redraw(true);

@@ -13,9 +13,6 @@
 #include "OutputTree.h"
 #include "PathHelpers.h"
 #include "PdfNaming.h"
-#include "RunLog.h"
-#include "RunTexts.h"
-#include "ScopedFlag.h"
 #include "Sha256.h"
 #include "TextHelpers.h"
 
@@ -31,8 +28,6 @@
 namespace tessaly {
 
 namespace {
-
-constexpr const char *kFolderBrowserTitle = "Choose Folder to Save...";
 
 /// What makes two rows the same mailbox file: its absolute path with links resolved.
 std::string mailboxIdentity(const std::string &mailboxPath)
@@ -93,94 +88,43 @@ int attachmentFilesBeside(const std::string &pdfPath)
     return count;
 }
 
-bool listHoldsAMailbox(const MailboxRows &rows)
-{
-    for (int row = 0; row < rows.mailboxRowCount(); ++row) {
-        if (!trimBlanks(rows.mailboxRowText(row)).empty())
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
-ConversionRun::ConversionRun(Platform &platform, MailboxRows &rows, ConversionOptions &options,
-                             ProgressDisplay &progress, MailConverterFactory makeConverter,
-                             MessageReaderFactory makeReader)
-    : m_platform(platform), m_rows(rows), m_options(options), m_progress(progress),
+ConversionRun::ConversionRun(std::vector<MailboxRow> rows, RunSettings settings, RunObserver &observer,
+                             MailConverterFactory makeConverter, MessageReaderFactory makeReader)
+    : m_rows(std::move(rows)), m_settings(std::move(settings)), m_observer(observer),
       m_makeConverter(std::move(makeConverter)), m_makeReader(std::move(makeReader))
 {
 }
 
 ConversionRun::~ConversionRun() = default;
 
-std::optional<RunReport> ConversionRun::runWithOutputFolderChoice()
+RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
 {
-    if (m_running)
-        return std::nullopt;
-    if (!listHoldsAMailbox(m_rows)) {
-        m_platform.showMessageBox(nothingToConvertText(), MessageBoxStyle::Exclamation);
-        return std::nullopt;
-    }
-    std::string outputFolder = m_platform.BrowseForFolder(kFolderBrowserTitle);
-    if (outputFolder.empty())
-        return std::nullopt;
-    outputFolder = withTrailingSeparator(std::move(outputFolder));
-
-    m_platform.processPendingEvents();
-    m_progress.setConvertEnabled(false);
-    m_platform.processPendingEvents();
-
-    RunReport report = runRows(outputFolder);
-    std::string details = runDetailsText(report);
-    if (Result<std::string> log = writeRunLog(report, std::time(nullptr)); log)
-        details += "The report is saved as " + log.value() + "\r\n";
-    else
-        details += "The report could not be saved: " + log.error().message + "\r\n";
-    m_platform.showReportBox(runEndText(report), details,
-                             report.allSucceeded() ? MessageBoxStyle::Information : MessageBoxStyle::Exclamation,
-                             report.outputFolder);
-    mailConverter.reset();
-    return report;
-}
-
-RunReport ConversionRun::convertInto(const std::string &outputFolder)
-{
-    if (m_running)
-        return RunReport{};
-    RunReport report = runRows(withTrailingSeparator(outputFolder));
-    mailConverter.reset();
-    return report;
-}
-
-RunReport ConversionRun::runRows(const std::string &outputFolder)
-{
-    ScopedFlag running(m_running);
+    const std::string outputFolder = withTrailingSeparator(outputFolderAsGiven);
     const auto started = std::chrono::steady_clock::now();
     m_report = RunReport{};
     m_report.outputFolder = outputFolder;
-    m_naming = m_options.namingOption();
-    m_attachments = m_options.attachmentChoice();
-    m_rows.clearMailboxRowMarks();
 
     // Each mailbox file once, however often (and under whatever path) the list names it.
-    const int rowCount = m_rows.mailboxRowCount();
-    std::vector<std::string> identities(static_cast<std::size_t>(rowCount));
+    const int rowCount = static_cast<int>(m_rows.size());
+    std::vector<std::string> identities(m_rows.size());
     std::set<std::string> distinct;
     m_runProgress = RunProgress{};
     for (int row = 0; row < rowCount; ++row) {
-        const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
+        const MailboxRow &mailbox = m_rows[static_cast<std::size_t>(row)];
+        const std::string mailboxPath = trimBlanks(mailbox.path);
         if (mailboxPath.empty())
             continue;
-        identities[static_cast<std::size_t>(row)] = mailboxIdentity(mailboxPath);
-        if (const auto range = m_rowRanges.find(row); range != m_rowRanges.end())
-            identities[static_cast<std::size_t>(row)] +=
-                "#" + std::to_string(range->second.start) + "-" + std::to_string(range->second.end);
-        if (distinct.insert(identities[static_cast<std::size_t>(row)]).second)
-            m_runProgress.totalBytes += rowBytes(row, mailboxPath);
+        std::string &identity = identities[static_cast<std::size_t>(row)];
+        identity = mailboxIdentity(mailboxPath);
+        if (mailbox.range)
+            identity += "#" + std::to_string(mailbox.range->start) + "-" + std::to_string(mailbox.range->end);
+        if (distinct.insert(identity).second)
+            m_runProgress.totalBytes += rowBytes(row);
     }
     m_bytesBeforeMailbox = 0;
-    m_progress.runStarted(m_runProgress.totalBytes);
+    m_observer.runStarted(m_runProgress.totalBytes);
 
     Result<std::unique_ptr<MailConverter>> converter =
         m_makeConverter ? m_makeConverter()
@@ -191,26 +135,23 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
     if (!converter) {
         // Without a converter no mailbox can be converted; say so for each one.
         for (int row = 0; row < rowCount; ++row) {
-            const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
+            const std::string mailboxPath = trimBlanks(m_rows[static_cast<std::size_t>(row)].path);
             if (!mailboxPath.empty())
                 failMailbox(mailboxPath, "cannot start the converter: " + converter.error().message);
         }
     } else {
         mailConverter = std::move(converter.value());
-        std::set<std::string> started;
+        std::set<std::string> taken;
         std::set<std::string> converted;
         for (int row = 0; row < rowCount; ++row) {
-            // The list may shrink while events run; rows gone since the start are skipped.
-            if (row >= m_rows.mailboxRowCount())
-                break;
-            const std::string mailboxPath = trimBlanks(m_rows.mailboxRowText(row));
+            const std::string mailboxPath = trimBlanks(m_rows[static_cast<std::size_t>(row)].path);
             if (mailboxPath.empty())
                 continue;
             const std::string &identity = identities[static_cast<std::size_t>(row)];
-            if (!started.insert(identity).second) {
+            if (!taken.insert(identity).second) {
                 m_report.skippedDuplicates.push_back(mailboxPath);
                 if (converted.contains(identity))
-                    m_rows.markMailboxRowConverted(row);
+                    m_observer.mailboxConverted(row);
                 continue;
             }
             bool readThrough = false;
@@ -221,31 +162,27 @@ RunReport ConversionRun::runRows(const std::string &outputFolder)
             }
             if (readThrough) {
                 converted.insert(identity);
-                m_rows.markMailboxRowConverted(row);
+                m_observer.mailboxConverted(row);
             }
             m_blockSplitter = nullptr;
-            readBuffer = {};
-            m_bytesBeforeMailbox += rowBytes(row, mailboxPath);
+            m_bytesBeforeMailbox += rowBytes(row);
             m_runProgress.bytesSplit = m_bytesBeforeMailbox;
-            showRunProgress();
+            m_observer.progressed(m_runProgress);
         }
     }
+    mailConverter.reset();
     m_report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    m_progress.runFinished();
+    m_observer.runFinished(m_report);
     return std::move(m_report);
 }
 
 bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, const std::string &outputFolder)
 {
-    m_rows.showCurrentMailboxRow(row);
-    m_platform.processPendingEvents();
-    m_progress.showMailboxProgress(mailboxProgressText(row + 1, m_rows.mailboxRowCount()));
+    m_observer.mailboxStarted(row, static_cast<int>(m_rows.size()), mailboxPath);
 
     m_mailboxPath = mailboxPath;
     Result<std::string> folder = mailboxOutputFolder(outputFolder, mailboxPath);
     mailboxFolder = folder ? folder.value() : std::string();
-    m_progress.showMailboxFileName(PathFileName(mailboxPath));
-    m_platform.processPendingEvents();
     if (!folder) {
         failMailbox(mailboxPath, folder.error().message);
         return false;
@@ -263,20 +200,17 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
         return false;
     }
 
-    m_platform.processPendingEvents();
     m_currentRow = row;
-    m_convertedEarlier = m_indexSettings.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
-    m_indexWriter = std::make_unique<MessageIndexWriter>(joinPath(mailboxFolder, m_indexSettings.indexFileName));
+    m_convertedEarlier = m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
+    m_indexWriter = std::make_unique<MessageIndexWriter>(joinPath(mailboxFolder, m_settings.index.indexFileName));
     m_indexFailed = false;
     messageCount = 1;
-    mailboxKind.clear();
     messageText = AppendStrings();
 
     ReadMBOXFile(mailboxPath);
     const int failuresBefore = static_cast<int>(m_report.failedMessages.size());
     const int handledBefore = m_report.messagesConverted + m_report.messagesSkipped;
     Result<void> split = splitMailbox(mailboxPath);
-    m_platform.processPendingEvents();
     if (!split) {
         failMailbox(mailboxPath, split.error().message);
         removeEmptyFolders(madeFolders.value());
@@ -295,30 +229,21 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
 
 Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
 {
-    const auto range = m_rowRanges.find(m_currentRow);
-    Result<MailboxFileReader> opened = range == m_rowRanges.end() ? MailboxFileReader::open(mailboxPath)
-                                                                   : MailboxFileReader::open(mailboxPath, range->second);
+    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(m_currentRow)].range;
+    Result<MailboxFileReader> opened =
+        range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!opened)
         return opened.error();
     MailboxFileReader &reader = opened.value();
     m_mailboxBytes = std::ifstream(toFsPath(mailboxPath), std::ios::binary);
-    m_progress.showMailboxBytesRead(0, reader.size());
     m_bytesReadInMailbox = 0;
 
     MessageCollector collector(messageText, [this](const SplitMessage &message) { finishMessage(message); });
-    const bool blockMode = mailboxKind == kMailboxKindNotNormal;
+    const bool blockMode = mailboxKind == MailboxKind::NotNormal;
     BlockSplitter blockSplitter(collector, reader.startOffset());
-    LineSplitter lineSplitter(
-        collector,
-        [this](std::string_view line) {
-            readBuffer = line;
-            m_platform.processPendingEvents();
-        },
-        reader.startOffset());
-    if (blockMode) {
-        fromPosition = 0;
+    LineSplitter lineSplitter(collector, {}, reader.startOffset());
+    if (blockMode)
         m_blockSplitter = &blockSplitter;
-    }
 
     for (;;) {
         Result<std::string_view> chunk = reader.readChunk();
@@ -333,48 +258,37 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
             break;
         m_bytesReadInMailbox = reader.bytesRead();
         if (blockMode) {
-            for (std::size_t start = 0; start < bytes.size(); start += BlockSplitter::kBlockSize) {
-                readBuffer = bytes.substr(start, BlockSplitter::kBlockSize);
-                SaveMBOXFile(readBuffer);
-            }
+            for (std::size_t start = 0; start < bytes.size(); start += BlockSplitter::kBlockSize)
+                SaveMBOXFile(bytes.substr(start, BlockSplitter::kBlockSize));
         } else {
             lineSplitter.feed(bytes);
         }
-        m_progress.showMailboxBytesRead(reader.bytesRead(), reader.size());
         m_runProgress.bytesSplit = m_bytesBeforeMailbox + reader.bytesRead();
-        showRunProgress();
-        m_platform.processPendingEvents();
+        m_observer.progressed(m_runProgress);
     }
     if (blockMode)
         blockSplitter.finish();
     else
         lineSplitter.finish();
     m_blockSplitter = nullptr;
-    readBuffer = {};
     m_report.bytesRead += reader.bytesRead();
     return {};
 }
 
-std::string ConversionRun::ReadMBOXFile(const std::string &FileName)
+void ConversionRun::ReadMBOXFile(const std::string &FileName)
 {
-    std::string firstBytes = readProbeBytes(FileName);
-    ProbeResult probe = probeMailboxStart(firstBytes);
-    mailboxKind = std::move(probe.mailboxKind);
-    fromPosition = probe.fromPosition;
-    return firstBytes;
+    mailboxKind = probeMailboxStart(readProbeBytes(FileName)).mailboxKind;
 }
 
 void ConversionRun::SaveMBOXFile(std::string_view mboxFileText)
 {
-    if (!m_blockSplitter)
-        return;
-    fromPosition = static_cast<long>(m_blockSplitter->feedBlock(mboxFileText));
+    m_blockSplitter->feedBlock(mboxFileText);
 }
 
 void ConversionRun::finishMessage(const SplitMessage &message)
 {
     const int number = messageCount;
-    bool converted = false;
+    MessageOutcome outcome = MessageOutcome::Failed;
     m_indexRow = IndexRow{};
     m_indexRow.messageNumber = number;
     m_indexRow.key = messageKey(message);
@@ -385,7 +299,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         m_indexRow.warnings = reason;
     };
 
-    const IndexRow *earlier = m_indexSettings.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(m_indexRow.key);
+    const IndexRow *earlier = m_settings.index.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(m_indexRow.key);
     if (earlier) {
         IndexRow skipped = *earlier;
         skipped.messageNumber = number;
@@ -393,6 +307,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         skipped.warnings.clear();
         recordInIndex(std::move(skipped));
         ++m_report.messagesSkipped;
+        outcome = MessageOutcome::ConvertedEarlier;
     } else try {
         Result<std::string> written = writeMessageFile(mailboxFolder, number, message.text);
         if (!written) {
@@ -400,24 +315,23 @@ void ConversionRun::finishMessage(const SplitMessage &message)
             recordFailure({}, written.error().message);
         } else {
             messageFile = written.value();
-            m_platform.processPendingEvents();
             Result<std::string> pdfPath = nameMessage();
             if (!pdfPath) {
                 recordFailure(messageFile, pdfPath.error().message);
             } else {
                 Result<ConvertedMessage> result =
-                    ConvertMessage(*mailConverter, messageFile, pdfPath.value(), m_attachments);
+                    ConvertMessage(*mailConverter, messageFile, pdfPath.value(), m_settings.attachments);
                 if (result) {
-                    converted = true;
+                    outcome = MessageOutcome::Converted;
                     ++m_report.messagesConverted;
                     const std::string &written = result.value().writtenPath;
                     m_indexRow.status = kIndexStatusConverted;
                     m_indexRow.pdfFile = PathFileName(written);
                     m_indexRow.sourceSha256 = result.value().embeddedSourceSha256;
-                    if (m_attachments.ChkSaveAttach && m_attachments.OptSaveAttachFolder)
+                    if (m_settings.attachments.ChkSaveAttach && m_settings.attachments.OptSaveAttachFolder)
                         m_indexRow.attachmentsWritten = attachmentFilesBeside(written);
                     const std::optional<std::time_t> date =
-                        m_indexSettings.setFileTimes ? localTime(m_indexDate) : std::nullopt;
+                        m_settings.index.setFileTimes ? localTime(m_indexDate) : std::nullopt;
                     if (date) {
                         if (Result<void> timed = setFileModificationTime(written, *date); !timed)
                             result.value().warnings.push_back(timed.error().message);
@@ -441,15 +355,13 @@ void ConversionRun::finishMessage(const SplitMessage &message)
     if (!earlier)
         recordInIndex(m_indexRow);
 
-    m_platform.processPendingEvents();
-    m_progress.showSavedProgress(savedProgressText(number));
-    m_progress.messageFinished(number, converted);
+    m_observer.messageFinished(number, outcome);
     ++m_runProgress.messagesDone;
     // Where the splitter has come: the end of this message (line ends may have grown to CR LF).
     m_runProgress.bytesSplit =
         std::max(m_runProgress.bytesSplit, m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(),
                                                                                           m_bytesReadInMailbox));
-    showRunProgress();
+    m_observer.progressed(m_runProgress);
     ++messageCount;
 }
 
@@ -472,17 +384,12 @@ void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &colle
     ++m_runProgress.messagesDone;
 }
 
-void ConversionRun::showRunProgress()
-{
-    m_progress.showRunProgress(m_runProgress);
-}
-
 Result<std::string> ConversionRun::nameMessage()
 {
     messageReader = m_makeReader ? m_makeReader() : nullptr;
     if (!messageReader)
         return Error{"the message reader could not be created"};
-    std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_naming, mailboxFolder);
+    std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_settings.naming, mailboxFolder);
     // The reader has loaded the message; the index records what identifies it for people.
     m_indexDate = messageReader->Date();
     m_indexRow.date = indexDateText(m_indexDate);
@@ -491,7 +398,6 @@ Result<std::string> ConversionRun::nameMessage()
     m_indexRow.to = messageReader->To();
     m_indexRow.subject = messageReader->Subject();
     messageReader.reset();
-    m_platform.processPendingEvents();
     return pdfPath;
 }
 
@@ -525,10 +431,10 @@ void ConversionRun::recordInIndex(IndexRow row)
     }
 }
 
-std::uint64_t ConversionRun::rowBytes(int row, const std::string &mailboxPath) const
+std::uint64_t ConversionRun::rowBytes(int row) const
 {
-    const auto range = m_rowRanges.find(row);
-    return range == m_rowRanges.end() ? fileSize(mailboxPath) : range->second.end - range->second.start;
+    const MailboxRow &mailbox = m_rows[static_cast<std::size_t>(row)];
+    return mailbox.range ? mailbox.range->end - mailbox.range->start : fileSize(trimBlanks(mailbox.path));
 }
 
 void ConversionRun::failMailbox(const std::string &mailboxPath, const std::string &reason)

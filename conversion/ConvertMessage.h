@@ -1,7 +1,7 @@
 // The conversion step: one message file to its PDF, with the chosen attachment handling.
 #pragma once
 
-#include "ConversionView.h"
+#include "AttachmentChoice.h"
 #include "MailConverter.h"
 #include "Result.h"
 

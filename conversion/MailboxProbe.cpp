@@ -13,7 +13,7 @@ ProbeResult probeMailboxStart(std::string_view firstBytes)
     const std::size_t lineFeed = probed.find('\n');
     ProbeResult result;
     result.fromPosition = lineFeed == std::string_view::npos ? 0 : static_cast<long>(lineFeed) + 1;
-    result.mailboxKind = std::string(result.fromPosition > 0 ? kMailboxKindNotNormal : kMailboxKindNormal);
+    result.mailboxKind = result.fromPosition > 0 ? MailboxKind::NotNormal : MailboxKind::Normal;
     return result;
 }
 

@@ -10,14 +10,16 @@ namespace tessaly {
 /// How many bytes at the start of a mailbox the probe looks at.
 inline constexpr std::size_t kProbeSize = 512;
 
-/// The mailbox kinds: line mode and block mode.
-inline constexpr std::string_view kMailboxKindNormal = "Normal";
-inline constexpr std::string_view kMailboxKindNotNormal = "NotNormal";
+/// How a mailbox is read.
+enum class MailboxKind {
+    Normal,    ///< line mode
+    NotNormal, ///< block mode
+};
 
 struct ProbeResult
 {
-    /// "NotNormal" (block mode) when a line feed is among the probed bytes, else "Normal".
-    std::string mailboxKind;
+    /// Block mode when a line feed is among the probed bytes, else line mode.
+    MailboxKind mailboxKind = MailboxKind::Normal;
     /// Position (from 1) of the first line feed among the probed bytes, 0 if none.
     long fromPosition = 0;
 };

@@ -1,7 +1,7 @@
 // Names a message's PDF from its subject, sender and date.
 #pragma once
 
-#include "ConversionView.h"
+#include "NamingOption.h"
 #include "MessageReader.h"
 
 #include <cstddef>

@@ -45,6 +45,8 @@ public:
     bool isEmpty() const { return m_rows.size() == 1 && m_rows.front().empty(); }
     /// The grid's row count: 1 for an empty list.
     int rowCount() const { return static_cast<int>(m_rows.size()); }
+    /// Every row's text, from row 0; one empty row for an empty list.
+    const std::vector<std::string> &rows() const { return m_rows; }
     /// The text of `row`; "" for a row outside the list.
     std::string rowText(int row) const;
 

@@ -12,20 +12,21 @@ TEST(ConsoleProgress, TerminalLineShowsMailboxMessagesRateAndTimeLeft)
 {
     std::ostringstream out;
     auto now = std::chrono::steady_clock::time_point{} + 1h;
-    ConsoleProgress progress(out, true, {100'000'000, 100'000'000}, [&] { return now; });
-    progress.startMailbox(0);
-    progress.showMailboxFileName("Inbox.mbox");
+    ConsoleProgress progress(out, true, [&] { return now; });
+    progress.runStarted(200'000'000);
+    progress.mailboxStarted(0, 2, "/mail/Inbox.mbox");
     now += 10s;
-    progress.showMailboxBytesRead(50'000'000, 100'000'000);
-    progress.messageFinished(1, true);
-    progress.messageFinished(2, false);
+    progress.progressed({50'000'000, 200'000'000, 0});
+    progress.messageFinished(1, MessageOutcome::Converted);
+    progress.messageFinished(2, MessageOutcome::Failed);
+    progress.messageFinished(3, MessageOutcome::ConvertedEarlier);
     now += 1s;
-    progress.showMailboxBytesRead(50'000'000, 100'000'000);
-    progress.finish();
+    progress.progressed({50'000'000, 200'000'000, 3});
+    progress.runFinished({});
 
     const std::string text = out.str();
     EXPECT_NE(text.find("mailbox 1 of 2"), std::string::npos) << text;
-    EXPECT_NE(text.find("1 messages, 1 failed"), std::string::npos) << text;
+    EXPECT_NE(text.find("2 messages, 1 failed"), std::string::npos) << text;
     EXPECT_NE(text.find("MB/s"), std::string::npos) << text;
     // 50 MB in 11 s, 150 MB to go: about 33 s left.
     EXPECT_NE(text.find("0:00:33 left"), std::string::npos) << text;
@@ -35,11 +36,10 @@ TEST(ConsoleProgress, TerminalLineShowsMailboxMessagesRateAndTimeLeft)
 TEST(ConsoleProgress, WithoutTerminalPrintsPlainLinesOnly)
 {
     std::ostringstream out;
-    ConsoleProgress progress(out, false, {10});
-    progress.startMailbox(0);
-    progress.showMailboxFileName("Inbox.mbox");
-    progress.messageFinished(1, true);
-    progress.finish();
+    ConsoleProgress progress(out, false);
+    progress.mailboxStarted(0, 1, "/mail/Inbox.mbox");
+    progress.messageFinished(1, MessageOutcome::Converted);
+    progress.runFinished({});
     EXPECT_EQ(out.str(), "mailbox 1 of 1: Inbox.mbox\n");
 }
 

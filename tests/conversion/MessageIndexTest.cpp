@@ -4,12 +4,10 @@
 
 #include "ConversionRun.h"
 #include "FakeMessageReader.h"
-#include "FakeRunView.h"
 #include "OutputTree.h"
 #include "RecordingConverter.h"
-#include "ScriptedPlatform.h"
+#include "RecordingObserver.h"
 #include "Sha256.h"
-#include "RunTexts.h"
 #include "TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -127,15 +125,14 @@ TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)
 TEST(MessageIndex, ARerunConvertsOnlyMessagesWithoutAConvertedRowOrWithoutTheirPdf)
 {
     TempFolder temp;
-    ScriptedPlatform platform;
-    FakeRunView view;
+    RecordingObserver observer;
     RecordingConverter converter;
     const std::string mailbox = temp.write("box.mbox", message("One") + message("Two") + message("Three"));
-    view.rows = {mailbox};
     const std::string folder = mailboxOutputFolder(temp.file("out"), mailbox).value();
     auto run = [&](IndexSettings settings) {
-        ConversionRun conversion(platform, view, view, view, borrowConverter(converter), fakeReaderFactory());
-        conversion.setIndexSettings(settings);
+        observer = RecordingObserver();
+        ConversionRun conversion(wholeMailboxRows({mailbox}), RunSettings{{}, {}, std::move(settings)}, observer,
+                                 borrowConverter(converter), fakeReaderFactory());
         return conversion.convertInto(temp.file("out"));
     };
 
@@ -162,7 +159,10 @@ TEST(MessageIndex, ARerunConvertsOnlyMessagesWithoutAConvertedRowOrWithoutTheirP
     EXPECT_EQ(second.messagesSkipped, 2);
     EXPECT_TRUE(std::filesystem::exists(toFsPath(joinPath(folder, "Two.pdf"))));
     EXPECT_FALSE(std::filesystem::exists(toFsPath(joinPath(folder, "One (2).pdf"))));
-    EXPECT_NE(runCountsLine(second).find("already converted earlier: 2"), std::string::npos);
+    EXPECT_EQ(observer.finishedMessages,
+              (std::vector<std::pair<int, MessageOutcome>>{{1, MessageOutcome::ConvertedEarlier},
+                                                           {2, MessageOutcome::Converted},
+                                                           {3, MessageOutcome::ConvertedEarlier}}));
 
     IndexSettings force;
     force.convertAgain = true;

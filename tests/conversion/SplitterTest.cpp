@@ -53,17 +53,17 @@ const std::vector<std::string> kLineEnds = {"\n", "\r\n", "\r"};
 
 TEST(MailboxProbe, ChoosesBlockModeOnlyForALineFeedInTheFirst512Bytes)
 {
-    EXPECT_EQ(probeMailboxStart("From a\r\nSubject: x\r\n").mailboxKind, "NotNormal");
-    EXPECT_EQ(probeMailboxStart("From a\rSubject: x\r").mailboxKind, "Normal");
-    EXPECT_EQ(probeMailboxStart("").mailboxKind, "Normal");
+    EXPECT_EQ(probeMailboxStart("From a\r\nSubject: x\r\n").mailboxKind, MailboxKind::NotNormal);
+    EXPECT_EQ(probeMailboxStart("From a\rSubject: x\r").mailboxKind, MailboxKind::Normal);
+    EXPECT_EQ(probeMailboxStart("").mailboxKind, MailboxKind::Normal);
     EXPECT_EQ(probeMailboxStart("").fromPosition, 0);
 
     const ProbeResult leadingLineFeed = probeMailboxStart("\nFrom a\n");
-    EXPECT_EQ(leadingLineFeed.mailboxKind, "NotNormal");
+    EXPECT_EQ(leadingLineFeed.mailboxKind, MailboxKind::NotNormal);
     EXPECT_EQ(leadingLineFeed.fromPosition, 1);
 
     const std::string longFirstLine = "From " + std::string(kProbeSize, 'x') + "\nbody\n";
-    EXPECT_EQ(probeMailboxStart(longFirstLine).mailboxKind, "Normal");
+    EXPECT_EQ(probeMailboxStart(longFirstLine).mailboxKind, MailboxKind::Normal);
     const std::string lineFeedAt512 = std::string(kProbeSize - 1, 'x') + "\n";
     EXPECT_EQ(probeMailboxStart(lineFeedAt512).fromPosition, 512);
 }
@@ -121,7 +121,7 @@ TEST(Splitters, RegressionLineModeEndsLinesAtBareLineFeeds)
     const std::string subject = "Subject: " + std::string(600, 's');
     const std::string mailbox =
         "From a " + std::string(600, 'x') + "\n" + subject + "\n\nbody\nFrom b\nbody\n";
-    EXPECT_EQ(probeMailboxStart(mailbox).mailboxKind, "Normal");
+    EXPECT_EQ(probeMailboxStart(mailbox).mailboxKind, MailboxKind::Normal);
     expectBothModes(mailbox, {"From a " + std::string(600, 'x') + "\r\n" + subject + "\r\n\r\nbody\r\n",
                               "From b\r\nbody\r\n"});
 }

@@ -1,4 +1,4 @@
-// The texts a conversion run shows.
+// The texts the window shows of a conversion run, and its report file.
 #include "RunTexts.h"
 
 #include "PathHelpers.h"

@@ -1,4 +1,4 @@
-// The texts a conversion run shows.
+// The texts the window shows of a conversion run, and its report file.
 #pragma once
 
 #include "RunReport.h"

@@ -1,0 +1,28 @@
+// The window's side of a conversion run: the output folder, the Convert button and the report box.
+#pragma once
+
+#include "Platform.h"
+#include "RunReport.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+/// Converts the mailbox list into the folder given, and reports what it did.
+using ConvertIntoFolder = std::function<RunReport(const std::string &outputFolder)>;
+
+/// The Convert button's work around a run. A list without a mailbox (`mailboxes` all blank)
+/// says so (style 48) and returns nullopt; so does a cancelled folder choice ("Choose Folder
+/// to Save..."), silently. Both leave Convert enabled. Otherwise disables Convert through
+/// `disableConvert`, has `convert` convert the list into the chosen folder (with a trailing
+/// separator), writes the report as a log file in the output folder and ends with the report
+/// box: the completion message (no failure) or the failure summary (style 48), each followed
+/// by the counts line, with the full list as details.
+std::optional<RunReport> runWithOutputFolderChoice(Platform &platform, const std::vector<std::string> &mailboxes,
+                                                   const std::function<void()> &disableConvert,
+                                                   const ConvertIntoFolder &convert);
+
+} // namespace tessaly

@@ -1,0 +1,15 @@
+// What a conversion run is given: the mailboxes, one per row, and the settings of the run.
+#include "RunInputs.h"
+
+namespace tessaly {
+
+std::vector<MailboxRow> wholeMailboxRows(const std::vector<std::string> &paths)
+{
+    std::vector<MailboxRow> rows;
+    rows.reserve(paths.size());
+    for (const std::string &path : paths)
+        rows.push_back(MailboxRow{path, std::nullopt});
+    return rows;
+}
+
+} // namespace tessaly

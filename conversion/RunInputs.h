@@ -1,0 +1,47 @@
+// What a conversion run is given: the mailboxes, one per row, and the settings of the run.
+#pragma once
+
+#include "AttachmentChoice.h"
+#include "MailboxFileReader.h"
+#include "MessageIndex.h"
+#include "NamingOption.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+/// One row of a run: a mailbox path (blanks around it are ignored, an empty row is skipped),
+/// and the part of the mailbox to read: a range starting and ending at separators, whose
+/// messages are numbered from 1, or the whole file.
+struct MailboxRow
+{
+    std::string path;
+    std::optional<ByteRange> range;
+};
+
+/// A row per path, each mailbox read whole.
+std::vector<MailboxRow> wholeMailboxRows(const std::vector<std::string> &paths);
+
+/// How a run treats what earlier runs left in its output folders, and what it records.
+struct IndexSettings
+{
+    /// Converts every message again, even those an index file records as converted.
+    bool convertAgain = false;
+    /// Gives each PDF the message's date as its file time.
+    bool setFileTimes = true;
+    /// The index file this run appends to in each mailbox's folder.
+    std::string indexFileName{kIndexFileName};
+};
+
+/// The settings of a run, fixed at its start so every message of it is named and converted
+/// alike.
+struct RunSettings
+{
+    NamingOption naming = NamingOption::OptOriginal;
+    AttachmentChoice attachments;
+    IndexSettings index;
+};
+
+} // namespace tessaly
