@@ -1,13 +1,13 @@
 // Starts Tessaly: the application object and its one window.
 #include "ArchiveOptions.h"
 #include "ChildProcess.h"
-#include "GMimeMessageReader.h"
+#include "frmStep1.h"
 #include "IsolatedMailConverter.h"
+#include "mailconverter/mime/GMimeMessageReader.h"
 #include "ProcessEnvironment.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
 #include "WorkerProtocol.h"
-#include "frmStep1.h"
 
 #include <QApplication>
 

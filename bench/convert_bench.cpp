@@ -1,9 +1,9 @@
 // Measures the converter on a generated corpus, and the same pages through wkhtmltopdf and
 // chromium, one process per message. Prints figures; judges nothing.
-#include "HtmlComposer.h"
-#include "MailMessage.h"
-#include "MessageScheme.h"
-#include "PdfMailConverter.h"
+#include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/mime/MailMessage.h"
+#include "mailconverter/render/MessageScheme.h"
+#include "mailconverter/render/PdfMailConverter.h"
 
 #include <QDir>
 #include <QElapsedTimer>

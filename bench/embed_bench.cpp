@@ -1,5 +1,5 @@
 // Prints how long embedding one attachment in a PDF takes, for incompressible and text data.
-#include "AttachmentEmbedder.h"
+#include "mailconverter/attachments/AttachmentEmbedder.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>

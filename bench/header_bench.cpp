@@ -3,7 +3,7 @@
 //
 // Usage: header_bench [N]   (default 150000)
 
-#include "MailMessage.h"
+#include "mailconverter/mime/MailMessage.h"
 
 #include <chrono>
 #include <cstdio>

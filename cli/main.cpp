@@ -1,13 +1,13 @@
 // tessaly-cli: converts mailboxes without a window.
+#include "ChildProcess.h"
 #include "CliOptions.h"
 #include "CommandLineRun.h"
-#include "ChildProcess.h"
 #include "EmlCopyConverter.h"
-#include "GMimeMessageReader.h"
 #include "IsolatedMailConverter.h"
+#include "mailconverter/mime/GMimeMessageReader.h"
+#include "ProcessEnvironment.h"
 #include "RunSummary.h"
 #include "WorkerProtocol.h"
-#include "ProcessEnvironment.h"
 
 #include <chrono>
 #include <cstdlib>

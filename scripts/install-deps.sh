@@ -15,7 +15,7 @@ packages=(
   parallel
   # libFuzzer and the sanitizer runtimes
   clang libclang-rt-dev
-  # fonts: a named face for every script (mailconverter/ScriptFonts.cpp), colour and monochrome
+  # fonts: a named face for every script (mailconverter/html/ScriptFonts.cpp), colour and monochrome
   # emoji, metric-compatible stand-ins for the mail fonts
   fontconfig fonts-noto-core fonts-noto-color-emoji fonts-symbola
   # Chinese, Japanese and Korean faces with TrueType outlines, which Chromium embeds as

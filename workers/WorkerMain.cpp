@@ -1,8 +1,8 @@
 // tessaly-worker: converts the messages a run sends it, one after another, in a process of
 // its own, so that the run can limit, kill and replace it.
 #include "ChildProcess.h"
-#include "MessageScheme.h"
-#include "PdfMailConverter.h"
+#include "mailconverter/render/MessageScheme.h"
+#include "mailconverter/render/PdfMailConverter.h"
 #include "ProcessEnvironment.h"
 #include "WorkerProtocol.h"
 

@@ -1,7 +1,7 @@
 #include "FidelityHarness.h"
 
-#include "PdfMailConverter.h"
-#include "PdfProbe.h"
+#include "mailconverter/render/PdfMailConverter.h"
+#include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 // The header block: what a message's style sheet tries against it, and one look for every message.
 #include "FidelityHarness.h"
-#include "PdfProbe.h"
+#include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
 // Inline images beyond a message's drawing budget: never drawn, never lost.
 #include "FidelityHarness.h"
-#include "ImageBudget.h"
-#include "PdfProbe.h"
+#include "mailconverter/render/ImageBudget.h"
+#include "tests/mailconverter/render/PdfProbe.h"
 
 #include <gtest/gtest.h>
 

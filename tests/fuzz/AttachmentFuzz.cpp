@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the winmail.dat reader, the uuencode extractor and the name rules:
 // no crash, no hang, and every name they lead to is safe.
-#include "AttachmentNames.h"
-#include "TnefReader.h"
-#include "UuencodeExtractor.h"
+#include "mailconverter/readers/AttachmentNames.h"
+#include "mailconverter/readers/TnefReader.h"
+#include "mailconverter/readers/UuencodeExtractor.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the MIME model and the HTML composition: no crash, no hang.
-#include "HeaderBlockHtml.h"
-#include "HtmlComposer.h"
-#include "MailMessage.h"
+#include "mailconverter/html/HeaderBlockHtml.h"
+#include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/mime/MailMessage.h"
 
 #include <cstdint>
 #include <string_view>

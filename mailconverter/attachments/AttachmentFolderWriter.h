@@ -1,0 +1,59 @@
+// Saves a message's attachments in a folder beside its PDF, never replacing a file.
+#pragma once
+
+#include "mailconverter/readers/AttachmentFile.h"
+#include "Result.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+/// The folder for the attachments of the PDF at `pdfPath`: beside it, named after it without
+/// ".pdf" plus " attachments" ("Hello 05-03-2021.pdf" gives "Hello 05-03-2021 attachments").
+std::string attachmentFolderFor(const std::string &pdfPath);
+
+/// The path a PDF committed to `destination` now would get: `destination` when nothing is
+/// there, else its first free numbered variant "name (n).pdf", as PendingFile::commitAs picks.
+std::string likelyCommittedPath(const std::string &destination);
+
+/// `relativePath` ("/"-separated) as a relative URL: each segment percent-encoded.
+std::string relativeFileUrl(std::string_view relativePath);
+
+/// Where each attachment will be saved, decided before the PDF (which links to them) is drawn.
+struct AttachmentFolderPlan
+{
+    std::string folder;                 ///< full path of the attachments folder
+    std::vector<std::string> fileNames; ///< one per attachment, unique also against the folder's files
+    std::vector<std::string> hrefs;     ///< relative to the PDF's folder, percent-encoded
+};
+
+/// Plans the folder for the PDF that will be at `pdfPath`. `names` are the attachments' safe
+/// names, unique among themselves; a name that a file in an existing folder already has
+/// (ignoring case) gets a numbered variant.
+AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names);
+
+/// What writeAttachmentFolder wrote, so that it can be taken back.
+struct WrittenAttachments
+{
+    std::vector<std::string> files;
+    /// The attachments folder when this write created it.
+    std::vector<std::string> createdFolders;
+};
+
+/// Creates the planned folder (if missing) and writes each file exclusively under its planned
+/// name: never through a symbolic link, never over an existing file, and never a partial file
+/// under a final name. A folder of that name that is a symbolic link is refused. When a
+/// planned name has been taken since planning, the file gets the next free numbered name and
+/// `warnings` says so (its link then points at nothing). Fails with the path and the OS
+/// reason, and then leaves nothing it wrote behind.
+Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &plan,
+                                                 const std::vector<AttachmentFile> &files,
+                                                 std::vector<std::string> &warnings);
+
+/// Removes what writeAttachmentFolder wrote: its files, and its folder if it made it and it
+/// is empty now.
+void removeWrittenAttachments(const WrittenAttachments &written);
+
+} // namespace tessaly

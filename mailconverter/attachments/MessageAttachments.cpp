@@ -1,0 +1,189 @@
+// The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
+#include "mailconverter/attachments/MessageAttachments.h"
+
+#include "mailconverter/attachments/AttachmentEmbedder.h"
+#include "mailconverter/readers/TnefReader.h"
+#include "mailconverter/readers/UuencodeExtractor.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace tessaly {
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+struct CivilDate
+{
+    std::int64_t year;
+    int month;
+    int day;
+};
+
+/// The proleptic Gregorian date of a day count since 1970-01-01 (the usual era-based method).
+CivilDate civilFromDays(std::int64_t days)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+} // namespace
+
+Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hrefs)
+{
+    if (hrefs.empty())
+        return {};
+    try {
+        for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+            for (QPDFAnnotationObjectHelper &annotation : page.getAnnotations("/Link")) {
+                QPDFObjectHandle action = annotation.getObjectHandle().getKey("/A");
+                if (!action.isDictionary() || !action.getKey("/URI").isString())
+                    continue;
+                const std::string uri = action.getKey("/URI").getStringValue();
+                for (const std::string &href : hrefs) {
+                    if (uri == href || (uri.size() > href.size() && uri.ends_with("/" + href))) {
+                        action.replaceKey("/URI", QPDFObjectHandle::newString(href));
+                        break;
+                    }
+                }
+            }
+        }
+        return {};
+    } catch (const std::exception &error) {
+        return Error{std::string("cannot set the links to the attachments: ") + error.what()};
+    }
+}
+
+std::string pdfDateOf(const MailDate &date)
+{
+    const std::int64_t local = date.utcSeconds + std::int64_t(date.offsetMinutes) * 60;
+    std::int64_t days = local / kSecondsPerDay;
+    std::int64_t seconds = local % kSecondsPerDay;
+    if (seconds < 0) {
+        seconds += kSecondsPerDay;
+        --days;
+    }
+    const CivilDate civil = civilFromDays(days);
+    const int offset = std::abs(date.offsetMinutes);
+    char text[64];
+    std::snprintf(text, sizeof text, "D:%04lld%02d%02d%02d%02d%02d%c%02d'%02d'", static_cast<long long>(civil.year),
+                  civil.month, civil.day, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                  static_cast<int>(seconds % 60), date.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    return text;
+}
+
+void moveUuencodedFilesToAttachments(MailMessage &message)
+{
+    for (BodyPart &body : message.bodies) {
+        if (body.kind != BodyPart::Kind::PlainText || body.text.find("begin ") == std::string::npos)
+            continue;
+        UuencodeExtraction extraction = extractUuencodedFiles(body.text);
+        if (extraction.attachments.empty())
+            continue;
+        body.text = std::move(extraction.text);
+        for (ExtractedAttachment &file : extraction.attachments)
+            message.attachments.push_back(AttachmentPart{std::move(file.declaredName), std::move(file.mimeType),
+                                                         std::move(file.bytes), false});
+    }
+}
+
+void MessageAttachments::addFile(std::string safeName, const std::string &mimeType, std::string_view bytes)
+{
+    m_files.push_back(AttachmentFile{m_names.claim(safeName), mimeType, bytes});
+}
+
+void MessageAttachments::collect(const MailMessage &message)
+{
+    std::size_t forwardedIndex = 0;
+    for (const AttachmentPart &part : message.attachments) {
+        const int index = static_cast<int>(m_files.size()) + 1;
+        if (part.isForwardedMessage) {
+            // The model keeps the forwarded messages, parsed, in the order of their parts.
+            const std::string subject = forwardedIndex < message.forwarded.size()
+                ? message.forwarded[forwardedIndex].subject
+                : subjectOfRawMessage(part.bytes);
+            ++forwardedIndex;
+            addFile(forwardedMessageName(subject, index), "message/rfc822", part.bytes);
+            continue;
+        }
+        if (isTnefMimeType(part.mimeType)) {
+            Result<std::vector<ExtractedAttachment>> carried = readTnefAttachments(part.bytes);
+            if (carried) {
+                for (ExtractedAttachment &file : carried.value()) {
+                    m_ownedBytes.push_back(std::move(file.bytes));
+                    addFile(safeAttachmentName(file.declaredName, file.mimeType, static_cast<int>(m_files.size()) + 1),
+                            file.mimeType, m_ownedBytes.back());
+                }
+                continue;
+            }
+            // Unreadable: the winmail.dat is kept as it came, so nothing is lost.
+        }
+        addFile(safeAttachmentName(part.declaredName, part.mimeType, index), part.mimeType, part.bytes);
+    }
+}
+
+Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMessage &message, AttachmentMode mode,
+                                                                   const std::string &destination)
+{
+    m_mode = mode;
+    m_modDate = message.date ? pdfDateOf(*message.date) : std::string();
+    collect(message);
+
+    std::vector<AttachmentListing> listings;
+    if (mode == AttachmentMode::Folder) {
+        std::vector<std::string> names;
+        for (const AttachmentFile &file : m_files)
+            names.push_back(file.fileName);
+        m_plan = planAttachmentFolder(destination, names);
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            m_files[i].fileName = m_plan.fileNames[i];
+            listings.push_back(AttachmentListing{m_plan.fileNames[i], m_files[i].bytes.size(), m_plan.hrefs[i], false});
+        }
+        return listings;
+    }
+    for (const AttachmentFile &file : m_files)
+        listings.push_back(AttachmentListing{file.fileName, file.bytes.size(), "", mode == AttachmentMode::Embed});
+    return listings;
+}
+
+Result<void> MessageAttachments::editPdf(QPDF &pdf, std::string &minimumPdfVersion)
+{
+    if (m_mode == AttachmentMode::Folder)
+        return restoreRelativeLinks(pdf, m_plan.hrefs);
+    if (m_mode != AttachmentMode::Embed || m_files.empty())
+        return {};
+    minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
+    return embedAttachments(pdf, m_files, m_modDate);
+}
+
+Result<void> MessageAttachments::saveBesidePdf(std::vector<std::string> &warnings)
+{
+    if (m_mode != AttachmentMode::Folder || m_files.empty())
+        return {};
+    Result<WrittenAttachments> written = writeAttachmentFolder(m_plan, m_files, warnings);
+    if (!written)
+        return written.error();
+    m_saved = std::move(written).value();
+    return {};
+}
+
+void MessageAttachments::removeSaved()
+{
+    removeWrittenAttachments(m_saved);
+    m_saved = {};
+}
+
+} // namespace tessaly

@@ -1,0 +1,64 @@
+// The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
+#pragma once
+
+#include "mailconverter/attachments/AttachmentFolderWriter.h"
+#include "mailconverter/attachments/AttachmentHandling.h"
+#include "mailconverter/readers/AttachmentFile.h"
+#include "mailconverter/readers/AttachmentNames.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+/// Turns the uuencoded blocks of `message`'s plain-text bodies into attachments (appended
+/// after the MIME ones), taking them out of the text that is shown.
+void moveUuencodedFilesToAttachments(MailMessage &message);
+
+/// Turns the page links that the renderer resolved against its own page address (e.g.
+/// "tessaly://…/Hello%20attachments/a.txt") back into the relative `hrefs` they came from,
+/// which PDF readers resolve against the PDF's own location.
+Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hrefs);
+
+/// "D:YYYYMMDDHHmmSS+HH'mm'" for `date`, in the zone it was written with.
+std::string pdfDateOf(const MailDate &date);
+
+/// What counts as an attachment is every part the message model puts in `attachments`: not
+/// the shown body, not an inline image the body uses. A winmail.dat that can be read is
+/// replaced by the files it carries; a forwarded message is saved as "<its subject>.eml"; a
+/// part without a name as "attachment-N" plus an extension from its type. Names are made
+/// safe and unique (ignoring case), and the same names are used in the list, in the PDF and
+/// in the folder.
+///
+/// - ListOnly: the header block lists names and sizes; nothing is written.
+/// - Embed: each file is embedded in the PDF (see embedAttachments); the list marks them.
+/// - Folder: each file is saved in "<PDF name> attachments" beside the PDF, before the PDF,
+///   and the list links to it. The links are made for the name the PDF will most likely get
+///   (the destination, or its first free numbered variant).
+class MessageAttachments : public AttachmentHandling
+{
+public:
+    Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
+                                                   const std::string &destination) override;
+    Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
+    Result<void> saveBesidePdf(std::vector<std::string> &warnings) override;
+    void removeSaved() override;
+
+    /// The files with their final names, valid after `prepare` while the message lives.
+    const std::vector<AttachmentFile> &files() const { return m_files; }
+
+private:
+    void collect(const MailMessage &message);
+    void addFile(std::string safeName, const std::string &mimeType, std::string_view bytes);
+
+    AttachmentMode m_mode = AttachmentMode::ListOnly;
+    std::string m_modDate;
+    std::deque<std::string> m_ownedBytes; ///< files unpacked from winmail.dat
+    std::vector<AttachmentFile> m_files;
+    UniqueNames m_names;
+    AttachmentFolderPlan m_plan;
+    WrittenAttachments m_saved;
+};
+
+} // namespace tessaly

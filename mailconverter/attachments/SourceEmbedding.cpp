@@ -1,0 +1,70 @@
+// The message itself inside its PDF, as an associated file that the page was made from.
+#include "mailconverter/attachments/SourceEmbedding.h"
+
+#include "mailconverter/attachments/AttachmentEmbedder.h"
+#include "PathHelpers.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace tessaly {
+
+std::string_view withoutEnvelopeLine(std::string_view bytes)
+{
+    if (!bytes.starts_with("From "))
+        return bytes;
+    const std::size_t lineEnd = bytes.find('\n');
+    return lineEnd == std::string_view::npos ? std::string_view() : bytes.substr(lineEnd + 1);
+}
+
+Result<std::string> readMessageSource(const std::string &messageFile)
+{
+    std::ifstream input(toFsPath(messageFile), std::ios::binary);
+    if (!input)
+        return Error{"cannot open message file '" + messageFile + "': " + std::strerror(errno)};
+    std::string bytes{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
+    if (input.bad())
+        return Error{"cannot read message file '" + messageFile + "': " + std::strerror(errno)};
+    const std::string_view source = withoutEnvelopeLine(bytes);
+    bytes.erase(0, bytes.size() - source.size());
+    return bytes;
+}
+
+std::string messageSourceName(const std::string &pdfPath)
+{
+    return fromFsPath(toFsPath(pdfPath).stem()) + ".eml";
+}
+
+Result<void> embedMessageSource(QPDF &pdf, std::string_view bytes, const std::string &fileName,
+                                const std::string &pdfModDate)
+{
+    std::vector<QPDFObjectHandle> fileSpecs;
+    if (Result<void> embedded = embedAttachments(pdf, {{fileName, "message/rfc822", bytes}}, pdfModDate, &fileSpecs);
+        !embedded)
+        return embedded;
+    try {
+        QPDFObjectHandle root = pdf.getRoot();
+        QPDFObjectHandle associated = root.getKey("/AF");
+        if (!associated.isArray()) {
+            associated = QPDFObjectHandle::newArray();
+            root.replaceKey("/AF", associated);
+        }
+        for (QPDFObjectHandle &fileSpec : fileSpecs) {
+            fileSpec.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Source"));
+            fileSpec.replaceKey("/Desc", QPDFObjectHandle::newUnicodeString("the message this PDF was made from"));
+            associated.appendItem(fileSpec);
+        }
+        return {};
+    } catch (const std::exception &error) {
+        return Error{std::string("cannot embed the message source: ") + error.what()};
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,209 @@
+// The header block's rows: which fields of a message are shown, and how much of each.
+#include "mailconverter/html/HeaderBlockHtml.h"
+
+#include "mailconverter/html/HtmlSanitizer.h"
+#include "mailconverter/html/ScriptFonts.h"
+
+namespace tessaly {
+namespace {
+
+bool isContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::string cutEscaped(std::string_view text, const HeaderLimits &limits)
+{
+    return escapeHtml(cutForDisplay(text, limits.maxValueCharacters));
+}
+
+std::string moreNote(std::size_t leftOut)
+{
+    return "and " + groupedNumber(leftOut) + " more";
+}
+
+// In web markup each name is isolated, so that an Arabic or Hebrew name cannot reorder the
+// addresses around it. The list stops at maxAddresses, or once it is about maxValueCharacters
+// long, and says how many addresses follow.
+std::string formatAddresses(const std::vector<MailAddress> &addresses, const HeaderLimits &limits, HeaderMarkup markup)
+{
+    std::string out;
+    std::size_t shown = 0;
+    std::size_t length = 0;
+    std::size_t index = 0;
+    for (; index < addresses.size(); ++index) {
+        const MailAddress &address = addresses[index];
+        if (address.name.empty() && address.address.empty())
+            continue;
+        if (shown == limits.maxAddresses || (shown > 0 && length >= limits.maxValueCharacters))
+            break;
+        if (!out.empty())
+            out += ", ";
+        ++shown;
+        length += address.name.size() + address.address.size();
+        if (address.name.empty()) {
+            out += cutEscaped(address.address, limits);
+            continue;
+        }
+        const std::string name = cutEscaped(address.name, limits);
+        out += markup == HeaderMarkup::Simple ? name : "<tessaly-name dir=\"auto\">" + name + "</tessaly-name>";
+        if (!address.address.empty())
+            out += " &lt;" + cutEscaped(address.address, limits) + "&gt;";
+    }
+    std::size_t leftOut = 0;
+    for (; index < addresses.size(); ++index) {
+        if (!addresses[index].name.empty() || !addresses[index].address.empty())
+            ++leftOut;
+    }
+    if (leftOut > 0) {
+        out += ' ';
+        out += moreNote(leftOut);
+    }
+    return out;
+}
+
+std::string formatAttachments(const std::vector<AttachmentListing> &listings, const HeaderLimits &limits,
+                              HeaderMarkup markup)
+{
+    const bool simple = markup == HeaderMarkup::Simple;
+    std::string items;
+    const std::size_t shown = std::min(listings.size(), limits.maxAttachments);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const AttachmentListing &listing = listings[i];
+        if (i > 0 && simple)
+            items += "<br>";
+        std::string name = cutEscaped(listing.displayName, limits);
+        if (!listing.href.empty())
+            name = "<a href=\"" + escapeHtml(listing.href) + "\">" + name + "</a>";
+        const std::string mark = listing.embedded ? "\U0001F4CE " : "";
+        const std::string size = " (" + formatByteSize(listing.size) + ")";
+        if (simple)
+            items += mark + name + "<span style=\"color:#666666\">" + size + "</span>";
+        else
+            items += "<tessaly-attachment dir=\"auto\">" +
+                     (mark.empty() ? std::string() : "<tessaly-mark>" + mark + "</tessaly-mark>") + name +
+                     "<tessaly-size>" + size + "</tessaly-size></tessaly-attachment>";
+    }
+    if (listings.size() > shown)
+        items += std::string(simple ? "<br>" : " ") + moreNote(listings.size() - shown);
+    return items;
+}
+
+std::string dateSourceNote(MailMessage::DateSource source)
+{
+    switch (source) {
+    case MailMessage::DateSource::Envelope:
+        return " (no Date header; the date of the mailbox's From line)";
+    case MailMessage::DateSource::Received:
+        return " (no Date header; the date of the newest Received header)";
+    case MailMessage::DateSource::Header:
+        break;
+    }
+    return {};
+}
+
+// The same rows for both engines: Qt's HTML subset understands these attributes.
+std::string rowsHtml(const std::vector<HeaderRow> &rows)
+{
+    std::string html;
+    for (const HeaderRow &row : rows) {
+        html += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" "
+                "valign=\"top\">" + escapeHtml(row.label) + ":</td><td" +
+                std::string(row.isSubject ? " style=\"font-weight:bold;font-size:10.5pt\"" : "") + ">" + row.valueHtml +
+                "</td></tr>\n";
+    }
+    return html;
+}
+
+} // namespace
+
+std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                  const HeaderLimits &limits, HeaderMarkup markup)
+{
+    std::vector<HeaderRow> rows;
+    auto addAddresses = [&](const char *label, const std::vector<MailAddress> &addresses) {
+        std::string value = formatAddresses(addresses, limits, markup);
+        if (!value.empty())
+            rows.push_back({label, std::move(value)});
+    };
+    addAddresses("From", message.from);
+    addAddresses("To", message.to);
+    addAddresses("Cc", message.cc);
+    if (message.date)
+        rows.push_back({"Date", escapeHtml(formatHeaderDate(*message.date) + dateSourceNote(message.dateSource))});
+    if (!message.subject.empty())
+        rows.push_back({"Subject", cutEscaped(message.subject, limits), true});
+    if (!listings.empty())
+        rows.push_back({"Attachments", formatAttachments(listings, limits, markup)});
+    if (!message.imagesNotDrawn.empty())
+        rows.push_back({"Not drawn", cutEscaped(message.imagesNotDrawn, limits)});
+    return rows;
+}
+
+std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                   const HeaderLimits &limits)
+{
+    const std::vector<HeaderRow> rows = headerRows(message, listings, limits, HeaderMarkup::Simple);
+    if (rows.empty())
+        return {};
+    std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>\n"
+                       "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\" border=\"0\" style=\"font-family:" +
+                       escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter,
+                                                  pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese))) +
+                       ";font-size:9pt;color:#1a1a1a\">\n" + rowsHtml(rows) + "</table>\n</body></html>\n";
+    return html;
+}
+
+std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                      const HeaderLimits &limits, double widthPoints, double heightPoints)
+{
+    const std::vector<HeaderRow> rows = headerRows(message, listings, limits, HeaderMarkup::Simple);
+    if (rows.empty())
+        return {};
+    const std::string width = std::to_string(widthPoints) + "pt";
+    const std::string height = std::to_string(heightPoints) + "pt";
+    const std::string fonts = cssFontFamilies(FontRole::Text, FontEngine::Chromium,
+                                              pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese));
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><style>\n"
+           "@page{size:" + width + " " + height + ";margin:0}\nhtml,body{margin:0;padding:0;background:#fff}\n"
+           "div{box-sizing:border-box;width:" + width + ";height:" + height + ";overflow:hidden;background:#f2f4f7;"
+           "border:0.75pt solid #d0d5dd;border-radius:3pt;padding:5pt 8pt;font-family:" + fonts +
+           ";font-size:9pt;color:#1a1a1a}\n"
+           "table{width:100%;border-collapse:collapse}td{padding:0.75pt;vertical-align:top;overflow-wrap:anywhere}\n"
+           "a{color:#0000ee}\n"
+           "</style></head><body><div><table>\n" + rowsHtml(rows) + "</table></div></body></html>\n";
+}
+
+std::string cutForDisplay(std::string_view text, std::size_t maxCharacters)
+{
+    std::size_t characters = 0;
+    std::size_t end = 0;
+    while (end < text.size()) {
+        if (!isContinuationByte(text[end])) {
+            if (characters == maxCharacters)
+                break;
+            ++characters;
+        }
+        ++end;
+    }
+    if (end == text.size())
+        return std::string(text);
+    std::size_t leftOut = 0;
+    for (std::size_t i = end; i < text.size(); ++i)
+        leftOut += isContinuationByte(text[i]) ? 0 : 1;
+    return std::string(text.substr(0, end)) + " [… cut: " + groupedNumber(leftOut) + " more characters]";
+}
+
+std::string groupedNumber(std::size_t number)
+{
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+} // namespace tessaly

@@ -1,0 +1,446 @@
+// Composes the HTML page of a message: the header block, then the body, then forwarded messages.
+#include "mailconverter/html/HtmlComposer.h"
+
+#include "mailconverter/html/HeaderBlockHtml.h"
+#include "mailconverter/html/HtmlSanitizer.h"
+#include "mailconverter/html/PageRuleFilter.h"
+#include "mailconverter/html/PlainTextHtml.h"
+#include "mailconverter/html/ScriptFonts.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+
+namespace tessaly {
+
+namespace {
+
+using Flavour = ComposeOptions::Flavour;
+
+
+// Common mail fonts and the installed fonts with the same metrics.
+struct FontAlias
+{
+    std::string_view family;
+    std::string_view regular;
+    std::string_view stem; ///< for "<stem> Bold", "<stem> Italic", "<stem> Bold Italic"
+};
+// Chromium draws no colour emoji in synthesised bold or italic, so the emoji font is also
+// declared for every weight and style, under our own name and inside the families mail uses.
+constexpr char kEmojiRange[] = "U+231A-231B,U+23E9-23FA,U+2600-27BF,U+2B50,U+2B55,U+FE0F,U+200D,U+1F000-1FAFF";
+constexpr std::array<std::string_view, 9> kEmojiHostFamilies = {
+    "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana", "Tahoma", "Georgia", "Aptos"};
+
+constexpr std::array<FontAlias, 8> kFontAliases = {{
+    {"Calibri", "Carlito", "Carlito"},
+    {"Cambria", "Caladea Regular", "Caladea"},
+    {"Arial", "Liberation Sans", "Liberation Sans"},
+    {"Helvetica", "Liberation Sans", "Liberation Sans"},
+    {"Times New Roman", "Liberation Serif", "Liberation Serif"},
+    {"Times", "Liberation Serif", "Liberation Serif"},
+    {"Courier New", "Liberation Mono", "Liberation Mono"},
+    {"Courier", "Liberation Mono", "Liberation Mono"},
+}};
+
+// Common Chinese, Japanese and Korean mail fonts and the installed face of their language,
+// so that a message naming them never reaches a face Chromium embeds as Type 3 fonts.
+struct CjkFontAlias
+{
+    std::string_view family;
+    CjkLanguage language;
+};
+constexpr std::array<CjkFontAlias, 30> kCjkFontAliases = {{
+    {"SimSun", CjkLanguage::SimplifiedChinese},       {"宋体", CjkLanguage::SimplifiedChinese},
+    {"NSimSun", CjkLanguage::SimplifiedChinese},      {"新宋体", CjkLanguage::SimplifiedChinese},
+    {"SimHei", CjkLanguage::SimplifiedChinese},       {"黑体", CjkLanguage::SimplifiedChinese},
+    {"Microsoft YaHei", CjkLanguage::SimplifiedChinese}, {"微软雅黑", CjkLanguage::SimplifiedChinese},
+    {"DengXian", CjkLanguage::SimplifiedChinese},     {"等线", CjkLanguage::SimplifiedChinese},
+    {"PMingLiU", CjkLanguage::TraditionalChinese},    {"新細明體", CjkLanguage::TraditionalChinese},
+    {"MingLiU", CjkLanguage::TraditionalChinese},     {"細明體", CjkLanguage::TraditionalChinese},
+    {"Microsoft JhengHei", CjkLanguage::TraditionalChinese}, {"微軟正黑體", CjkLanguage::TraditionalChinese},
+    {"MS PGothic", CjkLanguage::Japanese},            {"ＭＳ Ｐゴシック", CjkLanguage::Japanese},
+    {"MS Gothic", CjkLanguage::Japanese},             {"ＭＳ ゴシック", CjkLanguage::Japanese},
+    {"Meiryo", CjkLanguage::Japanese},                {"メイリオ", CjkLanguage::Japanese},
+    {"Yu Gothic", CjkLanguage::Japanese},             {"游ゴシック", CjkLanguage::Japanese},
+    {"Malgun Gothic", CjkLanguage::Korean},           {"맑은 고딕", CjkLanguage::Korean},
+    {"Gulim", CjkLanguage::Korean},                   {"굴림", CjkLanguage::Korean},
+    {"Dotum", CjkLanguage::Korean},                   {"돋움", CjkLanguage::Korean},
+}};
+
+std::string emojiFaces(std::string_view family)
+{
+    std::string css;
+    for (std::string_view style : {"normal", "italic"}) {
+        css += "@font-face{font-family:\"" + std::string(family) + "\";src:local(\"Noto Color Emoji\");font-weight:100 900;"
+               "font-style:" + std::string(style) + ";unicode-range:" + kEmojiRange + "}\n";
+    }
+    return css;
+}
+
+std::string fontFaceAliases()
+{
+    std::string css;
+    for (std::string_view family : kEmojiHostFamilies)
+        css += emojiFaces(family);
+    for (const FontAlias &alias : kFontAliases) {
+        const std::string family(alias.family);
+        const std::string stem(alias.stem);
+        css += "@font-face{font-family:\"" + family + "\";src:local(\"" + std::string(alias.regular) + "\")}\n";
+        css += "@font-face{font-family:\"" + family + "\";font-weight:bold;src:local(\"" + stem + " Bold\")}\n";
+        css += "@font-face{font-family:\"" + family + "\";font-style:italic;src:local(\"" + stem + " Italic\")}\n";
+        css += "@font-face{font-family:\"" + family + "\";font-weight:bold;font-style:italic;src:local(\"" + stem +
+               " Bold Italic\")}\n";
+        css += emojiFaces(alias.family);
+    }
+    for (const CjkFontAlias &alias : kCjkFontAliases)
+        css += "@font-face{font-family:\"" + std::string(alias.family) + "\";src:local(\"" + std::string(cjkFace(alias.language)) + "\")}\n";
+    return css;
+}
+
+// QTextDocument takes font names literally, so the HTML it gets names the stand-ins.
+std::string replaceFontNames(std::string html)
+{
+    std::string lower = html;
+    for (char &c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string out;
+    out.reserve(html.size());
+    std::size_t pos = 0;
+    while (pos < html.size()) {
+        bool replaced = false;
+        for (const FontAlias &alias : kFontAliases) {
+            std::string family(alias.family);
+            for (char &c : family)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower.compare(pos, family.size(), family) != 0)
+                continue;
+            // Whole names only: "Times" must not eat "Times New Roman", nor "Arial" "Arial Black".
+            const std::size_t after = pos + family.size();
+            const bool boundaryBefore = pos == 0 || !std::isalnum(static_cast<unsigned char>(lower[pos - 1]));
+            const bool boundaryAfter = after >= lower.size() || lower[after] == ',' || lower[after] == ';' ||
+                                       lower[after] == '"' || lower[after] == '\'' ||
+                                       (lower[after] == ' ' && (after + 1 >= lower.size() || !std::isalpha(static_cast<unsigned char>(lower[after + 1]))));
+            if (!boundaryBefore || !boundaryAfter)
+                continue;
+            out += alias.stem;
+            pos = after;
+            replaced = true;
+            break;
+        }
+        if (!replaced)
+            out += html[pos++];
+    }
+    return out;
+}
+
+// Every forwarded header block gets an id; the header style sheet names them all, so its rules win
+// by id specificity over any selector a message can write without knowing them.
+class Page
+{
+public:
+    Page(const ComposeOptions &options, CjkLanguage cjk) : m_options(options), m_cjk(cjk) {}
+
+    void addMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings, int depth);
+    std::string document(const std::string &title) const;
+
+private:
+    void addHeaderBlock(const MailMessage &message, const std::vector<AttachmentListing> &listings);
+    void addHeaderRow(const std::string &label, const std::string &valueHtml, bool emphasise = false);
+    void addBody(const BodyPart &body);
+    std::string resolveReference(std::string_view reference, bool isContentId) const;
+    std::string headerStyles() const;
+    bool simple() const { return m_options.flavour == Flavour::TextDocument; }
+
+    const ComposeOptions &m_options;
+    const CjkLanguage m_cjk; ///< whose face draws Han characters on this page
+    std::string m_body;
+    std::string m_messageStyles;
+    const MailMessage *m_current = nullptr;
+    int m_headerCount = 0;
+    int m_plainCount = 0;
+};
+
+std::string Page::resolveReference(std::string_view reference, bool isContentId) const
+{
+    if (m_options.cidBaseUrl.empty() || !m_current)
+        return {};
+    if (isContentId) {
+        const std::string id = percentDecode(reference);
+        if (!findInlineResource(*m_current, id))
+            return {};
+        return m_options.cidBaseUrl + percentEncodeUrlPart(id);
+    }
+    for (const InlineResource &resource : m_current->inlineResources) {
+        if (!resource.contentLocation.empty() && resource.contentLocation == reference)
+            return m_options.cidBaseUrl + percentEncodeUrlPart(resourceKey(resource));
+    }
+    return {};
+}
+
+void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, bool emphasise)
+{
+    if (simple()) {
+        m_body += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" valign=\"top\">" + escapeHtml(label) +
+                  ":</td><td" + std::string(emphasise ? " style=\"font-weight:bold\"" : "") + ">" + valueHtml +
+                  "</td></tr>\n";
+        return;
+    }
+    m_body += "<tessaly-row" + std::string(emphasise ? " class=\"tessaly-subject\"" : "") + "><tessaly-label>" +
+              escapeHtml(label) + "</tessaly-label><tessaly-value dir=\"auto\">" + valueHtml +
+              "</tessaly-value></tessaly-row>\n";
+}
+
+void Page::addHeaderBlock(const MailMessage &message, const std::vector<AttachmentListing> &listings)
+{
+    const std::vector<HeaderRow> rows =
+        headerRows(message, listings, HeaderLimits{}, simple() ? HeaderMarkup::Simple : HeaderMarkup::Web);
+    if (rows.empty())
+        return;
+    const std::string id = "tessaly-header-" + std::to_string(m_headerCount++);
+    if (simple()) {
+        m_body += "<table id=\"" + id +
+                  "\" width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" "
+                  "style=\"background-color:#f2f4f7;margin-bottom:10pt;font-family:" +
+                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk)) + ";font-size:9pt;color:#1a1a1a\">\n";
+    } else {
+        m_body += "<tessaly-header id=\"" + id + "\">\n";
+    }
+    for (const HeaderRow &row : rows)
+        addHeaderRow(row.label, row.valueHtml, row.isSubject);
+    // QTextDocument ignores a table's bottom margin, so an empty paragraph keeps the gap.
+    m_body += simple() ? "</table>\n<p style=\"margin:0;font-size:4pt\">&nbsp;</p>\n" : "</tessaly-header>\n";
+}
+
+void Page::addBody(const BodyPart &body)
+{
+    if (body.kind == BodyPart::Kind::Image) {
+        // An image part shown where it stands, at most as wide as the page.
+        if (!m_options.cidBaseUrl.empty())
+            m_body += "<div style=\"margin:4pt 0\"><img src=\"" + escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
+                      "\" alt=\"\" style=\"max-width:100%;height:auto\"></div>\n";
+        return;
+    }
+    if (body.kind == BodyPart::Kind::PlainText) {
+        if (simple()) {
+            m_body += "<div>" + plainTextToHtml(body.text, true, m_cjk) + "</div>\n";
+            return;
+        }
+        m_body += "<tessaly-plain id=\"tessaly-plain-" + std::to_string(m_plainCount++) + "\">" +
+                  plainTextToHtml(body.text, false, m_cjk) + "</tessaly-plain>\n";
+        return;
+    }
+    SanitizeOptions sanitize;
+    sanitize.keepStyles = !simple();
+    sanitize.resolveReference = [this](std::string_view reference, bool isContentId) {
+        return resolveReference(reference, isContentId);
+    };
+    sanitize.remoteImagePlaceholder = [this](const RemoteImage &image) {
+        const std::string &alt = image.escapedAlt;
+        const std::string text = alt.empty() ? std::string("[remote image]") : "[remote image: " + alt + "]";
+        if (simple())
+            return "<span style=\"color:#666666;background-color:#eeeeee\">" + text + "</span>";
+        // The image's own box, so that a layout of sized images keeps its shape.
+        const std::string style = image.escapedStyle.empty() ? std::string() : " style=\"" + image.escapedStyle + "\"";
+        return "<tessaly-remote-image" + style + ">" + text + "</tessaly-remote-image>";
+    };
+    if (simple())
+        sanitize.rewriteFontNames = replaceFontNames;
+    SanitizedHtml html = sanitizeHtml(body.text, sanitize);
+    for (const StyleSheet &sheet : html.styleSheets) {
+        m_messageStyles += sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
+        m_messageStyles += withoutPageRules(sheet.css) + "\n</style>\n";
+    }
+    m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
+}
+
+void Page::addMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings, int depth)
+{
+    const MailMessage *previous = m_current;
+    m_current = &message;
+    // The message's own header block is drawn apart from its page (see HeaderStamp), where
+    // nothing the message says can reach it; forwarded messages carry theirs inline.
+    if (depth > 0)
+        addHeaderBlock(message, listings);
+    for (const BodyPart &body : message.bodies)
+        addBody(body);
+    m_current = previous;
+    for (const MailMessage &forwarded : message.forwarded) {
+        // A forwarded message lists its own parts by their declared names; only the outer
+        // message's attachments are saved or embedded.
+        std::vector<AttachmentListing> inner;
+        for (const AttachmentPart &attachment : forwarded.attachments) {
+            AttachmentListing listing;
+            listing.displayName = attachment.declaredName.empty() ? attachment.mimeType : attachment.declaredName;
+            listing.size = attachment.bytes.size();
+            inner.push_back(std::move(listing));
+        }
+        if (simple()) {
+            m_body += "<hr><p style=\"color:#555555;font-weight:bold\">Forwarded message</p>\n";
+            addMessage(forwarded, inner, depth + 1);
+        } else {
+            m_body += "<tessaly-forwarded><tessaly-caption>Forwarded message</tessaly-caption>\n";
+            addMessage(forwarded, inner, depth + 1);
+            m_body += "</tessaly-forwarded>\n";
+        }
+    }
+}
+
+std::string Page::headerStyles() const
+{
+    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
+    std::string css;
+    if (m_headerCount > 0) {
+        std::string ids;
+        for (int i = 0; i < m_headerCount; ++i)
+            ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
+        const std::string h = ":is(" + ids + ")";
+        css += h + "," + h + " *{all:revert!important;" + font + "}\n";
+        css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
+                   "background:#f2f4f7!important;border:1px solid #d0d5dd!important;border-radius:3pt!important;"
+                   "color:#1a1a1a!important;font-size:9pt!important;line-height:1.35!important;text-align:start!important;"
+                   "break-inside:avoid!important;direction:ltr!important;position:static!important;"
+                   "visibility:visible!important;opacity:1!important;transform:none!important;}\n";
+        css += h + " tessaly-row{display:flex!important;gap:8pt!important;margin:1pt 0!important;}\n";
+        css += h + " tessaly-label{display:block!important;flex:0 0 auto!important;min-width:62pt!important;"
+                   "font-weight:bold!important;color:#555!important;}\n";
+        css += h + " tessaly-label::after{content:\":\"!important;}\n";
+        css += h + " tessaly-value{display:block!important;flex:1 1 auto!important;min-width:0!important;"
+                   "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;"
+                   "text-align:left!important;}\n";
+        css += h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
+        css += h + " tessaly-name{unicode-bidi:isolate!important;}\n";
+        css += h + " tessaly-attachment{display:inline-block!important;margin-right:12pt!important;"
+                   "unicode-bidi:isolate!important;white-space:nowrap!important;}\n";
+        css += h + " tessaly-size{color:#666!important;}\n";
+        css += h + " a{color:#1a56b0!important;text-decoration:underline!important;}\n";
+    }
+    css += "tessaly-forwarded{display:block!important;margin:14pt 0 0 0!important;padding:8pt 0 0 0!important;"
+           "border-top:1px solid #999!important;}\n";
+    css += "tessaly-caption{display:block!important;" + font +
+           "font-size:9pt!important;font-weight:bold!important;color:#555!important;margin:0 0 6pt 0!important;}\n";
+    // Not display: a placeholder takes the image's own display, as its box does. The outline
+    // takes no room from the image's size.
+    css += "tessaly-remote-image{display:inline-block;max-width:100%;box-sizing:border-box!important;"
+           "overflow:hidden!important;" + font +
+           "font-size:8pt!important;color:#666!important;background:#eee!important;border:0!important;"
+           "outline:1px dashed #999!important;outline-offset:-1px!important;padding:0 2pt!important;}\n";
+    if (m_plainCount > 0) {
+        std::string plainIds;
+        for (int i = 0; i < m_plainCount; ++i)
+            plainIds += std::string(i ? "," : "") + "#tessaly-plain-" + std::to_string(i);
+        const std::string p = ":is(" + plainIds + ")";
+        css += p + "," + p + " *{all:revert!important;}\n";
+        css += p + "{display:block!important;margin:0 0 10pt 0!important;}\n";
+        css += plainTextStyles(p, m_cjk);
+    }
+    // Word and Outlook name their pages (@page WordSection1{size:612pt 792pt}); named pages
+    // force a break and Letter paper, so every element goes back to the page we set.
+    // The message's own @page rules are gone (withoutPageRules): the paper is ours alone.
+    css += "@page{size:" + m_options.paperSize + ";margin:15mm}\n*{page:auto!important}\n";
+    return css;
+}
+
+std::string Page::document(const std::string &title) const
+{
+    std::string out;
+    out.reserve(m_body.size() + m_messageStyles.size() + 8192);
+    out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
+    if (simple()) {
+        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk) + ";font-size:10pt;color:#1a1a1a}</style>\n";
+        out += "</head><body>\n" + m_body + "</body></html>\n";
+        return out;
+    }
+    out += "<style>\n" + fontFaceAliases();
+    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +
+           ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
+           "img{max-width:100%;height:auto}\n"
+           "img{break-inside:avoid}\n"
+           ".tessaly-body{margin:0 0 10pt 0}\n"
+           "</style>\n";
+    out += m_messageStyles;
+    // After the message's sheets, so that our @page wins; in the head, so that no markup
+    // the message leaves open (a <select>, a <plaintext>) can swallow it.
+    out += "<style>\n" + headerStyles() + "</style>\n";
+    out += "</head><body>\n" + m_body + "</body></html>\n";
+    return out;
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
+void civilFromDays(std::int64_t days, int &year, int &month, int &day)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned mp = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+} // namespace
+
+std::string composeMessageHtml(const MailMessage &message, const std::vector<AttachmentListing> &attachments,
+                               const ComposeOptions &options)
+{
+    Page page(options, pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese));
+    page.addMessage(message, attachments, 0);
+    return page.document(message.subject);
+}
+
+std::string formatHeaderDate(const MailDate &date)
+{
+    static constexpr std::array<std::string_view, 7> kWeekdays = {"Thursday", "Friday", "Saturday", "Sunday",
+                                                                  "Monday",   "Tuesday", "Wednesday"};
+    static constexpr std::array<std::string_view, 12> kMonths = {"January", "February", "March",     "April",
+                                                                 "May",     "June",     "July",      "August",
+                                                                 "September", "October", "November", "December"};
+    const std::int64_t local = date.utcSeconds + std::int64_t(date.offsetMinutes) * 60;
+    std::int64_t days = local / 86400;
+    std::int64_t secondsOfDay = local % 86400;
+    if (secondsOfDay < 0) {
+        secondsOfDay += 86400;
+        --days;
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    civilFromDays(days, year, month, day);
+    const auto weekday = static_cast<std::size_t>(((days % 7) + 7) % 7); // 1970-01-01 was a Thursday
+    const int offset = date.offsetMinutes < 0 ? -date.offsetMinutes : date.offsetMinutes;
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "%s, %d %s %d %02d:%02d:%02d %c%02d%02d", std::string(kWeekdays[weekday]).c_str(),
+                  day, std::string(kMonths[static_cast<std::size_t>(month - 1)]).c_str(), year,
+                  static_cast<int>(secondsOfDay / 3600), static_cast<int>(secondsOfDay / 60 % 60),
+                  static_cast<int>(secondsOfDay % 60), date.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    return buffer;
+}
+
+std::string formatByteSize(std::uint64_t size)
+{
+    if (size == 1)
+        return "1 byte";
+    if (size < 1024)
+        return std::to_string(size) + " bytes";
+    static constexpr std::array<std::string_view, 4> kUnits = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(size) / 1024.0;
+    std::size_t unit = 0;
+    while (value >= 1024.0 && unit + 1 < kUnits.size()) {
+        value /= 1024.0;
+        ++unit;
+    }
+    char buffer[32];
+    if (value < 10.0)
+        std::snprintf(buffer, sizeof buffer, "%.1f %s", value, std::string(kUnits[unit]).c_str());
+    else
+        std::snprintf(buffer, sizeof buffer, "%.0f %s", value, std::string(kUnits[unit]).c_str());
+    return buffer;
+}
+
+std::string percentEncodeUrlPart(std::string_view text)
+{
+    return percentEncode(text);
+}
+
+} // namespace tessaly

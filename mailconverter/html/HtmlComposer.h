@@ -1,0 +1,55 @@
+// Composes the HTML page of a message: the header block, then the body, then forwarded messages.
+#pragma once
+
+#include "mailconverter/mime/MailMessage.h"
+#include "TextHelpers.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+/// One row of the header block's attachment list, as the caller decided it.
+struct AttachmentListing
+{
+    std::string displayName; ///< the safe name, UTF-8
+    std::uint64_t size = 0;  ///< in bytes
+    std::string href;        ///< relative link to the saved file, or "" for no link
+    bool embedded = false;   ///< shows a file-attachment mark: the file is inside the PDF
+};
+
+struct ComposeOptions
+{
+    /// Which engine draws the page. TextDocument keeps to the HTML subset QTextDocument
+    /// understands (tables, simple CSS); WebEngine uses full CSS.
+    enum class Flavour { WebEngine, TextDocument };
+    Flavour flavour = Flavour::WebEngine;
+    /// CSS page size: "A4" or "letter".
+    std::string paperSize = "A4";
+    /// Prefix for inline parts: "cid:x@y" becomes cidBaseUrl + percentEncodeUrlPart("x@y").
+    /// Empty keeps "cid:" links unchanged.
+    std::string cidBaseUrl;
+};
+
+/// Returns the whole HTML document for `message`: its body, then its forwarded messages,
+/// each with its own header block. The message's own header block is not part of it: it is
+/// drawn apart (composeHeaderBlockHtml, HeaderStamp), in room the renderers keep for it.
+/// Every header value is escaped; the message's scripts, frames, forms, <base> and meta
+/// refreshes are removed, and its @page rules; remote images become a small placeholder.
+/// A pure function: no I/O, no Qt.
+std::string composeMessageHtml(const MailMessage &message, const std::vector<AttachmentListing> &attachments,
+                               const ComposeOptions &options);
+
+/// The readable header-block form of a date, in the zone it was written with,
+/// e.g. "Friday, 5 March 2021 14:07:00 +0100".
+std::string formatHeaderDate(const MailDate &date);
+
+/// A size for people: "512 bytes", "1.5 KB", "12 MB".
+std::string formatByteSize(std::uint64_t size);
+
+/// Percent-encodes everything but unreserved characters (RFC 3986), for a URL path part.
+std::string percentEncodeUrlPart(std::string_view text);
+
+} // namespace tessaly

@@ -1,0 +1,1158 @@
+// Building the message model from GMime's MIME tree.
+#include "mailconverter/mime/MailMessage.h"
+
+#include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/mime/CharsetDecoding.h"
+#include "mailconverter/mime/FlowedText.h"
+#include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderDecoding.h"
+
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace tessaly {
+
+namespace {
+
+// Hostile mail nests multiparts thousands deep; nothing real goes near these.
+constexpr int kMaxPartDepth = 40;
+constexpr int kMaxForwardDepth = 8;
+// How far into an HTML part to look for a <meta charset>.
+constexpr std::size_t kCharsetSniffBytes = 2048;
+// An envelope line longer than this is not one.
+constexpr std::size_t kMaxEnvelopeLine = 4096;
+
+void useEnvelopeDate(MailMessage &message, std::optional<MailDate> envelopeDate)
+{
+    message.date = envelopeDate;
+    message.dateSource = MailMessage::DateSource::Envelope;
+}
+
+std::string toLower(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string validUtf8(const char *text)
+{
+    if (!text)
+        return {};
+    return decodeToUtf8(text, {});
+}
+
+// GMime objects are reference counted; this drops our reference at scope exit.
+template <typename T>
+struct GObjectRef
+{
+    T *object = nullptr;
+    explicit GObjectRef(T *o) : object(o) {}
+    ~GObjectRef()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+    GObjectRef(const GObjectRef &) = delete;
+    GObjectRef &operator=(const GObjectRef &) = delete;
+};
+
+std::string streamBytes(GMimeStream *stream)
+{
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    return std::string(reinterpret_cast<const char *>(array->data), array->len);
+}
+
+// The decoded content of a leaf part (transfer encoding undone, charset untouched).
+std::string partContent(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return {};
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, stream.object);
+    return streamBytes(stream.object);
+}
+
+std::string objectBytes(GMimeObject *object)
+{
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(object, nullptr, stream.object);
+    return streamBytes(stream.object);
+}
+
+std::string rawHeader(GMimeObject *object, const char *name)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    if (!headers)
+        return {};
+    GMimeHeader *header = g_mime_header_list_get_header(headers, name);
+    if (!header)
+        return {};
+    const char *raw = g_mime_header_get_raw_value(header);
+    if (!raw)
+        return {};
+    // The blanks after the colon are syntax, not part of the value.
+    std::string_view value(raw);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
+        value.remove_prefix(1);
+    return std::string(value);
+}
+
+bool isTokenCharacter(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u > 32 && u < 127 && std::string_view("()<>@,;:\\\"/[]?=").find(c) == std::string_view::npos;
+}
+
+// "type/subtype", blanks around either allowed; anything after the subtype's first token is
+// GMime's business.
+bool isParseableMediaType(std::string_view value)
+{
+    value = value.substr(0, value.find(';'));
+    const std::size_t slash = value.find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    std::string_view type = value.substr(0, slash);
+    std::string_view subtype = value.substr(slash + 1);
+    while (!type.empty() && std::isspace(static_cast<unsigned char>(type.back())))
+        type.remove_suffix(1);
+    while (!subtype.empty() && std::isspace(static_cast<unsigned char>(subtype.front())))
+        subtype.remove_prefix(1);
+    return !type.empty() && std::all_of(type.begin(), type.end(), isTokenCharacter) && !subtype.empty() &&
+           isTokenCharacter(subtype.front());
+}
+
+std::string rawHeader(GMimeObject *object, const char *name);
+
+// RFC 2045: a Content-Type that cannot be read means text/plain in us-ascii.
+std::string mimeTypeOf(GMimeObject *object)
+{
+    if (GMIME_IS_PART(object)) {
+        const std::string raw = rawHeader(object, "Content-Type");
+        if (!raw.empty() && !isParseableMediaType(raw))
+            return "text/plain";
+    }
+    GMimeContentType *type = g_mime_object_get_content_type(object);
+    if (!type)
+        return "application/octet-stream";
+    const char *mediaType = g_mime_content_type_get_media_type(type);
+    const char *subtype = g_mime_content_type_get_media_subtype(type);
+    return toLower(std::string(mediaType ? mediaType : "application") + "/" + (subtype ? subtype : "octet-stream"));
+}
+
+std::string contentTypeParameter(GMimeObject *object, const char *name)
+{
+    if (GMIME_IS_PART(object) && !isParseableMediaType(rawHeader(object, "Content-Type")) &&
+        !rawHeader(object, "Content-Type").empty())
+        return {};
+    const char *value = g_mime_object_get_content_type_parameter(object, name);
+    return value ? std::string(value) : std::string();
+}
+
+// Outlook writes Windows paths unescaped inside quotes; RFC quoting rules would eat the
+// backslashes ("C:\x\y.exe" -> "C:xy.exe"), so such a name (and one with encoded words)
+// is taken from the raw header.
+std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::string_view name)
+{
+    const std::string lower = toLower(rawValue);
+    std::size_t at = 0;
+    while ((at = lower.find(name, at)) != std::string::npos) {
+        const bool startsWord = at == 0 || lower[at - 1] == ';' || std::isspace(static_cast<unsigned char>(lower[at - 1]));
+        std::size_t i = at + name.size();
+        while (i < lower.size() && std::isspace(static_cast<unsigned char>(lower[i])))
+            ++i;
+        if (startsWord && i + 1 < lower.size() && lower[i] == '=' && lower[i + 1] == '"') {
+            const std::size_t open = i + 2;
+            const std::size_t close = rawValue.find('"', open);
+            if (close == std::string::npos)
+                return std::nullopt;
+            return rawValue.substr(open, close - open);
+        }
+        at += name.size();
+    }
+    return std::nullopt;
+}
+
+std::string declaredNameOf(GMimeObject *object, std::string_view declaredCharset)
+{
+    for (const auto &[header, parameter] : {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
+        const std::string raw = rawHeader(object, header);
+        const bool raw8Bit = !isValidUtf8(raw);
+        if (raw.find('\\') == std::string::npos && raw.find("=?") == std::string::npos && !raw8Bit)
+            continue;
+        // Our decoder also reads unpadded base64 words, which GMime cuts short, and raw 8-bit
+        // names in the charset the message's text declares.
+        const std::optional<std::string> value = rawQuotedParameter(unfoldHeader(raw), parameter);
+        if (value && (value->find('\\') != std::string::npos || value->find("=?") != std::string::npos || raw8Bit))
+            return decodeHeaderText(*value, declaredCharset);
+    }
+    const char *name = GMIME_IS_PART(object) ? g_mime_part_get_filename(GMIME_PART(object)) : nullptr;
+    if (!name) {
+        if (GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object))
+            name = g_mime_content_disposition_get_parameter(disposition, "filename");
+    }
+    if (!name)
+        name = g_mime_object_get_content_type_parameter(object, "name");
+    return validUtf8(name);
+}
+
+bool hasDisposition(GMimeObject *object, const char *kind)
+{
+    const char *disposition = g_mime_object_get_disposition(object);
+    return disposition && g_ascii_strcasecmp(disposition, kind) == 0;
+}
+
+bool isAttachmentDisposition(GMimeObject *object)
+{
+    return hasDisposition(object, "attachment");
+}
+
+// Parts that carry a whole message, which clients show as a forwarded message.
+bool isMessageType(const std::string &type)
+{
+    return type == "message/rfc822" || type == "message/global" || type == "message/news";
+}
+
+// Machine-readable reports and header dumps: plain text that clients show as such.
+bool isReportType(const std::string &type)
+{
+    return type == "message/delivery-status" || type == "message/global-delivery-status" ||
+           type == "message/feedback-report" || type == "message/disposition-notification" ||
+           type == "message/global-disposition-notification" || type == "text/rfc822-headers" ||
+           type == "message/global-headers";
+}
+
+// What both browser engines draw.
+bool isShowableImage(const std::string &type)
+{
+    return type == "image/png" || type == "image/jpeg" || type == "image/jpg" || type == "image/pjpeg" ||
+           type == "image/gif" || type == "image/bmp" || type == "image/webp";
+}
+
+// Whether a client can show this alternative: text it renders, or a multipart holding some.
+bool canDisplayAlternative(GMimeObject *object, int depth)
+{
+    if (!object || depth > kMaxPartDepth || isAttachmentDisposition(object))
+        return false;
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        const int count = g_mime_multipart_get_count(multipart);
+        if (count == 0) {
+            const char *prologue = g_mime_multipart_get_prologue(multipart);
+            return prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (canDisplayAlternative(g_mime_multipart_get_part(multipart, i), depth + 1))
+                return true;
+        }
+        return false;
+    }
+    const std::string type = mimeTypeOf(object);
+    return type == "text/plain" || type == "text/html" || isMessageType(type) || isReportType(type);
+}
+
+std::string sniffHtmlCharset(std::string_view html)
+{
+    const std::string head = toLower(html.substr(0, kCharsetSniffBytes));
+    const std::size_t at = head.find("charset=");
+    if (at == std::string::npos)
+        return {};
+    std::size_t begin = at + 8;
+    while (begin < head.size() && (head[begin] == '"' || head[begin] == '\''))
+        ++begin;
+    std::size_t end = begin;
+    while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) || head[end] == '-' || head[end] == '_'))
+        ++end;
+    return head.substr(begin, end - begin);
+}
+
+// A multipart whose boundary is lost or wrong leaves its parts in the prologue. The first
+// line that opens a part with headers names the boundary the sender really used; "" if none.
+std::string boundaryInPrologue(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view line = text.substr(pos, end - pos);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        const std::size_t nextEnd = std::min(text.find('\n', end + 1), text.size());
+        const std::string_view next = end < text.size() ? text.substr(end + 1, nextEnd - end - 1) : std::string_view();
+        const std::size_t colon = next.find(':');
+        if (line.size() > 2 && line.starts_with("--") && line.find_first_of(" \t\"") == std::string_view::npos &&
+            colon != std::string_view::npos && colon > 0 && next.substr(0, colon).find_first_of(" \t") == std::string_view::npos)
+            return std::string(line.substr(2));
+        pos = end + 1;
+    }
+    return {};
+}
+
+// A part that may become an inline resource, decided once the bodies are known.
+struct ResourceCandidate
+{
+    InlineResource resource;
+    std::string declaredName;
+    std::size_t attachmentIndex = 0; ///< where in the attachment order it would go
+    bool shownWhereItStands = false; ///< an image with a body entry, dropped if the HTML uses it
+};
+
+// What the builders of one message and its forwarded messages share.
+struct ParseContext
+{
+    GMimeParserOptions *options = nullptr;
+    int nextImageNumber = 1; ///< for keys of shown images without a Content-ID, unique per page
+};
+
+using SetAsideHeaders = std::vector<std::pair<std::string, std::string>>;
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside);
+
+class ModelBuilder
+{
+public:
+    /// `setAside`: header fields of the message that GMime was given empty, with their raw values.
+    ModelBuilder(ParseContext &context, int forwardDepth, SetAsideHeaders setAside = {})
+        : m_context(context), m_forwardDepth(forwardDepth), m_setAside(std::move(setAside))
+    {
+    }
+
+    MailMessage build(GMimeMessage *message, std::optional<MailDate> envelopeDate);
+
+private:
+    void findDeclaredCharsets(GMimeObject *object, int depth);
+    std::string messageHeader(GMimeMessage *message, const char *name) const;
+    void readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate);
+    std::vector<MailAddress> addressesOf(GMimeMessage *message, const char *header) const;
+    /// `namedTextIsBody`: whether a text part with a file name may be a body; false for
+    /// the later parts of a multipart/mixed, where named text parts are attached files.
+    void walk(GMimeObject *object, int depth, bool namedTextIsBody = true);
+    void walkMultipart(GMimeMultipart *multipart, int depth);
+    void walkAlternative(GMimeMultipart *multipart, int depth);
+    void walkRelated(GMimeMultipart *multipart, int depth);
+    void walkLeaf(GMimePart *part, bool namedTextIsBody);
+    void walkMessagePart(GMimeMessagePart *part);
+    void walkEncodedMessage(GMimePart *part, std::string name);
+    void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside = {});
+    void addTextBody(GMimePart *part, const std::string &mimeType);
+    void addImage(InlineResource resource);
+    void addAttachment(std::string name, std::string mimeType, std::string bytes, bool forwarded = false);
+    void settleResources();
+
+    MailMessage m_message;
+    std::vector<ResourceCandidate> m_candidates;
+    ParseContext &m_context;
+    int m_forwardDepth = 0;
+    SetAsideHeaders m_setAside;
+    std::string m_textCharset; ///< the first charset a text part declares
+    std::string m_cjkCharset;  ///< the first CJK charset the message declares anywhere
+};
+
+void appendAddresses(InternetAddressList *list, std::vector<MailAddress> &out, int depth = 0)
+{
+    if (!list || depth > 4)
+        return;
+    const int count = internet_address_list_length(list);
+    for (int i = 0; i < count; ++i) {
+        InternetAddress *address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            appendAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out, depth + 1);
+            continue;
+        }
+        MailAddress entry;
+        entry.name = validUtf8(internet_address_get_name(address));
+        if (INTERNET_ADDRESS_IS_MAILBOX(address))
+            entry.address = validUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+        if (!entry.name.empty() || !entry.address.empty())
+            out.push_back(std::move(entry));
+    }
+}
+
+std::string trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+// The comments ("(...)") of each mailbox in an address list, by lower-case address: GMime
+// keeps a comment only as the name of a mailbox that has none.
+std::map<std::string, std::string> addressComments(std::string_view list)
+{
+    std::map<std::string, std::string> comments;
+    std::string comment;
+    std::string bare; // the item outside comments and quotes, to find a bare address in
+    std::string angle;
+    int depth = 0;
+    bool quoted = false;
+    bool inAngle = false;
+    auto finishItem = [&] {
+        std::string address = trimmed(angle.empty() ? bare : angle);
+        std::transform(address.begin(), address.end(), address.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (!comment.empty() && !address.empty())
+            comments.emplace(address, decodeHeaderText(trimmed(comment)));
+        comment.clear();
+        bare.clear();
+        angle.clear();
+    };
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const char c = list[i];
+        if (quoted) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                quoted = false;
+        } else if (depth > 0) {
+            if (c == '\\' && i + 1 < list.size()) {
+                comment += list[++i];
+                continue;
+            }
+            if (c == '(')
+                ++depth;
+            if (c == ')' && --depth == 0)
+                continue;
+            comment += c;
+        } else if (c == '(') {
+            if (!comment.empty())
+                comment += ' ';
+            depth = 1;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '<') {
+            inAngle = true;
+        } else if (c == '>') {
+            inAngle = false;
+        } else if ((c == ',' || c == ';' || c == ':') && !inAngle) {
+            finishItem();
+        } else {
+            (inAngle ? angle : bare) += c;
+        }
+    }
+    finishItem();
+    return comments;
+}
+
+// Parsed from the raw header, after repairing encoded words GMime would lose and reading raw
+// 8-bit text in the message's charset. A header that holds no address is shown as a name.
+std::vector<MailAddress> ModelBuilder::addressesOf(GMimeMessage *message, const char *header) const
+{
+    std::vector<MailAddress> addresses;
+    const std::string raw = messageHeader(message, header);
+    if (raw.empty())
+        return addresses;
+    const std::string repaired = reencodeEncodedWords(raw, m_textCharset);
+    if (InternetAddressList *list = internet_address_list_parse(m_context.options, repaired.c_str())) {
+        appendAddresses(list, addresses);
+        g_object_unref(list);
+    }
+    for (MailAddress &address : addresses) {
+        // Names without addresses ("=?gb2312?B?...?=, ..."), which GMime takes for local parts.
+        if (address.name.empty() && address.address.find('@') == std::string::npos &&
+            address.address.find("=?") != std::string::npos) {
+            address.name = decodeHeaderText(address.address);
+            address.address.clear();
+        }
+    }
+    if (addresses.empty()) {
+        std::string name = trimmed(decodeHeaderText(raw, m_textCharset));
+        if (!name.empty())
+            addresses.push_back(MailAddress{std::move(name), {}});
+        return addresses;
+    }
+    if (repaired.find('(') == std::string::npos)
+        return addresses;
+    const std::map<std::string, std::string> comments = addressComments(repaired);
+    for (MailAddress &address : addresses) {
+        std::string key = address.address;
+        std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const auto found = comments.find(key);
+        if (found == comments.end() || found->second.empty() || address.name.find(found->second) != std::string::npos)
+            continue;
+        address.name = address.name.empty() ? found->second : address.name + " (" + found->second + ")";
+    }
+    return addresses;
+}
+
+std::string ModelBuilder::messageHeader(GMimeMessage *message, const char *name) const
+{
+    for (const auto &[fieldName, value] : m_setAside) {
+        if (g_ascii_strcasecmp(fieldName.c_str(), name) == 0)
+            return trimmed(unfoldHeader(value));
+    }
+    return rawHeader(GMIME_OBJECT(message), name);
+}
+
+// The charsets the message's parts declare: the first text part's, for raw 8-bit headers,
+// and the first CJK one, for bodies labelled as ASCII that are not.
+void ModelBuilder::findDeclaredCharsets(GMimeObject *object, int depth)
+{
+    if (!object || depth > kMaxPartDepth || (!m_textCharset.empty() && !m_cjkCharset.empty()))
+        return;
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0, count = g_mime_multipart_get_count(multipart); i < count; ++i)
+            findDeclaredCharsets(g_mime_multipart_get_part(multipart, i), depth + 1);
+        return;
+    }
+    if (!GMIME_IS_PART(object) || mimeTypeOf(object).rfind("text/", 0) != 0)
+        return;
+    const std::string charset = contentTypeParameter(object, "charset");
+    if (m_textCharset.empty())
+        m_textCharset = charset;
+    if (m_cjkCharset.empty() && isCjkCharset(charset))
+        m_cjkCharset = charset;
+}
+
+void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> envelopeDate)
+{
+    GMimeObject *object = GMIME_OBJECT(message);
+    findDeclaredCharsets(g_mime_message_get_mime_part(message), 0);
+    const std::string subject = messageHeader(message, "Subject");
+    if (m_cjkCharset.empty())
+        m_cjkCharset = firstCjkEncodedWordCharset(subject);
+    // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
+    m_message.subject = decodeHeaderText(subject, m_textCharset);
+    m_message.from = addressesOf(message, "From");
+    m_message.to = addressesOf(message, "To");
+    m_message.cc = addressesOf(message, "Cc");
+    if (const std::string id = messageHeader(message, "Message-ID"); !id.empty()) {
+        if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
+            m_message.messageId = decoded;
+            g_free(decoded);
+        }
+    }
+
+    m_message.date = parseHeaderDate(messageHeader(message, "Date"));
+    if (!m_message.date)
+        useEnvelopeDate(m_message, envelopeDate);
+    if (!m_message.date) {
+        // Received headers are prepended on the way, so the first one is the newest.
+        GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+        const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+        for (int i = 0; i < count && !m_message.date; ++i) {
+            GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+            const char *name = g_mime_header_get_name(header);
+            const char *raw = g_mime_header_get_raw_value(header);
+            if (name && raw && g_ascii_strcasecmp(name, "Received") == 0)
+                m_message.date = parseReceivedDate(raw);
+        }
+        if (m_message.date)
+            m_message.dateSource = MailMessage::DateSource::Received;
+    }
+}
+
+void ModelBuilder::walk(GMimeObject *object, int depth, bool namedTextIsBody)
+{
+    if (!object)
+        return;
+    if (depth > kMaxPartDepth) {
+        addAttachment(declaredNameOf(object, m_textCharset), mimeTypeOf(object), objectBytes(object));
+        return;
+    }
+    if (GMIME_IS_MULTIPART(object))
+        walkMultipart(GMIME_MULTIPART(object), depth);
+    else if (GMIME_IS_MESSAGE_PART(object))
+        walkMessagePart(GMIME_MESSAGE_PART(object));
+    else if (GMIME_IS_PART(object))
+        walkLeaf(GMIME_PART(object), namedTextIsBody);
+}
+
+void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
+{
+    GMimeObject *object = GMIME_OBJECT(multipart);
+    const int count = g_mime_multipart_get_count(multipart);
+    if (count == 0) {
+        // A lost or wrong boundary leaves everything in the prologue: read its parts with the
+        // boundary they use, else show it as text.
+        const char *prologue = g_mime_multipart_get_prologue(multipart);
+        const std::string boundary = prologue ? boundaryInPrologue(prologue) : std::string();
+        if (!boundary.empty()) {
+            const std::string bytes = "Content-Type: " + mimeTypeOf(object) + "; boundary=\"" + boundary + "\"\n\n" + prologue;
+            GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+            GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
+            GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_context.options));
+            if (recovered.object && GMIME_IS_MULTIPART(recovered.object) &&
+                g_mime_multipart_get_count(GMIME_MULTIPART(recovered.object)) > 0) {
+                walk(recovered.object, depth + 1);
+                return;
+            }
+        }
+        if (prologue && *prologue) {
+            const std::string charset = contentTypeParameter(object, "charset");
+            const std::string text = normaliseLineEnds(decodeToUtf8(prologue, charset));
+            if (text.find_first_not_of(" \t\n") != std::string::npos)
+                m_message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text, charset});
+        }
+        return;
+    }
+    const std::string type = mimeTypeOf(object);
+    if (type == "multipart/alternative") {
+        walkAlternative(multipart, depth);
+        return;
+    }
+    if (type == "multipart/related") {
+        walkRelated(multipart, depth);
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        walk(g_mime_multipart_get_part(multipart, i), depth + 1, i == 0);
+}
+
+// RFC 2046: alternatives come in increasing faithfulness, so the last one we can show wins;
+// when we can show none, the last one is kept as what it is.
+void ModelBuilder::walkAlternative(GMimeMultipart *multipart, int depth)
+{
+    const int count = g_mime_multipart_get_count(multipart);
+    int chosen = count - 1;
+    for (int i = count - 1; i >= 0; --i) {
+        if (canDisplayAlternative(g_mime_multipart_get_part(multipart, i), depth + 1)) {
+            chosen = i;
+            break;
+        }
+    }
+    walk(g_mime_multipart_get_part(multipart, chosen), depth + 1);
+}
+
+void ModelBuilder::walkRelated(GMimeMultipart *multipart, int depth)
+{
+    const int count = g_mime_multipart_get_count(multipart);
+    int root = 0;
+    // RFC 2387: the "start" parameter names the root by Content-ID.
+    const std::string start = contentTypeParameter(GMIME_OBJECT(multipart), "start");
+    if (!start.empty()) {
+        std::string id = start;
+        if (id.size() >= 2 && id.front() == '<' && id.back() == '>')
+            id = id.substr(1, id.size() - 2);
+        for (int i = 0; i < count; ++i) {
+            const char *childId = g_mime_object_get_content_id(g_mime_multipart_get_part(multipart, i));
+            if (childId && id == childId)
+                root = i;
+        }
+    }
+    walk(g_mime_multipart_get_part(multipart, root), depth + 1);
+    for (int i = 0; i < count; ++i) {
+        if (i != root)
+            walk(g_mime_multipart_get_part(multipart, i), depth + 1);
+    }
+}
+
+void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    const std::string type = mimeTypeOf(object);
+    std::string name = declaredNameOf(object, m_textCharset);
+    if (isMessageType(type)) {
+        walkEncodedMessage(part, std::move(name));
+        return;
+    }
+    const bool isAttachment = isAttachmentDisposition(object);
+    if (!isAttachment && isReportType(type)) {
+        addTextBody(part, "text/plain");
+        return;
+    }
+    const bool isText = type == "text/plain" || type == "text/html";
+    // A named text part without a disposition after the first part of a mixed is an attached
+    // file; one marked inline is shown as well, as clients do.
+    if (isText && !isAttachment && (name.empty() || namedTextIsBody)) {
+        addTextBody(part, type);
+        return;
+    }
+    if (!isAttachment && hasDisposition(object, "inline") && type.rfind("text/", 0) == 0) {
+        addTextBody(part, type == "text/html" ? type : "text/plain");
+        if (name.empty())
+            return;
+    }
+    std::string bytes = partContent(part);
+    const bool showImage = !isAttachment && isShowableImage(type);
+    const char *contentId = g_mime_object_get_content_id(object);
+    const char *location = g_mime_object_get_header(object, "Content-Location");
+    if ((contentId && *contentId) || (location && *location)) {
+        ResourceCandidate candidate;
+        candidate.resource.contentId = validUtf8(contentId);
+        candidate.resource.contentLocation = location ? unfoldHeader(location) : std::string();
+        candidate.resource.mimeType = type;
+        candidate.resource.bytes = std::move(bytes);
+        candidate.declaredName = std::move(name);
+        candidate.attachmentIndex = m_message.attachments.size();
+        candidate.shownWhereItStands = showImage;
+        if (showImage)
+            m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(candidate.resource), {}});
+        m_candidates.push_back(std::move(candidate));
+        return;
+    }
+    if (showImage) {
+        InlineResource resource;
+        resource.contentId = "tessaly-image-" + std::to_string(m_context.nextImageNumber++);
+        resource.mimeType = type;
+        resource.bytes = bytes;
+        addImage(std::move(resource));
+    }
+    addAttachment(std::move(name), type, std::move(bytes));
+}
+
+// Drawn where its part stands; it stays an attachment as well.
+void ModelBuilder::addImage(InlineResource resource)
+{
+    m_message.bodies.push_back(BodyPart{BodyPart::Kind::Image, resourceKey(resource), {}});
+    m_message.inlineResources.push_back(std::move(resource));
+}
+
+void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    const std::string raw = partContent(part);
+    std::string charset = contentTypeParameter(object, "charset");
+    const bool isHtml = mimeType == "text/html";
+    if (charset.empty() && isHtml)
+        charset = sniffHtmlCharset(raw);
+    DecodedBody decoded = decodeBodyText(raw, charset, m_cjkCharset);
+    if (!decoded.readAs.empty()) {
+        m_message.warnings.push_back("a body labelled '" + (charset.empty() ? std::string("us-ascii") : charset) +
+                                     "' was read as " + decoded.readAs + ", in which it decodes without errors");
+        charset = decoded.readAs; // what the text really is, for the choice of its face
+    }
+    std::string text = normaliseLineEnds(decoded.text);
+    if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {
+        const bool delSp = g_ascii_strcasecmp(contentTypeParameter(object, "delsp").c_str(), "yes") == 0;
+        text = reflowFlowedText(text, delSp);
+    }
+    // An empty text part is no body: the message then shows just its headers.
+    if (text.find_first_not_of(" \t\n") == std::string::npos)
+        return;
+    m_message.bodies.push_back(BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
+}
+
+void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
+{
+    GMimeObject *object = GMIME_OBJECT(part);
+    std::string name = declaredNameOf(object, m_textCharset);
+    GMimeMessage *inner = g_mime_message_part_get_message(part);
+    if (!inner) {
+        addAttachment(std::move(name), mimeTypeOf(object), {});
+        return;
+    }
+    std::string raw = objectBytes(GMIME_OBJECT(inner));
+    addForwarded(inner);
+    addAttachment(std::move(name), "message/rfc822", std::move(raw), true);
+}
+
+// A message/rfc822 part in base64 or quoted-printable reaches us as a plain part; its decoded
+// content is the message.
+void ModelBuilder::walkEncodedMessage(GMimePart *part, std::string name)
+{
+    std::string bytes = partContent(part);
+    SetAsideHeaders setAside;
+    GObjectRef<GMimeMessage> inner(
+        m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside) : nullptr);
+    if (inner.object)
+        addForwarded(inner.object, std::move(setAside));
+    addAttachment(std::move(name), "message/rfc822", std::move(bytes), true);
+}
+
+void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside)
+{
+    if (m_forwardDepth >= kMaxForwardDepth)
+        return;
+    m_message.forwarded.push_back(ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside)).build(inner, std::nullopt));
+    for (const std::string &warning : m_message.forwarded.back().warnings)
+        m_message.warnings.push_back("in a forwarded message, " + warning);
+}
+
+void ModelBuilder::addAttachment(std::string name, std::string mimeType, std::string bytes, bool forwarded)
+{
+    AttachmentPart attachment;
+    attachment.declaredName = std::move(name);
+    attachment.mimeType = std::move(mimeType);
+    attachment.bytes = std::move(bytes);
+    attachment.isForwardedMessage = forwarded;
+    m_message.attachments.push_back(std::move(attachment));
+}
+
+// Every "cid:" target in the HTML bodies, lower case and percent-decoded, found in one pass.
+std::set<std::string> referencedContentIds(const std::vector<std::string> &lowerHtml)
+{
+    std::set<std::string> ids;
+    for (const std::string &html : lowerHtml) {
+        for (std::size_t at = html.find("cid:"); at != std::string::npos; at = html.find("cid:", at + 4)) {
+            const std::size_t begin = at + 4;
+            const std::size_t end = html.find_first_of("\"'()<> \t\n\\", begin);
+            ids.insert(percentDecode(std::string_view(html).substr(begin, end == std::string::npos ? end : end - begin)));
+        }
+    }
+    return ids;
+}
+
+bool htmlReferences(const std::vector<std::string> &lowerHtml, const std::set<std::string> &contentIds,
+                    const InlineResource &resource)
+{
+    if (!resource.contentId.empty() && contentIds.count(toLower(resource.contentId)))
+        return true;
+    const std::string location = toLower(resource.contentLocation);
+    if (location.empty())
+        return false;
+    for (const std::string &html : lowerHtml) {
+        if (html.find(location) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// A part with a Content-ID is inline only when an HTML body uses it; otherwise the reader
+// would never see it, so it is listed as an attachment in its place in the part order.
+void ModelBuilder::settleResources()
+{
+    if (m_candidates.empty())
+        return;
+    std::vector<std::string> lowerHtml;
+    for (const BodyPart &body : m_message.bodies) {
+        if (body.kind == BodyPart::Kind::Html)
+            lowerHtml.push_back(toLower(body.text));
+    }
+    const std::set<std::string> contentIds = referencedContentIds(lowerHtml);
+    std::size_t inserted = 0;
+    for (ResourceCandidate &candidate : m_candidates) {
+        if (htmlReferences(lowerHtml, contentIds, candidate.resource)) {
+            if (candidate.shownWhereItStands) {
+                // The HTML draws it; it needs no place of its own.
+                const std::string key = resourceKey(candidate.resource);
+                const auto shown = std::find_if(m_message.bodies.begin(), m_message.bodies.end(), [&](const BodyPart &body) {
+                    return body.kind == BodyPart::Kind::Image && body.text == key;
+                });
+                if (shown != m_message.bodies.end())
+                    m_message.bodies.erase(shown);
+            }
+            m_message.inlineResources.push_back(std::move(candidate.resource));
+            continue;
+        }
+        AttachmentPart attachment;
+        attachment.declaredName = std::move(candidate.declaredName);
+        attachment.mimeType = candidate.resource.mimeType;
+        attachment.bytes = candidate.shownWhereItStands ? candidate.resource.bytes : std::move(candidate.resource.bytes);
+        if (candidate.shownWhereItStands)
+            m_message.inlineResources.push_back(std::move(candidate.resource));
+        const std::size_t at = std::min(candidate.attachmentIndex + inserted, m_message.attachments.size());
+        m_message.attachments.insert(m_message.attachments.begin() + static_cast<std::ptrdiff_t>(at), std::move(attachment));
+        ++inserted;
+    }
+}
+
+MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> envelopeDate)
+{
+    readHeaders(message, envelopeDate);
+    walk(g_mime_message_get_mime_part(message), 0);
+    settleResources();
+    return std::move(m_message);
+}
+
+// A header field with more "=?" than this is decoded by us alone: GMime's own decoder takes
+// time quadratic in their number when they are not closed.
+constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
+
+std::size_t countOf(std::string_view text, std::string_view what)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
+// A header block as GMime is to see it: `front` replaces the first `replaced` bytes.
+struct HeaderBlockRewrite
+{
+    std::string front;
+    std::size_t replaced = 0;
+    std::vector<std::pair<std::string, std::string>> setAside; ///< fields GMime sees empty: name, raw value
+};
+
+// What goes in front of a body that starts at a misplaced line: the end of the header block,
+// or, when there is no header at all, the type RFC 2045 gives a part without one.
+std::string_view headerBlockEnd(std::size_t bodyStart)
+{
+    return bodyStart == 0 ? std::string_view("Content-Type: text/plain\n\n") : std::string_view("\n");
+}
+
+// Reads the header block at the start of `head` line by line. A line that is neither a
+// header nor the continuation of one (a whitespace-only line included) starts the body:
+// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside.
+// nullopt when GMime may read the block as it is, or when it does not end within `head`.
+std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
+{
+    struct Field
+    {
+        std::size_t begin = 0;
+        std::size_t nameEnd = 0;
+        std::size_t end = 0;
+    };
+    std::vector<Field> fields;
+    std::optional<std::size_t> bodyStart;
+    std::size_t blockEnd = std::string_view::npos;
+    std::size_t line = 0;
+    while (blockEnd == std::string_view::npos && !bodyStart) {
+        const std::size_t end = head.find('\n', line);
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        std::string_view text = head.substr(line, end - line);
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        if (text.empty()) {
+            // The end of the header block; at the very start, there is none.
+            if (line == 0)
+                bodyStart = 0;
+            else
+                blockEnd = line;
+        } else if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
+            // A second envelope line, which GMime skips.
+        } else if (text.front() == ' ' || text.front() == '\t') {
+            if (fields.empty() || text.find_first_not_of(" \t") == std::string_view::npos)
+                bodyStart = line;
+            else
+                fields.back().end = end + 1;
+        } else {
+            std::size_t nameEnd = 0;
+            while (nameEnd < text.size() && text[nameEnd] != ':' && static_cast<unsigned char>(text[nameEnd]) > 32 &&
+                   static_cast<unsigned char>(text[nameEnd]) < 127)
+                ++nameEnd;
+            std::size_t colon = nameEnd;
+            while (colon < text.size() && (text[colon] == ' ' || text[colon] == '\t'))
+                ++colon;
+            if (nameEnd == 0 || colon >= text.size() || text[colon] != ':')
+                bodyStart = line;
+            else
+                fields.push_back(Field{line, nameEnd, end + 1});
+        }
+        line = end + 1;
+    }
+    HeaderBlockRewrite rewrite;
+    rewrite.replaced = bodyStart ? *bodyStart : blockEnd;
+    for (const Field &field : fields) {
+        const std::string_view whole = head.substr(field.begin, field.end - field.begin);
+        const std::string_view name = whole.substr(0, field.nameEnd);
+        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime || g_ascii_strcasecmp(std::string(name).c_str(), "Content-Type") == 0) {
+            rewrite.front += whole;
+            continue;
+        }
+        rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
+        rewrite.front += std::string(name) + ":\n";
+    }
+    if (!bodyStart && rewrite.setAside.empty())
+        return std::nullopt;
+    if (bodyStart)
+        rewrite.front += headerBlockEnd(*bodyStart);
+    return rewrite;
+}
+
+std::size_t byteOrderMarkLength(std::string_view bytes)
+{
+    return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
+GMimeMessage *constructFromStream(GMimeStream *stream, GMimeParserOptions *options)
+{
+    GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    g_mime_parser_set_format(parser.object, GMIME_FORMAT_MESSAGE);
+    return g_mime_parser_construct_message(parser.object, options);
+}
+
+// A message from memory, with a broken header block repaired first.
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside)
+{
+    bytes.remove_prefix(byteOrderMarkLength(bytes));
+    std::string repaired;
+    if (std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(bytes)) {
+        setAside = std::move(rewrite->setAside);
+        repaired = std::move(rewrite->front);
+        repaired.append(bytes.substr(rewrite->replaced));
+        bytes = repaired;
+    }
+    // GMime copies what it keeps, so the stream may borrow `bytes`.
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+    return constructFromStream(stream.object, options);
+}
+
+// Parses the message in `stream` (which starts after any envelope line). `rawText` is the
+// text to show when GMime finds no message at all.
+MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDate,
+                        const std::function<std::string()> &rawText, SetAsideHeaders setAside)
+{
+    ParserOptionsPtr options = makeParserOptions();
+    GObjectRef<GMimeMessage> message(constructFromStream(stream, options.get()));
+    if (!message.object) {
+        // Not a message GMime can read: show the text as it is rather than nothing.
+        MailMessage fallback;
+        useEnvelopeDate(fallback, envelopeDate);
+        const std::string text = normaliseLineEnds(decodeToUtf8(rawText(), {}));
+        if (text.find_first_not_of(" \t\n") != std::string::npos)
+            fallback.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, text, {}});
+        return fallback;
+    }
+    ParseContext context{options.get()};
+    return ModelBuilder(context, 0, std::move(setAside)).build(message.object, envelopeDate);
+}
+
+bool isBlankText(std::string_view bytes)
+{
+    return bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// How much of a message file is read to check its header block; a longer block is left as
+// it is.
+constexpr std::size_t kMaxHeaderBlockCheck = 8 * 1024 * 1024;
+
+// The first kMaxHeaderBlockCheck bytes of `file`, or up to the end of its header block.
+std::string readHeaderBlock(FILE *file)
+{
+    std::string head;
+    char buffer[65536];
+    while (head.size() < kMaxHeaderBlockCheck) {
+        const std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
+        if (read == 0)
+            break;
+        const std::size_t scanFrom = head.size() > 3 ? head.size() - 3 : 0;
+        head.append(buffer, read);
+        if (head.find("\n\n", scanFrom) != std::string::npos || head.find("\n\r\n", scanFrom) != std::string::npos)
+            break;
+    }
+    return head;
+}
+
+} // namespace
+
+Result<MailMessage> parseMailMessage(std::string_view bytes)
+{
+    bytes.remove_prefix(byteOrderMarkLength(bytes));
+    std::optional<MailDate> envelopeDate;
+    if (bytes.substr(0, 5) == "From ") {
+        const std::size_t lineEnd = bytes.find('\n');
+        envelopeDate = parseEnvelopeDate(bytes.substr(0, lineEnd));
+        bytes.remove_prefix(lineEnd == std::string_view::npos ? bytes.size() : lineEnd + 1);
+    }
+    if (isBlankText(bytes)) {
+        MailMessage empty;
+        useEnvelopeDate(empty, envelopeDate);
+        return empty;
+    }
+    ensureGMimeInitialised();
+    bytes.remove_prefix(byteOrderMarkLength(bytes));
+    std::string repaired;
+    SetAsideHeaders setAside;
+    if (std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(bytes)) {
+        setAside = std::move(rewrite->setAside);
+        repaired = std::move(rewrite->front);
+        repaired.append(bytes.substr(rewrite->replaced));
+    }
+    const std::string_view shown = repaired.empty() ? bytes : std::string_view(repaired);
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
+    return parseStream(stream.object, envelopeDate, [bytes] { return std::string(bytes); }, std::move(setAside));
+}
+
+// Parsed straight from the file: GMime then keeps part contents on disk, not in memory,
+// so a 100 MB message costs its decoded parts only.
+Result<MailMessage> parseMailMessageFile(const std::string &path)
+{
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
+    std::string firstLine;
+    for (int c = std::fgetc(file); c != EOF && c != '\n' && firstLine.size() < kMaxEnvelopeLine; c = std::fgetc(file))
+        firstLine += static_cast<char>(c);
+    if (std::ferror(file)) {
+        const int error = errno;
+        std::fclose(file);
+        return Error{"cannot read message file '" + path + "': " + std::strerror(error)};
+    }
+    std::optional<MailDate> envelopeDate;
+    long start = 0;
+    const std::size_t leadingMark = byteOrderMarkLength(firstLine);
+    if (firstLine.compare(leadingMark, 5, "From ") == 0) {
+        envelopeDate = parseEnvelopeDate(std::string_view(firstLine).substr(leadingMark));
+        start = std::ftell(file);
+    }
+    std::fseek(file, start, SEEK_SET);
+    const std::string head = readHeaderBlock(file);
+    if (std::ferror(file)) {
+        const int error = errno;
+        std::fclose(file);
+        return Error{"cannot read message file '" + path + "': " + std::strerror(error)};
+    }
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    if (size <= start || (isBlankText(head) && head.size() == static_cast<std::size_t>(size - start))) {
+        std::fclose(file);
+        MailMessage empty;
+        useEnvelopeDate(empty, envelopeDate);
+        return empty;
+    }
+    ensureGMimeInitialised();
+    const std::size_t mark = byteOrderMarkLength(head);
+    std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(std::string_view(head).substr(mark));
+    const long restOffset = start + static_cast<long>(mark + (rewrite ? rewrite->replaced : 0));
+    // The stream owns `file` from here on and closes it.
+    GObjectRef<GMimeStream> fileStream(g_mime_stream_file_new_with_bounds(file, restOffset, -1));
+    GObjectRef<GMimeStream> joined(rewrite ? g_mime_stream_cat_new() : nullptr);
+    SetAsideHeaders setAside;
+    if (rewrite) {
+        setAside = std::move(rewrite->setAside);
+        GObjectRef<GMimeStream> front(g_mime_stream_mem_new_with_buffer(rewrite->front.data(), rewrite->front.size()));
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined.object), front.object);
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined.object), fileStream.object);
+    }
+    GMimeStream *source = rewrite ? joined.object : fileStream.object;
+    return parseStream(
+        source, envelopeDate,
+        [source] {
+            GObjectRef<GMimeStream> copy(g_mime_stream_mem_new());
+            g_mime_stream_reset(source);
+            g_mime_stream_write_to_stream(source, copy.object);
+            return streamBytes(copy.object);
+        },
+        std::move(setAside));
+}
+
+std::string senderDisplayName(const MailMessage &message)
+{
+    if (message.from.empty())
+        return {};
+    return message.from.front().name.empty() ? message.from.front().address : message.from.front().name;
+}
+
+std::string resourceKey(const InlineResource &resource)
+{
+    return resource.contentId.empty() ? resource.contentLocation : resource.contentId;
+}
+
+const InlineResource *findInlineResource(const MailMessage &message, std::string_view key)
+{
+    for (const InlineResource &resource : message.inlineResources) {
+        if (resourceKey(resource) == key)
+            return &resource;
+    }
+    for (const MailMessage &inner : message.forwarded) {
+        if (const InlineResource *found = findInlineResource(inner, key))
+            return found;
+    }
+    return nullptr;
+}
+
+std::vector<const InlineResource *> allInlineResources(const MailMessage &message)
+{
+    std::vector<const InlineResource *> resources;
+    for (const InlineResource &resource : message.inlineResources)
+        resources.push_back(&resource);
+    for (const MailMessage &inner : message.forwarded) {
+        const std::vector<const InlineResource *> more = allInlineResources(inner);
+        resources.insert(resources.end(), more.begin(), more.end());
+    }
+    return resources;
+}
+
+} // namespace tessaly

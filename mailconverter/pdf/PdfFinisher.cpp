@@ -1,0 +1,184 @@
+// The last pass over a rendered PDF: document info, extra edits, and writing it out.
+#include "mailconverter/pdf/PdfFinisher.h"
+
+#include "mailconverter/pdf/TextMapRepair.h"
+#include "mailconverter/pdf/XmpMetadata.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+namespace tessaly {
+namespace {
+
+void setText(QPDFObjectHandle &info, const char *key, const QString &text)
+{
+    if (text.isEmpty())
+        info.removeKey(key);
+    else
+        info.replaceKey(key, QPDFObjectHandle::newUnicodeString(text.toStdString()));
+}
+
+std::string number(double value)
+{
+    return QPDFObjectHandle::newReal(value, 3).unparse();
+}
+
+void shiftRectangle(QPDFObjectHandle annotation, const char *key, double dx, double dy)
+{
+    QPDFObjectHandle values = annotation.getKey(key);
+    if (!values.isArray())
+        return;
+    std::vector<QPDFObjectHandle> shifted = values.getArrayAsVector();
+    for (std::size_t i = 0; i < shifted.size(); ++i) {
+        double value = 0;
+        if (shifted[i].getValueAsNumber(value))
+            shifted[i] = QPDFObjectHandle::newReal(value + (i % 2 == 0 ? dx : dy), 3);
+    }
+    annotation.replaceKey(key, QPDFObjectHandle::newArray(shifted));
+}
+
+// The page's own content is wrapped in q … Q, so that whatever graphics state it leaves
+// behind cannot transform, clip or recolour what is drawn after it.
+void stampFirstPage(QPDF &document, const PageStamp &stamp)
+{
+    QPDF source;
+    source.setSuppressWarnings(true);
+    source.setImmediateCopyFrom(true);
+    source.processMemoryFile("header block", stamp.pdf.constData(), size_t(stamp.pdf.size()));
+    std::vector<QPDFPageObjectHelper> stampPages = QPDFPageDocumentHelper(source).getAllPages();
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(document).getAllPages();
+    if (stampPages.empty() || pages.empty())
+        throw std::runtime_error("no page to stamp the header block on");
+    QPDFPageObjectHelper &stampPage = stampPages.front();
+    QPDFPageObjectHelper &page = pages.front();
+
+    const QPDFObjectHandle::Rectangle stampBox = stampPage.getMediaBox().getArrayAsRectangle();
+    const QPDFObjectHandle::Rectangle pageBox = page.getMediaBox().getArrayAsRectangle();
+    const double width = stampBox.urx - stampBox.llx;
+    const double height = stampBox.ury - stampBox.lly;
+    const double left = pageBox.llx + stamp.left;
+    const double top = pageBox.ury - stamp.top;
+    const QPDFObjectHandle::Rectangle place(left, top - height, left + width, top);
+
+    QPDFObjectHandle form = document.copyForeignObject(stampPage.getFormXObjectForPage());
+    QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+    if (!resources.isDictionary()) {
+        resources = QPDFObjectHandle::newDictionary();
+        page.getObjectHandle().replaceKey("/Resources", resources);
+    }
+    if (!resources.getKey("/XObject").isDictionary())
+        resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+    int suffix = 0;
+    const std::string name = resources.getUniqueResourceName("/TessalyHeader", suffix);
+    resources.getKey("/XObject").replaceKey(name, form);
+
+    const std::string band = "q 1 1 1 rg " + number(pageBox.llx) + " " + number(pageBox.ury - stamp.bandHeight) + " " +
+                             number(pageBox.urx - pageBox.llx) + " " + number(stamp.bandHeight) + " re f Q\n";
+    // The stamp's links go along, moved to where it is drawn.
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray()) {
+        annotations = QPDFObjectHandle::newArray();
+        page.getObjectHandle().replaceKey("/Annots", annotations);
+    }
+    for (QPDFAnnotationObjectHelper &link : stampPage.getAnnotations()) {
+        QPDFObjectHandle copy = document.copyForeignObject(link.getObjectHandle());
+        copy.removeKey("/P");
+        shiftRectangle(copy, "/Rect", place.llx - stampBox.llx, place.lly - stampBox.lly);
+        shiftRectangle(copy, "/QuadPoints", place.llx - stampBox.llx, place.lly - stampBox.lly);
+        annotations.appendItem(copy);
+    }
+    page.addPageContents(QPDFObjectHandle::newStream(&document, "q\n"), true);
+    page.addPageContents(QPDFObjectHandle::newStream(&document, "\nQ\n" + band +
+                                                                    page.placeFormXObject(form, name, place, true, false, false)),
+                         false);
+}
+
+void raiseLaterPages(QPDF &document, double dy)
+{
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(document).getAllPages();
+    for (std::size_t i = 1; i < pages.size(); ++i) {
+        pages[i].addPageContents(QPDFObjectHandle::newStream(&document, "q 1 0 0 1 0 " + number(dy) + " cm\n"), true);
+        pages[i].addPageContents(QPDFObjectHandle::newStream(&document, "\nQ\n"), false);
+        for (QPDFAnnotationObjectHelper &annotation : pages[i].getAnnotations()) {
+            shiftRectangle(annotation.getObjectHandle(), "/Rect", 0, dy);
+            shiftRectangle(annotation.getObjectHandle(), "/QuadPoints", 0, dy);
+        }
+    }
+}
+
+} // namespace
+
+std::string pdfDate(const QDateTime &dateTime)
+{
+    const int offsetMinutes = dateTime.offsetFromUtc() / 60;
+    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char zone[16];
+    if (offsetMinutes == 0)
+        std::snprintf(zone, sizeof zone, "Z");
+    else
+        std::snprintf(zone, sizeof zone, "%c%02d'%02d'", offsetMinutes < 0 ? '-' : '+', magnitude / 60,
+                      magnitude % 60);
+    return "D:" + dateTime.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + zone;
+}
+
+Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath)
+{
+    try {
+        QPDF document;
+        document.setSuppressWarnings(true);
+        document.processMemoryFile("rendered message", pdf.constData(), size_t(pdf.size()));
+
+        QPDFObjectHandle trailer = document.getTrailer();
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        if (!info.isDictionary()) {
+            info = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            trailer.replaceKey("/Info", info);
+        }
+        const PdfMetadata &metadata = finishing.metadata;
+        setText(info, "/Title", metadata.title);
+        setText(info, "/Author", metadata.author);
+        if (metadata.created.isValid())
+            info.replaceKey("/CreationDate", QPDFObjectHandle::newString(pdfDate(metadata.created)));
+        else
+            info.removeKey("/CreationDate");
+        info.removeKey("/ModDate");
+        info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Tessaly"));
+        info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Tessaly"));
+        setXmpMetadata(document, metadata);
+
+        if (!finishing.firstPageStamp.pdf.isEmpty()) {
+            stampFirstPage(document, finishing.firstPageStamp);
+            if (finishing.firstPageStamp.laterPagesRaise > 0)
+                raiseLaterPages(document, finishing.firstPageStamp.laterPagesRaise);
+        }
+        repairTextMaps(document);
+
+        if (finishing.edit) {
+            Result<void> edited = finishing.edit(document);
+            if (!edited)
+                return edited;
+        }
+
+        QPDFWriter writer(document, outputPath.c_str());
+        // The renderers compress their streams already, and an embedded file is left
+        // uncompressed on purpose when compressing would not shrink it: copy streams as they are.
+        writer.setCompressStreams(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        if (!finishing.minimumPdfVersion.empty())
+            writer.setMinimumPDFVersion(finishing.minimumPdfVersion);
+        writer.write();
+    } catch (const std::exception &failure) {
+        return Error{std::string("cannot finish the PDF: ") + failure.what()};
+    }
+    return {};
+}
+
+} // namespace tessaly

@@ -1,0 +1,315 @@
+// The converter component: message file in, finished PDF out.
+#include "mailconverter/render/PdfMailConverter.h"
+
+#include "mailconverter/attachments/AttachmentEmbedder.h"
+#include "mailconverter/attachments/AttachmentFolderWriter.h"
+#include "mailconverter/attachments/AttachmentHandling.h"
+#include "mailconverter/attachments/MessageAttachments.h"
+#include "mailconverter/attachments/SourceEmbedding.h"
+#include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/html/ScriptFonts.h"
+#include "mailconverter/pdf/PdfFinisher.h"
+#include "mailconverter/render/HeaderStamp.h"
+#include "mailconverter/render/ImageBudget.h"
+#include "mailconverter/render/PageSetup.h"
+#include "mailconverter/render/TextDocumentRenderer.h"
+#include "mailconverter/render/WebEngineRenderer.h"
+#include "PathHelpers.h"
+#include "PendingFile.h"
+#include "Sha256.h"
+
+#include <QGuiApplication>
+#include <QPageSize>
+#include <QUrl>
+
+#include <filesystem>
+
+namespace tessaly {
+namespace {
+
+bool hasHtmlBody(const MailMessage &message)
+{
+    for (const BodyPart &body : message.bodies) {
+        if (body.kind == BodyPart::Kind::Html)
+            return true;
+    }
+    for (const MailMessage &inner : message.forwarded) {
+        if (hasHtmlBody(inner))
+            return true;
+    }
+    return false;
+}
+
+void collectResources(const MailMessage &message, MessageResources &resources)
+{
+    for (const InlineResource &resource : message.inlineResources) {
+        const QString key = QString::fromStdString(resourceKey(resource));
+        if (key.isEmpty() || resources.contains(key))
+            continue;
+        resources.insert(key, MessageResource{QByteArray::fromStdString(resource.mimeType),
+                                              QByteArray::fromStdString(resource.bytes)});
+    }
+    for (const MailMessage &inner : message.forwarded)
+        collectResources(inner, resources);
+}
+
+/// A body too long for the page, kept whole so that it can travel inside the PDF.
+struct CutBody
+{
+    std::string fileName;
+    std::string mimeType;
+    std::string text;
+};
+
+/// Cuts bodies longer than kMaxBodyBytes at a line end, so that a huge body costs bounded
+/// time and memory on the page. The whole text goes into `cutBodies`, to be embedded in the
+/// PDF, so nothing of the message is lost; when the whole message is embedded as
+/// `embeddedSourceName`, that carries the text already. Says so on the page and in `warnings`.
+void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName, std::vector<CutBody> &cutBodies,
+                    std::vector<std::string> &warnings)
+{
+    for (BodyPart &body : message.bodies) {
+        if (body.text.size() <= kMaxBodyBytes)
+            continue;
+        std::size_t cut = body.text.rfind('\n', kMaxBodyBytes);
+        if (cut == std::string::npos || cut < kMaxBodyBytes / 2)
+            cut = kMaxBodyBytes;
+        // Never cut inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(body.text[cut]) & 0xC0) == 0x80)
+            --cut;
+        const bool isHtml = body.kind == BodyPart::Kind::Html;
+        const std::string number = cutBodies.empty() ? "" : " " + std::to_string(cutBodies.size() + 1);
+        const std::string wholeName =
+            embeddedSourceName.empty() ? "message body" + number + (isHtml ? ".html" : ".txt") : embeddedSourceName;
+        const std::string note = "[The rest of this body, " + formatByteSize(body.text.size() - cut)
+                                 + ", is too long to show here. The whole " + (embeddedSourceName.empty() ? "text" : "message")
+                                 + " is attached to this PDF as \"" + wholeName + "\".]";
+        if (embeddedSourceName.empty())
+            cutBodies.push_back({wholeName, isHtml ? "text/html" : "text/plain", body.text});
+        body.text.resize(cut);
+        body.text += isHtml ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
+        warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " on the page; its whole text is "
+                           "embedded in the PDF as '" + wholeName + "'");
+    }
+    for (MailMessage &inner : message.forwarded)
+        limitBodySizes(inner, embeddedSourceName, cutBodies, warnings);
+}
+
+/// The run writes each message file into its mailbox's output folder, which bears the
+/// mailbox's file name.
+PdfMetadata metadataOf(const MailMessage &message, const std::string &destination)
+{
+    PdfMetadata metadata;
+    metadata.messageId = QString::fromStdString(message.messageId);
+    metadata.mailboxFileName = QString::fromStdString(fromFsPath(toFsPath(destination).parent_path().filename()));
+    metadata.title = QString::fromStdString(message.subject);
+    metadata.author = QString::fromStdString(senderDisplayName(message));
+    if (message.date)
+        metadata.created = QDateTime::fromSecsSinceEpoch(message.date->utcSeconds, Qt::OffsetFromUTC,
+                                                         message.date->offsetMinutes * 60);
+    return metadata;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::filesystem::path folder = toFsPath(path).parent_path();
+    return folder.empty() ? std::string(".") : fromFsPath(folder);
+}
+
+std::string paperSizeOf(const QPageLayout &layout)
+{
+    return layout.pageSize().id() == QPageSize::Letter ? "letter" : "A4";
+}
+
+/// The header block may take at most this share of the first page's column.
+constexpr qreal kMaxHeaderShareOfPage = 0.5;
+
+HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                           const QPageLayout &layout)
+{
+    const QSizeF column = layout.paintRect(QPageLayout::Point).size();
+    return HeaderStamp(message, listings, column.width(), column.height() * kMaxHeaderShareOfPage);
+}
+
+} // namespace
+
+PdfMailConverter::PdfMailConverter()
+    : m_layout(defaultPageLayout())
+    , m_textRenderer(std::make_unique<TextDocumentRenderer>())
+{
+}
+
+PdfMailConverter::~PdfMailConverter() = default;
+
+WebEngineRenderer &PdfMailConverter::webEngineRenderer()
+{
+    if (!m_webRenderer)
+        m_webRenderer = std::make_unique<WebEngineRenderer>();
+    return *m_webRenderer;
+}
+
+Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
+                                                   const std::vector<AttachmentListing> &listings,
+                                                   const HeaderStamp &header, PageStamp &stamp,
+                                                   std::vector<std::string> &warnings)
+{
+    MessageResources resources;
+    collectResources(message, resources);
+    ComposeOptions options;
+    options.paperSize = paperSizeOf(m_layout);
+    stamp = PageStamp{};
+
+    // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
+    // face, go to Chromium too.
+    if (hasHtmlBody(message) || !qtPdfWriterCanDraw(message)) {
+        WebEngineRenderer &web = webEngineRenderer();
+        const MessageHost host = web.openMessage();
+        options.flavour = ComposeOptions::Flavour::WebEngine;
+        options.cidBaseUrl = host.resourceBase.toStdString();
+        // Where the text renderer's painter starts: the margins in whole device pixels.
+        const QPointF column = QPointF(m_layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
+                               HeaderStamp::kStampResolution;
+        Result<PageStamp> headerPage = header.toPageStamp(column);
+        if (!headerPage)
+            return headerPage.error();
+        stamp = std::move(headerPage.value());
+        if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDrawHeaderBlock(message)) {
+            // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
+            const MessageHost headerHost = web.openMessage();
+            Result<QByteArray> headerPdf = web.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),
+                                                      {}, header.boxPageLayout());
+            // Should that fail, Qt's drawing stays: the right words, if not their text layer.
+            if (headerPdf)
+                stamp.pdf = std::move(headerPdf.value());
+        }
+        // The web engine takes its margins from the layout alone, never from the page's CSS,
+        // and clips what it draws to them: room kept this way cannot be taken back by the
+        // message. It is kept on every page; finishPdf moves the later pages' content up.
+        QPageLayout layout = m_layout;
+        layout.setUnits(QPageLayout::Point);
+        layout.setTopMargin(layout.margins().top() + header.reservedHeight());
+        stamp.laterPagesRaise = header.reservedHeight();
+        Result<QByteArray> pdf = web.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
+                                            resources, layout);
+        // What the page tried to fetch was blocked; it only matters to tests.
+        web.takeBlockedUrls();
+        if (pdf)
+            return pdf;
+        warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
+        stamp = PageStamp{};
+    }
+
+    // Inline parts get the same URLs as on the web page, so both flavours share one form.
+    const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
+    options.flavour = ComposeOptions::Flavour::TextDocument;
+    options.cidBaseUrl = resourceBase.toStdString();
+    return m_textRenderer->render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
+                                  resourceBase, m_layout, &header);
+}
+
+Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
+                                                   const std::string &options)
+{
+    const std::optional<AttachmentMode> mode = attachmentModeFor(options);
+    if (!mode)
+        return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '"
+                     + std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
+
+    Result<MailMessage> parsed = parseMailMessageFile(source);
+    if (!parsed)
+        return parsed.error();
+    MailMessage &message = parsed.value();
+    // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
+    moveUuencodedFilesToAttachments(message);
+    ConvertedMessage converted;
+    converted.warnings = message.warnings;
+    // The name the PDF will be committed to, decided now: the attachments' folder and links
+    // are named after it, and they are written before it.
+    const std::string plannedPath = likelyCommittedPath(destination);
+    std::string messageSource;
+    std::string messageSourceFile;
+    if (m_embedsSource) {
+        Result<std::string> read = readMessageSource(source);
+        if (!read)
+            return read.error();
+        messageSource = std::move(read.value());
+        messageSourceFile = messageSourceName(plannedPath);
+        converted.embeddedSourceSha256 = sha256Hex(messageSource);
+    }
+    std::vector<CutBody> cutBodies;
+    limitBodySizes(message, messageSourceFile, cutBodies, converted.warnings);
+    // Images over the budget become attachments, so they are listed and saved like the rest.
+    message.imagesNotDrawn = undrawnImagesNote(keepImagesWithinBudget(message));
+    if (!message.imagesNotDrawn.empty()) {
+        std::string warning = "not drawn: " + message.imagesNotDrawn;
+        if (*mode == AttachmentMode::ListOnly && messageSourceFile.empty()) {
+            // Neither the attachments nor the message itself are saved in or beside the PDF,
+            // so only the message file has them.
+            converted.keepMessageFile = true;
+            warning += "; the message file is kept, as they are saved nowhere else";
+        }
+        converted.warnings.push_back(std::move(warning));
+    }
+    std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
+    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, plannedPath);
+    if (!listings)
+        return listings.error().within("'" + source + "': ");
+
+    const HeaderStamp header = headerStampFor(message, listings.value(), m_layout);
+    PdfFinishing finishing;
+    Result<QByteArray> pdf = renderMessage(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
+    if (!pdf)
+        return pdf.error().within("'" + source + "': cannot render: ");
+
+    Result<PendingFile> pending = PendingFile::createIn(folderOf(destination));
+    if (!pending)
+        return pending.error();
+    if (Result<void> closed = pending.value().close(); !closed)
+        return closed.error();
+
+    finishing.metadata = metadataOf(message, destination);
+    finishing.edit = [&](QPDF &document) -> Result<void> {
+        if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
+            return edited;
+        if (!cutBodies.empty()) {
+            std::vector<AttachmentFile> wholeBodies;
+            for (const CutBody &body : cutBodies)
+                wholeBodies.push_back({body.fileName, body.mimeType, body.text});
+            finishing.minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
+            if (Result<void> embedded = embedAttachments(document, wholeBodies); !embedded)
+                return embedded;
+        }
+        if (messageSourceFile.empty())
+            return {};
+        finishing.minimumPdfVersion = kEmbeddedFilesMinimumPdfVersion;
+        const std::string modDate = finishing.metadata.created.isValid() ? pdfDate(finishing.metadata.created) : "";
+        return embedMessageSource(document, messageSource, messageSourceFile, modDate);
+    };
+    if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
+        return finished.error().within("'" + destination + "': ");
+
+    // One unit: the attachments first, the PDF last; a failure takes back what was written.
+    if (Result<void> saved = attachments->saveBesidePdf(converted.warnings); !saved)
+        return saved.error().within("'" + source + "': ");
+    Result<std::string> written = pending.value().commitAs(plannedPath);
+    if (!written) {
+        attachments->removeSaved();
+        return written.error();
+    }
+    converted.writtenPath = written.value();
+    if (converted.writtenPath != plannedPath)
+        converted.warnings.push_back("the PDF was saved as '" + converted.writtenPath + "' rather than '" + plannedPath
+                                     + "', a name taken meanwhile; links to its attachments miss them");
+    return converted;
+}
+
+MailConverterFactory pdfMailConverterFactory()
+{
+    return []() -> Result<std::unique_ptr<MailConverter>> {
+        if (!QGuiApplication::instance())
+            return Error{"the PDF converter needs a running Qt application"};
+        return std::unique_ptr<MailConverter>(std::make_unique<PdfMailConverter>());
+    };
+}
+
+} // namespace tessaly

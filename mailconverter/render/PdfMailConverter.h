@@ -1,0 +1,59 @@
+// The converter component: message file in, finished PDF out.
+#pragma once
+
+#include "MailConverter.h"
+#include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/mime/MailMessage.h"
+
+#include <QPageLayout>
+
+#include <memory>
+
+namespace tessaly {
+
+class HeaderStamp;
+struct PageStamp;
+class TextDocumentRenderer;
+class WebEngineRenderer;
+
+/// Bodies longer than this are cut for the page (about 600 pages of plain text).
+inline constexpr std::size_t kMaxBodyBytes = 2 * 1024 * 1024;
+
+/// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
+/// plain-text one by QTextDocument, which also stands in (with a warning) when the web
+/// engine fails. Writes through a temporary file beside the destination and never
+/// overwrites. Needs a QGuiApplication, created after `prepareMailConverterApplication()`;
+/// the web engine starts at the first HTML message and serves the whole run.
+class PdfMailConverter : public MailConverter
+{
+public:
+    PdfMailConverter();
+    ~PdfMailConverter() override;
+
+    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                     const std::string &options) override;
+
+    /// Whether each PDF carries its message, as the message file holds it without the
+    /// mailbox's envelope line, as "<PDF name>.eml" (off by default). That file then also
+    /// stands for the whole text of a body too long for the page.
+    void setEmbedsSource(bool embedsSource) { m_embedsSource = embedsSource; }
+
+    /// The web renderer, started on first use; exposed for tests of what pages fetched.
+    WebEngineRenderer &webEngineRenderer();
+
+private:
+    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
+    /// stamp on it, the text renderer draws `header` itself.
+    Result<QByteArray> renderMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                                     const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
+
+    QPageLayout m_layout;
+    std::unique_ptr<TextDocumentRenderer> m_textRenderer;
+    std::unique_ptr<WebEngineRenderer> m_webRenderer;
+    bool m_embedsSource = false;
+};
+
+/// Makes PdfMailConverters; each call fails unless a QGuiApplication exists.
+MailConverterFactory pdfMailConverterFactory();
+
+} // namespace tessaly

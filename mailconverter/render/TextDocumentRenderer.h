@@ -1,0 +1,34 @@
+// Renders message pages to PDF with QTextDocument: plain-text bodies, and the fallback.
+#pragma once
+
+#include "mailconverter/render/MessageScheme.h"
+#include "Result.h"
+
+#include <QByteArray>
+#include <QPageLayout>
+#include <QString>
+
+namespace tessaly {
+
+class HeaderStamp;
+
+/// Draws simple HTML (the header block and a plain-text body, or an HTML body when the web
+/// engine failed) with Qt's own text layout and PDF writer. Lines wrap and are never cut
+/// across pages; images come only from `resources` and are decoded under a size limit.
+class TextDocumentRenderer
+{
+public:
+    TextDocumentRenderer();
+
+    /// Renders `html`, whose inline images are referred to as `resourceBase` + Content-ID.
+    /// Images that are missing, undecodable or too large are left out. With a `header`,
+    /// the first page keeps room for it at the top and it is drawn there last.
+    Result<QByteArray> render(const QString &html, const MessageResources &resources,
+                              const QString &resourceBase, const QPageLayout &layout,
+                              const HeaderStamp *header = nullptr) const;
+};
+
+/// Images with more pixels than this are not decoded at all.
+inline constexpr qint64 kMaxImagePixels = qint64(64) * 1024 * 1024;
+
+} // namespace tessaly

@@ -1,0 +1,332 @@
+#include "mailconverter/mime/MailMessage.h"
+
+#include "tests/mailconverter/mime/MimeTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+using tessaly::test::crlf;
+
+namespace {
+
+MailMessage parse(std::string_view text)
+{
+    Result<MailMessage> parsed = parseMailMessage(crlf(text));
+    EXPECT_TRUE(parsed.ok());
+    return parsed ? parsed.value() : MailMessage{};
+}
+
+std::vector<std::string> attachmentNames(const MailMessage &message)
+{
+    std::vector<std::string> names;
+    for (const AttachmentPart &attachment : message.attachments)
+        names.push_back(attachment.declaredName);
+    return names;
+}
+
+} // namespace
+
+TEST(MailMessage, HeadersAndPlainBody)
+{
+    const MailMessage message = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
+                                      "From: =?utf-8?Q?J=C3=B6rg?= <joerg@example.com>\n"
+                                      "To: a@example.com, \"Bee, B\" <b@example.com>, =?utf-8?B?SsO2cmc?= <c@example.com>\n"
+                                      "Cc: Team: c@example.com, d@example.com;\n"
+                                      "Subject: =?utf-8?Q?Gr=C3=BC=C3=9Fe?=\n"
+                                      "Date: Fri, 5 Mar 2021 14:07:00 +0100\n"
+                                      "Content-Type: text/plain; charset=utf-8\n"
+                                      "\n"
+                                      "Hello\n");
+    EXPECT_EQ(message.subject, "Grüße");
+    ASSERT_EQ(message.from.size(), 1u);
+    EXPECT_EQ(message.from[0], (MailAddress{"Jörg", "joerg@example.com"}));
+    EXPECT_EQ(senderDisplayName(message), "Jörg");
+    ASSERT_EQ(message.to.size(), 3u);
+    EXPECT_EQ(message.to[1].name, "Bee, B");
+    // Regression: unpadded base64 in a display name came out truncated ("Jö").
+    EXPECT_EQ(message.to[2].name, "Jörg");
+    EXPECT_EQ(message.cc.size(), 2u);
+    ASSERT_TRUE(message.date);
+    EXPECT_EQ(message.date->utcSeconds, 1614949620);
+    ASSERT_EQ(message.bodies.size(), 1u);
+    EXPECT_EQ(message.bodies[0].kind, BodyPart::Kind::PlainText);
+    EXPECT_EQ(message.bodies[0].text, "Hello\n");
+}
+
+TEST(MailMessage, DisplayNameWithUnknownCharsetKeepsItsLetters)
+{
+    // Regression: GMime maps x-unknown to the C locale's charset and printed "J?rg".
+    const MailMessage message = parse("From: =?x-unknown?Q?J=F6rg?= <j@example.com>\nSubject: s\n\nx\n");
+    ASSERT_EQ(message.from.size(), 1u);
+    EXPECT_EQ(message.from[0].name, "Jörg");
+}
+
+TEST(MailMessage, DateFallsBackToEnvelopeThenNewestReceived)
+{
+    const MailMessage envelope = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
+                                       "Date: garbage\n"
+                                       "Received: from a by b; Tue, 3 Jan 2023 08:00:00 +0000\n"
+                                       "Subject: x\n\nbody\n");
+    ASSERT_TRUE(envelope.date);
+    EXPECT_EQ(envelope.date->utcSeconds, 1672653600);
+
+    const MailMessage received = parse("From ann@example.com\n"
+                                       "Received: from a by b; Wed, 4 Jan 2023 08:00:00 +0000\n"
+                                       "Received: from c by a; Tue, 3 Jan 2023 08:00:00 +0000\n"
+                                       "Subject: x\n\nbody\n");
+    ASSERT_TRUE(received.date);
+    EXPECT_EQ(received.date->utcSeconds, 1672819200);
+
+    EXPECT_FALSE(parse("Subject: none\n\nbody\n").date);
+}
+
+TEST(MailMessage, BodyCharsets)
+{
+    auto bodyOf = [](std::string_view contentType, std::string_view body) {
+        const MailMessage message = parse(std::string("Subject: x\n") + std::string(contentType) + "\n\n" + std::string(body));
+        return message.bodies.empty() ? std::string("<none>") : message.bodies[0].text;
+    };
+    EXPECT_EQ(bodyOf("Content-Type: text/plain; charset=utf-8", "caf\xE9\n"), "café\n");
+    EXPECT_EQ(bodyOf("Content-Type: text/plain", "caf\xE9\n"), "café\n");
+    EXPECT_EQ(bodyOf("Content-Type: text/plain; charset=iso-8859-1", "\x93hi\x94\n"), "\u201Chi\u201D\n");
+    EXPECT_EQ(bodyOf("Content-Type: text/plain; charset=iso-8859-1\nContent-Transfer-Encoding: quoted-printable",
+                     "caf=E9 =\nna=EFve\n"),
+              "café naïve\n");
+    EXPECT_EQ(bodyOf("Content-Type: text/html", "<meta charset=\"windows-1251\"><p>\xCF\xF0\xE8\xE2\xE5\xF2</p>\n"),
+              "<meta charset=\"windows-1251\"><p>Привет</p>\n");
+    EXPECT_EQ(bodyOf("Content-Type: text/plain; format=flowed; delsp=yes", "one \ntwo\n"), "onetwo\n");
+}
+
+TEST(MailMessage, AlternativePicksTheLastOneItCanShow)
+{
+    const MailMessage message = parse("Subject: alt\n"
+                                      "Content-Type: multipart/alternative; boundary=b\n\n"
+                                      "--b\nContent-Type: text/plain\n\nplain\n"
+                                      "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
+                                      "--b\nContent-Type: text/calendar\n\nBEGIN:VCALENDAR\n"
+                                      "--b--\n");
+    ASSERT_EQ(message.bodies.size(), 1u);
+    EXPECT_EQ(message.bodies[0].kind, BodyPart::Kind::Html);
+    EXPECT_EQ(message.bodies[0].text, "<p>rich</p>");
+    EXPECT_TRUE(message.attachments.empty());
+
+    // Best last, even when the sender put HTML first.
+    const MailMessage reversed = parse("Subject: alt\nContent-Type: multipart/alternative; boundary=b\n\n"
+                                       "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
+                                       "--b\nContent-Type: text/plain\n\nplain\n--b--\n");
+    ASSERT_EQ(reversed.bodies.size(), 1u);
+    EXPECT_EQ(reversed.bodies[0].text, "plain");
+}
+
+TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
+{
+    const MailMessage message = parse("Subject: mixed\n"
+                                      "Content-Type: multipart/mixed; boundary=m\n\n"
+                                      "--m\nContent-Type: text/plain\n\nfirst\n"
+                                      "--m\nContent-Type: application/pdf; name=\"a.pdf\"\n"
+                                      "Content-Transfer-Encoding: base64\n\nJVBERi0=\n"
+                                      "--m\nContent-Type: text/plain\n\nsecond\n"
+                                      "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote\n"
+                                      "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
+                                      "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
+                                      "--m--\n");
+    // The inline image and the inline named text are shown where they stand, and stay files.
+    ASSERT_EQ(message.bodies.size(), 4u);
+    EXPECT_EQ(message.bodies[0].text, "first");
+    EXPECT_EQ(message.bodies[1].text, "second");
+    EXPECT_EQ(message.bodies[2].kind, BodyPart::Kind::Image);
+    ASSERT_NE(findInlineResource(message, message.bodies[2].text), nullptr);
+    EXPECT_EQ(findInlineResource(message, message.bodies[2].text)->bytes, "PNG");
+    EXPECT_EQ(message.bodies[3].text, "log");
+    EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"a.pdf", "notes.txt", "", "log.txt"}));
+    EXPECT_EQ(message.attachments[0].bytes, "%PDF-");
+    EXPECT_EQ(message.attachments[0].mimeType, "application/pdf");
+    EXPECT_EQ(message.attachments[2].mimeType, "image/png");
+}
+
+TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
+{
+    const MailMessage message = parse("Subject: related\n"
+                                      "Content-Type: multipart/related; boundary=r\n\n"
+                                      "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>\n"
+                                      "--r\nContent-Type: image/png\nContent-ID: <logo@x>\n\nLOGO\n"
+                                      "--r\nContent-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED\n"
+                                      "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
+                                      "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
+                                      "--r--\n");
+    // The image no HTML uses is drawn after the body, and is an attachment too.
+    ASSERT_EQ(message.inlineResources.size(), 4u);
+    EXPECT_EQ(message.inlineResources[0].contentId, "logo@x");
+    EXPECT_EQ(message.inlineResources[0].bytes, "LOGO");
+    EXPECT_EQ(message.inlineResources[1].contentId, "unused@x");
+    EXPECT_EQ(message.inlineResources[2].contentId, "pct@x");
+    EXPECT_EQ(message.inlineResources[3].contentLocation, "banner.png");
+    EXPECT_EQ(resourceKey(message.inlineResources[3]), "banner.png");
+    ASSERT_EQ(message.bodies.size(), 2u);
+    EXPECT_EQ(message.bodies[1].kind, BodyPart::Kind::Image);
+    EXPECT_EQ(message.bodies[1].text, "unused@x");
+    EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"unused.png"}));
+    ASSERT_NE(findInlineResource(message, "logo@x"), nullptr);
+    EXPECT_EQ(findInlineResource(message, "nope"), nullptr);
+}
+
+TEST(MailMessage, ForwardedMessageIsShownAndAttached)
+{
+    const MailMessage message = parse("Subject: Fwd: inner\n"
+                                      "Content-Type: multipart/mixed; boundary=m\n\n"
+                                      "--m\nContent-Type: text/plain\n\nsee below\n"
+                                      "--m\nContent-Type: message/rfc822\n\n"
+                                      "From: Inner <inner@example.com>\nSubject: inner\nDate: Tue, 3 Jan 2023 08:00:00 +0000\n\n"
+                                      "inner body\n"
+                                      "--m--\n");
+    ASSERT_EQ(message.forwarded.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].subject, "inner");
+    EXPECT_EQ(senderDisplayName(message.forwarded[0]), "Inner");
+    ASSERT_EQ(message.forwarded[0].bodies.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].bodies[0].text, "inner body");
+    ASSERT_EQ(message.attachments.size(), 1u);
+    EXPECT_TRUE(message.attachments[0].isForwardedMessage);
+    EXPECT_EQ(message.attachments[0].mimeType, "message/rfc822");
+    EXPECT_NE(message.attachments[0].bytes.find("Subject: inner"), std::string::npos);
+    EXPECT_NE(message.attachments[0].bytes.find("inner body"), std::string::npos);
+}
+
+TEST(MailMessage, AttachmentNames)
+{
+    const MailMessage message = parse("Subject: names\n"
+                                      "Content-Type: multipart/mixed; boundary=m\n\n"
+                                      "--m\nContent-Type: text/plain\n\nbody\n"
+                                      "--m\nContent-Type: application/octet-stream\n"
+                                      "Content-Disposition: attachment; filename*=UTF-8''%C3%BCbersicht%20%E2%82%AC.txt\n\nx\n"
+                                      "--m\nContent-Type: application/octet-stream\n"
+                                      "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx\n"
+                                      "--m\nContent-Type: application/octet-stream\n"
+                                      "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx\n"
+                                      "--m\nContent-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx\n"
+                                      "--m--\n");
+    // Backslashes survive (the safe-name step needs them to find the base name), and
+    // unpadded base64 is read whole.
+    EXPECT_EQ(attachmentNames(message),
+              (std::vector<std::string>{"übersicht €.txt", "日本.txt", "C:\\Windows\\evil.exe", "Jörg.txt"}));
+}
+
+TEST(MailMessage, BrokenAndEmptyMessagesStillParse)
+{
+    const MailMessage noBody = parse("From: a@example.com\nSubject: empty\n\n");
+    EXPECT_EQ(noBody.subject, "empty");
+    EXPECT_TRUE(noBody.bodies.empty());
+
+    const MailMessage wrongBoundary = parse("Subject: broken\n"
+                                            "Content-Type: multipart/mixed; boundary=nothere\n\n"
+                                            "--other\nContent-Type: text/plain\n\nstill readable\n");
+    ASSERT_FALSE(wrongBoundary.bodies.empty());
+    EXPECT_NE(wrongBoundary.bodies[0].text.find("still readable"), std::string::npos);
+
+    const MailMessage unterminated = parse("Subject: cut\n"
+                                           "Content-Type: multipart/mixed; boundary=m\n\n"
+                                           "--m\nContent-Type: text/plain\n\npart one\n"
+                                           "--m\nContent-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nJVBE");
+    ASSERT_EQ(unterminated.bodies.size(), 1u);
+    EXPECT_EQ(unterminated.attachments.size(), 1u);
+
+    EXPECT_TRUE(parseMailMessage("").ok());
+    EXPECT_TRUE(parseMailMessage(std::string("\0\xff\xfe garbage", 12)).ok());
+}
+
+TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
+{
+    // A whitespace-only line or a line that is no header ends the header block.
+    const MailMessage blankish = parse("From: a@example.com\nSubject: s\n \nfirst line\nDear: all\n");
+    ASSERT_EQ(blankish.bodies.size(), 1u);
+    EXPECT_EQ(blankish.bodies[0].text, " \nfirst line\nDear: all\n");
+    const MailMessage stray = parse("From: a@example.com\nSubject: s\nthis is no header\nmore\n\nlast\n");
+    EXPECT_EQ(stray.subject, "s");
+    ASSERT_EQ(stray.bodies.size(), 1u);
+    EXPECT_EQ(stray.bodies[0].text, "this is no header\nmore\n\nlast\n");
+    const MailMessage escaped = parse(">From a@example.com Mon Jan  2 10:00:00 2023\nSubject: kept\n\nbody\n");
+    EXPECT_EQ(escaped.subject, "kept");
+    const MailMessage noHeaders = parse("\nonly a body\n");
+    ASSERT_EQ(noHeaders.bodies.size(), 1u);
+    EXPECT_EQ(noHeaders.bodies[0].text, "\nonly a body\n");
+
+    // A byte order mark before the first header; a Content-Type that cannot be read.
+    const MailMessage marked = parse("\xEF\xBB\xBF" "From: Ann <ann@example.com>\nContent-Type: text plain\n\nhello\n");
+    EXPECT_EQ(senderDisplayName(marked), "Ann");
+    ASSERT_EQ(marked.bodies.size(), 1u);
+    EXPECT_EQ(marked.bodies[0].text, "hello\n");
+    EXPECT_TRUE(marked.attachments.empty());
+}
+
+TEST(MailMessage, ReportsAndEncodedForwardsAreShown)
+{
+    const MailMessage message = parse("Subject: bounce\n"
+                                      "Content-Type: multipart/report; report-type=delivery-status; boundary=r\n\n"
+                                      "--r\nContent-Type: text/plain\n\nnot delivered\n"
+                                      "--r\nContent-Type: message/delivery-status\n\nAction: failed\n"
+                                      "--r\nContent-Type: message/feedback-report\n\nFeedback-Type: abuse\n"
+                                      "--r\nContent-Type: text/rfc822-headers\n\nSubject: original\n"
+                                      "--r\nContent-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
+                                      "U3ViamVjdDogaW5uZXIKCmlubmVyIGJvZHkK\n"
+                                      "--r--\n");
+    std::vector<std::string> texts;
+    for (const BodyPart &body : message.bodies)
+        texts.push_back(body.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"not delivered", "Action: failed", "Feedback-Type: abuse",
+                                               "Subject: original"}));
+    ASSERT_EQ(message.forwarded.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].subject, "inner");
+    ASSERT_EQ(message.forwarded[0].bodies.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].bodies[0].text, "inner body\n");
+    ASSERT_EQ(message.attachments.size(), 1u);
+    EXPECT_TRUE(message.attachments[0].isForwardedMessage);
+}
+
+TEST(MailMessage, CharsetsTheMessageDeclares)
+{
+    // Raw 8-bit headers are read in the charset of the message's text.
+    const MailMessage raw = parse("From: \xD6\xD0\xCE\xC4 <zh@example.com>\nTo: Ann Lee\nCc: zf@example.com (=?utf-8?B?5p2O?=), "
+                                  "\"Bo\" <bo@example.com> (Sales)\nSubject: \xD6\xD0\xCE\xC4\n"
+                                  "Content-Type: text/plain; charset=gb2312\n\n\xD6\xD0\xCE\xC4\n");
+    EXPECT_EQ(raw.subject, "中文");
+    EXPECT_EQ(senderDisplayName(raw), "中文");
+    EXPECT_EQ(raw.to, (std::vector<MailAddress>{{"Ann Lee", ""}}));
+    const MailMessage names = parse("To: =?utf-8?B?5p2O?=,=?utf-8?Q?J=C3=B6rg?=\n\nx\n");
+    EXPECT_EQ(names.to, (std::vector<MailAddress>{{"李", ""}, {"Jörg", ""}}));
+    EXPECT_EQ(raw.cc, (std::vector<MailAddress>{{"李", "zf@example.com"}, {"Bo (Sales)", "bo@example.com"}}));
+    EXPECT_TRUE(raw.warnings.empty());
+
+    // A body in the wrong member of its family is read in the right one, and says so.
+    const MailMessage mislabelled = parse("Subject: x\nContent-Type: text/plain; charset=iso-2022-jp\n"
+                                          "Content-Transfer-Encoding: 8bit\n\n"
+                                          "\xC6\xFC\xCB\xDC\xB8\xEC\n");
+    ASSERT_EQ(mislabelled.bodies.size(), 1u);
+    EXPECT_EQ(mislabelled.bodies[0].text, "日本語\n");
+    ASSERT_EQ(mislabelled.warnings.size(), 1u);
+    EXPECT_NE(mislabelled.warnings[0].find("euc-jp"), std::string::npos);
+
+    // Shift_JIS labelled us-ascii, in a message whose subject is Japanese.
+    const MailMessage ascii = parse("Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\nContent-Type: text/plain; charset=us-ascii\n\n"
+                                    "\x93\xFA\x96\x7B\x8C\xEA\n");
+    EXPECT_EQ(ascii.subject, "日本");
+    ASSERT_EQ(ascii.bodies.size(), 1u);
+    EXPECT_EQ(ascii.bodies[0].text, "日本語\n");
+    EXPECT_EQ(ascii.bodies[0].charset, "shift_jis"); // the family member that read it
+}
+
+TEST(MailMessage, DeepNestingIsBounded)
+{
+    std::string text = "Subject: deep\n";
+    const int depth = 2000;
+    for (int i = 0; i < depth; ++i)
+        text += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\n\n--b" + std::to_string(i) + "\n";
+    text += "Content-Type: text/plain\n\nbottom\n";
+    const MailMessage message = parse(text);
+    EXPECT_EQ(message.subject, "deep");
+}
+
+TEST(MailMessage, UnreadableFileSaysWhich)
+{
+    Result<MailMessage> parsed = parseMailMessageFile("/nonexistent/email-1.eml");
+    ASSERT_FALSE(parsed.ok());
+    EXPECT_NE(parsed.error().message.find("/nonexistent/email-1.eml"), std::string::npos);
+}

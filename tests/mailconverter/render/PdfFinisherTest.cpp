@@ -1,0 +1,136 @@
+#include "mailconverter/pdf/PdfFinisher.h"
+
+#include "mailconverter/pdf/TextMapRepair.h"
+#include "mailconverter/render/PageSetup.h"
+#include "mailconverter/render/TextDocumentRenderer.h"
+#include "tests/mailconverter/render/PdfProbe.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QXmlStreamReader>
+
+#include <map>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+TEST(PdfFinisher, PdfDatesKeepTheMessagesOffset)
+{
+    const QDate day(2023, 3, 5);
+    const QTime time(14, 7, 9);
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::OffsetFromUTC, 3600)), "D:20230305140709+01'00'");
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60))), "D:20230305140709-05'30'");
+    EXPECT_EQ(pdfDate(QDateTime(day, time, Qt::UTC)), "D:20230305140709Z");
+}
+
+namespace {
+
+/// The text of every property of an XMP packet, by its namespace and name.
+std::map<QString, QString> xmpValues(const std::string &packet, QString &parseError)
+{
+    std::map<QString, QString> values;
+    QXmlStreamReader xml(QByteArray::fromStdString(packet));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString key = xml.namespaceUri().toString() + xml.name().toString();
+        // The packet's frame and RDF's containers hold the properties.
+        if (key.startsWith(QStringLiteral("adobe:ns:meta/")) || key.startsWith(QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#")))
+            continue;
+        const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        values[key] = text;
+    }
+    parseError = xml.hasError() ? xml.errorString() : QString();
+    return values;
+}
+
+} // namespace
+
+TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
+{
+    const Result<QByteArray> rendered = TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {},
+                                                                      defaultPageLayout());
+    ASSERT_TRUE(rendered.ok());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("out.pdf"));
+
+    PdfFinishing finishing;
+    finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");
+    finishing.metadata.author = QStringLiteral("Zoë Müller");
+    finishing.metadata.created = QDateTime(QDate(2021, 3, 5), QTime(14, 7), Qt::OffsetFromUTC, 3600);
+    finishing.metadata.messageId = QStringLiteral("a<&>\"b\x01@example.org");
+    finishing.metadata.mailboxFileName = QStringLiteral("Posteingang & <Archiv>.mbox");
+    bool edited = false;
+    finishing.edit = [&edited](QPDF &) {
+        edited = true;
+        return Result<void>();
+    };
+    finishing.minimumPdfVersion = "1.7";
+    const Result<void> finished = finishPdf(rendered.value(), finishing, path.toStdString());
+    ASSERT_TRUE(finished.ok()) << finished.error().message;
+    EXPECT_TRUE(edited);
+
+    const QByteArray pdf = readWholeFile(path);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), finishing.metadata.title);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Author")), finishing.metadata.author);
+    EXPECT_EQ(pdfInfo(pdf, QStringLiteral("PDF version")), QStringLiteral("1.7"));
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("body")));
+
+    QPDF reread;
+    reread.setSuppressWarnings(true);
+    reread.processFile(path.toStdString().c_str());
+    EXPECT_EQ(reread.getAllPages().size(), 1u);
+    EXPECT_FALSE(reread.anyWarnings());
+
+    // The XMP packet parses and says what the document info says, escaped where XML needs it.
+    QPDFObjectHandle metadata = reread.getRoot().getKey("/Metadata");
+    ASSERT_TRUE(metadata.isStream());
+    EXPECT_EQ(metadata.getDict().getKey("/Subtype").getName(), "/XML");
+    const std::shared_ptr<Buffer> packet = metadata.getStreamData();
+    QString parseError;
+    std::map<QString, QString> xmp =
+        xmpValues(std::string(reinterpret_cast<const char *>(packet->getBuffer()), packet->getSize()), parseError);
+    EXPECT_TRUE(parseError.isEmpty()) << parseError.toStdString();
+    const QString dc = QStringLiteral("http://purl.org/dc/elements/1.1/");
+    const QString own = QStringLiteral("urn:tessaly:email:1.0#");
+    EXPECT_EQ(xmp[dc + QStringLiteral("title")], finishing.metadata.title);
+    EXPECT_EQ(xmp[dc + QStringLiteral("creator")], finishing.metadata.author);
+    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/xap/1.0/CreateDate")], QStringLiteral("2021-03-05T14:07:00+01:00"));
+    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/pdf/1.3/Producer")], pdfInfo(pdf, QStringLiteral("Producer")));
+    EXPECT_EQ(xmp[own + QStringLiteral("messageId")], QStringLiteral("a<&>\"b@example.org"));
+    EXPECT_EQ(xmp[own + QStringLiteral("mailbox")], finishing.metadata.mailboxFileName);
+    EXPECT_FALSE(QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
+}
+
+TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
+{
+    QTemporaryDir folder;
+    const Result<void> finished = finishPdf("%PDF-1.4 truncated", PdfFinishing{}, folder.filePath(QStringLiteral("x.pdf")).toStdString());
+    ASSERT_FALSE(finished.ok());
+    EXPECT_NE(finished.error().message.find("cannot finish the PDF"), std::string::npos);
+}
+
+TEST(TextMapRepair, CompatibilityFormsBecomeWhatWasTyped)
+{
+    // As Qt writes its maps: one array of destinations per range.
+    const std::string cmap = "2 beginbfrange\n<0000> <0000> <0000>\n"
+                             "<0001> <0004> [<4F1A> <2F47> <FB01> <FEFB> ]\nendbfrange\n"
+                             "1 beginbfchar\n<0005> <2F47>\nendbfchar\n";
+    EXPECT_EQ(repairedToUnicodeMap(cmap), "2 beginbfrange\n<0000> <0000> <0000>\n"
+                                          "<0001> <0004> [<4F1A> <65E5> <00660069> <06440627> ]\nendbfrange\n"
+                                          "1 beginbfchar\n<0005> <65E5>\nendbfchar\n");
+}
+
+TEST(TextMapRepair, RangesThatCountUpAndSourceCodesStayAsTheyAre)
+{
+    const std::string cmap = "1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <2F47>\nendbfrange\n"
+                             "1 beginbfchar\n<2F47> <0041>\nendbfchar\n";
+    EXPECT_EQ(repairedToUnicodeMap(cmap), "1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <65E5>\nendbfrange\n"
+                                          "1 beginbfchar\n<2F47> <0041>\nendbfchar\n");
+}

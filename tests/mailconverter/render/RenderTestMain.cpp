@@ -1,0 +1,30 @@
+// Runs the rendering tests inside one Qt application, so that Qt WebEngine starts once.
+#include "mailconverter/render/MessageScheme.h"
+#include "mailconverter/render/WebEngineRenderer.h"
+#include "tests/mailconverter/render/PdfProbe.h"
+
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+std::unique_ptr<tessaly::WebEngineRenderer> sharedRenderer;
+} // namespace
+
+tessaly::WebEngineRenderer &tessaly::test::sharedWebEngineRenderer()
+{
+    if (!sharedRenderer)
+        sharedRenderer = std::make_unique<tessaly::WebEngineRenderer>();
+    return *sharedRenderer;
+}
+
+int main(int argc, char **argv)
+{
+    tessaly::prepareHeadlessMailConverterApplication();
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    // The shared renderer must go before the web engine shuts down with the application.
+    sharedRenderer.reset();
+    return result;
+}
