@@ -171,20 +171,15 @@ struct NamingButton
 {
     NamingOption option;
     const char *name;
-    const char *caption;
     int left, top, width;
 };
 
 // Columns of the naming group, top to bottom; the ids are the NamingOption values.
 constexpr NamingButton kNamingButtons[] = {
-    {NamingOption::OptOriginal, "OptOriginal", "subject", 0, 8, 209},
-    {NamingOption::OptSD, "OptSD", "subject + date (DD-MM-YYYY)", 0, 32, 209},
-    {NamingOption::OptFSD, "OptFSD", "from + subject + date (DD-MM-YYYY)", 0, 56, 249},
-    {NamingOption::OptFSD_YMD, "OptFSD_YMD", "from + subject + date (YYYY-MM-DD)", 0, 80, 249},
-    {NamingOption::OptDFS, "OptDFS", "date (DD-MM-YYYY) + from + subject", 312, 8, 209},
-    {NamingOption::OptDFS_YMD, "OptDFS_YMD", "date (YYYY-MM-DD) + subject + from ", 312, 32, 209},
-    {NamingOption::OptDFS_YMD2, "OptDFS_YMD2", "date (YYYY-MM-DD) + from + subject", 312, 56, 225},
-    {NamingOption::OptDFS_MYD, "OptDFS_MYD", "date (MM-DD-YYYY) + subject + from", 312, 80, 225},
+    {NamingOption::OptOriginal, "OptOriginal", 0, 8, 209},   {NamingOption::OptSD, "OptSD", 0, 32, 209},
+    {NamingOption::OptFSD, "OptFSD", 0, 56, 249},            {NamingOption::OptFSD_YMD, "OptFSD_YMD", 0, 80, 249},
+    {NamingOption::OptDFS, "OptDFS", 312, 8, 209},           {NamingOption::OptDFS_YMD, "OptDFS_YMD", 312, 32, 209},
+    {NamingOption::OptDFS_YMD2, "OptDFS_YMD2", 312, 56, 225}, {NamingOption::OptDFS_MYD, "OptDFS_MYD", 312, 80, 225},
 };
 
 } // namespace
@@ -299,8 +294,9 @@ void frmStep1::createNamingOptions()
     Picture1 = place(new QWidget(Frame1), "Picture1", 8, 16, 553, 105);
     namingGroup = new QButtonGroup(this);
     for (const NamingButton &button : kNamingButtons) {
-        auto *option = place(new QRadioButton(QLatin1String(button.caption), Picture1), button.name, button.left,
-                             button.top, button.width, 17);
+        const std::string_view caption = namingName(button.option).caption;
+        auto *option = place(new QRadioButton(QLatin1String(caption.data(), static_cast<qsizetype>(caption.size())), Picture1),
+                             button.name, button.left, button.top, button.width, 17);
         namingGroup->addButton(option, static_cast<int>(button.option));
     }
     QAbstractButton *original = namingGroup->button(static_cast<int>(NamingOption::OptOriginal));
@@ -490,7 +486,7 @@ void frmStep1::CmdConvert_Click()
     // The run takes the options at its start; the frames show they are fixed until it ends.
     setOptionsEnabled(false);
     const std::vector<std::string> mailboxes = m_list.rows();
-    ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentChoice(), {}}, *this,
+    ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentMode(), {}}, *this,
                       m_makeConverter, m_makeReader);
     runWithOutputFolderChoice(
         m_platform, mailboxes, [this] { setConvertEnabled(false); },
@@ -564,9 +560,11 @@ NamingOption frmStep1::namingOption() const
     return static_cast<NamingOption>(namingGroup->checkedId());
 }
 
-AttachmentChoice frmStep1::attachmentChoice() const
+AttachmentMode frmStep1::attachmentMode() const
 {
-    return {ChkSaveAttach->isChecked(), OptSaveAttachEmbed->isChecked(), OptSaveAttachFolder->isChecked()};
+    if (!ChkSaveAttach->isChecked())
+        return AttachmentMode::ListOnly;
+    return OptSaveAttachFolder->isChecked() ? AttachmentMode::Folder : AttachmentMode::Embed;
 }
 
 void frmStep1::runStarted(std::uint64_t)

@@ -1,7 +1,6 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
-#include "AttachmentChoice.h"
 #include "MailConverter.h"
 #include "MailboxList.h"
 #include "MailboxListActions.h"
@@ -63,7 +62,9 @@ public:
     MailboxList &mailboxList() { return m_list; }
 
     NamingOption namingOption() const;
-    AttachmentChoice attachmentChoice() const;
+    /// What the attachment controls ask for: nothing while the check box is clear, whatever
+    /// option shows as selected.
+    AttachmentMode attachmentMode() const;
 
 protected:
     /// Any close ends the program without a question, mid-run at once.

@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 
 #include "ByteSize.h"
+#include "TextHelpers.h"
 
 #include <array>
 #include <charconv>
@@ -10,35 +11,23 @@
 namespace tessaly {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, NamingOption>, 8> kNamingNames{{
-    {"subject", NamingOption::OptOriginal},
-    {"subject-date", NamingOption::OptSD},
-    {"from-subject-date", NamingOption::OptFSD},
-    {"from-subject-date-ymd", NamingOption::OptFSD_YMD},
-    {"date-from-subject", NamingOption::OptDFS},
-    {"date-ymd-subject-from", NamingOption::OptDFS_YMD},
-    {"date-ymd-from-subject", NamingOption::OptDFS_YMD2},
-    {"date-mdy-subject-from", NamingOption::OptDFS_MYD},
-}};
+/// Where --help's table of naming names and captions has its two columns.
+constexpr std::size_t kNamingNameColumn = 28;
+constexpr std::size_t kNamingCaptionColumn = 52;
 
 Error usageError(const std::string &message)
 {
     return Error{message + "\ntry 'tessaly-cli --help' for more information"};
 }
 
-Result<AttachmentChoice> parseAttachments(std::string_view value)
+Result<AttachmentMode> parseAttachments(std::string_view value)
 {
-    AttachmentChoice choice;
     if (value == "none")
-        return choice;
-    choice.ChkSaveAttach = true;
+        return AttachmentMode::ListOnly;
     if (value == "embed")
-        return choice;
-    if (value == "folder") {
-        choice.OptSaveAttachEmbed = false;
-        choice.OptSaveAttachFolder = true;
-        return choice;
-    }
+        return AttachmentMode::Embed;
+    if (value == "folder")
+        return AttachmentMode::Folder;
     return usageError("unknown --attachments value '" + std::string(value) + "' (use none, embed or folder)");
 }
 
@@ -108,17 +97,12 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
                 return usageError("--output needs a folder");
             options.outputFolder = std::string(value);
         } else if (name == "--naming") {
-            bool known = false;
-            for (const auto &[text, option] : kNamingNames) {
-                if (text == value) {
-                    options.naming = option;
-                    known = true;
-                }
-            }
-            if (!known)
+            const std::optional<NamingOption> naming = namingOptionForCliName(value);
+            if (!naming)
                 return usageError("unknown --naming value '" + std::string(value) + "'");
+            options.naming = *naming;
         } else if (name == "--attachments") {
-            Result<AttachmentChoice> choice = parseAttachments(value);
+            Result<AttachmentMode> choice = parseAttachments(value);
             if (!choice)
                 return choice.error();
             options.attachments = choice.value();
@@ -159,7 +143,7 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
 
 std::string usageText()
 {
-    return R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
+    std::string text = R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
                    [--embed-source] [--force] [--no-file-times] [--shard K/N]
                    [--split-over SIZE] MAILBOX_OR_FOLDER...
@@ -173,15 +157,14 @@ Existing files are never overwritten: a taken name gets " (2)", " (3)" and so on
 Options:
   -o, --output DIR        where the output tree goes (required)
   --naming NAME           how each PDF is named (default: subject):
-                            subject                 subject
-                            subject-date            subject + date (DD-MM-YYYY)
-                            from-subject-date       from + subject + date (DD-MM-YYYY)
-                            from-subject-date-ymd   from + subject + date (YYYY-MM-DD)
-                            date-from-subject       date (DD-MM-YYYY) + from + subject
-                            date-ymd-subject-from   date (YYYY-MM-DD) + subject + from
-                            date-ymd-from-subject   date (YYYY-MM-DD) + from + subject
-                            date-mdy-subject-from   date (MM-DD-YYYY) + subject + from
-  --attachments MODE      none (default): attachments are listed in the PDF, not saved
+)USAGE";
+    // The captions as the window shows them, without the blank one of them ends in.
+    for (const NamingName &name : kNamingNames) {
+        std::string line = std::string(kNamingNameColumn, ' ') + std::string(name.cliName);
+        line.resize(kNamingCaptionColumn, ' ');
+        text += line + trimBlanks(name.caption) + "\n";
+    }
+    text += R"USAGE(  --attachments MODE      none (default): attachments are listed in the PDF, not saved
                           embed: saved inside the PDF as embedded files
                           folder: saved in a folder "<PDF name> attachments" beside the PDF
   --format FORMAT         pdf (default), or eml: split only, writing each message to a
@@ -221,6 +204,7 @@ summary counts the skipped duplicates.
 Exit status: 0 when every message was converted (skipped duplicates included), 1 when
 anything failed or there was no mailbox to convert, 2 for a usage error.
 )USAGE";
+    return text;
 }
 
 } // namespace tessaly

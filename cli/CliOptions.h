@@ -1,7 +1,7 @@
 // The command line of tessaly-cli, parsed into what a run needs.
 #pragma once
 
-#include "AttachmentChoice.h"
+#include "MailConverter.h"
 #include "NamingOption.h"
 #include "MailboxShards.h"
 #include "Result.h"
@@ -21,7 +21,7 @@ struct CliOptions
 {
     std::string outputFolder;
     NamingOption naming = NamingOption::OptOriginal;
-    AttachmentChoice attachments; ///< unchecked: "-c pdf"
+    AttachmentMode attachments = AttachmentMode::ListOnly;
     OutputFormat format = OutputFormat::Pdf;
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
     WorkerLimits limits;             ///< what each message may take

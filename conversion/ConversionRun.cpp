@@ -328,7 +328,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
                     m_indexRow.status = kIndexStatusConverted;
                     m_indexRow.pdfFile = PathFileName(written);
                     m_indexRow.sourceSha256 = result.value().embeddedSourceSha256;
-                    if (m_settings.attachments.ChkSaveAttach && m_settings.attachments.OptSaveAttachFolder)
+                    if (m_settings.attachments == AttachmentMode::Folder)
                         m_indexRow.attachmentsWritten = attachmentFilesBeside(written);
                     const std::optional<std::time_t> date =
                         m_settings.index.setFileTimes ? localTime(m_indexDate) : std::nullopt;

@@ -9,28 +9,13 @@
 
 namespace tessaly {
 
-std::optional<std::string_view> convertOptionsText(const AttachmentChoice &choice)
-{
-    if (!choice.ChkSaveAttach)
-        return kConvertPdfOnly;
-    if (choice.OptSaveAttachEmbed)
-        return kConvertEmbedAttachments;
-    if (choice.OptSaveAttachFolder)
-        return kConvertAttachmentFolder;
-    return std::nullopt;
-}
-
 Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::string &messageFile,
-                                        const std::string &pdfPath, const AttachmentChoice &choice)
+                                        const std::string &pdfPath, AttachmentMode attachments)
 {
-    const std::optional<std::string_view> options = convertOptionsText(choice);
-    if (!options)
-        return Error{"no attachment option is selected"};
-
     const std::string source = trimBlanks(messageFile);
     Result<ConvertedMessage> converted = Error{"the converter did not run"};
     try {
-        converted = converter.Convert(source, pdfPath, std::string(*options));
+        converted = converter.Convert(source, pdfPath, std::string(optionsTextFor(attachments)));
     } catch (const std::exception &exception) {
         return Error{std::string("the converter failed: ") + exception.what()};
     } catch (...) {

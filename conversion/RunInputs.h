@@ -1,7 +1,7 @@
 // What a conversion run is given: the mailboxes, one per row, and the settings of the run.
 #pragma once
 
-#include "AttachmentChoice.h"
+#include "MailConverter.h"
 #include "MailboxFileReader.h"
 #include "MessageIndex.h"
 #include "NamingOption.h"
@@ -40,7 +40,7 @@ struct IndexSettings
 struct RunSettings
 {
     NamingOption naming = NamingOption::OptOriginal;
-    AttachmentChoice attachments;
+    AttachmentMode attachments = AttachmentMode::ListOnly;
     IndexSettings index;
 };
 

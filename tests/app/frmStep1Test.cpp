@@ -93,10 +93,8 @@ TEST_F(WindowTest, StartsWithTheDesignStates)
     EXPECT_FALSE(control<QRadioButton>("OptSaveAttachEmbed")->isEnabled());
     EXPECT_FALSE(control<QRadioButton>("OptSaveAttachFolder")->isEnabled());
     EXPECT_EQ(window.namingOption(), NamingOption::OptOriginal);
-    const AttachmentChoice attachments = window.attachmentChoice();
-    EXPECT_FALSE(attachments.ChkSaveAttach);
-    EXPECT_TRUE(attachments.OptSaveAttachEmbed);
-    EXPECT_FALSE(attachments.OptSaveAttachFolder);
+    EXPECT_TRUE(control<QRadioButton>("OptSaveAttachEmbed")->isChecked());
+    EXPECT_EQ(window.attachmentMode(), AttachmentMode::ListOnly);
     EXPECT_EQ(gridRows(), std::vector<std::string>{""});
     EXPECT_EQ(labelText("lblCount1"), QStringLiteral("0 files"));
     EXPECT_EQ(labelText("LblProgessCurrent"), QStringLiteral("Mailbox  0 (of 0)"));
@@ -169,13 +167,10 @@ TEST_F(WindowTest, SaveAttachmentsEnablesItsOptionsBySpaceBarAndMouseAndKeepsThe
     EXPECT_FALSE(folderOption->isEnabled());
     EXPECT_FALSE(control<QRadioButton>("OptSaveAttachEmbed")->isEnabled());
     EXPECT_TRUE(folderOption->isChecked());
-    EXPECT_FALSE(window.attachmentChoice().ChkSaveAttach);
+    EXPECT_EQ(window.attachmentMode(), AttachmentMode::ListOnly) << "a clear box saves nothing, whatever shows";
 
     click("ChkSaveAttach");
-    const AttachmentChoice choice = window.attachmentChoice();
-    EXPECT_TRUE(choice.ChkSaveAttach);
-    EXPECT_FALSE(choice.OptSaveAttachEmbed);
-    EXPECT_TRUE(choice.OptSaveAttachFolder);
+    EXPECT_EQ(window.attachmentMode(), AttachmentMode::Folder);
 }
 
 TEST_F(WindowTest, TheTwoOptionGroupsAreExclusiveAndIndependent)
@@ -186,14 +181,13 @@ TEST_F(WindowTest, TheTwoOptionGroupsAreExclusiveAndIndependent)
     click("OptDFS");
     EXPECT_EQ(window.namingOption(), NamingOption::OptDFS);
     EXPECT_FALSE(control<QRadioButton>("OptOriginal")->isChecked());
-    EXPECT_TRUE(window.attachmentChoice().OptSaveAttachFolder);
+    EXPECT_EQ(window.attachmentMode(), AttachmentMode::Folder);
 
     click("OptSaveAttachEmbed");
     click("OptDFS_MYD");
     EXPECT_EQ(window.namingOption(), NamingOption::OptDFS_MYD);
     EXPECT_FALSE(control<QRadioButton>("OptDFS")->isChecked());
-    EXPECT_TRUE(window.attachmentChoice().OptSaveAttachEmbed);
-    EXPECT_FALSE(window.attachmentChoice().OptSaveAttachFolder);
+    EXPECT_EQ(window.attachmentMode(), AttachmentMode::Embed);
 }
 
 TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)

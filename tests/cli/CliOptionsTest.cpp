@@ -19,42 +19,32 @@ TEST(CliOptions, DefaultsAreSubjectNamesAndNoAttachments)
     ASSERT_TRUE(options) << options.error().message;
     EXPECT_EQ(options.value().outputFolder, "/out");
     EXPECT_EQ(options.value().naming, NamingOption::OptOriginal);
-    EXPECT_FALSE(options.value().attachments.ChkSaveAttach);
+    EXPECT_EQ(options.value().attachments, AttachmentMode::ListOnly);
     EXPECT_EQ(options.value().format, OutputFormat::Pdf);
     EXPECT_EQ(options.value().inputs, std::vector<std::string>{"a.mbox"});
 }
 
-TEST(CliOptions, EveryNamingNameMapsToItsOption)
+TEST(CliOptions, EveryNamingNameIsTakenAndShownInTheHelp)
 {
-    const std::pair<const char *, NamingOption> cases[] = {
-        {"subject", NamingOption::OptOriginal},
-        {"subject-date", NamingOption::OptSD},
-        {"from-subject-date", NamingOption::OptFSD},
-        {"from-subject-date-ymd", NamingOption::OptFSD_YMD},
-        {"date-from-subject", NamingOption::OptDFS},
-        {"date-ymd-subject-from", NamingOption::OptDFS_YMD},
-        {"date-ymd-from-subject", NamingOption::OptDFS_YMD2},
-        {"date-mdy-subject-from", NamingOption::OptDFS_MYD},
-    };
-    for (const auto &[name, option] : cases) {
-        Result<CliOptions> options = parse({"-o", "/out", "--naming", name, "x.mbox"});
-        ASSERT_TRUE(options) << name;
-        EXPECT_EQ(options.value().naming, option) << name;
+    for (const NamingName &name : kNamingNames) {
+        const std::string cliName(name.cliName);
+        Result<CliOptions> options = parse({"-o", "/out", "--naming", cliName, "x.mbox"});
+        ASSERT_TRUE(options) << cliName;
+        EXPECT_EQ(options.value().naming, name.option) << cliName;
+        EXPECT_NE(usageText().find("  " + cliName + "  "), std::string::npos) << cliName;
     }
+    EXPECT_NE(usageText().find("date-ymd-subject-from   date (YYYY-MM-DD) + subject + from\n"), std::string::npos);
 }
 
-TEST(CliOptions, AttachmentModesSetTheCheckBoxAndButtons)
+TEST(CliOptions, AttachmentModesTakeBothSpellings)
 {
     Result<CliOptions> embed = parse({"-o", "/out", "--attachments=embed", "x.mbox"});
     ASSERT_TRUE(embed);
-    EXPECT_TRUE(embed.value().attachments.ChkSaveAttach);
-    EXPECT_TRUE(embed.value().attachments.OptSaveAttachEmbed);
+    EXPECT_EQ(embed.value().attachments, AttachmentMode::Embed);
 
     Result<CliOptions> folder = parse({"-o", "/out", "--attachments", "folder", "x.mbox"});
     ASSERT_TRUE(folder);
-    EXPECT_TRUE(folder.value().attachments.ChkSaveAttach);
-    EXPECT_FALSE(folder.value().attachments.OptSaveAttachEmbed);
-    EXPECT_TRUE(folder.value().attachments.OptSaveAttachFolder);
+    EXPECT_EQ(folder.value().attachments, AttachmentMode::Folder);
 }
 
 TEST(CliOptions, UsageErrorsSayWhatWasWrong)

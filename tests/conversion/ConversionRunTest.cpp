@@ -363,15 +363,6 @@ TEST(ConversionRun, ALinkPlantedInTheOutputTreeIsNotFollowed)
     EXPECT_TRUE(TempFolder::fileNames(f.temp.file("elsewhere")).empty());
 }
 
-TEST(ConvertOptionsText, UncheckedBoxMeansPdfOnlyWhateverTheButtonsShow)
-{
-    EXPECT_EQ(convertOptionsText({false, true, false}), "-c pdf");
-    EXPECT_EQ(convertOptionsText({false, false, true}), "-c pdf");
-    EXPECT_EQ(convertOptionsText({true, true, false}), "-c PDF -attach");
-    EXPECT_EQ(convertOptionsText({true, false, true}), "-c PDF -sattach");
-    EXPECT_EQ(convertOptionsText({true, false, false}), std::nullopt);
-}
-
 TEST(OutputTree, RepeatsTheMailboxPathBelowTheOutputFolder)
 {
 #ifndef _WIN32
