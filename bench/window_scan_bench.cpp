@@ -1,6 +1,6 @@
 // window_scan_bench: the folder scan through the window, grid and all, over tens of thousands
 // of files (offscreen). Prints figures; asserts nothing.
-#include "ScriptedPlatform.h"
+#include "Platform.h"
 #include "frmStep1.h"
 
 #include <QApplication>
@@ -12,8 +12,45 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+/// Answers the folder dialog with one folder, keeps the last message, and lets the window
+/// repaint as the real pump would, at most every few milliseconds.
+class BenchPlatform : public tessaly::Platform
+{
+public:
+    explicit BenchPlatform(std::string folder) : m_folder(std::move(folder)) {}
+    const std::string &lastMessage() const { return m_lastMessage; }
+
+    tessaly::MessageBoxAnswer showMessageBox(const std::string &text, tessaly::MessageBoxStyle) override
+    {
+        m_lastMessage = text;
+        return tessaly::MessageBoxAnswer::Ok;
+    }
+    std::string BrowseForFolder(const std::string &) override { return m_folder; }
+    std::vector<std::string> chooseFilesToOpen(const std::string &) override { return {}; }
+    void processPendingEvents() override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lastPump > std::chrono::milliseconds(15)) {
+            QCoreApplication::processEvents();
+            m_lastPump = now;
+        }
+    }
+    void setWaitCursor(bool) override {}
+    bool ShellOpen(const std::string &) override { return false; }
+
+private:
+    std::string m_folder;
+    std::string m_lastMessage = "(none)";
+    std::chrono::steady_clock::time_point m_lastPump = std::chrono::steady_clock::now();
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -31,26 +68,16 @@ int main(int argc, char *argv[])
             std::ofstream(dir / ("mailbox" + std::to_string(file) + ".mbox"));
     }
 
-    tessaly::ScriptedPlatform platform;
-    // Let the window repaint as the real pump would, at most every few milliseconds.
-    auto last = std::chrono::steady_clock::now();
-    platform.setOnProcessEvents([&] {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last > std::chrono::milliseconds(15)) {
-            QCoreApplication::processEvents();
-            last = now;
-        }
-    });
+    BenchPlatform platform(root.string());
     tessaly::frmStep1 window(platform, {}, {});
     window.show();
-    platform.queueFolder(root.string());
 
     const auto started = std::chrono::steady_clock::now();
     window.findChild<QPushButton *>(QStringLiteral("CmdAddFolder"))->click();
     const auto ended = std::chrono::steady_clock::now();
 
     std::printf("mailboxes: %d in %d folders\n", folders * mailboxesPerFolder, folders);
-    std::printf("message: %s\n", platform.messages().empty() ? "(none)" : platform.messages().back().text.c_str());
+    std::printf("message: %s\n", platform.lastMessage().c_str());
     std::printf("scan and fill the grid: %.1f ms\n", std::chrono::duration<double, std::milli>(ended - started).count());
     fs::remove_all(root);
     return 0;
