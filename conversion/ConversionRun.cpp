@@ -241,7 +241,7 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
     MessageCollector collector(messageText, [this](const SplitMessage &message) { finishMessage(message); });
     const bool blockMode = mailboxKind == MailboxKind::NotNormal;
     BlockSplitter blockSplitter(collector, reader.startOffset());
-    LineSplitter lineSplitter(collector, {}, reader.startOffset());
+    LineSplitter lineSplitter(collector, reader.startOffset());
     if (blockMode)
         m_blockSplitter = &blockSplitter;
 

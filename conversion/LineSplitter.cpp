@@ -3,8 +3,6 @@
 
 #include "LineBreakFinder.h"
 
-#include <utility>
-
 namespace tessaly {
 namespace {
 
@@ -14,8 +12,8 @@ constexpr std::size_t kKeptLineRoom = 1 << 20;
 
 } // namespace
 
-LineSplitter::LineSplitter(MessageCollector &collector, LineHook onLine, std::uint64_t firstOffset)
-    : m_collector(collector), m_onLine(std::move(onLine)), m_consumed(firstOffset)
+LineSplitter::LineSplitter(MessageCollector &collector, std::uint64_t firstOffset)
+    : m_collector(collector), m_consumed(firstOffset)
 {
 }
 
@@ -76,8 +74,6 @@ void LineSplitter::takeLine(std::string_view line, std::uint64_t offset)
         m_collector.beginMessage(offset);
     m_collector.append(line);
     m_collector.appendLineBreak();
-    if (m_onLine)
-        m_onLine(line);
     if (m_hasPartialLine) {
         m_hasPartialLine = false;
         if (m_partialLine.capacity() > kKeptLineRoom)

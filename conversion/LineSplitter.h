@@ -4,7 +4,6 @@
 #include "MessageCollector.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,11 +16,9 @@ namespace tessaly {
 class LineSplitter
 {
 public:
-    /// Called with every line, after it was added to its message.
-    using LineHook = std::function<void(std::string_view line)>;
 
     /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
-    explicit LineSplitter(MessageCollector &collector, LineHook onLine = {}, std::uint64_t firstOffset = 0);
+    explicit LineSplitter(MessageCollector &collector, std::uint64_t firstOffset = 0);
 
     /// Reads the next piece of the mailbox.
     void feed(std::string_view bytes);
@@ -32,7 +29,6 @@ private:
     void takeLine(std::string_view line, std::uint64_t offset);
 
     MessageCollector &m_collector;
-    LineHook m_onLine;
     /// The start of a line cut by the end of a piece; only ever one line.
     std::string m_partialLine;
     std::uint64_t m_partialOffset = 0;

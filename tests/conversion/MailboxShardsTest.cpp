@@ -27,7 +27,7 @@ Messages split(std::string_view bytes, std::uint64_t firstOffset)
     MessageCollector collector(text, [&](const SplitMessage &message) {
         messages.emplace_back(message.offset, std::string(message.text));
     });
-    LineSplitter splitter(collector, {}, firstOffset);
+    LineSplitter splitter(collector, firstOffset);
     splitter.feed(bytes);
     splitter.finish();
     return messages;
