@@ -4,6 +4,7 @@
 #include "FileNameRules.h"
 #include "PathHelpers.h"
 #include "TextHelpers.h"
+#include "Utf8.h"
 
 #include <cstdio>
 
@@ -38,35 +39,10 @@ std::string formatDate(const std::optional<MessageDateTime> &date, DatePattern p
     return text;
 }
 
-bool isContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-/// The first `count` characters of UTF-8 `text`; a stray continuation byte counts with the
-/// character before it, so a cut never splits a sequence.
+/// The first `count` characters of UTF-8 `text`.
 std::string firstCharacters(const std::string &text, std::size_t count)
 {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (isContinuationByte(text[i]))
-            continue;
-        if (characters == count)
-            return text.substr(0, i);
-        ++characters;
-    }
-    return text;
-}
-
-/// `text` cut to at most `maxBytes` bytes at a character boundary.
-std::string firstBytes(const std::string &text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes)
-        return text;
-    std::size_t end = maxBytes;
-    while (end > 0 && isContinuationByte(text[end]))
-        --end;
-    return text.substr(0, end);
+    return text.substr(0, byteLengthOfCharacters(text, count));
 }
 
 bool isForbidden(char c)
@@ -174,7 +150,7 @@ std::string composePdfName(NamingOption option, const std::string &subject, cons
     const std::string name = composeRawName(option, orDefault(cleanedPart(subject), kNoSubjectName),
                                             orDefault(cleanedPart(from), kUnknownSenderName), date);
     const auto capped = [](const std::string &text) {
-        return withoutEdgeDotsAndBlanks(firstBytes(firstCharacters(text, kMaxNameCharacters), kMaxNameBytes));
+        return withoutEdgeDotsAndBlanks(std::string(firstBytes(firstCharacters(text, kMaxNameCharacters), kMaxNameBytes)));
     };
     std::string stem = capped(name);
     if (stem.empty())

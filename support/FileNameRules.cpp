@@ -1,7 +1,7 @@
 // Rules every file name this program makes obeys, whether for a PDF or for an attachment.
 #include "FileNameRules.h"
 
-#include "TextHelpers.h"
+#include "Utf8.h"
 
 #include <array>
 #include <cctype>

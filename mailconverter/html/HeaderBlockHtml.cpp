@@ -3,14 +3,10 @@
 
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "Utf8.h"
 
 namespace tessaly {
 namespace {
-
-bool isContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 std::string cutEscaped(std::string_view text, const HeaderLimits &limits)
 {
@@ -176,22 +172,11 @@ std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vec
 
 std::string cutForDisplay(std::string_view text, std::size_t maxCharacters)
 {
-    std::size_t characters = 0;
-    std::size_t end = 0;
-    while (end < text.size()) {
-        if (!isContinuationByte(text[end])) {
-            if (characters == maxCharacters)
-                break;
-            ++characters;
-        }
-        ++end;
-    }
+    const std::size_t end = byteLengthOfCharacters(text, maxCharacters);
     if (end == text.size())
         return std::string(text);
-    std::size_t leftOut = 0;
-    for (std::size_t i = end; i < text.size(); ++i)
-        leftOut += isContinuationByte(text[i]) ? 0 : 1;
-    return std::string(text.substr(0, end)) + " [… cut: " + groupedNumber(leftOut) + " more characters]";
+    return std::string(text.substr(0, end)) + " [… cut: " + groupedNumber(characterCount(text.substr(end))) +
+           " more characters]";
 }
 
 std::string groupedNumber(std::size_t number)

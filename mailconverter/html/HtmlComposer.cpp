@@ -6,6 +6,7 @@
 #include "mailconverter/html/PageRuleFilter.h"
 #include "mailconverter/html/PlainTextHtml.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "Utf8.h"
 
 #include <array>
 #include <cctype>
@@ -100,18 +101,14 @@ std::string fontFaceAliases()
 // QTextDocument takes font names literally, so the HTML it gets names the stand-ins.
 std::string replaceFontNames(std::string html)
 {
-    std::string lower = html;
-    for (char &c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = asciiLowercase(html);
     std::string out;
     out.reserve(html.size());
     std::size_t pos = 0;
     while (pos < html.size()) {
         bool replaced = false;
         for (const FontAlias &alias : kFontAliases) {
-            std::string family(alias.family);
-            for (char &c : family)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string family = asciiLowercase(alias.family);
             if (lower.compare(pos, family.size(), family) != 0)
                 continue;
             // Whole names only: "Times" must not eat "Times New Roman", nor "Arial" "Arial Black".

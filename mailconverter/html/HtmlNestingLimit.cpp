@@ -1,6 +1,8 @@
 // Keeping hostile HTML from nesting elements deeper than any browser shows.
 #include "mailconverter/html/HtmlNestingLimit.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -71,9 +73,7 @@ std::size_t tagEnd(std::string_view html, std::size_t at)
 
 std::string limitHtmlNesting(std::string_view html, int maxNesting)
 {
-    std::string lower(html);
-    for (char &c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = asciiLowercase(html);
     std::string out;
     out.reserve(html.size());
     std::unordered_map<std::string, int> openByName;

@@ -2,6 +2,7 @@
 #include "mailconverter/html/HtmlPresentation.h"
 
 #include "TextHelpers.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,23 +51,18 @@ std::optional<std::string> legacyColour(std::string_view value)
     if (value.size() == 4 && value[0] == '#' && hexDigitValue(value[1]) >= 0 && hexDigitValue(value[2]) >= 0 &&
         hexDigitValue(value[3]) >= 0) {
         for (char c : value.substr(1))
-            digits += std::string(2, static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            digits += std::string(2, asciiLower(c));
         return "#" + digits;
     }
-    for (std::size_t i = 0; i < value.size() && digits.size() < 128; ++i) {
-        const auto byte = static_cast<unsigned char>(value[i]);
-        if (byte >= 0xF0) {
-            // A character outside the BMP counts as "00".
-            digits += "00";
-            i += 3;
-        } else if (byte >= 0x80) {
+    for (std::size_t i = 0; i < value.size() && digits.size() < 128;) {
+        const std::size_t start = i;
+        const char32_t c = nextCodePoint(value, i);
+        if (c > 0xFFFF)
+            digits += "00"; // a character outside the BMP is two UTF-16 units
+        else if (c >= 0x80)
             digits += '0';
-            i += byte >= 0xE0 ? 2 : 1;
-        } else if (i == 0 && byte == '#') {
-            continue;
-        } else {
-            digits += hexDigitValue(value[i]) >= 0 ? value[i] : '0';
-        }
+        else if (start != 0 || c != '#')
+            digits += hexDigitValue(static_cast<char>(c)) >= 0 ? static_cast<char>(c) : '0';
     }
     digits.resize(std::min<std::size_t>(digits.size(), 128));
     while (digits.empty() || digits.size() % 3 != 0)
@@ -86,9 +82,7 @@ std::optional<std::string> legacyColour(std::string_view value)
     std::string colour = "#";
     for (std::string &part : parts)
         colour += part.substr(0, 2);
-    for (char &c : colour)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return colour;
+    return asciiLowercase(colour);
 }
 
 // The HTML rules for parsing dimension values: leading digits, an optional fraction, an

@@ -3,6 +3,7 @@
 
 #include "mailconverter/html/HtmlNestingLimit.h"
 #include "mailconverter/html/HtmlPresentation.h"
+#include "Utf8.h"
 
 #include <gumbo.h>
 
@@ -19,14 +20,6 @@ namespace {
 // Parsed as a standards-mode document, as our page is: the tree we serialise is then the
 // one the browser builds again from our serialisation.
 constexpr std::string_view kStandardsDoctype = "<!DOCTYPE html>";
-
-std::string toLower(std::string_view text)
-{
-    std::string out(text);
-    for (char &c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // A URL as the URL parser reads it: leading and trailing controls and spaces go, and so
 // do tabs and line breaks anywhere ("java\nscript:" is "javascript:").
@@ -53,7 +46,7 @@ std::string schemeOf(std::string_view url)
     for (std::size_t i = 1; i < url.size(); ++i) {
         const char c = url[i];
         if (c == ':')
-            return toLower(url.substr(0, i));
+            return asciiLowercase(url.substr(0, i));
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
             return {};
     }
@@ -150,7 +143,7 @@ enum class Treatment {
 bool isAnimation(std::string_view name)
 {
     // SVG animations can set an href after the cleaner has looked at it.
-    const std::string lower = toLower(name);
+    const std::string lower = asciiLowercase(name);
     return lower == "animate" || lower == "set" || lower == "animatemotion" || lower == "animatetransform";
 }
 
@@ -239,7 +232,7 @@ std::string elementName(const GumboNode *node)
     }
     GumboStringPiece original = element.original_tag;
     gumbo_tag_from_original_text(&original);
-    std::string name = toLower(std::string_view(original.data ? original.data : "", original.length));
+    std::string name = asciiLowercase(std::string_view(original.data ? original.data : "", original.length));
     if (element.tag_namespace == GUMBO_NAMESPACE_SVG) {
         if (const char *svgName = gumbo_normalize_svg_tagname(&original))
             return svgName;
@@ -261,7 +254,7 @@ std::string attributeName(const GumboAttribute &attribute)
 bool isCssType(const GumboElement &element)
 {
     const GumboAttribute *type = findAttribute(element, "type");
-    return !type || type->value[0] == '\0' || toLower(type->value) == "text/css";
+    return !type || type->value[0] == '\0' || asciiLowercase(type->value) == "text/css";
 }
 
 std::string textContent(const GumboNode *node)
@@ -352,7 +345,7 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
 {
     std::string out;
     std::size_t pos = 0;
-    const std::string lower = toLower(css);
+    const std::string lower = asciiLowercase(css);
     while (true) {
         const std::size_t at = lower.find("url(", pos);
         if (at == std::string::npos)
@@ -371,7 +364,7 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
     }
     out += css.substr(pos);
     // expression() and behaviour bindings are script in disguise.
-    std::string lowered = toLower(out);
+    std::string lowered = asciiLowercase(out);
     for (std::string_view bad : {"expression(", "-moz-binding", "behavior:"}) {
         std::size_t at = 0;
         while ((at = lowered.find(bad, at)) != std::string::npos) {
@@ -471,7 +464,7 @@ void Sanitizer::writeRemoteImage(const GumboElement &element)
     // A tracking pixel shows nothing in a browser either.
     if (isTiny && !findAttribute(element, "style"))
         return;
-    const std::string align = toLower(attributeValue(element, "align"));
+    const std::string align = asciiLowercase(attributeValue(element, "align"));
     if (align == "left" || align == "right")
         style += "float:" + align + ";";
     if (const GumboAttribute *own = findAttribute(element, "style"))
@@ -553,7 +546,7 @@ void Sanitizer::writeElement(const GumboNode *node, const GumboNode *parent, std
     case Treatment::Keep:
         break;
     }
-    if (element.tag == GUMBO_TAG_IMG || (element.tag == GUMBO_TAG_INPUT && toLower(attributeValue(element, "type")) == "image")) {
+    if (element.tag == GUMBO_TAG_IMG || (element.tag == GUMBO_TAG_INPUT && asciiLowercase(attributeValue(element, "type")) == "image")) {
         if (const GumboAttribute *src = findAttribute(element, "src");
             src && isRemoteUrl(normalisedUrl(src->value)) && m_options.remoteImagePlaceholder) {
             writeRemoteImage(element);

@@ -1,6 +1,8 @@
 // Keeps a message's style sheets away from the page box.
 #include "mailconverter/html/PageRuleFilter.h"
 
+#include "Utf8.h"
+
 #include <cctype>
 
 namespace tessaly {
@@ -36,13 +38,9 @@ std::size_t skipStringOrComment(std::string_view css, std::size_t pos)
 
 bool isDroppedRule(std::string_view name)
 {
-    std::string lower;
-    for (char c : name) {
-        if (c == '\\')
-            return true;
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower == "page" || lower == "import";
+    // An escape could spell either name; such a rule is dropped too.
+    return name.find('\\') != std::string_view::npos || equalsIgnoringAsciiCase(name, "page") ||
+           equalsIgnoringAsciiCase(name, "import");
 }
 
 /// The end of the at-rule whose prelude starts at `pos`: after its ";" or its block.

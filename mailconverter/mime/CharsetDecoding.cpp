@@ -1,6 +1,8 @@
 // Turning text bytes in any declared (or wrongly declared) charset into UTF-8, losing nothing.
 #include "mailconverter/mime/CharsetDecoding.h"
 
+#include "Utf8.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -25,7 +27,7 @@ std::string normalisedLabel(std::string_view charset)
     for (char c : charset) {
         if (c == '"' || c == '\'' || std::isspace(static_cast<unsigned char>(c)))
             continue;
-        label += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        label += asciiLower(c);
     }
     return label;
 }
@@ -165,11 +167,6 @@ DecodedBody decodeBodyText(std::string_view bytes, std::string_view charset, std
     return {decodeToUtf8(bytes, charset), {}};
 }
 
-bool isValidUtf8(std::string_view bytes)
-{
-    return g_utf8_validate_len(bytes.data(), bytes.size(), nullptr);
-}
-
 std::string windows1252ToUtf8(std::string_view bytes)
 {
     std::string out;
@@ -217,25 +214,6 @@ std::string normaliseLineEnds(std::string_view text)
         }
     }
     return out;
-}
-
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 } // namespace tessaly

@@ -6,9 +6,6 @@
 
 namespace tessaly {
 
-/// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
-bool isValidUtf8(std::string_view bytes);
-
 /// Decodes `bytes` labelled `charset` (may be empty) to UTF-8. Valid UTF-8 wins over a
 /// single-byte label; latin1, us-ascii and iso-8859-1 are read as windows-1252; other labels
 /// go through iconv and must consume every byte; otherwise UTF-8, then windows-1252.
@@ -41,8 +38,5 @@ std::string windows1252ToUtf8(std::string_view bytes);
 
 /// Turns CR LF and lone CR into LF.
 std::string normaliseLineEnds(std::string_view text);
-
-/// Appends the UTF-8 form of the code point `c`.
-void appendUtf8(std::string &out, char32_t c);
 
 } // namespace tessaly

@@ -3,6 +3,7 @@
 
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "TextHelpers.h"
+#include "Utf8.h"
 
 #include <gmime/gmime.h>
 

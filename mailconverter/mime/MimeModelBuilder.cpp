@@ -6,6 +6,7 @@
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "Utf8.h"
 
 #include <gmime/gmime.h>
 
@@ -34,14 +35,6 @@ void useEnvelopeDate(MailMessage &message, std::optional<MailDate> envelopeDate)
 {
     message.date = envelopeDate;
     message.dateSource = MailMessage::DateSource::Envelope;
-}
-
-std::string toLower(std::string_view text)
-{
-    std::string out(text);
-    for (char &c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 std::string validUtf8(const char *text)
@@ -147,7 +140,7 @@ std::string mimeTypeOf(GMimeObject *object)
         return "application/octet-stream";
     const char *mediaType = g_mime_content_type_get_media_type(type);
     const char *subtype = g_mime_content_type_get_media_subtype(type);
-    return toLower(std::string(mediaType ? mediaType : "application") + "/" + (subtype ? subtype : "octet-stream"));
+    return asciiLowercase(std::string(mediaType ? mediaType : "application") + "/" + (subtype ? subtype : "octet-stream"));
 }
 
 std::string contentTypeParameter(GMimeObject *object, const char *name)
@@ -164,7 +157,7 @@ std::string contentTypeParameter(GMimeObject *object, const char *name)
 // is taken from the raw header.
 std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::string_view name)
 {
-    const std::string lower = toLower(rawValue);
+    const std::string lower = asciiLowercase(rawValue);
     std::size_t at = 0;
     while ((at = lower.find(name, at)) != std::string::npos) {
         const bool startsWord = at == 0 || lower[at - 1] == ';' || std::isspace(static_cast<unsigned char>(lower[at - 1]));
@@ -263,7 +256,7 @@ bool canDisplayAlternative(GMimeObject *object, int depth)
 
 std::string sniffHtmlCharset(std::string_view html)
 {
-    const std::string head = toLower(html.substr(0, kCharsetSniffBytes));
+    const std::string head = asciiLowercase(html.substr(0, kCharsetSniffBytes));
     const std::size_t at = head.find("charset=");
     if (at == std::string::npos)
         return {};
@@ -396,9 +389,7 @@ std::map<std::string, std::string> addressComments(std::string_view list)
     bool quoted = false;
     bool inAngle = false;
     auto finishItem = [&] {
-        std::string address = trimmed(angle.empty() ? bare : angle);
-        std::transform(address.begin(), address.end(), address.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string address = asciiLowercase(trimmed(angle.empty() ? bare : angle));
         if (!comment.empty() && !address.empty())
             comments.emplace(address, decodeHeaderText(trimmed(comment)));
         comment.clear();
@@ -473,8 +464,7 @@ std::vector<MailAddress> ModelBuilder::addressesOf(GMimeMessage *message, const 
         return addresses;
     const std::map<std::string, std::string> comments = addressComments(repaired);
     for (MailAddress &address : addresses) {
-        std::string key = address.address;
-        std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string key = asciiLowercase(address.address);
         const auto found = comments.find(key);
         if (found == comments.end() || found->second.empty() || address.name.find(found->second) != std::string::npos)
             continue;
@@ -795,9 +785,9 @@ std::set<std::string> referencedContentIds(const std::vector<std::string> &lower
 bool htmlReferences(const std::vector<std::string> &lowerHtml, const std::set<std::string> &contentIds,
                     const InlineResource &resource)
 {
-    if (!resource.contentId.empty() && contentIds.count(toLower(resource.contentId)))
+    if (!resource.contentId.empty() && contentIds.count(asciiLowercase(resource.contentId)))
         return true;
-    const std::string location = toLower(resource.contentLocation);
+    const std::string location = asciiLowercase(resource.contentLocation);
     if (location.empty())
         return false;
     for (const std::string &html : lowerHtml) {
@@ -816,7 +806,7 @@ void ModelBuilder::settleResources()
     std::vector<std::string> lowerHtml;
     for (const BodyPart &body : m_message.bodies) {
         if (body.kind == BodyPart::Kind::Html)
-            lowerHtml.push_back(toLower(body.text));
+            lowerHtml.push_back(asciiLowercase(body.text));
     }
     const std::set<std::string> contentIds = referencedContentIds(lowerHtml);
     std::size_t inserted = 0;

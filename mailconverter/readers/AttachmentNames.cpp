@@ -2,18 +2,15 @@
 #include "mailconverter/readers/AttachmentNames.h"
 
 #include "FileNameRules.h"
-#include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/HeaderDecoding.h"
-#include "TextHelpers.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace tessaly {
 namespace {
 
-constexpr char32_t kReplacementCharacter = 0xFFFD;
 /// An extension longer than this is not one ("report.final-version-of-march") and is not kept
 /// whole when a long name is cut.
 constexpr std::size_t kMaxExtensionBytes = 16;
@@ -52,61 +49,6 @@ constexpr std::array<ExtensionEntry, 24> kExtensions = {{
         {"application/octet-stream", ".bin"},
     }};
 
-std::u32string decodeUtf8(std::string_view bytes)
-{
-    std::u32string out;
-    out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t codePoint = 0;
-        char32_t minimum = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-        } else {
-            out.push_back(kReplacementCharacter);
-            ++i;
-            continue;
-        }
-        int taken = 1;
-        for (; taken < length && i + taken < bytes.size(); ++taken) {
-            const auto next = static_cast<unsigned char>(bytes[i + taken]);
-            if ((next & 0xC0) != 0x80)
-                break;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        if (taken < length || codePoint < minimum || codePoint > 0x10FFFF
-            || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            out.push_back(kReplacementCharacter);
-            i += std::max(1, taken == length ? length : taken);
-            continue;
-        }
-        out.push_back(codePoint);
-        i += length;
-    }
-    return out;
-}
-
-
-std::string encodeUtf8(std::u32string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char32_t c : text)
-        appendUtf8(out, c);
-    return out;
-}
-
 bool isDroppedCharacter(char32_t c)
 {
     const bool isControl = c < 0x20 || (c >= 0x7F && c <= 0x9F);
@@ -118,11 +60,6 @@ bool isReservedCharacter(char32_t c)
     return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
 }
 
-char asciiLower(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 /// Cuts `name` to `limit` bytes at a character boundary, keeping a short extension whole.
 std::string capLength(const std::string &name, std::size_t limit)
 {
@@ -132,10 +69,7 @@ std::string capLength(const std::string &name, std::size_t limit)
     if (dot == std::string::npos || dot == 0 || name.size() - dot > kMaxExtensionBytes)
         dot = name.size();
     const std::string extension = name.substr(dot);
-    std::size_t cut = limit - extension.size();
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    std::string stem = name.substr(0, cut);
+    std::string stem(firstBytes(name, limit - extension.size()));
     // The cut may leave a space or dot at the end of the stem of a name without extension.
     while (extension.empty() && !stem.empty() && (stem.back() == ' ' || stem.back() == '.'))
         stem.pop_back();
@@ -209,8 +143,7 @@ char32_t foldCodePoint(char32_t c)
 
 std::string extensionForMimeType(std::string_view mimeType)
 {
-    std::string lower(mimeType.substr(0, mimeType.find(';')));
-    std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
+    const std::string lower = asciiLowercase(mimeType.substr(0, mimeType.find(';')));
     for (const ExtensionEntry &entry : kExtensions) {
         if (entry.mimeType == lower)
             return std::string(entry.extension);
@@ -227,8 +160,7 @@ std::string mimeTypeForFileName(std::string_view fileName)
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos)
         return "application/octet-stream";
-    std::string extension(fileName.substr(dot));
-    std::transform(extension.begin(), extension.end(), extension.begin(), asciiLower);
+    const std::string extension = asciiLowercase(fileName.substr(dot));
     if (extension == ".jpeg")
         return "image/jpeg";
     if (extension == ".htm")
@@ -238,14 +170,6 @@ std::string mimeTypeForFileName(std::string_view fileName)
             return std::string(entry.mimeType);
     }
     return "application/octet-stream";
-}
-
-std::string toValidUtf8(std::string_view bytes)
-{
-    const bool isAscii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (isAscii)
-        return std::string(bytes);
-    return encodeUtf8(decodeUtf8(bytes));
 }
 
 std::string safeAttachmentName(std::string_view declaredName, std::string_view mimeType, int index)

@@ -20,10 +20,6 @@ std::string extensionForMimeType(std::string_view mimeType);
 /// files that come without one; "application/octet-stream" when the extension is unknown.
 std::string mimeTypeForFileName(std::string_view fileName);
 
-/// `bytes` as valid UTF-8: every byte that does not start or continue a well-formed
-/// sequence (including overlong forms and surrogates) becomes U+FFFD.
-std::string toValidUtf8(std::string_view bytes);
-
 /// The name a declared attachment name is saved and embedded under, before duplicates are
 /// numbered. `declaredName` is what the part says (any bytes; "" for none); `index` counts
 /// the message's attachments from 1 and names a part that declares nothing ("attachment-3.pdf").

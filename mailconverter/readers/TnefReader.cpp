@@ -1,8 +1,8 @@
 // Reads the files out of a winmail.dat (application/ms-tnef), the container Outlook sends.
 #include "mailconverter/readers/TnefReader.h"
 
-#include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/readers/AttachmentNames.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -113,15 +113,8 @@ std::string eightBitToUtf8(std::string_view text)
     if (valid == text)
         return valid;
     std::string out;
-    for (char byte : text) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b < 0x80) {
-            out.push_back(byte);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-        }
-    }
+    for (char byte : text)
+        appendUtf8(out, static_cast<unsigned char>(byte));
     return out;
 }
 

@@ -2,6 +2,7 @@
 #include "mailconverter/readers/UuencodeExtractor.h"
 
 #include "mailconverter/readers/AttachmentNames.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <optional>

@@ -17,6 +17,7 @@
 #include "PathHelpers.h"
 #include "PendingFile.h"
 #include "Sha256.h"
+#include "Utf8.h"
 
 #include <QGuiApplication>
 #include <QPageSize>
@@ -74,9 +75,7 @@ void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName,
         std::size_t cut = body.text.rfind('\n', kMaxBodyBytes);
         if (cut == std::string::npos || cut < kMaxBodyBytes / 2)
             cut = kMaxBodyBytes;
-        // Never cut inside a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(body.text[cut]) & 0xC0) == 0x80)
-            --cut;
+        cut = characterBoundaryAtOrBefore(body.text, cut);
         const bool isHtml = body.kind == BodyPart::Kind::Html;
         const std::string number = cutBodies.empty() ? "" : " " + std::to_string(cutBodies.size() + 1);
         const std::string wholeName =

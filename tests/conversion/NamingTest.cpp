@@ -2,6 +2,7 @@
 #include "FakeMessageReader.h"
 #include "PathHelpers.h"
 #include "PdfNaming.h"
+#include "Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,6 @@ using namespace tessaly;
 namespace {
 
 const MessageDateTime kMarch5{2021, 3, 5, 14, 30, 0};
-
-std::size_t countCharacters(const std::string &utf8)
-{
-    std::size_t count = 0;
-    for (char c : utf8)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
 
 std::string repeat(const std::string &piece, std::size_t times)
 {
@@ -136,7 +129,7 @@ TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
         SCOPED_TRACE(character);
         // Room for " (99999)" and " attachments", the longest name derived from the stem.
         EXPECT_LE(stem.size() + 8 + 12, 255u);
-        EXPECT_LE(countCharacters(stem), kMaxNameCharacters);
+        EXPECT_LE(characterCount(stem), kMaxNameCharacters);
         EXPECT_EQ(stem.size() % character.size(), 0u) << "cut inside a character";
         EXPECT_EQ(stem, repeat(character, std::min<std::size_t>(220, kMaxNameBytes / character.size())));
     }
