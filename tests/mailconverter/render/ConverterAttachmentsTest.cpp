@@ -197,12 +197,3 @@ TEST_F(ConverterAttachments, UuencodedFileIsSavedAndLeavesTheText)
     EXPECT_EQ(shown.find("begin 644"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Bye"), std::string::npos) << shown;
 }
-
-int main(int argc, char **argv)
-{
-    prepareHeadlessMailConverterApplication();
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    return result;
-}

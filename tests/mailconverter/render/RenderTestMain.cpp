@@ -20,9 +20,12 @@ tessaly::WebEngineRenderer &tessaly::test::sharedWebEngineRenderer()
 
 int main(int argc, char **argv)
 {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (as ctest's discovery does at build time) needs no display.
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
     tessaly::prepareHeadlessMailConverterApplication();
     QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // The shared renderer must go before the web engine shuts down with the application.
     sharedRenderer.reset();
