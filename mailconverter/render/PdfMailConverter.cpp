@@ -6,6 +6,7 @@
 #include "mailconverter/attachments/AttachmentHandling.h"
 #include "mailconverter/attachments/MessageAttachments.h"
 #include "mailconverter/attachments/SourceEmbedding.h"
+#include "mailconverter/html/BodySizeLimit.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/html/ScriptFonts.h"
 #include "mailconverter/pdf/PdfFinisher.h"
@@ -17,7 +18,6 @@
 #include "PathHelpers.h"
 #include "PendingFile.h"
 #include "Sha256.h"
-#include "Utf8.h"
 
 #include <QGuiApplication>
 #include <QPageSize>
@@ -52,46 +52,6 @@ void collectResources(const MailMessage &message, MessageResources &resources)
     }
     for (const MailMessage &inner : message.forwarded)
         collectResources(inner, resources);
-}
-
-/// A body too long for the page, kept whole so that it can travel inside the PDF.
-struct CutBody
-{
-    std::string fileName;
-    std::string mimeType;
-    std::string text;
-};
-
-/// Cuts bodies longer than kMaxBodyBytes at a line end, so that a huge body costs bounded
-/// time and memory on the page. The whole text goes into `cutBodies`, to be embedded in the
-/// PDF, so nothing of the message is lost; when the whole message is embedded as
-/// `embeddedSourceName`, that carries the text already. Says so on the page and in `warnings`.
-void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName, std::vector<CutBody> &cutBodies,
-                    std::vector<std::string> &warnings)
-{
-    for (BodyPart &body : message.bodies) {
-        if (body.text.size() <= kMaxBodyBytes)
-            continue;
-        std::size_t cut = body.text.rfind('\n', kMaxBodyBytes);
-        if (cut == std::string::npos || cut < kMaxBodyBytes / 2)
-            cut = kMaxBodyBytes;
-        cut = characterBoundaryAtOrBefore(body.text, cut);
-        const bool isHtml = body.kind == BodyPart::Kind::Html;
-        const std::string number = cutBodies.empty() ? "" : " " + std::to_string(cutBodies.size() + 1);
-        const std::string wholeName =
-            embeddedSourceName.empty() ? "message body" + number + (isHtml ? ".html" : ".txt") : embeddedSourceName;
-        const std::string note = "[The rest of this body, " + formatByteSize(body.text.size() - cut)
-                                 + ", is too long to show here. The whole " + (embeddedSourceName.empty() ? "text" : "message")
-                                 + " is attached to this PDF as \"" + wholeName + "\".]";
-        if (embeddedSourceName.empty())
-            cutBodies.push_back({wholeName, isHtml ? "text/html" : "text/plain", body.text});
-        body.text.resize(cut);
-        body.text += isHtml ? "<p>" + note + "</p>" : "\n\n" + note + "\n";
-        warnings.push_back("a body was cut to " + formatByteSize(kMaxBodyBytes) + " on the page; its whole text is "
-                           "embedded in the PDF as '" + wholeName + "'");
-    }
-    for (MailMessage &inner : message.forwarded)
-        limitBodySizes(inner, embeddedSourceName, cutBodies, warnings);
 }
 
 /// The run writes each message file into its mailbox's output folder, which bears the

@@ -16,9 +16,6 @@ struct PageStamp;
 class TextDocumentRenderer;
 class WebEngineRenderer;
 
-/// Bodies longer than this are cut for the page (about 600 pages of plain text).
-inline constexpr std::size_t kMaxBodyBytes = 2 * 1024 * 1024;
-
 /// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
 /// plain-text one by QTextDocument, which also stands in (with a warning) when the web
 /// engine fails. Writes through a temporary file beside the destination and never

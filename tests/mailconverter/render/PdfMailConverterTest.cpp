@@ -240,24 +240,3 @@ TEST_F(PdfMailConverterTest, HtmlBodyFallsBackToThePlainRendererWhenTheWebEngine
     ASSERT_EQ(m_warnings.size(), 1u);
     EXPECT_NE(m_warnings[0].find("plain-text renderer"), std::string::npos) << m_warnings[0];
 }
-
-TEST_F(PdfMailConverterTest, HugeBodyIsCutAndTheCutIsShown)
-{
-    QByteArray body;
-    for (int line = 1; body.size() < 3 * 1024 * 1024; ++line)
-        body += "line " + QByteArray::number(line) + " of a body far longer than anyone will read\n";
-    const QByteArray pdf = convert(plainMessage("Huge", body), "-c pdf", QStringLiteral("huge"));
-    const QString text = pdfText(pdf);
-    EXPECT_TRUE(text.contains(QStringLiteral("line 1 of")));
-    EXPECT_TRUE(text.contains(QStringLiteral("too long to show")));
-    ASSERT_EQ(m_warnings.size(), 1u);
-
-    // Even without attachment saving, the whole body travels inside the PDF: nothing is lost.
-    const QString detached = m_folder.filePath(QStringLiteral("detached"));
-    QDir().mkpath(detached);
-    const std::string command = "pdfdetach -saveall -o '" + detached.toStdString() + "' '"
-                                + m_folder.filePath(QStringLiteral("huge.pdf")).toStdString() + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const QByteArray whole = readWholeFile(detached + QStringLiteral("/message body.txt"));
-    EXPECT_TRUE(whole.startsWith(body)) << whole.size() << " bytes detached";
-}

@@ -1,5 +1,6 @@
 #include "mailconverter/attachments/SourceEmbedding.h"
 
+#include "mailconverter/html/BodySizeLimit.h"
 #include "mailconverter/render/PdfMailConverter.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
