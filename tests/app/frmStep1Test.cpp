@@ -82,7 +82,7 @@ protected:
     }
 };
 
-TEST_F(WindowTest, StartsWithTheDesignStates)
+TEST_F(WindowTest, OpensEmptyWithAttachmentOptionsOffAndFocusOnAdd)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Tessaly v1.2"));
     EXPECT_EQ(window.size(), QSize(599, 640));
@@ -136,7 +136,7 @@ TEST(WindowOptions, EmbeddingTheMessageIsOffUntilChosenAndRemembered)
     QSettings().remove(QStringLiteral("options"));
 }
 
-TEST_F(WindowTest, TabOrderFollowsTheDesign)
+TEST_F(WindowTest, TabRunsFromTheListButtonsThroughConvertToTheOptions)
 {
     const char *expected[] = {"cmdAdd", "cmdClear1", "CmdAddFolder", "grdFiles1", "CmdConvert", "cmdEnd",
                               "CmdHelp", "CmdOptions", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder",
@@ -440,7 +440,7 @@ TEST_F(WindowTest, RegressionFitsA1366x768ScreenAt125PercentAndScrollsToEveryCon
     EXPECT_EQ(fittedClientSize({599, 640}, {1278, 569}, 15), QSize(614, 569)); // 900 px at 150%
 }
 
-TEST_F(WindowTest, RegressionADarkThemeKeepsTheDesignColours)
+TEST_F(WindowTest, RegressionADarkThemeKeepsDarkTextOnTheWindowsLightColours)
 {
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(30, 30, 30));
