@@ -1,6 +1,7 @@
 // Rules every file name this program makes obeys, whether for a PDF or for an attachment.
 #include "FileNameRules.h"
 
+#include "PathHelpers.h"
 #include "Utf8.h"
 
 #include <array>
@@ -44,6 +45,17 @@ bool isWindowsDeviceName(std::string_view name)
     const std::string_view digit = base.substr(3);
     return (digit.size() == 1 && std::isdigit(static_cast<unsigned char>(digit[0])))
         || digit == "\u00B9" || digit == "\u00B2" || digit == "\u00B3";
+}
+
+std::string numberedVariant(const std::string &path, int n)
+{
+    std::size_t nameStart = path.size();
+    while (nameStart > 0 && !isPathSeparator(path[nameStart - 1]))
+        --nameStart;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= nameStart)
+        dot = path.size();
+    return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
 }
 
 } // namespace tessaly

@@ -1,6 +1,7 @@
 // A file written under a temporary name and moved to its final name only when complete.
 #include "PendingFile.h"
 
+#include "FileNameRules.h"
 #include "PathHelpers.h"
 
 #include <cerrno>
@@ -39,17 +40,6 @@ std::string randomSuffix()
 }
 
 } // namespace
-
-std::string numberedVariant(const std::string &path, int n)
-{
-    std::size_t nameStart = path.size();
-    while (nameStart > 0 && !isPathSeparator(path[nameStart - 1]))
-        --nameStart;
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= nameStart)
-        dot = path.size();
-    return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
-}
 
 RenameOutcome renameWithoutReplacing(const std::string &from, const std::string &to, std::string &reason)
 {

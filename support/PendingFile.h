@@ -9,10 +9,6 @@
 
 namespace tessaly {
 
-/// "name (n).ext" beside `path`: the form given to the n-th file that wants an existing name.
-/// The extension is what follows the last dot of the file name, unless that dot leads it.
-std::string numberedVariant(const std::string &path, int n);
-
 /// What a rename that must not replace anything came to.
 enum class RenameOutcome { Renamed, NameTaken, Failed };
 

@@ -1,6 +1,7 @@
 // Puts attachments into a PDF as embedded files, which PDF readers list and can save.
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 
+#include "FileNameRules.h"
 #include "mailconverter/readers/AttachmentNames.h"
 
 #include <qpdf/Pipeline.hh>
@@ -70,7 +71,7 @@ Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &file
         for (const AttachmentFile &file : files) {
             std::string key = file.fileName;
             for (int n = 2; embedded.getEmbeddedFile(key); ++n)
-                key = numberedName(file.fileName, n);
+                key = numberedVariant(file.fileName, n);
 
             // The stream reads the caller's bytes when it is written: no copy of a large file.
             const std::string_view bytes = file.bytes;

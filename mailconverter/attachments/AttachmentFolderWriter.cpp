@@ -1,6 +1,7 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 
+#include "FileNameRules.h"
 #include "FolderBelow.h"
 #include "mailconverter/readers/AttachmentNames.h"
 #include "PathHelpers.h"

@@ -273,20 +273,12 @@ std::string UniqueNames::claim(const std::string &name)
     // Numbers below the remembered one were all taken when last tried, and taken names
     // are never given back.
     int &next = m_nextNumber.try_emplace(std::move(folded), 2).first->second;
-    std::string candidate = numberedName(name, next);
+    std::string candidate = numberedVariant(name, next);
     while (isTaken(candidate))
-        candidate = numberedName(name, ++next);
+        candidate = numberedVariant(name, ++next);
     ++next;
     reserve(candidate);
     return candidate;
-}
-
-std::string numberedName(const std::string &name, int n)
-{
-    std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        dot = name.size();
-    return name.substr(0, dot) + " (" + std::to_string(n) + ")" + name.substr(dot);
 }
 
 } // namespace tessaly

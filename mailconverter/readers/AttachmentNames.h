@@ -66,8 +66,4 @@ private:
     std::unordered_map<std::string, int> m_nextNumber; ///< folded name → first number not yet tried
 };
 
-/// "name (n).ext": the n-th variant of a file name. The extension is what follows the last
-/// dot, unless that dot starts the name.
-std::string numberedName(const std::string &name, int n);
-
 } // namespace tessaly

@@ -1,5 +1,6 @@
 #include "PendingFile.h"
 
+#include "FileNameRules.h"
 #include "PathHelpers.h"
 
 #include "TestSupport/TempFolder.h"
