@@ -21,13 +21,8 @@ BlockSplitter::BlockSplitter(MessageCollector &collector, std::uint64_t firstOff
 std::size_t BlockSplitter::feedBlock(std::string_view block)
 {
     const std::size_t size = block.size();
-    std::size_t position = 0;
+    std::size_t position = m_lineBreaks.start(block);
     std::size_t firstSeparator = 0;
-    if (m_afterCarriageReturn && size > 0) {
-        if (block[0] == '\n')
-            position = 1;
-        m_afterCarriageReturn = false;
-    }
 
     LineBreakFinder finder(block);
     while (position < size) {
@@ -59,16 +54,7 @@ std::size_t BlockSplitter::feedBlock(std::string_view block)
             break;
         m_collector.appendLineBreak();
         m_atLineStart = true;
-        if (block[lineBreak] == '\r') {
-            if (lineBreak + 1 == size) {
-                m_afterCarriageReturn = true;
-                position = size;
-            } else {
-                position = lineBreak + (block[lineBreak + 1] == '\n' ? 2 : 1);
-            }
-        } else {
-            position = lineBreak + 1;
-        }
+        position = m_lineBreaks.past(block, lineBreak);
     }
     m_consumed += size;
     return firstSeparator;
@@ -77,7 +63,7 @@ std::size_t BlockSplitter::feedBlock(std::string_view block)
 void BlockSplitter::finish()
 {
     flushHeldPrefix();
-    m_afterCarriageReturn = false;
+    m_lineBreaks.finish();
     m_collector.finish(m_consumed);
 }
 

@@ -1,6 +1,7 @@
 // Block mode: cuts a mailbox into messages, reading it in fixed blocks.
 #pragma once
 
+#include "LineBreakFinder.h"
 #include "MessageCollector.h"
 
 #include <cstddef>
@@ -43,7 +44,7 @@ private:
     std::uint64_t m_heldOffset = 0;
     std::uint64_t m_consumed = 0;
     bool m_atLineStart = true;
-    bool m_afterCarriageReturn = false;
+    LineBreakStepper m_lineBreaks;
 };
 
 } // namespace tessaly

@@ -1,4 +1,4 @@
-// Finds the next line break (CR or LF) in a span of mailbox bytes.
+// Finds the line breaks (CR LF, CR or LF) in mailbox bytes that arrive in pieces.
 #pragma once
 
 #include <algorithm>
@@ -44,6 +44,40 @@ private:
     std::size_t m_carriageReturn = 0;
     bool m_lineFeedKnown = false;
     bool m_carriageReturnKnown = false;
+};
+
+/// Steps over line breaks in text that arrives in pieces: CR LF, a lone CR and a lone LF each
+/// end one line, and a CR LF pair that a piece boundary cuts in two is still one line break.
+class LineBreakStepper
+{
+public:
+    /// Where the text of a new piece starts: past its first byte when that is the LF of a
+    /// pair the last piece cut.
+    std::size_t start(std::string_view piece)
+    {
+        if (!m_afterCarriageReturn || piece.empty())
+            return 0;
+        m_afterCarriageReturn = false;
+        return piece[0] == '\n' ? 1 : 0;
+    }
+
+    /// The position just past the line break at `lineBreak` in `piece`.
+    std::size_t past(std::string_view piece, std::size_t lineBreak)
+    {
+        if (piece[lineBreak] != '\r')
+            return lineBreak + 1;
+        if (lineBreak + 1 == piece.size()) {
+            m_afterCarriageReturn = true; // the LF, if any, comes with the next piece
+            return piece.size();
+        }
+        return lineBreak + (piece[lineBreak + 1] == '\n' ? 2 : 1);
+    }
+
+    /// Forgets a CR that ended the last piece, at the end of the text.
+    void finish() { m_afterCarriageReturn = false; }
+
+private:
+    bool m_afterCarriageReturn = false;
 };
 
 /// True when `line` begins with the mbox separator "From " (case-sensitive, blank fifth).

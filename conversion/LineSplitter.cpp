@@ -20,13 +20,7 @@ LineSplitter::LineSplitter(MessageCollector &collector, std::uint64_t firstOffse
 void LineSplitter::feed(std::string_view bytes)
 {
     const std::size_t size = bytes.size();
-    std::size_t position = 0;
-    if (m_afterCarriageReturn && size > 0) {
-        // The LF of a CR LF pair that the previous piece cut in two.
-        if (bytes[0] == '\n')
-            position = 1;
-        m_afterCarriageReturn = false;
-    }
+    std::size_t position = m_lineBreaks.start(bytes);
 
     LineBreakFinder finder(bytes);
     while (position < size) {
@@ -46,16 +40,7 @@ void LineSplitter::feed(std::string_view bytes)
             takeLine(bytes.substr(position, lineBreak - position), m_consumed + position);
         }
 
-        if (bytes[lineBreak] == '\r') {
-            if (lineBreak + 1 == size) {
-                m_afterCarriageReturn = true;
-                position = size;
-            } else {
-                position = lineBreak + (bytes[lineBreak + 1] == '\n' ? 2 : 1);
-            }
-        } else {
-            position = lineBreak + 1;
-        }
+        position = m_lineBreaks.past(bytes, lineBreak);
     }
     m_consumed += size;
 }
@@ -64,7 +49,7 @@ void LineSplitter::finish()
 {
     if (m_hasPartialLine)
         takeLine(m_partialLine, m_partialOffset);
-    m_afterCarriageReturn = false;
+    m_lineBreaks.finish();
     m_collector.finish(m_consumed);
 }
 

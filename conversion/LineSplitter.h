@@ -1,6 +1,7 @@
 // Line mode: cuts a mailbox into messages line by line.
 #pragma once
 
+#include "LineBreakFinder.h"
 #include "MessageCollector.h"
 
 #include <cstdint>
@@ -34,7 +35,7 @@ private:
     std::uint64_t m_partialOffset = 0;
     std::uint64_t m_consumed = 0;
     bool m_hasPartialLine = false;
-    bool m_afterCarriageReturn = false;
+    LineBreakStepper m_lineBreaks;
 };
 
 } // namespace tessaly
