@@ -1,6 +1,7 @@
 // The report of a run kept as a file in its output folder, so nothing lives only on screen.
 #include "RunLog.h"
 
+#include "DateTime.h"
 #include "PathHelpers.h"
 #include "PendingFile.h"
 #include "RunTexts.h"
@@ -10,8 +11,8 @@ namespace tessaly {
 std::string runLogFileName(std::time_t when)
 {
     char stamp[32] = "";
-    if (const std::tm *local = std::localtime(&when))
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H-%M-%S", local);
+    if (const std::optional<std::tm> local = localTimeFields(when))
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H-%M-%S", &*local);
     return std::string("Tessaly report ") + stamp + ".txt";
 }
 

@@ -4,43 +4,16 @@
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 #include "mailconverter/readers/TnefReader.h"
 #include "mailconverter/readers/UuencodeExtractor.h"
+#include "DateTime.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 
 namespace tessaly {
-namespace {
-
-constexpr std::int64_t kSecondsPerDay = 86400;
-
-struct CivilDate
-{
-    std::int64_t year;
-    int month;
-    int day;
-};
-
-/// The proleptic Gregorian date of a day count since 1970-01-01 (the usual era-based method).
-CivilDate civilFromDays(std::int64_t days)
-{
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-} // namespace
 
 Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hrefs)
 {
@@ -65,24 +38,6 @@ Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hre
     } catch (const std::exception &error) {
         return Error{std::string("cannot set the links to the attachments: ") + error.what()};
     }
-}
-
-std::string pdfDateOf(const MailDate &date)
-{
-    const std::int64_t local = date.utcSeconds + std::int64_t(date.offsetMinutes) * 60;
-    std::int64_t days = local / kSecondsPerDay;
-    std::int64_t seconds = local % kSecondsPerDay;
-    if (seconds < 0) {
-        seconds += kSecondsPerDay;
-        --days;
-    }
-    const CivilDate civil = civilFromDays(days);
-    const int offset = std::abs(date.offsetMinutes);
-    char text[64];
-    std::snprintf(text, sizeof text, "D:%04lld%02d%02d%02d%02d%02d%c%02d'%02d'", static_cast<long long>(civil.year),
-                  civil.month, civil.day, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                  static_cast<int>(seconds % 60), date.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    return text;
 }
 
 void moveUuencodedFilesToAttachments(MailMessage &message)
@@ -139,7 +94,7 @@ Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMes
                                                                    const std::string &destination)
 {
     m_mode = mode;
-    m_modDate = message.date ? pdfDateOf(*message.date) : std::string();
+    m_modDate = message.date ? pdfDate(message.date->utcSeconds, message.date->offsetMinutes) : std::string();
     collect(message);
 
     std::vector<AttachmentListing> listings;

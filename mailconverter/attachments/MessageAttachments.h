@@ -21,9 +21,6 @@ void moveUuencodedFilesToAttachments(MailMessage &message);
 /// which PDF readers resolve against the PDF's own location.
 Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hrefs);
 
-/// "D:YYYYMMDDHHmmSS+HH'mm'" for `date`, in the zone it was written with.
-std::string pdfDateOf(const MailDate &date);
-
 /// What counts as an attachment is every part the message model puts in `attachments`: not
 /// the shown body, not an inline image the body uses. A winmail.dat that can be read is
 /// replaced by the files it carries; a forwarded message is saved as "<its subject>.eml"; a

@@ -6,6 +6,7 @@
 #include "mailconverter/html/PageRuleFilter.h"
 #include "mailconverter/html/PlainTextHtml.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "DateTime.h"
 #include "Utf8.h"
 
 #include <array>
@@ -362,20 +363,6 @@ std::string Page::document(const std::string &title) const
     return out;
 }
 
-// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-void civilFromDays(std::int64_t days, int &year, int &month, int &day)
-{
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0));
-}
-
 } // namespace
 
 std::string composeMessageHtml(const MailMessage &message, const std::vector<AttachmentListing> &attachments,
@@ -388,29 +375,20 @@ std::string composeMessageHtml(const MailMessage &message, const std::vector<Att
 
 std::string formatHeaderDate(const MailDate &date)
 {
-    static constexpr std::array<std::string_view, 7> kWeekdays = {"Thursday", "Friday", "Saturday", "Sunday",
-                                                                  "Monday",   "Tuesday", "Wednesday"};
+    static constexpr std::array<std::string_view, 7> kWeekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                                  "Thursday", "Friday", "Saturday"};
     static constexpr std::array<std::string_view, 12> kMonths = {"January", "February", "March",     "April",
                                                                  "May",     "June",     "July",      "August",
                                                                  "September", "October", "November", "December"};
-    const std::int64_t local = date.utcSeconds + std::int64_t(date.offsetMinutes) * 60;
-    std::int64_t days = local / 86400;
-    std::int64_t secondsOfDay = local % 86400;
-    if (secondsOfDay < 0) {
-        secondsOfDay += 86400;
-        --days;
-    }
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    civilFromDays(days, year, month, day);
-    const auto weekday = static_cast<std::size_t>(((days % 7) + 7) % 7); // 1970-01-01 was a Thursday
+    const ZonedDateTime local = zonedDateTime(date.utcSeconds, date.offsetMinutes);
     const int offset = date.offsetMinutes < 0 ? -date.offsetMinutes : date.offsetMinutes;
     char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%s, %d %s %d %02d:%02d:%02d %c%02d%02d", std::string(kWeekdays[weekday]).c_str(),
-                  day, std::string(kMonths[static_cast<std::size_t>(month - 1)]).c_str(), year,
-                  static_cast<int>(secondsOfDay / 3600), static_cast<int>(secondsOfDay / 60 % 60),
-                  static_cast<int>(secondsOfDay % 60), date.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    std::snprintf(buffer, sizeof buffer, "%s, %u %s %d %02d:%02d:%02d %c%02d%02d",
+                  std::string(kWeekdays[local.weekday.c_encoding()]).c_str(), static_cast<unsigned>(local.date.day()),
+                  std::string(kMonths[static_cast<unsigned>(local.date.month()) - 1]).c_str(),
+                  static_cast<int>(local.date.year()), static_cast<int>(local.time.hours().count()),
+                  static_cast<int>(local.time.minutes().count()), static_cast<int>(local.time.seconds().count()),
+                  date.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
     return buffer;
 }
 

@@ -2,8 +2,10 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 
 #include "mailconverter/mime/MailMessage.h"
+#include "DateTime.h"
 
 #include <ctime>
+#include <optional>
 
 namespace tessaly {
 
@@ -28,11 +30,9 @@ bool GMimeMessageReader::LoadMessage(const std::string &messageFile)
                                        : recipient.name + (recipient.address.empty() ? "" : " <" + recipient.address + ">");
     }
     if (message.date) {
-        const auto seconds = static_cast<std::time_t>(message.date->utcSeconds);
-        std::tm local{};
-        if (localtime_r(&seconds, &local)) {
-            m_date = MessageDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                     local.tm_hour,        local.tm_min,     local.tm_sec};
+        if (const std::optional<std::tm> local = localTimeFields(static_cast<std::time_t>(message.date->utcSeconds))) {
+            m_date = MessageDateTime{local->tm_year + 1900, local->tm_mon + 1, local->tm_mday,
+                                     local->tm_hour,        local->tm_min,     local->tm_sec};
         }
     }
     return true;

@@ -3,6 +3,7 @@
 
 #include "mailconverter/pdf/TextMapRepair.h"
 #include "mailconverter/pdf/XmpMetadata.h"
+#include "DateTime.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
@@ -118,15 +119,7 @@ void raiseLaterPages(QPDF &document, double dy)
 
 std::string pdfDate(const QDateTime &dateTime)
 {
-    const int offsetMinutes = dateTime.offsetFromUtc() / 60;
-    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char zone[16];
-    if (offsetMinutes == 0)
-        std::snprintf(zone, sizeof zone, "Z");
-    else
-        std::snprintf(zone, sizeof zone, "%c%02d'%02d'", offsetMinutes < 0 ? '-' : '+', magnitude / 60,
-                      magnitude % 60);
-    return "D:" + dateTime.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + zone;
+    return pdfDate(dateTime.toSecsSinceEpoch(), dateTime.offsetFromUtc() / 60);
 }
 
 Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath)

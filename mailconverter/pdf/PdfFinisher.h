@@ -48,7 +48,7 @@ struct PdfFinishing
     std::string minimumPdfVersion;
 };
 
-/// "D:YYYYMMDDHHmmSS+HH'mm'", the PDF date form, keeping the offset of `dateTime`.
+/// The PDF date form of `dateTime` (see the one in DateTime.h), keeping its offset.
 std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,

@@ -3,6 +3,7 @@
 #include "MessageIndex.h"
 
 #include "ConversionRun.h"
+#include "DateTime.h"
 #include "FakeMessageReader.h"
 #include "OutputTree.h"
 #include "RecordingConverter.h"
@@ -148,10 +149,10 @@ TEST(MessageIndex, ARerunConvertsOnlyMessagesWithoutAConvertedRowOrWithoutTheirP
     const auto pdfTime = std::filesystem::last_write_time(toFsPath(joinPath(folder, "Two.pdf")));
     const std::time_t seconds =
         std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(pdfTime));
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    EXPECT_EQ(local.tm_year + 1900, 2021);
-    EXPECT_EQ(local.tm_mon + 1, 3);
+    const std::optional<std::tm> local = localTimeFields(seconds);
+    ASSERT_TRUE(local);
+    EXPECT_EQ(local->tm_year + 1900, 2021);
+    EXPECT_EQ(local->tm_mon + 1, 3);
 
     std::filesystem::remove(toFsPath(joinPath(folder, "Two.pdf")));
     const RunReport second = run({});

@@ -147,9 +147,3 @@ TEST(MessageAttachments, FolderIsSavedBeforeThePdfAndTakenBackWhenThePdfCannotFo
     ASSERT_TRUE(none.saveBesidePdf(warnings));
     EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 }
-
-TEST(MessageAttachments, PdfDateKeepsTheMessageZone)
-{
-    EXPECT_EQ(pdfDateOf(MailDate{1614949620, 60}), "D:20210305140700+01'00'");
-    EXPECT_EQ(pdfDateOf(MailDate{0, -330}), "D:19691231183000-05'30'");
-}
