@@ -4,21 +4,22 @@
 #include "frmStep1.h"
 #include "IsolatedMailConverter.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
-#include "ProcessEnvironment.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
+#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <optional>
 #include <utility>
 
 int main(int argc, char *argv[])
 {
-    // Chromium ends the whole process when asked to sandbox itself as root, so as root the
-    // web engine in the converter workers (which inherit this) runs without its sandbox.
-    if (tessaly::isRunningAsAdministrator())
-        tessaly::setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The converter workers' HTML renderer keeps Chromium's sandbox where the system allows it.
+    if (std::optional<std::string> unsandboxed = tessaly::prepareWorkerSandbox())
+        std::fprintf(stderr, "warning: %s\n", unsandboxed->c_str());
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));

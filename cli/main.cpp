@@ -7,10 +7,10 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "ProcessEnvironment.h"
 #include "RunSummary.h"
+#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -21,16 +21,6 @@ namespace {
 constexpr int kExitAllConverted = 0;
 constexpr int kExitSomethingFailed = 1;
 constexpr int kExitUsage = 2;
-
-/// Chromium ends the whole process when it is asked to sandbox itself as root, so as root
-/// the web engine must run without its sandbox or not at all.
-void allowWebEngineAsAdministrator()
-{
-    if (!isRunningAsAdministrator() || std::getenv("QTWEBENGINE_DISABLE_SANDBOX"))
-        return;
-    std::cerr << "warning: running as root, so the HTML renderer runs without its sandbox\n";
-    setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
 
 } // namespace
 
@@ -55,7 +45,8 @@ int main(int argc, char *argv[])
     // PDFs are rendered in worker processes, which inherit the environment set here.
     MailConverterFactory makeConverter;
     if (options.format == OutputFormat::Pdf) {
-        allowWebEngineAsAdministrator();
+        if (std::optional<std::string> unsandboxed = prepareWorkerSandbox())
+            std::cerr << "warning: " << *unsandboxed << '\n';
         WorkerCommand worker{workerProgramIn(runningProgramFolder()), {}};
         if (options.embedSource)
             worker.arguments.push_back(kWorkerEmbedSourceArgument);

@@ -67,6 +67,7 @@ ChildProcess::~ChildProcess() = default;
 void ChildProcess::closePipes() {}
 Result<void> ChildProcess::write(std::string_view) { return Error{"not supported"}; }
 ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds) { return ReadStatus::Closed; }
+void ChildProcess::waitForAnyOutput(const std::vector<const ChildProcess *> &, std::chrono::milliseconds) {}
 std::uint64_t ChildProcess::treeResidentBytes() const { return 0; }
 void ChildProcess::killTree() {}
 std::optional<std::string> ChildProcess::howItEnded() { return std::string("was never started"); }
@@ -283,6 +284,18 @@ ChildProcess::ReadStatus ChildProcess::read(std::string &buffer, std::chrono::mi
         return ReadStatus::Closed;
     buffer.append(chunk, static_cast<std::size_t>(length));
     return ReadStatus::Data;
+}
+
+void ChildProcess::waitForAnyOutput(const std::vector<const ChildProcess *> &processes, std::chrono::milliseconds wait)
+{
+    std::vector<pollfd> outputs;
+    for (const ChildProcess *process : processes) {
+        if (process->m_output >= 0)
+            outputs.push_back(pollfd{process->m_output, POLLIN, 0});
+    }
+    if (outputs.empty())
+        return;
+    ::poll(outputs.data(), outputs.size(), static_cast<int>(wait.count()));
 }
 
 std::uint64_t ChildProcess::treeResidentBytes() const

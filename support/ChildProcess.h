@@ -40,6 +40,10 @@ public:
     /// Closed once the child has closed its standard output (it has usually ended).
     ReadStatus read(std::string &buffer, std::chrono::milliseconds wait);
 
+    /// Waits at most `wait` until one of `processes` has written something or closed its
+    /// standard output, so that one thread can watch many children.
+    static void waitForAnyOutput(const std::vector<const ChildProcess *> &processes, std::chrono::milliseconds wait);
+
     /// The resident memory of the child and all its descendants together, in bytes.
     std::uint64_t treeResidentBytes() const;
 

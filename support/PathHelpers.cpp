@@ -1,6 +1,10 @@
 // Path, folder and file helpers that know the platform's path separators.
 #include "PathHelpers.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -62,6 +66,17 @@ std::string pathWithoutRoot(std::string_view path)
     while (start < path.size() && isPathSeparator(path[start]))
         ++start;
     return std::string(path.substr(start));
+}
+
+Result<std::string> readFileBytes(const std::string &path)
+{
+    std::ifstream input(toFsPath(path), std::ios::binary);
+    if (!input)
+        return Error{"cannot open '" + path + "': " + std::strerror(errno)};
+    std::string bytes{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
+    if (input.bad())
+        return Error{"cannot read '" + path + "': " + std::strerror(errno)};
+    return bytes;
 }
 
 } // namespace tessaly

@@ -1,6 +1,8 @@
 // Path, folder and file helpers that know the platform's path separators.
 #pragma once
 
+#include "Result.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -33,6 +35,9 @@ std::string joinPath(const std::string &folder, std::string_view name);
 /// server and share ("\\srv\share\") or the leading separators on Windows.
 /// A relative path comes back unchanged.
 std::string pathWithoutRoot(std::string_view path);
+
+/// The whole content of the file at `path`; fails with the path and the OS reason.
+Result<std::string> readFileBytes(const std::string &path);
 
 } // namespace tessaly
 

@@ -1,9 +1,12 @@
-// The converter the run uses: each message is converted in a watched worker process.
+// The converter the run uses: messages are rendered in watched worker processes and committed
+// here, in the order they were begun.
 #include "IsolatedMailConverter.h"
 
 #include "PathHelpers.h"
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <utility>
 
 namespace tessaly {
@@ -14,23 +17,121 @@ constexpr std::chrono::milliseconds kWatchInterval{50};
 
 } // namespace
 
-IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits limits,
+IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers,
                                              std::function<void()> whileWaiting)
-    : m_slot(std::move(command), limits), m_whileWaiting(std::move(whileWaiting))
+    : m_whileWaiting(std::move(whileWaiting))
 {
+    for (int i = 0; i < std::max(workers, 1); ++i)
+        m_slots.emplace_back(command, limits);
 }
 
 Result<ConvertedMessage> IsolatedMailConverter::Convert(const std::string &source, const std::string &destination,
                                                         const std::string &options)
 {
-    if (Result<void> begun = m_slot.begin(WorkerRequest{source, destination, options}); !begun)
-        return begun.error();
+    begin(source, destination, options);
+    return finishOldest();
+}
+
+int IsolatedMailConverter::capacity() const
+{
+    // Rendered messages wait only for the one before them, so one queued per worker keeps
+    // every worker busy.
+    return 2 * static_cast<int>(m_slots.size());
+}
+
+void IsolatedMailConverter::begin(const std::string &source, const std::string &destination,
+                                  const std::string &options)
+{
+    std::set<std::string> planned;
+    for (const Job &job : m_jobs)
+        planned.insert(job.target.pdfPath);
+    m_jobs.push_back(Job{source, destination, options, planCommit(destination, planned), -1, std::nullopt});
+    dispatch();
+}
+
+void IsolatedMailConverter::start(Job &job, int slot)
+{
+    Result<std::string> bytes = readFileBytes(job.source);
+    if (!bytes) {
+        job.answer = Result<RenderedMessage>(bytes.error());
+        return;
+    }
+    Result<void> begun = m_slots[static_cast<std::size_t>(slot)].begin(
+        WorkerRequest{job.source, std::move(bytes).value(), job.target, job.options});
+    if (!begun) {
+        job.answer = Result<RenderedMessage>(begun.error());
+        return;
+    }
+    job.slot = slot;
+}
+
+void IsolatedMailConverter::dispatch()
+{
+    for (Job &job : m_jobs) {
+        if (job.answer || job.slot >= 0)
+            continue;
+        const auto idle = std::find_if(m_slots.begin(), m_slots.end(), [](const WorkerSlot &slot) { return !slot.busy(); });
+        if (idle == m_slots.end())
+            return;
+        start(job, static_cast<int>(idle - m_slots.begin()));
+    }
+}
+
+void IsolatedMailConverter::collectAnswers()
+{
+    std::vector<const ChildProcess *> rendering;
+    for (const WorkerSlot &slot : m_slots) {
+        if (const ChildProcess *process = slot.rendering())
+            rendering.push_back(process);
+    }
+    ChildProcess::waitForAnyOutput(rendering, kWatchInterval);
+
+    const auto now = std::chrono::steady_clock::now();
+    const bool measureMemory = now >= m_nextMemoryCheck;
+    if (measureMemory)
+        m_nextMemoryCheck = now + kWatchInterval;
+    for (Job &job : m_jobs) {
+        if (job.slot < 0)
+            continue;
+        if (std::optional<Result<RenderedMessage>> answer = m_slots[static_cast<std::size_t>(job.slot)].collect(measureMemory)) {
+            job.answer = std::move(answer);
+            job.slot = -1;
+        }
+    }
+}
+
+Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
+{
+    if (m_jobs.empty())
+        return Error{"no message was handed to the converter"};
     for (;;) {
-        if (std::optional<Result<ConvertedMessage>> answer = m_slot.wait(kWatchInterval))
-            return std::move(*answer);
+        Job &oldest = m_jobs.front();
+        if (oldest.answer && oldest.answer->ok()) {
+            // Every message before it is committed now: plan as a one-at-a-time run would.
+            CommitPlan now = planCommit(oldest.destination);
+            if (now != oldest.target) {
+                oldest.target = std::move(now);
+                oldest.answer.reset();
+            }
+        }
+        dispatch();
+        if (oldest.answer)
+            break;
+        collectAnswers();
         if (m_whileWaiting)
             m_whileWaiting();
     }
+    Result<RenderedMessage> answer = std::move(*m_jobs.front().answer);
+    m_jobs.pop_front();
+    dispatch();
+    if (!answer)
+        return answer.error();
+    return commitRenderedMessage(std::move(answer).value());
+}
+
+long IsolatedMailConverter::workerId(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_slots.size()) ? m_slots[static_cast<std::size_t>(index)].workerId() : 0;
 }
 
 MailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits,
@@ -40,7 +141,7 @@ MailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerL
             whileWaiting = std::move(whileWaiting)]() -> Result<std::unique_ptr<MailConverter>> {
         if (!childProcessesSupported())
             return Error{"this system cannot run the converter in a separate process"};
-        return std::unique_ptr<MailConverter>(std::make_unique<IsolatedMailConverter>(command, limits, whileWaiting));
+        return std::unique_ptr<MailConverter>(std::make_unique<IsolatedMailConverter>(command, limits, 1, whileWaiting));
     };
 }
 

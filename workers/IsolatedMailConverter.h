@@ -1,38 +1,75 @@
-// The converter the run uses: each message is converted in a watched worker process.
+// The converter the run uses: messages are rendered in watched worker processes and committed
+// here, in the order they were begun.
 #pragma once
 
+#include "ConcurrentMailConverter.h"
 #include "MailConverter.h"
 #include "WorkerSlot.h"
+#include "mailconverter/attachments/MessageCommit.h"
 
-#include <chrono>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
-/// Converts each message in a worker process (tessaly-worker, which hosts the real
-/// converter), so that no message can take the run with it: a message that takes longer
-/// than the limits allow, or makes the worker crash or hang, fails alone with the reason
-/// and the next message gets a fresh worker. One message is in flight at a time.
-class IsolatedMailConverter : public MailConverter
+/// Renders messages in up to K worker processes (tessaly-worker) at once, so that no message
+/// can take the run with it: a message that passes the limits, or makes its worker crash or
+/// hang, fails alone with the reason, and the next message gets a fresh worker. A worker gets a
+/// message's bytes and sends back the PDF and the files to save beside it; they are committed
+/// here, by the run's own user, in the order the messages were begun.
+///
+/// Each message's names are planned when it is begun, as the output folder stands then, a
+/// name planned for an earlier message not yet committed counting as taken. When its turn to
+/// be committed comes and a plan made now would differ (an earlier message failed and left its
+/// name free), the message is rendered again under the new plan, so the names are exactly
+/// those of a run that converts one message at a time.
+class IsolatedMailConverter : public MailConverter, public ConcurrentMailConverter
 {
 public:
-    /// `whileWaiting` runs every few tens of milliseconds while a message converts, e.g. to
-    /// keep a window painted; it may be empty.
-    IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, std::function<void()> whileWaiting = {});
+    /// `workers` processes render at once (at least 1). `whileWaiting` runs every few tens of
+    /// milliseconds while the converter waits, e.g. to keep a window painted; it may be empty.
+    IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers = 1,
+                          std::function<void()> whileWaiting = {});
 
+    /// One message, begun and finished at once.
     Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
                                      const std::string &options) override;
 
-    /// The current worker's process id, 0 when none runs (for tests).
-    long workerId() const { return m_slot.workerId(); }
+    /// The workers, plus as many messages rendered and waiting for their turn to be committed.
+    int capacity() const override;
+    void begin(const std::string &source, const std::string &destination, const std::string &options) override;
+    Result<ConvertedMessage> finishOldest() override;
+
+    /// The process id of worker `index`, 0 when none runs (for tests).
+    long workerId(int index = 0) const;
 
 private:
-    WorkerSlot m_slot;
+    struct Job
+    {
+        std::string source;
+        std::string destination;
+        std::string options;
+        CommitPlan target;
+        int slot = -1; ///< the slot rendering it, -1 when none does
+        std::optional<Result<RenderedMessage>> answer;
+    };
+
+    /// Hands jobs that wait for rendering to idle slots.
+    void dispatch();
+    void start(Job &job, int slot);
+    /// Takes the answers the workers have sent; waits at most one watch interval for one.
+    void collectAnswers();
+
+    std::vector<WorkerSlot> m_slots;
+    std::deque<Job> m_jobs; ///< begun and not finished, oldest first
     std::function<void()> m_whileWaiting;
+    std::chrono::steady_clock::time_point m_nextMemoryCheck;
 };
 
-/// Makes IsolatedMailConverters; fails where the system cannot run worker processes.
+/// Makes IsolatedMailConverters of one worker; fails where the system cannot run worker processes.
 MailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits,
                                                   std::function<void()> whileWaiting = {});
 

@@ -1,14 +1,19 @@
-// tessaly-worker: converts the messages a run sends it, one after another, in a process of
-// its own, so that the run can limit, kill and replace it.
+// tessaly-worker: renders the messages a run sends it, one after another, in a process of its
+// own, so that the run can limit, kill and replace it. Started by the administrator, it runs
+// as an unprivileged user; it reads and writes no file of the run's, only its private folder.
 #include "ChildProcess.h"
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
+#include "PathHelpers.h"
 #include "ProcessEnvironment.h"
+#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 using namespace tessaly;
@@ -17,24 +22,49 @@ namespace {
 
 constexpr int kExitDone = 0;
 constexpr int kExitBrokenStream = 2;
+constexpr int kExitNoSafeStart = 3;
 
-/// A worker shows nothing and needs no display or GPU. Chromium refuses its sandbox as
-/// root, so only then does it run without.
+/// A worker shows nothing and needs no display or GPU.
 void prepareWorkerEnvironment()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     setEnvironmentVariableIfUnset("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (isRunningAsAdministrator())
-        setEnvironmentVariableIfUnset("QTWEBENGINE_DISABLE_SANDBOX", "1");
     prepareMailConverterApplication();
+}
+
+/// Renders one request's message from a copy in `folder`, which the converter reads as its file.
+Result<RenderedMessage> render(PdfMailConverter &converter, const WorkerRequest &request, const std::string &folder)
+{
+    const std::string copy = joinPath(folder, "message.eml");
+    {
+        std::ofstream file(toFsPath(copy), std::ios::binary | std::ios::trunc);
+        file.write(request.messageBytes.data(), static_cast<std::streamsize>(request.messageBytes.size()));
+        if (!file.flush())
+            return Error{"cannot keep a copy of the message in '" + folder + "'"};
+    }
+    Result<RenderedMessage> rendered = converter.render(copy, request.messageName, request.target, request.options);
+    std::error_code ignored; // the next message's copy replaces it
+    std::filesystem::remove(toFsPath(copy), ignored);
+    return rendered;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // A run that is killed must not leave its worker rendering on.
+    // First of all, before any message arrives.
+    if (Result<void> dropped = dropAdministratorRights(); !dropped) {
+        std::cerr << "tessaly-worker: " << dropped.error().message << '\n';
+        return kExitNoSafeStart;
+    }
+    // After the drop, which clears the notice.
     endWithParent();
+    Result<PrivateFolder> folder = PrivateFolder::create();
+    if (!folder) {
+        std::cerr << "tessaly-worker: " << folder.error().message << '\n';
+        return kExitNoSafeStart;
+    }
+    folder.value().makeHome();
     // Anything a library prints to standard output would corrupt the answers.
     std::FILE *answers = reserveStandardOutput();
     if (!answers) {
@@ -55,12 +85,12 @@ int main(int argc, char *argv[])
         if (!frame.value())
             return kExitDone; // the run has finished with this worker
         Result<WorkerRequest> request = decodeRequest(*frame.value());
+        frame.value().reset();
         if (!request) {
             std::cerr << "tessaly-worker: " << request.error().message << '\n';
             return kExitBrokenStream;
         }
-        const std::string answer = encodeAnswer(
-            converter.Convert(request.value().source, request.value().destination, request.value().options));
+        const std::string answer = encodeAnswer(render(converter, request.value(), folder.value().path()));
         if (std::fwrite(answer.data(), 1, answer.size(), answers) != answer.size() || std::fflush(answers) != 0)
             return kExitBrokenStream;
     }

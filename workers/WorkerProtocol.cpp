@@ -2,15 +2,18 @@
 #include "WorkerProtocol.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace tessaly {
 namespace {
 
-/// No request or answer comes near this; a longer length means a stream out of step.
-constexpr std::uint32_t kMaxPayloadBytes = 64u * 1024 * 1024;
+/// Requests and answers carry whole messages and PDFs, which the worker's memory limit keeps
+/// well below this; a longer length means a stream out of step.
+constexpr std::uint32_t kMaxPayloadBytes = 1u << 31;
 constexpr std::size_t kLengthBytes = 4;
-constexpr std::string_view kConverted = "converted";
+constexpr std::string_view kRendered = "rendered";
 constexpr std::string_view kFailed = "failed";
 
 void appendLength(std::string &out, std::size_t length)
@@ -25,6 +28,13 @@ std::uint32_t lengthAt(std::string_view bytes)
     for (std::size_t i = 0; i < kLengthBytes; ++i)
         length = (length << 8) | static_cast<unsigned char>(bytes[i]);
     return length;
+}
+
+std::optional<std::size_t> parseCount(const std::string &text)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return static_cast<std::size_t>(std::stoul(text));
 }
 
 std::string frameOf(const std::vector<std::string_view> &fields)
@@ -59,16 +69,27 @@ Result<std::vector<std::string>> fieldsOf(std::string_view payload)
 
 std::string encodeRequest(const WorkerRequest &request)
 {
-    return frameOf({request.source, request.destination, request.options});
+    std::vector<std::string_view> fields{request.messageName, request.messageBytes, request.options,
+                                         request.target.pdfPath};
+    for (const std::string &name : request.target.namesInAttachmentFolder)
+        fields.push_back(name);
+    return frameOf(fields);
 }
 
-std::string encodeAnswer(const Result<ConvertedMessage> &answer)
+std::string encodeAnswer(const Result<RenderedMessage> &answer)
 {
     if (!answer)
         return frameOf({kFailed, answer.error().message});
-    const ConvertedMessage &converted = answer.value();
-    std::vector<std::string_view> fields{kConverted, converted.writtenPath, converted.keepMessageFile ? "1" : "0",
-                                         converted.embeddedSourceSha256};
+    const RenderedMessage &rendered = answer.value();
+    const ConvertedMessage &converted = rendered.converted;
+    const std::string attachmentCount = std::to_string(rendered.attachments.size());
+    std::vector<std::string_view> fields{kRendered, converted.writtenPath, converted.keepMessageFile ? "1" : "0",
+                                         converted.embeddedSourceSha256, rendered.pdf, rendered.attachmentFolder,
+                                         attachmentCount};
+    for (const FileToSave &file : rendered.attachments) {
+        fields.push_back(file.name);
+        fields.push_back(file.bytes);
+    }
     for (const std::string &warning : converted.warnings)
         fields.push_back(warning);
     return frameOf(fields);
@@ -93,29 +114,41 @@ Result<WorkerRequest> decodeRequest(std::string_view payload)
     Result<std::vector<std::string>> fields = fieldsOf(payload);
     if (!fields)
         return fields.error();
-    if (fields.value().size() != 3)
-        return Error{"a conversion request needs 3 fields, not " + std::to_string(fields.value().size())};
     std::vector<std::string> &f = fields.value();
-    return WorkerRequest{std::move(f[0]), std::move(f[1]), std::move(f[2])};
+    if (f.size() < 4)
+        return Error{"a render request needs at least 4 fields, not " + std::to_string(f.size())};
+    WorkerRequest request{std::move(f[0]), std::move(f[1]), CommitPlan{std::move(f[3]), {}}, std::move(f[2])};
+    for (std::size_t i = 4; i < f.size(); ++i)
+        request.target.namesInAttachmentFolder.push_back(std::move(f[i]));
+    return request;
 }
 
-Result<Result<ConvertedMessage>> decodeAnswer(std::string_view payload)
+Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
 {
     Result<std::vector<std::string>> fields = fieldsOf(payload);
     if (!fields)
         return fields.error();
     std::vector<std::string> &f = fields.value();
     if (f.size() == 2 && f[0] == kFailed)
-        return Result<ConvertedMessage>(Error{std::move(f[1])});
-    if (f.size() < 4 || f[0] != kConverted)
+        return Result<RenderedMessage>(Error{std::move(f[1])});
+    constexpr std::size_t kFixedFields = 7;
+    if (f.size() < kFixedFields || f[0] != kRendered)
         return Error{"a worker sent an answer of an unknown form"};
-    ConvertedMessage converted;
-    converted.writtenPath = std::move(f[1]);
-    converted.keepMessageFile = f[2] == "1";
-    converted.embeddedSourceSha256 = std::move(f[3]);
-    for (std::size_t i = 4; i < f.size(); ++i)
-        converted.warnings.push_back(std::move(f[i]));
-    return Result<ConvertedMessage>(std::move(converted));
+    const std::optional<std::size_t> attachmentCount = parseCount(f[6]);
+    if (!attachmentCount || *attachmentCount > (f.size() - kFixedFields) / 2)
+        return Error{"a worker sent an answer with a wrong number of attachments"};
+    RenderedMessage rendered;
+    rendered.converted.writtenPath = std::move(f[1]);
+    rendered.converted.keepMessageFile = f[2] == "1";
+    rendered.converted.embeddedSourceSha256 = std::move(f[3]);
+    rendered.pdf = std::move(f[4]);
+    rendered.attachmentFolder = std::move(f[5]);
+    std::size_t next = kFixedFields;
+    for (std::size_t i = 0; i < *attachmentCount; ++i, next += 2)
+        rendered.attachments.push_back(FileToSave{std::move(f[next]), std::move(f[next + 1])});
+    for (; next < f.size(); ++next)
+        rendered.converted.warnings.push_back(std::move(f[next]));
+    return Result<RenderedMessage>(std::move(rendered));
 }
 
 Result<std::optional<std::string>> readFrame(std::FILE *stream)

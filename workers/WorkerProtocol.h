@@ -1,7 +1,7 @@
 // What the run and a converter worker say to each other over the worker's standard streams.
 #pragma once
 
-#include "MailConverter.h"
+#include "mailconverter/attachments/MessageCommit.h"
 #include "Result.h"
 
 #include <cstdio>
@@ -14,11 +14,14 @@ namespace tessaly {
 /// The worker's command-line argument that makes each PDF carry its message's source.
 inline constexpr const char *kWorkerEmbedSourceArgument = "--embed-source";
 
-/// One Convert call, as the run sends it to a worker.
+/// One message to render, as the run sends it to a worker. The worker reads no file of the
+/// run's: it gets the message's bytes, and answers with the RenderedMessage to commit.
 struct WorkerRequest
 {
-    std::string source;
-    std::string destination;
+    /// The message file as the run knows it, for errors.
+    std::string messageName;
+    std::string messageBytes;
+    CommitPlan target;
     std::string options;
 };
 
@@ -27,8 +30,8 @@ struct WorkerRequest
 
 /// The frame that asks a worker to convert one message.
 std::string encodeRequest(const WorkerRequest &request);
-/// The frame that answers a request: the ConvertedMessage or the error.
-std::string encodeAnswer(const Result<ConvertedMessage> &answer);
+/// The frame that answers a request: the RenderedMessage or the error.
+std::string encodeAnswer(const Result<RenderedMessage> &answer);
 
 /// Takes one whole frame's payload off the front of `buffer`. nullopt while the frame is
 /// still incomplete; an Error when the buffer cannot start a valid frame.
@@ -36,7 +39,7 @@ Result<std::optional<std::string>> takeFrame(std::string &buffer);
 
 Result<WorkerRequest> decodeRequest(std::string_view payload);
 /// The answer a payload carries; the outer Error when the payload is not an answer at all.
-Result<Result<ConvertedMessage>> decodeAnswer(std::string_view payload);
+Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload);
 
 /// Reads one frame's payload from a blocking stream. nullopt at a clean end of the stream
 /// (no byte of a new frame); an Error for a torn or invalid frame.

@@ -32,29 +32,26 @@ Result<void> WorkerSlot::begin(const WorkerRequest &request)
     return Error{"cannot reach a converter process"};
 }
 
-Result<ConvertedMessage> WorkerSlot::fail(const std::string &reason)
+Result<RenderedMessage> WorkerSlot::fail(const std::string &reason)
 {
     m_worker.reset(); // kills it and its helpers
     m_busy = false;
     return Error{reason};
 }
 
-std::optional<Result<ConvertedMessage>> WorkerSlot::wait(std::chrono::milliseconds slice)
+std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
 {
     if (!m_busy || !m_worker)
-        return Result<ConvertedMessage>(Error{"no message was handed to the converter"});
+        return Result<RenderedMessage>(Error{"no message was handed to the converter"});
 
-    const ChildProcess::ReadStatus status = m_worker->read(m_received, slice);
-    if (status == ChildProcess::ReadStatus::Closed) {
-        m_worker->killTree();
-        const std::string ended = m_worker->howItEnded().value_or("ended");
-        return fail("the converter process " + ended);
+    ChildProcess::ReadStatus status;
+    while ((status = m_worker->read(m_received, std::chrono::milliseconds(0))) == ChildProcess::ReadStatus::Data) {
     }
     Result<std::optional<std::string>> frame = takeFrame(m_received);
     if (!frame)
         return fail(frame.error().message);
     if (frame.value()) {
-        Result<Result<ConvertedMessage>> answer = decodeAnswer(*frame.value());
+        Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value());
         if (!answer)
             return fail(answer.error().message);
         m_busy = false;
@@ -64,8 +61,12 @@ std::optional<Result<ConvertedMessage>> WorkerSlot::wait(std::chrono::millisecon
             m_worker.reset();
         return std::move(answer).value();
     }
-
-    if (m_worker->treeResidentBytes() > m_limits.memoryBytes)
+    if (status == ChildProcess::ReadStatus::Closed) {
+        m_worker->killTree();
+        const std::string ended = m_worker->howItEnded().value_or("ended");
+        return fail("the converter process " + ended);
+    }
+    if (measureMemory && m_worker->treeResidentBytes() > m_limits.memoryBytes)
         return fail(memoryReason(m_limits));
     if (std::chrono::steady_clock::now() >= m_deadline)
         return fail(timeoutReason(m_limits));

@@ -20,10 +20,10 @@ struct WorkerCommand
     std::vector<std::string> arguments;
 };
 
-/// A place for one message in flight. The worker behind it starts with the first message
+/// A place for one message rendering. The worker behind it starts with the first message
 /// and serves the messages after it; a worker that passes a limit, crashes, hangs or
 /// garbles its answer is killed with all its helpers, and the next message gets a fresh
-/// one. A run that renders K messages at once holds K slots and waits on each in turn.
+/// one. A run that renders K messages at once holds K slots.
 class WorkerSlot
 {
 public:
@@ -33,18 +33,22 @@ public:
     /// can be started or reached.
     Result<void> begin(const WorkerRequest &request);
 
-    /// Waits at most `slice` for the answer to the request begun. nullopt while the worker
-    /// is still within its limits; else its answer, or why the message failed: "took
-    /// longer than 60 s", "needed more than 1.5 GB", or how the worker ended.
-    std::optional<Result<ConvertedMessage>> wait(std::chrono::milliseconds slice);
+    /// Takes what the worker has sent, without waiting. nullopt while it is still within its
+    /// limits (its memory is measured only when `measureMemory`: that costs a look at every
+    /// process); else the message it rendered, or why the message failed: "took longer than
+    /// 60 s", "needed more than 1.5 GB", or how the worker ended.
+    std::optional<Result<RenderedMessage>> collect(bool measureMemory);
 
     bool busy() const { return m_busy; }
+
+    /// The worker while it renders, to wait for its answer among others'; nullptr when idle.
+    const ChildProcess *rendering() const { return m_busy && m_worker ? &*m_worker : nullptr; }
 
     /// The worker's process id; 0 when none runs.
     long workerId() const { return m_worker ? m_worker->id() : 0; }
 
 private:
-    Result<ConvertedMessage> fail(const std::string &reason);
+    Result<RenderedMessage> fail(const std::string &reason);
 
     WorkerCommand m_command;
     WorkerLimits m_limits;

@@ -12,12 +12,6 @@
 #include <system_error>
 
 namespace tessaly {
-namespace {
-
-constexpr int kMaxNumberedVariants = 9999;
-
-} // namespace
-
 std::string attachmentFolderFor(const std::string &pdfPath)
 {
     std::string base = pdfPath;
@@ -32,17 +26,14 @@ std::string attachmentFolderFor(const std::string &pdfPath)
     return base + " attachments";
 }
 
-std::string likelyCommittedPath(const std::string &destination)
+std::vector<std::string> namesInFolder(const std::string &folder)
 {
+    std::vector<std::string> names;
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(toFsPath(destination), error)))
-        return destination;
-    for (int n = 2; n <= kMaxNumberedVariants; ++n) {
-        std::string candidate = numberedVariant(destination, n);
-        if (!std::filesystem::exists(std::filesystem::symlink_status(toFsPath(candidate), error)))
-            return candidate;
-    }
-    return destination;
+    for (auto it = std::filesystem::directory_iterator(toFsPath(folder), error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        names.push_back(fromFsPath(it->path().filename()));
+    return names;
 }
 
 std::string relativeFileUrl(std::string_view relativePath)
@@ -50,17 +41,16 @@ std::string relativeFileUrl(std::string_view relativePath)
     return percentEncode(relativePath, "/");
 }
 
-AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names)
+AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names,
+                                          const std::vector<std::string> &namesTaken)
 {
     AttachmentFolderPlan plan;
     plan.folder = attachmentFolderFor(pdfPath);
     const std::string folderName = PathFileName(plan.folder);
 
     UniqueNames taken;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator(toFsPath(plan.folder), error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        taken.reserve(fromFsPath(it->path().filename()));
+    for (const std::string &name : namesTaken)
+        taken.reserve(name);
 
     for (const std::string &name : names) {
         std::string fileName = taken.claim(name);
@@ -70,16 +60,15 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
     return plan;
 }
 
-Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &plan,
-                                                 const std::vector<AttachmentFile> &files,
+Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings)
 {
     WrittenAttachments written;
     if (files.empty())
         return written;
-    const std::filesystem::path folder = toFsPath(plan.folder);
+    const std::filesystem::path folderPath = toFsPath(folder);
     Result<std::vector<std::string>> made =
-        makeFolderBelow(fromFsPath(folder.parent_path()), fromFsPath(folder.filename()));
+        makeFolderBelow(fromFsPath(folderPath.parent_path()), fromFsPath(folderPath.filename()));
     if (!made)
         return made.error();
     written.createdFolders = made.value();
@@ -88,15 +77,15 @@ Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &pla
         removeWrittenAttachments(written);
         return error;
     };
-    for (std::size_t i = 0; i < files.size() && i < plan.fileNames.size(); ++i) {
+    for (const FileToSave &file : files) {
         // Written under a temporary name created exclusively, then moved to its name by a
         // rename that never replaces (nor follows a link at) an existing name.
-        Result<PendingFile> pending = PendingFile::createIn(plan.folder);
+        Result<PendingFile> pending = PendingFile::createIn(folder);
         if (!pending)
             return fail(pending.error());
-        if (Result<void> done = pending.value().write(files[i].bytes); !done)
+        if (Result<void> done = pending.value().write(file.bytes); !done)
             return fail(done.error());
-        const std::string plannedPath = joinPath(plan.folder, plan.fileNames[i]);
+        const std::string plannedPath = joinPath(folder, file.name);
         Result<std::string> path = pending.value().commitAs(plannedPath);
         if (!path)
             return fail(path.error());

@@ -1,7 +1,6 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #pragma once
 
-#include "mailconverter/readers/AttachmentFile.h"
 #include "Result.h"
 
 #include <string>
@@ -14,9 +13,8 @@ namespace tessaly {
 /// ".pdf" plus " attachments" ("Hello 05-03-2021.pdf" gives "Hello 05-03-2021 attachments").
 std::string attachmentFolderFor(const std::string &pdfPath);
 
-/// The path a PDF committed to `destination` now would get: `destination` when nothing is
-/// there, else its first free numbered variant "name (n).pdf", as PendingFile::commitAs picks.
-std::string likelyCommittedPath(const std::string &destination);
+/// The names of the entries in `folder`; none when it does not exist.
+std::vector<std::string> namesInFolder(const std::string &folder);
 
 /// `relativePath` ("/"-separated) as a relative URL: each segment percent-encoded.
 std::string relativeFileUrl(std::string_view relativePath);
@@ -30,9 +28,17 @@ struct AttachmentFolderPlan
 };
 
 /// Plans the folder for the PDF that will be at `pdfPath`. `names` are the attachments' safe
-/// names, unique among themselves; a name that a file in an existing folder already has
-/// (ignoring case) gets a numbered variant.
-AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names);
+/// names, unique among themselves; a name that one of `namesTaken` (the files already in that
+/// folder) has, ignoring case, gets a numbered variant.
+AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std::vector<std::string> &names,
+                                          const std::vector<std::string> &namesTaken);
+
+/// A file to save in the attachments folder, under its planned name.
+struct FileToSave
+{
+    std::string name;
+    std::string bytes;
+};
 
 /// What writeAttachmentFolder wrote, so that it can be taken back.
 struct WrittenAttachments
@@ -42,14 +48,12 @@ struct WrittenAttachments
     std::vector<std::string> createdFolders;
 };
 
-/// Creates the planned folder (if missing) and writes each file exclusively under its planned
-/// name: never through a symbolic link, never over an existing file, and never a partial file
+/// Creates `folder` (if missing) and writes each file exclusively under its planned name: never through a symbolic link, never over an existing file, and never a partial file
 /// under a final name. A folder of that name that is a symbolic link is refused. When a
 /// planned name has been taken since planning, the file gets the next free numbered name and
 /// `warnings` says so (its link then points at nothing). Fails with the path and the OS
 /// reason, and then leaves nothing it wrote behind.
-Result<WrittenAttachments> writeAttachmentFolder(const AttachmentFolderPlan &plan,
-                                                 const std::vector<AttachmentFile> &files,
+Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings);
 
 /// Removes what writeAttachmentFolder wrote: its files, and its folder if it made it and it

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MailConverter.h"
+#include "mailconverter/attachments/MessageCommit.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "Result.h"
@@ -19,25 +20,21 @@ namespace tessaly {
 
 /// Handles one message's attachments around the rendering. Calls come in this order:
 /// `prepare`, then (once the page is rendered) `editPdf` within the PDF finishing pass, then
-/// `saveBesidePdf` just before the PDF is committed, so the PDF comes last and the message is
-/// one unit. A failure of any step fails the conversion; `removeSaved` takes back what
-/// `saveBesidePdf` wrote when the PDF cannot be committed after all.
+/// `addFilesToSave`, which hands what belongs beside the PDF to the commit. A failure of any
+/// step fails the conversion.
 class AttachmentHandling
 {
 public:
     virtual ~AttachmentHandling() = default;
 
     /// Decides the attachments' names and returns the rows of the header block's list.
-    /// `destination` is the path the PDF will be committed to.
+    /// `target` says where the PDF will be committed.
     virtual Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
-                                                           const std::string &destination) = 0;
+                                                           const CommitPlan &target) = 0;
     /// Edits the rendered PDF, e.g. embeds the files. Sets `minimumPdfVersion` when needed.
     virtual Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) = 0;
-    /// Writes what belongs beside the PDF; may add warnings. On failure it leaves nothing it
-    /// wrote behind.
-    virtual Result<void> saveBesidePdf(std::vector<std::string> &warnings) = 0;
-    /// Removes what saveBesidePdf wrote.
-    virtual void removeSaved() = 0;
+    /// Puts the files to save beside the PDF, and their folder, into `rendered`.
+    virtual void addFilesToSave(RenderedMessage &rendered) const = 0;
 };
 
 /// Makes the attachment step for one conversion.

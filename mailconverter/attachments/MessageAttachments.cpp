@@ -91,7 +91,7 @@ void MessageAttachments::collect(const MailMessage &message)
 }
 
 Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMessage &message, AttachmentMode mode,
-                                                                   const std::string &destination)
+                                                                   const CommitPlan &target)
 {
     m_mode = mode;
     m_modDate = message.date ? pdfDate(message.date->utcSeconds, message.date->offsetMinutes) : std::string();
@@ -102,7 +102,7 @@ Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMes
         std::vector<std::string> names;
         for (const AttachmentFile &file : m_files)
             names.push_back(file.fileName);
-        m_plan = planAttachmentFolder(destination, names);
+        m_plan = planAttachmentFolder(target.pdfPath, names, target.namesInAttachmentFolder);
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             m_files[i].fileName = m_plan.fileNames[i];
             listings.push_back(AttachmentListing{m_plan.fileNames[i], m_files[i].bytes.size(), m_plan.hrefs[i], false});
@@ -124,21 +124,13 @@ Result<void> MessageAttachments::editPdf(QPDF &pdf, std::string &minimumPdfVersi
     return embedAttachments(pdf, m_files, m_modDate);
 }
 
-Result<void> MessageAttachments::saveBesidePdf(std::vector<std::string> &warnings)
+void MessageAttachments::addFilesToSave(RenderedMessage &rendered) const
 {
     if (m_mode != AttachmentMode::Folder || m_files.empty())
-        return {};
-    Result<WrittenAttachments> written = writeAttachmentFolder(m_plan, m_files, warnings);
-    if (!written)
-        return written.error();
-    m_saved = std::move(written).value();
-    return {};
-}
-
-void MessageAttachments::removeSaved()
-{
-    removeWrittenAttachments(m_saved);
-    m_saved = {};
+        return;
+    rendered.attachmentFolder = m_plan.folder;
+    for (const AttachmentFile &file : m_files)
+        rendered.attachments.push_back(FileToSave{file.fileName, std::string(file.bytes)});
 }
 
 } // namespace tessaly

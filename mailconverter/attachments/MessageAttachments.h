@@ -31,16 +31,14 @@ Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hre
 /// - ListOnly: the header block lists names and sizes; nothing is written.
 /// - Embed: each file is embedded in the PDF (see embedAttachments); the list marks them.
 /// - Folder: each file is saved in "<PDF name> attachments" beside the PDF, before the PDF,
-///   and the list links to it. The links are made for the name the PDF will most likely get
-///   (the destination, or its first free numbered variant).
+///   and the list links to it. The links are made for the PDF's planned path.
 class MessageAttachments : public AttachmentHandling
 {
 public:
     Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
-                                                   const std::string &destination) override;
+                                                   const CommitPlan &target) override;
     Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
-    Result<void> saveBesidePdf(std::vector<std::string> &warnings) override;
-    void removeSaved() override;
+    void addFilesToSave(RenderedMessage &rendered) const override;
 
     /// The files with their final names, valid after `prepare` while the message lives.
     const std::vector<AttachmentFile> &files() const { return m_files; }
@@ -55,7 +53,6 @@ private:
     std::vector<AttachmentFile> m_files;
     UniqueNames m_names;
     AttachmentFolderPlan m_plan;
-    WrittenAttachments m_saved;
 };
 
 } // namespace tessaly

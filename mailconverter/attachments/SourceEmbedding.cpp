@@ -7,11 +7,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace tessaly {
@@ -26,14 +22,11 @@ std::string_view withoutEnvelopeLine(std::string_view bytes)
 
 Result<std::string> readMessageSource(const std::string &messageFile)
 {
-    std::ifstream input(toFsPath(messageFile), std::ios::binary);
-    if (!input)
-        return Error{"cannot open message file '" + messageFile + "': " + std::strerror(errno)};
-    std::string bytes{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
-    if (input.bad())
-        return Error{"cannot read message file '" + messageFile + "': " + std::strerror(errno)};
-    const std::string_view source = withoutEnvelopeLine(bytes);
-    bytes.erase(0, bytes.size() - source.size());
+    Result<std::string> bytes = readFileBytes(messageFile);
+    if (!bytes)
+        return bytes;
+    const std::string_view source = withoutEnvelopeLine(bytes.value());
+    bytes.value().erase(0, bytes.value().size() - source.size());
     return bytes;
 }
 

@@ -10,6 +10,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/Pl_String.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
@@ -122,8 +123,9 @@ std::string pdfDate(const QDateTime &dateTime)
     return pdfDate(dateTime.toSecsSinceEpoch(), dateTime.offsetFromUtc() / 60);
 }
 
-Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath)
+Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing)
 {
+    std::string finished;
     try {
         QPDF document;
         document.setSuppressWarnings(true);
@@ -157,10 +159,12 @@ Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, con
         if (finishing.edit) {
             Result<void> edited = finishing.edit(document);
             if (!edited)
-                return edited;
+                return edited.error();
         }
 
-        QPDFWriter writer(document, outputPath.c_str());
+        Pl_String output("finished PDF", nullptr, finished);
+        QPDFWriter writer(document);
+        writer.setOutputPipeline(&output);
         // The renderers compress their streams already, and an embedded file is left
         // uncompressed on purpose when compressing would not shrink it: copy streams as they are.
         writer.setCompressStreams(false);
@@ -171,7 +175,7 @@ Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, con
     } catch (const std::exception &failure) {
         return Error{std::string("cannot finish the PDF: ") + failure.what()};
     }
-    return {};
+    return finished;
 }
 
 } // namespace tessaly

@@ -53,8 +53,8 @@ std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
 /// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
-/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies `finishing.edit` and writes the result to `outputPath`. qpdf's exceptions become
-/// Errors; on failure `outputPath` may hold a partial file that the caller discards.
-Result<void> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing, const std::string &outputPath);
+/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions become
+/// Errors.
+Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing);
 
 } // namespace tessaly

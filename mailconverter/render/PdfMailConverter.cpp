@@ -2,7 +2,6 @@
 #include "mailconverter/render/PdfMailConverter.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"
-#include "mailconverter/attachments/AttachmentFolderWriter.h"
 #include "mailconverter/attachments/AttachmentHandling.h"
 #include "mailconverter/attachments/MessageAttachments.h"
 #include "mailconverter/attachments/SourceEmbedding.h"
@@ -16,7 +15,6 @@
 #include "mailconverter/render/TextDocumentRenderer.h"
 #include "mailconverter/render/WebEngineRenderer.h"
 #include "PathHelpers.h"
-#include "PendingFile.h"
 #include "Sha256.h"
 
 #include <QGuiApplication>
@@ -67,12 +65,6 @@ PdfMetadata metadataOf(const MailMessage &message, const std::string &destinatio
         metadata.created = QDateTime::fromSecsSinceEpoch(message.date->utcSeconds, Qt::OffsetFromUTC,
                                                          message.date->offsetMinutes * 60);
     return metadata;
-}
-
-std::string folderOf(const std::string &path)
-{
-    const std::filesystem::path folder = toFsPath(path).parent_path();
-    return folder.empty() ? std::string(".") : fromFsPath(folder);
 }
 
 std::string paperSizeOf(const QPageLayout &layout)
@@ -169,26 +161,36 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
 Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
                                                    const std::string &options)
 {
+    Result<RenderedMessage> rendered = render(source, source, planCommit(destination), options);
+    if (!rendered)
+        return rendered.error();
+    return commitRenderedMessage(std::move(rendered).value());
+}
+
+Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile, const std::string &messageName,
+                                                 const CommitPlan &target, const std::string &options)
+{
     const std::optional<AttachmentMode> mode = attachmentModeFor(options);
     if (!mode)
         return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '"
                      + std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
 
-    Result<MailMessage> parsed = parseMailMessageFile(source);
+    Result<MailMessage> parsed = parseMailMessageFile(messageFile);
     if (!parsed)
         return parsed.error();
     MailMessage &message = parsed.value();
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
-    ConvertedMessage converted;
+    RenderedMessage rendered;
+    ConvertedMessage &converted = rendered.converted;
     converted.warnings = message.warnings;
-    // The name the PDF will be committed to, decided now: the attachments' folder and links
-    // are named after it, and they are written before it.
-    const std::string plannedPath = likelyCommittedPath(destination);
+    // The attachments' folder and links, and the embedded source, are named after the planned path.
+    const std::string &plannedPath = target.pdfPath;
+    converted.writtenPath = plannedPath;
     std::string messageSource;
     std::string messageSourceFile;
     if (m_embedsSource) {
-        Result<std::string> read = readMessageSource(source);
+        Result<std::string> read = readMessageSource(messageFile);
         if (!read)
             return read.error();
         messageSource = std::move(read.value());
@@ -210,23 +212,17 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
         converted.warnings.push_back(std::move(warning));
     }
     std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
-    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, plannedPath);
+    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, target);
     if (!listings)
-        return listings.error().within("'" + source + "': ");
+        return listings.error().within("'" + messageName + "': ");
 
     const HeaderStamp header = headerStampFor(message, listings.value(), m_layout);
     PdfFinishing finishing;
     Result<QByteArray> pdf = renderMessage(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
     if (!pdf)
-        return pdf.error().within("'" + source + "': cannot render: ");
+        return pdf.error().within("'" + messageName + "': cannot render: ");
 
-    Result<PendingFile> pending = PendingFile::createIn(folderOf(destination));
-    if (!pending)
-        return pending.error();
-    if (Result<void> closed = pending.value().close(); !closed)
-        return closed.error();
-
-    finishing.metadata = metadataOf(message, destination);
+    finishing.metadata = metadataOf(message, plannedPath);
     finishing.edit = [&](QPDF &document) -> Result<void> {
         if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
             return edited;
@@ -244,22 +240,12 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, co
         const std::string modDate = finishing.metadata.created.isValid() ? pdfDate(finishing.metadata.created) : "";
         return embedMessageSource(document, messageSource, messageSourceFile, modDate);
     };
-    if (Result<void> finished = finishPdf(pdf.value(), finishing, pending.value().path()); !finished)
-        return finished.error().within("'" + destination + "': ");
-
-    // One unit: the attachments first, the PDF last; a failure takes back what was written.
-    if (Result<void> saved = attachments->saveBesidePdf(converted.warnings); !saved)
-        return saved.error().within("'" + source + "': ");
-    Result<std::string> written = pending.value().commitAs(plannedPath);
-    if (!written) {
-        attachments->removeSaved();
-        return written.error();
-    }
-    converted.writtenPath = written.value();
-    if (converted.writtenPath != plannedPath)
-        converted.warnings.push_back("the PDF was saved as '" + converted.writtenPath + "' rather than '" + plannedPath
-                                     + "', a name taken meanwhile; links to its attachments miss them");
-    return converted;
+    Result<std::string> finished = finishPdf(pdf.value(), finishing);
+    if (!finished)
+        return finished.error().within("'" + plannedPath + "': ");
+    rendered.pdf = std::move(finished).value();
+    attachments->addFilesToSave(rendered);
+    return rendered;
 }
 
 MailConverterFactory pdfMailConverterFactory()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MailConverter.h"
+#include "mailconverter/attachments/MessageCommit.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 
@@ -18,8 +19,8 @@ class WebEngineRenderer;
 
 /// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
 /// plain-text one by QTextDocument, which also stands in (with a warning) when the web
-/// engine fails. Writes through a temporary file beside the destination and never
-/// overwrites. Needs a QGuiApplication, created after `prepareMailConverterApplication()`;
+/// engine fails. Renders in memory; the commit writes through a temporary file beside the
+/// destination and never overwrites. Needs a QGuiApplication, created after `prepareMailConverterApplication()`;
 /// the web engine starts at the first HTML message and serves the whole run.
 class PdfMailConverter : public MailConverter
 {
@@ -27,8 +28,14 @@ public:
     PdfMailConverter();
     ~PdfMailConverter() override;
 
+    /// Renders, then commits with commitRenderedMessage.
     Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
                                      const std::string &options) override;
+
+    /// Renders the message file `messageFile` for committing as `target` says, writing
+    /// nothing. `messageName` names the message in errors.
+    Result<RenderedMessage> render(const std::string &messageFile, const std::string &messageName,
+                                   const CommitPlan &target, const std::string &options);
 
     /// Whether each PDF carries its message, as the message file holds it without the
     /// mailbox's envelope line, as "<PDF name>.eml" (off by default). That file then also

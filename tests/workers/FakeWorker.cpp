@@ -1,15 +1,15 @@
-// A stand-in for tessaly-worker that misbehaves as each message file asks, for the tests of
-// the supervisor: "hang", "allocate", "allocate in a child", "crash", "fail"; anything else
-// is "converted" by copying the message file to the destination.
+// A stand-in for tessaly-worker that misbehaves as each message asks, for the tests of the
+// supervisor: "hang", "allocate", "allocate in a child", "crash", "fail"; anything else is
+// "rendered" as a PDF holding the message's text, a warning with the options and the user
+// the worker runs as, and, for "attach", a file "a.txt" to save beside it.
 #include "ChildProcess.h"
+#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -40,15 +40,15 @@ namespace {
 
 int main()
 {
+    if (!dropAdministratorRights())
+        return 3;
     std::FILE *answers = reserveStandardOutput();
     for (;;) {
         Result<std::optional<std::string>> frame = readFrame(stdin);
         if (!frame || !frame.value())
             return 0;
         const WorkerRequest request = decodeRequest(*frame.value()).value();
-        std::stringstream content;
-        content << std::ifstream(request.source, std::ios::binary).rdbuf();
-        const std::string what = content.str();
+        const std::string &what = request.messageBytes;
 
         if (what == "hang")
             hang();
@@ -62,10 +62,17 @@ int main()
         if (what == "crash")
             std::abort();
 
-        Result<ConvertedMessage> answer = Error{"cannot render: " + what};
+        Result<RenderedMessage> answer = Error{"cannot render: " + what};
         if (what != "fail") {
-            std::ofstream(request.destination, std::ios::binary) << what;
-            answer = ConvertedMessage{request.destination, {"options " + request.options}, false};
+            RenderedMessage rendered;
+            rendered.converted.writtenPath = request.target.pdfPath;
+            rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
+            rendered.pdf = what;
+            if (what == "attach") {
+                rendered.attachmentFolder = attachmentFolderFor(request.target.pdfPath);
+                rendered.attachments.push_back(FileToSave{"a.txt", "attached"});
+            }
+            answer = std::move(rendered);
         }
         const std::string bytes = encodeAnswer(answer);
         std::fwrite(bytes.data(), 1, bytes.size(), answers);

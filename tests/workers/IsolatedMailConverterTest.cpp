@@ -1,6 +1,9 @@
-// The supervisor: messages go to a watched worker; one that hangs, allocates without end or
-// crashes fails alone, with its reason, and the next message gets a fresh worker.
+// The supervisor: messages go to watched workers, which render them as an unprivileged user;
+// the supervisor commits them in the order they were begun. A message that hangs, allocates
+// without end or crashes fails alone, with its reason, and the next one gets a fresh worker.
 #include "IsolatedMailConverter.h"
+#include "PathHelpers.h"
+#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include "TestSupport/TempFolder.h"
@@ -8,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessaly;
 using tessaly::testing::TempFolder;
@@ -41,25 +48,44 @@ void expectFreshWorkerConverts(IsolatedMailConverter &converter, const TempFolde
     EXPECT_TRUE(std::filesystem::exists(folder.file("next.pdf")));
 }
 
+/// The user id workers run as: nobody's when the tests run as root.
+std::string expectedWorkerUser()
+{
+    const passwd *nobody = ::getpwnam("nobody");
+    return std::to_string(::geteuid() == 0 && nobody ? nobody->pw_uid : ::geteuid());
+}
+
+std::string fileText(const std::string &path)
+{
+    Result<std::string> bytes = readFileBytes(path);
+    return bytes ? bytes.value() : "(unreadable)";
+}
+
 } // namespace
 
 TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
 {
-    const std::string request = encodeRequest({"a b.eml", "ü.pdf", "-c pdf"});
+    const std::string request = encodeRequest({"a b.eml", std::string("bytes\0", 6), {"ü.pdf", {"x.txt", "y"}}, "-c pdf"});
     std::string buffer = request.substr(0, 7);
     EXPECT_FALSE(takeFrame(buffer).value());
     buffer += request.substr(7) + std::string("\0\0", 2);
     const std::optional<std::string> payload = takeFrame(buffer).value();
     ASSERT_TRUE(payload);
-    EXPECT_EQ(decodeRequest(*payload).value().destination, "ü.pdf");
+    const WorkerRequest decodedRequest = decodeRequest(*payload).value();
+    EXPECT_EQ(decodedRequest.messageBytes, std::string("bytes\0", 6));
+    EXPECT_EQ(decodedRequest.target, (CommitPlan{"ü.pdf", {"x.txt", "y"}}));
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
-    ConvertedMessage converted{"x.pdf", {"one", ""}, true, "ab12"};
-    std::string answer = encodeAnswer(converted);
-    const Result<ConvertedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
-    EXPECT_EQ(decoded.value().warnings, converted.warnings);
-    EXPECT_TRUE(decoded.value().keepMessageFile);
-    EXPECT_EQ(decoded.value().embeddedSourceSha256, "ab12");
+    RenderedMessage rendered{ConvertedMessage{"x.pdf", {"one", ""}, true, "ab12"}, "%PDF", "x attachments",
+                             {{"a.txt", "a"}, {"b", ""}}};
+    std::string answer = encodeAnswer(rendered);
+    const Result<RenderedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
+    EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
+    EXPECT_TRUE(decoded.value().converted.keepMessageFile);
+    EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, "ab12");
+    EXPECT_EQ(decoded.value().pdf, "%PDF");
+    ASSERT_EQ(decoded.value().attachments.size(), 2u);
+    EXPECT_EQ(decoded.value().attachments[1].name, "b");
     answer = encodeAnswer(Error{"why"});
     EXPECT_EQ(decodeAnswer(*takeFrame(answer).value()).value().error().message, "why");
 
@@ -67,19 +93,28 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_FALSE(takeFrame(garbage));
 }
 
-TEST(IsolatedMailConverter, OneWorkerServesMessageAfterMessage)
+TEST(IsolatedMailConverter, OneUnprivilegedWorkerRendersMessageAfterMessageAndTheRunCommits)
 {
     TempFolder folder;
+    // A folder the workers' user cannot even look into: they get bytes and send bytes back.
+    ::chmod(folder.path().c_str(), 0700);
     IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
     ASSERT_TRUE(convert(converter, folder, "first", "1"));
     const long worker = converter.workerId();
     Result<ConvertedMessage> failed = convert(converter, folder, "fail", "2");
     EXPECT_EQ(failed.error().message, "cannot render: fail");
-    Result<ConvertedMessage> third = convert(converter, folder, "third", "3");
-    ASSERT_TRUE(third);
+    Result<ConvertedMessage> third = convert(converter, folder, "attach", "3");
+    ASSERT_TRUE(third) << third.error().message;
     EXPECT_EQ(third.value().writtenPath, folder.file("3.pdf"));
-    EXPECT_EQ(third.value().warnings, std::vector<std::string>{"options -c pdf"});
+    EXPECT_EQ(third.value().warnings, (std::vector<std::string>{"options -c pdf", "user " + expectedWorkerUser()}));
     EXPECT_EQ(converter.workerId(), worker);
+
+    EXPECT_EQ(fileText(folder.file("3.pdf")), "attach");
+    EXPECT_EQ(fileText(folder.file("3 attachments/a.txt")), "attached");
+    struct stat pdf{};
+    ASSERT_EQ(::stat(folder.file("3.pdf").c_str(), &pdf), 0);
+    EXPECT_EQ(pdf.st_uid, ::geteuid());
+    EXPECT_FALSE(std::filesystem::exists(folder.file("2.pdf")));
 }
 
 TEST(IsolatedMailConverter, AHangingMessageFailsAloneAfterItsTimeout)
@@ -122,3 +157,65 @@ TEST(IsolatedMailConverter, ACrashFailsOnlyItsMessage)
     IsolatedMailConverter missing(WorkerCommand{folder.file("no-such-worker"), {}}, WorkerLimits{});
     EXPECT_NE(convert(missing, folder, "x", "x").error().message.find("cannot start"), std::string::npos);
 }
+
+TEST(IsolatedMailConverter, ManyWorkersCommitInOrderUnderTheNamesOfAOneAtATimeRun)
+{
+    TempFolder folder;
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{}, 2);
+    ASSERT_EQ(converter.capacity(), 4);
+    // Four messages for one name: the second is planned as "(2)" while the first renders.
+    // The first fails, so the later ones are renamed at their turn, as if it had never begun.
+    const std::vector<std::string> texts{"fail", "attach", "two", "crash"};
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        converter.begin(folder.write(std::to_string(i) + ".eml", texts[i]), folder.file("Same.pdf"), "-c pdf");
+    std::vector<std::string> outcomes;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        Result<ConvertedMessage> finished = converter.finishOldest();
+        outcomes.push_back(finished ? PathFileName(finished.value().writtenPath) : finished.error().message);
+    }
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"cannot render: fail", "Same.pdf", "Same (2).pdf",
+                                                  "the converter process was killed by signal 6"}));
+    EXPECT_EQ(fileText(folder.file("Same.pdf")), "attach");
+    EXPECT_EQ(fileText(folder.file("Same attachments/a.txt")), "attached");
+    EXPECT_EQ(fileText(folder.file("Same (2).pdf")), "two");
+    EXPECT_EQ(TempFolder::fileNames(folder.path()).size(), 7u); // 4 message files, 2 PDFs, 1 folder
+}
+
+#ifdef TESSALY_REAL_WORKER
+/// The user ids in /proc/<id>/status: real, effective, saved and file system.
+static std::string processUserIds(long id)
+{
+    const std::string status = fileText("/proc/" + std::to_string(id) + "/status");
+    const std::size_t line = status.find("\nUid:");
+    return line == std::string::npos ? "" : status.substr(line + 5, status.find('\n', line + 1) - line - 5);
+}
+
+TEST(IsolatedMailConverter, TheRealWorkerRendersAsAnUnprivilegedUserInItsSandbox)
+{
+    prepareWorkerSandbox();
+    TempFolder folder;
+    ::chmod(folder.path().c_str(), 0700);
+    const std::string message = "From: ann@example.com\r\nSubject: Report\r\nMIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                                "Content-Type: text/html\r\n\r\n<p>Quarterly <b>figures</b></p>\r\n--b\r\n"
+                                "Content-Type: text/plain; name=notes.txt\r\nContent-Disposition: attachment\r\n\r\n"
+                                "the notes\r\n--b--\r\n";
+    IsolatedMailConverter converter(WorkerCommand{TESSALY_REAL_WORKER, {}}, WorkerLimits{});
+    Result<ConvertedMessage> converted =
+        converter.Convert(folder.write("email-1.eml", message), folder.file("Report.pdf"), "-c PDF -sattach");
+    ASSERT_TRUE(converted) << converted.error().message;
+    EXPECT_TRUE(converted.value().warnings.empty()) << converted.value().warnings.front();
+
+    const std::string ids = processUserIds(converter.workerId());
+    std::istringstream fields(ids);
+    for (std::string id; fields >> id;)
+        EXPECT_EQ(id, expectedWorkerUser()) << ids;
+    EXPECT_EQ(fileText(folder.file("Report.pdf")).substr(0, 5), "%PDF-");
+    EXPECT_EQ(fileText(folder.file("Report attachments/notes.txt")), "the notes");
+    for (const std::string &written : {folder.file("Report.pdf"), folder.file("Report attachments/notes.txt")}) {
+        struct stat file{};
+        ASSERT_EQ(::stat(written.c_str(), &file), 0);
+        EXPECT_EQ(file.st_uid, ::geteuid());
+    }
+}
+#endif

@@ -17,7 +17,7 @@ TEST(AttachmentFolderWriter, FolderIsNamedAfterThePdf)
     EXPECT_EQ(relativeFileUrl("Hello attachments/übersicht €.txt"),
               "Hello%20attachments/%C3%BCbersicht%20%E2%82%AC.txt");
     EXPECT_EQ(relativeFileUrl("a attachments/50% #1?.txt"), "a%20attachments/50%25%20%231%3F.txt");
-    EXPECT_EQ(planAttachmentFolder("/nonexistent/Hello.pdf", {"日本.txt"}).hrefs,
+    EXPECT_EQ(planAttachmentFolder("/nonexistent/Hello.pdf", {"日本.txt"}, {}).hrefs,
               std::vector<std::string>{"Hello%20attachments/%E6%97%A5%E6%9C%AC.txt"});
 }
 
@@ -28,14 +28,15 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
     std::filesystem::create_directory(folder);
     writeWholeFile(folder + "/Report.PDF", "older report");
 
-    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"report.pdf", "x.txt"});
+    const AttachmentFolderPlan plan =
+        planAttachmentFolder(scratch.file("m.pdf"), {"report.pdf", "x.txt"}, namesInFolder(folder));
     EXPECT_EQ(plan.fileNames, (std::vector<std::string>{"report (2).pdf", "x.txt"}));
 
     // Something creates x.txt (as a dangling symbolic link) after planning: it is not followed.
     std::filesystem::create_symlink(scratch.file("outside.txt"), folder + "/x.txt");
     std::vector<std::string> warnings;
     Result<WrittenAttachments> written =
-        writeAttachmentFolder(plan, {{"report.pdf", "application/pdf", "new"}, {"x.txt", "text/plain", "x"}}, warnings);
+        writeAttachmentFolder(plan.folder, {{plan.fileNames[0], "new"}, {plan.fileNames[1], "x"}}, warnings);
     ASSERT_TRUE(written) << written.error().message;
     EXPECT_EQ(readWholeFile(folder + "/Report.PDF"), "older report");
     EXPECT_EQ(readWholeFile(folder + "/report (2).pdf"), "new");
@@ -44,22 +45,12 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
     EXPECT_EQ(warnings.size(), 1u);
 }
 
-TEST(AttachmentFolderWriter, LikelyCommittedPathSkipsTakenNames)
-{
-    TempFolder scratch;
-    EXPECT_EQ(likelyCommittedPath(scratch.file("Hello.pdf")), scratch.file("Hello.pdf"));
-    writeWholeFile(scratch.file("Hello.pdf"), "x");
-    writeWholeFile(scratch.file("Hello (2).pdf"), "x");
-    EXPECT_EQ(likelyCommittedPath(scratch.file("Hello.pdf")), scratch.file("Hello (3).pdf"));
-}
-
 TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
 {
     TempFolder scratch;
     writeWholeFile(scratch.file("m attachments"), "in the way");
     std::vector<std::string> warnings;
-    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
-    Result<WrittenAttachments> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
+    Result<WrittenAttachments> written = writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("m attachments"), std::string::npos);
 }
@@ -70,8 +61,7 @@ TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFol
     std::filesystem::create_directory(scratch.file("elsewhere"));
     std::filesystem::create_directory_symlink(scratch.file("elsewhere"), scratch.file("m attachments"));
     std::vector<std::string> warnings;
-    const AttachmentFolderPlan plan = planAttachmentFolder(scratch.file("m.pdf"), {"a.txt"});
-    Result<WrittenAttachments> written = writeAttachmentFolder(plan, {{"a.txt", "text/plain", "a"}}, warnings);
+    Result<WrittenAttachments> written = writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(scratch.file("elsewhere")));

@@ -44,7 +44,7 @@ TEST(MessageAttachments, ListOnlyGivesSafeUniqueNamesAndSizesAndWritesNothing)
     }));
     MessageAttachments attachments;
     Result<std::vector<AttachmentListing>> listings =
-        attachments.prepare(message, AttachmentMode::ListOnly, scratch.file("m.pdf"));
+        attachments.prepare(message, AttachmentMode::ListOnly, planCommit(scratch.file("m.pdf")));
     ASSERT_TRUE(listings);
     EXPECT_EQ(namesOf(attachments), (std::vector<std::string>{"x", "passwd", "evil.exe", "_CON.txt", "NOTES.txt",
                                                               "notes (2).TXT", "attachment-7.png"}));
@@ -59,11 +59,11 @@ TEST(MessageAttachments, ListOnlyGivesSafeUniqueNamesAndSizesAndWritesNothing)
     QPDF pdf;
     pdf.emptyPDF();
     std::string minimumVersion;
-    std::vector<std::string> warnings;
     ASSERT_TRUE(attachments.editPdf(pdf, minimumVersion));
-    ASSERT_TRUE(attachments.saveBesidePdf(warnings));
+    RenderedMessage rendered;
+    attachments.addFilesToSave(rendered);
     EXPECT_TRUE(minimumVersion.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+    EXPECT_TRUE(rendered.attachments.empty());
 }
 
 TEST(MessageAttachments, ForwardedMessageIsSavedAsItsSubject)
@@ -71,7 +71,7 @@ TEST(MessageAttachments, ForwardedMessageIsSavedAsItsSubject)
     const std::string inner = "From: carl@example.com\nSubject: Re: Budget 2021/Q2\n\nInner text\n";
     const MailMessage message = parsed(mimeMessage("text/plain", "See below", {{"message/rfc822", "", inner}}));
     MessageAttachments attachments;
-    ASSERT_TRUE(attachments.prepare(message, AttachmentMode::ListOnly, "/x/m.pdf"));
+    ASSERT_TRUE(attachments.prepare(message, AttachmentMode::ListOnly, CommitPlan{"/x/m.pdf", {}}));
     EXPECT_EQ(namesOf(attachments), std::vector<std::string>{"Re_ Budget 2021_Q2.eml"});
     EXPECT_NE(std::string(attachments.files()[0].bytes).find("Inner text"), std::string::npos);
 }
@@ -87,7 +87,7 @@ TEST(MessageAttachments, WinmailDatIsUnpackedOrKept)
     const MailMessage readableMessage =
         parsed(mimeMessage("text/plain", "x", {{"application/ms-tnef", attachmentNamed("winmail.dat"), tnef.bytes()}}));
     MessageAttachments readable;
-    ASSERT_TRUE(readable.prepare(readableMessage, AttachmentMode::ListOnly, "/x/m.pdf"));
+    ASSERT_TRUE(readable.prepare(readableMessage, AttachmentMode::ListOnly, CommitPlan{"/x/m.pdf", {}}));
     EXPECT_EQ(namesOf(readable), (std::vector<std::string>{"Quarterly report.pdf", "photo.jpg"}));
     EXPECT_EQ(readable.files()[0].bytes, "%PDF-1.4 report");
     EXPECT_EQ(readable.files()[1].mimeType, "image/jpeg");
@@ -95,7 +95,7 @@ TEST(MessageAttachments, WinmailDatIsUnpackedOrKept)
     const MailMessage corruptMessage =
         parsed(mimeMessage("text/plain", "x", {{"application/ms-tnef", attachmentNamed("winmail.dat"), corrupt}}));
     MessageAttachments unreadable;
-    ASSERT_TRUE(unreadable.prepare(corruptMessage, AttachmentMode::ListOnly, "/x/m.pdf"));
+    ASSERT_TRUE(unreadable.prepare(corruptMessage, AttachmentMode::ListOnly, CommitPlan{"/x/m.pdf", {}}));
     EXPECT_EQ(namesOf(unreadable), std::vector<std::string>{"winmail.dat"});
     EXPECT_TRUE(unreadable.files()[0].bytes == corrupt);
 }
@@ -130,20 +130,24 @@ TEST(MessageAttachments, LinksResolvedByTheRendererBecomeRelativeAgain)
     EXPECT_EQ(annotations.getArrayItem(1).getKey("/A").getKey("/URI").getStringValue(), "https://example.com/a.txt");
 }
 
-TEST(MessageAttachments, FolderIsSavedBeforeThePdfAndTakenBackWhenThePdfCannotFollow)
+TEST(MessageAttachments, FolderFilesAreHandedToTheCommitUnderTheirPlannedNames)
 {
     TempFolder scratch;
+    std::filesystem::create_directory(scratch.file("m attachments"));
+    writeWholeFile(scratch.file("m attachments/A.TXT"), "older");
     const MailMessage message = parsed(mimeMessage("text/plain", "x", {{"text/plain", attachmentNamed("a.txt"), "a"}}));
     MessageAttachments attachments;
-    ASSERT_TRUE(attachments.prepare(message, AttachmentMode::Folder, scratch.file("m.pdf")));
-    std::vector<std::string> warnings;
-    ASSERT_TRUE(attachments.saveBesidePdf(warnings));
-    EXPECT_EQ(readWholeFile(scratch.file("m attachments/a.txt")), "a");
-    attachments.removeSaved();
-    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+    ASSERT_TRUE(attachments.prepare(message, AttachmentMode::Folder, planCommit(scratch.file("m.pdf"))));
+    RenderedMessage rendered;
+    attachments.addFilesToSave(rendered);
+    EXPECT_EQ(rendered.attachmentFolder, scratch.file("m attachments"));
+    ASSERT_EQ(rendered.attachments.size(), 1u);
+    EXPECT_EQ(rendered.attachments[0].name, "a (2).txt");
+    EXPECT_EQ(rendered.attachments[0].bytes, "a");
 
     MessageAttachments none; // no attachment, no folder
-    ASSERT_TRUE(none.prepare(parsed("Subject: x\n\nbody\n"), AttachmentMode::Folder, scratch.file("n.pdf")));
-    ASSERT_TRUE(none.saveBesidePdf(warnings));
-    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+    ASSERT_TRUE(none.prepare(parsed("Subject: x\n\nbody\n"), AttachmentMode::Folder, planCommit(scratch.file("n.pdf"))));
+    RenderedMessage nothing;
+    none.addFilesToSave(nothing);
+    EXPECT_TRUE(nothing.attachmentFolder.empty());
 }

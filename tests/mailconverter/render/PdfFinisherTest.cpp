@@ -6,7 +6,6 @@
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
@@ -56,9 +55,6 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
     const Result<QByteArray> rendered = TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {},
                                                                       defaultPageLayout());
     ASSERT_TRUE(rendered.ok());
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("out.pdf"));
-
     PdfFinishing finishing;
     finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");
     finishing.metadata.author = QStringLiteral("Zoë Müller");
@@ -71,11 +67,11 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
         return Result<void>();
     };
     finishing.minimumPdfVersion = "1.7";
-    const Result<void> finished = finishPdf(rendered.value(), finishing, path.toStdString());
+    const Result<std::string> finished = finishPdf(rendered.value(), finishing);
     ASSERT_TRUE(finished.ok()) << finished.error().message;
     EXPECT_TRUE(edited);
 
-    const QByteArray pdf = readWholeFile(path);
+    const QByteArray pdf = QByteArray::fromStdString(finished.value());
     EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Title")), finishing.metadata.title);
     EXPECT_EQ(pdfInfo(pdf, QStringLiteral("Author")), finishing.metadata.author);
     EXPECT_EQ(pdfInfo(pdf, QStringLiteral("PDF version")), QStringLiteral("1.7"));
@@ -83,7 +79,7 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
 
     QPDF reread;
     reread.setSuppressWarnings(true);
-    reread.processFile(path.toStdString().c_str());
+    reread.processMemoryFile("finished", pdf.constData(), size_t(pdf.size()));
     EXPECT_EQ(reread.getAllPages().size(), 1u);
     EXPECT_FALSE(reread.anyWarnings());
 
@@ -109,8 +105,7 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
 
 TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
 {
-    QTemporaryDir folder;
-    const Result<void> finished = finishPdf("%PDF-1.4 truncated", PdfFinishing{}, folder.filePath(QStringLiteral("x.pdf")).toStdString());
+    const Result<std::string> finished = finishPdf("%PDF-1.4 truncated", PdfFinishing{});
     ASSERT_FALSE(finished.ok());
     EXPECT_NE(finished.error().message.find("cannot finish the PDF"), std::string::npos);
 }

@@ -1,0 +1,63 @@
+// The converter component, converting several messages at once.
+#include "ConcurrentMailConverter.h"
+
+#include <optional>
+#include <utility>
+
+namespace tessaly {
+namespace {
+
+class OneAtATime : public ConcurrentMailConverter
+{
+public:
+    explicit OneAtATime(std::unique_ptr<MailConverter> converter) : m_converter(std::move(converter)) {}
+
+    int capacity() const override { return 1; }
+
+    void begin(const std::string &source, const std::string &destination, const std::string &options) override
+    {
+        m_begun = Request{source, destination, options};
+    }
+
+    Result<ConvertedMessage> finishOldest() override
+    {
+        if (!m_begun)
+            return Error{"no message was handed to the converter"};
+        const Request request = std::move(*m_begun);
+        m_begun.reset();
+        return m_converter->Convert(request.source, request.destination, request.options);
+    }
+
+private:
+    struct Request
+    {
+        std::string source;
+        std::string destination;
+        std::string options;
+    };
+    std::unique_ptr<MailConverter> m_converter;
+    std::optional<Request> m_begun;
+};
+
+} // namespace
+
+std::unique_ptr<ConcurrentMailConverter> oneAtATime(std::unique_ptr<MailConverter> converter)
+{
+    return std::make_unique<OneAtATime>(std::move(converter));
+}
+
+ConcurrentMailConverterFactory oneAtATime(MailConverterFactory makeConverter)
+{
+    return [makeConverter = std::move(makeConverter)]() -> Result<std::unique_ptr<ConcurrentMailConverter>> {
+        if (!makeConverter)
+            return Error{"no converter is set up"};
+        Result<std::unique_ptr<MailConverter>> converter = makeConverter();
+        if (!converter)
+            return converter.error();
+        if (!converter.value())
+            return Error{"the converter could not be created"};
+        return oneAtATime(std::move(converter).value());
+    };
+}
+
+} // namespace tessaly

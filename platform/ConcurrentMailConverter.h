@@ -1,0 +1,41 @@
+// The converter component, converting several messages at once.
+#pragma once
+
+#include "MailConverter.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tessaly {
+
+/// Converts up to `capacity()` messages at once. Messages are begun in the run's order and
+/// finished in that same order, and what is written for each (its name, a "(n)" number) is
+/// what converting one message at a time would have written.
+class ConcurrentMailConverter
+{
+public:
+    virtual ~ConcurrentMailConverter() = default;
+
+    /// How many messages may be begun and not yet finished.
+    virtual int capacity() const = 0;
+
+    /// Starts converting as MailConverter::Convert would. Only while fewer than capacity()
+    /// messages are begun and not finished; a failure to start shows in its finish.
+    virtual void begin(const std::string &source, const std::string &destination, const std::string &options) = 0;
+
+    /// Waits for the oldest message begun and not finished, puts its PDF in place and returns
+    /// what MailConverter::Convert would have returned for it.
+    virtual Result<ConvertedMessage> finishOldest() = 0;
+};
+
+/// Makes the concurrent converter for one run, or says why it cannot.
+using ConcurrentMailConverterFactory = std::function<Result<std::unique_ptr<ConcurrentMailConverter>>()>;
+
+/// `converter` behind the concurrent interface: one message at a time, converted when it is finished.
+std::unique_ptr<ConcurrentMailConverter> oneAtATime(std::unique_ptr<MailConverter> converter);
+
+/// Makes what `makeConverter` makes, one message at a time.
+ConcurrentMailConverterFactory oneAtATime(MailConverterFactory makeConverter);
+
+} // namespace tessaly

@@ -1,0 +1,49 @@
+// Who a converter worker runs as, the room it works in, and whether its HTML renderer can
+// keep Chromium's sandbox.
+#pragma once
+
+#include "Result.h"
+
+#include <optional>
+#include <string>
+
+namespace tessaly {
+
+/// The account that workers started by the administrator run as.
+inline constexpr const char *kWorkerUser = "nobody";
+
+/// When this process runs as the administrator (root), makes it run as `kWorkerUser` for good:
+/// no supplementary groups, that account's group and user. Does nothing otherwise. Fails with
+/// the reason when it cannot, so that a worker never reads a message with full rights.
+Result<void> dropAdministratorRights();
+
+/// Decides once per process, before its first worker starts, whether the workers' HTML
+/// renderer keeps Chromium's sandbox. The sandbox needs user namespaces that the workers' user
+/// may create; where they cannot, it is turned off for the workers started from here on, and
+/// the returned text says so. Says nothing when QTWEBENGINE_DISABLE_SANDBOX is set already.
+std::optional<std::string> prepareWorkerSandbox();
+
+/// A folder that only this process's user may enter, removed with all it holds at the end: a
+/// worker's home, caches and scratch files.
+class PrivateFolder
+{
+public:
+    static Result<PrivateFolder> create();
+    PrivateFolder(PrivateFolder &&other) noexcept;
+    PrivateFolder &operator=(PrivateFolder &&) = delete;
+    PrivateFolder(const PrivateFolder &) = delete;
+    PrivateFolder &operator=(const PrivateFolder &) = delete;
+    ~PrivateFolder();
+
+    const std::string &path() const { return m_path; }
+
+    /// Points HOME, TMPDIR and the XDG folders of this process at this folder, so that
+    /// nothing the libraries keep lands in another user's home.
+    void makeHome() const;
+
+private:
+    explicit PrivateFolder(std::string path) : m_path(std::move(path)) {}
+    std::string m_path;
+};
+
+} // namespace tessaly
