@@ -1,6 +1,7 @@
 // Composes the HTML page of a message: the header block, then the body, then forwarded messages.
 #include "mailconverter/html/HtmlComposer.h"
 
+#include "mailconverter/html/FontAliases.h"
 #include "mailconverter/html/HeaderBlockHtml.h"
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/PageRuleFilter.h"
@@ -19,55 +20,11 @@ namespace {
 
 using Flavour = ComposeOptions::Flavour;
 
-
-// Common mail fonts and the installed fonts with the same metrics.
-struct FontAlias
-{
-    std::string_view family;
-    std::string_view regular;
-    std::string_view stem; ///< for "<stem> Bold", "<stem> Italic", "<stem> Bold Italic"
-};
 // Chromium draws no colour emoji in synthesised bold or italic, so the emoji font is also
 // declared for every weight and style, under our own name and inside the families mail uses.
 constexpr char kEmojiRange[] = "U+231A-231B,U+23E9-23FA,U+2600-27BF,U+2B50,U+2B55,U+FE0F,U+200D,U+1F000-1FAFF";
 constexpr std::array<std::string_view, 9> kEmojiHostFamilies = {
     "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana", "Tahoma", "Georgia", "Aptos"};
-
-constexpr std::array<FontAlias, 8> kFontAliases = {{
-    {"Calibri", "Carlito", "Carlito"},
-    {"Cambria", "Caladea Regular", "Caladea"},
-    {"Arial", "Liberation Sans", "Liberation Sans"},
-    {"Helvetica", "Liberation Sans", "Liberation Sans"},
-    {"Times New Roman", "Liberation Serif", "Liberation Serif"},
-    {"Times", "Liberation Serif", "Liberation Serif"},
-    {"Courier New", "Liberation Mono", "Liberation Mono"},
-    {"Courier", "Liberation Mono", "Liberation Mono"},
-}};
-
-// Common Chinese, Japanese and Korean mail fonts and the installed face of their language,
-// so that a message naming them never reaches a face Chromium embeds as Type 3 fonts.
-struct CjkFontAlias
-{
-    std::string_view family;
-    CjkLanguage language;
-};
-constexpr std::array<CjkFontAlias, 30> kCjkFontAliases = {{
-    {"SimSun", CjkLanguage::SimplifiedChinese},       {"宋体", CjkLanguage::SimplifiedChinese},
-    {"NSimSun", CjkLanguage::SimplifiedChinese},      {"新宋体", CjkLanguage::SimplifiedChinese},
-    {"SimHei", CjkLanguage::SimplifiedChinese},       {"黑体", CjkLanguage::SimplifiedChinese},
-    {"Microsoft YaHei", CjkLanguage::SimplifiedChinese}, {"微软雅黑", CjkLanguage::SimplifiedChinese},
-    {"DengXian", CjkLanguage::SimplifiedChinese},     {"等线", CjkLanguage::SimplifiedChinese},
-    {"PMingLiU", CjkLanguage::TraditionalChinese},    {"新細明體", CjkLanguage::TraditionalChinese},
-    {"MingLiU", CjkLanguage::TraditionalChinese},     {"細明體", CjkLanguage::TraditionalChinese},
-    {"Microsoft JhengHei", CjkLanguage::TraditionalChinese}, {"微軟正黑體", CjkLanguage::TraditionalChinese},
-    {"MS PGothic", CjkLanguage::Japanese},            {"ＭＳ Ｐゴシック", CjkLanguage::Japanese},
-    {"MS Gothic", CjkLanguage::Japanese},             {"ＭＳ ゴシック", CjkLanguage::Japanese},
-    {"Meiryo", CjkLanguage::Japanese},                {"メイリオ", CjkLanguage::Japanese},
-    {"Yu Gothic", CjkLanguage::Japanese},             {"游ゴシック", CjkLanguage::Japanese},
-    {"Malgun Gothic", CjkLanguage::Korean},           {"맑은 고딕", CjkLanguage::Korean},
-    {"Gulim", CjkLanguage::Korean},                   {"굴림", CjkLanguage::Korean},
-    {"Dotum", CjkLanguage::Korean},                   {"돋움", CjkLanguage::Korean},
-}};
 
 std::string emojiFaces(std::string_view family)
 {

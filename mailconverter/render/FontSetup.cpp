@@ -1,6 +1,7 @@
 // Fonts for the page: metric-compatible stand-ins for the common mail fonts, and fallbacks.
 #include "mailconverter/render/FontSetup.h"
 
+#include "mailconverter/html/FontAliases.h"
 #include "mailconverter/html/ScriptFonts.h"
 
 namespace tessaly {
@@ -26,14 +27,8 @@ void installFontSubstitutions()
     installed = true;
 
     // QFont::setFamilies bypasses fontconfig's metric aliases, so map the names ourselves.
-    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
-    QFont::insertSubstitution(QStringLiteral("Cambria"), QStringLiteral("Caladea"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
-    QFont::insertSubstitution(QStringLiteral("Times"), QStringLiteral("Liberation Serif"));
-    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
-    QFont::insertSubstitution(QStringLiteral("Courier"), QStringLiteral("Liberation Mono"));
+    for (const FontAlias &alias : kFontAliases)
+        QFont::insertSubstitution(QString::fromUtf8(alias.family), QString::fromUtf8(alias.stem));
 }
 
 QFont bodyFont()

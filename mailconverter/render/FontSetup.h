@@ -6,7 +6,7 @@
 
 namespace tessaly {
 
-/// Maps Calibri, Cambria, Arial, Helvetica, Times New Roman and Courier New to their
+/// Maps the common mail fonts of kFontAliases (Calibri, Arial, Times New Roman …) to their
 /// metric-compatible free stand-ins for QFont lookups (QTextDocument). Idempotent.
 void installFontSubstitutions();
 
