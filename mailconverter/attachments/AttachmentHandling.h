@@ -4,7 +4,6 @@
 
 #include "MailConverter.h"
 #include "mailconverter/attachments/MessageCommit.h"
-#include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "Result.h"
 

@@ -11,15 +11,6 @@
 
 namespace tessaly {
 
-/// One row of the header block's attachment list, as the caller decided it.
-struct AttachmentListing
-{
-    std::string displayName; ///< the safe name, UTF-8
-    std::uint64_t size = 0;  ///< in bytes
-    std::string href;        ///< relative link to the saved file, or "" for no link
-    bool embedded = false;   ///< shows a file-attachment mark: the file is inside the PDF
-};
-
 struct ComposeOptions
 {
     /// Which engine draws the page. TextDocument keeps to the HTML subset QTextDocument

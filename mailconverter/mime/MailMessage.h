@@ -63,6 +63,15 @@ struct AttachmentPart
     bool isForwardedMessage = false;
 };
 
+/// One row of the header block's attachment list, as the attachment step decided it.
+struct AttachmentListing
+{
+    std::string displayName; ///< the safe name, UTF-8
+    std::uint64_t size = 0;  ///< in bytes
+    std::string href;        ///< relative link to the saved file, or "" for no link
+    bool embedded = false;   ///< shows a file-attachment mark: the file is inside the PDF
+};
+
 /// A whole message. Text fields are UTF-8; missing headers are empty.
 struct MailMessage
 {

@@ -1,11 +1,12 @@
 // Building the message model from GMime's MIME tree.
 #include "mailconverter/mime/MailMessage.h"
 
-#include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
+#include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "TextHelpers.h"
 #include "Utf8.h"
 
 #include <gmime/gmime.h>
@@ -44,63 +45,6 @@ std::string validUtf8(const char *text)
     return decodeToUtf8(text, {});
 }
 
-// GMime objects are reference counted; this drops our reference at scope exit.
-template <typename T>
-struct GObjectRef
-{
-    T *object = nullptr;
-    explicit GObjectRef(T *o) : object(o) {}
-    ~GObjectRef()
-    {
-        if (object)
-            g_object_unref(object);
-    }
-    GObjectRef(const GObjectRef &) = delete;
-    GObjectRef &operator=(const GObjectRef &) = delete;
-};
-
-std::string streamBytes(GMimeStream *stream)
-{
-    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
-    return std::string(reinterpret_cast<const char *>(array->data), array->len);
-}
-
-// The decoded content of a leaf part (transfer encoding undone, charset untouched).
-std::string partContent(GMimePart *part)
-{
-    GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content)
-        return {};
-    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, stream.object);
-    return streamBytes(stream.object);
-}
-
-std::string objectBytes(GMimeObject *object)
-{
-    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
-    g_mime_object_write_to_stream(object, nullptr, stream.object);
-    return streamBytes(stream.object);
-}
-
-std::string rawHeader(GMimeObject *object, const char *name)
-{
-    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
-    if (!headers)
-        return {};
-    GMimeHeader *header = g_mime_header_list_get_header(headers, name);
-    if (!header)
-        return {};
-    const char *raw = g_mime_header_get_raw_value(header);
-    if (!raw)
-        return {};
-    // The blanks after the colon are syntax, not part of the value.
-    std::string_view value(raw);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
-        value.remove_prefix(1);
-    return std::string(value);
-}
-
 bool isTokenCharacter(char c)
 {
     const auto u = static_cast<unsigned char>(c);
@@ -124,8 +68,6 @@ bool isParseableMediaType(std::string_view value)
     return !type.empty() && std::all_of(type.begin(), type.end(), isTokenCharacter) && !subtype.empty() &&
            isTokenCharacter(subtype.front());
 }
-
-std::string rawHeader(GMimeObject *object, const char *name);
 
 // RFC 2045: a Content-Type that cannot be read means text/plain in us-ascii.
 std::string mimeTypeOf(GMimeObject *object)
@@ -1106,43 +1048,6 @@ Result<MailMessage> parseMailMessageFile(const std::string &path)
             return streamBytes(copy.object);
         },
         std::move(setAside));
-}
-
-std::string senderDisplayName(const MailMessage &message)
-{
-    if (message.from.empty())
-        return {};
-    return message.from.front().name.empty() ? message.from.front().address : message.from.front().name;
-}
-
-std::string resourceKey(const InlineResource &resource)
-{
-    return resource.contentId.empty() ? resource.contentLocation : resource.contentId;
-}
-
-const InlineResource *findInlineResource(const MailMessage &message, std::string_view key)
-{
-    for (const InlineResource &resource : message.inlineResources) {
-        if (resourceKey(resource) == key)
-            return &resource;
-    }
-    for (const MailMessage &inner : message.forwarded) {
-        if (const InlineResource *found = findInlineResource(inner, key))
-            return found;
-    }
-    return nullptr;
-}
-
-std::vector<const InlineResource *> allInlineResources(const MailMessage &message)
-{
-    std::vector<const InlineResource *> resources;
-    for (const InlineResource &resource : message.inlineResources)
-        resources.push_back(&resource);
-    for (const MailMessage &inner : message.forwarded) {
-        const std::vector<const InlineResource *> more = allInlineResources(inner);
-        resources.insert(resources.end(), more.begin(), more.end());
-    }
-    return resources;
 }
 
 } // namespace tessaly
