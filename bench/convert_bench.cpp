@@ -207,7 +207,7 @@ int main(int argc, char **argv)
                 qPrintable(corpus.path()));
     std::printf("start-up incl. first HTML message: %.0f ms\n", startMs);
     std::printf("tessaly mix:        %7.1f messages/s  (%.1f ms/message, %d failed, %d fell back)\n",
-                names.size() * 1000.0 / totalMs, totalMs / names.size(), failures, fallbacks);
+                double(names.size()) * 1000.0 / totalMs, totalMs / double(names.size()), failures, fallbacks);
     if (plainCount > 0)
         std::printf("tessaly plain text: %7.1f messages/s  (%.1f ms/message)\n", plainCount * 1000.0 / plainMs,
                     plainMs / plainCount);
@@ -245,8 +245,8 @@ int main(int argc, char **argv)
 
     // The same pages through the peers, on an even spread of the corpus.
     QStringList subset;
-    const double step = double(names.size()) / std::min<qsizetype>(peerCount, names.size());
-    for (double at = 0; at < names.size() && subset.size() < peerCount; at += step)
+    const double step = double(names.size()) / double(std::min<qsizetype>(peerCount, names.size()));
+    for (double at = 0; at < double(names.size()) && subset.size() < peerCount; at += step)
         subset.append(names.at(qsizetype(at)));
     double oursMs = 0;
     for (const QString &name : subset)
@@ -291,7 +291,7 @@ int main(int argc, char **argv)
     }
 
     std::printf("peers on %lld messages of the mix: tessaly %.1f ms/message\n", qlonglong(subset.size()),
-                oursMs / subset.size());
+                oursMs / double(subset.size()));
     const auto report = [&](const char *peer, const PeerTotals &totals) {
         if (totals.done == 0) {
             std::printf("  %-12s not run (not installed or every run failed)\n", peer);
@@ -299,7 +299,7 @@ int main(int argc, char **argv)
         }
         const double perMessage = totals.ms / totals.done;
         std::printf("  %-12s %7.1f ms/message (%d of %lld done): tessaly is %.1fx faster\n", peer, perMessage,
-                    totals.done, qlonglong(subset.size()), perMessage / (oursMs / subset.size()));
+                    totals.done, qlonglong(subset.size()), perMessage / (oursMs / double(subset.size())));
     };
     report("wkhtmltopdf", wk);
     report("chromium", chrome);

@@ -62,7 +62,7 @@ struct ConvertedMessage
     /// was saved nowhere else (e.g. an image not drawn, with attachments not saved).
     bool keepMessageFile = false;
     /// Hex SHA-256 of the message bytes embedded in the PDF as its source; "" when none is.
-    std::string embeddedSourceSha256;
+    std::string embeddedSourceSha256{};
 };
 
 /// Converts message files to PDF. One instance serves a whole run.

@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "@p\\61ge{margin:0}</style>"},
         HostileStyle{"NamedPageWithItsOwnSize",
                      "<style>@page Tiny:first{size:60mm 60mm;margin:0}html:root:root body{page:Tiny!important}</style>"}),
-    [](const ::testing::TestParamInfo<HostileStyle> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<HostileStyle> &style) { return std::string(style.param.name); });
 
 TEST(HeaderBlock, LooksTheSameForPlainAndHtmlMessages)
 {
