@@ -76,7 +76,10 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
             std::fprintf(stderr, "error: %s\n", written.error().message.c_str());
             std::exit(1);
         }
-        removeMessageFile(written.value());
+        if (Result<void> removed = removeMessageFile(written.value()); !removed) {
+            std::fprintf(stderr, "error: %s\n", removed.error().message.c_str());
+            std::exit(1);
+        }
     });
     BlockSplitter blockSplitter(collector);
     LineSplitter lineSplitter(collector);
