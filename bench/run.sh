@@ -15,8 +15,7 @@ mailbox_mb=1000; peer_messages=20; scan_folders=500
 if ((quick)); then mailbox_mb=100; peer_messages=6; scan_folders=100; fi
 
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" >/dev/null
-cmake --build "$build" --target split_bench embed_bench scan_bench convert_bench >/dev/null
+"$root/scripts/build.sh" -DTESSALY_BUILD_BENCH=ON >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -12,6 +12,7 @@ for peer in wkhtmltopdf chromium; do
   fi
 done
 
+cmake -S "$root" -B "$build" -G Ninja -DTESSALY_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target convert_bench
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
