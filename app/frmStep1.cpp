@@ -184,7 +184,7 @@ constexpr NamingButton kNamingButtons[] = {
 
 } // namespace
 
-frmStep1::frmStep1(Platform &platform, MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+frmStep1::frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
                    QWidget *parent)
     : QWidget(parent), m_platform(platform), m_makeConverter(std::move(makeConverter)),
       m_makeReader(std::move(makeReader)),

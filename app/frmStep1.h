@@ -1,6 +1,7 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
+#include "ConcurrentMailConverter.h"
 #include "MailConverter.h"
 #include "MailboxList.h"
 #include "MailboxListActions.h"
@@ -41,8 +42,14 @@ class frmStep1 : public QWidget, private RunObserver, private MailboxListView
     Q_OBJECT
 
 public:
-    frmStep1(Platform &platform, MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+    frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
              QWidget *parent = nullptr);
+    /// A window whose runs convert one message at a time with what `makeConverter` makes.
+    frmStep1(Platform &platform, MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+             QWidget *parent = nullptr)
+        : frmStep1(platform, oneAtATime(std::move(makeConverter)), std::move(makeReader), parent)
+    {
+    }
     ~frmStep1() override;
 
     /// Centres the window on its screen and shows it, with focus on the add button. Where the
@@ -114,7 +121,7 @@ private:
     void mailboxRowMarkChanged(int row, bool convertedByLastRun) override;
 
     Platform &m_platform;
-    MailConverterFactory m_makeConverter;
+    ConcurrentMailConverterFactory m_makeConverter;
     MessageReaderFactory m_makeReader;
     MailboxList m_list;
     MailboxListActions m_listActions;

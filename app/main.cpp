@@ -6,21 +6,14 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "QtPlatform.h"
 #include "UserManual.h"
-#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <QApplication>
 
-#include <cstdio>
-#include <optional>
 #include <utility>
 
 int main(int argc, char *argv[])
 {
-    // The converter workers' HTML renderer keeps Chromium's sandbox where the system allows it.
-    if (std::optional<std::string> unsandboxed = tessaly::prepareWorkerSandbox())
-        std::fprintf(stderr, "warning: %s\n", unsandboxed->c_str());
-
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
@@ -30,11 +23,12 @@ int main(int argc, char *argv[])
     tessaly::QtPlatform platform;
     // Messages are converted in worker processes; the window stays painted while one works.
     // Each run starts its workers with the options chosen in the window at that time.
-    tessaly::MailConverterFactory makeConverter = [&platform]() {
+    tessaly::ConcurrentMailConverterFactory makeConverter = [&platform]() {
         tessaly::WorkerCommand worker{tessaly::workerProgramIn(tessaly::runningProgramFolder()), {}};
         if (tessaly::embedSourceChosen())
             worker.arguments.push_back(tessaly::kWorkerEmbedSourceArgument);
         return tessaly::isolatedMailConverterFactory(std::move(worker), tessaly::WorkerLimits{},
+                                                     tessaly::defaultWorkerCount(),
                                                      [&platform] { platform.processPendingEvents(); })();
     };
     tessaly::frmStep1 window(platform, std::move(makeConverter), tessaly::gmimeMessageReaderFactory());

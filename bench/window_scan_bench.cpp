@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     }
 
     BenchPlatform platform(root.string());
-    tessaly::frmStep1 window(platform, {}, {});
+    tessaly::frmStep1 window(platform, tessaly::ConcurrentMailConverterFactory{}, {});
     window.show();
 
     const auto started = std::chrono::steady_clock::now();

@@ -84,7 +84,7 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
         }
         if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format"
             && name != "--message-timeout" && name != "--message-memory" && name != "--shard"
-            && name != "--split-over")
+            && name != "--split-over" && name != "--jobs")
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -116,6 +116,13 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             if (!memory)
                 return usageError("--message-memory needs a size such as 800M or 1.5G, not '" + std::string(value) + "'");
             options.limits.memoryBytes = *memory;
+        } else if (name == "--jobs") {
+            constexpr int kMostJobs = 256;
+            int jobs = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+            if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > kMostJobs)
+                return usageError("--jobs needs a number of messages from 1 to 256, not '" + std::string(value) + "'");
+            options.jobs = jobs;
         } else if (name == "--shard") {
             options.shard = parseShardChoice(value);
             if (!options.shard)
@@ -145,7 +152,7 @@ std::string usageText()
 {
     std::string text = R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
-                   [--embed-source] [--force] [--no-file-times] [--shard K/N]
+                   [--jobs N] [--embed-source] [--force] [--no-file-times] [--shard K/N]
                    [--split-over SIZE] MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
@@ -175,6 +182,9 @@ Options:
   --message-memory SIZE   how much memory converting one message may use, the HTML
                           renderer's processes included; K, M or G for powers of 1024
                           (default: 1.5G)
+  --jobs N                how many messages are drawn at once, each in a worker process
+                          of its own (default: one per processor core); the PDFs are
+                          named and saved in mailbox order all the same
   --embed-source          put each message itself inside its PDF, as "<PDF name>.eml"
                           (message/rfc822: the message file's bytes, lines ended by
                           CR LF, without the mailbox's "From " envelope line)

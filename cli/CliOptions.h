@@ -25,6 +25,7 @@ struct CliOptions
     OutputFormat format = OutputFormat::Pdf;
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
     WorkerLimits limits;             ///< what each message may take
+    int jobs = 0;                    ///< messages rendered at once; 0: one per processor core
     bool showHelp = false;
     bool embedSource = false;    ///< each PDF carries its message as an embedded .eml
     bool force = false;          ///< convert messages an index file records as converted

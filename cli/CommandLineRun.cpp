@@ -56,7 +56,7 @@ MailboxSelection selectMailboxes(const std::vector<std::string> &inputs)
 }
 
 RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
-                             MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+                             ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
                              std::ostream &progressStream, bool progressIsTerminal)
 {
     // With --shard, this process's share: whole mailboxes and ranges of large ones.

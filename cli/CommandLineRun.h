@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CliOptions.h"
-#include "MailConverter.h"
+#include "ConcurrentMailConverter.h"
 #include "MessageReader.h"
 #include "RunReport.h"
 
@@ -26,7 +26,7 @@ MailboxSelection selectMailboxes(const std::vector<std::string> &inputs);
 /// Converts `mailboxes` as `options` say, showing progress on `progress` (a terminal gets a
 /// rewritten line). Returns what the run did.
 RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
-                             MailConverterFactory makeConverter, MessageReaderFactory makeReader,
+                             ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
                              std::ostream &progress, bool progressIsTerminal);
 
 } // namespace tessaly

@@ -7,7 +7,6 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "ProcessEnvironment.h"
 #include "RunSummary.h"
-#include "WorkerIdentity.h"
 #include "WorkerProtocol.h"
 
 #include <chrono>
@@ -43,18 +42,17 @@ int main(int argc, char *argv[])
         std::cerr << "warning: " << warning << '\n';
 
     // PDFs are rendered in worker processes, which inherit the environment set here.
-    MailConverterFactory makeConverter;
+    ConcurrentMailConverterFactory makeConverter;
     if (options.format == OutputFormat::Pdf) {
-        if (std::optional<std::string> unsandboxed = prepareWorkerSandbox())
-            std::cerr << "warning: " << *unsandboxed << '\n';
         WorkerCommand worker{workerProgramIn(runningProgramFolder()), {}};
         if (options.embedSource)
             worker.arguments.push_back(kWorkerEmbedSourceArgument);
-        makeConverter = isolatedMailConverterFactory(std::move(worker), options.limits);
+        makeConverter = isolatedMailConverterFactory(std::move(worker), options.limits,
+                                                     options.jobs > 0 ? options.jobs : defaultWorkerCount());
     } else {
-        makeConverter = []() -> Result<std::unique_ptr<MailConverter>> {
+        makeConverter = oneAtATime([]() -> Result<std::unique_ptr<MailConverter>> {
             return std::unique_ptr<MailConverter>(std::make_unique<EmlCopyConverter>());
-        };
+        });
     }
 
     const auto started = std::chrono::steady_clock::now();

@@ -91,9 +91,16 @@ int attachmentFilesBeside(const std::string &pdfPath)
 } // namespace
 
 ConversionRun::ConversionRun(std::vector<MailboxRow> rows, RunSettings settings, RunObserver &observer,
-                             MailConverterFactory makeConverter, MessageReaderFactory makeReader)
+                             ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader)
     : m_rows(std::move(rows)), m_settings(std::move(settings)), m_observer(observer),
-      m_makeConverter(std::move(makeConverter)), m_makeReader(std::move(makeReader))
+      m_makeReader(std::move(makeReader)), m_makeConverter(std::move(makeConverter))
+{
+}
+
+ConversionRun::ConversionRun(std::vector<MailboxRow> rows, RunSettings settings, RunObserver &observer,
+                             MailConverterFactory makeConverter, MessageReaderFactory makeReader)
+    : ConversionRun(std::move(rows), std::move(settings), observer, oneAtATime(std::move(makeConverter)),
+                    std::move(makeReader))
 {
 }
 
@@ -126,9 +133,9 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
     m_bytesBeforeMailbox = 0;
     m_observer.runStarted(m_runProgress.totalBytes);
 
-    Result<std::unique_ptr<MailConverter>> converter =
+    Result<std::unique_ptr<ConcurrentMailConverter>> converter =
         m_makeConverter ? m_makeConverter()
-                        : Result<std::unique_ptr<MailConverter>>(Error{"no converter is set up"});
+                                  : Result<std::unique_ptr<ConcurrentMailConverter>>(Error{"no converter is set up"});
     if (converter && !converter.value())
         converter = Error{"the converter could not be created"};
 
@@ -141,6 +148,8 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
         }
     } else {
         mailConverter = std::move(converter.value());
+        for (const std::string &warning : mailConverter->runWarnings())
+            m_report.warnings.push_back(warning);
         std::set<std::string> taken;
         std::set<std::string> converted;
         for (int row = 0; row < rowCount; ++row) {
@@ -159,6 +168,12 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
                 readThrough = convertMailbox(row, mailboxPath, outputFolder);
             } catch (const std::exception &exception) {
                 failMailbox(mailboxPath, exception.what());
+                // What the converter still holds belongs to this mailbox.
+                try {
+                    recordPending(true);
+                } catch (const std::exception &) {
+                    m_pending.clear();
+                }
             }
             if (readThrough) {
                 converted.insert(identity);
@@ -249,6 +264,7 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
         Result<std::string_view> chunk = reader.readChunk();
         if (!chunk) {
             m_report.bytesRead += reader.bytesRead();
+            recordPending(true);
             keepMessageCutShortByReadError(collector, chunk.error().message);
             m_blockSplitter = nullptr;
             return chunk.error();
@@ -270,6 +286,7 @@ Result<void> ConversionRun::splitMailbox(const std::string &mailboxPath)
         blockSplitter.finish();
     else
         lineSplitter.finish();
+    recordPending(true);
     m_blockSplitter = nullptr;
     m_report.bytesRead += reader.bytesRead();
     return {};
@@ -287,82 +304,143 @@ void ConversionRun::SaveMBOXFile(std::string_view mboxFileText)
 
 void ConversionRun::finishMessage(const SplitMessage &message)
 {
-    const int number = messageCount;
-    MessageOutcome outcome = MessageOutcome::Failed;
-    m_indexRow = IndexRow{};
-    m_indexRow.messageNumber = number;
-    m_indexRow.key = messageKey(message);
-    auto recordFailure = [&](const std::string &keptFile, const std::string &reason) {
-        m_report.failedMessages.push_back(
-            MessageFailure{m_mailboxPath, number, keptFile, reason, message.offset});
-        m_indexRow.status = kIndexStatusFailed;
-        m_indexRow.warnings = reason;
+    PendingMessage pending;
+    pending.number = messageCount++;
+    pending.offset = message.offset;
+    // Where the splitter has come: the end of this message (line ends may have grown to CR LF).
+    pending.splitUpTo = m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(),
+                                                                      m_bytesReadInMailbox);
+    pending.indexRow.messageNumber = pending.number;
+    pending.indexRow.key = messageKey(message);
+    auto fail = [&pending](std::string keptFile, std::string reason) {
+        pending.state = PendingMessage::State::Failed;
+        pending.messageFile = std::move(keptFile);
+        pending.failure = std::move(reason);
     };
 
-    const IndexRow *earlier = m_settings.index.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(m_indexRow.key);
+    const IndexRow *earlier = m_settings.index.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(pending.indexRow.key);
     if (earlier) {
-        IndexRow skipped = *earlier;
-        skipped.messageNumber = number;
-        skipped.status = kIndexStatusSkipped;
-        skipped.warnings.clear();
-        recordInIndex(std::move(skipped));
-        ++m_report.messagesSkipped;
-        outcome = MessageOutcome::ConvertedEarlier;
+        pending.state = PendingMessage::State::Skipped;
+        pending.indexRow = *earlier;
+        pending.indexRow.messageNumber = pending.number;
+        pending.indexRow.status = kIndexStatusSkipped;
+        pending.indexRow.warnings.clear();
     } else try {
-        Result<std::string> written = writeMessageFile(mailboxFolder, number, message.text);
+        Result<std::string> written = writeMessageFile(mailboxFolder, pending.number, message.text);
         if (!written) {
             messageFile.clear();
-            recordFailure({}, written.error().message);
+            fail({}, written.error().message);
         } else {
             messageFile = written.value();
-            Result<std::string> pdfPath = nameMessage();
-            if (!pdfPath) {
-                recordFailure(messageFile, pdfPath.error().message);
-            } else {
-                Result<ConvertedMessage> result =
-                    ConvertMessage(*mailConverter, messageFile, pdfPath.value(), m_settings.attachments);
-                if (result) {
-                    outcome = MessageOutcome::Converted;
-                    ++m_report.messagesConverted;
-                    const std::string &written = result.value().writtenPath;
-                    m_indexRow.status = kIndexStatusConverted;
-                    m_indexRow.pdfFile = PathFileName(written);
-                    m_indexRow.sourceSha256 = result.value().embeddedSourceSha256;
-                    if (m_settings.attachments == AttachmentMode::Folder)
-                        m_indexRow.attachmentsWritten = attachmentFilesBeside(written);
-                    const std::optional<std::time_t> date =
-                        m_settings.index.setFileTimes ? localTime(m_indexDate) : std::nullopt;
-                    if (date) {
-                        if (Result<void> timed = setFileModificationTime(written, *date); !timed)
-                            result.value().warnings.push_back(timed.error().message);
-                    }
-                    for (const std::string &warning : result.value().warnings)
-                        m_indexRow.warnings += (m_indexRow.warnings.empty() ? "" : "; ") + warning;
-                    if (!result.value().warnings.empty())
-                        ++m_report.messagesWithWarnings;
-                    for (const std::string &warning : result.value().warnings)
-                        m_report.warnings.push_back(PathFileName(m_mailboxPath) + ", message " +
-                                                    std::to_string(number) + ": " + warning);
-                } else {
-                    recordFailure(messageFile, result.error().message);
-                }
-            }
+            Result<std::string> pdfPath = nameMessage(pending);
+            if (!pdfPath)
+                fail(messageFile, pdfPath.error().message);
+            else
+                beginConversion(pending, pdfPath.value());
         }
     } catch (const std::exception &exception) {
         messageReader.reset();
-        recordFailure(FileExists(messageFile) ? messageFile : std::string(), exception.what());
+        fail(FileExists(messageFile) ? messageFile : std::string(), exception.what());
     }
-    if (!earlier)
-        recordInIndex(m_indexRow);
+    m_pending.push_back(std::move(pending));
+    recordPending(false);
+}
 
-    m_observer.messageFinished(number, outcome);
+void ConversionRun::beginConversion(PendingMessage &pending, const std::string &pdfPath)
+{
+    while (m_converting >= mailConverter->capacity())
+        recordOldest();
+    pending.messageFile = messageFile;
+    if (Result<void> begun = ConvertMessage(*mailConverter, messageFile, pdfPath, m_settings.attachments); !begun) {
+        pending.state = PendingMessage::State::Failed;
+        pending.failure = begun.error().message;
+        return;
+    }
+    pending.state = PendingMessage::State::Converting;
+    ++m_converting;
+}
+
+void ConversionRun::recordPending(bool everything)
+{
+    // Decided messages wait behind a converting one; this many at most, so memory stays bounded.
+    constexpr std::size_t kMaxWaiting = 64;
+    while (!m_pending.empty()) {
+        if (!everything && m_pending.front().state == PendingMessage::State::Converting &&
+            m_pending.size() <= kMaxWaiting)
+            return;
+        recordOldest();
+    }
+}
+
+void ConversionRun::recordOldest()
+{
+    PendingMessage oldest = std::move(m_pending.front());
+    m_pending.pop_front();
+    recordMessage(oldest);
+}
+
+void ConversionRun::recordMessage(PendingMessage &pending)
+{
+    MessageOutcome outcome = MessageOutcome::Failed;
+    switch (pending.state) {
+    case PendingMessage::State::Skipped:
+        ++m_report.messagesSkipped;
+        outcome = MessageOutcome::ConvertedEarlier;
+        break;
+    case PendingMessage::State::Converting: {
+        --m_converting;
+        Result<ConvertedMessage> result = finishConvertMessage(*mailConverter, pending.messageFile);
+        if (result)
+            outcome = MessageOutcome::Converted;
+        recordConversion(pending, std::move(result));
+        break;
+    }
+    case PendingMessage::State::Failed:
+        m_report.failedMessages.push_back(
+            MessageFailure{m_mailboxPath, pending.number, pending.messageFile, pending.failure, pending.offset});
+        pending.indexRow.status = kIndexStatusFailed;
+        pending.indexRow.warnings = pending.failure;
+        break;
+    }
+    recordInIndex(pending.indexRow);
+
+    m_observer.messageFinished(pending.number, outcome);
     ++m_runProgress.messagesDone;
-    // Where the splitter has come: the end of this message (line ends may have grown to CR LF).
-    m_runProgress.bytesSplit =
-        std::max(m_runProgress.bytesSplit, m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(),
-                                                                                          m_bytesReadInMailbox));
+    m_runProgress.bytesSplit = std::max(m_runProgress.bytesSplit, pending.splitUpTo);
     m_observer.progressed(m_runProgress);
-    ++messageCount;
+}
+
+void ConversionRun::recordConversion(PendingMessage &pending, Result<ConvertedMessage> result)
+{
+    IndexRow &row = pending.indexRow;
+    if (!result) {
+        pending.state = PendingMessage::State::Failed;
+        m_report.failedMessages.push_back(
+            MessageFailure{m_mailboxPath, pending.number, pending.messageFile, result.error().message, pending.offset});
+        row.status = kIndexStatusFailed;
+        row.warnings = result.error().message;
+        return;
+    }
+    ConvertedMessage &converted = result.value();
+    ++m_report.messagesConverted;
+    const std::string &written = converted.writtenPath;
+    row.status = kIndexStatusConverted;
+    row.pdfFile = PathFileName(written);
+    row.sourceSha256 = converted.embeddedSourceSha256;
+    if (m_settings.attachments == AttachmentMode::Folder)
+        row.attachmentsWritten = attachmentFilesBeside(written);
+    const std::optional<std::time_t> date = m_settings.index.setFileTimes ? localTime(pending.date) : std::nullopt;
+    if (date) {
+        if (Result<void> timed = setFileModificationTime(written, *date); !timed)
+            converted.warnings.push_back(timed.error().message);
+    }
+    for (const std::string &warning : converted.warnings)
+        row.warnings += (row.warnings.empty() ? "" : "; ") + warning;
+    if (!converted.warnings.empty())
+        ++m_report.messagesWithWarnings;
+    for (const std::string &warning : converted.warnings)
+        m_report.warnings.push_back(PathFileName(m_mailboxPath) + ", message " + std::to_string(pending.number) + ": " +
+                                    warning);
 }
 
 void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &collector, const std::string &reason)
@@ -384,19 +462,20 @@ void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &colle
     ++m_runProgress.messagesDone;
 }
 
-Result<std::string> ConversionRun::nameMessage()
+Result<std::string> ConversionRun::nameMessage(PendingMessage &pending)
 {
     messageReader = m_makeReader ? m_makeReader() : nullptr;
     if (!messageReader)
         return Error{"the message reader could not be created"};
     std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_settings.naming, mailboxFolder);
     // The reader has loaded the message; the index records what identifies it for people.
-    m_indexDate = messageReader->Date();
-    m_indexRow.date = indexDateText(m_indexDate);
-    m_indexRow.messageId = messageReader->MessageId();
-    m_indexRow.from = messageReader->From();
-    m_indexRow.to = messageReader->To();
-    m_indexRow.subject = messageReader->Subject();
+    pending.date = messageReader->Date();
+    IndexRow &row = pending.indexRow;
+    row.date = indexDateText(pending.date);
+    row.messageId = messageReader->MessageId();
+    row.from = messageReader->From();
+    row.to = messageReader->To();
+    row.subject = messageReader->Subject();
     messageReader.reset();
     return pdfPath;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AppendStrings.h"
+#include "ConcurrentMailConverter.h"
 #include "MailConverter.h"
 #include "MailboxProbe.h"
 #include "MessageIndex.h"
@@ -11,6 +12,7 @@
 #include "RunReport.h"
 
 #include <cstdint>
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -40,9 +42,17 @@ struct SplitMessage;
 /// keeps the message in hand as its message file, counted failed. Output folders the run
 /// made for a mailbox that failed and that stayed empty are removed again. Empty rows are
 /// skipped. Everything that went wrong is in the returned RunReport.
+///
+/// A concurrent converter renders several messages at once while the run splits and names the
+/// next ones; the run still records every message (report, index row, progress, observer) in
+/// mailbox order, once it is committed. At most the converter's capacity of messages is in
+/// flight: the splitter waits for the oldest when it is full.
 class ConversionRun
 {
 public:
+    ConversionRun(std::vector<MailboxRow> rows, RunSettings settings, RunObserver &observer,
+                  ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader);
+    /// A run whose converter takes one message at a time.
     ConversionRun(std::vector<MailboxRow> rows, RunSettings settings, RunObserver &observer,
                   MailConverterFactory makeConverter, MessageReaderFactory makeReader);
     ~ConversionRun();
@@ -62,7 +72,30 @@ private:
     void SaveMBOXFile(std::string_view mboxFileText);
     void keepMessageCutShortByReadError(const MessageCollector &collector, const std::string &reason);
     void finishMessage(const SplitMessage &message);
-    Result<std::string> nameMessage();
+    /// A message split, named and handed to the converter (or already decided), not yet recorded.
+    struct PendingMessage
+    {
+        int number = 0;
+        std::uint64_t offset = 0;
+        /// Where the splitter had come at the message's end.
+        std::uint64_t splitUpTo = 0;
+        IndexRow indexRow;
+        std::optional<MessageDateTime> date;
+        std::string messageFile;
+        enum class State { Converting, Skipped, Failed } state = State::Failed;
+        std::string failure; ///< why it failed before it reached the converter
+    };
+    /// Hands the message to the converter, first making room: while the converter is full, the
+    /// oldest pending message is recorded.
+    void beginConversion(PendingMessage &pending, const std::string &pdfPath);
+    /// Records pending messages in order: all of them when `everything`; else those at the
+    /// front that are decided, waiting for a converting one only while the queue is full.
+    void recordPending(bool everything);
+    /// Records the oldest pending message, waiting for its conversion if need be.
+    void recordOldest();
+    void recordMessage(PendingMessage &pending);
+    void recordConversion(PendingMessage &pending, Result<ConvertedMessage> result);
+    Result<std::string> nameMessage(PendingMessage &pending);
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
     /// The bytes row `row` reads: its range's, or the whole mailbox's.
     std::uint64_t rowBytes(int row) const;
@@ -72,11 +105,11 @@ private:
     const std::vector<MailboxRow> m_rows;
     const RunSettings m_settings;
     RunObserver &m_observer;
-    MailConverterFactory m_makeConverter;
     MessageReaderFactory m_makeReader;
 
+    ConcurrentMailConverterFactory m_makeConverter;
     // The state the splitting, naming and conversion steps share.
-    std::unique_ptr<MailConverter> mailConverter;
+    std::unique_ptr<ConcurrentMailConverter> mailConverter;
     /// The current mailbox's output folder, without a trailing separator.
     std::string mailboxFolder;
     MailboxKind mailboxKind = MailboxKind::Normal;
@@ -103,9 +136,9 @@ private:
     ConvertedMessages m_convertedEarlier;
     std::unique_ptr<MessageIndexWriter> m_indexWriter;
     bool m_indexFailed = false;
-    /// The index row of the message in hand, filled as it is named and converted.
-    IndexRow m_indexRow;
-    std::optional<MessageDateTime> m_indexDate;
+    /// Oldest first; those converting number at most the converter's capacity.
+    std::deque<PendingMessage> m_pending;
+    int m_converting = 0;
 };
 
 } // namespace tessaly

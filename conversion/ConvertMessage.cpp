@@ -8,22 +8,38 @@
 #include <exception>
 
 namespace tessaly {
+namespace {
 
-Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::string &messageFile,
-                                        const std::string &pdfPath, AttachmentMode attachments)
+/// What `step` gives, or its exception as the reason the converter failed.
+template <typename Step>
+auto guarded(Step step) -> decltype(step())
 {
-    const std::string source = trimBlanks(messageFile);
-    Result<ConvertedMessage> converted = Error{"the converter did not run"};
     try {
-        converted = converter.Convert(source, pdfPath, std::string(optionsTextFor(attachments)));
+        return step();
     } catch (const std::exception &exception) {
         return Error{std::string("the converter failed: ") + exception.what()};
     } catch (...) {
         return Error{"the converter failed"};
     }
+}
+
+} // namespace
+
+Result<void> ConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile,
+                            const std::string &pdfPath, AttachmentMode attachments)
+{
+    return guarded([&]() -> Result<void> {
+        converter.begin(trimBlanks(messageFile), pdfPath, std::string(optionsTextFor(attachments)));
+        return {};
+    });
+}
+
+Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile)
+{
+    Result<ConvertedMessage> converted = guarded([&] { return converter.finishOldest(); });
     if (!converted)
         return converted;
-
+    const std::string source = trimBlanks(messageFile);
     if (!converted.value().keepMessageFile && FileExists(source)) {
         if (Result<void> removed = removeMessageFile(source); !removed)
             converted.value().warnings.push_back(removed.error().message);

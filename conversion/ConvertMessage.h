@@ -1,6 +1,7 @@
 // The conversion step: one message file to its PDF, with the chosen attachment handling.
 #pragma once
 
+#include "ConcurrentMailConverter.h"
 #include "MailConverter.h"
 #include "Result.h"
 
@@ -8,12 +9,16 @@
 
 namespace tessaly {
 
-/// Converts `messageFile` into a PDF at `pdfPath`, its attachments handled as `attachments`
-/// says, and then deletes the message file. The
-/// message file is deleted only after a successful conversion that did not ask to keep it:
-/// a failed one keeps it, so nothing is lost. A converter that throws counts as failed. A message file that cannot be
-/// deleted after success adds a warning to the result.
-Result<ConvertedMessage> ConvertMessage(MailConverter &converter, const std::string &messageFile,
-                                        const std::string &pdfPath, AttachmentMode attachments);
+/// Hands `messageFile` to `converter` for a PDF at `pdfPath`, its attachments handled as
+/// `attachments` says. Fails only when the converter throws; what became of the message comes
+/// from finishConvertMessage, in the order the messages were handed over.
+Result<void> ConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile,
+                            const std::string &pdfPath, AttachmentMode attachments);
+
+/// Finishes the oldest message handed to `converter`, whose message file is `messageFile`, and
+/// then deletes the message file. It is deleted only after a successful conversion that did
+/// not ask to keep it: a failed one keeps it, so nothing is lost. A converter that throws
+/// counts as failed. A message file that cannot be deleted after success adds a warning.
+Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile);
 
 } // namespace tessaly

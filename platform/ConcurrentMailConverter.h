@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -27,6 +28,9 @@ public:
     /// Waits for the oldest message begun and not finished, puts its PDF in place and returns
     /// what MailConverter::Convert would have returned for it.
     virtual Result<ConvertedMessage> finishOldest() = 0;
+
+    /// What the run's report should say once about this converter, e.g. that a protection is off.
+    virtual std::vector<std::string> runWarnings() const { return {}; }
 };
 
 /// Makes the concurrent converter for one run, or says why it cannot.

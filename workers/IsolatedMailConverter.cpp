@@ -3,10 +3,12 @@
 #include "IsolatedMailConverter.h"
 
 #include "PathHelpers.h"
+#include "WorkerIdentity.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <thread>
 #include <utility>
 
 namespace tessaly {
@@ -23,6 +25,8 @@ IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits
 {
     for (int i = 0; i < std::max(workers, 1); ++i)
         m_slots.emplace_back(command, limits);
+    if (std::optional<std::string> unsandboxed = prepareWorkerSandbox())
+        m_runWarnings.push_back(*unsandboxed);
 }
 
 Result<ConvertedMessage> IsolatedMailConverter::Convert(const std::string &source, const std::string &destination,
@@ -134,14 +138,20 @@ long IsolatedMailConverter::workerId(int index) const
     return index >= 0 && index < static_cast<int>(m_slots.size()) ? m_slots[static_cast<std::size_t>(index)].workerId() : 0;
 }
 
-MailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits,
-                                                  std::function<void()> whileWaiting)
+int defaultWorkerCount()
 {
-    return [command = std::move(command), limits,
-            whileWaiting = std::move(whileWaiting)]() -> Result<std::unique_ptr<MailConverter>> {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+ConcurrentMailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits, int workers,
+                                                            std::function<void()> whileWaiting)
+{
+    return [command = std::move(command), limits, workers,
+            whileWaiting = std::move(whileWaiting)]() -> Result<std::unique_ptr<ConcurrentMailConverter>> {
         if (!childProcessesSupported())
             return Error{"this system cannot run the converter in a separate process"};
-        return std::unique_ptr<MailConverter>(std::make_unique<IsolatedMailConverter>(command, limits, 1, whileWaiting));
+        return std::unique_ptr<ConcurrentMailConverter>(
+            std::make_unique<IsolatedMailConverter>(command, limits, workers, whileWaiting));
     };
 }
 

@@ -31,6 +31,7 @@ class IsolatedMailConverter : public MailConverter, public ConcurrentMailConvert
 public:
     /// `workers` processes render at once (at least 1). `whileWaiting` runs every few tens of
     /// milliseconds while the converter waits, e.g. to keep a window painted; it may be empty.
+    /// Whether the workers' HTML renderer keeps its sandbox is decided here (prepareWorkerSandbox).
     IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers = 1,
                           std::function<void()> whileWaiting = {});
 
@@ -42,6 +43,9 @@ public:
     int capacity() const override;
     void begin(const std::string &source, const std::string &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
+
+    /// Says so when the workers' HTML renderer runs without its sandbox.
+    std::vector<std::string> runWarnings() const override { return m_runWarnings; }
 
     /// The process id of worker `index`, 0 when none runs (for tests).
     long workerId(int index = 0) const;
@@ -67,11 +71,16 @@ private:
     std::deque<Job> m_jobs; ///< begun and not finished, oldest first
     std::function<void()> m_whileWaiting;
     std::chrono::steady_clock::time_point m_nextMemoryCheck;
+    std::vector<std::string> m_runWarnings;
 };
 
-/// Makes IsolatedMailConverters of one worker; fails where the system cannot run worker processes.
-MailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits,
-                                                  std::function<void()> whileWaiting = {});
+/// How many workers a run starts unless told: one per processor core.
+int defaultWorkerCount();
+
+/// Makes IsolatedMailConverters of `workers` workers; fails where the system cannot run
+/// worker processes.
+ConcurrentMailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits, int workers,
+                                                            std::function<void()> whileWaiting = {});
 
 /// The worker program installed beside the program in `programFolder`.
 std::string workerProgramIn(const std::string &programFolder);

@@ -80,14 +80,15 @@ std::optional<std::string> prepareWorkerSandbox()
 #ifdef _WIN32
     return std::nullopt;
 #else
-    const char *chosen = std::getenv(kDisableSandbox);
-    if (chosen && *chosen)
-        return std::nullopt;
-    if (workersMayMakeNamespaces())
-        return std::nullopt;
-    setEnvironmentVariableIfUnset(kDisableSandbox, "1");
-    return std::string("this system does not let the converter workers create user namespaces, so their HTML "
-                       "renderer runs without Chromium's sandbox");
+    static const std::optional<std::string> decision = []() -> std::optional<std::string> {
+        const char *chosen = std::getenv(kDisableSandbox);
+        if ((chosen && *chosen) || workersMayMakeNamespaces())
+            return std::nullopt;
+        setEnvironmentVariableIfUnset(kDisableSandbox, "1");
+        return std::string("this system does not let the converter workers create user namespaces, so their "
+                           "HTML renderer runs without Chromium's sandbox");
+    }();
+    return decision;
 #endif
 }
 

@@ -17,10 +17,11 @@ inline constexpr const char *kWorkerUser = "nobody";
 /// the reason when it cannot, so that a worker never reads a message with full rights.
 Result<void> dropAdministratorRights();
 
-/// Decides once per process, before its first worker starts, whether the workers' HTML
-/// renderer keeps Chromium's sandbox. The sandbox needs user namespaces that the workers' user
-/// may create; where they cannot, it is turned off for the workers started from here on, and
-/// the returned text says so. Says nothing when QTWEBENGINE_DISABLE_SANDBOX is set already.
+/// Decides, at its first call in a process and before any worker starts, whether the workers'
+/// HTML renderer keeps Chromium's sandbox. The sandbox needs user namespaces that the workers'
+/// user may create; where they cannot, it is turned off for every worker of this process, and
+/// the returned text (the same at every call) says so. Says nothing when
+/// QTWEBENGINE_DISABLE_SANDBOX was set before: whoever set it has chosen.
 std::optional<std::string> prepareWorkerSandbox();
 
 /// A folder that only this process's user may enter, removed with all it holds at the end: a

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -371,4 +372,53 @@ TEST(OutputTree, RepeatsTheMailboxPathBelowTheOutputFolder)
     EXPECT_FALSE(mailboxOutputFolder("/", "/home/x.mbox").ok());
     EXPECT_FALSE(mailboxOutputFolder("/out/", "/").ok());
 #endif
+}
+
+TEST(ConversionRun, MessagesConvertedConcurrentlyAreRecordedInMailboxOrder)
+{
+    // Holds up to three messages and converts each only when the run finishes it; says what it
+    // was asked to do, in order, in `events`.
+    struct Pipelined : ConcurrentMailConverter
+    {
+        Pipelined(RecordingConverter &target, std::vector<std::string> &events) : target(target), events(events) {}
+        int capacity() const override { return 3; }
+        void begin(const std::string &source, const std::string &destination, const std::string &options) override
+        {
+            begun.push_back({source, destination, options});
+            events.push_back("begin " + PathFileName(source));
+        }
+        Result<ConvertedMessage> finishOldest() override
+        {
+            const std::vector<std::string> oldest = begun.front();
+            begun.pop_front();
+            events.push_back("finish " + PathFileName(oldest[0]));
+            return target.Convert(oldest[0], oldest[1], oldest[2]);
+        }
+        RecordingConverter &target;
+        std::vector<std::string> &events;
+        std::deque<std::vector<std::string>> begun;
+    };
+    RunFixture f;
+    const std::string mailbox = f.temp.write("m/box.mbox", message("A") + message("B") + message("C") + message("D"));
+    f.converter.outcome = [](int call, const RecordingConverter::Call &) {
+        return call == 2 ? RecordingConverter::Outcome::Fail : RecordingConverter::Outcome::Succeed;
+    };
+    std::vector<std::string> events;
+    ConcurrentMailConverterFactory factory = [&]() -> Result<std::unique_ptr<ConcurrentMailConverter>> {
+        return std::unique_ptr<ConcurrentMailConverter>(std::make_unique<Pipelined>(f.converter, events));
+    };
+    const RunReport report = ConversionRun(wholeMailboxRows({mailbox}), {}, f.observer, factory, fakeReaderFactory())
+                                 .convertInto(f.temp.file("out"));
+
+    // Three in flight at most: the fourth is begun once the first is finished.
+    EXPECT_EQ(events, (std::vector<std::string>{"begin email-1.eml", "begin email-2.eml", "begin email-3.eml",
+                                                "finish email-1.eml", "begin email-4.eml", "finish email-2.eml",
+                                                "finish email-3.eml", "finish email-4.eml"}));
+    EXPECT_EQ(f.observer.finishedMessages,
+              (std::vector<std::pair<int, MessageOutcome>>{{1, MessageOutcome::Converted}, {2, MessageOutcome::Failed},
+                                                           {3, MessageOutcome::Converted}, {4, MessageOutcome::Converted}}));
+    ASSERT_EQ(report.failedMessages.size(), 1u);
+    EXPECT_EQ(report.failedMessages[0].messageNumber, 2);
+    EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),
+              (std::vector<std::string>{"A.pdf", "C.pdf", "D.pdf", "Tessaly index.csv", "email-2.eml"}));
 }

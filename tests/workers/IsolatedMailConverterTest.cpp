@@ -192,7 +192,6 @@ static std::string processUserIds(long id)
 
 TEST(IsolatedMailConverter, TheRealWorkerRendersAsAnUnprivilegedUserInItsSandbox)
 {
-    prepareWorkerSandbox();
     TempFolder folder;
     ::chmod(folder.path().c_str(), 0700);
     const std::string message = "From: ann@example.com\r\nSubject: Report\r\nMIME-Version: 1.0\r\n"
