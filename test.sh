@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tessaly and runs every test:
-#   1. the whole program and its tests (Release);
+#   1. the formatting of the C++ sources against .clang-format (only with TESSALY_FORMAT_CHECK=1);
 #   2. the core libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. each libFuzzer target for FUZZ_SECONDS (default 30).
-# TESSALY_QUICK=1 runs step 1 only.
+#   3. each libFuzzer target for FUZZ_SECONDS (default 30);
+#   4. the portable core (support/, platform/, conversion/, mailboxlist/) cross-compiled for
+#      Windows with mingw-w64;
+#   5. the whole program and its tests (Release).
+# TESSALY_QUICK=1 runs step 5 only.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -13,19 +16,30 @@ if [[ $(id -u) -eq 0 ]]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1 # Chromium refuses its sandbox as root
 fi
 jobs=$(nproc)
+werror=OFF # warnings as errors (TESSALY_WERROR) once the tree builds without any
+
+if [[ "${TESSALY_FORMAT_CHECK:-0}" == 1 ]]; then
+  echo "== Formatting (clang-format)"
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+fi
 
 if [[ "${TESSALY_QUICK:-0}" != 1 ]]; then
   echo "== Core libraries under AddressSanitizer and UndefinedBehaviorSanitizer"
   BUILD_DIR=build-sanitize BUILD_TYPE=RelWithDebInfo ./scripts/build.sh \
-    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON >build-sanitize.log 2>&1 \
+    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_WERROR="$werror" >build-sanitize.log 2>&1 \
     || { tail -n 50 build-sanitize.log; exit 1; }
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure --timeout 600 -j "$jobs"
 
   echo "== Fuzz targets, ${FUZZ_SECONDS:-30} s each"
   tests/fuzz/run.sh "${FUZZ_SECONDS:-30}"
+
+  echo "== The portable core cross-compiled for Windows (mingw-w64)"
+  BUILD_DIR=build-windows ./scripts/build.sh -DTESSALY_PORTABLE_CORE=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >build-windows.log 2>&1 \
+    || { tail -n 50 build-windows.log; exit 1; }
 fi
 
 echo "== The program and its tests"
-./scripts/build.sh
+./scripts/build.sh -DTESSALY_WERROR="$werror"
 ctest --test-dir build --output-on-failure --timeout 1800 -j "$jobs"

@@ -13,6 +13,10 @@ else()
   target_compile_options(tessaly_options INTERFACE -Wall -Wextra)
 endif()
 
+if(TESSALY_WERROR)
+  target_compile_options(tessaly_options INTERFACE $<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
+endif()
+
 if(TESSALY_SANITIZE)
   target_compile_options(tessaly_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tessaly_options INTERFACE -fsanitize=address,undefined)
