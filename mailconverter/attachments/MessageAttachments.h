@@ -1,14 +1,20 @@
 // The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
 #pragma once
 
+#include "MailConverter.h"
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
-#include "mailconverter/attachments/AttachmentHandling.h"
+#include "mailconverter/attachments/MessageCommit.h"
+#include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/readers/AttachmentFile.h"
 #include "mailconverter/readers/AttachmentNames.h"
+#include "Result.h"
 
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
+
+class QPDF;
 
 namespace tessaly {
 
@@ -32,13 +38,22 @@ Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hre
 /// - Embed: each file is embedded in the PDF (see embedAttachments); the list marks them.
 /// - Folder: each file is saved in "<PDF name> attachments" beside the PDF, before the PDF,
 ///   and the list links to it. The links are made for the PDF's planned path.
-class MessageAttachments : public AttachmentHandling
+///
+/// One object serves one conversion. Calls come in this order: `prepare`, then (once the page
+/// is rendered) `editPdf` within the PDF finishing pass, then `addFilesToSave`, which hands
+/// what belongs beside the PDF to the commit. A failure of any step fails the conversion.
+class MessageAttachments
 {
 public:
+    /// Decides the attachments' names and returns the rows of the header block's list.
+    /// `target` says where the PDF will be committed.
     Result<std::vector<AttachmentListing>> prepare(const MailMessage &message, AttachmentMode mode,
-                                                   const CommitPlan &target) override;
-    Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion) override;
-    void addFilesToSave(RenderedMessage &rendered) const override;
+                                                   const CommitPlan &target);
+    /// Edits the rendered PDF: embeds the files in Embed mode, makes the folder's links
+    /// relative in Folder mode. Sets `minimumPdfVersion` when needed.
+    Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion);
+    /// Puts the files to save beside the PDF, and their folder, into `rendered`.
+    void addFilesToSave(RenderedMessage &rendered) const;
 
     /// The files with their final names, valid after `prepare` while the message lives.
     const std::vector<AttachmentFile> &files() const { return m_files; }

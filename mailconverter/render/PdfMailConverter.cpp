@@ -2,7 +2,6 @@
 #include "mailconverter/render/PdfMailConverter.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"
-#include "mailconverter/attachments/AttachmentHandling.h"
 #include "mailconverter/attachments/MessageAttachments.h"
 #include "mailconverter/attachments/SourceEmbedding.h"
 #include "mailconverter/html/BodySizeLimit.h"
@@ -84,9 +83,28 @@ HeaderStamp headerStampFor(const MailMessage &message, const std::vector<Attachm
 
 } // namespace
 
+/// The page layout and the two renderers, which serve the whole run.
+struct PdfMailConverter::Pages
+{
+    QPageLayout layout = defaultPageLayout();
+    TextDocumentRenderer textRenderer;
+    std::unique_ptr<WebEngineRenderer> webRenderer; ///< started at the first page that needs it
+
+    WebEngineRenderer &web()
+    {
+        if (!webRenderer)
+            webRenderer = std::make_unique<WebEngineRenderer>();
+        return *webRenderer;
+    }
+
+    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
+    /// stamp on it, the text renderer draws `header` itself.
+    Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
+                              const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
+};
+
 PdfMailConverter::PdfMailConverter()
-    : m_layout(defaultPageLayout())
-    , m_textRenderer(std::make_unique<TextDocumentRenderer>())
+    : m_pages(std::make_unique<Pages>())
 {
 }
 
@@ -94,12 +112,10 @@ PdfMailConverter::~PdfMailConverter() = default;
 
 WebEngineRenderer &PdfMailConverter::webEngineRenderer()
 {
-    if (!m_webRenderer)
-        m_webRenderer = std::make_unique<WebEngineRenderer>();
-    return *m_webRenderer;
+    return m_pages->web();
 }
 
-Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
+Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                                    const std::vector<AttachmentListing> &listings,
                                                    const HeaderStamp &header, PageStamp &stamp,
                                                    std::vector<std::string> &warnings)
@@ -107,18 +123,18 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     MessageResources resources;
     collectResources(message, resources);
     ComposeOptions options;
-    options.paperSize = paperSizeOf(m_layout);
+    options.paperSize = paperSizeOf(layout);
     stamp = PageStamp{};
 
     // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
     // face, go to Chromium too.
     if (hasHtmlBody(message) || !qtPdfWriterCanDraw(message)) {
-        WebEngineRenderer &web = webEngineRenderer();
-        const MessageHost host = web.openMessage();
+        WebEngineRenderer &engine = web();
+        const MessageHost host = engine.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;
         options.cidBaseUrl = host.resourceBase.toStdString();
         // Where the text renderer's painter starts: the margins in whole device pixels.
-        const QPointF column = QPointF(m_layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
+        const QPointF column = QPointF(layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
                                HeaderStamp::kStampResolution;
         Result<PageStamp> headerPage = header.toPageStamp(column);
         if (!headerPage)
@@ -126,8 +142,8 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         stamp = std::move(headerPage.value());
         if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDrawHeaderBlock(message)) {
             // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
-            const MessageHost headerHost = web.openMessage();
-            Result<QByteArray> headerPdf = web.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),
+            const MessageHost headerHost = engine.openMessage();
+            Result<QByteArray> headerPdf = engine.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),
                                                       {}, header.boxPageLayout());
             // Should that fail, Qt's drawing stays: the right words, if not their text layer.
             if (headerPdf)
@@ -136,14 +152,14 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
         // The web engine takes its margins from the layout alone, never from the page's CSS,
         // and clips what it draws to them: room kept this way cannot be taken back by the
         // message. It is kept on every page; finishPdf moves the later pages' content up.
-        QPageLayout layout = m_layout;
-        layout.setUnits(QPageLayout::Point);
-        layout.setTopMargin(layout.margins().top() + header.reservedHeight());
+        QPageLayout belowHeader = layout;
+        belowHeader.setUnits(QPageLayout::Point);
+        belowHeader.setTopMargin(belowHeader.margins().top() + header.reservedHeight());
         stamp.laterPagesRaise = header.reservedHeight();
-        Result<QByteArray> pdf = web.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
-                                            resources, layout);
+        Result<QByteArray> pdf = engine.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
+                                            resources, belowHeader);
         // What the page tried to fetch was blocked; it only matters to tests.
-        web.takeBlockedUrls();
+        engine.takeBlockedUrls();
         if (pdf)
             return pdf;
         warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
@@ -154,8 +170,8 @@ Result<QByteArray> PdfMailConverter::renderMessage(const MailMessage &message,
     const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
-    return m_textRenderer->render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
-                                  resourceBase, m_layout, &header);
+    return textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
+                                  resourceBase, layout, &header);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
@@ -211,20 +227,20 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
         }
         converted.warnings.push_back(std::move(warning));
     }
-    std::unique_ptr<AttachmentHandling> attachments = makeAttachmentHandling();
-    Result<std::vector<AttachmentListing>> listings = attachments->prepare(message, *mode, target);
+    MessageAttachments attachments;
+    Result<std::vector<AttachmentListing>> listings = attachments.prepare(message, *mode, target);
     if (!listings)
         return listings.error().within("'" + messageName + "': ");
 
-    const HeaderStamp header = headerStampFor(message, listings.value(), m_layout);
+    const HeaderStamp header = headerStampFor(message, listings.value(), m_pages->layout);
     PdfFinishing finishing;
-    Result<QByteArray> pdf = renderMessage(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
+    Result<QByteArray> pdf = m_pages->render(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
 
     finishing.metadata = metadataOf(message, plannedPath);
     finishing.edit = [&](QPDF &document) -> Result<void> {
-        if (Result<void> edited = attachments->editPdf(document, finishing.minimumPdfVersion); !edited)
+        if (Result<void> edited = attachments.editPdf(document, finishing.minimumPdfVersion); !edited)
             return edited;
         if (!cutBodies.empty()) {
             std::vector<AttachmentFile> wholeBodies;
@@ -244,7 +260,7 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
     if (!finished)
         return finished.error().within("'" + plannedPath + "': ");
     rendered.pdf = std::move(finished).value();
-    attachments->addFilesToSave(rendered);
+    attachments.addFilesToSave(rendered);
     return rendered;
 }
 

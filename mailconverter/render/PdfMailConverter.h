@@ -3,18 +3,12 @@
 
 #include "MailConverter.h"
 #include "mailconverter/attachments/MessageCommit.h"
-#include "mailconverter/html/HtmlComposer.h"
-#include "mailconverter/mime/MailMessage.h"
-
-#include <QPageLayout>
 
 #include <memory>
+#include <string>
 
 namespace tessaly {
 
-class HeaderStamp;
-struct PageStamp;
-class TextDocumentRenderer;
 class WebEngineRenderer;
 
 /// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
@@ -46,14 +40,8 @@ public:
     WebEngineRenderer &webEngineRenderer();
 
 private:
-    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
-    /// stamp on it, the text renderer draws `header` itself.
-    Result<QByteArray> renderMessage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                     const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
-
-    QPageLayout m_layout;
-    std::unique_ptr<TextDocumentRenderer> m_textRenderer;
-    std::unique_ptr<WebEngineRenderer> m_webRenderer;
+    struct Pages;
+    std::unique_ptr<Pages> m_pages;
     bool m_embedsSource = false;
 };
 
