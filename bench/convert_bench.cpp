@@ -1,5 +1,8 @@
-// Measures the converter on a generated corpus, and the same pages through wkhtmltopdf and
-// chromium, one process per message. Prints figures; judges nothing.
+// Measures the converter on a generated corpus: in this process, then as a run converts, in
+// worker processes, with one worker and with one per core; and the same pages through
+// wkhtmltopdf and chromium, one process per message. Prints figures; judges nothing.
+#include "ChildProcess.h"
+#include "IsolatedMailConverter.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/render/MessageScheme.h"
@@ -140,6 +143,42 @@ struct PeerTotals
     int done = 0;
 };
 
+/// Converts `messages` as a run does, through `workers` worker processes with as many in
+/// flight as they take, after one warm-up message per worker (each starts its web engine).
+/// Returns messages/s.
+double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, const QString &output, int workers,
+                               int &failures)
+{
+    IsolatedMailConverter converter(WorkerCommand{workerProgramIn(runningProgramFolder()), {}}, WorkerLimits{},
+                                    workers);
+    QDir().mkpath(output);
+    const auto convertAll = [&](const QStringList &names, const QString &prefix) {
+        int inFlight = 0;
+        for (const QString &name : names) {
+            if (inFlight == converter.capacity()) {
+                failures += converter.finishOldest() ? 0 : 1;
+                --inFlight;
+            }
+            converter.begin(corpus.filePath(name).toStdString(),
+                            QDir(output).filePath(prefix + name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
+            ++inFlight;
+        }
+        for (; inFlight > 0; --inFlight)
+            failures += converter.finishOldest() ? 0 : 1;
+    };
+    QStringList warmUp;
+    for (const QString &name : messages) {
+        if (warmUp.size() < workers && !isPlainKind(name))
+            warmUp.append(name);
+    }
+    convertAll(warmUp, QStringLiteral("warm-up "));
+    failures = 0;
+    QElapsedTimer timer;
+    timer.start();
+    convertAll(messages, QString());
+    return messages.size() * 1e9 / double(timer.nsecsElapsed());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -221,6 +260,34 @@ int main(int argc, char **argv)
         std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second, totals.second);
     std::printf("peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
                 ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);
+
+    // As a run converts: worker processes, K messages rendering at once.
+    QStringList plainNames;
+    for (const QString &name : names) {
+        if (isPlainKind(name))
+            plainNames.append(name);
+    }
+    const int cores = defaultWorkerCount();
+    // This process needed the sandbox off to run Chromium as root; workers decide for themselves.
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    std::printf("as a run converts, in worker processes (after one warm-up message per worker):\n");
+    for (const auto &[label, subset] : {std::pair{"mix", names}, std::pair{"plain text", plainNames}}) {
+        double oneWorker = 0;
+        for (const int workers : {1, cores}) {
+            if (workers == 1 && oneWorker > 0)
+                continue; // one core: K=1 is the whole story
+            int failed = 0;
+            const QString folder = output.filePath(QStringLiteral("%1 K%2").arg(QLatin1String(label)).arg(workers));
+            const double rate = workerMessagesPerSecond(corpus, subset, folder, workers, failed);
+            if (workers == 1)
+                oneWorker = rate;
+            std::printf("  %-11s K=%d: %7.1f messages/s  (%d failed)", label, workers, rate, failed);
+            if (workers > 1)
+                std::printf(", %.2fx K=1", rate / oneWorker);
+            std::printf("\n");
+            failures += failed;
+        }
+    }
 
     // One very large message last, so that the peak it causes shows apart from the corpus's.
     if (arguments.size() > 3) {
