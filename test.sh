@@ -4,7 +4,7 @@
 #   2. the core libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. each libFuzzer target for FUZZ_SECONDS (default 30);
 #   4. the portable core (support/, platform/, conversion/, mailboxlist/) cross-compiled for
-#      Windows with mingw-w64;
+#      Windows with mingw-w64, and its splitter tests under wine64;
 #   5. the whole program and its tests (Release).
 # TESSALY_QUICK=1 runs step 5 only.
 set -euo pipefail
@@ -34,10 +34,13 @@ if [[ "${TESSALY_QUICK:-0}" != 1 ]]; then
   echo "== Fuzz targets, ${FUZZ_SECONDS:-30} s each"
   tests/fuzz/run.sh "${FUZZ_SECONDS:-30}"
 
-  echo "== The portable core cross-compiled for Windows (mingw-w64)"
-  BUILD_DIR=build-windows ./scripts/build.sh -DTESSALY_PORTABLE_CORE=ON -DBUILD_TESTING=OFF \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >build-windows.log 2>&1 \
+  echo "== The portable core cross-compiled for Windows (mingw-w64), its splitter tests under wine64"
+  BUILD_DIR=build-windows ./scripts/build.sh -DTESSALY_PORTABLE_CORE=ON \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >build-windows.log 2>&1 \
     || { tail -n 50 build-windows.log; exit 1; }
+  WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all \
+    ctest --test-dir build-windows --output-on-failure --timeout 600
 fi
 
 echo "== The program and its tests"

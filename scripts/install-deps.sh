@@ -15,8 +15,9 @@ packages=(
   parallel
   # libFuzzer and the sanitizer runtimes
   clang libclang-rt-dev
-  # the formatting check, and the Windows cross-compiler for the portable core
-  clang-format g++-mingw-w64-x86-64-posix
+  # the formatting check, and the Windows cross-compiler for the portable core and wine to run
+  # its splitter tests
+  clang-format g++-mingw-w64-x86-64-posix wine64
   # fonts: a named face for every script (mailconverter/html/ScriptFonts.cpp), colour and monochrome
   # emoji, metric-compatible stand-ins for the mail fonts
   fontconfig fonts-noto-core fonts-noto-color-emoji fonts-symbola
