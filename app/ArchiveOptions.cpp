@@ -1,5 +1,5 @@
 // The window's remembered archival choices, which reach the converter workers at each run.
-#include "ArchiveOptions.h"
+#include "app/ArchiveOptions.h"
 
 #include <QSettings>
 

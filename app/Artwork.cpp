@@ -1,5 +1,5 @@
 // Tessaly's own artwork, drawn in code: the program icon and the window's title banner.
-#include "Artwork.h"
+#include "app/Artwork.h"
 
 #include <QFont>
 #include <QLinearGradient>

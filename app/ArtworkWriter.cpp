@@ -1,5 +1,5 @@
 // Writes the program icon and the banner as PNG files, for installing and for the manual.
-#include "Artwork.h"
+#include "app/Artwork.h"
 
 #include <QDir>
 #include <QGuiApplication>

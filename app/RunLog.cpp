@@ -1,10 +1,10 @@
 // The report of a run kept as a file in its output folder, so nothing lives only on screen.
-#include "RunLog.h"
+#include "app/RunLog.h"
 
-#include "DateTime.h"
-#include "PathHelpers.h"
-#include "PendingFile.h"
-#include "RunTexts.h"
+#include "support/DateTime.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
+#include "app/RunTexts.h"
 
 namespace tessaly {
 

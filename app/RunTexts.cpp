@@ -1,7 +1,7 @@
 // The texts the window shows of a conversion run, and its report file.
-#include "RunTexts.h"
+#include "app/RunTexts.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <cstdio>
 

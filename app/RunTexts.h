@@ -1,7 +1,7 @@
 // The texts the window shows of a conversion run, and its report file.
 #pragma once
 
-#include "RunReport.h"
+#include "conversion/RunReport.h"
 
 #include <cstdint>
 #include <string>

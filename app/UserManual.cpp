@@ -1,5 +1,5 @@
 // Where the user manual is: installed next to the program, or in the source tree of a build.
-#include "UserManual.h"
+#include "app/UserManual.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // The window's font: Tahoma where the system has it, else a sans-serif of like metrics.
-#include "WindowFont.h"
+#include "app/WindowFont.h"
 
 #include <QFontDatabase>
 #include <QStringList>

@@ -1,10 +1,10 @@
 // The window's side of a conversion run: the output folder, the Convert button and the report box.
-#include "WindowRun.h"
+#include "app/WindowRun.h"
 
-#include "PathHelpers.h"
-#include "RunLog.h"
-#include "RunTexts.h"
-#include "TextHelpers.h"
+#include "support/PathHelpers.h"
+#include "app/RunLog.h"
+#include "app/RunTexts.h"
+#include "support/TextHelpers.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,16 +1,16 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
-#include "frmStep1.h"
+#include "app/frmStep1.h"
 
-#include "ArchiveOptions.h"
-#include "Artwork.h"
-#include "ConversionRun.h"
-#include "PathHelpers.h"
-#include "Platform.h"
-#include "RunTexts.h"
-#include "ScopedFlag.h"
-#include "UserManual.h"
-#include "WindowFont.h"
-#include "WindowRun.h"
+#include "app/ArchiveOptions.h"
+#include "app/Artwork.h"
+#include "conversion/ConversionRun.h"
+#include "support/PathHelpers.h"
+#include "platform/Platform.h"
+#include "app/RunTexts.h"
+#include "support/ScopedFlag.h"
+#include "app/UserManual.h"
+#include "app/WindowFont.h"
+#include "app/WindowRun.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>

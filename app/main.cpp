@@ -1,12 +1,12 @@
 // Starts Tessaly: the application object and its one window.
-#include "ArchiveOptions.h"
-#include "ChildProcess.h"
-#include "frmStep1.h"
-#include "IsolatedMailConverter.h"
+#include "app/ArchiveOptions.h"
+#include "support/ChildProcess.h"
+#include "app/frmStep1.h"
+#include "workers/IsolatedMailConverter.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
-#include "QtPlatform.h"
-#include "UserManual.h"
-#include "WorkerProtocol.h"
+#include "platform/QtPlatform.h"
+#include "app/UserManual.h"
+#include "workers/WorkerProtocol.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // Measures the converter on a generated corpus: in this process, then as a run converts, in
 // worker processes, with one worker and with one per core; and the same pages through
 // wkhtmltopdf and chromium, one process per message. Prints figures; judges nothing.
-#include "ChildProcess.h"
-#include "IsolatedMailConverter.h"
+#include "support/ChildProcess.h"
+#include "workers/IsolatedMailConverter.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/render/MessageScheme.h"

@@ -1,7 +1,7 @@
 // scan_bench: how long the folder scan takes over a tree of many files, and how long adding
 // its matches to the mailbox list takes. Prints figures; asserts nothing.
-#include "FolderScan.h"
-#include "MailboxList.h"
+#include "mailboxlist/FolderScan.h"
+#include "mailboxlist/MailboxList.h"
 
 #include <chrono>
 #include <cstdio>

@@ -6,12 +6,12 @@
 // Usage: split_bench MAILBOX [--skip-python]
 // Make a mailbox with generate_mailbox.py.
 
-#include "BlockSplitter.h"
-#include "ConversionRun.h"
-#include "LineSplitter.h"
-#include "MailboxFileReader.h"
-#include "MessageCollector.h"
-#include "MessageFile.h"
+#include "conversion/BlockSplitter.h"
+#include "conversion/ConversionRun.h"
+#include "conversion/LineSplitter.h"
+#include "conversion/MailboxFileReader.h"
+#include "conversion/MessageCollector.h"
+#include "conversion/MessageFile.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // window_scan_bench: the folder scan through the window, grid and all, over tens of thousands
 // of files (offscreen). Prints figures; asserts nothing.
-#include "Platform.h"
-#include "frmStep1.h"
+#include "platform/Platform.h"
+#include "app/frmStep1.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,8 +1,8 @@
 // The command line of tessaly-cli, parsed into what a run needs.
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
-#include "ByteSize.h"
-#include "TextHelpers.h"
+#include "support/ByteSize.h"
+#include "support/TextHelpers.h"
 
 #include <array>
 #include <charconv>

@@ -1,11 +1,11 @@
 // The command line of tessaly-cli, parsed into what a run needs.
 #pragma once
 
-#include "MailConverter.h"
-#include "NamingOption.h"
-#include "MailboxShards.h"
-#include "Result.h"
-#include "WorkerLimits.h"
+#include "platform/MailConverter.h"
+#include "conversion/NamingOption.h"
+#include "conversion/MailboxShards.h"
+#include "support/Result.h"
+#include "workers/WorkerLimits.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,12 +1,12 @@
 // The command line's side of a run: its mailboxes, its settings, and the run itself.
-#include "CommandLineRun.h"
+#include "cli/CommandLineRun.h"
 
-#include "ConsoleProgress.h"
-#include "ConversionRun.h"
-#include "FolderScan.h"
-#include "MailboxShards.h"
-#include "MessageIndex.h"
-#include "PathHelpers.h"
+#include "cli/ConsoleProgress.h"
+#include "conversion/ConversionRun.h"
+#include "mailboxlist/FolderScan.h"
+#include "conversion/MailboxShards.h"
+#include "conversion/MessageIndex.h"
+#include "support/PathHelpers.h"
 
 #include <filesystem>
 #include <system_error>

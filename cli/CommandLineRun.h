@@ -1,10 +1,10 @@
 // The command line's side of a run: its mailboxes, its settings, and the run itself.
 #pragma once
 
-#include "CliOptions.h"
-#include "ConcurrentMailConverter.h"
-#include "MessageReader.h"
-#include "RunReport.h"
+#include "cli/CliOptions.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MessageReader.h"
+#include "conversion/RunReport.h"
 
 #include <cstdint>
 #include <ostream>

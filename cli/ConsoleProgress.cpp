@@ -1,7 +1,7 @@
 // Shows a run's progress on stderr: one rewritten line on a terminal, plain lines otherwise.
-#include "ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 // Shows a run's progress on stderr: one rewritten line on a terminal, plain lines otherwise.
 #pragma once
 
-#include "RunObserver.h"
+#include "conversion/RunObserver.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The closing summary of a command-line run.
-#include "RunSummary.h"
+#include "cli/RunSummary.h"
 
 #include <cstdio>
 

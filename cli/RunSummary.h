@@ -1,7 +1,7 @@
 // The closing summary of a command-line run.
 #pragma once
 
-#include "RunReport.h"
+#include "conversion/RunReport.h"
 
 #include <string>
 

@@ -1,13 +1,13 @@
 // tessaly-cli: converts mailboxes without a window.
-#include "ChildProcess.h"
-#include "CliOptions.h"
-#include "CommandLineRun.h"
-#include "EmlCopyConverter.h"
-#include "IsolatedMailConverter.h"
+#include "support/ChildProcess.h"
+#include "cli/CliOptions.h"
+#include "cli/CommandLineRun.h"
+#include "conversion/EmlCopyConverter.h"
+#include "workers/IsolatedMailConverter.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
-#include "ProcessEnvironment.h"
-#include "RunSummary.h"
-#include "WorkerProtocol.h"
+#include "support/ProcessEnvironment.h"
+#include "cli/RunSummary.h"
+#include "workers/WorkerProtocol.h"
 
 #include <chrono>
 #include <iostream>

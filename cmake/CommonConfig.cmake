@@ -1,6 +1,8 @@
 # Settings every Tessaly target shares, through the INTERFACE target tessaly_options.
 add_library(tessaly_options INTERFACE)
 target_compile_features(tessaly_options INTERFACE cxx_std_20)
+# Every include is written from the repository root: "support/Result.h".
+target_include_directories(tessaly_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tessaly_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

@@ -1,7 +1,7 @@
 // Block mode: cuts a mailbox into messages, reading it in fixed blocks.
-#include "BlockSplitter.h"
+#include "conversion/BlockSplitter.h"
 
-#include "LineBreakFinder.h"
+#include "conversion/LineBreakFinder.h"
 
 #include <algorithm>
 

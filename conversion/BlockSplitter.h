@@ -1,8 +1,8 @@
 // Block mode: cuts a mailbox into messages, reading it in fixed blocks.
 #pragma once
 
-#include "LineBreakFinder.h"
-#include "MessageCollector.h"
+#include "conversion/LineBreakFinder.h"
+#include "conversion/MessageCollector.h"
 
 #include <cstddef>
 #include <cstdint>

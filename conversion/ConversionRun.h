@@ -1,15 +1,15 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
-#include "AppendStrings.h"
-#include "ConcurrentMailConverter.h"
-#include "MailConverter.h"
-#include "MailboxProbe.h"
-#include "MessageIndex.h"
-#include "MessageReader.h"
-#include "RunInputs.h"
-#include "RunObserver.h"
-#include "RunReport.h"
+#include "support/AppendStrings.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MailConverter.h"
+#include "conversion/MailboxProbe.h"
+#include "conversion/MessageIndex.h"
+#include "platform/MessageReader.h"
+#include "conversion/RunInputs.h"
+#include "conversion/RunObserver.h"
+#include "conversion/RunReport.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,9 +1,9 @@
 // The conversion step: one message file to its PDF, with the chosen attachment handling.
-#include "ConvertMessage.h"
+#include "conversion/ConvertMessage.h"
 
-#include "MessageFile.h"
-#include "PathHelpers.h"
-#include "TextHelpers.h"
+#include "conversion/MessageFile.h"
+#include "support/PathHelpers.h"
+#include "support/TextHelpers.h"
 
 #include <exception>
 

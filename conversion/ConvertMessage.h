@@ -1,9 +1,9 @@
 // The conversion step: one message file to its PDF, with the chosen attachment handling.
 #pragma once
 
-#include "ConcurrentMailConverter.h"
-#include "MailConverter.h"
-#include "Result.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MailConverter.h"
+#include "support/Result.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // A converter that keeps each message as a .eml file instead of rendering a PDF.
-#include "EmlCopyConverter.h"
+#include "conversion/EmlCopyConverter.h"
 
-#include "PathHelpers.h"
-#include "PendingFile.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // A converter that keeps each message as a .eml file instead of rendering a PDF.
 #pragma once
 
-#include "MailConverter.h"
+#include "platform/MailConverter.h"
 
 namespace tessaly {
 

@@ -1,7 +1,7 @@
 // Line mode: cuts a mailbox into messages line by line.
-#include "LineSplitter.h"
+#include "conversion/LineSplitter.h"
 
-#include "LineBreakFinder.h"
+#include "conversion/LineBreakFinder.h"
 
 namespace tessaly {
 namespace {

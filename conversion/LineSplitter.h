@@ -1,8 +1,8 @@
 // Line mode: cuts a mailbox into messages line by line.
 #pragma once
 
-#include "LineBreakFinder.h"
-#include "MessageCollector.h"
+#include "conversion/LineBreakFinder.h"
+#include "conversion/MessageCollector.h"
 
 #include <cstdint>
 #include <string>

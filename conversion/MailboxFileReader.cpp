@@ -1,7 +1,7 @@
 // Reads a mailbox file in large chunks, so reading costs little next to splitting.
-#include "MailboxFileReader.h"
+#include "conversion/MailboxFileReader.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <algorithm>
 #include <filesystem>

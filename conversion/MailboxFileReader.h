@@ -1,7 +1,7 @@
 // Reads a mailbox file in large chunks, so reading costs little next to splitting.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <cstdint>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The probe that chooses how a mailbox is read.
-#include "MailboxProbe.h"
+#include "conversion/MailboxProbe.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <fstream>
 

@@ -1,7 +1,7 @@
 // Dividing a run's mailboxes between N processes, so that together they do all of it once.
-#include "MailboxShards.h"
+#include "conversion/MailboxShards.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 // Dividing a run's mailboxes between N processes, so that together they do all of it once.
 #pragma once
 
-#include "MailboxFileReader.h"
-#include "Result.h"
+#include "conversion/MailboxFileReader.h"
+#include "support/Result.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,5 @@
 // Gathers the text of the message in hand and hands each finished message to a sink.
-#include "MessageCollector.h"
+#include "conversion/MessageCollector.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // Gathers the text of the message in hand and hands each finished message to a sink.
 #pragma once
 
-#include "AppendStrings.h"
+#include "support/AppendStrings.h"
 
 #include <cstdint>
 #include <functional>

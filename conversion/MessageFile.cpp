@@ -1,8 +1,8 @@
 // The temporary message file that holds one message between splitting and conversion.
-#include "MessageFile.h"
+#include "conversion/MessageFile.h"
 
-#include "PathHelpers.h"
-#include "PendingFile.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
 
 #include <filesystem>
 #include <system_error>

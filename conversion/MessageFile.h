@@ -1,7 +1,7 @@
 // The temporary message file that holds one message between splitting and conversion.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The index file of a mailbox's output folder.
-#include "MessageIndex.h"
+#include "conversion/MessageIndex.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <charconv>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // of what was converted and the source of truth for resuming a run.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Where a mailbox's PDFs go: below the output folder, repeating the mailbox's own path.
-#include "OutputTree.h"
+#include "conversion/OutputTree.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,7 +1,7 @@
 // Where a mailbox's PDFs go: below the output folder, repeating the mailbox's own path.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <string>
 

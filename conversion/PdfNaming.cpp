@@ -1,10 +1,10 @@
 // Names a message's PDF from its subject, sender and date.
-#include "PdfNaming.h"
+#include "conversion/PdfNaming.h"
 
-#include "FileNameRules.h"
-#include "PathHelpers.h"
-#include "TextHelpers.h"
-#include "Utf8.h"
+#include "support/FileNameRules.h"
+#include "support/PathHelpers.h"
+#include "support/TextHelpers.h"
+#include "support/Utf8.h"
 
 #include <cstdio>
 

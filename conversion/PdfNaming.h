@@ -1,8 +1,8 @@
 // Names a message's PDF from its subject, sender and date.
 #pragma once
 
-#include "NamingOption.h"
-#include "MessageReader.h"
+#include "conversion/NamingOption.h"
+#include "platform/MessageReader.h"
 
 #include <cstddef>
 #include <optional>

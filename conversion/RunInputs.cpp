@@ -1,5 +1,5 @@
 // What a conversion run is given: the mailboxes, one per row, and the settings of the run.
-#include "RunInputs.h"
+#include "conversion/RunInputs.h"
 
 namespace tessaly {
 

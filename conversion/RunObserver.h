@@ -1,7 +1,7 @@
 // Whoever watches a conversion run: the window, the console, a test.
 #pragma once
 
-#include "RunReport.h"
+#include "conversion/RunReport.h"
 
 #include <cstdint>
 #include <string>

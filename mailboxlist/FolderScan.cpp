@@ -1,5 +1,5 @@
 // Finding the mailbox files under a folder, for the window and the command line alike.
-#include "FolderScan.h"
+#include "mailboxlist/FolderScan.h"
 
 namespace tessaly {
 

@@ -1,7 +1,7 @@
 // Finding the mailbox files under a folder, for the window and the command line alike.
 #pragma once
 
-#include "pathLogger.h"
+#include "mailboxlist/pathLogger.h"
 
 #include <string>
 #include <string_view>

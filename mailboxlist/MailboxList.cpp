@@ -1,5 +1,5 @@
 // The mailbox list: the mailbox paths the next run works through, one per row.
-#include "MailboxList.h"
+#include "mailboxlist/MailboxList.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // What the list's three buttons do, apart from any window: add by dialog, clear, add a folder.
-#include "MailboxListActions.h"
+#include "mailboxlist/MailboxListActions.h"
 
-#include "FolderScan.h"
-#include "PathHelpers.h"
-#include "Platform.h"
-#include "ScopedFlag.h"
+#include "mailboxlist/FolderScan.h"
+#include "support/PathHelpers.h"
+#include "platform/Platform.h"
+#include "support/ScopedFlag.h"
 
 #include <exception>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // What the list's three buttons do, apart from any window: add by dialog, clear, add a folder.
 #pragma once
 
-#include "MailboxList.h"
-#include "pathLogger.h"
+#include "mailboxlist/MailboxList.h"
+#include "mailboxlist/pathLogger.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 // A breadth-first walker that collects the files of a folder tree.
-#include "pathLogger.h"
+#include "mailboxlist/pathLogger.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <filesystem>
 #include <system_error>

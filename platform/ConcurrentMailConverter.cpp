@@ -1,5 +1,5 @@
 // The converter component, converting several messages at once.
-#include "ConcurrentMailConverter.h"
+#include "platform/ConcurrentMailConverter.h"
 
 #include <optional>
 #include <utility>

@@ -1,7 +1,7 @@
 // The converter component, converting several messages at once.
 #pragma once
 
-#include "MailConverter.h"
+#include "platform/MailConverter.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 // The converter component: turns one message file into a PDF.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <functional>
 #include <memory>

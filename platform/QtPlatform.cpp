@@ -1,5 +1,5 @@
 // The Platform over Qt Widgets: real dialogs, message boxes, cursor and event loop.
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,8 +1,8 @@
 // The Platform over Qt Widgets: real dialogs, message boxes, cursor and event loop.
 #pragma once
 
-#include "Platform.h"
-#include "ThrottledEventPump.h"
+#include "platform/Platform.h"
+#include "platform/ThrottledEventPump.h"
 
 class QWidget;
 

@@ -1,5 +1,5 @@
 // Decides when a loop that asks for event processing very often really gets it.
-#include "ThrottledEventPump.h"
+#include "platform/ThrottledEventPump.h"
 
 #include <utility>
 

@@ -1,5 +1,5 @@
 // Collects the text of one message piece by piece.
-#include "AppendStrings.h"
+#include "support/AppendStrings.h"
 
 #include <algorithm>
 

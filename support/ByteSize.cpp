@@ -1,5 +1,5 @@
 // Sizes as people write them on a command line: "800M", "1.5G".
-#include "ByteSize.h"
+#include "support/ByteSize.h"
 
 #include <array>
 #include <cmath>

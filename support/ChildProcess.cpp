@@ -1,7 +1,7 @@
 // A helper program run beside us, talking over its standard input and output.
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 // A helper program run beside us, talking over its standard input and output.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Rules every file name this program makes obeys, whether for a PDF or for an attachment.
-#include "FileNameRules.h"
+#include "support/FileNameRules.h"
 
-#include "PathHelpers.h"
-#include "Utf8.h"
+#include "support/PathHelpers.h"
+#include "support/Utf8.h"
 
 #include <array>
 #include <cctype>

@@ -1,7 +1,7 @@
 // Setting a file's modification time.
-#include "FileTime.h"
+#include "support/FileTime.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <chrono>
 #include <filesystem>

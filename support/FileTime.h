@@ -1,7 +1,7 @@
 // Setting a file's modification time.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <ctime>
 #include <string>

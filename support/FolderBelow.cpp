@@ -1,7 +1,7 @@
 // Folders made below a chosen folder without ever following a symbolic link placed there.
-#include "FolderBelow.h"
+#include "support/FolderBelow.h"
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // Folders made below a chosen folder without ever following a symbolic link placed there.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,5 @@
 // Path, folder and file helpers that know the platform's path separators.
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <cerrno>
 #include <cstring>

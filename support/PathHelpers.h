@@ -1,7 +1,7 @@
 // Path, folder and file helpers that know the platform's path separators.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <filesystem>
 #include <string>

@@ -1,8 +1,8 @@
 // A file written under a temporary name and moved to its final name only when complete.
-#include "PendingFile.h"
+#include "support/PendingFile.h"
 
-#include "FileNameRules.h"
-#include "PathHelpers.h"
+#include "support/FileNameRules.h"
+#include "support/PathHelpers.h"
 
 #include <cerrno>
 #include <cstring>

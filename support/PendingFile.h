@@ -1,7 +1,7 @@
 // A file written under a temporary name and moved to its final name only when complete.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <cstdio>
 #include <string>

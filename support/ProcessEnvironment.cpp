@@ -1,5 +1,5 @@
 // Facts about the running process and its environment that differ between systems.
-#include "ProcessEnvironment.h"
+#include "support/ProcessEnvironment.h"
 
 #include <cstdlib>
 

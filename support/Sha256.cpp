@@ -1,5 +1,5 @@
 // SHA-256 (FIPS 180-4), for fingerprinting message bytes in the index file.
-#include "Sha256.h"
+#include "support/Sha256.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Small text helpers shared by the run and the naming step.
-#include "TextHelpers.h"
+#include "support/TextHelpers.h"
 
 namespace tessaly {
 

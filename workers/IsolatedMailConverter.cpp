@@ -1,9 +1,9 @@
 // The converter the run uses: messages are rendered in watched worker processes and committed
 // here, in the order they were begun.
-#include "IsolatedMailConverter.h"
+#include "workers/IsolatedMailConverter.h"
 
-#include "PathHelpers.h"
-#include "WorkerIdentity.h"
+#include "support/PathHelpers.h"
+#include "workers/WorkerIdentity.h"
 
 #include <algorithm>
 #include <memory>

@@ -2,9 +2,9 @@
 // here, in the order they were begun.
 #pragma once
 
-#include "ConcurrentMailConverter.h"
-#include "MailConverter.h"
-#include "WorkerSlot.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MailConverter.h"
+#include "workers/WorkerSlot.h"
 #include "mailconverter/attachments/MessageCommit.h"
 
 #include <deque>

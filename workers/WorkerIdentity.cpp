@@ -1,9 +1,9 @@
 // Who a converter worker runs as, the room it works in, and whether its HTML renderer can
 // keep Chromium's sandbox.
-#include "WorkerIdentity.h"
+#include "workers/WorkerIdentity.h"
 
-#include "PathHelpers.h"
-#include "ProcessEnvironment.h"
+#include "support/PathHelpers.h"
+#include "support/ProcessEnvironment.h"
 
 #include <cerrno>
 #include <cstdlib>

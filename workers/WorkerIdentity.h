@@ -2,7 +2,7 @@
 // keep Chromium's sandbox.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <optional>
 #include <string>

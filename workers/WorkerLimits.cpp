@@ -1,7 +1,7 @@
 // The time and memory every message may take in a converter worker.
-#include "WorkerLimits.h"
+#include "workers/WorkerLimits.h"
 
-#include "ByteSize.h"
+#include "support/ByteSize.h"
 
 namespace tessaly {
 

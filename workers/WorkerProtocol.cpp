@@ -1,5 +1,5 @@
 // What the run and a converter worker say to each other over the worker's standard streams.
-#include "WorkerProtocol.h"
+#include "workers/WorkerProtocol.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/attachments/MessageCommit.h"
-#include "Result.h"
+#include "support/Result.h"
 
 #include <cstdio>
 #include <optional>

@@ -1,5 +1,5 @@
 // One converter worker process, watched while it converts one message at a time.
-#include "WorkerSlot.h"
+#include "workers/WorkerSlot.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 // One converter worker process, watched while it converts one message at a time.
 #pragma once
 
-#include "ChildProcess.h"
-#include "MailConverter.h"
-#include "WorkerLimits.h"
-#include "WorkerProtocol.h"
+#include "support/ChildProcess.h"
+#include "platform/MailConverter.h"
+#include "workers/WorkerLimits.h"
+#include "workers/WorkerProtocol.h"
 
 #include <chrono>
 #include <optional>

@@ -1,7 +1,7 @@
 // Puts attachments into a PDF as embedded files, which PDF readers list and can save.
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 
-#include "FileNameRules.h"
+#include "support/FileNameRules.h"
 #include "mailconverter/readers/AttachmentNames.h"
 
 #include <qpdf/Pipeline.hh>

@@ -1,12 +1,12 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 
-#include "FileNameRules.h"
-#include "FolderBelow.h"
+#include "support/FileNameRules.h"
+#include "support/FolderBelow.h"
 #include "mailconverter/readers/AttachmentNames.h"
-#include "PathHelpers.h"
-#include "PendingFile.h"
-#include "TextHelpers.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
+#include "support/TextHelpers.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,7 +1,7 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 #include "mailconverter/readers/TnefReader.h"
 #include "mailconverter/readers/UuencodeExtractor.h"
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>

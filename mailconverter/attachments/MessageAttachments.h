@@ -1,13 +1,13 @@
 // The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
 #pragma once
 
-#include "MailConverter.h"
+#include "platform/MailConverter.h"
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 #include "mailconverter/attachments/MessageCommit.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/readers/AttachmentFile.h"
 #include "mailconverter/readers/AttachmentNames.h"
-#include "Result.h"
+#include "support/Result.h"
 
 #include <deque>
 #include <string>

@@ -1,9 +1,9 @@
 // Putting a rendered message in its place: the files saved beside its PDF, then the PDF.
 #include "mailconverter/attachments/MessageCommit.h"
 
-#include "FileNameRules.h"
-#include "PathHelpers.h"
-#include "PendingFile.h"
+#include "support/FileNameRules.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
 
 #include <filesystem>
 #include <system_error>

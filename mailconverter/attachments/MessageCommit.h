@@ -1,8 +1,8 @@
 // Putting a rendered message in its place: the files saved beside its PDF, then the PDF.
 #pragma once
 
-#include "MailConverter.h"
-#include "Result.h"
+#include "platform/MailConverter.h"
+#include "support/Result.h"
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 
 #include <set>

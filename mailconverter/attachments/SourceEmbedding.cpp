@@ -2,7 +2,7 @@
 #include "mailconverter/attachments/SourceEmbedding.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/readers/AttachmentFile.h"
-#include "Result.h"
+#include "support/Result.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 #include "mailconverter/html/BodySizeLimit.h"
 
 #include "mailconverter/html/HtmlComposer.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 namespace tessaly {
 

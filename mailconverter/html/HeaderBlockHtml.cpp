@@ -3,7 +3,7 @@
 
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/ScriptFonts.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 namespace tessaly {
 namespace {

@@ -7,8 +7,8 @@
 #include "mailconverter/html/PageRuleFilter.h"
 #include "mailconverter/html/PlainTextHtml.h"
 #include "mailconverter/html/ScriptFonts.h"
-#include "DateTime.h"
-#include "Utf8.h"
+#include "support/DateTime.h"
+#include "support/Utf8.h"
 
 #include <array>
 #include <cctype>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/mime/MailMessage.h"
-#include "TextHelpers.h"
+#include "support/TextHelpers.h"
 
 #include <cstdint>
 #include <string>

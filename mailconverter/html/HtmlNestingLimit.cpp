@@ -1,7 +1,7 @@
 // Keeping hostile HTML from nesting elements deeper than any browser shows.
 #include "mailconverter/html/HtmlNestingLimit.h"
 
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <array>

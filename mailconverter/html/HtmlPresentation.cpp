@@ -1,8 +1,8 @@
 // Presentational values of HTML and CSS read the way a browser on a screen reads them.
 #include "mailconverter/html/HtmlPresentation.h"
 
-#include "TextHelpers.h"
-#include "Utf8.h"
+#include "support/TextHelpers.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <cctype>

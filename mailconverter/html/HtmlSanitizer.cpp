@@ -3,7 +3,7 @@
 
 #include "mailconverter/html/HtmlNestingLimit.h"
 #include "mailconverter/html/HtmlPresentation.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <gumbo.h>
 

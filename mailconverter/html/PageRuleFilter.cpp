@@ -1,7 +1,7 @@
 // Keeps a message's style sheets away from the page box.
 #include "mailconverter/html/PageRuleFilter.h"
 
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <cctype>
 

@@ -1,7 +1,7 @@
 // The fonts every script is drawn with, and the scripts Qt's PDF writer cannot give back.
 #include "mailconverter/html/ScriptFonts.h"
 
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Turning text bytes in any declared (or wrongly declared) charset into UTF-8, losing nothing.
 #include "mailconverter/mime/CharsetDecoding.h"
 
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <glib.h>
 

@@ -2,7 +2,7 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 
 #include "mailconverter/mime/MailMessage.h"
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 #include <ctime>
 #include <optional>

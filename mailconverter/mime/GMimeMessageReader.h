@@ -1,7 +1,7 @@
 // The message reader over GMime: subject, sender and date of one message file.
 #pragma once
 
-#include "MessageReader.h"
+#include "platform/MessageReader.h"
 
 #include <optional>
 #include <string>

@@ -2,8 +2,8 @@
 #include "mailconverter/mime/HeaderDecoding.h"
 
 #include "mailconverter/mime/CharsetDecoding.h"
-#include "TextHelpers.h"
-#include "Utf8.h"
+#include "support/TextHelpers.h"
+#include "support/Utf8.h"
 
 #include <gmime/gmime.h>
 

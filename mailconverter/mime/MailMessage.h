@@ -1,7 +1,7 @@
 // The message model: what a parsed mail message holds, in plain C++ with UTF-8 text.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <cstdint>
 #include <optional>

@@ -6,8 +6,8 @@
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderDecoding.h"
-#include "TextHelpers.h"
-#include "Utf8.h"
+#include "support/TextHelpers.h"
+#include "support/Utf8.h"
 
 #include <gmime/gmime.h>
 

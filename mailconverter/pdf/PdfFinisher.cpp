@@ -3,7 +3,7 @@
 
 #include "mailconverter/pdf/TextMapRepair.h"
 #include "mailconverter/pdf/XmpMetadata.h"
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>

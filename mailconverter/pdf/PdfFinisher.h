@@ -1,7 +1,7 @@
 // The last pass over a rendered PDF: document info, extra edits, and writing it out.
 #pragma once
 
-#include "Result.h"
+#include "support/Result.h"
 
 #include <QByteArray>
 #include <QDateTime>

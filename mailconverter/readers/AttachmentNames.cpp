@@ -1,9 +1,9 @@
 // Turns the file names that mail declares for its attachments into names safe to save and embed.
 #include "mailconverter/readers/AttachmentNames.h"
 
-#include "FileNameRules.h"
+#include "support/FileNameRules.h"
 #include "mailconverter/mime/HeaderDecoding.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <array>

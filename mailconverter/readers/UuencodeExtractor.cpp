@@ -2,7 +2,7 @@
 #include "mailconverter/readers/UuencodeExtractor.h"
 
 #include "mailconverter/readers/AttachmentNames.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/pdf/PdfFinisher.h"
-#include "Result.h"
+#include "support/Result.h"
 
 #include <QBuffer>
 #include <QByteArray>

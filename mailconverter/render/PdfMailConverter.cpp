@@ -13,8 +13,8 @@
 #include "mailconverter/render/PageSetup.h"
 #include "mailconverter/render/TextDocumentRenderer.h"
 #include "mailconverter/render/WebEngineRenderer.h"
-#include "PathHelpers.h"
-#include "Sha256.h"
+#include "support/PathHelpers.h"
+#include "support/Sha256.h"
 
 #include <QGuiApplication>
 #include <QPageSize>

@@ -1,7 +1,7 @@
 // The converter component: message file in, finished PDF out.
 #pragma once
 
-#include "MailConverter.h"
+#include "platform/MailConverter.h"
 #include "mailconverter/attachments/MessageCommit.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/render/MessageScheme.h"
-#include "Result.h"
+#include "support/Result.h"
 
 #include <QByteArray>
 #include <QPageLayout>

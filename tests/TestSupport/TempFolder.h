@@ -1,7 +1,7 @@
 // A fresh temporary folder for one test, removed with everything in it when the test ends.
 #pragma once
 
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
 #include <algorithm>
 #include <filesystem>

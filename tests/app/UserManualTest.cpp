@@ -1,6 +1,6 @@
 // Finding the manual whether the program is installed or run from its build folder.
-#include "UserManual.h"
-#include "TestSupport/TempFolder.h"
+#include "app/UserManual.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The window's side of a run: the folder choice, the Convert button, the report box and its log.
-#include "WindowRun.h"
+#include "app/WindowRun.h"
 
-#include "PathHelpers.h"
-#include "ScriptedPlatform.h"
-#include "TestSupport/TempFolder.h"
+#include "support/PathHelpers.h"
+#include "tests/platform/ScriptedPlatform.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The window through its controls: states, enabling rules, the list buttons, a run, exit.
-#include "frmStep1.h"
+#include "app/frmStep1.h"
 
-#include "ArchiveOptions.h"
+#include "app/ArchiveOptions.h"
 
-#include "FakeMessageReader.h"
-#include "PathHelpers.h"
-#include "RecordingConverter.h"
-#include "ScriptedPlatform.h"
-#include "TestSupport/TempFolder.h"
+#include "tests/conversion/FakeMessageReader.h"
+#include "support/PathHelpers.h"
+#include "tests/conversion/RecordingConverter.h"
+#include "tests/platform/ScriptedPlatform.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>

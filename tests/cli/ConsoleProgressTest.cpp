@@ -1,5 +1,5 @@
-#include "ConsoleProgress.h"
-#include "RunSummary.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/RunSummary.h"
 
 #include <gtest/gtest.h>
 

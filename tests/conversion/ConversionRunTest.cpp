@@ -1,12 +1,12 @@
 // The conversion run as the user sees it: output tree, files, progress and report.
-#include "ConversionRun.h"
+#include "conversion/ConversionRun.h"
 
-#include "ConvertMessage.h"
-#include "FakeMessageReader.h"
-#include "OutputTree.h"
-#include "RecordingConverter.h"
-#include "RecordingObserver.h"
-#include "TestSupport/TempFolder.h"
+#include "conversion/ConvertMessage.h"
+#include "tests/conversion/FakeMessageReader.h"
+#include "conversion/OutputTree.h"
+#include "tests/conversion/RecordingConverter.h"
+#include "tests/conversion/RecordingObserver.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

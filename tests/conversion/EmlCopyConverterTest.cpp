@@ -1,8 +1,8 @@
 // The .eml converter: exact copies beside where the PDF would go, never overwriting.
-#include "EmlCopyConverter.h"
+#include "conversion/EmlCopyConverter.h"
 
-#include "RecordingConverter.h"
-#include "TestSupport/TempFolder.h"
+#include "tests/conversion/RecordingConverter.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // from the message file as they stand (no decoding, no folding).
 #pragma once
 
-#include "MessageReader.h"
-#include "PathHelpers.h"
+#include "platform/MessageReader.h"
+#include "support/PathHelpers.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,10 +1,10 @@
 // Shards: every message of every mailbox falls to exactly one of N processes.
-#include "MailboxShards.h"
+#include "conversion/MailboxShards.h"
 
-#include "AppendStrings.h"
-#include "LineSplitter.h"
-#include "MessageCollector.h"
-#include "TestSupport/TempFolder.h"
+#include "support/AppendStrings.h"
+#include "conversion/LineSplitter.h"
+#include "conversion/MessageCollector.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

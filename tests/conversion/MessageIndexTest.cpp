@@ -1,15 +1,15 @@
 // The index file: its CSV as other programs read it, a kill's torn last line, and re-runs
 // that resume from it.
-#include "MessageIndex.h"
+#include "conversion/MessageIndex.h"
 
-#include "ConversionRun.h"
-#include "DateTime.h"
-#include "FakeMessageReader.h"
-#include "OutputTree.h"
-#include "RecordingConverter.h"
-#include "RecordingObserver.h"
-#include "Sha256.h"
-#include "TestSupport/TempFolder.h"
+#include "conversion/ConversionRun.h"
+#include "support/DateTime.h"
+#include "tests/conversion/FakeMessageReader.h"
+#include "conversion/OutputTree.h"
+#include "tests/conversion/RecordingConverter.h"
+#include "tests/conversion/RecordingObserver.h"
+#include "support/Sha256.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

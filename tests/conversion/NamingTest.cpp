@@ -1,8 +1,8 @@
 // PDF names from subject, sender and date.
-#include "FakeMessageReader.h"
-#include "PathHelpers.h"
-#include "PdfNaming.h"
-#include "Utf8.h"
+#include "tests/conversion/FakeMessageReader.h"
+#include "support/PathHelpers.h"
+#include "conversion/PdfNaming.h"
+#include "support/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // A MailConverter for tests: records every call and writes the message's bytes as the "PDF".
 #pragma once
 
-#include "MailConverter.h"
-#include "PathHelpers.h"
-#include "PendingFile.h"
+#include "platform/MailConverter.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
 
 #include <fstream>
 #include <functional>

@@ -1,7 +1,7 @@
 // A run observer for tests: everything the run tells it, recorded.
 #pragma once
 
-#include "RunObserver.h"
+#include "conversion/RunObserver.h"
 
 #include <functional>
 #include <string>

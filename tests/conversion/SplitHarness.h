@@ -1,10 +1,10 @@
 // Runs the two splitters without a conversion run, collecting the messages they finish.
 #pragma once
 
-#include "AppendStrings.h"
-#include "BlockSplitter.h"
-#include "LineSplitter.h"
-#include "MessageCollector.h"
+#include "support/AppendStrings.h"
+#include "conversion/BlockSplitter.h"
+#include "conversion/LineSplitter.h"
+#include "conversion/MessageCollector.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 // Line mode and block mode: where messages begin and end, and what their texts hold.
-#include "MailboxProbe.h"
-#include "SplitHarness.h"
+#include "conversion/MailboxProbe.h"
+#include "tests/conversion/SplitHarness.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,6 +1,6 @@
 // Chinese, Japanese and Korean text is drawn in the face of its language, embedded as outline
 // fonts (never dozens of Type 3 fonts), and copies out in reading order.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 
 #include <QRegularExpression>
 

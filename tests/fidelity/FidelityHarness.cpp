@@ -1,4 +1,4 @@
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 
 #include "mailconverter/render/PdfMailConverter.h"
 #include "tests/mailconverter/render/PdfProbe.h"

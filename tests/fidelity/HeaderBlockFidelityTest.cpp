@@ -1,5 +1,5 @@
 // The header block: what a message's style sheet tries against it, and one look for every message.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
 // HTML bodies: what the PDF shows is what a browser shows for the same markup.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 
 #include <QImage>
 #include <QProcess>

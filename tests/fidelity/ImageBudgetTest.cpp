@@ -1,5 +1,5 @@
 // Inline images beyond a message's drawing budget: never drawn, never lost.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 #include "mailconverter/render/ImageBudget.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 

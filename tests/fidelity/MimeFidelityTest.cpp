@@ -1,6 +1,6 @@
 // What a reader of the PDF sees of a message's MIME structure, of broken header blocks and of
 // charsets that headers and labels get wrong.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Plain-text bodies keep the layout the sender typed: blank lines, indentation, tab stops,
 // ASCII art, quotes and signatures, with long lines wrapped, in both renderers.
-#include "FidelityHarness.h"
+#include "tests/fidelity/FidelityHarness.h"
 
 #include <QRegularExpression>
 

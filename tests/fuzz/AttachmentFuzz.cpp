@@ -3,7 +3,7 @@
 #include "mailconverter/readers/AttachmentNames.h"
 #include "mailconverter/readers/TnefReader.h"
 #include "mailconverter/readers/UuencodeExtractor.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The breadth-first walk and the choice of mailbox files among what it finds.
-#include "FolderScan.h"
-#include "TestSupport/TempFolder.h"
-#include "pathLogger.h"
+#include "mailboxlist/FolderScan.h"
+#include "tests/TestSupport/TempFolder.h"
+#include "mailboxlist/pathLogger.h"
 
 #include <gtest/gtest.h>
 

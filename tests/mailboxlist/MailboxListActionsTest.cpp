@@ -1,7 +1,7 @@
 // The list buttons' behaviour through the scripted platform: dialogs, questions, messages.
-#include "MailboxListActions.h"
-#include "ScriptedPlatform.h"
-#include "TestSupport/TempFolder.h"
+#include "mailboxlist/MailboxListActions.h"
+#include "tests/platform/ScriptedPlatform.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

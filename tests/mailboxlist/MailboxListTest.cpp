@@ -1,5 +1,5 @@
 // The list's rows and count label, as a view sees them.
-#include "MailboxList.h"
+#include "mailboxlist/MailboxList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // A Platform for tests: answers come from queues the test fills, and everything shown is recorded.
-#include "ScriptedPlatform.h"
+#include "tests/platform/ScriptedPlatform.h"
 
 namespace tessaly {
 

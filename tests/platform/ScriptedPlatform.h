@@ -1,7 +1,7 @@
 // A Platform for tests: answers come from queues the test fills, and everything shown is recorded.
 #pragma once
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <deque>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ThrottledEventPump.h"
+#include "platform/ThrottledEventPump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "AppendStrings.h"
+#include "support/AppendStrings.h"
 
 #include <gtest/gtest.h>
 

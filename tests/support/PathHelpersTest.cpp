@@ -1,6 +1,6 @@
-#include "PathHelpers.h"
+#include "support/PathHelpers.h"
 
-#include "TestSupport/TempFolder.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "PendingFile.h"
+#include "support/PendingFile.h"
 
-#include "FileNameRules.h"
-#include "PathHelpers.h"
+#include "support/FileNameRules.h"
+#include "support/PathHelpers.h"
 
-#include "TestSupport/TempFolder.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

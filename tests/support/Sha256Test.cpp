@@ -1,5 +1,5 @@
 // SHA-256 against the published test vectors.
-#include "Sha256.h"
+#include "support/Sha256.h"
 
 #include <gtest/gtest.h>
 

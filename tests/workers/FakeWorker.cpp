@@ -2,9 +2,9 @@
 // supervisor: "hang", "allocate", "allocate in a child", "crash", "fail"; anything else is
 // "rendered" as a PDF holding the message's text, a warning with the options and the user
 // the worker runs as, and, for "attach", a file "a.txt" to save beside it.
-#include "ChildProcess.h"
-#include "WorkerIdentity.h"
-#include "WorkerProtocol.h"
+#include "support/ChildProcess.h"
+#include "workers/WorkerIdentity.h"
+#include "workers/WorkerProtocol.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,12 +1,12 @@
 // The supervisor: messages go to watched workers, which render them as an unprivileged user;
 // the supervisor commits them in the order they were begun. A message that hangs, allocates
 // without end or crashes fails alone, with its reason, and the next one gets a fresh worker.
-#include "IsolatedMailConverter.h"
-#include "PathHelpers.h"
-#include "WorkerIdentity.h"
-#include "WorkerProtocol.h"
+#include "workers/IsolatedMailConverter.h"
+#include "support/PathHelpers.h"
+#include "workers/WorkerIdentity.h"
+#include "workers/WorkerProtocol.h"
 
-#include "TestSupport/TempFolder.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 

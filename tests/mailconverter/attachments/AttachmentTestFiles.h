@@ -1,7 +1,7 @@
 // Helpers shared by the attachment tests: file contents and test messages.
 #pragma once
 
-#include "TestSupport/TempFolder.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <cstdlib>
 #include <filesystem>

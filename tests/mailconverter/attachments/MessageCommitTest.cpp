@@ -1,7 +1,7 @@
 // Planning where a message goes before it is rendered, and committing it as one unit.
 #include "mailconverter/attachments/MessageCommit.h"
 
-#include "AttachmentTestFiles.h"
+#include "tests/mailconverter/attachments/AttachmentTestFiles.h"
 
 #include <gtest/gtest.h>
 

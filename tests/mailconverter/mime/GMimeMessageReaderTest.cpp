@@ -1,6 +1,6 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 
-#include "TestSupport/TempFolder.h"
+#include "tests/TestSupport/TempFolder.h"
 #include "tests/mailconverter/mime/MimeTestHelpers.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/MailMessage.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Safe names for attachments: hostile declared names, unnamed parts, duplicates.
 #include "mailconverter/readers/AttachmentNames.h"
-#include "Utf8.h"
+#include "support/Utf8.h"
 
 #include <gtest/gtest.h>
 

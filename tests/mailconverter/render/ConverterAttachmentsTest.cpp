@@ -3,7 +3,7 @@
 
 #include "mailconverter/render/MessageScheme.h"
 #include "tests/mailconverter/attachments/AttachmentTestFiles.h"
-#include "TextHelpers.h"
+#include "support/TextHelpers.h"
 
 #include <QGuiApplication>
 
