@@ -1,4 +1,3 @@
-// The window's remembered archival choices, which reach the converter workers at each run.
 #include "app/ArchiveOptions.h"
 
 #include <QSettings>

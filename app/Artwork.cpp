@@ -1,4 +1,3 @@
-// Tessaly's own artwork, drawn in code: the program icon and the window's title banner.
 #include "app/Artwork.h"
 
 #include <QFont>

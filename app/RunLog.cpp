@@ -1,4 +1,3 @@
-// The report of a run kept as a file in its output folder, so nothing lives only on screen.
 #include "app/RunLog.h"
 
 #include "support/DateTime.h"

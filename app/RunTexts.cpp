@@ -1,4 +1,3 @@
-// The texts the window shows of a conversion run, and its report file.
 #include "app/RunTexts.h"
 
 #include "support/PathHelpers.h"

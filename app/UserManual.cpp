@@ -1,4 +1,3 @@
-// Where the user manual is: installed next to the program, or in the source tree of a build.
 #include "app/UserManual.h"
 
 #include <QDir>

@@ -1,4 +1,3 @@
-// The window's font: Tahoma where the system has it, else a sans-serif of like metrics.
 #include "app/WindowFont.h"
 
 #include <QFontDatabase>

@@ -1,4 +1,3 @@
-// The window's side of a conversion run: the output folder, the Convert button and the report box.
 #include "app/WindowRun.h"
 
 #include "support/PathHelpers.h"

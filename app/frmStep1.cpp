@@ -1,4 +1,3 @@
-// The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #include "app/frmStep1.h"
 
 #include "app/ArchiveOptions.h"

@@ -1,4 +1,3 @@
-// The command line of tessaly-cli, parsed into what a run needs.
 #include "cli/CliOptions.h"
 
 #include "support/ByteSize.h"

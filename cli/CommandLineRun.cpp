@@ -1,4 +1,3 @@
-// The command line's side of a run: its mailboxes, its settings, and the run itself.
 #include "cli/CommandLineRun.h"
 
 #include "cli/ConsoleProgress.h"

@@ -1,4 +1,3 @@
-// Shows a run's progress on stderr: one rewritten line on a terminal, plain lines otherwise.
 #include "cli/ConsoleProgress.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// The closing summary of a command-line run.
 #include "cli/RunSummary.h"
 
 #include <cstdio>

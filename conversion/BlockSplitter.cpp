@@ -1,4 +1,3 @@
-// Block mode: cuts a mailbox into messages, reading it in fixed blocks.
 #include "conversion/BlockSplitter.h"
 
 #include "conversion/LineBreakFinder.h"

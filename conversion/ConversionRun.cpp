@@ -1,4 +1,3 @@
-// The conversion run: every mailbox of the list, split into messages, named and converted.
 #include "conversion/ConversionRun.h"
 
 #include "conversion/BlockSplitter.h"

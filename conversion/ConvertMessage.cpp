@@ -1,4 +1,3 @@
-// The conversion step: one message file to its PDF, with the chosen attachment handling.
 #include "conversion/ConvertMessage.h"
 
 #include "conversion/MessageFile.h"

@@ -1,4 +1,3 @@
-// A converter that keeps each message as a .eml file instead of rendering a PDF.
 #include "conversion/EmlCopyConverter.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Line mode: cuts a mailbox into messages line by line.
 #include "conversion/LineSplitter.h"
 
 #include "conversion/LineBreakFinder.h"

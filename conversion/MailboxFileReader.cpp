@@ -1,4 +1,3 @@
-// Reads a mailbox file in large chunks, so reading costs little next to splitting.
 #include "conversion/MailboxFileReader.h"
 
 #include "support/PathHelpers.h"

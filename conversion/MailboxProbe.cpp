@@ -1,4 +1,3 @@
-// The probe that chooses how a mailbox is read.
 #include "conversion/MailboxProbe.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Dividing a run's mailboxes between N processes, so that together they do all of it once.
 #include "conversion/MailboxShards.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Gathers the text of the message in hand and hands each finished message to a sink.
 #include "conversion/MessageCollector.h"
 
 #include <utility>

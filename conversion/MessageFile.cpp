@@ -1,4 +1,3 @@
-// The temporary message file that holds one message between splitting and conversion.
 #include "conversion/MessageFile.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Where a mailbox's PDFs go: below the output folder, repeating the mailbox's own path.
 #include "conversion/OutputTree.h"
 
 #include "support/PathHelpers.h"

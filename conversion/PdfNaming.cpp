@@ -1,4 +1,3 @@
-// Names a message's PDF from its subject, sender and date.
 #include "conversion/PdfNaming.h"
 
 #include "support/FileNameRules.h"

@@ -1,4 +1,3 @@
-// What a conversion run is given: the mailboxes, one per row, and the settings of the run.
 #include "conversion/RunInputs.h"
 
 namespace tessaly {

@@ -1,4 +1,3 @@
-// Finding the mailbox files under a folder, for the window and the command line alike.
 #include "mailboxlist/FolderScan.h"
 
 namespace tessaly {

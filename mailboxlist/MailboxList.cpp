@@ -1,4 +1,3 @@
-// The mailbox list: the mailbox paths the next run works through, one per row.
 #include "mailboxlist/MailboxList.h"
 
 #include <algorithm>

@@ -1,4 +1,3 @@
-// What the list's three buttons do, apart from any window: add by dialog, clear, add a folder.
 #include "mailboxlist/MailboxListActions.h"
 
 #include "mailboxlist/FolderScan.h"

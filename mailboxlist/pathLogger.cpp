@@ -1,4 +1,3 @@
-// A breadth-first walker that collects the files of a folder tree.
 #include "mailboxlist/pathLogger.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// The converter component, converting several messages at once.
 #include "platform/ConcurrentMailConverter.h"
 
 #include <optional>

@@ -1,4 +1,3 @@
-// The Platform over Qt Widgets: real dialogs, message boxes, cursor and event loop.
 #include "platform/QtPlatform.h"
 
 #include <QApplication>

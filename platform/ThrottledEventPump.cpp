@@ -1,4 +1,3 @@
-// Decides when a loop that asks for event processing very often really gets it.
 #include "platform/ThrottledEventPump.h"
 
 #include <utility>

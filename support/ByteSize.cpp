@@ -1,4 +1,3 @@
-// Sizes as people write them on a command line: "800M", "1.5G".
 #include "support/ByteSize.h"
 
 #include <array>

@@ -1,4 +1,3 @@
-// A helper program run beside us, talking over its standard input and output.
 #include "support/ChildProcess.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Rules every file name this program makes obeys, whether for a PDF or for an attachment.
 #include "support/FileNameRules.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Setting a file's modification time.
 #include "support/FileTime.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Folders made below a chosen folder without ever following a symbolic link placed there.
 #include "support/FolderBelow.h"
 
 #include "support/PathHelpers.h"

@@ -1,4 +1,3 @@
-// Path, folder and file helpers that know the platform's path separators.
 #include "support/PathHelpers.h"
 
 #include <cerrno>

@@ -1,4 +1,3 @@
-// A file written under a temporary name and moved to its final name only when complete.
 #include "support/PendingFile.h"
 
 #include "support/FileNameRules.h"

@@ -1,4 +1,3 @@
-// Facts about the running process and its environment that differ between systems.
 #include "support/ProcessEnvironment.h"
 
 #include <cstdlib>

@@ -1,4 +1,3 @@
-// SHA-256 (FIPS 180-4), for fingerprinting message bytes in the index file.
 #include "support/Sha256.h"
 
 #include <cstring>

@@ -1,4 +1,3 @@
-// Small text helpers shared by the run and the naming step.
 #include "support/TextHelpers.h"
 
 namespace tessaly {

@@ -1,5 +1,3 @@
-// The converter the run uses: messages are rendered in watched worker processes and committed
-// here, in the order they were begun.
 #include "workers/IsolatedMailConverter.h"
 
 #include "support/PathHelpers.h"

@@ -1,5 +1,3 @@
-// Who a converter worker runs as, the room it works in, and whether its HTML renderer can
-// keep Chromium's sandbox.
 #include "workers/WorkerIdentity.h"
 
 #include "support/PathHelpers.h"

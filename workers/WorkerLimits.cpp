@@ -1,4 +1,3 @@
-// The time and memory every message may take in a converter worker.
 #include "workers/WorkerLimits.h"
 
 #include "support/ByteSize.h"

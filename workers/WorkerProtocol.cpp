@@ -1,4 +1,3 @@
-// What the run and a converter worker say to each other over the worker's standard streams.
 #include "workers/WorkerProtocol.h"
 
 #include <cstdint>

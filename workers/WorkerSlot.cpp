@@ -1,4 +1,3 @@
-// One converter worker process, watched while it converts one message at a time.
 #include "workers/WorkerSlot.h"
 
 #include <utility>

@@ -1,4 +1,3 @@
-// Puts attachments into a PDF as embedded files, which PDF readers list and can save.
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 
 #include "support/FileNameRules.h"

@@ -1,4 +1,3 @@
-// Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 
 #include "support/FileNameRules.h"

@@ -1,4 +1,3 @@
-// The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
 #include "mailconverter/attachments/MessageAttachments.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"

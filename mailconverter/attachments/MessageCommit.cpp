@@ -1,4 +1,3 @@
-// Putting a rendered message in its place: the files saved beside its PDF, then the PDF.
 #include "mailconverter/attachments/MessageCommit.h"
 
 #include "support/FileNameRules.h"

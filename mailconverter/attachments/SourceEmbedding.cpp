@@ -1,4 +1,3 @@
-// The message itself inside its PDF, as an associated file that the page was made from.
 #include "mailconverter/attachments/SourceEmbedding.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"

@@ -1,4 +1,3 @@
-// Bodies too long for a page: cut for the page, kept whole to travel inside the PDF.
 #include "mailconverter/html/BodySizeLimit.h"
 
 #include "mailconverter/html/HtmlComposer.h"

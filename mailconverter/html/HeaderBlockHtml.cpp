@@ -1,4 +1,3 @@
-// The header block's rows: which fields of a message are shown, and how much of each.
 #include "mailconverter/html/HeaderBlockHtml.h"
 
 #include "mailconverter/html/HtmlSanitizer.h"

@@ -1,4 +1,3 @@
-// Composes the HTML page of a message: the header block, then the body, then forwarded messages.
 #include "mailconverter/html/HtmlComposer.h"
 
 #include "mailconverter/html/FontAliases.h"

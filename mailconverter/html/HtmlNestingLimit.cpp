@@ -1,4 +1,3 @@
-// Keeping hostile HTML from nesting elements deeper than any browser shows.
 #include "mailconverter/html/HtmlNestingLimit.h"
 
 #include "support/Utf8.h"

@@ -1,4 +1,3 @@
-// Presentational values of HTML and CSS read the way a browser on a screen reads them.
 #include "mailconverter/html/HtmlPresentation.h"
 
 #include "support/TextHelpers.h"

@@ -1,4 +1,3 @@
-// Making a message's HTML safe and self-contained for embedding in our page.
 #include "mailconverter/html/HtmlSanitizer.h"
 
 #include "mailconverter/html/HtmlNestingLimit.h"

@@ -1,4 +1,3 @@
-// Keeps a message's style sheets away from the page box.
 #include "mailconverter/html/PageRuleFilter.h"
 
 #include "support/Utf8.h"

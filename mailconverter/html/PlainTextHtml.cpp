@@ -1,4 +1,3 @@
-// Plain-text bodies as HTML: escaped, wrapping, with quoted lines set apart by depth.
 #include "mailconverter/html/PlainTextHtml.h"
 
 #include "mailconverter/html/HtmlSanitizer.h"

@@ -1,4 +1,3 @@
-// The fonts every script is drawn with, and the scripts Qt's PDF writer cannot give back.
 #include "mailconverter/html/ScriptFonts.h"
 
 #include "support/Utf8.h"

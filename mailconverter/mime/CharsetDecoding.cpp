@@ -1,4 +1,3 @@
-// Turning text bytes in any declared (or wrongly declared) charset into UTF-8, losing nothing.
 #include "mailconverter/mime/CharsetDecoding.h"
 
 #include "support/Utf8.h"

@@ -1,4 +1,3 @@
-// Reflowing text/plain; format=flowed (RFC 3676) into paragraphs.
 #include "mailconverter/mime/FlowedText.h"
 
 #include <vector>

@@ -1,4 +1,3 @@
-// Small helpers over GMime's objects: references that drop themselves, bytes of streams and parts.
 #include "mailconverter/mime/GMimeHelpers.h"
 
 #include <string_view>

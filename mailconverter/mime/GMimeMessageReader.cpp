@@ -1,4 +1,3 @@
-// The message reader over GMime: subject, sender and date of one message file.
 #include "mailconverter/mime/GMimeMessageReader.h"
 
 #include "mailconverter/mime/MailMessage.h"

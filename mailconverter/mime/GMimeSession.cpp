@@ -1,4 +1,3 @@
-// Initialising GMime once per process and the parser options for real-world mail.
 #include "mailconverter/mime/GMimeSession.h"
 
 #include <gmime/gmime.h>

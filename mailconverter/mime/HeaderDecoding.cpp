@@ -1,4 +1,3 @@
-// Decoding raw header values: unfolding, RFC 2047 encoded words and the dates mail carries.
 #include "mailconverter/mime/HeaderDecoding.h"
 
 #include "mailconverter/mime/CharsetDecoding.h"

@@ -1,4 +1,3 @@
-// The message model: what a parsed mail message holds, in plain C++ with UTF-8 text.
 #include "mailconverter/mime/MailMessage.h"
 
 namespace tessaly {

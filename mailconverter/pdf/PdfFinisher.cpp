@@ -1,4 +1,3 @@
-// The last pass over a rendered PDF: document info, extra edits, and writing it out.
 #include "mailconverter/pdf/PdfFinisher.h"
 
 #include "mailconverter/pdf/TextMapRepair.h"

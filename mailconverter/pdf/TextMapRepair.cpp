@@ -1,4 +1,3 @@
-// Makes the text of a rendered PDF copy and search as it was typed.
 #include "mailconverter/pdf/TextMapRepair.h"
 
 #include <QList>

@@ -1,4 +1,3 @@
-// The PDF's XMP metadata packet: the document info again, in the form archives read.
 #include "mailconverter/pdf/XmpMetadata.h"
 
 #include "mailconverter/pdf/PdfFinisher.h"

@@ -1,4 +1,3 @@
-// Turns the file names that mail declares for its attachments into names safe to save and embed.
 #include "mailconverter/readers/AttachmentNames.h"
 
 #include "support/FileNameRules.h"

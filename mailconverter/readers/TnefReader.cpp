@@ -1,4 +1,3 @@
-// Reads the files out of a winmail.dat (application/ms-tnef), the container Outlook sends.
 #include "mailconverter/readers/TnefReader.h"
 
 #include "mailconverter/readers/AttachmentNames.h"

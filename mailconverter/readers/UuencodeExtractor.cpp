@@ -1,4 +1,3 @@
-// Finds uuencoded files ("begin 644 name" … "end") in a plain-text body.
 #include "mailconverter/readers/UuencodeExtractor.h"
 
 #include "mailconverter/readers/AttachmentNames.h"

@@ -1,4 +1,3 @@
-// Blocks every request a message's page makes except for our own scheme, and records them.
 #include "mailconverter/render/BlockingRequestInterceptor.h"
 
 #include "mailconverter/render/MessageScheme.h"

@@ -1,4 +1,3 @@
-// Fonts for the page: metric-compatible stand-ins for the common mail fonts, and fallbacks.
 #include "mailconverter/render/FontSetup.h"
 
 #include "mailconverter/html/FontAliases.h"

@@ -1,4 +1,3 @@
-// The header block of a message as a document of its own, drawn over the top of page 1.
 #include "mailconverter/render/HeaderStamp.h"
 
 #include "mailconverter/render/FontSetup.h"

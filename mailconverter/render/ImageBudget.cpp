@@ -1,4 +1,3 @@
-// How much of a message's inline imagery is drawn: a pixel budget per message.
 #include "mailconverter/render/ImageBudget.h"
 
 #include "mailconverter/readers/AttachmentNames.h"

@@ -1,4 +1,3 @@
-// The URL scheme under which the renderer serves each message's document and inline parts.
 #include "mailconverter/render/MessageScheme.h"
 
 #include <QCoreApplication>

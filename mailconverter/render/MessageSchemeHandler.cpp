@@ -1,4 +1,3 @@
-// Serves each message's document and inline parts under the message scheme, one host each.
 #include "mailconverter/render/MessageSchemeHandler.h"
 
 #include <QBuffer>

@@ -1,4 +1,3 @@
-// The paper every message is printed on.
 #include "mailconverter/render/PageSetup.h"
 
 #include <QLocale>

@@ -1,4 +1,3 @@
-// The converter component: message file in, finished PDF out.
 #include "mailconverter/render/PdfMailConverter.h"
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"

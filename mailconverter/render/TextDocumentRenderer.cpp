@@ -1,4 +1,3 @@
-// Renders message pages to PDF with QTextDocument: plain-text bodies, and the fallback.
 #include "mailconverter/render/TextDocumentRenderer.h"
 
 #include "mailconverter/render/FontSetup.h"

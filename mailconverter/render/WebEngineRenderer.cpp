@@ -1,4 +1,3 @@
-// Renders HTML message pages to PDF with one long-lived, locked-down Qt WebEngine page.
 #include "mailconverter/render/WebEngineRenderer.h"
 
 #include "mailconverter/render/BlockingRequestInterceptor.h"

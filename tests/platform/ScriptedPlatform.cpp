@@ -1,4 +1,3 @@
-// A Platform for tests: answers come from queues the test fills, and everything shown is recorded.
 #include "tests/platform/ScriptedPlatform.h"
 
 namespace tessaly {

@@ -1,4 +1,3 @@
-// What a reader of a PDF sees, through poppler's command-line tools.
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QBuffer>
