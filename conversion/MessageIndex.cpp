@@ -5,8 +5,6 @@
 
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace tessaly {
@@ -34,10 +32,12 @@ std::optional<Number> parseNumber(const std::string &text)
     return value;
 }
 
-std::string readWholeFile(const std::string &path)
+/// The file's bytes; "" when it cannot be read, as an index file that is missing or gone
+/// records nothing.
+std::string readIndexFile(const std::string &path)
 {
-    std::ifstream file(toFsPath(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    Result<std::string> bytes = readFileBytes(path);
+    return bytes ? std::move(bytes.value()) : std::string();
 }
 
 bool isIndexFileName(const std::string &name)
@@ -158,7 +158,7 @@ Result<void> MessageIndexWriter::open()
     std::error_code error;
     std::size_t keep = 0;
     if (std::filesystem::exists(fsPath, error)) {
-        keep = readCsvRecords(readWholeFile(m_path)).completeLength;
+        keep = readCsvRecords(readIndexFile(m_path)).completeLength;
         std::filesystem::resize_file(fsPath, keep, error);
         if (error)
             return Error{"cannot repair the index file '" + m_path + "': " + error.message()};
@@ -199,7 +199,7 @@ ConvertedMessages ConvertedMessages::readFolder(const std::string &folder)
         const std::string name = fromFsPath(entry.path().filename());
         if (!isIndexFileName(name) || !entry.is_regular_file(error))
             continue;
-        for (const auto &record : readCsvRecords(readWholeFile(fromFsPath(entry.path()))).records) {
+        for (const auto &record : readCsvRecords(readIndexFile(fromFsPath(entry.path()))).records) {
             std::optional<IndexRow> row = indexRowFromRecord(record);
             if (row && row->status == kIndexStatusConverted && !row->pdfFile.empty())
                 converted.m_converted[row->key].push_back(std::move(*row));

@@ -895,19 +895,27 @@ GMimeMessage *constructFromStream(GMimeStream *stream, GMimeParserOptions *optio
     return g_mime_parser_construct_message(parser.object, options);
 }
 
+// `bytes` without a byte order mark and with a broken header block repaired: a view of
+// `bytes`, or of `storage` when the block had to be rewritten.
+std::string_view withRepairedHeaderBlock(std::string_view bytes, std::string &storage, SetAsideHeaders &setAside)
+{
+    bytes.remove_prefix(byteOrderMarkLength(bytes));
+    std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(bytes);
+    if (!rewrite)
+        return bytes;
+    setAside = std::move(rewrite->setAside);
+    storage = std::move(rewrite->front);
+    storage.append(bytes.substr(rewrite->replaced));
+    return storage;
+}
+
 // A message from memory, with a broken header block repaired first.
 GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside)
 {
-    bytes.remove_prefix(byteOrderMarkLength(bytes));
     std::string repaired;
-    if (std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(bytes)) {
-        setAside = std::move(rewrite->setAside);
-        repaired = std::move(rewrite->front);
-        repaired.append(bytes.substr(rewrite->replaced));
-        bytes = repaired;
-    }
-    // GMime copies what it keeps, so the stream may borrow `bytes`.
-    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+    const std::string_view shown = withRepairedHeaderBlock(bytes, repaired, setAside);
+    // GMime copies what it keeps, so the stream may borrow `shown`.
+    GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
     return constructFromStream(stream.object, options);
 }
 
@@ -974,15 +982,9 @@ Result<MailMessage> parseMailMessage(std::string_view bytes)
         return empty;
     }
     ensureGMimeInitialised();
-    bytes.remove_prefix(byteOrderMarkLength(bytes));
     std::string repaired;
     SetAsideHeaders setAside;
-    if (std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(bytes)) {
-        setAside = std::move(rewrite->setAside);
-        repaired = std::move(rewrite->front);
-        repaired.append(bytes.substr(rewrite->replaced));
-    }
-    const std::string_view shown = repaired.empty() ? bytes : std::string_view(repaired);
+    const std::string_view shown = withRepairedHeaderBlock(bytes, repaired, setAside);
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
     return parseStream(stream.object, envelopeDate, [bytes] { return std::string(bytes); }, std::move(setAside));
 }
