@@ -65,6 +65,7 @@ ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
 ChildProcess::~ChildProcess() = default;
 void ChildProcess::closePipes() {}
 Result<void> ChildProcess::write(std::string_view) { return Error{"not supported"}; }
+std::size_t ChildProcess::inputBufferBytes() const { return 0; }
 ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds) { return ReadStatus::Closed; }
 void ChildProcess::waitForAnyOutput(const std::vector<const ChildProcess *> &, std::chrono::milliseconds) {}
 std::uint64_t ChildProcess::treeResidentBytes() const { return 0; }
@@ -187,6 +188,12 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
         return Error{"cannot create a pipe: " + systemReason(error)};
     }
 
+#ifdef F_SETPIPE_SZ
+    // Room for a request or two waiting while the child works; the system may refuse.
+    constexpr int kInputBufferBytes = 1 << 20;
+    (void)::fcntl(input[1], F_SETPIPE_SZ, kInputBufferBytes);
+#endif
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
@@ -265,6 +272,16 @@ Result<void> ChildProcess::write(std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
+}
+
+std::size_t ChildProcess::inputBufferBytes() const
+{
+#ifdef F_GETPIPE_SZ
+    const int size = m_input >= 0 ? ::fcntl(m_input, F_GETPIPE_SZ) : -1;
+    return size > 0 ? static_cast<std::size_t>(size) : 0;
+#else
+    return 0;
+#endif
 }
 
 ChildProcess::ReadStatus ChildProcess::read(std::string &buffer, std::chrono::milliseconds wait)

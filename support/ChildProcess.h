@@ -35,6 +35,10 @@ public:
     /// Writes all of `bytes` to the child's standard input.
     Result<void> write(std::string_view bytes);
 
+    /// How many bytes the child's standard input holds unread before a write waits for it
+    /// (enlarged at start where the system allows); 0 where the system does not say.
+    std::size_t inputBufferBytes() const;
+
     enum class ReadStatus { Data, NothingYet, Closed };
     /// Appends what the child has written to `buffer`, waiting at most `wait` for something.
     /// Closed once the child has closed its standard output (it has usually ended).

@@ -12,8 +12,10 @@
 namespace tessaly {
 namespace {
 
-/// Often enough to see a runaway allocation early, rarely enough to cost nothing.
+/// How long one wait for the workers' answers lasts at most, between looks at their limits.
 constexpr std::chrono::milliseconds kWatchInterval{50};
+/// Often enough to see a runaway allocation early; each look reads every process.
+constexpr std::chrono::milliseconds kMemoryInterval{100};
 
 } // namespace
 
@@ -36,9 +38,9 @@ Result<ConvertedMessage> IsolatedMailConverter::Convert(const std::string &sourc
 
 int IsolatedMailConverter::capacity() const
 {
-    // Rendered messages wait only for the one before them, so one queued per worker keeps
-    // every worker busy.
-    return 2 * static_cast<int>(m_slots.size());
+    // Per worker: one message rendering, one waiting in its input, one rendered and waiting
+    // for its turn to be committed, so that no worker waits for a slower one's message.
+    return 3 * static_cast<int>(m_slots.size());
 }
 
 void IsolatedMailConverter::begin(const std::string &source, const std::string &destination,
@@ -47,24 +49,29 @@ void IsolatedMailConverter::begin(const std::string &source, const std::string &
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
         planned.insert(job.target.pdfPath);
-    m_jobs.push_back(Job{source, destination, options, planCommit(destination, planned), -1, std::nullopt});
+    m_jobs.push_back(Job{source, destination, options, planCommit(destination, planned), {}, -1, 0, std::nullopt});
     dispatch();
 }
 
-void IsolatedMailConverter::start(Job &job, int slot)
+WorkerSlot *IsolatedMailConverter::slotFor(const std::string &request)
 {
-    Result<std::string> bytes = readFileBytes(job.source);
-    if (!bytes) {
-        job.answer = Result<RenderedMessage>(bytes.error());
-        return;
-    }
-    Result<void> begun = m_slots[static_cast<std::size_t>(slot)].begin(
-        WorkerRequest{job.source, std::move(bytes).value(), job.target, job.options});
+    const auto idle = std::find_if(m_slots.begin(), m_slots.end(), [](const WorkerSlot &slot) { return !slot.busy(); });
+    if (idle != m_slots.end())
+        return &*idle;
+    const auto behind = std::find_if(m_slots.begin(), m_slots.end(),
+                                     [&](const WorkerSlot &slot) { return slot.takesAhead(request); });
+    return behind != m_slots.end() ? &*behind : nullptr;
+}
+
+void IsolatedMailConverter::start(Job &job, WorkerSlot &slot)
+{
+    Result<void> begun = slot.begin(std::exchange(job.request, {}));
     if (!begun) {
         job.answer = Result<RenderedMessage>(begun.error());
         return;
     }
-    job.slot = slot;
+    job.slot = static_cast<int>(&slot - m_slots.data());
+    job.handed = ++m_handed;
 }
 
 void IsolatedMailConverter::dispatch()
@@ -72,10 +79,18 @@ void IsolatedMailConverter::dispatch()
     for (Job &job : m_jobs) {
         if (job.answer || job.slot >= 0)
             continue;
-        const auto idle = std::find_if(m_slots.begin(), m_slots.end(), [](const WorkerSlot &slot) { return !slot.busy(); });
-        if (idle == m_slots.end())
+        if (job.request.empty()) {
+            Result<std::string> bytes = readFileBytes(job.source);
+            if (!bytes) {
+                job.answer = Result<RenderedMessage>(bytes.error());
+                continue;
+            }
+            job.request = encodeRequest(WorkerRequest{job.source, std::move(bytes).value(), job.target, job.options});
+        }
+        WorkerSlot *slot = slotFor(job.request);
+        if (!slot)
             return;
-        start(job, static_cast<int>(idle - m_slots.begin()));
+        start(job, *slot);
     }
 }
 
@@ -91,13 +106,25 @@ void IsolatedMailConverter::collectAnswers()
     const auto now = std::chrono::steady_clock::now();
     const bool measureMemory = now >= m_nextMemoryCheck;
     if (measureMemory)
-        m_nextMemoryCheck = now + kWatchInterval;
-    for (Job &job : m_jobs) {
-        if (job.slot < 0)
-            continue;
-        if (std::optional<Result<RenderedMessage>> answer = m_slots[static_cast<std::size_t>(job.slot)].collect(measureMemory)) {
-            job.answer = std::move(answer);
-            job.slot = -1;
+        m_nextMemoryCheck = now + kMemoryInterval;
+    for (std::size_t index = 0; index < m_slots.size(); ++index) {
+        WorkerSlot &slot = m_slots[index];
+        bool measure = measureMemory;
+        while (slot.busy()) {
+            std::optional<Result<RenderedMessage>> answer = slot.collect(measure);
+            if (!answer)
+                break;
+            measure = false;
+            // The slot answers for the job it was handed first.
+            Job *oldest = nullptr;
+            for (Job &job : m_jobs) {
+                if (job.slot == static_cast<int>(index) && (!oldest || job.handed < oldest->handed))
+                    oldest = &job;
+            }
+            if (oldest) {
+                oldest->answer = std::move(answer);
+                oldest->slot = -1;
+            }
         }
     }
 }
@@ -113,6 +140,7 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
             CommitPlan now = planCommit(oldest.destination);
             if (now != oldest.target) {
                 oldest.target = std::move(now);
+                oldest.request.clear();
                 oldest.answer.reset();
             }
         }

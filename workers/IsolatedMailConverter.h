@@ -8,6 +8,7 @@
 #include "mailconverter/attachments/MessageCommit.h"
 
 #include <deque>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,18 +58,24 @@ private:
         std::string destination;
         std::string options;
         CommitPlan target;
-        int slot = -1; ///< the slot rendering it, -1 when none does
+        std::string request; ///< the request's frame, once read; sent again when it moves to a fresh worker
+        int slot = -1;       ///< the slot rendering it, -1 when none does
+        std::uint64_t handed = 0; ///< in which order it was handed to its slot, which answers in that order
         std::optional<Result<RenderedMessage>> answer;
     };
 
-    /// Hands jobs that wait for rendering to idle slots.
+    /// Hands jobs that wait for rendering to slots: idle ones first, then behind a message
+    /// another renders.
     void dispatch();
-    void start(Job &job, int slot);
+    /// The slot to take `request` next; nullptr when every one is full.
+    WorkerSlot *slotFor(const std::string &request);
+    void start(Job &job, WorkerSlot &slot);
     /// Takes the answers the workers have sent; waits at most one watch interval for one.
     void collectAnswers();
 
     std::vector<WorkerSlot> m_slots;
     std::deque<Job> m_jobs; ///< begun and not finished, oldest first
+    std::uint64_t m_handed = 0;
     std::function<void()> m_whileWaiting;
     std::chrono::steady_clock::time_point m_nextMemoryCheck;
     std::vector<std::string> m_runWarnings;

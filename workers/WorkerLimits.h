@@ -9,7 +9,7 @@ namespace tessaly {
 
 struct WorkerLimits
 {
-    /// How long one message may take, from the request to the answer.
+    /// How long one message may take, from when its worker takes it up to the answer.
     std::chrono::milliseconds messageTimeout{60000};
     /// How much resident memory the worker's whole process tree may hold meanwhile.
     std::uint64_t memoryBytes = std::uint64_t(1536) * 1024 * 1024;

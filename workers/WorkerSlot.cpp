@@ -3,45 +3,86 @@
 #include <utility>
 
 namespace tessaly {
+namespace {
+
+/// How often the memory a worker keeps between messages is looked at: each look reads every process.
+constexpr std::chrono::milliseconds kKeptMemoryInterval{250};
+
+} // namespace
 
 WorkerSlot::WorkerSlot(WorkerCommand command, WorkerLimits limits)
     : m_command(std::move(command)), m_limits(limits)
 {
 }
 
-Result<void> WorkerSlot::begin(const WorkerRequest &request)
+Result<void> WorkerSlot::handToFreshWorker()
 {
-    const std::string frame = encodeRequest(request);
-    // A worker that ended while idle is found only when writing to it: try a fresh one once.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!m_worker) {
-            Result<ChildProcess> started = ChildProcess::start(m_command.program, m_command.arguments);
-            if (!started)
-                return started.error().within("cannot start a converter process: ");
-            m_worker.emplace(std::move(started).value());
+    m_worker.reset();
+    m_received.clear();
+    Result<ChildProcess> started = ChildProcess::start(m_command.program, m_command.arguments);
+    if (!started)
+        return started.error().within("cannot start a converter process: ");
+    m_worker.emplace(std::move(started).value());
+    for (const std::string &frame : m_sent) {
+        if (!m_worker->write(frame)) {
+            m_worker.reset();
+            return Error{"cannot reach a converter process"};
         }
-        if (m_worker->write(frame)) {
-            m_received.clear();
-            m_deadline = std::chrono::steady_clock::now() + m_limits.messageTimeout;
-            m_busy = true;
-            return {};
-        }
-        m_worker.reset();
     }
-    return Error{"cannot reach a converter process"};
+    m_deadline = std::chrono::steady_clock::now() + m_limits.messageTimeout;
+    return {};
+}
+
+Result<void> WorkerSlot::begin(std::string frame)
+{
+    if (busy()) {
+        // Should the worker have ended, that shows when the message before is collected, and
+        // this one goes to the next worker with whatever else waits.
+        if (m_worker)
+            (void)m_worker->write(frame);
+        m_sent.push_back(std::move(frame));
+        return {};
+    }
+    m_sent.push_back(std::move(frame));
+    // A worker that ended while idle is found only when writing to it: try a fresh one once.
+    if (m_worker && m_worker->write(m_sent.front())) {
+        m_deadline = std::chrono::steady_clock::now() + m_limits.messageTimeout;
+        return {};
+    }
+    Result<void> handed = handToFreshWorker();
+    if (!handed)
+        m_sent.clear();
+    return handed;
+}
+
+bool WorkerSlot::takesAhead(const std::string &frame) const
+{
+    // The worker reads a whole request before it renders, so the one it renders may still be
+    // unread in its input; both must fit, so that no write waits on a worker that hangs.
+    return m_worker && m_sent.size() == 1 && m_sent.front().size() + frame.size() <= m_worker->inputBufferBytes();
 }
 
 Result<RenderedMessage> WorkerSlot::fail(const std::string &reason)
 {
     m_worker.reset(); // kills it and its helpers
-    m_busy = false;
+    m_sent.pop_front();
+    if (busy()) {
+        // If no worker can be had, the next collect says why, for the next message.
+        (void)handToFreshWorker();
+    }
     return Error{reason};
 }
 
 std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
 {
-    if (!m_busy || !m_worker)
+    if (!busy())
         return Result<RenderedMessage>(Error{"no message was handed to the converter"});
+    if (!m_worker) {
+        if (Result<void> handed = handToFreshWorker(); !handed) {
+            m_sent.pop_front();
+            return Result<RenderedMessage>(handed.error());
+        }
+    }
 
     ChildProcess::ReadStatus status;
     while ((status = m_worker->read(m_received, std::chrono::milliseconds(0))) == ChildProcess::ReadStatus::Data) {
@@ -53,11 +94,20 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
         Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value());
         if (!answer)
             return fail(answer.error().message);
-        m_busy = false;
+        m_sent.pop_front();
+        const auto now = std::chrono::steady_clock::now();
+        // The worker has taken up the next message, if one waits.
+        m_deadline = now + m_limits.messageTimeout;
         // A worker that keeps much memory between messages would push later, harmless
         // messages over the limit: start afresh instead.
-        if (m_worker->treeResidentBytes() > m_limits.memoryBytes / 2)
-            m_worker.reset();
+        if (now >= m_nextKeptMemoryCheck) {
+            m_nextKeptMemoryCheck = now + kKeptMemoryInterval;
+            if (m_worker->treeResidentBytes() > m_limits.memoryBytes / 2) {
+                m_worker.reset();
+                if (busy())
+                    (void)handToFreshWorker();
+            }
+        }
         return std::move(answer).value();
     }
     if (status == ChildProcess::ReadStatus::Closed) {

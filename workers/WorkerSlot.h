@@ -7,6 +7,7 @@
 #include "workers/WorkerProtocol.h"
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,42 +21,57 @@ struct WorkerCommand
     std::vector<std::string> arguments;
 };
 
-/// A place for one message rendering. The worker behind it starts with the first message
-/// and serves the messages after it; a worker that passes a limit, crashes, hangs or
-/// garbles its answer is killed with all its helpers, and the next message gets a fresh
-/// one. A run that renders K messages at once holds K slots.
+/// A place for one message rendering, and one more waiting in the worker's input so that the
+/// worker takes it up the moment it answers, without waiting for us. The worker behind it
+/// starts with the first message and serves the messages after it; a worker that passes a
+/// limit, crashes, hangs or garbles its answer is killed with all its helpers, its message
+/// fails, and the message waiting behind it goes to a fresh one. A run that renders K
+/// messages at once holds K slots.
 class WorkerSlot
 {
 public:
     WorkerSlot(WorkerCommand command, WorkerLimits limits);
 
-    /// Hands `request` to the worker, starting one if there is none. Fails when no worker
-    /// can be started or reached.
-    Result<void> begin(const WorkerRequest &request);
+    /// Hands a request (as encodeRequest frames it) to the worker, starting one if there is
+    /// none. Only while idle, or when takesAhead(frame). Fails when no worker can be started
+    /// or reached.
+    Result<void> begin(std::string frame);
 
-    /// Takes what the worker has sent, without waiting. nullopt while it is still within its
-    /// limits (its memory is measured only when `measureMemory`: that costs a look at every
-    /// process); else the message it rendered, or why the message failed: "took longer than
-    /// 60 s", "needed more than 1.5 GB", or how the worker ended.
+    /// Whether `frame` can wait behind the one message the worker renders, written at once
+    /// without waiting for the worker to read.
+    bool takesAhead(const std::string &frame) const;
+
+    /// Takes what the worker has sent, without waiting, for the oldest message handed to it.
+    /// nullopt while that one is still within its limits (its memory is measured only when
+    /// `measureMemory`: that costs a look at every process); else the message it rendered,
+    /// or why the message failed: "took longer than 60 s", "needed more than 1.5 GB", or how
+    /// the worker ended. Only while busy().
     std::optional<Result<RenderedMessage>> collect(bool measureMemory);
 
-    bool busy() const { return m_busy; }
+    /// Messages handed to it and not yet collected: 0, 1 or 2.
+    int messages() const { return static_cast<int>(m_sent.size()); }
+    bool busy() const { return !m_sent.empty(); }
 
     /// The worker while it renders, to wait for its answer among others'; nullptr when idle.
-    const ChildProcess *rendering() const { return m_busy && m_worker ? &*m_worker : nullptr; }
+    const ChildProcess *rendering() const { return busy() && m_worker ? &*m_worker : nullptr; }
 
     /// The worker's process id; 0 when none runs.
     long workerId() const { return m_worker ? m_worker->id() : 0; }
 
 private:
+    /// Fails the oldest message: kills the worker, and hands the messages waiting behind it
+    /// to a fresh one.
     Result<RenderedMessage> fail(const std::string &reason);
+    /// Writes the messages handed and not answered to a fresh worker; the oldest's time starts now.
+    Result<void> handToFreshWorker();
 
     WorkerCommand m_command;
     WorkerLimits m_limits;
     std::optional<ChildProcess> m_worker;
     std::string m_received;
+    std::deque<std::string> m_sent; ///< the frames handed and not answered, oldest first
     std::chrono::steady_clock::time_point m_deadline;
-    bool m_busy = false;
+    std::chrono::steady_clock::time_point m_nextKeptMemoryCheck;
 };
 
 } // namespace tessaly
