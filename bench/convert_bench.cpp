@@ -90,6 +90,15 @@ HelperMemory helperMemory(qint64 root)
     return memory;
 }
 
+/// CPU time this process has used, user and system, in ms.
+double ownCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
 double ownPeakResidentMb()
 {
     rusage usage{};
@@ -144,10 +153,11 @@ struct PeerTotals
 };
 
 /// Converts `messages` as a run does, through `workers` worker processes with as many in
-/// flight as they take, after one warm-up message per worker (each starts its web engine).
-/// Returns messages/s.
-double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, const QString &output, int workers,
-                               int &failures)
+/// flight as they take, after one warm-up message per worker, an HTML one of `warmUpFrom`
+/// (each worker starts its web engine, which the plain-text ones may need too).
+/// Returns messages/s; `supervisorMs` gets this process's CPU time per message.
+double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, const QStringList &warmUpFrom,
+                               const QString &output, int workers, int &failures, double &supervisorMs)
 {
     IsolatedMailConverter converter(WorkerCommand{workerProgramIn(runningProgramFolder()), {}}, WorkerLimits{},
                                     workers);
@@ -167,7 +177,7 @@ double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, 
             failures += converter.finishOldest() ? 0 : 1;
     };
     QStringList warmUp;
-    for (const QString &name : messages) {
+    for (const QString &name : warmUpFrom) {
         if (warmUp.size() < workers && !isPlainKind(name))
             warmUp.append(name);
     }
@@ -175,7 +185,9 @@ double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, 
     failures = 0;
     QElapsedTimer timer;
     timer.start();
+    const double cpuBefore = ownCpuMs();
     convertAll(messages, QString());
+    supervisorMs = (ownCpuMs() - cpuBefore) / double(messages.size());
     return messages.size() * 1e9 / double(timer.nsecsElapsed());
 }
 
@@ -277,11 +289,13 @@ int main(int argc, char **argv)
             if (workers == 1 && oneWorker > 0)
                 continue; // one core: K=1 is the whole story
             int failed = 0;
+            double supervisorMs = 0;
             const QString folder = output.filePath(QStringLiteral("%1 K%2").arg(QLatin1String(label)).arg(workers));
-            const double rate = workerMessagesPerSecond(corpus, subset, folder, workers, failed);
+            const double rate = workerMessagesPerSecond(corpus, subset, names, folder, workers, failed, supervisorMs);
             if (workers == 1)
                 oneWorker = rate;
-            std::printf("  %-11s K=%d: %7.1f messages/s  (%d failed)", label, workers, rate, failed);
+            std::printf("  %-11s K=%d: %7.1f messages/s  (%d failed; supervisor %.1f ms CPU/message)", label, workers,
+                        rate, failed, supervisorMs);
             if (workers > 1)
                 std::printf(", %.2fx K=1", rate / oneWorker);
             std::printf("\n");
