@@ -5,6 +5,7 @@ target_compile_features(tessaly_options INTERFACE cxx_std_20)
 target_include_directories(tessaly_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(tessaly_options INTERFACE
   QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   POINTERHOLDER_TRANSITION=4
   TESSALY_VERSION="${TESSALY_VERSION_TEXT}")
@@ -12,7 +13,18 @@ if(MSVC)
   target_compile_options(tessaly_options INTERFACE /W4 /utf-8 /permissive- /Zc:__cplusplus)
   target_compile_definitions(tessaly_options INTERFACE NOMINMAX UNICODE _UNICODE)
 else()
-  target_compile_options(tessaly_options INTERFACE -Wall -Wextra)
+  target_compile_options(tessaly_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Wconversion)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    # GCC 12 reports a false overlapping memcpy inside std::string wherever it inlines an
+    # ordinary "text" + std::to_string(n) (GCC bugs 105329 and 105651).
+    target_compile_options(tessaly_options INTERFACE -Wno-restrict)
+  endif()
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Clang's -Wconversion also takes in signed/unsigned mixing, which GCC's leaves out for C++;
+    # both compilers then check the same narrowing.
+    target_compile_options(tessaly_options INTERFACE -Wno-sign-conversion)
+  endif()
 endif()
 
 if(TESSALY_WERROR)

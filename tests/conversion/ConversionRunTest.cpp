@@ -380,7 +380,7 @@ TEST(ConversionRun, MessagesConvertedConcurrentlyAreRecordedInMailboxOrder)
     // was asked to do, in order, in `events`.
     struct Pipelined : ConcurrentMailConverter
     {
-        Pipelined(RecordingConverter &target, std::vector<std::string> &events) : target(target), events(events) {}
+        Pipelined(RecordingConverter &converter, std::vector<std::string> &log) : target(converter), events(log) {}
         int capacity() const override { return 3; }
         void begin(const std::string &source, const std::string &destination, const std::string &options) override
         {
