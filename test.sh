@@ -16,7 +16,7 @@ if [[ $(id -u) -eq 0 ]]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1 # Chromium refuses its sandbox as root
 fi
 jobs=$(nproc)
-werror=OFF # warnings as errors (TESSALY_WERROR) once the tree builds without any
+werror=ON # warnings as errors (TESSALY_WERROR)
 
 if [[ "${TESSALY_FORMAT_CHECK:-0}" == 1 ]]; then
   echo "== Formatting (clang-format)"

@@ -188,7 +188,7 @@ double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, 
     const double cpuBefore = ownCpuMs();
     convertAll(messages, QString());
     supervisorMs = (ownCpuMs() - cpuBefore) / double(messages.size());
-    return messages.size() * 1e9 / double(timer.nsecsElapsed());
+    return static_cast<double>(messages.size()) * 1e9 / static_cast<double>(timer.nsecsElapsed());
 }
 
 } // namespace
