@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tessaly and runs every test:
-#   1. the formatting of the C++ sources against .clang-format (only with TESSALY_FORMAT_CHECK=1);
+#   1. the formatting of the C++ sources against .clang-format (TESSALY_FORMAT_CHECK=0 skips it);
 #   2. the core libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. each libFuzzer target for FUZZ_SECONDS (default 30);
 #   4. the portable core (support/, platform/, conversion/, mailboxlist/) cross-compiled for
@@ -18,7 +18,7 @@ fi
 jobs=$(nproc)
 werror=ON # warnings as errors (TESSALY_WERROR)
 
-if [[ "${TESSALY_FORMAT_CHECK:-0}" == 1 ]]; then
+if [[ "${TESSALY_FORMAT_CHECK:-1}" == 1 ]]; then
   echo "== Formatting (clang-format)"
   git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 fi

@@ -1,9 +1,9 @@
 #include "app/RunLog.h"
 
+#include "app/RunTexts.h"
 #include "support/DateTime.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
-#include "app/RunTexts.h"
 
 namespace tessaly {
 

@@ -1,8 +1,8 @@
 // The report of a run kept as a file in its output folder, so nothing lives only on screen.
 #pragma once
 
-#include "support/Result.h"
 #include "conversion/RunReport.h"
+#include "support/Result.h"
 
 #include <ctime>
 #include <string>

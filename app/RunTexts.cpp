@@ -61,8 +61,7 @@ std::string formatDuration(double seconds)
     return text;
 }
 
-std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes,
-                            double elapsedSeconds)
+std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes, double elapsedSeconds)
 {
     std::string text = plural(static_cast<std::size_t>(messagesDone), "message", "messages") + " done";
     if (elapsedSeconds >= kSecondsBeforeEstimate && bytesSplit > 0 && totalBytes >= bytesSplit) {
@@ -102,7 +101,8 @@ std::string runDetailsText(const RunReport &report)
     if (report.messagesSkipped > 0)
         text += "Skipped " + std::to_string(report.messagesSkipped) +
                 " messages that an earlier run converted into the same folders (their rows in "
-                "\"Tessaly index.csv\" name their PDFs)." + kLineBreak;
+                "\"Tessaly index.csv\" name their PDFs)." +
+                kLineBreak;
     return text;
 }
 
@@ -128,15 +128,15 @@ std::string savedProgressText(int messageNumber)
 std::string completionMessageText()
 {
     const std::string stars(75, '*');
-    return stars + kLineBreak + "Your messages from MBOX files has been successfully exported." + kLineBreak +
-           stars + kLineBreak;
+    return stars + kLineBreak + "Your messages from MBOX files has been successfully exported." + kLineBreak + stars +
+           kLineBreak;
 }
 
 std::string failureSummaryText(const RunReport &report)
 {
     std::string text = "The export finished with problems." + std::string(kLineBreak) + kLineBreak;
-    text += plural(static_cast<std::size_t>(report.messagesConverted), "message was", "messages were") +
-            " converted." + kLineBreak;
+    text += plural(static_cast<std::size_t>(report.messagesConverted), "message was", "messages were") + " converted." +
+            kLineBreak;
 
     if (!report.failedMessages.empty()) {
         text += kLineBreak + plural(report.failedMessages.size(), "message", "messages") +
@@ -144,8 +144,7 @@ std::string failureSummaryText(const RunReport &report)
         appendList(text, report.failedMessages, describeFailure);
     }
     if (!report.failedMailboxes.empty()) {
-        text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") +
-                " failed:" + kLineBreak;
+        text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") + " failed:" + kLineBreak;
         appendList(text, report.failedMailboxes,
                    [](const MailboxFailure &failure) { return failure.mailbox + ": " + failure.reason; });
     }

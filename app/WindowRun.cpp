@@ -1,8 +1,8 @@
 #include "app/WindowRun.h"
 
-#include "support/PathHelpers.h"
 #include "app/RunLog.h"
 #include "app/RunTexts.h"
+#include "support/PathHelpers.h"
 #include "support/TextHelpers.h"
 
 #include <algorithm>

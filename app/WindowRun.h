@@ -1,8 +1,8 @@
 // The window's side of a conversion run: the output folder, the Convert button and the report box.
 #pragma once
 
-#include "platform/Platform.h"
 #include "conversion/RunReport.h"
+#include "platform/Platform.h"
 
 #include <functional>
 #include <optional>

@@ -2,14 +2,14 @@
 
 #include "app/ArchiveOptions.h"
 #include "app/Artwork.h"
-#include "conversion/ConversionRun.h"
-#include "support/PathHelpers.h"
-#include "platform/Platform.h"
 #include "app/RunTexts.h"
-#include "support/ScopedFlag.h"
 #include "app/UserManual.h"
 #include "app/WindowFont.h"
 #include "app/WindowRun.h"
+#include "conversion/ConversionRun.h"
+#include "platform/Platform.h"
+#include "support/PathHelpers.h"
+#include "support/ScopedFlag.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -30,7 +31,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QKeyEvent>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
@@ -75,8 +75,7 @@ QString fromUtf8(const std::string &text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-template <typename Widget>
-Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
+template <typename Widget> Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(left, top, width, height);
@@ -175,10 +174,14 @@ struct NamingButton
 
 // Columns of the naming group, top to bottom; the ids are the NamingOption values.
 constexpr NamingButton kNamingButtons[] = {
-    {NamingOption::OptOriginal, "OptOriginal", 0, 8, 209},   {NamingOption::OptSD, "OptSD", 0, 32, 209},
-    {NamingOption::OptFSD, "OptFSD", 0, 56, 249},            {NamingOption::OptFSD_YMD, "OptFSD_YMD", 0, 80, 249},
-    {NamingOption::OptDFS, "OptDFS", 312, 8, 209},           {NamingOption::OptDFS_YMD, "OptDFS_YMD", 312, 32, 209},
-    {NamingOption::OptDFS_YMD2, "OptDFS_YMD2", 312, 56, 225}, {NamingOption::OptDFS_MYD, "OptDFS_MYD", 312, 80, 225},
+    {NamingOption::OptOriginal, "OptOriginal", 0, 8, 209},
+    {NamingOption::OptSD, "OptSD", 0, 32, 209},
+    {NamingOption::OptFSD, "OptFSD", 0, 56, 249},
+    {NamingOption::OptFSD_YMD, "OptFSD_YMD", 0, 80, 249},
+    {NamingOption::OptDFS, "OptDFS", 312, 8, 209},
+    {NamingOption::OptDFS_YMD, "OptDFS_YMD", 312, 32, 209},
+    {NamingOption::OptDFS_YMD2, "OptDFS_YMD2", 312, 56, 225},
+    {NamingOption::OptDFS_MYD, "OptDFS_MYD", 312, 80, 225},
 };
 
 } // namespace
@@ -294,8 +297,9 @@ void frmStep1::createNamingOptions()
     namingGroup = new QButtonGroup(this);
     for (const NamingButton &button : kNamingButtons) {
         const std::string_view caption = namingName(button.option).caption;
-        auto *option = place(new QRadioButton(QLatin1String(caption.data(), static_cast<qsizetype>(caption.size())), Picture1),
-                             button.name, button.left, button.top, button.width, 17);
+        auto *option =
+            place(new QRadioButton(QLatin1String(caption.data(), static_cast<qsizetype>(caption.size())), Picture1),
+                  button.name, button.left, button.top, button.width, 17);
         namingGroup->addButton(option, static_cast<int>(button.option));
     }
     QAbstractButton *original = namingGroup->button(static_cast<int>(NamingOption::OptOriginal));
@@ -306,10 +310,11 @@ void frmStep1::createNamingOptions()
 
 void frmStep1::createAttachmentOptions()
 {
-    ChkSaveAttach = place(new QCheckBox(QStringLiteral("Save Attachments"), m_canvas), "ChkSaveAttach", 16, 392, 241, 17);
+    ChkSaveAttach =
+        place(new QCheckBox(QStringLiteral("Save Attachments"), m_canvas), "ChkSaveAttach", 16, 392, 241, 17);
     makeBold(ChkSaveAttach);
-    FrameAttach = place(new QGroupBox(QStringLiteral(" Attachment Saving Options"), m_canvas), "FrameAttach", 16, 416,
-                        569, 57);
+    FrameAttach =
+        place(new QGroupBox(QStringLiteral(" Attachment Saving Options"), m_canvas), "FrameAttach", 16, 416, 569, 57);
     Picture2 = place(new QWidget(FrameAttach), "Picture2", 8, 16, 497, 33);
     OptSaveAttachEmbed = place(new QRadioButton(QStringLiteral("Save Attachments && Embed in PDF file"), Picture2),
                                "OptSaveAttachEmbed", 0, 8, 249, 17);
@@ -327,8 +332,8 @@ void frmStep1::createAttachmentOptions()
 void frmStep1::createProgressArea()
 {
     Label4 = place(new QLabel(QStringLiteral("Converting Messages..."), m_canvas), "Label4", 16, 477, 121, 17);
-    LblProgessCurrent = place(new QLabel(QStringLiteral("Mailbox  0 (of 0)"), m_canvas), "LblProgessCurrent", 40, 496,
-                              545, 17);
+    LblProgessCurrent =
+        place(new QLabel(QStringLiteral("Mailbox  0 (of 0)"), m_canvas), "LblProgessCurrent", 40, 496, 545, 17);
     Label1 = place(new QLabel(QStringLiteral("Reading          :"), m_canvas), "Label1", 40, 512, 89, 17);
     makeBold(Label1);
     setTextColour(Label1, kRuleColour);
@@ -376,8 +381,8 @@ void frmStep1::createBottomBand()
 
 void frmStep1::setTabOrder()
 {
-    QList<QWidget *> chain{cmdAdd, cmdClear1, CmdAddFolder, grdFiles1, CmdConvert, cmdEnd, CmdHelp, CmdOptions, ChkSaveAttach,
-                           OptSaveAttachEmbed, OptSaveAttachFolder};
+    QList<QWidget *> chain{cmdAdd,  cmdClear1,  CmdAddFolder,  grdFiles1,          CmdConvert,         cmdEnd,
+                           CmdHelp, CmdOptions, ChkSaveAttach, OptSaveAttachEmbed, OptSaveAttachFolder};
     for (QAbstractButton *option : namingGroup->buttons())
         chain.append(option);
     for (qsizetype i = 1; i < chain.size(); ++i)
@@ -599,10 +604,12 @@ void frmStep1::messageFinished(int messageNumber, MessageOutcome)
 
 void frmStep1::progressed(const RunProgress &progress)
 {
-    const std::uint64_t steps = progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
+    const std::uint64_t steps =
+        progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
     runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
     const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
-    runProgress->setFormat(fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
+    runProgress->setFormat(
+        fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
     m_platform.processPendingEvents();
 }
 

@@ -1,13 +1,13 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
-#include "platform/ConcurrentMailConverter.h"
-#include "platform/MailConverter.h"
-#include "mailboxlist/MailboxList.h"
-#include "mailboxlist/MailboxListActions.h"
-#include "platform/MessageReader.h"
 #include "conversion/NamingOption.h"
 #include "conversion/RunObserver.h"
+#include "mailboxlist/MailboxList.h"
+#include "mailboxlist/MailboxListActions.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MailConverter.h"
+#include "platform/MessageReader.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

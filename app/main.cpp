@@ -1,11 +1,11 @@
 // Starts Tessaly: the application object and its one window.
 #include "app/ArchiveOptions.h"
-#include "support/ChildProcess.h"
 #include "app/frmStep1.h"
-#include "workers/IsolatedMailConverter.h"
+#include "app/UserManual.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "platform/QtPlatform.h"
-#include "app/UserManual.h"
+#include "support/ChildProcess.h"
+#include "workers/IsolatedMailConverter.h"
 #include "workers/WorkerProtocol.h"
 
 #include <QApplication>

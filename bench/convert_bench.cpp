@@ -1,12 +1,12 @@
 // Measures the converter on a generated corpus: in this process, then as a run converts, in
 // worker processes, with one worker and with one per core; and the same pages through
 // wkhtmltopdf and chromium, one process per message. Prints figures; judges nothing.
-#include "support/ChildProcess.h"
-#include "workers/IsolatedMailConverter.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
+#include "support/ChildProcess.h"
+#include "workers/IsolatedMailConverter.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -95,8 +95,8 @@ double ownCpuMs()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
 double ownPeakResidentMb()
@@ -118,8 +118,8 @@ QByteArray peerHtml(const QString &messagePath)
     std::string html = composeMessageHtml(message.value(), {}, options);
     for (const InlineResource &resource : message.value().inlineResources) {
         const std::string from = base + percentEncodeUrlPart(resourceKey(resource));
-        const std::string to = "data:" + resource.mimeType + ";base64,"
-            + QByteArray::fromStdString(resource.bytes).toBase64().toStdString();
+        const std::string to = "data:" + resource.mimeType + ";base64," +
+                               QByteArray::fromStdString(resource.bytes).toBase64().toStdString();
         for (std::size_t at = html.find(from); at != std::string::npos; at = html.find(from, at + to.size()))
             html.replace(at, from.size(), to);
     }
@@ -236,8 +236,9 @@ int main(int argc, char **argv)
     for (const QString &name : names) {
         QElapsedTimer one;
         one.start();
-        const Result<ConvertedMessage> converted = converter->Convert(
-            corpus.filePath(name).toStdString(), output.filePath(name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
+        const Result<ConvertedMessage> converted =
+            converter->Convert(corpus.filePath(name).toStdString(),
+                               output.filePath(name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
         const double ms = double(one.nsecsElapsed()) / 1e6;
         messageMs[name] = ms;
         if (!converted) {
@@ -269,9 +270,11 @@ int main(int argc, char **argv)
         ++kind.second;
     }
     for (const auto &[kind, totals] : kinds)
-        std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second, totals.second);
-    std::printf("peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
-                ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);
+        std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second,
+                    totals.second);
+    std::printf(
+        "peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
+        ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);
 
     // As a run converts: worker processes, K messages rendering at once.
     QStringList plainNames;
@@ -355,15 +358,14 @@ int main(int argc, char **argv)
         if (!chromium.isEmpty()) {
             const QString pdf = output.filePath(name + QStringLiteral(".chromium.pdf"));
             QTemporaryDir profile;
-            const double ms = timedRun(chromium,
-                                       {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                                        QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
-                                        QStringLiteral("--disable-background-networking"),
-                                        QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                                        QStringLiteral("--user-data-dir=") + profile.path(),
-                                        QStringLiteral("--print-to-pdf=") + pdf,
-                                        QUrl::fromLocalFile(html).toString()},
-                                       pdf);
+            const double ms =
+                timedRun(chromium,
+                         {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+                          QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
+                          QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                          QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--print-to-pdf=") + pdf,
+                          QUrl::fromLocalFile(html).toString()},
+                         pdf);
             if (ms >= 0) {
                 chrome.ms += ms;
                 ++chrome.done;

@@ -35,7 +35,8 @@ double cpuMilliseconds()
 void addPage(QPDF &pdf)
 {
     pdf.emptyPDF();
-    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"));
+    QPDFObjectHandle page =
+        pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
 }
 

@@ -47,7 +47,9 @@ int main(int argc, char **argv)
         {"Subject of unclosed '=?a?Q?x'",
          [](int count) { return "From: a@example.com\nSubject: " + repeated("=?a?Q?x", count) + "\n\nbody\n"; }},
         {"Subject of encoded words",
-         [](int count) { return "From: a@example.com\nSubject: " + repeated("=?utf-8?Q?w=C3=B6rd?=", count, " ") + "\n\nbody\n"; }},
+         [](int count) {
+             return "From: a@example.com\nSubject: " + repeated("=?utf-8?Q?w=C3=B6rd?=", count, " ") + "\n\nbody\n";
+         }},
         {"To of encoded-word addresses",
          [](int count) {
              return "From: a@example.com\nTo: " + repeated("=?utf-8?B?SsO2cmc=?= <j@example.com>", count / 10, ",\n ") +

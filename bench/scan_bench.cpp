@@ -26,7 +26,10 @@ int main(int argc, char *argv[])
                              ("c" + std::to_string(folder));
         fs::create_directories(dir);
         for (int file = 0; file < filesPerFolder; ++file) {
-            const char *extension = file % 4 == 0 ? ".mbox" : file % 4 == 1 ? ".MBX" : file % 4 == 2 ? ".txt" : ".mbox.old";
+            const char *extension = file % 4 == 0   ? ".mbox"
+                                    : file % 4 == 1 ? ".MBX"
+                                    : file % 4 == 2 ? ".txt"
+                                                    : ".mbox.old";
             std::ofstream(dir / ("f" + std::to_string(file) + extension));
         }
     }

@@ -56,8 +56,8 @@ void printRow(const char *label, const Figures &figures, double cpu, double peak
 {
     const double megabytes = static_cast<double>(figures.bytes) / (1024.0 * 1024.0);
     std::printf("%-30s %8.1f MB/s %8.1f MB/s of CPU %9.0f messages/s %8.1f MB peak RSS\n", label,
-                megabytes / figures.seconds, megabytes / cpu,
-                static_cast<double>(figures.messages) / figures.seconds, peakRss);
+                megabytes / figures.seconds, megabytes / cpu, static_cast<double>(figures.messages) / figures.seconds,
+                peakRss);
     std::fflush(stdout);
 }
 
@@ -115,8 +115,7 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
 class DoNothingConverter : public MailConverter
 {
 public:
-    Result<ConvertedMessage> Convert(const std::string &, const std::string &destination,
-                                     const std::string &) override
+    Result<ConvertedMessage> Convert(const std::string &, const std::string &destination, const std::string &) override
     {
         return ConvertedMessage{destination, {}};
     }
@@ -211,10 +210,8 @@ int main(int argc, char **argv)
 
     inChild("line mode (split only)", [&] { return splitToFiles(mailbox, {}, false); });
     inChild("block mode (split only)", [&] { return splitToFiles(mailbox, {}, true); });
-    inChild("line mode (split+write+del)",
-            [&] { return splitToFiles(mailbox, (work / "files").string(), false); });
-    inChild("block mode (split+write+del)",
-            [&] { return splitToFiles(mailbox, (work / "files").string(), true); });
+    inChild("line mode (split+write+del)", [&] { return splitToFiles(mailbox, (work / "files").string(), false); });
+    inChild("block mode (split+write+del)", [&] { return splitToFiles(mailbox, (work / "files").string(), true); });
     inChild("whole run, null converter", [&] { return wholeRun(mailbox, (work / "run").string()); });
     if (!skipPython)
         pythonPeer(mailbox);

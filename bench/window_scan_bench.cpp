@@ -1,7 +1,7 @@
 // window_scan_bench: the folder scan through the window, grid and all, over tens of thousands
 // of files (offscreen). Prints figures; asserts nothing.
-#include "platform/Platform.h"
 #include "app/frmStep1.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -78,7 +78,8 @@ int main(int argc, char *argv[])
 
     std::printf("mailboxes: %d in %d folders\n", folders * mailboxesPerFolder, folders);
     std::printf("message: %s\n", platform.lastMessage().c_str());
-    std::printf("scan and fill the grid: %.1f ms\n", std::chrono::duration<double, std::milli>(ended - started).count());
+    std::printf("scan and fill the grid: %.1f ms\n",
+                std::chrono::duration<double, std::milli>(ended - started).count());
     fs::remove_all(root);
     return 0;
 }

@@ -37,7 +37,8 @@ Result<std::chrono::milliseconds> parseTimeout(std::string_view value)
     double seconds = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
     if (error != std::errc() || end != value.data() + value.size() || !(seconds > 0) || seconds > kLongestTimeout)
-        return usageError("--message-timeout needs a number of seconds (at most a day), not '" + std::string(value) + "'");
+        return usageError("--message-timeout needs a number of seconds (at most a day), not '" + std::string(value) +
+                          "'");
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
 }
 
@@ -61,8 +62,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             options.showHelp = true;
             return options;
         }
-        if (argument == "--force" || argument == "--embed-source" || argument == "--keep-file-times"
-            || argument == "--no-file-times") {
+        if (argument == "--force" || argument == "--embed-source" || argument == "--keep-file-times" ||
+            argument == "--no-file-times") {
             if (argument == "--force")
                 options.force = true;
             else if (argument == "--embed-source")
@@ -81,9 +82,9 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             value = argument.substr(equals + 1);
             hasValue = true;
         }
-        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format"
-            && name != "--message-timeout" && name != "--message-memory" && name != "--shard"
-            && name != "--split-over" && name != "--jobs")
+        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format" &&
+            name != "--message-timeout" && name != "--message-memory" && name != "--shard" && name != "--split-over" &&
+            name != "--jobs")
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -113,7 +114,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
         } else if (name == "--message-memory") {
             const std::optional<std::uint64_t> memory = parseByteSize(value);
             if (!memory)
-                return usageError("--message-memory needs a size such as 800M or 1.5G, not '" + std::string(value) + "'");
+                return usageError("--message-memory needs a size such as 800M or 1.5G, not '" + std::string(value) +
+                                  "'");
             options.limits.memoryBytes = *memory;
         } else if (name == "--jobs") {
             constexpr int kMostJobs = 256;
@@ -129,7 +131,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
         } else if (name == "--split-over") {
             const std::optional<std::uint64_t> size = parseByteSize(value);
             if (!size)
-                return usageError("--split-over needs a size such as 4096, 512M or 1G, not '" + std::string(value) + "'");
+                return usageError("--split-over needs a size such as 4096, 512M or 1G, not '" + std::string(value) +
+                                  "'");
             options.splitOver = *size;
         } else if (name == "--format") {
             if (value == "pdf")

@@ -1,9 +1,9 @@
 // The command line of tessaly-cli, parsed into what a run needs.
 #pragma once
 
-#include "platform/MailConverter.h"
-#include "conversion/NamingOption.h"
 #include "conversion/MailboxShards.h"
+#include "conversion/NamingOption.h"
+#include "platform/MailConverter.h"
 #include "support/Result.h"
 #include "workers/WorkerLimits.h"
 
@@ -15,7 +15,11 @@
 
 namespace tessaly {
 
-enum class OutputFormat { Pdf, Eml };
+enum class OutputFormat
+{
+    Pdf,
+    Eml
+};
 
 struct CliOptions
 {
@@ -27,9 +31,9 @@ struct CliOptions
     WorkerLimits limits;             ///< what each message may take
     int jobs = 0;                    ///< messages rendered at once; 0: one per processor core
     bool showHelp = false;
-    bool embedSource = false;    ///< each PDF carries its message as an embedded .eml
-    bool force = false;          ///< convert messages an index file records as converted
-    bool keepFileTimes = true;   ///< PDF file time = the message's date
+    bool embedSource = false;  ///< each PDF carries its message as an embedded .eml
+    bool force = false;        ///< convert messages an index file records as converted
+    bool keepFileTimes = true; ///< PDF file time = the message's date
     std::optional<ShardChoice> shard;
     std::uint64_t splitOver = std::uint64_t(1) << 30; ///< mailboxes above this are cut into ranges
 };

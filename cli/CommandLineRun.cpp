@@ -2,9 +2,9 @@
 
 #include "cli/ConsoleProgress.h"
 #include "conversion/ConversionRun.h"
-#include "mailboxlist/FolderScan.h"
 #include "conversion/MailboxShards.h"
 #include "conversion/MessageIndex.h"
+#include "mailboxlist/FolderScan.h"
 #include "support/PathHelpers.h"
 
 #include <filesystem>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "conversion/RunReport.h"
 #include "platform/ConcurrentMailConverter.h"
 #include "platform/MessageReader.h"
-#include "conversion/RunReport.h"
 
 #include <cstdint>
 #include <ostream>

@@ -62,16 +62,16 @@ void ConsoleProgress::redraw(bool force)
     const std::uint64_t done = m_progress.bytesSplit;
     const std::uint64_t total = m_progress.totalBytes;
     const double megabytesPerSecond = elapsed > 0 ? static_cast<double>(done) / 1e6 / elapsed : 0.0;
-    std::string line = "mailbox " + std::to_string(m_mailboxNumber) + " of " + std::to_string(m_mailboxCount) +
-                       " | " + std::to_string(m_messagesDone) + " messages";
+    std::string line = "mailbox " + std::to_string(m_mailboxNumber) + " of " + std::to_string(m_mailboxCount) + " | " +
+                       std::to_string(m_messagesDone) + " messages";
     if (m_messagesFailed > 0)
         line += ", " + std::to_string(m_messagesFailed) + " failed";
     char rate[32];
     std::snprintf(rate, sizeof rate, " | %.1f MB/s", megabytesPerSecond);
     line += rate;
     if (done > 0 && total >= done && elapsed > 1.0)
-        line += " | " + formatDuration(elapsed * static_cast<double>(total - done) / static_cast<double>(done)) +
-                " left";
+        line +=
+            " | " + formatDuration(elapsed * static_cast<double>(total - done) / static_cast<double>(done)) + " left";
     const std::size_t length = line.size();
     if (length < m_lastLineLength)
         line.append(m_lastLineLength - length, ' ');

@@ -23,8 +23,8 @@ std::string formatRunProblems(const RunReport &report)
 {
     std::string problems;
     for (const MessageFailure &failure : report.failedMessages) {
-        problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) +
-                    " (byte " + std::to_string(failure.offset) + "): " + failure.reason;
+        problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) + " (byte " +
+                    std::to_string(failure.offset) + "): " + failure.reason;
         if (!failure.keptMessageFile.empty())
             problems += " (kept as '" + failure.keptMessageFile + "')";
         problems += '\n';

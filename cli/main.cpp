@@ -1,12 +1,12 @@
 // tessaly-cli: converts mailboxes without a window.
-#include "support/ChildProcess.h"
 #include "cli/CliOptions.h"
 #include "cli/CommandLineRun.h"
-#include "conversion/EmlCopyConverter.h"
-#include "workers/IsolatedMailConverter.h"
-#include "mailconverter/mime/GMimeMessageReader.h"
-#include "support/ProcessEnvironment.h"
 #include "cli/RunSummary.h"
+#include "conversion/EmlCopyConverter.h"
+#include "mailconverter/mime/GMimeMessageReader.h"
+#include "support/ChildProcess.h"
+#include "support/ProcessEnvironment.h"
+#include "workers/IsolatedMailConverter.h"
 #include "workers/WorkerProtocol.h"
 
 #include <chrono>

@@ -2,16 +2,16 @@
 
 #include "conversion/BlockSplitter.h"
 #include "conversion/ConvertMessage.h"
-#include "support/FileTime.h"
-#include "support/FolderBelow.h"
 #include "conversion/LineSplitter.h"
 #include "conversion/MailboxFileReader.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageCollector.h"
 #include "conversion/MessageFile.h"
 #include "conversion/OutputTree.h"
-#include "support/PathHelpers.h"
 #include "conversion/PdfNaming.h"
+#include "support/FileTime.h"
+#include "support/FolderBelow.h"
+#include "support/PathHelpers.h"
 #include "support/Sha256.h"
 #include "support/TextHelpers.h"
 
@@ -134,7 +134,7 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
 
     Result<std::unique_ptr<ConcurrentMailConverter>> converter =
         m_makeConverter ? m_makeConverter()
-                                  : Result<std::unique_ptr<ConcurrentMailConverter>>(Error{"no converter is set up"});
+                        : Result<std::unique_ptr<ConcurrentMailConverter>>(Error{"no converter is set up"});
     if (converter && !converter.value())
         converter = Error{"the converter could not be created"};
 
@@ -215,7 +215,8 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     }
 
     m_currentRow = row;
-    m_convertedEarlier = m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
+    m_convertedEarlier =
+        m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
     m_indexWriter = std::make_unique<MessageIndexWriter>(joinPath(mailboxFolder, m_settings.index.indexFileName));
     m_indexFailed = false;
     messageCount = 1;
@@ -307,8 +308,8 @@ void ConversionRun::finishMessage(const SplitMessage &message)
     pending.number = messageCount++;
     pending.offset = message.offset;
     // Where the splitter has come: the end of this message (line ends may have grown to CR LF).
-    pending.splitUpTo = m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(),
-                                                                      m_bytesReadInMailbox);
+    pending.splitUpTo =
+        m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(), m_bytesReadInMailbox);
     pending.indexRow.messageNumber = pending.number;
     pending.indexRow.key = messageKey(message);
     auto fail = [&pending](std::string keptFile, std::string reason) {
@@ -317,30 +318,32 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         pending.failure = std::move(reason);
     };
 
-    const IndexRow *earlier = m_settings.index.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(pending.indexRow.key);
+    const IndexRow *earlier =
+        m_settings.index.convertAgain ? nullptr : m_convertedEarlier.findWithPdf(pending.indexRow.key);
     if (earlier) {
         pending.state = PendingMessage::State::Skipped;
         pending.indexRow = *earlier;
         pending.indexRow.messageNumber = pending.number;
         pending.indexRow.status = kIndexStatusSkipped;
         pending.indexRow.warnings.clear();
-    } else try {
-        Result<std::string> written = writeMessageFile(mailboxFolder, pending.number, message.text);
-        if (!written) {
-            messageFile.clear();
-            fail({}, written.error().message);
-        } else {
-            messageFile = written.value();
-            Result<std::string> pdfPath = nameMessage(pending);
-            if (!pdfPath)
-                fail(messageFile, pdfPath.error().message);
-            else
-                beginConversion(pending, pdfPath.value());
+    } else
+        try {
+            Result<std::string> written = writeMessageFile(mailboxFolder, pending.number, message.text);
+            if (!written) {
+                messageFile.clear();
+                fail({}, written.error().message);
+            } else {
+                messageFile = written.value();
+                Result<std::string> pdfPath = nameMessage(pending);
+                if (!pdfPath)
+                    fail(messageFile, pdfPath.error().message);
+                else
+                    beginConversion(pending, pdfPath.value());
+            }
+        } catch (const std::exception &exception) {
+            messageReader.reset();
+            fail(FileExists(messageFile) ? messageFile : std::string(), exception.what());
         }
-    } catch (const std::exception &exception) {
-        messageReader.reset();
-        fail(FileExists(messageFile) ? messageFile : std::string(), exception.what());
-    }
     m_pending.push_back(std::move(pending));
     recordPending(false);
 }

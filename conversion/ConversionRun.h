@@ -1,15 +1,15 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
-#include "support/AppendStrings.h"
-#include "platform/ConcurrentMailConverter.h"
-#include "platform/MailConverter.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageIndex.h"
-#include "platform/MessageReader.h"
 #include "conversion/RunInputs.h"
 #include "conversion/RunObserver.h"
 #include "conversion/RunReport.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MailConverter.h"
+#include "platform/MessageReader.h"
+#include "support/AppendStrings.h"
 
 #include <cstdint>
 #include <deque>
@@ -82,7 +82,12 @@ private:
         IndexRow indexRow;
         std::optional<MessageDateTime> date;
         std::string messageFile;
-        enum class State { Converting, Skipped, Failed } state = State::Failed;
+        enum class State
+        {
+            Converting,
+            Skipped,
+            Failed
+        } state = State::Failed;
         std::string failure; ///< why it failed before it reached the converter
     };
     /// Hands the message to the converter, first making room: while the converter is full, the

@@ -10,8 +10,7 @@ namespace tessaly {
 namespace {
 
 /// What `step` gives, or its exception as the reason the converter failed.
-template <typename Step>
-auto guarded(Step step) -> decltype(step())
+template <typename Step> auto guarded(Step step) -> decltype(step())
 {
     try {
         return step();

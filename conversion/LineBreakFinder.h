@@ -35,8 +35,7 @@ private:
         if (from >= m_bytes.size())
             return m_bytes.size();
         const void *hit = std::memchr(m_bytes.data() + from, c, m_bytes.size() - from);
-        return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - m_bytes.data())
-                   : m_bytes.size();
+        return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - m_bytes.data()) : m_bytes.size();
     }
 
     std::string_view m_bytes;

@@ -17,7 +17,6 @@ namespace tessaly {
 class LineSplitter
 {
 public:
-
     /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
     explicit LineSplitter(MessageCollector &collector, std::uint64_t firstOffset = 0);
 

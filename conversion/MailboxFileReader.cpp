@@ -8,8 +8,7 @@
 
 namespace tessaly {
 
-MailboxFileReader::MailboxFileReader(std::string path, std::unique_ptr<std::ifstream> file,
-                                     std::uint64_t size)
+MailboxFileReader::MailboxFileReader(std::string path, std::unique_ptr<std::ifstream> file, std::uint64_t size)
     : m_path(std::move(path)), m_file(std::move(file)), m_size(size)
 {
 }

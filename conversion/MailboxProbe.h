@@ -11,7 +11,8 @@ namespace tessaly {
 inline constexpr std::size_t kProbeSize = 512;
 
 /// How a mailbox is read.
-enum class MailboxKind {
+enum class MailboxKind
+{
     Normal,    ///< line mode
     NotNormal, ///< block mode
 };

@@ -30,7 +30,8 @@ Result<std::uint64_t> separatorInFileAtOrAfter(std::ifstream &file, std::uint64_
             return Error{"cannot read the mailbox at byte " + std::to_string(base)};
         const auto count = static_cast<std::size_t>(file.gcount());
         const std::string_view piece(buffer.data(), count);
-        const std::size_t found = separatorAtOrAfter(piece, static_cast<std::size_t>(std::max(from, base) - base), base == 0);
+        const std::size_t found =
+            separatorAtOrAfter(piece, static_cast<std::size_t>(std::max(from, base) - base), base == 0);
         if (found != std::string_view::npos)
             return base + found;
         if (count <= kSeparator.size() || base + count >= size)

@@ -12,8 +12,7 @@ bool isBlank(char c)
 
 } // namespace
 
-MessageCollector::MessageCollector(AppendStrings &text, MessageSink sink)
-    : m_text(text), m_sink(std::move(sink))
+MessageCollector::MessageCollector(AppendStrings &text, MessageSink sink) : m_text(text), m_sink(std::move(sink))
 {
     startNewText();
 }

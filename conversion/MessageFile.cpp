@@ -13,8 +13,7 @@ std::string messageFileName(int messageNumber)
     return "email-" + std::to_string(messageNumber) + ".eml";
 }
 
-Result<std::string> writeMessageFile(const std::string &folder, int messageNumber,
-                                     std::string_view messageText)
+Result<std::string> writeMessageFile(const std::string &folder, int messageNumber, std::string_view messageText)
 {
     const std::string destination = joinPath(folder, messageFileName(messageNumber));
     auto pending = PendingFile::createIn(folder);

@@ -16,8 +16,7 @@ std::string messageFileName(int messageNumber);
 /// The file is written under a temporary name and then renamed, never replacing a file: a
 /// message file kept from an earlier failed conversion (of this run or an earlier one) stays
 /// as it is, and this message gets "email-N (2).eml" and so on instead.
-Result<std::string> writeMessageFile(const std::string &folder, int messageNumber,
-                                     std::string_view messageText);
+Result<std::string> writeMessageFile(const std::string &folder, int messageNumber, std::string_view messageText);
 
 /// Deletes a message file if it exists. A missing file is no error.
 Result<void> removeMessageFile(const std::string &path);

@@ -12,18 +12,28 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-const std::vector<std::string> kHeading{
-    "Message number", "Offset", "Length", "SHA-256", "Message-ID", "Date", "From", "To",
-    "Subject", "PDF file", "Attachments written", "Status", "Warnings", "Embedded source SHA-256"};
+const std::vector<std::string> kHeading{"Message number",
+                                        "Offset",
+                                        "Length",
+                                        "SHA-256",
+                                        "Message-ID",
+                                        "Date",
+                                        "From",
+                                        "To",
+                                        "Subject",
+                                        "PDF file",
+                                        "Attachments written",
+                                        "Status",
+                                        "Warnings",
+                                        "Embedded source SHA-256"};
 
 bool startsLikeFormula(std::string_view field)
 {
-    return !field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@' ||
-                              field[0] == '\'');
+    return !field.empty() &&
+           (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@' || field[0] == '\'');
 }
 
-template <typename Number>
-std::optional<Number> parseNumber(const std::string &text)
+template <typename Number> std::optional<Number> parseNumber(const std::string &text)
 {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -119,10 +129,9 @@ CsvRecords readCsvRecords(std::string_view text)
 
 std::string indexRecord(const IndexRow &row)
 {
-    return csvRecord({std::to_string(row.messageNumber), std::to_string(row.key.offset),
-                      std::to_string(row.key.length), row.key.sha256, row.messageId, row.date, row.from, row.to,
-                      row.subject, row.pdfFile, std::to_string(row.attachmentsWritten), row.status, row.warnings,
-                      row.sourceSha256});
+    return csvRecord({std::to_string(row.messageNumber), std::to_string(row.key.offset), std::to_string(row.key.length),
+                      row.key.sha256, row.messageId, row.date, row.from, row.to, row.subject, row.pdfFile,
+                      std::to_string(row.attachmentsWritten), row.status, row.warnings, row.sourceSha256});
 }
 
 std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record)
@@ -136,12 +145,12 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
     const auto attachments = parseNumber<int>(record[10]);
     if (!number || !offset || !length || !attachments)
         return std::nullopt;
-    return IndexRow{*number,    MessageKey{*offset, *length, record[3]},
-                    record[4],  record[5],
-                    record[6],  record[7],
-                    record[8],  record[9],
+    return IndexRow{*number,      MessageKey{*offset, *length, record[3]},
+                    record[4],    record[5],
+                    record[6],    record[7],
+                    record[8],    record[9],
                     *attachments, record[11],
-                    record[12], record.size() > 13 ? record[13] : std::string()};
+                    record[12],   record.size() > 13 ? record[13] : std::string()};
 }
 
 MessageIndexWriter::MessageIndexWriter(std::string path) : m_path(std::move(path)) {}

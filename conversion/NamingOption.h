@@ -8,7 +8,8 @@
 namespace tessaly {
 
 /// The eight ways of naming a PDF, in the order they are tested.
-enum class NamingOption {
+enum class NamingOption
+{
     OptOriginal,
     OptSD,
     OptFSD,

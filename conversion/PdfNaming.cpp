@@ -149,7 +149,8 @@ std::string composePdfName(NamingOption option, const std::string &subject, cons
     const std::string name = composeRawName(option, orDefault(cleanedPart(subject), kNoSubjectName),
                                             orDefault(cleanedPart(from), kUnknownSenderName), date);
     const auto capped = [](const std::string &text) {
-        return withoutEdgeDotsAndBlanks(std::string(firstBytes(firstCharacters(text, kMaxNameCharacters), kMaxNameBytes)));
+        return withoutEdgeDotsAndBlanks(
+            std::string(firstBytes(firstCharacters(text, kMaxNameCharacters), kMaxNameBytes)));
     };
     std::string stem = capped(name);
     if (stem.empty())

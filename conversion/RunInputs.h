@@ -1,10 +1,10 @@
 // What a conversion run is given: the mailboxes, one per row, and the settings of the run.
 #pragma once
 
-#include "platform/MailConverter.h"
 #include "conversion/MailboxFileReader.h"
 #include "conversion/MessageIndex.h"
 #include "conversion/NamingOption.h"
+#include "platform/MailConverter.h"
 
 #include <optional>
 #include <string>

@@ -20,7 +20,12 @@ struct RunProgress
 };
 
 /// What became of one message.
-enum class MessageOutcome { Converted, ConvertedEarlier, Failed };
+enum class MessageOutcome
+{
+    Converted,
+    ConvertedEarlier,
+    Failed
+};
 
 /// Told what a run does, as it does it. The run calls it often (after every message and every
 /// piece of a mailbox read), so a window can process its pending events here.

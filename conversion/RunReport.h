@@ -46,10 +46,7 @@ struct RunReport
     /// How long the run took.
     double seconds = 0;
 
-    bool allSucceeded() const
-    {
-        return failedMessages.empty() && failedMailboxes.empty() && emptyMailboxes.empty();
-    }
+    bool allSucceeded() const { return failedMessages.empty() && failedMailboxes.empty() && emptyMailboxes.empty(); }
 };
 
 } // namespace tessaly

@@ -48,7 +48,9 @@ std::string folderScanMessage(int added, int unreadableFolders)
     if (unreadableFolders == 1)
         text += "\n1 folder could not be read and was skipped.";
     else if (unreadableFolders > 1)
-        text.append("\n").append(std::to_string(unreadableFolders)).append(" folders could not be read and were skipped.");
+        text.append("\n")
+            .append(std::to_string(unreadableFolders))
+            .append(" folders could not be read and were skipped.");
     return text;
 }
 

@@ -4,9 +4,7 @@
 
 namespace tessaly {
 
-MailboxList::MailboxList() : m_rows(1), m_convertedByLastRun(1, false), m_countText("0 files")
-{
-}
+MailboxList::MailboxList() : m_rows(1), m_convertedByLastRun(1, false), m_countText("0 files") {}
 
 void MailboxList::AddFileToList(const std::string &entry)
 {

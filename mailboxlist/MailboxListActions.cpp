@@ -1,8 +1,8 @@
 #include "mailboxlist/MailboxListActions.h"
 
 #include "mailboxlist/FolderScan.h"
-#include "support/PathHelpers.h"
 #include "platform/Platform.h"
+#include "support/PathHelpers.h"
 #include "support/ScopedFlag.h"
 
 #include <exception>
@@ -13,8 +13,7 @@ namespace tessaly {
 
 MailboxListActions::MailboxListActions(Platform &platform, MailboxList &list,
                                        std::function<void(bool)> setConvertEnabled, FolderLister lister)
-    : m_platform(platform), m_list(list), m_setConvertEnabled(std::move(setConvertEnabled)),
-      m_lister(std::move(lister))
+    : m_platform(platform), m_list(list), m_setConvertEnabled(std::move(setConvertEnabled)), m_lister(std::move(lister))
 {
 }
 
@@ -30,10 +29,10 @@ void MailboxListActions::addFilesFromDialog()
         for (const std::string &file : files)
             m_list.AddFileToList(file);
     } catch (const DialogError &error) {
-        const std::string text = error.number == kSelectionTooLargeError
-                                     ? "Please select only " + std::to_string(kMaxFilesPerSelection) +
-                                           " files at a time"
-                                     : std::to_string(error.number) + ":" + error.description;
+        const std::string text =
+            error.number == kSelectionTooLargeError
+                ? "Please select only " + std::to_string(kMaxFilesPerSelection) + " files at a time"
+                : std::to_string(error.number) + ":" + error.description;
         m_platform.showMessageBox(text, MessageBoxStyle::Exclamation);
     } catch (const std::exception &error) {
         m_platform.showMessageBox(std::string("0:") + error.what(), MessageBoxStyle::Exclamation);

@@ -35,9 +35,7 @@ bool listFolder(const std::string &folder, FolderEntries &entries)
     return !error;
 }
 
-pathLogger::pathLogger(FolderLister lister) : m_lister(std::move(lister))
-{
-}
+pathLogger::pathLogger(FolderLister lister) : m_lister(std::move(lister)) {}
 
 void pathLogger::PathLogInit()
 {

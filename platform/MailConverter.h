@@ -18,7 +18,8 @@ inline constexpr std::string_view kConvertEmbedAttachments = "-c PDF -attach";
 inline constexpr std::string_view kConvertAttachmentFolder = "-c PDF -sattach";
 
 /// What an options text asks for, one mode per text.
-enum class AttachmentMode {
+enum class AttachmentMode
+{
     ListOnly, ///< "-c pdf": the PDF of the message only; its attachments are listed
     Embed,    ///< "-c PDF -attach": attachments embedded in the PDF
     Folder,   ///< "-c PDF -sattach": attachments saved in a folder beside the PDF

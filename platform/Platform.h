@@ -11,15 +11,21 @@ namespace tessaly {
 inline constexpr const char *kApplicationTitle = "Tessaly";
 
 /// Message-box styles, by their classic numbers.
-enum class MessageBoxStyle : int {
-    Plain = 0,        ///< OK, no icon
+enum class MessageBoxStyle : int
+{
+    Plain = 0,          ///< OK, no icon
     YesNoQuestion = 36, ///< Yes and No, question icon, Yes the default
-    Exclamation = 48, ///< OK, exclamation icon
-    Information = 64, ///< OK, information icon
+    Exclamation = 48,   ///< OK, exclamation icon
+    Information = 64,   ///< OK, information icon
 };
 
 /// The button that closed a message box, by its classic number.
-enum class MessageBoxAnswer : int { Ok = 1, Yes = 6, No = 7 };
+enum class MessageBoxAnswer : int
+{
+    Ok = 1,
+    Yes = 6,
+    No = 7
+};
 
 /// Raised by a dialog that fails; carries a number and a description for the user.
 struct DialogError

@@ -46,8 +46,8 @@ MessageBoxAnswer QtPlatform::showMessageBox(const std::string &text, MessageBoxS
     const QString message = fromUtf8(text);
     switch (style) {
     case MessageBoxStyle::YesNoQuestion:
-        return QMessageBox::question(m_owner, title, message, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes
+        return QMessageBox::question(m_owner, title, message, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+                       QMessageBox::Yes
                    ? MessageBoxAnswer::Yes
                    : MessageBoxAnswer::No;
     case MessageBoxStyle::Exclamation:
@@ -74,8 +74,8 @@ void QtPlatform::showReportBox(const std::string &text, const std::string &detai
     QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(text), QMessageBox::Ok, m_owner);
     if (!details.empty())
         box.setDetailedText(fromUtf8(details));
-    QPushButton *openFolder = folder.empty() ? nullptr : box.addButton(QObject::tr("Open Output Folder"),
-                                                                        QMessageBox::ActionRole);
+    QPushButton *openFolder =
+        folder.empty() ? nullptr : box.addButton(QObject::tr("Open Output Folder"), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
     if (openFolder && box.clickedButton() == openFolder)
@@ -86,8 +86,7 @@ std::string QtPlatform::BrowseForFolder(const std::string &title)
 {
     QSettings settings;
     const QString key = folderKeyFor(title);
-    const QString folder =
-        QFileDialog::getExistingDirectory(m_owner, fromUtf8(title), settings.value(key).toString());
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, fromUtf8(title), settings.value(key).toString());
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return {};
     settings.setValue(key, folder);
@@ -97,8 +96,8 @@ std::string QtPlatform::BrowseForFolder(const std::string &title)
 std::vector<std::string> QtPlatform::chooseFilesToOpen(const std::string &filter)
 {
     QSettings settings;
-    const QStringList files = QFileDialog::getOpenFileNames(m_owner, QString(), settings.value(kMailboxFolderKey).toString(),
-                                                            fromUtf8(filter));
+    const QStringList files = QFileDialog::getOpenFileNames(
+        m_owner, QString(), settings.value(kMailboxFolderKey).toString(), fromUtf8(filter));
     if (!files.isEmpty())
         settings.setValue(kMailboxFolderKey, QFileInfo(files.front()).absolutePath());
     std::vector<std::string> paths;

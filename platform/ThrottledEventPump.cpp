@@ -14,9 +14,8 @@ std::chrono::steady_clock::time_point cheapMonotonicNow()
     // A few nanoseconds a read instead of tens: the pump is asked once per mailbox line.
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return std::chrono::steady_clock::time_point(
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::seconds(now.tv_sec) +
-                                                                        std::chrono::nanoseconds(now.tv_nsec)));
+    return std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
 #else
     return std::chrono::steady_clock::now();
 #endif

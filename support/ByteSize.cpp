@@ -12,10 +12,20 @@ std::optional<std::uint64_t> parseByteSize(std::string_view text)
         return std::nullopt;
     double multiplier = 1;
     switch (text.back()) {
-    case 'K': case 'k': multiplier = 1024.0; break;
-    case 'M': case 'm': multiplier = 1024.0 * 1024; break;
-    case 'G': case 'g': multiplier = 1024.0 * 1024 * 1024; break;
-    default: break;
+    case 'K':
+    case 'k':
+        multiplier = 1024.0;
+        break;
+    case 'M':
+    case 'm':
+        multiplier = 1024.0 * 1024;
+        break;
+    case 'G':
+    case 'g':
+        multiplier = 1024.0 * 1024 * 1024;
+        break;
+    default:
+        break;
     }
     if (multiplier != 1)
         text.remove_suffix(1);

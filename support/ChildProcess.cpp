@@ -54,7 +54,10 @@ std::string runningProgramFolder()
 #ifdef _WIN32
 
 void endWithParent() {}
-bool childProcessesSupported() { return false; }
+bool childProcessesSupported()
+{
+    return false;
+}
 
 Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &)
 {
@@ -64,15 +67,36 @@ ChildProcess::ChildProcess(ChildProcess &&other) noexcept = default;
 ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
 ChildProcess::~ChildProcess() = default;
 void ChildProcess::closePipes() {}
-Result<void> ChildProcess::write(std::string_view) { return Error{"not supported"}; }
-std::size_t ChildProcess::inputBufferBytes() const { return 0; }
-ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds) { return ReadStatus::Closed; }
+Result<void> ChildProcess::write(std::string_view)
+{
+    return Error{"not supported"};
+}
+std::size_t ChildProcess::inputBufferBytes() const
+{
+    return 0;
+}
+ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds)
+{
+    return ReadStatus::Closed;
+}
 void ChildProcess::waitForAnyOutput(const std::vector<const ChildProcess *> &, std::chrono::milliseconds) {}
-std::uint64_t ChildProcess::treeResidentBytes() const { return 0; }
+std::uint64_t ChildProcess::treeResidentBytes() const
+{
+    return 0;
+}
 void ChildProcess::killTree() {}
-std::optional<std::string> ChildProcess::howItEnded() { return std::string("was never started"); }
-ProcessTreeSample sampleProcessTree(long) { return {}; }
-std::FILE *reserveStandardOutput() { return nullptr; }
+std::optional<std::string> ChildProcess::howItEnded()
+{
+    return std::string("was never started");
+}
+ProcessTreeSample sampleProcessTree(long)
+{
+    return {};
+}
+std::FILE *reserveStandardOutput()
+{
+    return nullptr;
+}
 
 #else
 
@@ -105,8 +129,9 @@ bool readProcessStat(const char *id, long &parent, std::uint64_t &residentPages)
     unsigned long long rss = 0;
     // After the name: state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt
     // utime stime cutime cstime priority nice threads itrealvalue starttime vsize rss.
-    if (std::sscanf(fields + 1, " %c %ld %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %*u %*u %llu",
-                    &state, &parent, &rss) != 3)
+    if (std::sscanf(fields + 1,
+                    " %c %ld %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %*u %*u %llu", &state,
+                    &parent, &rss) != 3)
         return false;
     residentPages = rss;
     return true;
@@ -121,7 +146,10 @@ std::string describeStatus(int status)
 
 } // namespace
 
-bool childProcessesSupported() { return true; }
+bool childProcessesSupported()
+{
+    return true;
+}
 
 void endWithParent()
 {

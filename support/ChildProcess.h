@@ -39,7 +39,12 @@ public:
     /// (enlarged at start where the system allows); 0 where the system does not say.
     std::size_t inputBufferBytes() const;
 
-    enum class ReadStatus { Data, NothingYet, Closed };
+    enum class ReadStatus
+    {
+        Data,
+        NothingYet,
+        Closed
+    };
     /// Appends what the child has written to `buffer`, waiting at most `wait` for something.
     /// Closed once the child has closed its standard output (it has usually ended).
     ReadStatus read(std::string &buffer, std::chrono::milliseconds wait);

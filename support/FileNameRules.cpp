@@ -42,8 +42,8 @@ bool isWindowsDeviceName(std::string_view name)
     if (!equalsIgnoringAsciiCase(prefix, "COM") && !equalsIgnoringAsciiCase(prefix, "LPT"))
         return false;
     const std::string_view digit = base.substr(3);
-    return (digit.size() == 1 && std::isdigit(static_cast<unsigned char>(digit[0])))
-        || digit == "\u00B9" || digit == "\u00B2" || digit == "\u00B3";
+    return (digit.size() == 1 && std::isdigit(static_cast<unsigned char>(digit[0]))) || digit == "\u00B9" ||
+           digit == "\u00B2" || digit == "\u00B3";
 }
 
 std::string numberedVariant(const std::string &path, int n)

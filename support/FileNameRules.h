@@ -19,8 +19,8 @@ std::string withoutBidiControls(std::string_view utf8);
 /// whatever extension follows ("CON.pdf", "com1.tar.gz") and with blanks before the dot.
 bool isWindowsDeviceName(std::string_view name);
 
-/// "name (n).ext" for `path` (a file name, or a path whose folders stay as they are): the form given to the n-th file that wants an existing name.
-/// The extension is what follows the last dot of the file name, unless that dot leads it.
+/// "name (n).ext" for `path` (a file name, or a path whose folders stay as they are): the form given to the n-th file
+/// that wants an existing name. The extension is what follows the last dot of the file name, unless that dot leads it.
 std::string numberedVariant(const std::string &path, int n);
 
 } // namespace tessaly

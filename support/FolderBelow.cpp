@@ -83,8 +83,11 @@ Result<std::vector<std::string>> makeFolderBelow(const std::string &base, std::s
         const int next = ::openat(folder.get(), component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0) {
             const int reason = errno;
-            struct stat status {};
-            if (::fstatat(folder.get(), component.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode))
+            struct stat status
+            {
+            };
+            if (::fstatat(folder.get(), component.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(status.st_mode))
                 return linkRefused(path);
             return Error{"cannot create the folder '" + path + "': " + std::generic_category().message(reason)};
         }

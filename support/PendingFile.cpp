@@ -48,7 +48,7 @@ RenameOutcome renameWithoutReplacing(const std::string &from, const std::string 
     const DWORD error = GetLastError();
     reason = std::system_category().message(static_cast<int>(error));
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
-                                                                        : RenameOutcome::Failed;
+                                                                       : RenameOutcome::Failed;
 #else
     const auto failure = [&reason](int errorNumber) {
         reason = systemReason(errorNumber);
@@ -85,8 +85,7 @@ Result<PendingFile> PendingFile::createIn(const std::string &folder)
     return Error{"cannot create a file in '" + folder + "': no free temporary name"};
 }
 
-PendingFile::PendingFile(PendingFile &&other) noexcept
-    : m_path(std::move(other.m_path)), m_file(other.m_file)
+PendingFile::PendingFile(PendingFile &&other) noexcept : m_path(std::move(other.m_path)), m_file(other.m_file)
 {
     other.m_path.clear();
     other.m_file = nullptr;

@@ -10,7 +10,12 @@
 namespace tessaly {
 
 /// What a rename that must not replace anything came to.
-enum class RenameOutcome { Renamed, NameTaken, Failed };
+enum class RenameOutcome
+{
+    Renamed,
+    NameTaken,
+    Failed
+};
 
 /// Moves `from` to `to` unless something already exists at `to` (a dangling symbolic link
 /// included); never replaces an existing file. On NameTaken and Failed, `reason` holds the

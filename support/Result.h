@@ -18,8 +18,7 @@ struct Error
 
 /// Holds either a T or an Error. Check with `ok()` (or the bool conversion) before `value()`.
 /// [[nodiscard]]: a failure nobody looked at is a failure lost; discard one only with a comment.
-template <typename T>
-class [[nodiscard]] Result
+template <typename T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_state(std::move(value)) {}
@@ -38,8 +37,7 @@ private:
 };
 
 /// The result of an operation that produces nothing but may fail.
-template <>
-class [[nodiscard]] Result<void>
+template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;

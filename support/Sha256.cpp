@@ -76,12 +76,15 @@ void Sha256::compressBlock(const unsigned char *block)
 {
     std::array<std::uint32_t, 64> schedule;
     for (int i = 0; i < 16; ++i) {
-        schedule[static_cast<std::size_t>(i)] = std::uint32_t(block[4 * i]) << 24 | std::uint32_t(block[4 * i + 1]) << 16 |
-                                               std::uint32_t(block[4 * i + 2]) << 8 | std::uint32_t(block[4 * i + 3]);
+        schedule[static_cast<std::size_t>(i)] = std::uint32_t(block[4 * i]) << 24 |
+                                                std::uint32_t(block[4 * i + 1]) << 16 |
+                                                std::uint32_t(block[4 * i + 2]) << 8 | std::uint32_t(block[4 * i + 3]);
     }
     for (std::size_t i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = rotateRight(schedule[i - 15], 7) ^ rotateRight(schedule[i - 15], 18) ^ (schedule[i - 15] >> 3);
-        const std::uint32_t s1 = rotateRight(schedule[i - 2], 17) ^ rotateRight(schedule[i - 2], 19) ^ (schedule[i - 2] >> 10);
+        const std::uint32_t s0 =
+            rotateRight(schedule[i - 15], 7) ^ rotateRight(schedule[i - 15], 18) ^ (schedule[i - 15] >> 3);
+        const std::uint32_t s1 =
+            rotateRight(schedule[i - 2], 17) ^ rotateRight(schedule[i - 2], 19) ^ (schedule[i - 2] >> 10);
         schedule[i] = schedule[i - 16] + s0 + schedule[i - 7] + s1;
     }
     auto [a, b, c, d, e, f, g, h] = m_state;

@@ -43,8 +43,7 @@ int IsolatedMailConverter::capacity() const
     return 3 * static_cast<int>(m_slots.size());
 }
 
-void IsolatedMailConverter::begin(const std::string &source, const std::string &destination,
-                                  const std::string &options)
+void IsolatedMailConverter::begin(const std::string &source, const std::string &destination, const std::string &options)
 {
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
@@ -58,8 +57,8 @@ WorkerSlot *IsolatedMailConverter::slotFor(const std::string &request)
     const auto idle = std::find_if(m_slots.begin(), m_slots.end(), [](const WorkerSlot &slot) { return !slot.busy(); });
     if (idle != m_slots.end())
         return &*idle;
-    const auto behind = std::find_if(m_slots.begin(), m_slots.end(),
-                                     [&](const WorkerSlot &slot) { return slot.takesAhead(request); });
+    const auto behind =
+        std::find_if(m_slots.begin(), m_slots.end(), [&](const WorkerSlot &slot) { return slot.takesAhead(request); });
     return behind != m_slots.end() ? &*behind : nullptr;
 }
 
@@ -161,7 +160,8 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
 
 long IsolatedMailConverter::workerId(int index) const
 {
-    return index >= 0 && index < static_cast<int>(m_slots.size()) ? m_slots[static_cast<std::size_t>(index)].workerId() : 0;
+    return index >= 0 && index < static_cast<int>(m_slots.size()) ? m_slots[static_cast<std::size_t>(index)].workerId()
+                                                                  : 0;
 }
 
 int defaultWorkerCount()

@@ -2,13 +2,13 @@
 // here, in the order they were begun.
 #pragma once
 
+#include "mailconverter/attachments/MessageCommit.h"
 #include "platform/ConcurrentMailConverter.h"
 #include "platform/MailConverter.h"
 #include "workers/WorkerSlot.h"
-#include "mailconverter/attachments/MessageCommit.h"
 
-#include <deque>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -58,8 +58,8 @@ private:
         std::string destination;
         std::string options;
         CommitPlan target;
-        std::string request; ///< the request's frame, once read; sent again when it moves to a fresh worker
-        int slot = -1;       ///< the slot rendering it, -1 when none does
+        std::string request;      ///< the request's frame, once read; sent again when it moves to a fresh worker
+        int slot = -1;            ///< the slot rendering it, -1 when none does
         std::uint64_t handed = 0; ///< in which order it was handed to its slot, which answers in that order
         std::optional<Result<RenderedMessage>> answer;
     };

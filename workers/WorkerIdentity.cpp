@@ -125,7 +125,8 @@ PrivateFolder::~PrivateFolder()
 
 void PrivateFolder::makeHome() const
 {
-    for (const char *name : {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+    for (const char *name :
+         {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
 #ifdef _WIN32
         _putenv_s(name, m_path.c_str());
 #else

@@ -1,9 +1,9 @@
 // tessaly-worker: renders the messages a run sends it, one after another, in a process of its
 // own, so that the run can limit, kill and replace it. Started by the administrator, it runs
 // as an unprivileged user; it reads and writes no file of the run's, only its private folder.
-#include "support/ChildProcess.h"
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
+#include "support/ChildProcess.h"
 #include "support/PathHelpers.h"
 #include "support/ProcessEnvironment.h"
 #include "workers/WorkerIdentity.h"

@@ -82,8 +82,12 @@ std::string encodeAnswer(const Result<RenderedMessage> &answer)
     const RenderedMessage &rendered = answer.value();
     const ConvertedMessage &converted = rendered.converted;
     const std::string attachmentCount = std::to_string(rendered.attachments.size());
-    std::vector<std::string_view> fields{kRendered, converted.writtenPath, converted.keepMessageFile ? "1" : "0",
-                                         converted.embeddedSourceSha256, rendered.pdf, rendered.attachmentFolder,
+    std::vector<std::string_view> fields{kRendered,
+                                         converted.writtenPath,
+                                         converted.keepMessageFile ? "1" : "0",
+                                         converted.embeddedSourceSha256,
+                                         rendered.pdf,
+                                         rendered.attachmentFolder,
                                          attachmentCount};
     for (const FileToSave &file : rendered.attachments) {
         fields.push_back(file.name);

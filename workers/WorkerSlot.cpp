@@ -10,10 +10,7 @@ constexpr std::chrono::milliseconds kKeptMemoryInterval{250};
 
 } // namespace
 
-WorkerSlot::WorkerSlot(WorkerCommand command, WorkerLimits limits)
-    : m_command(std::move(command)), m_limits(limits)
-{
-}
+WorkerSlot::WorkerSlot(WorkerCommand command, WorkerLimits limits) : m_command(std::move(command)), m_limits(limits) {}
 
 Result<void> WorkerSlot::handToFreshWorker()
 {

@@ -1,8 +1,8 @@
 // One converter worker process, watched while it converts one message at a time.
 #pragma once
 
-#include "support/ChildProcess.h"
 #include "platform/MailConverter.h"
+#include "support/ChildProcess.h"
 #include "workers/WorkerLimits.h"
 #include "workers/WorkerProtocol.h"
 

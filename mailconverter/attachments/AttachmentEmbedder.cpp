@@ -1,7 +1,7 @@
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 
-#include "support/FileNameRules.h"
 #include "mailconverter/readers/AttachmentNames.h"
+#include "support/FileNameRules.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Flate.hh>

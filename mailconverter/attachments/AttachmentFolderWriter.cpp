@@ -1,8 +1,8 @@
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 
+#include "mailconverter/readers/AttachmentNames.h"
 #include "support/FileNameRules.h"
 #include "support/FolderBelow.h"
-#include "mailconverter/readers/AttachmentNames.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
 #include "support/TextHelpers.h"
@@ -89,8 +89,8 @@ Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, cons
         if (!path)
             return fail(path.error());
         if (path.value() != plannedPath)
-            warnings.push_back("'" + plannedPath + "' was taken meanwhile; the attachment was saved as '" + path.value()
-                               + "' and its link in the PDF does not reach it");
+            warnings.push_back("'" + plannedPath + "' was taken meanwhile; the attachment was saved as '" +
+                               path.value() + "' and its link in the PDF does not reach it");
         written.files.push_back(std::move(path).value());
     }
     return written;

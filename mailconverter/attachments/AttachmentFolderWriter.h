@@ -48,11 +48,11 @@ struct WrittenAttachments
     std::vector<std::string> createdFolders;
 };
 
-/// Creates `folder` (if missing) and writes each file exclusively under its planned name: never through a symbolic link, never over an existing file, and never a partial file
-/// under a final name. A folder of that name that is a symbolic link is refused. When a
-/// planned name has been taken since planning, the file gets the next free numbered name and
-/// `warnings` says so (its link then points at nothing). Fails with the path and the OS
-/// reason, and then leaves nothing it wrote behind.
+/// Creates `folder` (if missing) and writes each file exclusively under its planned name: never through a symbolic
+/// link, never over an existing file, and never a partial file under a final name. A folder of that name that is a
+/// symbolic link is refused. When a planned name has been taken since planning, the file gets the next free numbered
+/// name and `warnings` says so (its link then points at nothing). Fails with the path and the OS reason, and then
+/// leaves nothing it wrote behind.
 Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings);
 

@@ -49,8 +49,8 @@ void moveUuencodedFilesToAttachments(MailMessage &message)
             continue;
         body.text = std::move(extraction.text);
         for (ExtractedAttachment &file : extraction.attachments)
-            message.attachments.push_back(AttachmentPart{std::move(file.declaredName), std::move(file.mimeType),
-                                                         std::move(file.bytes), false});
+            message.attachments.push_back(
+                AttachmentPart{std::move(file.declaredName), std::move(file.mimeType), std::move(file.bytes), false});
     }
 }
 
@@ -67,8 +67,8 @@ void MessageAttachments::collect(const MailMessage &message)
         if (part.isForwardedMessage) {
             // The model keeps the forwarded messages, parsed, in the order of their parts.
             const std::string subject = forwardedIndex < message.forwarded.size()
-                ? message.forwarded[forwardedIndex].subject
-                : subjectOfRawMessage(part.bytes);
+                                            ? message.forwarded[forwardedIndex].subject
+                                            : subjectOfRawMessage(part.bytes);
             ++forwardedIndex;
             addFile(forwardedMessageName(subject, index), "message/rfc822", part.bytes);
             continue;

@@ -1,12 +1,12 @@
 // The attachment step of a conversion: names every attachment, embeds it or saves it beside the PDF.
 #pragma once
 
-#include "platform/MailConverter.h"
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 #include "mailconverter/attachments/MessageCommit.h"
 #include "mailconverter/mime/MailMessage.h"
 #include "mailconverter/readers/AttachmentFile.h"
 #include "mailconverter/readers/AttachmentNames.h"
+#include "platform/MailConverter.h"
 #include "support/Result.h"
 
 #include <deque>

@@ -47,8 +47,8 @@ Result<ConvertedMessage> commitRenderedMessage(RenderedMessage message)
     if (Result<void> closed = pending.value().close(); !closed)
         return closed.error();
 
-    Result<WrittenAttachments> saved = writeAttachmentFolder(message.attachmentFolder, message.attachments,
-                                                             converted.warnings);
+    Result<WrittenAttachments> saved =
+        writeAttachmentFolder(message.attachmentFolder, message.attachments, converted.warnings);
     if (!saved)
         return saved.error();
     Result<std::string> committed = pending.value().commitAs(plannedPath);
@@ -58,8 +58,8 @@ Result<ConvertedMessage> commitRenderedMessage(RenderedMessage message)
     }
     converted.writtenPath = committed.value();
     if (converted.writtenPath != plannedPath)
-        converted.warnings.push_back("the PDF was saved as '" + converted.writtenPath + "' rather than '" + plannedPath
-                                     + "', a name taken meanwhile; links to its attachments miss them");
+        converted.warnings.push_back("the PDF was saved as '" + converted.writtenPath + "' rather than '" +
+                                     plannedPath + "', a name taken meanwhile; links to its attachments miss them");
     return std::move(converted);
 }
 

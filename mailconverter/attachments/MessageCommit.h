@@ -1,9 +1,9 @@
 // Putting a rendered message in its place: the files saved beside its PDF, then the PDF.
 #pragma once
 
+#include "mailconverter/attachments/AttachmentFolderWriter.h"
 #include "platform/MailConverter.h"
 #include "support/Result.h"
-#include "mailconverter/attachments/AttachmentFolderWriter.h"
 
 #include <set>
 #include <string>

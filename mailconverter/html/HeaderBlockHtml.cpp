@@ -103,7 +103,8 @@ std::string rowsHtml(const std::vector<HeaderRow> &rows)
     std::string html;
     for (const HeaderRow &row : rows) {
         html += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" "
-                "valign=\"top\">" + escapeHtml(row.label) + ":</td><td" +
+                "valign=\"top\">" +
+                escapeHtml(row.label) + ":</td><td" +
                 std::string(row.isSubject ? " style=\"font-weight:bold;font-size:10.5pt\"" : "") + ">" + row.valueHtml +
                 "</td></tr>\n";
     }
@@ -160,13 +161,19 @@ std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vec
     const std::string fonts = cssFontFamilies(FontRole::Text, FontEngine::Chromium,
                                               pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese));
     return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><style>\n"
-           "@page{size:" + width + " " + height + ";margin:0}\nhtml,body{margin:0;padding:0;background:#fff}\n"
-           "div{box-sizing:border-box;width:" + width + ";height:" + height + ";overflow:hidden;background:#f2f4f7;"
-           "border:0.75pt solid #d0d5dd;border-radius:3pt;padding:5pt 8pt;font-family:" + fonts +
+           "@page{size:" +
+           width + " " + height +
+           ";margin:0}\nhtml,body{margin:0;padding:0;background:#fff}\n"
+           "div{box-sizing:border-box;width:" +
+           width + ";height:" + height +
+           ";overflow:hidden;background:#f2f4f7;"
+           "border:0.75pt solid #d0d5dd;border-radius:3pt;padding:5pt 8pt;font-family:" +
+           fonts +
            ";font-size:9pt;color:#1a1a1a}\n"
            "table{width:100%;border-collapse:collapse}td{padding:0.75pt;vertical-align:top;overflow-wrap:anywhere}\n"
            "a{color:#0000ee}\n"
-           "</style></head><body><div><table>\n" + rowsHtml(rows) + "</table></div></body></html>\n";
+           "</style></head><body><div><table>\n" +
+           rowsHtml(rows) + "</table></div></body></html>\n";
 }
 
 std::string cutForDisplay(std::string_view text, std::size_t maxCharacters)

@@ -33,7 +33,11 @@ struct HeaderRow
 
 /// Which markup the rows use: plain HTML that QTextDocument understands, or our own
 /// elements styled by the web page's header style sheet.
-enum class HeaderMarkup { Simple, Web };
+enum class HeaderMarkup
+{
+    Simple,
+    Web
+};
 
 /// The rows of `message`'s header block, in the order shown. Empty fields are left out.
 /// A date not taken from the Date header says where it came from. Values are cut at the

@@ -23,14 +23,17 @@ using Flavour = ComposeOptions::Flavour;
 // declared for every weight and style, under our own name and inside the families mail uses.
 constexpr char kEmojiRange[] = "U+231A-231B,U+23E9-23FA,U+2600-27BF,U+2B50,U+2B55,U+FE0F,U+200D,U+1F000-1FAFF";
 constexpr std::array<std::string_view, 9> kEmojiHostFamilies = {
-    "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana", "Tahoma", "Georgia", "Aptos"};
+    "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana",
+    "Tahoma",        "Georgia",  "Aptos"};
 
 std::string emojiFaces(std::string_view family)
 {
     std::string css;
     for (std::string_view style : {"normal", "italic"}) {
-        css += "@font-face{font-family:\"" + std::string(family) + "\";src:local(\"Noto Color Emoji\");font-weight:100 900;"
-               "font-style:" + std::string(style) + ";unicode-range:" + kEmojiRange + "}\n";
+        css += "@font-face{font-family:\"" + std::string(family) +
+               "\";src:local(\"Noto Color Emoji\");font-weight:100 900;"
+               "font-style:" +
+               std::string(style) + ";unicode-range:" + kEmojiRange + "}\n";
     }
     return css;
 }
@@ -51,7 +54,8 @@ std::string fontFaceAliases()
         css += emojiFaces(alias.family);
     }
     for (const CjkFontAlias &alias : kCjkFontAliases)
-        css += "@font-face{font-family:\"" + std::string(alias.family) + "\";src:local(\"" + std::string(cjkFace(alias.language)) + "\")}\n";
+        css += "@font-face{font-family:\"" + std::string(alias.family) + "\";src:local(\"" +
+               std::string(cjkFace(alias.language)) + "\")}\n";
     return css;
 }
 
@@ -71,9 +75,11 @@ std::string replaceFontNames(std::string html)
             // Whole names only: "Times" must not eat "Times New Roman", nor "Arial" "Arial Black".
             const std::size_t after = pos + family.size();
             const bool boundaryBefore = pos == 0 || !std::isalnum(static_cast<unsigned char>(lower[pos - 1]));
-            const bool boundaryAfter = after >= lower.size() || lower[after] == ',' || lower[after] == ';' ||
-                                       lower[after] == '"' || lower[after] == '\'' ||
-                                       (lower[after] == ' ' && (after + 1 >= lower.size() || !std::isalpha(static_cast<unsigned char>(lower[after + 1]))));
+            const bool boundaryAfter =
+                after >= lower.size() || lower[after] == ',' || lower[after] == ';' || lower[after] == '"' ||
+                lower[after] == '\'' ||
+                (lower[after] == ' ' &&
+                 (after + 1 >= lower.size() || !std::isalpha(static_cast<unsigned char>(lower[after + 1]))));
             if (!boundaryBefore || !boundaryAfter)
                 continue;
             out += alias.stem;
@@ -134,9 +140,10 @@ std::string Page::resolveReference(std::string_view reference, bool isContentId)
 void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, bool emphasise)
 {
     if (simple()) {
-        m_body += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" valign=\"top\">" + escapeHtml(label) +
-                  ":</td><td" + std::string(emphasise ? " style=\"font-weight:bold\"" : "") + ">" + valueHtml +
-                  "</td></tr>\n";
+        m_body += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" "
+                  "valign=\"top\">" +
+                  escapeHtml(label) + ":</td><td" + std::string(emphasise ? " style=\"font-weight:bold\"" : "") + ">" +
+                  valueHtml + "</td></tr>\n";
         return;
     }
     m_body += "<tessaly-row" + std::string(emphasise ? " class=\"tessaly-subject\"" : "") + "><tessaly-label>" +
@@ -155,7 +162,8 @@ void Page::addHeaderBlock(const MailMessage &message, const std::vector<Attachme
         m_body += "<table id=\"" + id +
                   "\" width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" "
                   "style=\"background-color:#f2f4f7;margin-bottom:10pt;font-family:" +
-                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk)) + ";font-size:9pt;color:#1a1a1a\">\n";
+                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk)) +
+                  ";font-size:9pt;color:#1a1a1a\">\n";
     } else {
         m_body += "<tessaly-header id=\"" + id + "\">\n";
     }
@@ -170,7 +178,8 @@ void Page::addBody(const BodyPart &body)
     if (body.kind == BodyPart::Kind::Image) {
         // An image part shown where it stands, at most as wide as the page.
         if (!m_options.cidBaseUrl.empty())
-            m_body += "<div style=\"margin:4pt 0\"><img src=\"" + escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
+            m_body += "<div style=\"margin:4pt 0\"><img src=\"" +
+                      escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
                       "\" alt=\"\" style=\"max-width:100%;height:auto\"></div>\n";
         return;
     }
@@ -201,7 +210,8 @@ void Page::addBody(const BodyPart &body)
         sanitize.rewriteFontNames = replaceFontNames;
     SanitizedHtml html = sanitizeHtml(body.text, sanitize);
     for (const StyleSheet &sheet : html.styleSheets) {
-        m_messageStyles += sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
+        m_messageStyles +=
+            sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
         m_messageStyles += withoutPageRules(sheet.css) + "\n</style>\n";
     }
     m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
@@ -241,7 +251,8 @@ void Page::addMessage(const MailMessage &message, const std::vector<AttachmentLi
 
 std::string Page::headerStyles() const
 {
-    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
+    const std::string font =
+        "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
     std::string css;
     if (m_headerCount > 0) {
         std::string ids;
@@ -249,11 +260,12 @@ std::string Page::headerStyles() const
             ids += std::string(i ? "," : "") + "#tessaly-header-" + std::to_string(i);
         const std::string h = ":is(" + ids + ")";
         css += h + "," + h + " *{all:revert!important;" + font + "}\n";
-        css += h + "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
-                   "background:#f2f4f7!important;border:1px solid #d0d5dd!important;border-radius:3pt!important;"
-                   "color:#1a1a1a!important;font-size:9pt!important;line-height:1.35!important;text-align:start!important;"
-                   "break-inside:avoid!important;direction:ltr!important;position:static!important;"
-                   "visibility:visible!important;opacity:1!important;transform:none!important;}\n";
+        css += h +
+               "{display:block!important;margin:0 0 12pt 0!important;padding:6pt 8pt!important;"
+               "background:#f2f4f7!important;border:1px solid #d0d5dd!important;border-radius:3pt!important;"
+               "color:#1a1a1a!important;font-size:9pt!important;line-height:1.35!important;text-align:start!important;"
+               "break-inside:avoid!important;direction:ltr!important;position:static!important;"
+               "visibility:visible!important;opacity:1!important;transform:none!important;}\n";
         css += h + " tessaly-row{display:flex!important;gap:8pt!important;margin:1pt 0!important;}\n";
         css += h + " tessaly-label{display:block!important;flex:0 0 auto!important;min-width:62pt!important;"
                    "font-weight:bold!important;color:#555!important;}\n";
@@ -261,7 +273,8 @@ std::string Page::headerStyles() const
         css += h + " tessaly-value{display:block!important;flex:1 1 auto!important;min-width:0!important;"
                    "unicode-bidi:isolate!important;overflow-wrap:anywhere!important;white-space:pre-wrap!important;"
                    "text-align:left!important;}\n";
-        css += h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
+        css +=
+            h + " tessaly-row.tessaly-subject tessaly-value{font-weight:bold!important;font-size:10.5pt!important;}\n";
         css += h + " tessaly-name{unicode-bidi:isolate!important;}\n";
         css += h + " tessaly-attachment{display:inline-block!important;margin-right:12pt!important;"
                    "unicode-bidi:isolate!important;white-space:nowrap!important;}\n";
@@ -275,7 +288,8 @@ std::string Page::headerStyles() const
     // Not display: a placeholder takes the image's own display, as its box does. The outline
     // takes no room from the image's size.
     css += "tessaly-remote-image{display:inline-block;max-width:100%;box-sizing:border-box!important;"
-           "overflow:hidden!important;" + font +
+           "overflow:hidden!important;" +
+           font +
            "font-size:8pt!important;color:#666!important;background:#eee!important;border:0!important;"
            "outline:1px dashed #999!important;outline-offset:-1px!important;padding:0 2pt!important;}\n";
     if (m_plainCount > 0) {
@@ -300,12 +314,14 @@ std::string Page::document(const std::string &title) const
     out.reserve(m_body.size() + m_messageStyles.size() + 8192);
     out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
     if (simple()) {
-        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk) + ";font-size:10pt;color:#1a1a1a}</style>\n";
+        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk) +
+               ";font-size:10pt;color:#1a1a1a}</style>\n";
         out += "</head><body>\n" + m_body + "</body></html>\n";
         return out;
     }
     out += "<style>\n" + fontFaceAliases();
-    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +
+    out += "html,body{margin:0;padding:0}\nbody{font-family:" +
+           cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
            "img{break-inside:avoid}\n"
@@ -333,9 +349,9 @@ std::string formatHeaderDate(const MailDate &date)
 {
     static constexpr std::array<std::string_view, 7> kWeekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                                   "Thursday", "Friday", "Saturday"};
-    static constexpr std::array<std::string_view, 12> kMonths = {"January", "February", "March",     "April",
-                                                                 "May",     "June",     "July",      "August",
-                                                                 "September", "October", "November", "December"};
+    static constexpr std::array<std::string_view, 12> kMonths = {"January",   "February", "March",    "April",
+                                                                 "May",       "June",     "July",     "August",
+                                                                 "September", "October",  "November", "December"};
     const ZonedDateTime local = zonedDateTime(date.utcSeconds, date.offsetMinutes);
     const int offset = date.offsetMinutes < 0 ? -date.offsetMinutes : date.offsetMinutes;
     char buffer[160];

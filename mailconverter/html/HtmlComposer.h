@@ -15,7 +15,11 @@ struct ComposeOptions
 {
     /// Which engine draws the page. TextDocument keeps to the HTML subset QTextDocument
     /// understands (tables, simple CSS); WebEngine uses full CSS.
-    enum class Flavour { WebEngine, TextDocument };
+    enum class Flavour
+    {
+        WebEngine,
+        TextDocument
+    };
     Flavour flavour = Flavour::WebEngine;
     /// CSS page size: "A4" or "letter".
     std::string paperSize = "A4";

@@ -21,16 +21,17 @@ bool isOneOf(std::string_view name, const auto &names)
 bool neverNests(std::string_view name)
 {
     static constexpr std::array<std::string_view, 35> kNames = {
-        "area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source", "track", "wbr",
-        "basefont", "bgsound", "frame", "keygen", "image", "p", "li", "dt", "dd", "option", "optgroup", "tr", "td", "th",
-        "tbody", "thead", "tfoot", "colgroup", "caption", "html", "body"};
+        "area",  "base",  "br",     "col",   "embed",    "hr",       "img",      "input", "link",
+        "meta",  "param", "source", "track", "wbr",      "basefont", "bgsound",  "frame", "keygen",
+        "image", "p",     "li",     "dt",    "dd",       "option",   "optgroup", "tr",    "td",
+        "th",    "tbody", "thead",  "tfoot", "colgroup", "caption",  "html",     "body"};
     return isOneOf(name, kNames);
 }
 
 // Elements whose content is text up to their end tag.
 bool holdsRawText(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 9> kNames = {"script", "style", "textarea", "title", "xmp",
+    static constexpr std::array<std::string_view, 9> kNames = {"script", "style",   "textarea", "title",    "xmp",
                                                                "iframe", "noembed", "noframes", "plaintext"};
     return isOneOf(name, kNames);
 }
@@ -39,9 +40,10 @@ bool holdsRawText(std::string_view name)
 bool leavesForeignContent(std::string_view name)
 {
     static constexpr std::array<std::string_view, 45> kNames = {
-        "b", "big", "blockquote", "body", "br", "center", "code", "dd", "div", "dl", "dt", "em", "embed", "h1", "h2",
-        "h3", "h4", "h5", "h6", "head", "hr", "i", "img", "li", "listing", "menu", "meta", "nobr", "ol", "p", "pre",
-        "ruby", "s", "small", "span", "strong", "strike", "sub", "sup", "table", "tt", "u", "ul", "var", "font"};
+        "b",       "big",  "blockquote", "body",  "br", "center", "code", "dd",   "div", "dl",    "dt",   "em",
+        "embed",   "h1",   "h2",         "h3",    "h4", "h5",     "h6",   "head", "hr",  "i",     "img",  "li",
+        "listing", "menu", "meta",       "nobr",  "ol", "p",      "pre",  "ruby", "s",   "small", "span", "strong",
+        "strike",  "sub",  "sup",        "table", "tt", "u",      "ul",   "var",  "font"};
     return isOneOf(name, kNames);
 }
 

@@ -119,7 +119,9 @@ std::string screenMedia(std::string_view mediaQueryList)
                 ++end;
             const std::string_view word = mediaQueryList.substr(i, end - i);
             // "tv" is a media type that matches neither screen nor print.
-            out += equalsIgnoringAsciiCase(word, "screen") ? std::string_view("all") : equalsIgnoringAsciiCase(word, "print") ? "tv" : word;
+            out += equalsIgnoringAsciiCase(word, "screen")  ? std::string_view("all")
+                   : equalsIgnoringAsciiCase(word, "print") ? "tv"
+                                                            : word;
             i = end;
             continue;
         }

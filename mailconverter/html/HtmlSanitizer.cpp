@@ -84,10 +84,18 @@ void appendEscaped(std::string &out, std::string_view text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         case '\xC2':
             if (i + 1 < text.size() && text[i + 1] == '\xA0') {
                 out += "&nbsp;";
@@ -96,7 +104,8 @@ void appendEscaped(std::string &out, std::string_view text)
             }
             out += c;
             break;
-        default: out += c;
+        default:
+            out += c;
         }
     }
 }
@@ -129,7 +138,8 @@ void appendEscapedBreakingLongRuns(std::string &out, std::string_view text)
     appendEscaped(out, text.substr(pieceStart));
 }
 
-enum class Treatment {
+enum class Treatment
+{
     Keep,         ///< the element with its cleaned attributes
     Drop,         ///< the element and everything in it
     Unwrap,       ///< its content only
@@ -242,11 +252,15 @@ std::string elementName(const GumboNode *node)
 std::string attributeName(const GumboAttribute &attribute)
 {
     switch (attribute.attr_namespace) {
-    case GUMBO_ATTR_NAMESPACE_XLINK: return std::string("xlink:") + attribute.name;
-    case GUMBO_ATTR_NAMESPACE_XML: return std::string("xml:") + attribute.name;
+    case GUMBO_ATTR_NAMESPACE_XLINK:
+        return std::string("xlink:") + attribute.name;
+    case GUMBO_ATTR_NAMESPACE_XML:
+        return std::string("xml:") + attribute.name;
     case GUMBO_ATTR_NAMESPACE_XMLNS:
-        return std::string_view(attribute.name) == "xmlns" ? std::string("xmlns") : std::string("xmlns:") + attribute.name;
-    default: return attribute.name;
+        return std::string_view(attribute.name) == "xmlns" ? std::string("xmlns")
+                                                           : std::string("xmlns:") + attribute.name;
+    default:
+        return attribute.name;
     }
 }
 
@@ -350,7 +364,8 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
         if (at == std::string::npos)
             break;
         std::size_t begin = at + 4;
-        while (begin < css.size() && (std::isspace(static_cast<unsigned char>(css[begin])) || css[begin] == '"' || css[begin] == '\''))
+        while (begin < css.size() &&
+               (std::isspace(static_cast<unsigned char>(css[begin])) || css[begin] == '"' || css[begin] == '\''))
             ++begin;
         std::size_t end = begin;
         while (end < css.size() && css[end] != ')' && css[end] != '"' && css[end] != '\'' &&
@@ -515,7 +530,8 @@ void Sanitizer::writeElement(const GumboNode *node, const GumboNode *parent, std
     if (treatment == Treatment::Keep && element.tag == GUMBO_TAG_UNKNOWN && name.empty())
         treatment = Treatment::Unwrap;
     // A block where a table wants its rows would be moved out of the table.
-    if (treatment == Treatment::Block && parent && parent->type == GUMBO_NODE_ELEMENT && isTablePart(parent->v.element.tag))
+    if (treatment == Treatment::Block && parent && parent->type == GUMBO_NODE_ELEMENT &&
+        isTablePart(parent->v.element.tag))
         treatment = Treatment::Unwrap;
     switch (treatment) {
     case Treatment::Drop:
@@ -545,7 +561,8 @@ void Sanitizer::writeElement(const GumboNode *node, const GumboNode *parent, std
     case Treatment::Keep:
         break;
     }
-    if (element.tag == GUMBO_TAG_IMG || (element.tag == GUMBO_TAG_INPUT && asciiLowercase(attributeValue(element, "type")) == "image")) {
+    if (element.tag == GUMBO_TAG_IMG ||
+        (element.tag == GUMBO_TAG_INPUT && asciiLowercase(attributeValue(element, "type")) == "image")) {
         if (const GumboAttribute *src = findAttribute(element, "src");
             src && isRemoteUrl(normalisedUrl(src->value)) && m_options.remoteImagePlaceholder) {
             writeRemoteImage(element);
@@ -640,12 +657,23 @@ std::string escapeHtml(std::string_view text)
     out.reserve(text.size() + text.size() / 8);
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -23,7 +23,8 @@ std::string blockStart(int depth, bool simpleCss)
     std::string style = "margin:0;";
     if (depth > 0) {
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
-        style += "color:" + colour + ";margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, kMaxStyledDepth)) + "pt;";
+        style += "color:" + colour +
+                 ";margin-left:" + std::to_string(kQuoteIndentPt * std::min(depth, kMaxStyledDepth)) + "pt;";
     }
     return "<div style=\"" + style + "\">";
 }
@@ -37,14 +38,13 @@ std::string blockEnd(bool simpleCss)
 /// combining marks and joiners.
 int columnsOf(char32_t c)
 {
-    if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x0591 && c <= 0x05C7) || (c >= 0x0610 && c <= 0x061A)
-        || (c >= 0x064B && c <= 0x065F) || c == 0x0670 || (c >= 0x06D6 && c <= 0x06ED)
-        || (c >= 0x200B && c <= 0x200F) || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F)
-        || (c >= 0x1F3FB && c <= 0x1F3FF))
+    if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x0591 && c <= 0x05C7) || (c >= 0x0610 && c <= 0x061A) ||
+        (c >= 0x064B && c <= 0x065F) || c == 0x0670 || (c >= 0x06D6 && c <= 0x06ED) || (c >= 0x200B && c <= 0x200F) ||
+        (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0x1F3FB && c <= 0x1F3FF))
         return 0;
-    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-        || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) || (c >= 0x20000 && c <= 0x3FFFD))
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+        (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+        (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) || (c >= 0x20000 && c <= 0x3FFFD))
         return 2;
     return 1;
 }
@@ -128,8 +128,8 @@ bool startsRightToLeft(std::string_view line)
         }
         if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
             return true;
-        const bool isNeutral = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || c >= 0x1F000
-                               || c == 0xA0 || (c >= 0xA1 && c <= 0xBF);
+        const bool isNeutral = (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || c >= 0x1F000 ||
+                               c == 0xA0 || (c >= 0xA1 && c <= 0xBF);
         if (!isNeutral)
             return false;
     }
@@ -142,8 +142,8 @@ bool hasStrongDirection(std::string_view line)
 {
     for (std::size_t pos = 0; pos < line.size();) {
         const char32_t c = nextCodePoint(line, pos);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000)
-            || (c >= 0x3040 && c <= 0xD7FF) || (c >= 0xF900 && c < 0xFFF0) || c >= 0x20000)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000) ||
+            (c >= 0x3040 && c <= 0xD7FF) || (c >= 0xF900 && c < 0xFFF0) || c >= 0x20000)
             return true;
     }
     return false;
@@ -157,9 +157,8 @@ class SimpleBlockWriter
 {
 public:
     SimpleBlockWriter(std::string &out, CjkLanguage cjk)
-        : m_out(out)
-        , m_style("style=\"margin:0;white-space:pre-wrap;font-family:" +
-                  escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter, cjk)) + ";\"")
+        : m_out(out), m_style("style=\"margin:0;white-space:pre-wrap;font-family:" +
+                              escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter, cjk)) + ";\"")
     {
     }
 
@@ -198,10 +197,12 @@ private:
 
 std::string plainTextStyles(const std::string &scope, CjkLanguage cjk)
 {
-    std::string css = scope + " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
-                              "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
-                              "font-family:" + cssFontFamilies(FontRole::Monospace, FontEngine::Chromium, cjk) +
-                              "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
+    std::string css = scope +
+                      " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
+                      "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
+                      "font-family:" +
+                      cssFontFamilies(FontRole::Monospace, FontEngine::Chromium, cjk) +
+                      "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
     // One bar per level, as mail clients draw nested quotes; the bars of adjacent blocks line up.
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {
         std::string bars;
@@ -212,10 +213,13 @@ std::string plainTextStyles(const std::string &scope, CjkLanguage cjk)
             positions += std::string(level > 1 ? "," : "") + std::to_string(kQuoteIndentPt * (level - 1)) + "pt 0";
         }
         const std::string colour(kQuoteColours[static_cast<std::size_t>(depth - 1) % std::size(kQuoteColours)]);
-        css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour + "!important;background:none!important;"
-               "background-image:" + bars + "!important;background-size:2px 100%!important;background-repeat:no-repeat!important;"
-               "background-position:" + positions + "!important;padding-left:" + std::to_string(kQuoteIndentPt * depth) +
-               "pt!important;}\n";
+        css += scope + " tessaly-text.tessaly-q" + std::to_string(depth) + "{color:" + colour +
+               "!important;background:none!important;"
+               "background-image:" +
+               bars +
+               "!important;background-size:2px 100%!important;background-repeat:no-repeat!important;"
+               "background-position:" +
+               positions + "!important;padding-left:" + std::to_string(kQuoteIndentPt * depth) + "pt!important;}\n";
     }
     return css;
 }

@@ -12,7 +12,7 @@ namespace {
 // Noto Sans Arabic also covers Persian and Urdu; Noto Naskh Arabic loses the lam-alef
 // ligature and Noto Kufi Arabic most letters.
 constexpr std::array<std::string_view, 4> kScriptFaces = {"Noto Sans Arabic", "Noto Sans Hebrew",
-                                                         "Noto Sans Devanagari", "Noto Sans Thai"};
+                                                          "Noto Sans Devanagari", "Noto Sans Thai"};
 
 struct CjkFaces
 {
@@ -53,14 +53,14 @@ std::string lowerAscii(std::string_view text)
 bool isShapedBeyondCmap(char32_t c)
 {
     return (c >= 0x064B && c <= 0x065F) || c == 0x0670 || (c >= 0x06D6 && c <= 0x06ED) // Arabic vowel marks
-        || (c >= 0x0900 && c <= 0x0DFF)     // Devanagari to Sinhala
-        || (c >= 0x0E00 && c <= 0x0FFF)     // Thai, Lao, Tibetan
-        || (c >= 0x1000 && c <= 0x109F)     // Myanmar
-        || (c >= 0x1780 && c <= 0x17FF)     // Khmer
-        || (c >= 0x1900 && c <= 0x1CFF)     // Limbu to Sundanese, Vedic extensions
-        || (c >= 0xA800 && c <= 0xAAFF)     // Syloti Nagri to Tai Viet
-        || (c >= 0xABC0 && c <= 0xABFF)     // Meetei Mayek
-        || (c >= 0x11000 && c <= 0x11FFF);  // Brahmi and the other historic Indic scripts
+           || (c >= 0x0900 && c <= 0x0DFF)                                             // Devanagari to Sinhala
+           || (c >= 0x0E00 && c <= 0x0FFF)                                             // Thai, Lao, Tibetan
+           || (c >= 0x1000 && c <= 0x109F)                                             // Myanmar
+           || (c >= 0x1780 && c <= 0x17FF)                                             // Khmer
+           || (c >= 0x1900 && c <= 0x1CFF)    // Limbu to Sundanese, Vedic extensions
+           || (c >= 0xA800 && c <= 0xAAFF)    // Syloti Nagri to Tai Viet
+           || (c >= 0xABC0 && c <= 0xABFF)    // Meetei Mayek
+           || (c >= 0x11000 && c <= 0x11FFF); // Brahmi and the other historic Indic scripts
 }
 
 } // namespace
@@ -109,8 +109,7 @@ bool qtPdfWriterKeepsText(std::string_view text)
 namespace {
 
 /// Calls `visit` with every text the header block of `message` shows, until it returns false.
-template <typename Visit>
-bool everyHeaderText(const MailMessage &message, Visit visit)
+template <typename Visit> bool everyHeaderText(const MailMessage &message, Visit visit)
 {
     if (!visit(message.subject))
         return false;
@@ -146,8 +145,8 @@ bool keepsEveryText(const MailMessage &message)
 
 bool qtPdfWriterCanDraw(const MailMessage &message)
 {
-    return keepsEveryText(message)
-        && pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
+    return keepsEveryText(message) &&
+           pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
 }
 
 bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message)
@@ -155,7 +154,8 @@ bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message)
     if (!everyHeaderText(message, qtPdfWriterKeepsText))
         return false;
     const bool hasHan = !everyHeaderText(message, [](std::string_view text) { return !cjkLanguageOfText(text); });
-    return !hasHan || pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
+    return !hasHan ||
+           pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
 }
 
 std::optional<CjkLanguage> pageCjkLanguage(const MailMessage &message)
@@ -182,7 +182,8 @@ std::optional<CjkLanguage> cjkLanguageOfTag(std::string_view tag)
 {
     const std::string lower = lowerAscii(tag);
     const auto is = [&](std::string_view prefix) {
-        return lower.starts_with(prefix) && (lower.size() == prefix.size() || lower[prefix.size()] == '-' || lower[prefix.size()] == '_');
+        return lower.starts_with(prefix) &&
+               (lower.size() == prefix.size() || lower[prefix.size()] == '-' || lower[prefix.size()] == '_');
     };
     if (is("ja"))
         return CjkLanguage::Japanese;
@@ -207,7 +208,8 @@ std::string htmlLanguageTag(std::string_view html)
             continue;
         const std::size_t end = head.find('>', start);
         std::size_t at = head.find("lang=", start);
-        if (at == std::string::npos || at > end || !(head[at - 1] == ' ' || head[at - 1] == '\t' || head[at - 1] == '\n'))
+        if (at == std::string::npos || at > end ||
+            !(head[at - 1] == ' ' || head[at - 1] == '\t' || head[at - 1] == '\n'))
             continue;
         at += 5;
         const char quote = head[at] == '"' || head[at] == '\'' ? head[at] : 0;
@@ -226,11 +228,11 @@ std::optional<CjkLanguage> cjkLanguageOfCharset(std::string_view charset)
         return CjkLanguage::SimplifiedChinese;
     if (lower.starts_with("big5") || lower == "cp950" || lower == "euc-tw")
         return CjkLanguage::TraditionalChinese;
-    if (lower.starts_with("iso-2022-jp") || lower == "shift_jis" || lower == "sjis" || lower == "euc-jp"
-        || lower == "cp932" || lower == "windows-31j" || lower == "x-sjis")
+    if (lower.starts_with("iso-2022-jp") || lower == "shift_jis" || lower == "sjis" || lower == "euc-jp" ||
+        lower == "cp932" || lower == "windows-31j" || lower == "x-sjis")
         return CjkLanguage::Japanese;
-    if (lower == "euc-kr" || lower.starts_with("ks_c_5601") || lower == "cp949" || lower == "iso-2022-kr"
-        || lower == "uhc")
+    if (lower == "euc-kr" || lower.starts_with("ks_c_5601") || lower == "cp949" || lower == "iso-2022-kr" ||
+        lower == "uhc")
         return CjkLanguage::Korean;
     return std::nullopt;
 }

@@ -11,15 +11,29 @@
 namespace tessaly {
 
 /// Text or monospaced text (plain-text bodies).
-enum class FontRole { Text, Monospace };
+enum class FontRole
+{
+    Text,
+    Monospace
+};
 
 /// Who draws the page: the two engines embed fonts differently, and draw emoji differently.
-enum class FontEngine { QtPdfWriter, Chromium };
+enum class FontEngine
+{
+    QtPdfWriter,
+    Chromium
+};
 
 /// Han characters are drawn differently in each of these; each has its own face. Qt keeps
 /// the fallback faces of a script for the whole process, so its PDF writer draws them all with
 /// the Simplified Chinese face; pages in the others need Chromium (qtPdfWriterCanDraw).
-enum class CjkLanguage { SimplifiedChinese, TraditionalChinese, Japanese, Korean };
+enum class CjkLanguage
+{
+    SimplifiedChinese,
+    TraditionalChinese,
+    Japanese,
+    Korean
+};
 
 /// The families for `role`, in fallback order: the Latin face (also Greek and Cyrillic), then
 /// one named face per script the Latin face lacks, the Chinese, Japanese and Korean faces (for

@@ -14,11 +14,10 @@ namespace tessaly {
 namespace {
 
 // windows-1252 0x80-0x9F; the undefined bytes 81 8D 8F 90 9D keep their C1 code points.
-constexpr std::array<char32_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
+constexpr std::array<char32_t, 32> kWindows1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::string normalisedLabel(std::string_view charset)
 {
@@ -36,8 +35,9 @@ std::string normalisedLabel(std::string_view charset)
 bool isWindows1252Family(const std::string &label)
 {
     static constexpr std::string_view kLabels[] = {
-        "us-ascii", "ascii", "ansi_x3.4-1968", "iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1",
-        "l1", "cp819", "windows-1252", "cp1252", "x-cp1252", "cp-1252", "win-1252", "iso-ir-100", "ibm819"};
+        "us-ascii", "ascii",      "ansi_x3.4-1968", "iso-8859-1",   "iso8859-1", "iso_8859-1", "latin1",
+        "latin-1",  "l1",         "cp819",          "windows-1252", "cp1252",    "x-cp1252",   "cp-1252",
+        "win-1252", "iso-ir-100", "ibm819"};
     return std::find(std::begin(kLabels), std::end(kLabels), label) != std::end(kLabels);
 }
 
@@ -56,9 +56,9 @@ bool isUnknownLabel(const std::string &label)
 bool isMultibyteLabel(const std::string &label)
 {
     static constexpr std::string_view kPrefixes[] = {
-        "utf-16", "utf-32", "utf-7", "ucs-", "unicode", "iso-2022", "shift_jis", "shift-jis", "sjis", "x-sjis",
-        "windows-31j", "cp932", "ms932", "euc", "x-euc", "gb", "cp936", "big5", "cp950", "hz", "ks_c", "cp949",
-        "ms949", "iso-10646"};
+        "utf-16", "utf-32", "utf-7",       "ucs-",  "unicode", "iso-2022", "shift_jis", "shift-jis",
+        "sjis",   "x-sjis", "windows-31j", "cp932", "ms932",   "euc",      "x-euc",     "gb",
+        "cp936",  "big5",   "cp950",       "hz",    "ks_c",    "cp949",    "ms949",     "iso-10646"};
     for (std::string_view prefix : kPrefixes) {
         if (std::string_view(label).substr(0, prefix.size()) == prefix)
             return true;
@@ -71,8 +71,8 @@ bool convertWithIconv(std::string_view bytes, const std::string &label, std::str
     gsize bytesRead = 0;
     gsize bytesWritten = 0;
     GError *error = nullptr;
-    gchar *converted =
-        g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", label.c_str(), &bytesRead, &bytesWritten, &error);
+    gchar *converted = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", label.c_str(), &bytesRead,
+                                 &bytesWritten, &error);
     if (error)
         g_error_free(error);
     if (!converted)
@@ -102,15 +102,29 @@ const std::vector<std::string> *familyOf(const std::string &label)
         std::string_view prefix;
         const std::vector<std::string> *family;
     };
-    static const Prefix kPrefixes[] = {
-        {"iso-2022-jp", &kJapanese}, {"euc-jp", &kJapanese},          {"x-euc-jp", &kJapanese},
-        {"shift", &kJapanese},       {"sjis", &kJapanese},            {"x-sjis", &kJapanese},
-        {"windows-31j", &kJapanese}, {"cp932", &kJapanese},           {"ms932", &kJapanese},
-        {"gb2312", &kSimplifiedChinese}, {"gbk", &kSimplifiedChinese}, {"x-gbk", &kSimplifiedChinese},
-        {"gb18030", &kSimplifiedChinese}, {"cp936", &kSimplifiedChinese}, {"euc-cn", &kSimplifiedChinese},
-        {"big5", &kTraditionalChinese}, {"cp950", &kTraditionalChinese}, {"x-x-big5", &kTraditionalChinese},
-        {"euc-kr", &kKorean},        {"ks_c_5601", &kKorean},         {"cp949", &kKorean},
-        {"ms949", &kKorean},         {"iso-2022-kr", &kKorean}};
+    static const Prefix kPrefixes[] = {{"iso-2022-jp", &kJapanese},
+                                       {"euc-jp", &kJapanese},
+                                       {"x-euc-jp", &kJapanese},
+                                       {"shift", &kJapanese},
+                                       {"sjis", &kJapanese},
+                                       {"x-sjis", &kJapanese},
+                                       {"windows-31j", &kJapanese},
+                                       {"cp932", &kJapanese},
+                                       {"ms932", &kJapanese},
+                                       {"gb2312", &kSimplifiedChinese},
+                                       {"gbk", &kSimplifiedChinese},
+                                       {"x-gbk", &kSimplifiedChinese},
+                                       {"gb18030", &kSimplifiedChinese},
+                                       {"cp936", &kSimplifiedChinese},
+                                       {"euc-cn", &kSimplifiedChinese},
+                                       {"big5", &kTraditionalChinese},
+                                       {"cp950", &kTraditionalChinese},
+                                       {"x-x-big5", &kTraditionalChinese},
+                                       {"euc-kr", &kKorean},
+                                       {"ks_c_5601", &kKorean},
+                                       {"cp949", &kKorean},
+                                       {"ms949", &kKorean},
+                                       {"iso-2022-kr", &kKorean}};
     for (const Prefix &entry : kPrefixes) {
         if (std::string_view(label).substr(0, entry.prefix.size()) == entry.prefix)
             return entry.family;

@@ -40,7 +40,8 @@ std::string rawHeader(GMimeObject *object, const char *name)
         return {};
     // The blanks after the colon are syntax, not part of the value.
     std::string_view value(raw);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
+    while (!value.empty() &&
+           (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
         value.remove_prefix(1);
     return std::string(value);
 }

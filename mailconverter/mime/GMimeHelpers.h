@@ -8,8 +8,7 @@
 namespace tessaly {
 
 /// GMime objects are reference counted; this drops our reference at scope exit.
-template <typename T>
-struct GObjectRef
+template <typename T> struct GObjectRef
 {
     T *object = nullptr;
     explicit GObjectRef(T *o) : object(o) {}

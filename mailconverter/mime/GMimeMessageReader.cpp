@@ -25,8 +25,9 @@ bool GMimeMessageReader::LoadMessage(const std::string &messageFile)
     for (const MailAddress &recipient : message.to) {
         if (!m_to.empty())
             m_to += ", ";
-        m_to += recipient.name.empty() ? recipient.address
-                                       : recipient.name + (recipient.address.empty() ? "" : " <" + recipient.address + ">");
+        m_to += recipient.name.empty()
+                    ? recipient.address
+                    : recipient.name + (recipient.address.empty() ? "" : " <" + recipient.address + ">");
     }
     if (message.date) {
         if (const std::optional<std::tm> local = localTimeFields(static_cast<std::time_t>(message.date->utcSeconds))) {

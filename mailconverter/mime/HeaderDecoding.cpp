@@ -26,7 +26,8 @@ std::string decodeQ(std::string_view text)
         const char c = text[i];
         if (c == '_') {
             out += ' ';
-        } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+        } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+                   hexDigitValue(text[i + 2]) >= 0) {
             out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
@@ -183,8 +184,7 @@ namespace {
 // words (decoded to UTF-8 and passed to `onWords`). Bytes of consecutive encoded words in
 // one charset are converted together, so that a character split across two words comes
 // out whole; blanks between encoded words are dropped (RFC 2047 6.2).
-template <typename OnText, typename OnWords>
-void walkEncodedText(std::string_view text, OnText onText, OnWords onWords)
+template <typename OnText, typename OnWords> void walkEncodedText(std::string_view text, OnText onText, OnWords onWords)
 {
     std::size_t pos = 0;
     std::string pendingCharset;
@@ -278,7 +278,8 @@ std::optional<MailDate> parseEnvelopeDate(std::string_view fromLine)
         return std::nullopt;
     // The date follows the sender; start at its weekday so that an address with spaces
     // does not matter.
-    static constexpr std::array<std::string_view, 7> kWeekdays = {"Mon ", "Tue ", "Wed ", "Thu ", "Fri ", "Sat ", "Sun "};
+    static constexpr std::array<std::string_view, 7> kWeekdays = {"Mon ", "Tue ", "Wed ", "Thu ",
+                                                                  "Fri ", "Sat ", "Sun "};
     std::size_t start = std::string_view::npos;
     for (std::string_view day : kWeekdays) {
         const std::size_t at = fromLine.find(day, 5);

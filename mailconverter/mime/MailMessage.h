@@ -32,7 +32,12 @@ struct MailDate
 /// A part shown as the message's text, or an image shown where its part stands.
 struct BodyPart
 {
-    enum class Kind { Html, PlainText, Image };
+    enum class Kind
+    {
+        Html,
+        PlainText,
+        Image
+    };
     Kind kind = Kind::PlainText;
     /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed. For an
     /// Image, the key (see resourceKey) of the inline resource drawn here.
@@ -83,7 +88,12 @@ struct MailMessage
     /// header's date. nullopt when the message carries none of them.
     std::optional<MailDate> date;
     /// Where `date` came from, so that a page can say when it is not the sender's own.
-    enum class DateSource { Header, Envelope, Received };
+    enum class DateSource
+    {
+        Header,
+        Envelope,
+        Received
+    };
     DateSource dateSource = DateSource::Header;
 
     std::vector<BodyPart> bodies; ///< in display order; empty when the message has no text

@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -82,7 +82,8 @@ std::string mimeTypeOf(GMimeObject *object)
         return "application/octet-stream";
     const char *mediaType = g_mime_content_type_get_media_type(type);
     const char *subtype = g_mime_content_type_get_media_subtype(type);
-    return asciiLowercase(std::string(mediaType ? mediaType : "application") + "/" + (subtype ? subtype : "octet-stream"));
+    return asciiLowercase(std::string(mediaType ? mediaType : "application") + "/" +
+                          (subtype ? subtype : "octet-stream"));
 }
 
 std::string contentTypeParameter(GMimeObject *object, const char *name)
@@ -102,7 +103,8 @@ std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::
     const std::string lower = asciiLowercase(rawValue);
     std::size_t at = 0;
     while ((at = lower.find(name, at)) != std::string::npos) {
-        const bool startsWord = at == 0 || lower[at - 1] == ';' || std::isspace(static_cast<unsigned char>(lower[at - 1]));
+        const bool startsWord =
+            at == 0 || lower[at - 1] == ';' || std::isspace(static_cast<unsigned char>(lower[at - 1]));
         std::size_t i = at + name.size();
         while (i < lower.size() && std::isspace(static_cast<unsigned char>(lower[i])))
             ++i;
@@ -120,7 +122,8 @@ std::optional<std::string> rawQuotedParameter(const std::string &rawValue, std::
 
 std::string declaredNameOf(GMimeObject *object, std::string_view declaredCharset)
 {
-    for (const auto &[header, parameter] : {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
+    for (const auto &[header, parameter] :
+         {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
         const std::string raw = rawHeader(object, header);
         const bool raw8Bit = !isValidUtf8(raw);
         if (raw.find('\\') == std::string::npos && raw.find("=?") == std::string::npos && !raw8Bit)
@@ -206,7 +209,8 @@ std::string sniffHtmlCharset(std::string_view html)
     while (begin < head.size() && (head[begin] == '"' || head[begin] == '\''))
         ++begin;
     std::size_t end = begin;
-    while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) || head[end] == '-' || head[end] == '_'))
+    while (end < head.size() &&
+           (std::isalnum(static_cast<unsigned char>(head[end])) || head[end] == '-' || head[end] == '_'))
         ++end;
     return head.substr(begin, end - begin);
 }
@@ -225,7 +229,8 @@ std::string boundaryInPrologue(std::string_view text)
         const std::string_view next = end < text.size() ? text.substr(end + 1, nextEnd - end - 1) : std::string_view();
         const std::size_t colon = next.find(':');
         if (line.size() > 2 && line.starts_with("--") && line.find_first_of(" \t\"") == std::string_view::npos &&
-            colon != std::string_view::npos && colon > 0 && next.substr(0, colon).find_first_of(" \t") == std::string_view::npos)
+            colon != std::string_view::npos && colon > 0 &&
+            next.substr(0, colon).find_first_of(" \t") == std::string_view::npos)
             return std::string(line.substr(2));
         pos = end + 1;
     }
@@ -509,7 +514,8 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
         const char *prologue = g_mime_multipart_get_prologue(multipart);
         const std::string boundary = prologue ? boundaryInPrologue(prologue) : std::string();
         if (!boundary.empty()) {
-            const std::string bytes = "Content-Type: " + mimeTypeOf(object) + "; boundary=\"" + boundary + "\"\n\n" + prologue;
+            const std::string bytes =
+                "Content-Type: " + mimeTypeOf(object) + "; boundary=\"" + boundary + "\"\n\n" + prologue;
             GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
             GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
             GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_context.options));
@@ -661,7 +667,8 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
     // An empty text part is no body: the message then shows just its headers.
     if (text.find_first_not_of(" \t\n") == std::string::npos)
         return;
-    m_message.bodies.push_back(BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
+    m_message.bodies.push_back(
+        BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
 }
 
 void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
@@ -695,7 +702,8 @@ void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside)
 {
     if (m_forwardDepth >= kMaxForwardDepth)
         return;
-    m_message.forwarded.push_back(ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside)).build(inner, std::nullopt));
+    m_message.forwarded.push_back(
+        ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside)).build(inner, std::nullopt));
     for (const std::string &warning : m_message.forwarded.back().warnings)
         m_message.warnings.push_back("in a forwarded message, " + warning);
 }
@@ -718,7 +726,8 @@ std::set<std::string> referencedContentIds(const std::vector<std::string> &lower
         for (std::size_t at = html.find("cid:"); at != std::string::npos; at = html.find("cid:", at + 4)) {
             const std::size_t begin = at + 4;
             const std::size_t end = html.find_first_of("\"'()<> \t\n\\", begin);
-            ids.insert(percentDecode(std::string_view(html).substr(begin, end == std::string::npos ? end : end - begin)));
+            ids.insert(
+                percentDecode(std::string_view(html).substr(begin, end == std::string::npos ? end : end - begin)));
         }
     }
     return ids;
@@ -757,9 +766,10 @@ void ModelBuilder::settleResources()
             if (candidate.shownWhereItStands) {
                 // The HTML draws it; it needs no place of its own.
                 const std::string key = resourceKey(candidate.resource);
-                const auto shown = std::find_if(m_message.bodies.begin(), m_message.bodies.end(), [&](const BodyPart &body) {
-                    return body.kind == BodyPart::Kind::Image && body.text == key;
-                });
+                const auto shown =
+                    std::find_if(m_message.bodies.begin(), m_message.bodies.end(), [&](const BodyPart &body) {
+                        return body.kind == BodyPart::Kind::Image && body.text == key;
+                    });
                 if (shown != m_message.bodies.end())
                     m_message.bodies.erase(shown);
             }
@@ -769,11 +779,13 @@ void ModelBuilder::settleResources()
         AttachmentPart attachment;
         attachment.declaredName = std::move(candidate.declaredName);
         attachment.mimeType = candidate.resource.mimeType;
-        attachment.bytes = candidate.shownWhereItStands ? candidate.resource.bytes : std::move(candidate.resource.bytes);
+        attachment.bytes =
+            candidate.shownWhereItStands ? candidate.resource.bytes : std::move(candidate.resource.bytes);
         if (candidate.shownWhereItStands)
             m_message.inlineResources.push_back(std::move(candidate.resource));
         const std::size_t at = std::min(candidate.attachmentIndex + inserted, m_message.attachments.size());
-        m_message.attachments.insert(m_message.attachments.begin() + static_cast<std::ptrdiff_t>(at), std::move(attachment));
+        m_message.attachments.insert(m_message.attachments.begin() + static_cast<std::ptrdiff_t>(at),
+                                     std::move(attachment));
         ++inserted;
     }
 }
@@ -869,7 +881,8 @@ std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
     for (const Field &field : fields) {
         const std::string_view whole = head.substr(field.begin, field.end - field.begin);
         const std::string_view name = whole.substr(0, field.nameEnd);
-        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime || g_ascii_strcasecmp(std::string(name).c_str(), "Content-Type") == 0) {
+        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime ||
+            g_ascii_strcasecmp(std::string(name).c_str(), "Content-Type") == 0) {
             rewrite.front += whole;
             continue;
         }
@@ -986,7 +999,8 @@ Result<MailMessage> parseMailMessage(std::string_view bytes)
     SetAsideHeaders setAside;
     const std::string_view shown = withRepairedHeaderBlock(bytes, repaired, setAside);
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
-    return parseStream(stream.object, envelopeDate, [bytes] { return std::string(bytes); }, std::move(setAside));
+    return parseStream(
+        stream.object, envelopeDate, [bytes] { return std::string(bytes); }, std::move(setAside));
 }
 
 // Parsed straight from the file: GMime then keeps part contents on disk, not in memory,

@@ -4,12 +4,12 @@
 #include "mailconverter/pdf/XmpMetadata.h"
 #include "support/DateTime.h"
 
+#include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/Pl_String.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
@@ -97,8 +97,8 @@ void stampFirstPage(QPDF &document, const PageStamp &stamp)
         annotations.appendItem(copy);
     }
     page.addPageContents(QPDFObjectHandle::newStream(&document, "q\n"), true);
-    page.addPageContents(QPDFObjectHandle::newStream(&document, "\nQ\n" + band +
-                                                                    page.placeFormXObject(form, name, place, true, false, false)),
+    page.addPageContents(QPDFObjectHandle::newStream(
+                             &document, "\nQ\n" + band + page.placeFormXObject(form, name, place, true, false, false)),
                          false);
 }
 

@@ -16,10 +16,10 @@ namespace tessaly {
 /// The PDF's document info, from the message's headers.
 struct PdfMetadata
 {
-    QString title;        ///< the subject
-    QString author;       ///< the sender
-    QDateTime created;    ///< the message's date, with its UTC offset; invalid when unknown
-    QString messageId;    ///< without its angle brackets; XMP only
+    QString title;           ///< the subject
+    QString author;          ///< the sender
+    QDateTime created;       ///< the message's date, with its UTC offset; invalid when unknown
+    QString messageId;       ///< without its angle brackets; XMP only
     QString mailboxFileName; ///< the mailbox the message came from; XMP only
 };
 
@@ -53,8 +53,8 @@ std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
 /// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
-/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions become
-/// Errors.
+/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies
+/// `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions become Errors.
 Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing);
 
 } // namespace tessaly

@@ -58,7 +58,12 @@ std::string repairedDestination(std::string_view hex)
     return out;
 }
 
-enum class Section { None, Chars, Ranges };
+enum class Section
+{
+    None,
+    Chars,
+    Ranges
+};
 
 } // namespace
 
@@ -67,8 +72,8 @@ std::string repairedToUnicodeMap(std::string_view cmap)
     std::string out;
     out.reserve(cmap.size());
     Section section = Section::None;
-    int position = 0;      // of the current hex token within its entry
-    bool inArray = false;  // inside a bfrange's [ … ] of destinations
+    int position = 0;     // of the current hex token within its entry
+    bool inArray = false; // inside a bfrange's [ … ] of destinations
     std::string rangeStart;
 
     std::size_t i = 0;

@@ -19,12 +19,23 @@ std::string xmlEscaped(const QString &text)
         if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE || u == 0xFFFF)
             continue;
         switch (u) {
-        case '&': escaped += QStringLiteral("&amp;"); break;
-        case '<': escaped += QStringLiteral("&lt;"); break;
-        case '>': escaped += QStringLiteral("&gt;"); break;
-        case '"': escaped += QStringLiteral("&quot;"); break;
-        case '\r': escaped += QStringLiteral("&#13;"); break;
-        default: escaped += c;
+        case '&':
+            escaped += QStringLiteral("&amp;");
+            break;
+        case '<':
+            escaped += QStringLiteral("&lt;");
+            break;
+        case '>':
+            escaped += QStringLiteral("&gt;");
+            break;
+        case '"':
+            escaped += QStringLiteral("&quot;");
+            break;
+        case '\r':
+            escaped += QStringLiteral("&#13;");
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped.toStdString();

@@ -17,8 +17,8 @@ struct ExtractedAttachment
 /// An attachment with its final safe name, ready to be embedded or written.
 struct AttachmentFile
 {
-    std::string fileName;  ///< unique within the message, from safeAttachmentName
-    std::string mimeType;  ///< lower case, e.g. "application/pdf"
+    std::string fileName;   ///< unique within the message, from safeAttachmentName
+    std::string mimeType;   ///< lower case, e.g. "application/pdf"
     std::string_view bytes; ///< the content; the caller keeps it alive while it is used
 };
 

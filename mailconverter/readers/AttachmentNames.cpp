@@ -1,7 +1,7 @@
 #include "mailconverter/readers/AttachmentNames.h"
 
-#include "support/FileNameRules.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "support/FileNameRules.h"
 #include "support/Utf8.h"
 
 #include <algorithm>
@@ -22,31 +22,31 @@ struct ExtensionEntry
 };
 
 constexpr std::array<ExtensionEntry, 24> kExtensions = {{
-        {"text/plain", ".txt"},
-        {"text/html", ".html"},
-        {"text/csv", ".csv"},
-        {"text/calendar", ".ics"},
-        {"text/vcard", ".vcf"},
-        {"text/x-vcard", ".vcf"},
-        {"image/png", ".png"},
-        {"image/jpeg", ".jpg"},
-        {"image/gif", ".gif"},
-        {"image/bmp", ".bmp"},
-        {"image/tiff", ".tif"},
-        {"image/webp", ".webp"},
-        {"image/svg+xml", ".svg"},
-        {"application/pdf", ".pdf"},
-        {"application/zip", ".zip"},
-        {"application/gzip", ".gz"},
-        {"application/msword", ".doc"},
-        {"application/vnd.ms-excel", ".xls"},
-        {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", ".docx"},
-        {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", ".xlsx"},
-        {"application/ms-tnef", ".dat"},
-        {"message/rfc822", ".eml"},
-        {"audio/mpeg", ".mp3"},
-        {"application/octet-stream", ".bin"},
-    }};
+    {"text/plain", ".txt"},
+    {"text/html", ".html"},
+    {"text/csv", ".csv"},
+    {"text/calendar", ".ics"},
+    {"text/vcard", ".vcf"},
+    {"text/x-vcard", ".vcf"},
+    {"image/png", ".png"},
+    {"image/jpeg", ".jpg"},
+    {"image/gif", ".gif"},
+    {"image/bmp", ".bmp"},
+    {"image/tiff", ".tif"},
+    {"image/webp", ".webp"},
+    {"image/svg+xml", ".svg"},
+    {"application/pdf", ".pdf"},
+    {"application/zip", ".zip"},
+    {"application/gzip", ".gz"},
+    {"application/msword", ".doc"},
+    {"application/vnd.ms-excel", ".xls"},
+    {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", ".docx"},
+    {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", ".xlsx"},
+    {"application/ms-tnef", ".dat"},
+    {"message/rfc822", ".eml"},
+    {"audio/mpeg", ".mp3"},
+    {"application/octet-stream", ".bin"},
+}};
 
 bool isDroppedCharacter(char32_t c)
 {

@@ -62,7 +62,7 @@ public:
     std::string claim(const std::string &name);
 
 private:
-    std::set<std::string> m_taken;                   ///< folded names
+    std::set<std::string> m_taken;                     ///< folded names
     std::unordered_map<std::string, int> m_nextNumber; ///< folded name → first number not yet tried
 };
 

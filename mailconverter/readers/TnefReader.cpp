@@ -71,8 +71,7 @@ public:
         return read(count, ignored);
     }
 
-    template <typename T>
-    bool readInt(T &out)
+    template <typename T> bool readInt(T &out)
     {
         std::string_view raw;
         if (!read(sizeof(T), raw))
@@ -121,8 +120,8 @@ std::string utf16LeToUtf8(std::string_view bytes)
 {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-                                              | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
     while (!units.empty() && units.back() == 0)
         units.pop_back();
     std::string out;
@@ -224,9 +223,7 @@ Result<void> readAttachmentProperties(std::string_view list, std::size_t baseOff
                 return fail("truncated property value");
             if (isMultiValue || v > 0)
                 continue;
-            const auto asText = [&] {
-                return baseType == kPtypUnicode ? utf16LeToUtf8(value) : eightBitToUtf8(value);
-            };
+            const auto asText = [&] { return baseType == kPtypUnicode ? utf16LeToUtf8(value) : eightBitToUtf8(value); };
             if (id == kPidAttachLongFilename && (baseType == kPtypUnicode || baseType == kPtypString8))
                 attachment.longFilename = asText();
             else if (id == kPidAttachFilename && (baseType == kPtypUnicode || baseType == kPtypString8))
@@ -248,12 +245,13 @@ void finishAttachment(std::optional<PendingAttachment> &pending, std::vector<Ext
     if (data) {
         ExtractedAttachment file;
         file.declaredName = !pending->longFilename.empty() ? pending->longFilename
-            : !pending->title.empty()                      ? pending->title
+                            : !pending->title.empty()      ? pending->title
                                                            : pending->shortFilename;
         std::string mimeType = pending->mimeTag;
         std::transform(mimeType.begin(), mimeType.end(), mimeType.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-        const bool looksLikeMimeType = mimeType.find('/') != std::string::npos && mimeType.find(' ') == std::string::npos;
+        const bool looksLikeMimeType =
+            mimeType.find('/') != std::string::npos && mimeType.find(' ') == std::string::npos;
         file.mimeType = looksLikeMimeType ? mimeType : mimeTypeForFileName(file.declaredName);
         file.bytes = std::move(*data);
         out.push_back(std::move(file));

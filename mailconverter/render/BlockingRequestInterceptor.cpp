@@ -11,8 +11,8 @@ constexpr qsizetype kMaxRecordedUrls = 1000;
 
 bool isAllowedScheme(const QString &scheme)
 {
-    return scheme == QLatin1String(kMessageScheme) || scheme == QLatin1String("data")
-        || scheme == QLatin1String("about");
+    return scheme == QLatin1String(kMessageScheme) || scheme == QLatin1String("data") ||
+           scheme == QLatin1String("about");
 }
 
 } // namespace

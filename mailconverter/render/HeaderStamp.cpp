@@ -27,11 +27,9 @@ constexpr qreal toPixels(qreal points)
 
 } // namespace
 
-HeaderStamp::HeaderStamp(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                         qreal widthPoints, qreal maxHeightPoints)
-    : m_metricsDevice(&m_metricsBytes)
-    , m_metrics(&m_metricsDevice)
-    , m_widthPoints(widthPoints)
+HeaderStamp::HeaderStamp(const MailMessage &message, const std::vector<AttachmentListing> &listings, qreal widthPoints,
+                         qreal maxHeightPoints)
+    : m_metricsDevice(&m_metricsBytes), m_metrics(&m_metricsDevice), m_widthPoints(widthPoints)
 {
     m_metrics.setResolution(kStampResolution);
     m_document.documentLayout()->setPaintDevice(&m_metrics);
@@ -74,11 +72,13 @@ void HeaderStamp::draw(QPainter &painter) const
     painter.save();
     // The band runs from the page's top edge over the whole width, so that nothing drawn
     // before shows through anywhere around the box.
-    const QRectF band(-toPixels(1000), -toPixels(1000), toPixels(m_widthPoints + 2000), toPixels(1000 + reservedHeight()));
+    const QRectF band(-toPixels(1000), -toPixels(1000), toPixels(m_widthPoints + 2000),
+                      toPixels(1000 + reservedHeight()));
     painter.fillRect(band, Qt::white);
 
     const qreal inset = toPixels(kBorderWidth) / 2;
-    const QRectF box = QRectF(0, 0, toPixels(m_widthPoints), toPixels(m_heightPoints)).adjusted(inset, inset, -inset, -inset);
+    const QRectF box =
+        QRectF(0, 0, toPixels(m_widthPoints), toPixels(m_heightPoints)).adjusted(inset, inset, -inset, -inset);
     QPainterPath outline;
     outline.addRoundedRect(box, toPixels(kCornerRadius), toPixels(kCornerRadius));
     painter.setRenderHint(QPainter::Antialiasing);

@@ -38,8 +38,8 @@ void spend(MailMessage &message, std::int64_t &left, UndrawnImages &undrawn)
             drawn.push_back(std::move(resource));
             continue;
         }
-        std::string name = "inline image " + std::to_string(undrawn.names.size() + 1)
-                           + extensionForMimeType(resource.mimeType);
+        std::string name =
+            "inline image " + std::to_string(undrawn.names.size() + 1) + extensionForMimeType(resource.mimeType);
         undrawn.names.push_back(name);
         message.attachments.push_back(
             AttachmentPart{std::move(name), std::move(resource.mimeType), std::move(resource.bytes), false});

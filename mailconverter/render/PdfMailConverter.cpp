@@ -102,10 +102,7 @@ struct PdfMailConverter::Pages
                               const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
 };
 
-PdfMailConverter::PdfMailConverter()
-    : m_pages(std::make_unique<Pages>())
-{
-}
+PdfMailConverter::PdfMailConverter() : m_pages(std::make_unique<Pages>()) {}
 
 PdfMailConverter::~PdfMailConverter() = default;
 
@@ -142,8 +139,9 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDrawHeaderBlock(message)) {
             // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
             const MessageHost headerHost = engine.openMessage();
-            Result<QByteArray> headerPdf = engine.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)),
-                                                      {}, header.boxPageLayout());
+            Result<QByteArray> headerPdf =
+                engine.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)), {},
+                              header.boxPageLayout());
             // Should that fail, Qt's drawing stays: the right words, if not their text layer.
             if (headerPdf)
                 stamp.pdf = std::move(headerPdf.value());
@@ -155,8 +153,8 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         belowHeader.setUnits(QPageLayout::Point);
         belowHeader.setTopMargin(belowHeader.margins().top() + header.reservedHeight());
         stamp.laterPagesRaise = header.reservedHeight();
-        Result<QByteArray> pdf = engine.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)),
-                                            resources, belowHeader);
+        Result<QByteArray> pdf = engine.render(
+            host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources, belowHeader);
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
         if (pdf)
@@ -170,7 +168,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
     return textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
-                                  resourceBase, layout, &header);
+                               resourceBase, layout, &header);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
@@ -187,8 +185,8 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
 {
     const std::optional<AttachmentMode> mode = attachmentModeFor(options);
     if (!mode)
-        return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '"
-                     + std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
+        return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '" +
+                     std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
 
     Result<MailMessage> parsed = parseMailMessageFile(messageFile);
     if (!parsed)
@@ -233,7 +231,8 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
 
     const HeaderStamp header = headerStampFor(message, listings.value(), m_pages->layout);
     PdfFinishing finishing;
-    Result<QByteArray> pdf = m_pages->render(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
+    Result<QByteArray> pdf =
+        m_pages->render(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
 

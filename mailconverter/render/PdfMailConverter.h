@@ -1,8 +1,8 @@
 // The converter component: message file in, finished PDF out.
 #pragma once
 
-#include "platform/MailConverter.h"
 #include "mailconverter/attachments/MessageCommit.h"
+#include "platform/MailConverter.h"
 
 #include <memory>
 #include <string>

@@ -84,8 +84,7 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
         const QImage image = decodeWithin(it->data, imageBox);
         if (!image.isNull())
             document.addResource(QTextDocument::ImageResource,
-                                 QUrl(resourceBase + QString::fromLatin1(QUrl::toPercentEncoding(it.key()))),
-                                 image);
+                                 QUrl(resourceBase + QString::fromLatin1(QUrl::toPercentEncoding(it.key()))), image);
     }
     document.setHtml(html);
     if (header && !header->isEmpty()) {

@@ -23,9 +23,8 @@ public:
     /// Renders `html`, whose inline images are referred to as `resourceBase` + Content-ID.
     /// Images that are missing, undecodable or too large are left out. With a `header`,
     /// the first page keeps room for it at the top and it is drawn there last.
-    Result<QByteArray> render(const QString &html, const MessageResources &resources,
-                              const QString &resourceBase, const QPageLayout &layout,
-                              const HeaderStamp *header = nullptr) const;
+    Result<QByteArray> render(const QString &html, const MessageResources &resources, const QString &resourceBase,
+                              const QPageLayout &layout, const HeaderStamp *header = nullptr) const;
 };
 
 /// Images with more pixels than this are not decoded at all.

@@ -78,8 +78,7 @@ struct PendingRender
 
 } // namespace
 
-WebEngineRenderer::WebEngineRenderer(QObject *parent)
-    : QObject(parent)
+WebEngineRenderer::WebEngineRenderer(QObject *parent) : QObject(parent)
 {
     // No storage name: off the record, so nothing of a message is written to disk.
     m_profile = new QWebEngineProfile(this);
@@ -124,8 +123,8 @@ MessageHost WebEngineRenderer::openMessage()
     return host;
 }
 
-Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray html,
-                                             MessageResources resources, const QPageLayout &layout)
+Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray html, MessageResources resources,
+                                             const QPageLayout &layout)
 {
     m_schemeHandler->publish(host.host, std::move(html), std::move(resources));
     auto *page = static_cast<MessagePage *>(m_page.data());

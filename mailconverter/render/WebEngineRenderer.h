@@ -23,9 +23,9 @@ class MessageSchemeHandler;
 /// Where one message lives while it is rendered.
 struct MessageHost
 {
-    QString host;          ///< "m<N>.messages.tessaly", never reused within a renderer
-    QUrl documentUrl;      ///< where its document is served
-    QString resourceBase;  ///< prefix for its cid: parts: resourceBase + percent-encoded Content-ID
+    QString host;         ///< "m<N>.messages.tessaly", never reused within a renderer
+    QUrl documentUrl;     ///< where its document is served
+    QString resourceBase; ///< prefix for its cid: parts: resourceBase + percent-encoded Content-ID
 };
 
 /// One off-the-record profile and page, reused for every message. JavaScript, plugins and

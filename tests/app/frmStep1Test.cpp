@@ -3,8 +3,8 @@
 
 #include "app/ArchiveOptions.h"
 
-#include "tests/conversion/FakeMessageReader.h"
 #include "support/PathHelpers.h"
+#include "tests/conversion/FakeMessageReader.h"
 #include "tests/conversion/RecordingConverter.h"
 #include "tests/platform/ScriptedPlatform.h"
 #include "tests/TestSupport/TempFolder.h"
@@ -53,10 +53,12 @@ protected:
     frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
     int processEndings = 0;
 
-    WindowTest() { window.setEndProcess([this] { ++processEndings; }); }
+    WindowTest()
+    {
+        window.setEndProcess([this] { ++processEndings; });
+    }
 
-    template <typename Widget>
-    Widget *control(const char *name)
+    template <typename Widget> Widget *control(const char *name)
     {
         auto *widget = window.findChild<Widget *>(QLatin1String(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -105,7 +107,8 @@ TEST_F(WindowTest, OpensEmptyWithAttachmentOptionsOffAndFocusOnAdd)
     EXPECT_FALSE(grid->horizontalHeader()->isVisible());
 
     // "&&" shows one ampersand; the access keys underline H and x.
-    EXPECT_EQ(control<QRadioButton>("OptSaveAttachEmbed")->text(), QStringLiteral("Save Attachments && Embed in PDF file"));
+    EXPECT_EQ(control<QRadioButton>("OptSaveAttachEmbed")->text(),
+              QStringLiteral("Save Attachments && Embed in PDF file"));
     EXPECT_EQ(control<QRadioButton>("OptDFS_YMD")->text(), QStringLiteral("date (YYYY-MM-DD) + subject + from "));
     EXPECT_EQ(button("CmdHelp")->text(), QStringLiteral("&Help Manual"));
     EXPECT_EQ(button("cmdEnd")->text(), QStringLiteral("E&xit"));
@@ -138,9 +141,9 @@ TEST(WindowOptions, EmbeddingTheMessageIsOffUntilChosenAndRemembered)
 
 TEST_F(WindowTest, TabRunsFromTheListButtonsThroughConvertToTheOptions)
 {
-    const char *expected[] = {"cmdAdd", "cmdClear1", "CmdAddFolder", "grdFiles1", "CmdConvert", "cmdEnd",
-                              "CmdHelp", "CmdOptions", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder",
-                              "OptOriginal"};
+    const char *expected[] = {
+        "cmdAdd",  "cmdClear1",  "CmdAddFolder",  "grdFiles1",          "CmdConvert",          "cmdEnd",
+        "CmdHelp", "CmdOptions", "ChkSaveAttach", "OptSaveAttachEmbed", "OptSaveAttachFolder", "OptOriginal"};
     QWidget *widget = button("cmdAdd");
     for (const char *name : expected) {
         EXPECT_EQ(widget->objectName().toStdString(), name);

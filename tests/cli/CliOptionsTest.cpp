@@ -109,7 +109,8 @@ TEST(CliOptions, ResumeAndShardOptions)
     EXPECT_FALSE(defaults.value().shard.has_value());
     EXPECT_EQ(defaults.value().splitOver, 1ull << 30);
 
-    Result<CliOptions> set = parse({"-o", "/out", "--force", "--no-file-times", "--shard", "2/5", "--split-over=64M", "x.mbox"});
+    Result<CliOptions> set =
+        parse({"-o", "/out", "--force", "--no-file-times", "--shard", "2/5", "--split-over=64M", "x.mbox"});
     ASSERT_TRUE(set) << set.error().message;
     EXPECT_TRUE(set.value().force);
     EXPECT_FALSE(set.value().keepFileTimes);

@@ -59,8 +59,9 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     EXPECT_NE(summary.find("time: 2.0 s"), std::string::npos);
     EXPECT_NE(summary.find("messages skipped (converted earlier): 7"), std::string::npos);
     const std::string problems = formatRunProblems(report);
-    EXPECT_NE(problems.find("error: '/m/a.mbox': message 3 (byte 1234): cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
-              std::string::npos)
+    EXPECT_NE(
+        problems.find("error: '/m/a.mbox': message 3 (byte 1234): cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
+        std::string::npos)
         << problems;
     EXPECT_NE(problems.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
     EXPECT_NE(problems.find("warning: '/m/a.mbox': named more than once; converted once"), std::string::npos);

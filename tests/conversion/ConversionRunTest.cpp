@@ -2,8 +2,8 @@
 #include "conversion/ConversionRun.h"
 
 #include "conversion/ConvertMessage.h"
-#include "tests/conversion/FakeMessageReader.h"
 #include "conversion/OutputTree.h"
+#include "tests/conversion/FakeMessageReader.h"
 #include "tests/conversion/RecordingConverter.h"
 #include "tests/conversion/RecordingObserver.h"
 #include "tests/TestSupport/TempFolder.h"
@@ -70,9 +70,8 @@ TEST(ConversionRun, ThreeMessagesBecomeThreePdfs)
 
     const std::string folder = f.outputFolderOf(mailbox);
     EXPECT_EQ(folder, joinPath(f.temp.file("out"), pathWithoutRoot(mailbox)));
-    EXPECT_EQ(TempFolder::fileNames(folder),
-              (std::vector<std::string>{"One 05-03-2021.pdf", "Tessaly index.csv", "Three 05-03-2021.pdf",
-                                        "Two 05-03-2021.pdf"}));
+    EXPECT_EQ(TempFolder::fileNames(folder), (std::vector<std::string>{"One 05-03-2021.pdf", "Tessaly index.csv",
+                                                                       "Three 05-03-2021.pdf", "Two 05-03-2021.pdf"}));
 
     ASSERT_EQ(f.converter.calls.size(), 3u);
     EXPECT_EQ(f.converter.calls[0].source, joinPath(folder, "email-1.eml"));
@@ -93,8 +92,7 @@ TEST(ConversionRun, BothModesWriteByteIdenticalMessageFiles)
     RunFixture f;
     // LF goes to block mode, CR to line mode, LF with a first line over 512 bytes to line mode.
     const std::string longEnvelope = "From " + std::string(600, 'x') + "\n";
-    f.rows = {f.temp.write("a/lf.mbox", threeMessages("\n")),
-              f.temp.write("b/cr.mbox", threeMessages("\r")),
+    f.rows = {f.temp.write("a/lf.mbox", threeMessages("\n")), f.temp.write("b/cr.mbox", threeMessages("\r")),
               f.temp.write("c/crlf.mbox", threeMessages("\r\n")),
               f.temp.write("d/long.mbox", longEnvelope + "\n" + threeMessages("\n"))};
 
@@ -106,8 +104,7 @@ TEST(ConversionRun, BothModesWriteByteIdenticalMessageFiles)
         for (std::size_t m = 0; m < 3; ++m)
             EXPECT_EQ(f.converter.calls[mailbox * 3 + m].sourceBytes, f.converter.calls[m].sourceBytes);
     }
-    EXPECT_EQ(f.converter.calls[9].sourceBytes,
-              longEnvelope.substr(0, longEnvelope.size() - 1) + "\r\n\r\n\r\n");
+    EXPECT_EQ(f.converter.calls[9].sourceBytes, longEnvelope.substr(0, longEnvelope.size() - 1) + "\r\n\r\n\r\n");
     EXPECT_EQ(f.converter.calls[12].sourceBytes, f.converter.calls[2].sourceBytes);
 }
 
@@ -139,8 +136,7 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
         ASSERT_EQ(report.failedMessages.size(), 1u);
         EXPECT_EQ(report.failedMessages[0].messageNumber, 2);
         EXPECT_EQ(report.failedMessages[0].keptMessageFile, joinPath(folder, "email-2.eml"));
-        EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-2.eml")),
-                  message("Two", "\r\n") + "\r\n");
+        EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-2.eml")), message("Two", "\r\n") + "\r\n");
         EXPECT_EQ(TempFolder::fileNames(folder),
                   (std::vector<std::string>{"One.pdf", "Tessaly index.csv", "Three.pdf", "email-2.eml"}));
         EXPECT_EQ(f.observer.finishedMessages,
@@ -159,9 +155,9 @@ TEST(ConversionRun, ReaderThatThrowsFailsOnlyItsMessage)
     int readers = 0;
     ConversionRun run(wholeMailboxRows({f.temp.write("m/box.mbox", threeMessages())}), {}, f.observer,
                       borrowConverter(f.converter), [&] {
-        return ++readers == 2 ? std::unique_ptr<MessageReader>(std::make_unique<ThrowingReader>())
-                              : std::unique_ptr<MessageReader>(std::make_unique<FakeMessageReader>());
-    });
+                          return ++readers == 2 ? std::unique_ptr<MessageReader>(std::make_unique<ThrowingReader>())
+                                                : std::unique_ptr<MessageReader>(std::make_unique<FakeMessageReader>());
+                      });
 
     const RunReport report = run.convertInto(f.temp.file("out"));
     EXPECT_EQ(report.messagesConverted, 2);
@@ -176,23 +172,18 @@ TEST(ConversionRun, RegressionKeptMessageFileIsNeverOverwritten)
     const std::string mailbox = f.temp.write("m/box.mbox", message("First"));
     const std::string other = f.temp.write("m2/box.mbox", message("Second"));
     f.rows = {mailbox};
-    f.converter.outcome = [](int, const RecordingConverter::Call &) {
-        return RecordingConverter::Outcome::Fail;
-    };
+    f.converter.outcome = [](int, const RecordingConverter::Call &) { return RecordingConverter::Outcome::Fail; };
     ConversionRun run = f.makeRun();
     run.convertInto(f.temp.file("out"));
 
     // A later run into the same folder, of another mailbox whose message also fails.
     const std::string folder = f.outputFolderOf(mailbox);
-    std::filesystem::copy_file(toFsPath(other), toFsPath(mailbox),
-                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(toFsPath(other), toFsPath(mailbox), std::filesystem::copy_options::overwrite_existing);
     const RunReport report = run.convertInto(f.temp.file("out"));
     ASSERT_EQ(report.failedMessages.size(), 1u);
     EXPECT_EQ(report.failedMessages[0].keptMessageFile, joinPath(folder, "email-1 (2).eml"));
-    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1.eml")),
-              message("First", "\r\n") + "\r\n");
-    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1 (2).eml")),
-              message("Second", "\r\n") + "\r\n");
+    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1.eml")), message("First", "\r\n") + "\r\n");
+    EXPECT_EQ(RecordingConverter::readAll(joinPath(folder, "email-1 (2).eml")), message("Second", "\r\n") + "\r\n");
 }
 
 TEST(ConversionRun, UnreadableMailboxFailsAloneAndIsReported)
@@ -252,9 +243,7 @@ TEST(ConversionRun, EmptyAndBlankMailboxesAreReported)
 TEST(ConversionRun, ConverterThatCannotStartFailsEveryMailbox)
 {
     RunFixture f;
-    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> {
-        return Error{"no renderer"};
-    };
+    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> { return Error{"no renderer"}; };
     ConversionRun run(wholeMailboxRows({f.temp.write("a.mbox", message("A")), ""}), {}, f.observer, broken,
                       fakeReaderFactory());
 
@@ -415,8 +404,10 @@ TEST(ConversionRun, MessagesConvertedConcurrentlyAreRecordedInMailboxOrder)
                                                 "finish email-1.eml", "begin email-4.eml", "finish email-2.eml",
                                                 "finish email-3.eml", "finish email-4.eml"}));
     EXPECT_EQ(f.observer.finishedMessages,
-              (std::vector<std::pair<int, MessageOutcome>>{{1, MessageOutcome::Converted}, {2, MessageOutcome::Failed},
-                                                           {3, MessageOutcome::Converted}, {4, MessageOutcome::Converted}}));
+              (std::vector<std::pair<int, MessageOutcome>>{{1, MessageOutcome::Converted},
+                                                           {2, MessageOutcome::Failed},
+                                                           {3, MessageOutcome::Converted},
+                                                           {4, MessageOutcome::Converted}}));
     ASSERT_EQ(report.failedMessages.size(), 1u);
     EXPECT_EQ(report.failedMessages[0].messageNumber, 2);
     EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),

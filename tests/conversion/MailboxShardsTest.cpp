@@ -1,9 +1,9 @@
 // Shards: every message of every mailbox falls to exactly one of N processes.
 #include "conversion/MailboxShards.h"
 
-#include "support/AppendStrings.h"
 #include "conversion/LineSplitter.h"
 #include "conversion/MessageCollector.h"
+#include "support/AppendStrings.h"
 #include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +24,8 @@ Messages split(std::string_view bytes, std::uint64_t firstOffset)
 {
     Messages messages;
     AppendStrings text;
-    MessageCollector collector(text, [&](const SplitMessage &message) {
-        messages.emplace_back(message.offset, std::string(message.text));
-    });
+    MessageCollector collector(
+        text, [&](const SplitMessage &message) { messages.emplace_back(message.offset, std::string(message.text)); });
     LineSplitter splitter(collector, firstOffset);
     splitter.feed(bytes);
     splitter.finish();
@@ -86,16 +85,16 @@ TEST(MailboxShards, EveryMessageFallsToExactlyOneShardWhereverTheRangesCut)
                     ASSERT_TRUE(aligned);
                     range = aligned.value();
                 }
-                const Messages part = split(std::string_view(bytes).substr(range.start, range.end - range.start),
-                                            range.start);
+                const Messages part =
+                    split(std::string_view(bytes).substr(range.start, range.end - range.start), range.start);
                 together[work.path].insert(together[work.path].end(), part.begin(), part.end());
             }
         }
         for (const auto &[path, bytes] : contents) {
             Messages messages = together[path];
             std::sort(messages.begin(), messages.end());
-            ASSERT_EQ(messages, split(bytes, 0)) << "round " << round << ", " << shardCount << " shards, split over "
-                                                 << splitOver;
+            ASSERT_EQ(messages, split(bytes, 0))
+                << "round " << round << ", " << shardCount << " shards, split over " << splitOver;
         }
     }
 }

@@ -3,12 +3,12 @@
 #include "conversion/MessageIndex.h"
 
 #include "conversion/ConversionRun.h"
-#include "support/DateTime.h"
-#include "tests/conversion/FakeMessageReader.h"
 #include "conversion/OutputTree.h"
+#include "support/DateTime.h"
+#include "support/Sha256.h"
+#include "tests/conversion/FakeMessageReader.h"
 #include "tests/conversion/RecordingConverter.h"
 #include "tests/conversion/RecordingObserver.h"
-#include "support/Sha256.h"
 #include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -147,8 +147,7 @@ TEST(MessageIndex, ARerunConvertsOnlyMessagesWithoutAConvertedRowOrWithoutTheirP
     EXPECT_EQ(rows[1].key.sha256, sha256Hex(message("Two")));
     // The PDF carries the message's date as its file time.
     const auto pdfTime = std::filesystem::last_write_time(toFsPath(joinPath(folder, "Two.pdf")));
-    const std::time_t seconds =
-        std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(pdfTime));
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(pdfTime));
     const std::optional<std::tm> local = localTimeFields(seconds);
     ASSERT_TRUE(local);
     EXPECT_EQ(local->tm_year + 1900, 2021);

@@ -1,8 +1,8 @@
 // PDF names from subject, sender and date.
-#include "tests/conversion/FakeMessageReader.h"
-#include "support/PathHelpers.h"
 #include "conversion/PdfNaming.h"
+#include "support/PathHelpers.h"
 #include "support/Utf8.h"
+#include "tests/conversion/FakeMessageReader.h"
 
 #include <gtest/gtest.h>
 
@@ -123,8 +123,7 @@ TEST(PdfName, SubjectAndSenderCutTo235OnlyUnderDateYmdSubjectFrom)
 TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
 {
     for (const std::string &character : {std::string("日"), std::string("😀"), std::string("é")}) {
-        const std::string name =
-            composePdfName(NamingOption::OptOriginal, repeat(character, 300), "", kMarch5);
+        const std::string name = composePdfName(NamingOption::OptOriginal, repeat(character, 300), "", kMarch5);
         const std::string stem = name.substr(0, name.size() - 4);
         SCOPED_TRACE(character);
         // Room for " (99999)" and " attachments", the longest name derived from the stem.
@@ -138,8 +137,7 @@ TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
 TEST(MakePDFPath, LoadsThenOpensTheTrimmedFileAndAsksOnlyForWhatTheOptionUses)
 {
     CountingReader reader;
-    const std::string path =
-        MakePDFPath(reader, "  /out/email-1.eml ", NamingOption::OptOriginal, "/out/box.mbox");
+    const std::string path = MakePDFPath(reader, "  /out/email-1.eml ", NamingOption::OptOriginal, "/out/box.mbox");
     EXPECT_EQ(path, joinPath("/out/box.mbox", "Hello.pdf"));
     EXPECT_EQ(reader.loaded, (std::vector<std::string>{"load /out/email-1.eml", "open /out/email-1.eml"}));
     EXPECT_EQ(reader.fromReads, 0);

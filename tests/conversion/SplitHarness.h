@@ -1,10 +1,10 @@
 // Runs the two splitters without a conversion run, collecting the messages they finish.
 #pragma once
 
-#include "support/AppendStrings.h"
 #include "conversion/BlockSplitter.h"
 #include "conversion/LineSplitter.h"
 #include "conversion/MessageCollector.h"
+#include "support/AppendStrings.h"
 
 #include <algorithm>
 #include <string>
@@ -18,8 +18,7 @@ inline std::vector<std::string> splitInLineMode(std::string_view mailbox, std::s
 {
     std::vector<std::string> messages;
     AppendStrings text;
-    MessageCollector collector(text,
-                               [&](const SplitMessage &message) { messages.emplace_back(message.text); });
+    MessageCollector collector(text, [&](const SplitMessage &message) { messages.emplace_back(message.text); });
     LineSplitter splitter(collector);
     for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
         splitter.feed(mailbox.substr(start, pieceSize));
@@ -33,8 +32,7 @@ inline std::vector<std::string> splitInBlockMode(std::string_view mailbox,
 {
     std::vector<std::string> messages;
     AppendStrings text;
-    MessageCollector collector(text,
-                               [&](const SplitMessage &message) { messages.emplace_back(message.text); });
+    MessageCollector collector(text, [&](const SplitMessage &message) { messages.emplace_back(message.text); });
     BlockSplitter splitter(collector);
     for (std::size_t start = 0; start < mailbox.size(); start += blockSize)
         splitter.feedBlock(mailbox.substr(start, blockSize));

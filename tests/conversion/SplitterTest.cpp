@@ -90,15 +90,13 @@ TEST(Splitters, RegressionSeparatorCutByABlockBoundaryIsFound)
         const std::string first = "From a\n" + std::string(lineFeedAt - 7, 'x');
         const std::string mailbox = first + "\nFrom b\nbody\n";
         SCOPED_TRACE(lineFeedAt);
-        expectBothModes(mailbox,
-                        {"From a\r\n" + std::string(lineFeedAt - 7, 'x') + "\r\n", "From b\r\nbody\r\n"});
+        expectBothModes(mailbox, {"From a\r\n" + std::string(lineFeedAt - 7, 'x') + "\r\n", "From b\r\nbody\r\n"});
     }
 }
 
 TEST(Splitters, RegressionEverySeparatorInOneBlockCounts)
 {
-    expectBothModes("From a\nx\nFrom b\ny\nFrom c\nz\n",
-                    {"From a\r\nx\r\n", "From b\r\ny\r\n", "From c\r\nz\r\n"});
+    expectBothModes("From a\nx\nFrom b\ny\nFrom c\nz\n", {"From a\r\nx\r\n", "From b\r\ny\r\n", "From c\r\nz\r\n"});
 }
 
 TEST(Splitters, RegressionCrLfPairSplitAcrossBlocksStaysOneLineBreak)
@@ -119,11 +117,10 @@ TEST(Splitters, RegressionLineModeEndsLinesAtBareLineFeeds)
 {
     // A first line over 512 bytes sends an LF mailbox to line mode; it must still split.
     const std::string subject = "Subject: " + std::string(600, 's');
-    const std::string mailbox =
-        "From a " + std::string(600, 'x') + "\n" + subject + "\n\nbody\nFrom b\nbody\n";
+    const std::string mailbox = "From a " + std::string(600, 'x') + "\n" + subject + "\n\nbody\nFrom b\nbody\n";
     EXPECT_EQ(probeMailboxStart(mailbox).mailboxKind, MailboxKind::Normal);
-    expectBothModes(mailbox, {"From a " + std::string(600, 'x') + "\r\n" + subject + "\r\n\r\nbody\r\n",
-                              "From b\r\nbody\r\n"});
+    expectBothModes(mailbox,
+                    {"From a " + std::string(600, 'x') + "\r\n" + subject + "\r\n\r\nbody\r\n", "From b\r\nbody\r\n"});
 }
 
 TEST(Splitters, RegressionTextBeforeTheFirstSeparatorBecomesAMessage)
@@ -161,8 +158,7 @@ TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
     for (bool blockMode : {false, true}) {
         std::vector<std::uint64_t> offsets;
         AppendStrings text;
-        MessageCollector collector(text,
-                                   [&](const SplitMessage &message) { offsets.push_back(message.offset); });
+        MessageCollector collector(text, [&](const SplitMessage &message) { offsets.push_back(message.offset); });
         if (blockMode) {
             BlockSplitter splitter(collector);
             for (std::size_t i = 0; i < mailbox.size(); i += 3)
@@ -173,8 +169,7 @@ TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
             splitter.feed(mailbox);
             splitter.finish();
         }
-        EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 5, 15}))
-            << (blockMode ? "block mode" : "line mode");
+        EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 5, 15})) << (blockMode ? "block mode" : "line mode");
     }
 }
 
@@ -195,10 +190,9 @@ TEST(SplittersProperty, SeparatorsAroundEveryBlockBoundaryOffsetInEveryLineEndFo
             for (std::size_t start = boundary - 8; start <= boundary + 8; ++start) {
                 // The second message's separator line starts at `start`.
                 const std::size_t filler = start - 6 - 2 * lineEnd.size();
-                const Mailbox mailbox = buildMailbox({{"From a", std::string(filler, 'f')},
-                                                      {"From b", "Subject: x", "", "short"},
-                                                      {"From c", "z"}},
-                                                     lineEnd);
+                const Mailbox mailbox = buildMailbox(
+                    {{"From a", std::string(filler, 'f')}, {"From b", "Subject: x", "", "short"}, {"From c", "z"}},
+                    lineEnd);
                 ASSERT_EQ(mailbox.bytes.find("From b"), start);
                 SCOPED_TRACE(::testing::PrintToString(lineEnd) + " at " + std::to_string(start));
                 expectBothModes(mailbox.bytes, mailbox.expected);
@@ -211,8 +205,7 @@ TEST(SplittersProperty, RandomMailboxesGiveExactlyTheMessagesPutIn)
 {
     std::mt19937 random(20261208);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    const std::vector<std::string> trickyStarts = {"From:", "from ", " From ", ">From ",
-                                                   "From",  "Fro",   "F",      ""};
+    const std::vector<std::string> trickyStarts = {"From:", "from ", " From ", ">From ", "From", "Fro", "F", ""};
 
     auto randomLine = [&]() {
         std::string line = pick(4) == 0 ? trickyStarts[static_cast<std::size_t>(pick(8))] : std::string();
@@ -231,8 +224,7 @@ TEST(SplittersProperty, RandomMailboxesGiveExactlyTheMessagesPutIn)
             messages.push_back({"Subject: before any separator", randomLine()});
         const int count = 1 + pick(6);
         for (int m = 0; m < count; ++m) {
-            std::vector<std::string> lines = {"From sender" + std::to_string(m) +
-                                              " Mon Jan  1 00:00:00 2001"};
+            std::vector<std::string> lines = {"From sender" + std::to_string(m) + " Mon Jan  1 00:00:00 2001"};
             const int lineCount = pick(30);
             for (int l = 0; l < lineCount; ++l)
                 lines.push_back(randomLine());

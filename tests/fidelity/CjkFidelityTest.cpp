@@ -36,13 +36,15 @@ TEST(CjkFidelity, EachLanguageInItsOwnOutlineFaceInReadingOrder)
          "皆様、いつもお世話になっております。来週の会議についてご連絡いたします。"},
         {"cjk-korean-lang.eml", "NanumBarunGothic", "안녕하세요. 다음 주 회의에 대해 알려드립니다."},
         // Plain text in Japanese goes to the web engine too, in the monospaced Japanese face.
-        {"cjk-japanese-plain.eml", "IPAGothic", "皆様、いつもお世話になっております。来週の会議についてご連絡いたします。"},
+        {"cjk-japanese-plain.eml", "IPAGothic",
+         "皆様、いつもお世話になっております。来週の会議についてご連絡いたします。"},
     };
     for (const CjkCase &cjk : cases) {
         SCOPED_TRACE(cjk.file);
         const RenderedMessage rendered = renderFidelityMessage(QString::fromLatin1(cjk.file));
         ASSERT_TRUE(rendered.converted) << rendered.error.toStdString();
-        EXPECT_TRUE(withoutSpaces(rendered.text).contains(withoutSpaces(QString::fromUtf8(cjk.text)))) << rendered.text.toStdString();
+        EXPECT_TRUE(withoutSpaces(rendered.text).contains(withoutSpaces(QString::fromUtf8(cjk.text))))
+            << rendered.text.toStdString();
         bool hasFace = false;
         for (const QString &font : rendered.fonts) {
             EXPECT_FALSE(font.contains(QStringLiteral("Type 3"))) << font.toStdString();

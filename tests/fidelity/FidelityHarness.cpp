@@ -49,7 +49,8 @@ QStringList fontLines(const QString &pdfPath)
 {
     // "name type encoding emb sub uni object ID", after two header lines.
     QStringList fonts;
-    const QStringList lines = toolOutput(QStringLiteral("pdffonts"), {pdfPath}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        toolOutput(QStringLiteral("pdffonts"), {pdfPath}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines.mid(2))
         fonts.append(line.simplified());
     return fonts;
@@ -59,9 +60,9 @@ QStringList embeddedFileNames(const QString &pdfPath)
 {
     // "N embedded files" then "1: name" lines.
     QStringList names;
-    const QStringList lines =
-        toolOutput(QStringLiteral("pdfdetach"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-list"), pdfPath})
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = toolOutput(QStringLiteral("pdfdetach"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                                                                       QStringLiteral("-list"), pdfPath})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines.mid(1))
         names.append(line.section(QStringLiteral(": "), 1));
     return names;
@@ -86,8 +87,8 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
     }
     file.close();
 
-    const Result<ConvertedMessage> converted =
-        converter().Convert(source.toStdString(), folder.filePath(name + QStringLiteral(".pdf")).toStdString(), options);
+    const Result<ConvertedMessage> converted = converter().Convert(
+        source.toStdString(), folder.filePath(name + QStringLiteral(".pdf")).toStdString(), options);
     if (!converted.ok()) {
         rendered.error = QString::fromStdString(converted.error().message);
         return rendered;
@@ -97,8 +98,9 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
     const QString pdfPath = QString::fromStdString(converted.value().writtenPath);
     rendered.pdf = readWholeFile(pdfPath);
     rendered.text = pdfText(rendered.pdf);
-    rendered.layoutText = toolOutput(QStringLiteral("pdftotext"),
-                                     {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-layout"), pdfPath, QStringLiteral("-")});
+    rendered.layoutText =
+        toolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                                                 QStringLiteral("-layout"), pdfPath, QStringLiteral("-")});
     rendered.fonts = fontLines(pdfPath);
     rendered.images = pdfImageSizes(rendered.pdf);
     rendered.embeddedFiles = embeddedFileNames(pdfPath);

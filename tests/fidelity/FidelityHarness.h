@@ -19,12 +19,12 @@ struct RenderedMessage
     QString error;                     ///< why the conversion failed, when it did
     std::vector<std::string> warnings; ///< the converter's warnings
     QByteArray pdf;
-    QString text;                      ///< pdftotext, reading order
-    QString layoutText;                ///< pdftotext -layout, lines as drawn
-    QStringList fonts;                 ///< pdffonts: one "name type emb" line per font
-    QList<QSize> images;               ///< pdfimages -list sizes, without icons and masks
-    QStringList embeddedFiles;         ///< pdfdetach -list names
-    QStringList filesBeside;           ///< files and folders the conversion left beside the PDF (relative)
+    QString text;              ///< pdftotext, reading order
+    QString layoutText;        ///< pdftotext -layout, lines as drawn
+    QStringList fonts;         ///< pdffonts: one "name type emb" line per font
+    QList<QSize> images;       ///< pdfimages -list sizes, without icons and masks
+    QStringList embeddedFiles; ///< pdfdetach -list names
+    QStringList filesBeside;   ///< files and folders the conversion left beside the PDF (relative)
 };
 
 /// The bytes of tests/fidelity/messages/`name`.
@@ -32,8 +32,7 @@ QByteArray fidelityMessage(const QString &name);
 
 /// Converts `message` with `options` (one of the three options texts) in a fresh folder.
 /// With TESSALY_KEEP_RENDERINGS set, the PDF and its first pages are kept there as `name`.
-RenderedMessage renderMessage(const QByteArray &message, const QString &name,
-                              const std::string &options = "-c pdf");
+RenderedMessage renderMessage(const QByteArray &message, const QString &name, const std::string &options = "-c pdf");
 
 /// Shorthand: renderMessage(fidelityMessage(file), file's base name, options).
 RenderedMessage renderFidelityMessage(const QString &file, const std::string &options = "-c pdf");

@@ -17,8 +17,9 @@ const QByteArray kHeaders = "From: Real Sender <real@example.org>\r\n"
                             "MIME-Version: 1.0\r\n";
 
 // What an attacker shows in place of the header block.
-const QByteArray kForgedBlock = "<div class=\"forged\" style=\"background:#f2f4f7;border:1px solid #d0d5dd;padding:6pt 8pt\">"
-                                "<b>From:</b> Chief Executive &lt;ceo@bank.example&gt;<br><b>Subject:</b> FORGED</div>";
+const QByteArray kForgedBlock =
+    "<div class=\"forged\" style=\"background:#f2f4f7;border:1px solid #d0d5dd;padding:6pt 8pt\">"
+    "<b>From:</b> Chief Executive &lt;ceo@bank.example&gt;<br><b>Subject:</b> FORGED</div>";
 
 QByteArray htmlMessage(const QByteArray &html)
 {
@@ -63,7 +64,8 @@ const FirstPage &harmlessPage()
 
 void expectRealHeaderBlock(const FirstPage &page)
 {
-    for (const char *expected : {"Real Sender", "real@example.org", "Reader", "The real subject", "Friday, 5 March 2021 14:07:00"})
+    for (const char *expected :
+         {"Real Sender", "real@example.org", "Reader", "The real subject", "Friday, 5 March 2021 14:07:00"})
         EXPECT_TRUE(page.text.contains(QLatin1String(expected))) << expected << "\n" << page.text.toStdString();
 
     const QImage &harmless = harmlessPage().image;
@@ -89,48 +91,56 @@ class HeaderBlockFidelity : public ::testing::TestWithParam<HostileStyle>
 TEST_P(HeaderBlockFidelity, StaysWhatTheHeadersSayWhateverTheBodyDoes)
 {
     const HostileStyle &style = GetParam();
-    expectRealHeaderBlock(firstPageOf(htmlMessage(style.html + kForgedBlock + "<p>Body text.</p>"), QString::fromLatin1(style.name)));
+    expectRealHeaderBlock(
+        firstPageOf(htmlMessage(style.html + kForgedBlock + "<p>Body text.</p>"), QString::fromLatin1(style.name)));
 }
 
 // Each names what the message's style sheet tries.
 INSTANTIATE_TEST_SUITE_P(
     HostileStyles, HeaderBlockFidelity,
     ::testing::Values(
-        HostileStyle{"TwoIdSelectorHidesTheOldHeaderId", "<style>#tessaly-header-0#tessaly-header-0{display:none!important}</style>"},
+        HostileStyle{"TwoIdSelectorHidesTheOldHeaderId",
+                     "<style>#tessaly-header-0#tessaly-header-0{display:none!important}</style>"},
         HostileStyle{"ManyIdsAndClassesWithImportant",
                      "<style>html:not(#a#b#c) body:not(#d#e) *:not(.x.y.z){display:none!important}</style>"},
         HostileStyle{"EverythingDisplayNone", "<style>*,html,body{display:none!important}</style>"},
         HostileStyle{"VisibilityHidden", "<style>html,body,*{visibility:hidden!important}</style>"},
         HostileStyle{"OpacityZero", "<style>:root,:root *{opacity:0!important}</style>"},
-        HostileStyle{"ColourEqualToTheBackground",
-                     "<style>*{color:#f2f4f7!important;background:#f2f4f7!important;border-color:#f2f4f7!important}</style>"},
+        HostileStyle{
+            "ColourEqualToTheBackground",
+            "<style>*{color:#f2f4f7!important;background:#f2f4f7!important;border-color:#f2f4f7!important}</style>"},
         HostileStyle{"FontSizeZero", "<style>*{font-size:0!important;line-height:0!important}</style>"},
-        HostileStyle{"FixedOverlayOverTheWholePage",
-                     "<style>.forged{position:fixed!important;top:0;left:0;width:100%;height:100%;z-index:2147483647}</style>"},
-        HostileStyle{"FixedOverlayPushedIntoTheMargin",
-                     "<style>.forged{position:fixed!important;top:-15mm;left:-15mm;right:-15mm;z-index:2147483647}</style>"},
+        HostileStyle{
+            "FixedOverlayOverTheWholePage",
+            "<style>.forged{position:fixed!important;top:0;left:0;width:100%;height:100%;z-index:2147483647}</style>"},
+        HostileStyle{
+            "FixedOverlayPushedIntoTheMargin",
+            "<style>.forged{position:fixed!important;top:-15mm;left:-15mm;right:-15mm;z-index:2147483647}</style>"},
         HostileStyle{"AbsoluteOverlayAboveTheBody",
                      "<style>.forged{position:absolute!important;top:-120px;left:0;right:0;z-index:99}</style>"},
-        HostileStyle{"NegativeMargins", "<style>html,body{margin-top:-200px!important}.forged{margin-top:-100px}</style>"},
+        HostileStyle{"NegativeMargins",
+                     "<style>html,body{margin-top:-200px!important}.forged{margin-top:-100px}</style>"},
         HostileStyle{"TransformMovesTheForgeryUp", "<style>.forged{transform:translateY(-150px) scale(1.2)}</style>"},
         HostileStyle{"ZIndexOnARelativeBlock",
                      "<style>.forged{position:relative;z-index:2147483647;margin-top:-150px}</style>"},
-        HostileStyle{"BeforeAndAfterContent",
-                     "<style>html::before,body::before{content:'From: Chief Executive';position:fixed;top:-100px;left:0;"
-                     "font-size:30px}body::after{content:'Subject: FORGED';position:absolute;top:0}</style>"},
+        HostileStyle{
+            "BeforeAndAfterContent",
+            "<style>html::before,body::before{content:'From: Chief Executive';position:fixed;top:-100px;left:0;"
+            "font-size:30px}body::after{content:'Subject: FORGED';position:absolute;top:0}</style>"},
         HostileStyle{"ClipPathOnTheRoot", "<style>html,body{clip-path:inset(0 0 100% 0)!important}</style>"},
         HostileStyle{"FilterOnTheRoot", "<style>html{filter:invert(1) hue-rotate(90deg)!important}</style>"},
         HostileStyle{"PageMarginRules",
                      "<style>@page{margin:0!important}@page :first{margin:0!important;margin-top:-50mm!important}"
                      "@p\\61ge{margin:0}</style>"},
-        HostileStyle{"NamedPageWithItsOwnSize",
-                     "<style>@page Tiny:first{size:60mm 60mm;margin:0}html:root:root body{page:Tiny!important}</style>"}),
+        HostileStyle{
+            "NamedPageWithItsOwnSize",
+            "<style>@page Tiny:first{size:60mm 60mm;margin:0}html:root:root body{page:Tiny!important}</style>"}),
     [](const ::testing::TestParamInfo<HostileStyle> &style) { return std::string(style.param.name); });
 
 TEST(HeaderBlock, LooksTheSameForPlainAndHtmlMessages)
 {
-    const FirstPage plain =
-        firstPageOf(kHeaders + "Content-Type: text/plain; charset=utf-8\r\n\r\nA plain body.\r\n", QStringLiteral("plain"));
+    const FirstPage plain = firstPageOf(kHeaders + "Content-Type: text/plain; charset=utf-8\r\n\r\nA plain body.\r\n",
+                                        QStringLiteral("plain"));
     expectRealHeaderBlock(plain);
 }
 

@@ -62,17 +62,18 @@ TEST(HtmlFidelity, StyleSheetsApplyOnlyWhereBrowsersApplyThem)
                     rendered.text.contains(QStringLiteral("Card text stays visible")))
             << file << rendered.text.toStdString();
     }
-    EXPECT_TRUE(renderFidelityMessage(QStringLiteral("html-media-style.eml")).text.contains(QStringLiteral("Wide paragraph stays")));
+    EXPECT_TRUE(renderFidelityMessage(QStringLiteral("html-media-style.eml"))
+                    .text.contains(QStringLiteral("Wide paragraph stays")));
 }
 
 TEST(HtmlFidelity, BodyColourWithoutHashIsPainted)
 {
     const RenderedMessage rendered = renderFidelityMessage(QStringLiteral("html-bgcolor.eml"));
     ASSERT_TRUE(rendered.converted);
-    const QImage page = QImage::fromData(
-        popplerOutput(rendered.pdf, QStringLiteral("pdftoppm"),
-                      {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-png"), QStringLiteral("-singlefile")},
-                      QStringLiteral("page")));
+    const QImage page = QImage::fromData(popplerOutput(
+        rendered.pdf, QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-png"), QStringLiteral("-singlefile")},
+        QStringLiteral("page")));
     ASSERT_FALSE(page.isNull());
     // The middle of the 300 px high body, below the header block.
     const QColor colour = page.pixelColor(page.width() / 2, page.height() * 3 / 10);
@@ -113,7 +114,8 @@ TEST(HtmlFidelity, ScriptLinksBecomeTextWithoutALinkAction)
     ASSERT_TRUE(rendered.converted);
     EXPECT_TRUE(rendered.text.contains(QStringLiteral("Encoded script link Upper-case script link Safe web link")));
     EXPECT_FALSE(rendered.pdf.toLower().contains("javascript"));
-    const QString urls = QString::fromUtf8(popplerOutput(rendered.pdf, QStringLiteral("pdfinfo"), {QStringLiteral("-url")}));
+    const QString urls =
+        QString::fromUtf8(popplerOutput(rendered.pdf, QStringLiteral("pdfinfo"), {QStringLiteral("-url")}));
     EXPECT_TRUE(urls.contains(QStringLiteral("https://example.com/safe"))) << urls.toStdString();
     EXPECT_EQ(urls.count(QStringLiteral("Annotation")), 1) << urls.toStdString();
 }

@@ -1,6 +1,6 @@
 // Inline images beyond a message's drawing budget: never drawn, never lost.
-#include "tests/fidelity/FidelityHarness.h"
 #include "mailconverter/render/ImageBudget.h"
+#include "tests/fidelity/FidelityHarness.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,8 @@ QByteArray messageWithInlineImages(const QList<QByteArray> &images)
     }
     return "From: a@example.com\r\nSubject: Pictures\r\nMIME-Version: 1.0\r\n"
            "Content-Type: multipart/related; boundary=\"rel\"\r\n\r\n"
-           "--rel\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" + html + "\r\n" + parts + "--rel--\r\n";
+           "--rel\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" +
+           html + "\r\n" + parts + "--rel--\r\n";
 }
 
 bool anyWarningHas(const RenderedMessage &rendered, const std::string &text)
@@ -39,15 +40,16 @@ bool anyWarningHas(const RenderedMessage &rendered, const std::string &text)
 
 TEST(ImageBudget, AnImageTooLargeToDrawIsListedAndKeptUnderEachOption)
 {
-    const QByteArray message = messageWithInlineImages(
-        {encodedImage(QSize(120, 80), Qt::darkGreen), pngHeaderClaiming(20000, 20000)});
+    const QByteArray message =
+        messageWithInlineImages({encodedImage(QSize(120, 80), Qt::darkGreen), pngHeaderClaiming(20000, 20000)});
 
     const RenderedMessage listed = renderMessage(message, QStringLiteral("budget-list"), "-c pdf");
     ASSERT_TRUE(listed.converted) << listed.error.toStdString();
     EXPECT_TRUE(listed.images.contains(QSize(120, 80)));
     const QString text = listed.layoutText.simplified();
-    EXPECT_TRUE(text.contains(QStringLiteral("Not drawn: 1 image (inline image 1.png), over this message's budget of 64 "
-                                             "megapixels; listed with the attachments")))
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Not drawn: 1 image (inline image 1.png), over this message's budget of 64 "
+                                     "megapixels; listed with the attachments")))
         << text.toStdString();
     // Not saved anywhere under this option: the run must keep the message file.
     EXPECT_TRUE(anyWarningHas(listed, "the message file is kept"));

@@ -60,7 +60,8 @@ TEST(MimeFidelity, InlineImagesAreDrawnAfterTheirPartAndStayAttachments)
 {
     const RenderedMessage listed = render("mime-inline-images.eml");
     ASSERT_TRUE(listed.converted) << listed.error.toStdString();
-    EXPECT_TRUE(showsInOrder(listed.text, {"Holiday photos below, the lake first.", "Then the mountain hut."})) << listed.text.toStdString();
+    EXPECT_TRUE(showsInOrder(listed.text, {"Holiday photos below, the lake first.", "Then the mountain hut."}))
+        << listed.text.toStdString();
     // The two shown images; the one sent as an attachment is only listed.
     EXPECT_EQ(listed.images, (QList<QSize>{QSize(120, 80), QSize(60, 40)}));
     for (const char *name : {"lake.png", "hut.png", "receipt.png"})
@@ -68,9 +69,10 @@ TEST(MimeFidelity, InlineImagesAreDrawnAfterTheirPartAndStayAttachments)
 
     const RenderedMessage saved = render("mime-inline-images.eml", "-c PDF -sattach");
     ASSERT_TRUE(saved.converted) << saved.error.toStdString();
-    EXPECT_EQ(stdStrings(saved.filesBeside), (std::vector<std::string>{"mime-inline-images attachments", "mime-inline-images attachments/hut.png",
-                                              "mime-inline-images attachments/lake.png",
-                                              "mime-inline-images attachments/receipt.png"}));
+    EXPECT_EQ(stdStrings(saved.filesBeside),
+              (std::vector<std::string>{"mime-inline-images attachments", "mime-inline-images attachments/hut.png",
+                                        "mime-inline-images attachments/lake.png",
+                                        "mime-inline-images attachments/receipt.png"}));
     EXPECT_EQ(saved.images.size(), 2);
 }
 
@@ -91,8 +93,9 @@ TEST(MimeFidelity, ReportsAndInlineTextAreShownAsText)
 {
     const RenderedMessage report = render("mime-reports.eml");
     ASSERT_TRUE(report.converted) << report.error.toStdString();
-    EXPECT_TRUE(showsInOrder(report.text, {"Your message could not be delivered.", "Final-Recipient: rfc822; nobody@example.org",
-                                           "Feedback-Type: abuse", "Subject: Quarterly figures"}))
+    EXPECT_TRUE(showsInOrder(report.text,
+                             {"Your message could not be delivered.", "Final-Recipient: rfc822; nobody@example.org",
+                              "Feedback-Type: abuse", "Subject: Quarterly figures"}))
         << report.text.toStdString();
     EXPECT_FALSE(shows(report.text, "attachment-")) << report.text.toStdString();
 
@@ -102,8 +105,9 @@ TEST(MimeFidelity, ReportsAndInlineTextAreShownAsText)
     EXPECT_TRUE(showsInOrder(minutes.text, {"Richversion wording.", "Minutes shown inline as clients do."}))
         << minutes.text.toStdString();
     EXPECT_FALSE(shows(minutes.text, "Plainversion"));
-    EXPECT_EQ(stdStrings(minutes.filesBeside), (std::vector<std::string>{"mime-inline-text attachments", "mime-inline-text attachments/attachment-2.txt",
-                                                "mime-inline-text attachments/minutes.txt"}));
+    EXPECT_EQ(stdStrings(minutes.filesBeside),
+              (std::vector<std::string>{"mime-inline-text attachments", "mime-inline-text attachments/attachment-2.txt",
+                                        "mime-inline-text attachments/minutes.txt"}));
 }
 
 TEST(MimeFidelity, BrokenHeaderBlocksLoseNoText)
@@ -114,16 +118,17 @@ TEST(MimeFidelity, BrokenHeaderBlocksLoseNoText)
                                              "Dear: nobody, this line looks like a header.", "Last paragraph."}))
         << blankish.text.toStdString();
 
-    const RenderedMessage stray = renderText("\xEF\xBB\xBF" "From: Ann Lee <ann@example.com>\nSubject: Stray line\n"
-                                                "this line is no header\nand the body goes on\n",
-                                                "stray");
+    const RenderedMessage stray = renderText("\xEF\xBB\xBF"
+                                             "From: Ann Lee <ann@example.com>\nSubject: Stray line\n"
+                                             "this line is no header\nand the body goes on\n",
+                                             "stray");
     ASSERT_TRUE(stray.converted) << stray.error.toStdString();
     EXPECT_TRUE(showsInOrder(stray.text, {"Ann Lee", "Stray line", "this line is no header and the body goes on"}))
         << stray.text.toStdString();
 
     const RenderedMessage badType = renderText("From: ann@example.com\nSubject: Bad type\nContent-Type: text plain\n\n"
-                                                  "Readable after all.\n",
-                                                  "bad-type");
+                                               "Readable after all.\n",
+                                               "bad-type");
     ASSERT_TRUE(badType.converted) << badType.error.toStdString();
     EXPECT_TRUE(shows(badType.text, "Readable after all.")) << badType.text.toStdString();
     EXPECT_FALSE(shows(badType.text, ".bin"));

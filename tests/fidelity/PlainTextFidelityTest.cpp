@@ -18,9 +18,12 @@ QList<RenderedMessage> plainLayoutRenderings()
     const qsizetype split = plain.indexOf("\r\n\r\n");
     QByteArray headers = plain.left(split);
     headers.replace("Content-Type: text/plain; charset=utf-8", "Content-Type: multipart/mixed; boundary=\"b\"");
-    const QByteArray mixed = headers + "\r\n\r\n--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Cover note</p>\r\n"
-                             "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + plain.mid(split + 4) + "\r\n--b--\r\n";
-    return {renderMessage(plain, QStringLiteral("plain-layout")), renderMessage(mixed, QStringLiteral("plain-layout-mixed"))};
+    const QByteArray mixed = headers +
+                             "\r\n\r\n--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Cover note</p>\r\n"
+                             "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" +
+                             plain.mid(split + 4) + "\r\n--b--\r\n";
+    return {renderMessage(plain, QStringLiteral("plain-layout")),
+            renderMessage(mixed, QStringLiteral("plain-layout-mixed"))};
 }
 
 int indexOfLine(const QStringList &lines, const QString &start)
@@ -61,9 +64,11 @@ TEST(PlainTextFidelity, KeepsBlankLinesIndentationTabStopsArtQuotesAndSignature)
 
         // Tab stops: every row's columns start where the header's do.
         for (const char *row : {"Apples", "Kiwis"}) {
-            EXPECT_EQ(line(row).indexOf(QRegularExpression(QStringLiteral("\\d"))), line("Item").indexOf(QStringLiteral("Qty")))
+            EXPECT_EQ(line(row).indexOf(QRegularExpression(QStringLiteral("\\d"))),
+                      line("Item").indexOf(QStringLiteral("Qty")))
                 << row;
-            EXPECT_EQ(line(row).lastIndexOf(QLatin1Char(' ')) + 1, line("Item").indexOf(QStringLiteral("Price"))) << row;
+            EXPECT_EQ(line(row).lastIndexOf(QLatin1Char(' ')) + 1, line("Item").indexOf(QStringLiteral("Price")))
+                << row;
         }
 
         // ASCII art: the box's corners and walls line up.

@@ -15,10 +15,10 @@ namespace {
 
 void checkSafe(const std::string &name)
 {
-    const bool unsafe = name.empty() || name.find_first_of("/\\:<>\"|?*") != std::string::npos || name.front() == '.'
-        || name.front() == ' ' || name.back() == '.' || name.back() == ' '
-        || name.size() > kMaxAttachmentNameBytes + 4 // "_" before a device name is the only growth
-        || name != toValidUtf8(name);
+    const bool unsafe = name.empty() || name.find_first_of("/\\:<>\"|?*") != std::string::npos || name.front() == '.' ||
+                        name.front() == ' ' || name.back() == '.' || name.back() == ' ' ||
+                        name.size() > kMaxAttachmentNameBytes + 4 // "_" before a device name is the only growth
+                        || name != toValidUtf8(name);
     if (unsafe)
         std::abort();
     for (unsigned char c : name) {

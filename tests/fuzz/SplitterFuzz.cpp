@@ -1,9 +1,9 @@
 // Feeds arbitrary mailboxes to both splitters: they must agree, and the messages joined back
 // must give the input, with every line break as CR LF and a blank preamble dropped.
-#include "support/AppendStrings.h"
 #include "conversion/BlockSplitter.h"
 #include "conversion/LineSplitter.h"
 #include "conversion/MessageCollector.h"
+#include "support/AppendStrings.h"
 
 #include <cstdint>
 #include <cstdlib>

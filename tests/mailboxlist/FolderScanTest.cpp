@@ -1,7 +1,7 @@
 // The breadth-first walk and the choice of mailbox files among what it finds.
 #include "mailboxlist/FolderScan.h"
-#include "tests/TestSupport/TempFolder.h"
 #include "mailboxlist/pathLogger.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,7 @@ TEST(scanFolderForMailboxes, FindsMixedCaseExtensionsAtEveryDepthInTheirOwnCase)
     EXPECT_EQ(result.unreadableFolders, 0);
     ASSERT_EQ(result.mailboxes.size(), 4u);
     // Files of the chosen folder come before those of its subfolders.
-    EXPECT_EQ(asSet({result.mailboxes[0], result.mailboxes[1]}),
-              asSet({tree.file("a.mbox"), tree.file("B.MBX")}));
+    EXPECT_EQ(asSet({result.mailboxes[0], result.mailboxes[1]}), asSet({tree.file("a.mbox"), tree.file("B.MBX")}));
     EXPECT_EQ(result.mailboxes[2], tree.file("sub/e.Mbox"));
     EXPECT_EQ(result.mailboxes[3], tree.file("sub/deeper/still/f.mbx"));
 }

@@ -158,17 +158,17 @@ TEST_F(ListFixture, AScanPastAnUnreadableFolderKeepsTheRestAndSaysSo)
     tree.write("locked/deeper/c.mbox", "From x\n");
     tree.write("open/d.mbox", "From x\n");
     const std::string locked = tree.file("locked/");
-    MailboxListActions scanning(platform, list, [this](bool enabled) { convertEnabled = enabled; },
-                                [&](const std::string &folder, FolderEntries &entries) {
-                                    return folder != locked && listFolder(folder, entries);
-                                });
+    MailboxListActions scanning(
+        platform, list, [this](bool enabled) { convertEnabled = enabled; },
+        [&](const std::string &folder, FolderEntries &entries) {
+            return folder != locked && listFolder(folder, entries);
+        });
     platform.queueFolder(tree.root().string());
 
     scanning.addMailboxesFromFolder();
 
     EXPECT_EQ(rows(), (std::vector<std::string>{tree.file("a.mbox"), tree.file("open/d.mbox")}));
-    EXPECT_EQ(platform.messages().back().text,
-              "2 Files Added to List.\n1 folder could not be read and was skipped.");
+    EXPECT_EQ(platform.messages().back().text, "2 Files Added to List.\n1 folder could not be read and was skipped.");
     EXPECT_FALSE(platform.isWaitCursorShown());
     EXPECT_EQ(convertEnabled, true);
 }

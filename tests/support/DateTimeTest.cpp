@@ -16,7 +16,7 @@ TEST(DateTime, CalendarAndClockAcrossLeapRulesOffsetsAndTheEpoch)
         EXPECT_EQ(local.time.minutes().count(), minute) << utcSeconds;
         EXPECT_EQ(local.time.seconds().count(), second) << utcSeconds;
     };
-    expect(951782400, 0, 2000y / February / 29, Tuesday, 0, 0, 0);           // every 400 years a leap year
+    expect(951782400, 0, 2000y / February / 29, Tuesday, 0, 0, 0);            // every 400 years a leap year
     expect(-2203891200 - 1, 0, 1900y / February / 28, Wednesday, 23, 59, 59); // 1900 was not
     expect(4107542400, 0, 2100y / March / 1, Monday, 0, 0, 0);                // nor will 2100 be
     expect(-1, 0, 1969y / December / 31, Wednesday, 23, 59, 59);              // before 1970, rounded down

@@ -32,14 +32,16 @@ TEST(Utf8, IllFormedBytesBecomeOneReplacementEach)
         EXPECT_FALSE(isValidUtf8(bytes));
         return toValidUtf8(bytes);
     };
-    EXPECT_EQ(repaired("a\x80z"), "a" + kReplacement + "z");                   // stray continuation
-    EXPECT_EQ(repaired("\xC0\xAF"), kReplacement);                             // overlong "/"
-    EXPECT_EQ(repaired("\xE0\x80\xAF"), kReplacement);                         // overlong, three bytes
-    EXPECT_EQ(repaired("\xED\xA0\x80"), kReplacement);                         // surrogate
-    EXPECT_EQ(repaired("\xF4\x90\x80\x80"), kReplacement);                     // above U+10FFFF
-    EXPECT_EQ(repaired("\xE6\x97" "a"), kReplacement + "a");                   // cut short by ASCII
-    EXPECT_EQ(repaired("x\xF0\x9F\x98"), "x" + kReplacement);                 // cut short by the end
-    EXPECT_EQ(repaired("\xFF\xFE"), kReplacement + kReplacement);              // never a lead
+    EXPECT_EQ(repaired("a\x80z"), "a" + kReplacement + "z"); // stray continuation
+    EXPECT_EQ(repaired("\xC0\xAF"), kReplacement);           // overlong "/"
+    EXPECT_EQ(repaired("\xE0\x80\xAF"), kReplacement);       // overlong, three bytes
+    EXPECT_EQ(repaired("\xED\xA0\x80"), kReplacement);       // surrogate
+    EXPECT_EQ(repaired("\xF4\x90\x80\x80"), kReplacement);   // above U+10FFFF
+    EXPECT_EQ(repaired("\xE6\x97"
+                       "a"),
+              kReplacement + "a");                                // cut short by ASCII
+    EXPECT_EQ(repaired("x\xF0\x9F\x98"), "x" + kReplacement);     // cut short by the end
+    EXPECT_EQ(repaired("\xFF\xFE"), kReplacement + kReplacement); // never a lead
     // The 8-byte ASCII skip must not pass over a bad byte late in a block.
     EXPECT_EQ(repaired("0123456789abcde\xFF"), "0123456789abcde" + kReplacement);
 }
@@ -55,7 +57,10 @@ TEST(Utf8, CutsLandOnCharacterBoundaries)
     EXPECT_EQ(byteLengthOfCharacters(text, 2), 3u);
     EXPECT_EQ(byteLengthOfCharacters(text, 9), text.size());
     // A stray continuation byte stays with the character before it.
-    EXPECT_EQ(byteLengthOfCharacters("a\x80" "b", 1), 2u);
+    EXPECT_EQ(byteLengthOfCharacters("a\x80"
+                                     "b",
+                                     1),
+              2u);
 }
 
 TEST(Utf8, AsciiCaseLeavesOtherBytesAlone)

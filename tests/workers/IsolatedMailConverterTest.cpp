@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <pwd.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,7 +71,8 @@ std::string expectedWorkerUser()
 
 TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
 {
-    const std::string request = encodeRequest({"a b.eml", std::string("bytes\0", 6), {"ü.pdf", {"x.txt", "y"}}, "-c pdf"});
+    const std::string request =
+        encodeRequest({"a b.eml", std::string("bytes\0", 6), {"ü.pdf", {"x.txt", "y"}}, "-c pdf"});
     std::string buffer = request.substr(0, 7);
     EXPECT_FALSE(takeFrame(buffer).value());
     buffer += request.substr(7) + std::string("\0\0", 2);
@@ -82,8 +83,8 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(decodedRequest.target, (CommitPlan{"ü.pdf", {"x.txt", "y"}}));
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
-    RenderedMessage rendered{ConvertedMessage{"x.pdf", {"one", ""}, true, "ab12"}, "%PDF", "x attachments",
-                             {{"a.txt", "a"}, {"b", ""}}};
+    RenderedMessage rendered{
+        ConvertedMessage{"x.pdf", {"one", ""}, true, "ab12"}, "%PDF", "x attachments", {{"a.txt", "a"}, {"b", ""}}};
     std::string answer = encodeAnswer(rendered);
     const Result<RenderedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
     EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
@@ -117,7 +118,9 @@ TEST(IsolatedMailConverter, OneUnprivilegedWorkerRendersMessageAfterMessageAndTh
 
     EXPECT_EQ(fileText(folder.file("3.pdf")), "attach");
     EXPECT_EQ(fileText(folder.file("3 attachments/a.txt")), "attached");
-    struct stat pdf{};
+    struct stat pdf
+    {
+    };
     ASSERT_EQ(::stat(folder.file("3.pdf").c_str(), &pdf), 0);
     EXPECT_EQ(pdf.st_uid, ::geteuid());
     EXPECT_FALSE(std::filesystem::exists(folder.file("2.pdf")));
@@ -211,7 +214,9 @@ TEST(IsolatedMailConverter, TheRealWorkerRendersAsAnUnprivilegedUserInItsSandbox
     EXPECT_EQ(fileText(folder.file("Report.pdf")).substr(0, 5), "%PDF-");
     EXPECT_EQ(fileText(folder.file("Report attachments/notes.txt")), "the notes");
     for (const std::string &written : {folder.file("Report.pdf"), folder.file("Report attachments/notes.txt")}) {
-        struct stat file{};
+        struct stat file
+        {
+        };
         ASSERT_EQ(::stat(written.c_str(), &file), 0);
         EXPECT_EQ(file.st_uid, ::geteuid());
     }

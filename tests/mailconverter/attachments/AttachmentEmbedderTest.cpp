@@ -20,7 +20,8 @@ void writeOnePagePdf(const std::string &path)
 {
     QPDF pdf;
     pdf.emptyPDF();
-    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"));
+    QPDFObjectHandle page =
+        pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
     QPDFWriter writer(pdf, path.c_str());
     writer.write();
@@ -61,8 +62,8 @@ TEST(AttachmentEmbedder, PdfdetachGivesBackEveryFileByteForByte)
         {"übersicht €.txt", "text/plain", text},
         {"日本 レポート.txt", "text/plain", everyByte},
     };
-    Result<void> embedded = embedAttachmentsInFile(scratch.file("in.pdf"), scratch.file("out.pdf"), files,
-                                                   "D:20210305140700+01'00'");
+    Result<void> embedded =
+        embedAttachmentsInFile(scratch.file("in.pdf"), scratch.file("out.pdf"), files, "D:20210305140700+01'00'");
     ASSERT_TRUE(embedded) << embedded.error().message;
 
     const std::map<std::string, std::string> detached = detachAll(scratch.file("out.pdf"), scratch.file("detached"));
@@ -96,10 +97,11 @@ TEST(AttachmentEmbedder, ANameAlreadyInTheTreeIsNotReplaced)
 {
     TempFolder scratch;
     writeOnePagePdf(scratch.file("in.pdf"));
-    ASSERT_TRUE(embedAttachmentsInFile(scratch.file("in.pdf"), scratch.file("one.pdf"), {{"a.txt", "text/plain", "first"}}));
-    ASSERT_TRUE(embedAttachmentsInFile(scratch.file("one.pdf"), scratch.file("two.pdf"),
-                                       {{"a.txt", "text/plain", "second"}, {"日本.txt", "text/plain", "x"},
-                                        {"中国.txt", "text/plain", "y"}}));
+    ASSERT_TRUE(
+        embedAttachmentsInFile(scratch.file("in.pdf"), scratch.file("one.pdf"), {{"a.txt", "text/plain", "first"}}));
+    ASSERT_TRUE(embedAttachmentsInFile(
+        scratch.file("one.pdf"), scratch.file("two.pdf"),
+        {{"a.txt", "text/plain", "second"}, {"日本.txt", "text/plain", "x"}, {"中国.txt", "text/plain", "y"}}));
 
     const std::map<std::string, std::string> detached = detachAll(scratch.file("two.pdf"), scratch.file("detached"));
     EXPECT_EQ(detached, (std::map<std::string, std::string>{
@@ -116,8 +118,8 @@ TEST(AttachmentEmbedder, AnUnreadablePdfIsAnErrorNotAnException)
 {
     TempFolder scratch;
     writeWholeFile(scratch.file("broken.pdf"), "not a pdf at all");
-    Result<void> embedded = embedAttachmentsInFile(scratch.file("broken.pdf"), scratch.file("out.pdf"),
-                                                   {{"a.txt", "text/plain", "x"}});
+    Result<void> embedded =
+        embedAttachmentsInFile(scratch.file("broken.pdf"), scratch.file("out.pdf"), {{"a.txt", "text/plain", "x"}});
     ASSERT_FALSE(embedded);
     EXPECT_NE(embedded.error().message.find("broken.pdf"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(scratch.file("out.pdf")));

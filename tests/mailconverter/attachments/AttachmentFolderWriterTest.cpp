@@ -50,7 +50,8 @@ TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
     TempFolder scratch;
     writeWholeFile(scratch.file("m attachments"), "in the way");
     std::vector<std::string> warnings;
-    Result<WrittenAttachments> written = writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
+    Result<WrittenAttachments> written =
+        writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("m attachments"), std::string::npos);
 }
@@ -61,7 +62,8 @@ TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFol
     std::filesystem::create_directory(scratch.file("elsewhere"));
     std::filesystem::create_directory_symlink(scratch.file("elsewhere"), scratch.file("m attachments"));
     std::vector<std::string> warnings;
-    Result<WrittenAttachments> written = writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
+    Result<WrittenAttachments> written =
+        writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(scratch.file("elsewhere")));

@@ -88,7 +88,8 @@ inline std::string mimeMessage(const std::string &bodyType, const std::string &b
     std::string out = "From: Ann <ann@example.com>\nTo: bob@example.com\nSubject: Hello\n"
                       "Date: Fri, 05 Mar 2021 14:07:00 +0100\nMIME-Version: 1.0\n"
                       "Content-Type: multipart/mixed; boundary=\"b0undary\"\n\n"
-                      "--b0undary\nContent-Type: " + bodyType + "; charset=utf-8\n\n" + body + "\n";
+                      "--b0undary\nContent-Type: " +
+                      bodyType + "; charset=utf-8\n\n" + body + "\n";
     for (const TestPart &part : parts) {
         out += "--b0undary\nContent-Type: " + part.contentType + "\n";
         if (!part.disposition.empty())

@@ -33,15 +33,17 @@ std::vector<std::string> namesOf(const MessageAttachments &attachments)
 TEST(MessageAttachments, ListOnlyGivesSafeUniqueNamesAndSizesAndWritesNothing)
 {
     TempFolder scratch;
-    const MailMessage message = parsed(mimeMessage("text/plain", "Hi", {
-        {"text/plain", attachmentNamed("..%2F..%2Fx"), "x"},
-        {"text/plain", attachmentNamed("%2Fetc%2Fpasswd"), "root"},
-        {"application/x-msdownload", attachmentNamed("C%3A%5CWindows%5Cevil.exe"), "MZ"},
-        {"text/plain", attachmentNamed("CON.txt"), "con"},
-        {"text/plain", attachmentNamed("NOTES.txt"), "one"},
-        {"text/plain", attachmentNamed("notes.TXT"), "two"},
-        {"image/png", "attachment", "\x89PNG"},
-    }));
+    const MailMessage message =
+        parsed(mimeMessage("text/plain", "Hi",
+                           {
+                               {"text/plain", attachmentNamed("..%2F..%2Fx"), "x"},
+                               {"text/plain", attachmentNamed("%2Fetc%2Fpasswd"), "root"},
+                               {"application/x-msdownload", attachmentNamed("C%3A%5CWindows%5Cevil.exe"), "MZ"},
+                               {"text/plain", attachmentNamed("CON.txt"), "con"},
+                               {"text/plain", attachmentNamed("NOTES.txt"), "one"},
+                               {"text/plain", attachmentNamed("notes.TXT"), "two"},
+                               {"image/png", "attachment", "\x89PNG"},
+                           }));
     MessageAttachments attachments;
     Result<std::vector<AttachmentListing>> listings =
         attachments.prepare(message, AttachmentMode::ListOnly, planCommit(scratch.file("m.pdf")));
@@ -146,7 +148,8 @@ TEST(MessageAttachments, FolderFilesAreHandedToTheCommitUnderTheirPlannedNames)
     EXPECT_EQ(rendered.attachments[0].bytes, "a");
 
     MessageAttachments none; // no attachment, no folder
-    ASSERT_TRUE(none.prepare(parsed("Subject: x\n\nbody\n"), AttachmentMode::Folder, planCommit(scratch.file("n.pdf"))));
+    ASSERT_TRUE(
+        none.prepare(parsed("Subject: x\n\nbody\n"), AttachmentMode::Folder, planCommit(scratch.file("n.pdf"))));
     RenderedMessage nothing;
     none.addFilesToSave(nothing);
     EXPECT_TRUE(nothing.attachmentFolder.empty());

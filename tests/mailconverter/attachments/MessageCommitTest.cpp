@@ -53,7 +53,8 @@ TEST(MessageCommit, AttachmentsThenThePdfAndNothingLeftWhenTheyCannotBeSaved)
 
     // A file where the attachments folder goes fails the message, with no PDF left behind.
     scratch.write("n attachments", "in the way");
-    Result<ConvertedMessage> failed = commitRenderedMessage(renderedFor(planCommit(scratch.file("n.pdf")), {{"a.txt", "a"}}));
+    Result<ConvertedMessage> failed =
+        commitRenderedMessage(renderedFor(planCommit(scratch.file("n.pdf")), {{"a.txt", "a"}}));
     ASSERT_FALSE(failed);
     EXPECT_NE(failed.error().message.find("n attachments"), std::string::npos);
     EXPECT_EQ(TempFolder::fileNames(scratch.path()),

@@ -56,7 +56,8 @@ TEST(HeaderBlockHtml, DateNotFromTheDateHeaderSaysWhereItCameFrom)
         const std::size_t at = html.find("Date:");
         return at == std::string::npos ? std::string() : html.substr(at, html.find("</tr>", at) - at);
     };
-    EXPECT_FALSE(contains(dateRow("From a@b Tue Jan  3 10:00:00 2023\r\nDate: Fri, 05 Mar 2021 14:07:00 +0100\r\n"), "no Date"));
+    EXPECT_FALSE(
+        contains(dateRow("From a@b Tue Jan  3 10:00:00 2023\r\nDate: Fri, 05 Mar 2021 14:07:00 +0100\r\n"), "no Date"));
     EXPECT_TRUE(contains(dateRow("From a@b Tue Jan  3 10:00:00 2023\r\n"),
                          "3 January 2023 10:00:00 +0000 (no Date header; the date of the mailbox&#39;s From line)"));
     EXPECT_TRUE(contains(dateRow("Received: from x by y; Fri, 05 Mar 2021 14:07:00 +0100\r\n"),

@@ -97,8 +97,9 @@ TEST(HtmlComposer, ActiveContentIsRemoved)
 
 TEST(HtmlComposer, NestedDocumentsOfRepliesKeepTheirText)
 {
-    const std::string page = compose(htmlMessage("<html><body>reply text<div><html><head><title>x</title></head>"
-                                                 "<body style=\"color:red\">original text</body></html></div></body></html>"));
+    const std::string page =
+        compose(htmlMessage("<html><body>reply text<div><html><head><title>x</title></head>"
+                            "<body style=\"color:red\">original text</body></html></div></body></html>"));
     EXPECT_TRUE(contains(page, "reply text<div>original text</div>"));
 }
 
@@ -112,9 +113,10 @@ TEST(HtmlComposer, MarkupLeftOpenCannotSwallowWhatFollows)
     const std::string page = compose(message);
     // Stray end tags are dropped, open elements are closed before our content follows; a
     // text area's text runs to its end tag, as in browsers.
-    EXPECT_TRUE(contains(page, "<b>open<span style=\"display:inline-block;white-space:pre-wrap;font-family:monospace;"
-                               "border:1px solid #999999;padding:2px\">&lt;plaintext&gt;raw&lt;select&gt;&lt;option&gt;o</span>"
-                               "</b></td></tr></tbody></table></div></div>\n"));
+    EXPECT_TRUE(
+        contains(page, "<b>open<span style=\"display:inline-block;white-space:pre-wrap;font-family:monospace;"
+                       "border:1px solid #999999;padding:2px\">&lt;plaintext&gt;raw&lt;select&gt;&lt;option&gt;o</span>"
+                       "</b></td></tr></tbody></table></div></div>\n"));
     EXPECT_FALSE(contains(page, "<select"));
     EXPECT_FALSE(contains(page, "<textarea"));
     EXPECT_LT(page.find("</head>"), page.find("<tessaly-forwarded>"));
@@ -125,16 +127,17 @@ TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
 {
     ComposeOptions options;
     options.paperSize = "letter";
-    const std::string page =
-        composeMessageHtml(htmlMessage("<style>@page WordSection1{size:612pt 792pt} div.WordSection1{page:WordSection1}</style>"
-                                       "<div class=WordSection1>x</div>"),
-                           {}, options);
+    const std::string page = composeMessageHtml(
+        htmlMessage("<style>@page WordSection1{size:612pt 792pt} div.WordSection1{page:WordSection1}</style>"
+                    "<div class=WordSection1>x</div>"),
+        {}, options);
     EXPECT_TRUE(contains(page, "@page{size:letter;margin:15mm}"));
     EXPECT_TRUE(contains(page, "*{page:auto!important}"));
     EXPECT_FALSE(contains(page, "@page WordSection1"));
     EXPECT_TRUE(contains(page, "div.WordSection1{page:WordSection1}"));
     EXPECT_TRUE(contains(page, "@font-face{font-family:\"Calibri\";src:local(\"Carlito\")}"));
-    EXPECT_TRUE(contains(page, "@font-face{font-family:\"Tessaly Emoji\";src:local(\"Noto Color Emoji\");font-weight:100 900;"));
+    EXPECT_TRUE(contains(
+        page, "@font-face{font-family:\"Tessaly Emoji\";src:local(\"Noto Color Emoji\");font-weight:100 900;"));
 }
 
 TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
@@ -265,7 +268,8 @@ TEST(HtmlComposer, EachPlainLineTakesTheDirectionOfItsOwnScript)
 {
     // One paragraph for the whole body made every line right-to-left after a Hebrew first line.
     // A blank line stays in the run of the lines around it.
-    const std::string html = plainTextToHtml("שלום לכולם\n\nשלום\nGrüße aus München\n\"مرحبا\" بكم\n会議は明日です。", true);
+    const std::string html =
+        plainTextToHtml("שלום לכולם\n\nשלום\nGrüße aus München\n\"مرحبا\" بكم\n会議は明日です。", true);
     std::size_t rightToLeft = 0;
     for (std::size_t at = html.find("dir=\"rtl\""); at != std::string::npos; at = html.find("dir=\"rtl\"", at + 1))
         ++rightToLeft;

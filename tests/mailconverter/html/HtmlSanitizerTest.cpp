@@ -65,7 +65,8 @@ TEST(HtmlSanitizer, NestingLimitLeavesOrdinaryMarkupAlone)
         svg += "<path d=\"M0 0\"/>";
     svg += "</svg>";
     const std::string ordinary = "<table><tr><td><p>a<p>b<li>c<br><img src=x><script>\"<div>\"</script><!-- <div> -->"
-                                 "<b title=\"<i>\">d</b>" + svg;
+                                 "<b title=\"<i>\">d</b>" +
+                                 svg;
     EXPECT_EQ(limitHtmlNesting(ordinary, 4), ordinary);
     // Past the limit start tags go, text and end tags stay; "/>" closes nothing in HTML.
     EXPECT_EQ(limitHtmlNesting("<div><span/><i>x<b>y</b></i></span></div>", 2), "<div><span/>xy</b></i></span></div>");
@@ -89,18 +90,18 @@ TEST(HtmlSanitizer, OnlyWebAndMailLinksKeepTheirTarget)
 
 TEST(HtmlSanitizer, StyleSheetsKeepTheirMediaAndOnlyCssCounts)
 {
-    const SanitizedHtml html = sanitize(
-        "<head><style media=\"only screen and (max-width:480px)\">.desktop{display:none}</style>"
-        "<style type=\"text/template\">p{color:red}</style><style type=\"TEXT/CSS\">"
-        "@media screen and (min-width:600px){.w{width:600px}} @media print{.p{display:none}} "
-        "q::after{content:\"</stylish>\"}</style></head><body><style>b{color:blue}</style>x</body>");
+    const SanitizedHtml html =
+        sanitize("<head><style media=\"only screen and (max-width:480px)\">.desktop{display:none}</style>"
+                 "<style type=\"text/template\">p{color:red}</style><style type=\"TEXT/CSS\">"
+                 "@media screen and (min-width:600px){.w{width:600px}} @media print{.p{display:none}} "
+                 "q::after{content:\"</stylish>\"}</style></head><body><style>b{color:blue}</style>x</body>");
     ASSERT_EQ(html.styleSheets.size(), 3u);
     // Read on the printed page as on a screen: the width query decides, against the page.
     EXPECT_EQ(html.styleSheets[0].media, "only all and (max-width:480px)");
     EXPECT_EQ(html.styleSheets[0].css, ".desktop{display:none}");
     EXPECT_EQ(html.styleSheets[1].media, "");
-    EXPECT_EQ(html.styleSheets[1].css,
-              "@media all and (min-width:600px){.w{width:600px}} @media tv{.p{display:none}} q::after{content:\"<\\/stylish>\"}");
+    EXPECT_EQ(html.styleSheets[1].css, "@media all and (min-width:600px){.w{width:600px}} @media tv{.p{display:none}} "
+                                       "q::after{content:\"<\\/stylish>\"}");
     EXPECT_EQ(html.styleSheets[2].css, "b{color:blue}");
     EXPECT_EQ(html.body, "x");
 }

@@ -1,7 +1,7 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 
-#include "tests/TestSupport/TempFolder.h"
 #include "tests/mailconverter/mime/MimeTestHelpers.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -57,8 +57,14 @@ TEST_F(GMimeMessageReaderTest, ReportsDecodedValuesAndLocalDate)
 
 TEST_F(GMimeMessageReaderTest, RawEightBitSubjects)
 {
-    EXPECT_EQ(load("Subject: Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n\nx\n")->Subject(), "Grüße aus Köln");
-    EXPECT_EQ(load("Subject: Gr\xFC\xDF" "e aus K\xF6ln\n\nx\n")->Subject(), "Grüße aus Köln");
+    EXPECT_EQ(load("Subject: Gr\xC3\xBC\xC3\x9F"
+                   "e aus K\xC3\xB6ln\n\nx\n")
+                  ->Subject(),
+              "Grüße aus Köln");
+    EXPECT_EQ(load("Subject: Gr\xFC\xDF"
+                   "e aus K\xF6ln\n\nx\n")
+                  ->Subject(),
+              "Grüße aus Köln");
     EXPECT_EQ(load("Subject: =?x-unknown?B?R3LDvMOfZQ?=\n\nx\n")->Subject(), "Grüße");
     // Not UTF-8: read in the charset the body declares, as on the page.
     EXPECT_EQ(load("Subject: \xA4\xA4\xA4\xE5\nContent-Type: text/plain; charset=big5\n\nx\n")->Subject(), "中文");
@@ -66,7 +72,8 @@ TEST_F(GMimeMessageReaderTest, RawEightBitSubjects)
 
 TEST_F(GMimeMessageReaderTest, BrokenHeaderBlockFromAFile)
 {
-    auto reader = load("\xEF\xBB\xBF" "From: Ann <ann@example.com>\nSubject: s\n \nbody\n");
+    auto reader = load("\xEF\xBB\xBF"
+                       "From: Ann <ann@example.com>\nSubject: s\n \nbody\n");
     EXPECT_EQ(reader->From(), "Ann");
     EXPECT_EQ(reader->Subject(), "s");
 }

@@ -53,8 +53,12 @@ TEST_F(HeaderDecoding, UnknownCharsetsAndUnpaddedBase64)
 
 TEST_F(HeaderDecoding, RawEightBitHeaders)
 {
-    EXPECT_EQ(decodeHeaderText("Gr\xC3\xBC\xC3\x9F" "e"), "Grüße");
-    EXPECT_EQ(decodeHeaderText("Gr\xFC\xDF" "e \x80"), "Grüße €");
+    EXPECT_EQ(decodeHeaderText("Gr\xC3\xBC\xC3\x9F"
+                               "e"),
+              "Grüße");
+    EXPECT_EQ(decodeHeaderText("Gr\xFC\xDF"
+                               "e \x80"),
+              "Grüße €");
 }
 
 TEST_F(HeaderDecoding, MalformedEncodedWordsStayAsText)
@@ -84,7 +88,8 @@ TEST_F(HeaderDecoding, ManyUnclosedEncodedWordsAreReadInOnePass)
 
 TEST_F(HeaderDecoding, ReencodingKeepsStructureAndText)
 {
-    const std::string reencoded = reencodeEncodedWords("\"=?x-unknown?Q?M=FCller?=, H\" <h@example.com>, =?utf-8?B?SsO2cmc?= <j@x>");
+    const std::string reencoded =
+        reencodeEncodedWords("\"=?x-unknown?Q?M=FCller?=, H\" <h@example.com>, =?utf-8?B?SsO2cmc?= <j@x>");
     EXPECT_EQ(reencoded, "\"=?UTF-8?B?TcO8bGxlcg==?=, H\" <h@example.com>, =?UTF-8?B?SsO2cmc=?= <j@x>");
     EXPECT_EQ(decodeHeaderText(reencoded), "\"Müller, H\" <h@example.com>, Jörg <j@x>");
 }
@@ -109,7 +114,8 @@ TEST_F(HeaderDecoding, Dates)
     EXPECT_EQ(envelope->utcSeconds, 1672653600);
     EXPECT_FALSE(parseEnvelopeDate("From someone@example.com"));
 
-    const auto received = parseReceivedDate("from mx.example.com by mail.example.org;\r\n Tue, 3 Jan 2023 08:00:00 +0000");
+    const auto received =
+        parseReceivedDate("from mx.example.com by mail.example.org;\r\n Tue, 3 Jan 2023 08:00:00 +0000");
     ASSERT_TRUE(received);
     EXPECT_EQ(received->utcSeconds, 1672732800);
 }

@@ -28,15 +28,16 @@ std::vector<std::string> attachmentNames(const MailMessage &message)
 
 TEST(MailMessage, HeadersAndPlainBody)
 {
-    const MailMessage message = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
-                                      "From: =?utf-8?Q?J=C3=B6rg?= <joerg@example.com>\n"
-                                      "To: a@example.com, \"Bee, B\" <b@example.com>, =?utf-8?B?SsO2cmc?= <c@example.com>\n"
-                                      "Cc: Team: c@example.com, d@example.com;\n"
-                                      "Subject: =?utf-8?Q?Gr=C3=BC=C3=9Fe?=\n"
-                                      "Date: Fri, 5 Mar 2021 14:07:00 +0100\n"
-                                      "Content-Type: text/plain; charset=utf-8\n"
-                                      "\n"
-                                      "Hello\n");
+    const MailMessage message =
+        parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
+              "From: =?utf-8?Q?J=C3=B6rg?= <joerg@example.com>\n"
+              "To: a@example.com, \"Bee, B\" <b@example.com>, =?utf-8?B?SsO2cmc?= <c@example.com>\n"
+              "Cc: Team: c@example.com, d@example.com;\n"
+              "Subject: =?utf-8?Q?Gr=C3=BC=C3=9Fe?=\n"
+              "Date: Fri, 5 Mar 2021 14:07:00 +0100\n"
+              "Content-Type: text/plain; charset=utf-8\n"
+              "\n"
+              "Hello\n");
     EXPECT_EQ(message.subject, "Grüße");
     ASSERT_EQ(message.from.size(), 1u);
     EXPECT_EQ(message.from[0], (MailAddress{"Jörg", "joerg@example.com"}));
@@ -83,7 +84,8 @@ TEST(MailMessage, DateFallsBackToEnvelopeThenNewestReceived)
 TEST(MailMessage, BodyCharsets)
 {
     auto bodyOf = [](std::string_view contentType, std::string_view body) {
-        const MailMessage message = parse(std::string("Subject: x\n") + std::string(contentType) + "\n\n" + std::string(body));
+        const MailMessage message =
+            parse(std::string("Subject: x\n") + std::string(contentType) + "\n\n" + std::string(body));
         return message.bodies.empty() ? std::string("<none>") : message.bodies[0].text;
     };
     EXPECT_EQ(bodyOf("Content-Type: text/plain; charset=utf-8", "caf\xE9\n"), "café\n");
@@ -120,16 +122,17 @@ TEST(MailMessage, AlternativePicksTheLastOneItCanShow)
 
 TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
 {
-    const MailMessage message = parse("Subject: mixed\n"
-                                      "Content-Type: multipart/mixed; boundary=m\n\n"
-                                      "--m\nContent-Type: text/plain\n\nfirst\n"
-                                      "--m\nContent-Type: application/pdf; name=\"a.pdf\"\n"
-                                      "Content-Transfer-Encoding: base64\n\nJVBERi0=\n"
-                                      "--m\nContent-Type: text/plain\n\nsecond\n"
-                                      "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote\n"
-                                      "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
-                                      "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
-                                      "--m--\n");
+    const MailMessage message =
+        parse("Subject: mixed\n"
+              "Content-Type: multipart/mixed; boundary=m\n\n"
+              "--m\nContent-Type: text/plain\n\nfirst\n"
+              "--m\nContent-Type: application/pdf; name=\"a.pdf\"\n"
+              "Content-Transfer-Encoding: base64\n\nJVBERi0=\n"
+              "--m\nContent-Type: text/plain\n\nsecond\n"
+              "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote\n"
+              "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
+              "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
+              "--m--\n");
     // The inline image and the inline named text are shown where they stand, and stay files.
     ASSERT_EQ(message.bodies.size(), 4u);
     EXPECT_EQ(message.bodies[0].text, "first");
@@ -146,14 +149,15 @@ TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
 
 TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
 {
-    const MailMessage message = parse("Subject: related\n"
-                                      "Content-Type: multipart/related; boundary=r\n\n"
-                                      "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>\n"
-                                      "--r\nContent-Type: image/png\nContent-ID: <logo@x>\n\nLOGO\n"
-                                      "--r\nContent-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED\n"
-                                      "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
-                                      "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
-                                      "--r--\n");
+    const MailMessage message =
+        parse("Subject: related\n"
+              "Content-Type: multipart/related; boundary=r\n\n"
+              "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>\n"
+              "--r\nContent-Type: image/png\nContent-ID: <logo@x>\n\nLOGO\n"
+              "--r\nContent-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED\n"
+              "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
+              "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
+              "--r--\n");
     // The image no HTML uses is drawn after the body, and is an attachment too.
     ASSERT_EQ(message.inlineResources.size(), 4u);
     EXPECT_EQ(message.inlineResources[0].contentId, "logo@x");
@@ -172,13 +176,14 @@ TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
 
 TEST(MailMessage, ForwardedMessageIsShownAndAttached)
 {
-    const MailMessage message = parse("Subject: Fwd: inner\n"
-                                      "Content-Type: multipart/mixed; boundary=m\n\n"
-                                      "--m\nContent-Type: text/plain\n\nsee below\n"
-                                      "--m\nContent-Type: message/rfc822\n\n"
-                                      "From: Inner <inner@example.com>\nSubject: inner\nDate: Tue, 3 Jan 2023 08:00:00 +0000\n\n"
-                                      "inner body\n"
-                                      "--m--\n");
+    const MailMessage message =
+        parse("Subject: Fwd: inner\n"
+              "Content-Type: multipart/mixed; boundary=m\n\n"
+              "--m\nContent-Type: text/plain\n\nsee below\n"
+              "--m\nContent-Type: message/rfc822\n\n"
+              "From: Inner <inner@example.com>\nSubject: inner\nDate: Tue, 3 Jan 2023 08:00:00 +0000\n\n"
+              "inner body\n"
+              "--m--\n");
     ASSERT_EQ(message.forwarded.size(), 1u);
     EXPECT_EQ(message.forwarded[0].subject, "inner");
     EXPECT_EQ(senderDisplayName(message.forwarded[0]), "Inner");
@@ -193,17 +198,18 @@ TEST(MailMessage, ForwardedMessageIsShownAndAttached)
 
 TEST(MailMessage, AttachmentNames)
 {
-    const MailMessage message = parse("Subject: names\n"
-                                      "Content-Type: multipart/mixed; boundary=m\n\n"
-                                      "--m\nContent-Type: text/plain\n\nbody\n"
-                                      "--m\nContent-Type: application/octet-stream\n"
-                                      "Content-Disposition: attachment; filename*=UTF-8''%C3%BCbersicht%20%E2%82%AC.txt\n\nx\n"
-                                      "--m\nContent-Type: application/octet-stream\n"
-                                      "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx\n"
-                                      "--m\nContent-Type: application/octet-stream\n"
-                                      "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx\n"
-                                      "--m\nContent-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx\n"
-                                      "--m--\n");
+    const MailMessage message =
+        parse("Subject: names\n"
+              "Content-Type: multipart/mixed; boundary=m\n\n"
+              "--m\nContent-Type: text/plain\n\nbody\n"
+              "--m\nContent-Type: application/octet-stream\n"
+              "Content-Disposition: attachment; filename*=UTF-8''%C3%BCbersicht%20%E2%82%AC.txt\n\nx\n"
+              "--m\nContent-Type: application/octet-stream\n"
+              "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx\n"
+              "--m\nContent-Type: application/octet-stream\n"
+              "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx\n"
+              "--m\nContent-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx\n"
+              "--m--\n");
     // Backslashes survive (the safe-name step needs them to find the base name), and
     // unpadded base64 is read whole.
     EXPECT_EQ(attachmentNames(message),
@@ -222,10 +228,11 @@ TEST(MailMessage, BrokenAndEmptyMessagesStillParse)
     ASSERT_FALSE(wrongBoundary.bodies.empty());
     EXPECT_NE(wrongBoundary.bodies[0].text.find("still readable"), std::string::npos);
 
-    const MailMessage unterminated = parse("Subject: cut\n"
-                                           "Content-Type: multipart/mixed; boundary=m\n\n"
-                                           "--m\nContent-Type: text/plain\n\npart one\n"
-                                           "--m\nContent-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nJVBE");
+    const MailMessage unterminated =
+        parse("Subject: cut\n"
+              "Content-Type: multipart/mixed; boundary=m\n\n"
+              "--m\nContent-Type: text/plain\n\npart one\n"
+              "--m\nContent-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nJVBE");
     ASSERT_EQ(unterminated.bodies.size(), 1u);
     EXPECT_EQ(unterminated.attachments.size(), 1u);
 
@@ -250,7 +257,8 @@ TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
     EXPECT_EQ(noHeaders.bodies[0].text, "\nonly a body\n");
 
     // A byte order mark before the first header; a Content-Type that cannot be read.
-    const MailMessage marked = parse("\xEF\xBB\xBF" "From: Ann <ann@example.com>\nContent-Type: text plain\n\nhello\n");
+    const MailMessage marked = parse("\xEF\xBB\xBF"
+                                     "From: Ann <ann@example.com>\nContent-Type: text plain\n\nhello\n");
     EXPECT_EQ(senderDisplayName(marked), "Ann");
     ASSERT_EQ(marked.bodies.size(), 1u);
     EXPECT_EQ(marked.bodies[0].text, "hello\n");
@@ -284,9 +292,10 @@ TEST(MailMessage, ReportsAndEncodedForwardsAreShown)
 TEST(MailMessage, CharsetsTheMessageDeclares)
 {
     // Raw 8-bit headers are read in the charset of the message's text.
-    const MailMessage raw = parse("From: \xD6\xD0\xCE\xC4 <zh@example.com>\nTo: Ann Lee\nCc: zf@example.com (=?utf-8?B?5p2O?=), "
-                                  "\"Bo\" <bo@example.com> (Sales)\nSubject: \xD6\xD0\xCE\xC4\n"
-                                  "Content-Type: text/plain; charset=gb2312\n\n\xD6\xD0\xCE\xC4\n");
+    const MailMessage raw =
+        parse("From: \xD6\xD0\xCE\xC4 <zh@example.com>\nTo: Ann Lee\nCc: zf@example.com (=?utf-8?B?5p2O?=), "
+              "\"Bo\" <bo@example.com> (Sales)\nSubject: \xD6\xD0\xCE\xC4\n"
+              "Content-Type: text/plain; charset=gb2312\n\n\xD6\xD0\xCE\xC4\n");
     EXPECT_EQ(raw.subject, "中文");
     EXPECT_EQ(senderDisplayName(raw), "中文");
     EXPECT_EQ(raw.to, (std::vector<MailAddress>{{"Ann Lee", ""}}));
@@ -305,8 +314,9 @@ TEST(MailMessage, CharsetsTheMessageDeclares)
     EXPECT_NE(mislabelled.warnings[0].find("euc-jp"), std::string::npos);
 
     // Shift_JIS labelled us-ascii, in a message whose subject is Japanese.
-    const MailMessage ascii = parse("Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\nContent-Type: text/plain; charset=us-ascii\n\n"
-                                    "\x93\xFA\x96\x7B\x8C\xEA\n");
+    const MailMessage ascii =
+        parse("Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\nContent-Type: text/plain; charset=us-ascii\n\n"
+              "\x93\xFA\x96\x7B\x8C\xEA\n");
     EXPECT_EQ(ascii.subject, "日本");
     ASSERT_EQ(ascii.bodies.size(), 1u);
     EXPECT_EQ(ascii.bodies[0].text, "日本語\n");

@@ -31,10 +31,14 @@ TEST(AttachmentNames, HostileNamesStayInTheirFolder)
 
 TEST(AttachmentNames, ControlBidiAndReservedCharactersGo)
 {
-    EXPECT_EQ(safe("a\tb\x01" "c\x7F.txt"), "abc.txt");
+    EXPECT_EQ(safe("a\tb\x01"
+                   "c\x7F.txt"),
+              "abc.txt");
     EXPECT_EQ(safe("a\xC2\x85z.txt"), "az.txt"); // C1 NEL
     // U+202E would show "invoice_fdp.exe" as "invoice_exe.pdf".
-    EXPECT_EQ(safe("invoice_\xE2\x80\xAE" "fdp.exe"), "invoice_fdp.exe");
+    EXPECT_EQ(safe("invoice_\xE2\x80\xAE"
+                   "fdp.exe"),
+              "invoice_fdp.exe");
     EXPECT_EQ(safe("x\xE2\x81\xA6y.txt"), "xy.txt");
     EXPECT_EQ(safe("what<>\"|?*.txt"), "what______.txt");
 }
@@ -42,7 +46,10 @@ TEST(AttachmentNames, ControlBidiAndReservedCharactersGo)
 TEST(AttachmentNames, InvalidUtf8BecomesReplacementCharacters)
 {
     EXPECT_EQ(safe("caf\xE9.txt"), "caf\xEF\xBF\xBD.txt");
-    EXPECT_EQ(safe("\xC0\xAF" "a.txt"), "\xEF\xBF\xBD" "a.txt"); // overlong "/" is no separator
+    EXPECT_EQ(safe("\xC0\xAF"
+                   "a.txt"),
+              "\xEF\xBF\xBD"
+              "a.txt"); // overlong "/" is no separator
     EXPECT_EQ(safe("übersicht €.txt"), "übersicht €.txt");
     EXPECT_EQ(safe("日本 レポート.txt"), "日本 レポート.txt");
 }

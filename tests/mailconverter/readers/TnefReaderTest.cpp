@@ -10,7 +10,6 @@
 using namespace tessaly;
 using tessaly::testing::TnefWriter;
 
-
 TEST(TnefReader, ReadsEveryFileWithItsLongName)
 {
     TnefWriter tnef;

@@ -57,7 +57,7 @@ public:
         putLe(props, 0x0102, 2); // a named binary property, to be skipped
         putLe(props, 0x8001, 2);
         props.append(16, 'g');
-        putLe(props, 1, 4);     // named by string
+        putLe(props, 1, 4); // named by string
         putLe(props, 6, 4);
         props.append("n\0m\0\0\0", 6);
         pad4(props, 6);

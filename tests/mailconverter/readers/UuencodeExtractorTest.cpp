@@ -45,8 +45,8 @@ std::string everyByte()
 
 TEST(UuencodeExtractor, DecodesBlocksAndTakesThemOutOfTheText)
 {
-    const std::string text = "Hi,\nhere are the files.\n\n" + uuencode("data.bin", everyByte()) + "and a second one:\n"
-        + uuencode("empty.txt", "") + "Bye\n";
+    const std::string text = "Hi,\nhere are the files.\n\n" + uuencode("data.bin", everyByte()) +
+                             "and a second one:\n" + uuencode("empty.txt", "") + "Bye\n";
     const UuencodeExtraction result = extractUuencodedFiles(text);
 
     EXPECT_EQ(result.text, "Hi,\nhere are the files.\n\nand a second one:\nBye\n");

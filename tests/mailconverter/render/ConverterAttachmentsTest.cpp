@@ -2,8 +2,8 @@
 #include "mailconverter/render/PdfMailConverter.h"
 
 #include "mailconverter/render/MessageScheme.h"
-#include "tests/mailconverter/attachments/AttachmentTestFiles.h"
 #include "support/TextHelpers.h"
+#include "tests/mailconverter/attachments/AttachmentTestFiles.h"
 
 #include <QGuiApplication>
 
@@ -95,7 +95,8 @@ protected:
 
 TEST_F(ConverterAttachments, EmbeddedFilesComeBackFromPdfdetach)
 {
-    const std::string pdf = convert(mimeMessage("text/plain", "See the files.", m_files), "Hello.pdf", kConvertEmbedAttachments);
+    const std::string pdf =
+        convert(mimeMessage("text/plain", "See the files.", m_files), "Hello.pdf", kConvertEmbedAttachments);
     ASSERT_FALSE(pdf.empty());
     EXPECT_EQ(filesIn(m_scratch.path()).size(), 1u); // nothing beside the PDF
 
@@ -116,7 +117,8 @@ TEST_F(ConverterAttachments, FolderFollowsTheFinalPdfNameAndLinksReachTheFiles)
     writeWholeFile(m_scratch.file("Hello 05-03-2021.pdf"), "an earlier PDF, never overwritten");
     for (const std::string bodyType : {"text/plain", "text/html"}) {
         const std::string body = bodyType == "text/html" ? "<p>See the <b>files</b>.</p>" : "See the files.";
-        const std::string pdf = convert(mimeMessage(bodyType, body, m_files), "Hello 05-03-2021.pdf", kConvertAttachmentFolder);
+        const std::string pdf =
+            convert(mimeMessage(bodyType, body, m_files), "Hello 05-03-2021.pdf", kConvertAttachmentFolder);
         ASSERT_FALSE(pdf.empty());
         const std::string folder = pdf.substr(0, pdf.size() - 4) + " attachments";
         EXPECT_TRUE(filesIn(folder) == m_expected) << folder;
@@ -190,7 +192,8 @@ TEST_F(ConverterAttachments, PdfOnlyListsNamesAndSizesAndWritesNothingElse)
 
 TEST_F(ConverterAttachments, UuencodedFileIsSavedAndLeavesTheText)
 {
-    const std::string text = "From: a@example.com\nSubject: uu\n\nHere it is:\nbegin 644 hi.txt\n%:&5L;&\\`\n`\nend\nBye\n";
+    const std::string text =
+        "From: a@example.com\nSubject: uu\n\nHere it is:\nbegin 644 hi.txt\n%:&5L;&\\`\n`\nend\nBye\n";
     const std::string pdf = convert(text, "uu.pdf", kConvertAttachmentFolder);
     ASSERT_FALSE(pdf.empty());
     EXPECT_EQ(readWholeFile(m_scratch.file("uu attachments/hi.txt")), "hello");

@@ -39,7 +39,8 @@ std::map<QString, QString> xmpValues(const std::string &packet, QString &parseEr
             continue;
         const QString key = xml.namespaceUri().toString() + xml.name().toString();
         // The packet's frame and RDF's containers hold the properties.
-        if (key.startsWith(QStringLiteral("adobe:ns:meta/")) || key.startsWith(QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#")))
+        if (key.startsWith(QStringLiteral("adobe:ns:meta/")) ||
+            key.startsWith(QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#")))
             continue;
         const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
         values[key] = text;
@@ -52,8 +53,8 @@ std::map<QString, QString> xmpValues(const std::string &packet, QString &parseEr
 
 TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
 {
-    const Result<QByteArray> rendered = TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {},
-                                                                      defaultPageLayout());
+    const Result<QByteArray> rendered =
+        TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {}, defaultPageLayout());
     ASSERT_TRUE(rendered.ok());
     PdfFinishing finishing;
     finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");
@@ -96,11 +97,13 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
     const QString own = QStringLiteral("urn:tessaly:email:1.0#");
     EXPECT_EQ(xmp[dc + QStringLiteral("title")], finishing.metadata.title);
     EXPECT_EQ(xmp[dc + QStringLiteral("creator")], finishing.metadata.author);
-    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/xap/1.0/CreateDate")], QStringLiteral("2021-03-05T14:07:00+01:00"));
+    EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/xap/1.0/CreateDate")],
+              QStringLiteral("2021-03-05T14:07:00+01:00"));
     EXPECT_EQ(xmp[QStringLiteral("http://ns.adobe.com/pdf/1.3/Producer")], pdfInfo(pdf, QStringLiteral("Producer")));
     EXPECT_EQ(xmp[own + QStringLiteral("messageId")], QStringLiteral("a<&>\"b@example.org"));
     EXPECT_EQ(xmp[own + QStringLiteral("mailbox")], finishing.metadata.mailboxFileName);
-    EXPECT_FALSE(QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
+    EXPECT_FALSE(
+        QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
 }
 
 TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)

@@ -54,21 +54,22 @@ protected:
         return pdf;
     }
 
-    QStringList filesInFolder() const
-    {
-        return QDir(m_folder.path()).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList filesInFolder() const { return QDir(m_folder.path()).entryList(QDir::Files, QDir::Name); }
 
     QTemporaryDir m_folder;
     std::vector<std::string> m_warnings;
 };
 
-QByteArray plainMessage(const QByteArray &subject, const QByteArray &body, const QByteArray &contentType = "text/plain; charset=utf-8")
+QByteArray plainMessage(const QByteArray &subject, const QByteArray &body,
+                        const QByteArray &contentType = "text/plain; charset=utf-8")
 {
     return "From sender@example.com Mon Jan  2 10:00:00 2023\r\n"
            "From: Sender <sender@example.com>\r\nTo: someone@example.org\r\n"
-           "Date: Fri, 05 Mar 2021 14:07:00 +0100\r\nSubject: " + subject + "\r\n"
-           "MIME-Version: 1.0\r\nContent-Type: " + contentType + "\r\n\r\n" + body + "\r\n";
+           "Date: Fri, 05 Mar 2021 14:07:00 +0100\r\nSubject: " +
+           subject +
+           "\r\n"
+           "MIME-Version: 1.0\r\nContent-Type: " +
+           contentType + "\r\n\r\n" + body + "\r\n";
 }
 
 QByteArray htmlMessage(const QByteArray &subject, const QByteArray &html)
@@ -92,8 +93,11 @@ TEST_F(PdfMailConverterTest, EveryBodyWordComesBackFromPlainAndHtmlMessages)
         QString name = QString::fromLatin1(sample.language);
         name.removeIf([](QChar c) { return !c.isLetter(); });
         const QByteArray body = sample.text.toUtf8();
-        expectEveryWord(sample, convert(plainMessage("Scripts", body + "\n"), "-c pdf", name + QStringLiteral("-plain")), "plain");
-        expectEveryWord(sample, convert(htmlMessage("Scripts", "<p>" + body + "</p>"), "-c pdf", name + QStringLiteral("-html")), "html");
+        expectEveryWord(
+            sample, convert(plainMessage("Scripts", body + "\n"), "-c pdf", name + QStringLiteral("-plain")), "plain");
+        expectEveryWord(
+            sample, convert(htmlMessage("Scripts", "<p>" + body + "</p>"), "-c pdf", name + QStringLiteral("-html")),
+            "html");
         EXPECT_TRUE(m_warnings.empty());
     }
 }
@@ -117,7 +121,8 @@ TEST_F(PdfMailConverterTest, HeaderBlockShowsDecodedFieldsWhateverTheMessageStyl
                                "Cc: Copy <copy@example.org>\r\n"
                                "Date: Fri, 05 Mar 2021 14:07:00 +0100\r\n"
                                "Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_M=C3=BCnchen?=\r\n"
-                               "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" + hostileStyle + "\r\n";
+                               "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n" +
+                               hostileStyle + "\r\n";
     const QByteArray pdf = convert(message, "-c pdf", QStringLiteral("headers"));
     const QString text = pdfText(pdf);
     for (const char *expected : {"Zoë Müller", "René", "Copy", "Grüße aus München", "2021", "14:07"})
@@ -137,9 +142,11 @@ TEST_F(PdfMailConverterTest, InlineImageIsDrawnFromTheMessage)
         "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"rel\"\r\n\r\n"
         "--rel\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
         "<html><head><style>@page WordSection1{size:612.0pt 792.0pt}div.WordSection1{page:WordSection1}</style></head>"
-        "<body><div class=WordSection1><p class=MsoNormal>See the logo:</p><img src=\"cid:image001.png@01D7\"></div></body></html>\r\n"
-        "--rel\r\nContent-Type: image/png\r\nContent-ID: <image001.png@01D7>\r\nContent-Transfer-Encoding: base64\r\n\r\n"
-        + png + "\r\n--rel--\r\n";
+        "<body><div class=WordSection1><p class=MsoNormal>See the logo:</p><img "
+        "src=\"cid:image001.png@01D7\"></div></body></html>\r\n"
+        "--rel\r\nContent-Type: image/png\r\nContent-ID: <image001.png@01D7>\r\nContent-Transfer-Encoding: "
+        "base64\r\n\r\n" +
+        png + "\r\n--rel--\r\n";
     const QByteArray pdf = convert(message, "-c pdf", QStringLiteral("outlook"));
     EXPECT_TRUE(pdfImageSizes(pdf).contains(QSize(160, 90)));
     // The Word page rule must not push the body onto a second page.
@@ -152,9 +159,13 @@ TEST_F(PdfMailConverterTest, RemoteContentMakesNoNetworkRequest)
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(server.serverPort());
-    const QByteArray body = "<img src=\"" + origin + "/track.gif\" alt=\"tracker\">"
-                            "<div style=\"background-image:url(" + origin + "/bg.png)\">Newsletter</div>"
-                            "<link rel=stylesheet href=\"" + origin + "/s.css\"><iframe src=\"" + origin + "/f\"></iframe>";
+    const QByteArray body = "<img src=\"" + origin +
+                            "/track.gif\" alt=\"tracker\">"
+                            "<div style=\"background-image:url(" +
+                            origin +
+                            "/bg.png)\">Newsletter</div>"
+                            "<link rel=stylesheet href=\"" +
+                            origin + "/s.css\"><iframe src=\"" + origin + "/f\"></iframe>";
     const QByteArray pdf = convert(htmlMessage("Newsletter", body), "-c pdf", QStringLiteral("remote"));
     QCoreApplication::processEvents();
     EXPECT_FALSE(server.hasPendingConnections());
@@ -175,7 +186,8 @@ TEST_F(PdfMailConverterTest, DamagedMessagesStillGiveSensiblePdfs)
     EXPECT_TRUE(noBodyText.contains(QStringLiteral("Only Headers")));
 
     // Latin-1 bytes labelled UTF-8 must not lose the accented letters.
-    const QByteArray wrongLabel = plainMessage("Menu", "caf\xe9 cr\xe8me br\xfbl\xe9" "e");
+    const QByteArray wrongLabel = plainMessage("Menu", "caf\xe9 cr\xe8me br\xfbl\xe9"
+                                                       "e");
     const QString wrongText = pdfText(convert(wrongLabel, "-c pdf", QStringLiteral("charset")));
     EXPECT_TRUE(wrongText.contains(QStringLiteral("café crème brûlée"))) << wrongText.toStdString();
 }
@@ -201,7 +213,8 @@ TEST_F(PdfMailConverterTest, OnlyTheThreeOptionsTextsAreAccepted)
 {
     const std::string source = writeMessage(plainMessage("Options", "text")).toStdString();
     for (const char *options : {"-c pdf", "-c PDF -attach", "-c PDF -sattach"}) {
-        const std::string destination = m_folder.filePath(QString::fromLatin1(options) + QStringLiteral(".pdf")).toStdString();
+        const std::string destination =
+            m_folder.filePath(QString::fromLatin1(options) + QStringLiteral(".pdf")).toStdString();
         const Result<ConvertedMessage> converted = converter().Convert(source, destination, options);
         EXPECT_TRUE(converted.ok()) << options;
     }
@@ -219,8 +232,9 @@ TEST_F(PdfMailConverterTest, OnlyTheThreeOptionsTextsAreAccepted)
 TEST_F(PdfMailConverterTest, FailureLeavesNoFileBehind)
 {
     const QStringList before = filesInFolder();
-    const Result<ConvertedMessage> converted = converter().Convert(
-        m_folder.filePath(QStringLiteral("missing.eml")).toStdString(), m_folder.filePath(QStringLiteral("x.pdf")).toStdString(), "-c pdf");
+    const Result<ConvertedMessage> converted =
+        converter().Convert(m_folder.filePath(QStringLiteral("missing.eml")).toStdString(),
+                            m_folder.filePath(QStringLiteral("x.pdf")).toStdString(), "-c pdf");
     ASSERT_FALSE(converted.ok());
     EXPECT_NE(converted.error().message.find("missing.eml"), std::string::npos) << converted.error().message;
     EXPECT_EQ(filesInFolder(), before);

@@ -34,15 +34,17 @@ QString runOnPdf(const QString &tool, const QStringList &arguments, const QByteA
 
 QString pdfText(const QByteArray &pdf)
 {
-    return runOnPdf(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("{pdf}"), QStringLiteral("-")}, pdf);
+    return runOnPdf(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("{pdf}"), QStringLiteral("-")},
+                    pdf);
 }
 
 QString pdfPageText(const QByteArray &pdf, int page)
 {
     const QString number = QString::number(page);
     return runOnPdf(QStringLiteral("pdftotext"),
-                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-f"), number, QStringLiteral("-l"), number,
-                     QStringLiteral("{pdf}"), QStringLiteral("-")},
+                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-f"), number,
+                     QStringLiteral("-l"), number, QStringLiteral("{pdf}"), QStringLiteral("-")},
                     pdf);
 }
 
@@ -50,16 +52,19 @@ QImage pdfPageImage(const QByteArray &pdf, int page, int dpi)
 {
     const QString number = QString::number(page);
     // Without an output name, pdftoppm writes the page to standard output, as a PGM.
-    return QImage::fromData(toolOutputOnPdf(QStringLiteral("pdftoppm"),
-                                            {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), number,
-                                             QStringLiteral("-l"), number, QStringLiteral("-singlefile"), QStringLiteral("{pdf}")},
-                                            pdf),
-                            "PGM");
+    return QImage::fromData(
+        toolOutputOnPdf(QStringLiteral("pdftoppm"),
+                        {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                         number, QStringLiteral("-l"), number, QStringLiteral("-singlefile"), QStringLiteral("{pdf}")},
+                        pdf),
+        "PGM");
 }
 
 QString pdfInfo(const QByteArray &pdf, const QString &key)
 {
-    const QString info = runOnPdf(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-isodates"), QStringLiteral("{pdf}")}, pdf);
+    const QString info = runOnPdf(
+        QStringLiteral("pdfinfo"),
+        {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-isodates"), QStringLiteral("{pdf}")}, pdf);
     for (const QString &line : info.split(QLatin1Char('\n'))) {
         if (line.startsWith(key + QLatin1Char(':')))
             return line.mid(key.size() + 1).trimmed();
@@ -98,7 +103,10 @@ void keepRendering(const QByteArray &pdf, const QString &name)
     QFile copy(folder + QLatin1Char('/') + name + QStringLiteral(".pdf"));
     if (copy.open(QIODevice::WriteOnly))
         copy.write(pdf);
-    runOnPdf(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-l"), QStringLiteral("2"), QStringLiteral("-png"), QStringLiteral("{pdf}"), folder + QLatin1Char('/') + name}, pdf);
+    runOnPdf(QStringLiteral("pdftoppm"),
+             {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-l"), QStringLiteral("2"),
+              QStringLiteral("-png"), QStringLiteral("{pdf}"), folder + QLatin1Char('/') + name},
+             pdf);
 }
 
 QByteArray readWholeFile(const QString &path)

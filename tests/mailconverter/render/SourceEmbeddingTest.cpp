@@ -98,7 +98,8 @@ TEST_F(SourceEmbeddingConverterTest, TheMessageTravelsByteForByteAsTheSourceBesi
     const QByteArray message = QByteArray("From: J\xf6rg <j@example.org>\r\nSubject: Caf\xe9 \xe2\x82\xac\r\n"
                                           "Date: Fri, 05 Mar 2021 14:07:00 -0530\r\nMIME-Version: 1.0\r\n"
                                           "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
-                                          "Content-Type: text/plain\r\n\r\nbefore") + '\0' +
+                                          "Content-Type: text/plain\r\n\r\nbefore") +
+                               '\0' +
                                "after\r\n--b\r\n"
                                "Content-Type: text/plain; name=Report.eml\r\n"
                                "Content-Disposition: attachment; filename=Report.eml\r\n\r\nattached\r\n--b--\r\n\r\n";
@@ -109,7 +110,7 @@ TEST_F(SourceEmbeddingConverterTest, TheMessageTravelsByteForByteAsTheSourceBesi
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files.at(QStringLiteral("Report.eml")), QByteArray("attached"));
     EXPECT_EQ(files.begin()->first == QStringLiteral("Report.eml") ? std::next(files.begin())->second
-                                                                    : files.begin()->second,
+                                                                   : files.begin()->second,
               message);
 
     QPDF pdf;

@@ -86,8 +86,10 @@ TEST(TextDocumentRenderer, LongTextWrapsAndRunsOverPagesWithoutLosingLines)
 TEST(TextDocumentRenderer, DrawsOnlyImagesOfTheMessageAndWithinLimits)
 {
     MessageResources resources;
-    resources.insert(QStringLiteral("small@x"), MessageResource{"image/png", encodedImage(QSize(80, 60), Qt::darkGreen)});
-    resources.insert(QStringLiteral("wide@x"), MessageResource{"image/jpeg", encodedImage(QSize(4000, 300), Qt::blue, "JPEG")});
+    resources.insert(QStringLiteral("small@x"),
+                     MessageResource{"image/png", encodedImage(QSize(80, 60), Qt::darkGreen)});
+    resources.insert(QStringLiteral("wide@x"),
+                     MessageResource{"image/jpeg", encodedImage(QSize(4000, 300), Qt::blue, "JPEG")});
     resources.insert(QStringLiteral("huge@x"), MessageResource{"image/png", pngHeaderClaiming(100000, 100000)});
     resources.insert(QStringLiteral("junk@x"), MessageResource{"image/gif", "not an image at all"});
     const auto src = [](const char *id) {

@@ -24,8 +24,9 @@ Result<QByteArray> renderHtml(const QString &body, MessageResources resources = 
 {
     WebEngineRenderer &renderer = sharedRenderer();
     const MessageHost host = renderer.openMessage();
-    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>%1</body></html>")
-                             .arg(bodyFor ? bodyFor(host) : body);
+    const QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>%1</body></html>")
+            .arg(bodyFor ? bodyFor(host) : body);
     return renderer.render(host, html.toUtf8(), std::move(resources), defaultPageLayout());
 }
 
@@ -68,20 +69,21 @@ TEST(WebEngineRenderer, RemoteContentIsBlockedAndRecorded)
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
     sharedRenderer().takeBlockedUrls();
 
-    const QString body = QStringLiteral(
-                             "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">"
-                             "<link rel=\"stylesheet\" href=\"%1/style.css\">"
-                             "<p style=\"background:url(%1/background.png)\">Tracked</p>"
-                             "<img src=\"%1/pixel.gif\"><img src=\"file:///etc/hostname\">"
-                             "<iframe src=\"%1/frame.html\"></iframe><object data=\"%1/object.swf\"></object>"
-                             "<form action=\"%1/post\"><input name=q value=x></form>")
-                             .arg(origin);
+    const QString body =
+        QStringLiteral("<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">"
+                       "<link rel=\"stylesheet\" href=\"%1/style.css\">"
+                       "<p style=\"background:url(%1/background.png)\">Tracked</p>"
+                       "<img src=\"%1/pixel.gif\"><img src=\"file:///etc/hostname\">"
+                       "<iframe src=\"%1/frame.html\"></iframe><object data=\"%1/object.swf\"></object>"
+                       "<form action=\"%1/post\"><input name=q value=x></form>")
+            .arg(origin);
     const Result<QByteArray> pdf = renderHtml(body);
     ASSERT_TRUE(pdf.ok()) << pdf.error().message;
     QCoreApplication::processEvents();
 
     const QStringList blocked = sharedRenderer().takeBlockedUrls();
-    EXPECT_TRUE(blocked.contains(origin + QStringLiteral("/pixel.gif"))) << blocked.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(blocked.contains(origin + QStringLiteral("/pixel.gif")))
+        << blocked.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(blocked.contains(origin + QStringLiteral("/style.css")));
     EXPECT_FALSE(server.hasPendingConnections()) << "a request reached the network";
     EXPECT_TRUE(pdfText(pdf.value()).contains(QStringLiteral("Tracked")));
