@@ -90,6 +90,15 @@ std::optional<std::string> prepareWorkerSandbox()
 #endif
 }
 
+bool mayUseSharedMemoryFolder()
+{
+#ifdef _WIN32
+    return true;
+#else
+    return ::access("/dev/shm", W_OK | X_OK) == 0;
+#endif
+}
+
 Result<PrivateFolder> PrivateFolder::create()
 {
     std::error_code error;

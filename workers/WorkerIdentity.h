@@ -24,6 +24,11 @@ Result<void> dropAdministratorRights();
 /// QTWEBENGINE_DISABLE_SANDBOX was set before: whoever set it has chosen.
 std::optional<std::string> prepareWorkerSandbox();
 
+/// Whether this process may make files in /dev/shm, where Chromium keeps the memory its processes
+/// share. Containers and chroots often give that folder to root alone; an unprivileged worker
+/// there has Chromium use its temporary folder instead.
+bool mayUseSharedMemoryFolder();
+
 /// A folder that only this process's user may enter, removed with all it holds at the end: a
 /// worker's home, caches and scratch files.
 class PrivateFolder

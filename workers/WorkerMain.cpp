@@ -29,6 +29,12 @@ void prepareWorkerEnvironment()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     setEnvironmentVariableIfUnset("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    if (!mayUseSharedMemoryFolder()) {
+        // Chromium aborts at start when it cannot make its shared memory files.
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += " --disable-dev-shm-usage";
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
     prepareMailConverterApplication();
 }
 
