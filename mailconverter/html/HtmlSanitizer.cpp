@@ -78,33 +78,36 @@ std::string attributeValue(const GumboElement &element, const char *name)
     return attribute ? std::string(attribute->value) : std::string();
 }
 
-// Escapes text for an HTML text node or a double-quoted attribute value.
+// The entity that stands for `c` in a text node or a double-quoted attribute value; "" when
+// `c` stands for itself.
+std::string_view markupEntity(char c)
+{
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    default:
+        return {};
+    }
+}
+
+// Escapes text for an HTML text node or a double-quoted attribute value, keeping no-break
+// spaces visible as such in the cleaned markup.
 void appendEscaped(std::string &out, std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\xC2':
-            if (i + 1 < text.size() && text[i + 1] == '\xA0') {
-                out += "&nbsp;";
-                ++i;
-                break;
-            }
-            out += c;
-            break;
-        default:
+        if (c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
+            out += "&nbsp;";
+            ++i;
+        } else if (const std::string_view entity = markupEntity(c); !entity.empty()) {
+            out += entity;
+        } else {
             out += c;
         }
     }
@@ -656,25 +659,12 @@ std::string escapeHtml(std::string_view text)
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
+        if (c == '\'')
             out += "&#39;";
-            break;
-        default:
+        else if (const std::string_view entity = markupEntity(c); !entity.empty())
+            out += entity;
+        else
             out += c;
-        }
     }
     return out;
 }
