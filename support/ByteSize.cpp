@@ -68,9 +68,11 @@ std::string withOneDecimal(double value)
 
 } // namespace
 
-std::string formatSizeLimit(std::uint64_t bytes)
+std::string formatByteSize(std::uint64_t bytes)
 {
-    static constexpr std::array<const char *, 4> kUnits = {"bytes", "KB", "MB", "GB"};
+    if (bytes == 1)
+        return "1 byte";
+    static constexpr std::array<const char *, 5> kUnits = {"bytes", "KB", "MB", "GB", "TB"};
     double value = static_cast<double>(bytes);
     std::size_t unit = 0;
     while (value >= 1024 && unit + 1 < kUnits.size()) {

@@ -11,7 +11,7 @@ std::string timeoutReason(const WorkerLimits &limits)
 
 std::string memoryReason(const WorkerLimits &limits)
 {
-    return "needed more than " + formatSizeLimit(limits.memoryBytes);
+    return "needed more than " + formatByteSize(limits.memoryBytes);
 }
 
 } // namespace tessaly

@@ -1,6 +1,6 @@
 #include "mailconverter/html/BodySizeLimit.h"
 
-#include "mailconverter/html/HtmlComposer.h"
+#include "support/ByteSize.h"
 #include "support/Utf8.h"
 
 namespace tessaly {

@@ -2,6 +2,7 @@
 
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "support/ByteSize.h"
 #include "support/Utf8.h"
 
 namespace tessaly {

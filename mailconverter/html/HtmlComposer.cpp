@@ -364,27 +364,6 @@ std::string formatHeaderDate(const MailDate &date)
     return buffer;
 }
 
-std::string formatByteSize(std::uint64_t size)
-{
-    if (size == 1)
-        return "1 byte";
-    if (size < 1024)
-        return std::to_string(size) + " bytes";
-    static constexpr std::array<std::string_view, 4> kUnits = {"KB", "MB", "GB", "TB"};
-    double value = static_cast<double>(size) / 1024.0;
-    std::size_t unit = 0;
-    while (value >= 1024.0 && unit + 1 < kUnits.size()) {
-        value /= 1024.0;
-        ++unit;
-    }
-    char buffer[32];
-    if (value < 10.0)
-        std::snprintf(buffer, sizeof buffer, "%.1f %s", value, std::string(kUnits[unit]).c_str());
-    else
-        std::snprintf(buffer, sizeof buffer, "%.0f %s", value, std::string(kUnits[unit]).c_str());
-    return buffer;
-}
-
 std::string percentEncodeUrlPart(std::string_view text)
 {
     return percentEncode(text);

@@ -41,9 +41,6 @@ std::string composeMessageHtml(const MailMessage &message, const std::vector<Att
 /// e.g. "Friday, 5 March 2021 14:07:00 +0100".
 std::string formatHeaderDate(const MailDate &date);
 
-/// A size for people: "512 bytes", "1.5 KB", "12 MB".
-std::string formatByteSize(std::uint64_t size);
-
 /// Percent-encodes everything but unreserved characters (RFC 3986), for a URL path part.
 std::string percentEncodeUrlPart(std::string_view text);
 

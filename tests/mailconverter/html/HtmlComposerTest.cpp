@@ -2,6 +2,7 @@
 
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/PlainTextHtml.h"
+#include "support/ByteSize.h"
 
 #include <gtest/gtest.h>
 
