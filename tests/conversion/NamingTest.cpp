@@ -3,6 +3,7 @@
 #include "support/PathHelpers.h"
 #include "support/Utf8.h"
 #include "tests/conversion/FakeMessageReader.h"
+#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,41 +21,7 @@ std::string repeat(const std::string &piece, std::size_t times)
     return text;
 }
 
-/// A reader that remembers which values were asked for.
-class CountingReader : public MessageReader
-{
-public:
-    mutable int subjectReads = 0, fromReads = 0, dateReads = 0;
-    std::vector<std::string> loaded;
-    bool LoadMessage(const std::string &file) override
-    {
-        loaded.push_back("load " + file);
-        return true;
-    }
-    bool OpenMessage(const std::string &file) override
-    {
-        loaded.push_back("open " + file);
-        return true;
-    }
-    std::string Subject() const override { return ++subjectReads, "Hello"; }
-    std::string From() const override { return ++fromReads, "Ann"; }
-    std::optional<MessageDateTime> Date() const override { return ++dateReads, kMarch5; }
-};
-
 } // namespace
-
-TEST(PdfName, EachOptionComposesItsValuesInOrder)
-{
-    const std::string s = "Hello", f = "Ann";
-    EXPECT_EQ(composePdfName(NamingOption::OptOriginal, s, f, kMarch5), "Hello.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptSD, s, f, kMarch5), "Hello 05-03-2021.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptFSD, s, f, kMarch5), "Ann Hello 05-03-2021.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptFSD_YMD, s, f, kMarch5), "Ann Hello 2021-03-05.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptDFS, s, f, kMarch5), "05-03-2021 Ann Hello.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptDFS_YMD, s, f, kMarch5), "2021-03-05 Hello Ann.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptDFS_YMD2, s, f, kMarch5), "2021-03-05 Ann Hello.pdf");
-    EXPECT_EQ(composePdfName(NamingOption::OptDFS_MYD, s, f, kMarch5), "03-05-2021 Hello Ann.pdf");
-}
 
 TEST(PdfName, NameRules)
 {
@@ -70,6 +37,8 @@ TEST(PdfName, NameRules)
         {"quotes, brackets, pipe, NUL", subjectOnly, std::string("c\\d\"e<f>g|h\0i", 13), "", "cdefghi.pdf"},
         {"other characters stay", subjectOnly, "a.b, c'd #1 Grüße 日本", "", "a.b, c'd #1 Grüße 日本.pdf"},
         {"each part is trimmed", NamingOption::OptFSD, "  Hello ", " Ann  ", "Ann Hello 05-03-2021.pdf"},
+        {"sender first, year-first date", NamingOption::OptFSD_YMD, "Hello", "Ann", "Ann Hello 2021-03-05.pdf"},
+        {"date first, then sender", NamingOption::OptDFS, "Hello", "Ann", "05-03-2021 Ann Hello.pdf"},
         {"folded header white space is one blank", subjectOnly, "Quarterly\r\n\t report  for\tMay", "",
          "Quarterly report for May.pdf"},
         {"no subject", subjectOnly, "", "", "(no subject).pdf"},
@@ -134,18 +103,12 @@ TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
     }
 }
 
-TEST(MakePDFPath, LoadsThenOpensTheTrimmedFileAndAsksOnlyForWhatTheOptionUses)
+TEST(MakePDFPath, NamesThePdfFromTheTrimmedMessageFileInsideTheMailboxFolder)
 {
-    CountingReader reader;
-    const std::string path = MakePDFPath(reader, "  /out/email-1.eml ", NamingOption::OptOriginal, "/out/box.mbox");
-    EXPECT_EQ(path, joinPath("/out/box.mbox", "Hello.pdf"));
-    EXPECT_EQ(reader.loaded, (std::vector<std::string>{"load /out/email-1.eml", "open /out/email-1.eml"}));
-    EXPECT_EQ(reader.fromReads, 0);
-    EXPECT_EQ(reader.dateReads, 0);
-
-    CountingReader second;
-    EXPECT_EQ(MakePDFPath(second, "m.eml", NamingOption::OptDFS_MYD, "/out"),
-              joinPath("/out", "03-05-2021 Hello Ann.pdf"));
-    EXPECT_EQ(second.fromReads, 1);
-    EXPECT_EQ(second.dateReads, 1);
+    tessaly::testing::TempFolder temp;
+    const std::string messageFile =
+        temp.write("email-1.eml", "From a\r\nSubject: Hello\r\nFrom: Ann\r\nDate: 2021-03-05\r\n\r\nbody\r\n");
+    tessaly::testing::FakeMessageReader reader;
+    EXPECT_EQ(MakePDFPath(reader, "  " + messageFile + " ", NamingOption::OptDFS_MYD, "/out/box.mbox"),
+              joinPath("/out/box.mbox", "03-05-2021 Hello Ann.pdf"));
 }

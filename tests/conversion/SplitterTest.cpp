@@ -68,18 +68,46 @@ TEST(MailboxProbe, ChoosesBlockModeOnlyForALineFeedInTheFirst512Bytes)
     EXPECT_EQ(probeMailboxStart(lineFeedAt512).fromPosition, 512);
 }
 
-TEST(Splitters, OnlyLinesBeginningWithFromBlankSeparate)
+TEST(Splitters, WhereMessagesBeginAndEnd)
 {
-    const Mailbox mailbox = buildMailbox(
+    const Mailbox onlyFromBlank = buildMailbox(
         {{"From a", "From: Ann", "from lower case", " From indented", "From", ">From quoted", "From:colon"},
          {"From b", "body"}},
         "\n");
-    expectBothModes(mailbox.bytes, mailbox.expected);
-}
-
-TEST(Splitters, BodyLineBeginningWithFromSplitsTheMessage)
-{
-    expectBothModes("From a\nhello\nFrom here on\nbye\n", {"From a\r\nhello\r\n", "From here on\r\nbye\r\n"});
+    struct Case
+    {
+        const char *what;
+        std::string mailbox;
+        Messages expected;
+    };
+    const Case cases[] = {
+        {"only lines beginning with \"From \" separate", onlyFromBlank.bytes, onlyFromBlank.expected},
+        {"a body line beginning with \"From \" splits the message",
+         "From a\nhello\nFrom here on\nbye\n",
+         {"From a\r\nhello\r\n", "From here on\r\nbye\r\n"}},
+        {"regression: every separator in one block counts",
+         "From a\nx\nFrom b\ny\nFrom c\nz\n",
+         {"From a\r\nx\r\n", "From b\r\ny\r\n", "From c\r\nz\r\n"}},
+        {"regression: a block holding a separator has its line breaks rewritten",
+         "From a\nb\r\nc\rd\nFrom b\ne\n",
+         {"From a\r\nb\r\nc\r\nd\r\n", "From b\r\ne\r\n"}},
+        {"regression: text before the first separator becomes a message",
+         "Subject: saved alone\n\nhi\nFrom a\nx\n",
+         {"Subject: saved alone\r\n\r\nhi\r\n", "From a\r\nx\r\n"}},
+        {"blank text before the first separator is dropped", "\n \t\r\n\nFrom a\nx\n", {"From a\r\nx\r\n"}},
+        {"blank text before a separator without a final line end", "\nFrom a\nx", {"From a\r\nx\r\n"}},
+        {"regression: a mailbox without separator is one message",
+         "Subject: no envelope\r\n\r\nbody",
+         {"Subject: no envelope\r\n\r\nbody\r\n"}},
+        {"an empty mailbox gives no message", "", {}},
+        {"a blank mailbox gives no message", " \r\n\t\n\r", {}},
+        {"\"From\" at the very end is text", "From a\nx\nFrom", {"From a\r\nx\r\nFrom\r\n"}},
+        {"\"From \" at the very end is a separator", "From a\nx\nFrom ", {"From a\r\nx\r\n", "From \r\n"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        expectBothModes(c.mailbox, c.expected);
+    }
 }
 
 TEST(Splitters, RegressionSeparatorCutByABlockBoundaryIsFound)
@@ -94,11 +122,6 @@ TEST(Splitters, RegressionSeparatorCutByABlockBoundaryIsFound)
     }
 }
 
-TEST(Splitters, RegressionEverySeparatorInOneBlockCounts)
-{
-    expectBothModes("From a\nx\nFrom b\ny\nFrom c\nz\n", {"From a\r\nx\r\n", "From b\r\ny\r\n", "From c\r\nz\r\n"});
-}
-
 TEST(Splitters, RegressionCrLfPairSplitAcrossBlocksStaysOneLineBreak)
 {
     // The CR is the block's last byte, its LF the next block's first.
@@ -106,11 +129,6 @@ TEST(Splitters, RegressionCrLfPairSplitAcrossBlocksStaysOneLineBreak)
     ASSERT_EQ(head.size() + 1, BlockSplitter::kBlockSize);
     const std::string mailbox = head + "\r\nSubject: s\r\n\r\nbody\r\n";
     expectBothModes(mailbox, {head + "\r\nSubject: s\r\n\r\nbody\r\n"});
-}
-
-TEST(Splitters, RegressionBlockHoldingASeparatorHasItsLineBreaksRewritten)
-{
-    expectBothModes("From a\nb\r\nc\rd\nFrom b\ne\n", {"From a\r\nb\r\nc\r\nd\r\n", "From b\r\ne\r\n"});
 }
 
 TEST(Splitters, RegressionLineModeEndsLinesAtBareLineFeeds)
@@ -121,35 +139,6 @@ TEST(Splitters, RegressionLineModeEndsLinesAtBareLineFeeds)
     EXPECT_EQ(probeMailboxStart(mailbox).mailboxKind, MailboxKind::Normal);
     expectBothModes(mailbox,
                     {"From a " + std::string(600, 'x') + "\r\n" + subject + "\r\n\r\nbody\r\n", "From b\r\nbody\r\n"});
-}
-
-TEST(Splitters, RegressionTextBeforeTheFirstSeparatorBecomesAMessage)
-{
-    expectBothModes("Subject: saved alone\n\nhi\nFrom a\nx\n",
-                    {"Subject: saved alone\r\n\r\nhi\r\n", "From a\r\nx\r\n"});
-}
-
-TEST(Splitters, BlankTextBeforeTheFirstSeparatorIsDropped)
-{
-    expectBothModes("\n \t\r\n\nFrom a\nx\n", {"From a\r\nx\r\n"});
-    expectBothModes("\nFrom a\nx", {"From a\r\nx\r\n"});
-}
-
-TEST(Splitters, RegressionMailboxWithoutSeparatorIsOneMessage)
-{
-    expectBothModes("Subject: no envelope\r\n\r\nbody", {"Subject: no envelope\r\n\r\nbody\r\n"});
-}
-
-TEST(Splitters, EmptyOrBlankMailboxGivesNoMessage)
-{
-    expectBothModes("", {});
-    expectBothModes(" \r\n\t\n\r", {});
-}
-
-TEST(Splitters, FromAtTheVeryEndIsText)
-{
-    expectBothModes("From a\nx\nFrom", {"From a\r\nx\r\nFrom\r\n"});
-    expectBothModes("From a\nx\nFrom ", {"From a\r\nx\r\n", "From \r\n"});
 }
 
 TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
