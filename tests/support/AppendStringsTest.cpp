@@ -3,51 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-TEST(AppendStrings, NewBuilderIsEmptyAndEmptyPieceMakesNoRoom)
+TEST(AppendStrings, KeepsEveryPieceWholeAndInOrder)
 {
-    AppendStrings builder;
-    EXPECT_EQ(builder.ReturnString(), "");
-    builder.AddToString("");
-    EXPECT_LT(builder.capacity(), AppendStrings::kInitialRoom);
-    EXPECT_EQ(builder.ReturnString(), "");
-}
-
-TEST(AppendStrings, FirstPieceGetsTheInitialRoom)
-{
-    AppendStrings builder;
-    builder.AddToString("abc");
-    EXPECT_GE(builder.capacity(), AppendStrings::kInitialRoom);
-    EXPECT_EQ(builder.ReturnString(), "abc");
-}
-
-TEST(AppendStrings, ReturnStringKeepsTheTextAndAppendingContinuesIt)
-{
-    AppendStrings builder;
-    builder.AddToString("ab");
-    EXPECT_EQ(builder.ReturnString(), "ab");
-    EXPECT_EQ(builder.ReturnString(), "ab");
-    builder.AddToString("cd");
-    EXPECT_EQ(builder.ReturnString(), "abcd");
-}
-
-TEST(AppendStrings, PieceThatFillsTheRoomExactlyIsWhole)
-{
-    AppendStrings builder;
-    const std::string piece(AppendStrings::kInitialRoom, 'x');
-    builder.AddToString(piece);
-    EXPECT_EQ(builder.ReturnString(), piece);
-}
-
-TEST(AppendStrings, HoldsRawBytesIncludingNulAndHighBytes)
-{
-    std::string bytes;
+    std::string allBytes;
     for (int value = 0; value < 256; ++value)
-        bytes.push_back(static_cast<char>(value));
-    AppendStrings builder;
-    builder.AddToString(bytes);
-    builder.AddToString(bytes);
-    EXPECT_EQ(builder.ReturnString(), bytes + bytes);
+        allBytes.push_back(static_cast<char>(value));
+    const struct
+    {
+        const char *what;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"nothing appended", {}},
+        {"an empty piece changes nothing", {""}},
+        {"a first piece", {"abc"}},
+        {"pieces after one another", {"ab", "", "cd"}},
+        {"a piece that fills the initial room exactly", {std::string(AppendStrings::kInitialRoom, 'x')}},
+        {"raw bytes, NUL and high bytes included", {allBytes, allBytes}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        AppendStrings builder;
+        std::string expected;
+        for (const std::string &piece : c.pieces) {
+            builder.AddToString(piece);
+            expected += piece;
+            // Returning the text keeps it: later appends continue it.
+            EXPECT_EQ(builder.ReturnString(), expected);
+        }
+        EXPECT_EQ(builder.ReturnString(), expected);
+    }
 }
 
 TEST(AppendStrings, LongMessageWithLongSinglePieceStaysWholeAndInOrder)
