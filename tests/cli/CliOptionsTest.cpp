@@ -13,15 +13,22 @@ Result<CliOptions> parse(std::initializer_list<std::string_view> arguments)
 
 } // namespace
 
-TEST(CliOptions, DefaultsAreSubjectNamesAndNoAttachments)
+TEST(CliOptions, Defaults)
 {
     Result<CliOptions> options = parse({"--output", "/out", "a.mbox"});
     ASSERT_TRUE(options) << options.error().message;
-    EXPECT_EQ(options.value().outputFolder, "/out");
-    EXPECT_EQ(options.value().naming, NamingOption::OptOriginal);
-    EXPECT_EQ(options.value().attachments, AttachmentMode::ListOnly);
-    EXPECT_EQ(options.value().format, OutputFormat::Pdf);
-    EXPECT_EQ(options.value().inputs, std::vector<std::string>{"a.mbox"});
+    const CliOptions &defaults = options.value();
+    EXPECT_EQ(defaults.outputFolder, "/out");
+    EXPECT_EQ(defaults.naming, NamingOption::OptOriginal);
+    EXPECT_EQ(defaults.attachments, AttachmentMode::ListOnly);
+    EXPECT_EQ(defaults.format, OutputFormat::Pdf);
+    EXPECT_EQ(defaults.inputs, std::vector<std::string>{"a.mbox"});
+    EXPECT_EQ(timeoutReason(defaults.limits), "took longer than 60 s");
+    EXPECT_EQ(memoryReason(defaults.limits), "needed more than 1.5 GB");
+    EXPECT_FALSE(defaults.force);
+    EXPECT_TRUE(defaults.keepFileTimes);
+    EXPECT_FALSE(defaults.shard.has_value());
+    EXPECT_EQ(defaults.splitOver, 1ull << 30);
 }
 
 TEST(CliOptions, EveryNamingNameIsTakenAndShownInTheHelp)
@@ -82,10 +89,6 @@ TEST(CliOptions, HelpNeedsNothingElse)
 
 TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
 {
-    Result<CliOptions> defaults = parse({"-o", "/out", "x.mbox"});
-    EXPECT_EQ(timeoutReason(defaults.value().limits), "took longer than 60 s");
-    EXPECT_EQ(memoryReason(defaults.value().limits), "needed more than 1.5 GB");
-
     Result<CliOptions> options = parse({"-o", "/out", "--message-timeout", "2.5", "--message-memory=800M", "x.mbox"});
     ASSERT_TRUE(options) << options.error().message;
     EXPECT_EQ(options.value().limits.messageTimeout, std::chrono::milliseconds(2500));
@@ -102,13 +105,6 @@ TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
 
 TEST(CliOptions, ResumeAndShardOptions)
 {
-    Result<CliOptions> defaults = parse({"-o", "/out", "x.mbox"});
-    ASSERT_TRUE(defaults);
-    EXPECT_FALSE(defaults.value().force);
-    EXPECT_TRUE(defaults.value().keepFileTimes);
-    EXPECT_FALSE(defaults.value().shard.has_value());
-    EXPECT_EQ(defaults.value().splitOver, 1ull << 30);
-
     Result<CliOptions> set =
         parse({"-o", "/out", "--force", "--no-file-times", "--shard", "2/5", "--split-over=64M", "x.mbox"});
     ASSERT_TRUE(set) << set.error().message;
