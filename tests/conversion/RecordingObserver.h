@@ -3,7 +3,6 @@
 
 #include "conversion/RunObserver.h"
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,39 +20,20 @@ public:
     std::uint64_t runStartedBytes = 0;
     std::vector<RunProgress> progress;
     bool runEnded = false;
-    /// Runs at every call, as a window would process its events there.
-    std::function<void()> onEveryCall;
 
-    void runStarted(std::uint64_t totalBytes) override
-    {
-        runStartedBytes = totalBytes;
-        called();
-    }
+    void runStarted(std::uint64_t totalBytes) override { runStartedBytes = totalBytes; }
     void mailboxStarted(int row, int rowCount, const std::string &mailboxPath) override
     {
         startedRows.emplace_back(row, rowCount);
         startedMailboxes.push_back(mailboxPath);
-        called();
     }
     void mailboxConverted(int row) override { convertedRows.push_back(row); }
     void messageFinished(int messageNumber, MessageOutcome outcome) override
     {
         finishedMessages.emplace_back(messageNumber, outcome);
-        called();
     }
-    void progressed(const RunProgress &runProgress) override
-    {
-        progress.push_back(runProgress);
-        called();
-    }
+    void progressed(const RunProgress &runProgress) override { progress.push_back(runProgress); }
     void runFinished(const RunReport &) override { runEnded = true; }
-
-private:
-    void called()
-    {
-        if (onEveryCall)
-            onEveryCall();
-    }
 };
 
 } // namespace tessaly::testing

@@ -5,8 +5,6 @@ namespace tessaly {
 MessageBoxAnswer ScriptedPlatform::showMessageBox(const std::string &text, MessageBoxStyle style)
 {
     m_messages.push_back({text, style});
-    if (m_onMessageBox)
-        m_onMessageBox(m_messages.back());
     if (!m_answers.empty()) {
         const MessageBoxAnswer answer = m_answers.front();
         m_answers.pop_front();
@@ -19,8 +17,6 @@ void ScriptedPlatform::showReportBox(const std::string &text, const std::string 
                                      const std::string &folder)
 {
     m_messages.push_back({text, style, details, folder});
-    if (m_onMessageBox)
-        m_onMessageBox(m_messages.back());
 }
 
 std::string ScriptedPlatform::BrowseForFolder(const std::string &title)
@@ -50,7 +46,6 @@ std::vector<std::string> ScriptedPlatform::chooseFilesToOpen(const std::string &
 
 void ScriptedPlatform::processPendingEvents()
 {
-    ++m_pumpCount;
     if (m_onProcessEvents)
         m_onProcessEvents();
 }

@@ -34,14 +34,11 @@ public:
 
     /// Runs inside every processPendingEvents(), as a user's click would between events.
     void setOnProcessEvents(std::function<void()> action) { m_onProcessEvents = std::move(action); }
-    /// Runs while a message box is open, before it returns (e.g. to check the window's state).
-    void setOnMessageBox(std::function<void(const ShownMessage &)> action) { m_onMessageBox = std::move(action); }
 
     const std::vector<ShownMessage> &messages() const { return m_messages; }
     const std::vector<std::string> &folderBrowserTitles() const { return m_folderTitles; }
     const std::vector<std::string> &fileDialogFilters() const { return m_fileFilters; }
     const std::vector<std::string> &openedTargets() const { return m_opened; }
-    long long eventPumpCount() const { return m_pumpCount; }
     bool isWaitCursorShown() const { return m_waitCursor; }
     int waitCursorShowCount() const { return m_waitCursorShows; }
 
@@ -60,13 +57,11 @@ private:
     std::optional<DialogError> m_fileDialogError;
     std::deque<MessageBoxAnswer> m_answers;
     std::function<void()> m_onProcessEvents;
-    std::function<void(const ShownMessage &)> m_onMessageBox;
 
     std::vector<ShownMessage> m_messages;
     std::vector<std::string> m_folderTitles;
     std::vector<std::string> m_fileFilters;
     std::vector<std::string> m_opened;
-    long long m_pumpCount = 0;
     bool m_waitCursor = false;
     bool m_shellOpenSucceeds = true;
     int m_waitCursorShows = 0;
