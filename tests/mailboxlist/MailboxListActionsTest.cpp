@@ -85,18 +85,6 @@ TEST_F(ListFixture, ClearingAsksAndNoKeepsEveryRow)
     EXPECT_EQ(list.currentRow(), 0);
 }
 
-TEST_F(ListFixture, ClearingWithYesEmptiesTheListAndLeavesConvertAlone)
-{
-    platform.queueFiles({"/mail/a.mbox"});
-    actions.addFilesFromDialog();
-    platform.queueAnswer(MessageBoxAnswer::Yes);
-    actions.clearAfterQuestion();
-
-    EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(list.countText(), "0 files");
-    EXPECT_EQ(convertEnabled, true);
-}
-
 TEST_F(ListFixture, CancelledFolderChoiceChangesNothing)
 {
     actions.addMailboxesFromFolder();
