@@ -19,53 +19,43 @@ protected:
 
 } // namespace
 
-TEST_F(HeaderDecoding, EncodedWordsInSeveralCharsets)
+TEST_F(HeaderDecoding, HeaderTextBecomesUtf8)
 {
-    EXPECT_EQ(decodeHeaderText("=?ISO-8859-1?Q?Caf=E9_cr=E8me?="), "Café crème");
-    EXPECT_EQ(decodeHeaderText("=?utf-8?B?0J/RgNC40LLQtdGC?="), "Привет");
-    EXPECT_EQ(decodeHeaderText("=?koi8-r?B?8NLJ18XU?="), "Привет");
-    EXPECT_EQ(decodeHeaderText("=?windows-1252?Q?=93quoted=94?="), "\u201Cquoted\u201D");
-    EXPECT_EQ(decodeHeaderText("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?="), "日本語");
-    EXPECT_EQ(decodeHeaderText("=?utf-8*en?Q?hello?="), "hello");
-}
-
-TEST_F(HeaderDecoding, CharacterSplitAcrossEncodedWords)
-{
-    // U+1F600 is F0 9F 98 80; the split puts two bytes in each word.
-    EXPECT_EQ(decodeHeaderText("=?UTF-8?Q?smile_=F0=9F?= =?UTF-8?Q?=98=80_end?="), "smile \U0001F600 end");
-    EXPECT_EQ(decodeHeaderText("=?UTF-8?B?8J8=?=\r\n =?UTF-8?B?mIA=?="), "\U0001F600");
-}
-
-TEST_F(HeaderDecoding, WhitespaceBetweenWordsAndText)
-{
-    EXPECT_EQ(decodeHeaderText("=?utf-8?Q?a?= =?utf-8?Q?b?="), "ab");
-    EXPECT_EQ(decodeHeaderText("Re: =?utf-8?Q?caf=C3=A9?= time"), "Re: café time");
-    EXPECT_EQ(decodeHeaderText("=?iso-8859-1?Q?=E9?= =?utf-8?Q?=C3=A9?="), "éé");
-}
-
-TEST_F(HeaderDecoding, UnknownCharsetsAndUnpaddedBase64)
-{
-    EXPECT_EQ(decodeHeaderText("=?x-unknown?Q?caf=C3=A9?="), "café");
-    EXPECT_EQ(decodeHeaderText("=?x-unknown?Q?caf=E9?="), "café");
-    EXPECT_EQ(decodeHeaderText("=?no-such-charset?B?Y2Fmw6k?="), "café");
-    EXPECT_EQ(decodeHeaderText("=?utf-8?B?SGVsbG8?="), "Hello");
-}
-
-TEST_F(HeaderDecoding, RawEightBitHeaders)
-{
-    EXPECT_EQ(decodeHeaderText("Gr\xC3\xBC\xC3\x9F"
-                               "e"),
-              "Grüße");
-    EXPECT_EQ(decodeHeaderText("Gr\xFC\xDF"
-                               "e \x80"),
-              "Grüße €");
-}
-
-TEST_F(HeaderDecoding, MalformedEncodedWordsStayAsText)
-{
-    EXPECT_EQ(decodeHeaderText("=?utf-8?Q?unterminated"), "=?utf-8?Q?unterminated");
-    EXPECT_EQ(decodeHeaderText("=?utf-8?X?abc?="), "=?utf-8?X?abc?=");
-    EXPECT_EQ(decodeHeaderText("a =?? b"), "a =?? b");
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        // Encoded words in several charsets, and a language tag.
+        {"=?ISO-8859-1?Q?Caf=E9_cr=E8me?=", "Café crème"},
+        {"=?utf-8?B?0J/RgNC40LLQtdGC?=", "Привет"},
+        {"=?koi8-r?B?8NLJ18XU?=", "Привет"},
+        {"=?windows-1252?Q?=93quoted=94?=", "\u201Cquoted\u201D"},
+        {"=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", "日本語"},
+        {"=?utf-8*en?Q?hello?=", "hello"},
+        // A character split across encoded words: U+1F600 is F0 9F 98 80, two bytes in each.
+        {"=?UTF-8?Q?smile_=F0=9F?= =?UTF-8?Q?=98=80_end?=", "smile \U0001F600 end"},
+        {"=?UTF-8?B?8J8=?=\r\n =?UTF-8?B?mIA=?=", "\U0001F600"},
+        // White space between words goes, around text it stays.
+        {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "ab"},
+        {"Re: =?utf-8?Q?caf=C3=A9?= time", "Re: café time"},
+        {"=?iso-8859-1?Q?=E9?= =?utf-8?Q?=C3=A9?=", "éé"},
+        {"Tab\there", "Tab\there"},
+        // Unknown charsets and unpadded base64.
+        {"=?x-unknown?Q?caf=C3=A9?=", "café"},
+        {"=?x-unknown?Q?caf=E9?=", "café"},
+        {"=?no-such-charset?B?Y2Fmw6k?=", "café"},
+        {"=?utf-8?B?SGVsbG8?=", "Hello"},
+        // Raw 8-bit headers, in UTF-8 and in windows-1252.
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Grüße"},
+        {"Gr\xFC\xDF"
+         "e \x80",
+         "Grüße €"},
+        // Malformed encoded words stay as text.
+        {"=?utf-8?Q?unterminated", "=?utf-8?Q?unterminated"},
+        {"=?utf-8?X?abc?=", "=?utf-8?X?abc?="},
+        {"a =?? b", "a =?? b"},
+    };
+    for (const auto &[header, expected] : cases)
+        EXPECT_EQ(decodeHeaderText(header), expected) << header;
 }
 
 // Each of these took minutes when every "=?" started a search to the end of the header; read
@@ -97,7 +87,6 @@ TEST_F(HeaderDecoding, ReencodingKeepsStructureAndText)
 TEST_F(HeaderDecoding, UnfoldingKeepsTabsAndFoldingWhitespace)
 {
     EXPECT_EQ(unfoldHeader(" Long\r\n subject\r\n\tline\r\n"), " Long subject\tline");
-    EXPECT_EQ(decodeHeaderText("Tab\there"), "Tab\there");
 }
 
 TEST_F(HeaderDecoding, Dates)

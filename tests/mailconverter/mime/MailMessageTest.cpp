@@ -16,6 +16,16 @@ MailMessage parse(std::string_view text)
     return parsed ? parsed.value() : MailMessage{};
 }
 
+/// A message of `subtype` ("mixed", "related", ...) made of `parts`, each its headers, a
+/// blank line and its content.
+std::string multipart(std::string_view subtype, std::initializer_list<std::string_view> parts)
+{
+    std::string text = "Subject: x\nContent-Type: multipart/" + std::string(subtype) + "; boundary=b\n\n";
+    for (std::string_view part : parts)
+        text.append("--b\n").append(part).append("\n");
+    return text + "--b--\n";
+}
+
 std::vector<std::string> attachmentNames(const MailMessage &message)
 {
     std::vector<std::string> names;
@@ -101,38 +111,31 @@ TEST(MailMessage, BodyCharsets)
 
 TEST(MailMessage, AlternativePicksTheLastOneItCanShow)
 {
-    const MailMessage message = parse("Subject: alt\n"
-                                      "Content-Type: multipart/alternative; boundary=b\n\n"
-                                      "--b\nContent-Type: text/plain\n\nplain\n"
-                                      "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
-                                      "--b\nContent-Type: text/calendar\n\nBEGIN:VCALENDAR\n"
-                                      "--b--\n");
+    const MailMessage message =
+        parse(multipart("alternative", {"Content-Type: text/plain\n\nplain", "Content-Type: text/html\n\n<p>rich</p>",
+                                        "Content-Type: text/calendar\n\nBEGIN:VCALENDAR"}));
     ASSERT_EQ(message.bodies.size(), 1u);
     EXPECT_EQ(message.bodies[0].kind, BodyPart::Kind::Html);
     EXPECT_EQ(message.bodies[0].text, "<p>rich</p>");
     EXPECT_TRUE(message.attachments.empty());
 
     // Best last, even when the sender put HTML first.
-    const MailMessage reversed = parse("Subject: alt\nContent-Type: multipart/alternative; boundary=b\n\n"
-                                       "--b\nContent-Type: text/html\n\n<p>rich</p>\n"
-                                       "--b\nContent-Type: text/plain\n\nplain\n--b--\n");
+    const MailMessage reversed = parse(
+        multipart("alternative", {"Content-Type: text/html\n\n<p>rich</p>", "Content-Type: text/plain\n\nplain"}));
     ASSERT_EQ(reversed.bodies.size(), 1u);
     EXPECT_EQ(reversed.bodies[0].text, "plain");
 }
 
 TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
 {
-    const MailMessage message =
-        parse("Subject: mixed\n"
-              "Content-Type: multipart/mixed; boundary=m\n\n"
-              "--m\nContent-Type: text/plain\n\nfirst\n"
-              "--m\nContent-Type: application/pdf; name=\"a.pdf\"\n"
-              "Content-Transfer-Encoding: base64\n\nJVBERi0=\n"
-              "--m\nContent-Type: text/plain\n\nsecond\n"
-              "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote\n"
-              "--m\nContent-Type: image/png\nContent-Disposition: inline\n\nPNG\n"
-              "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
-              "--m--\n");
+    const MailMessage message = parse(
+        multipart("mixed", {"Content-Type: text/plain\n\nfirst",
+                            "Content-Type: application/pdf; name=\"a.pdf\"\n"
+                            "Content-Transfer-Encoding: base64\n\nJVBERi0=",
+                            "Content-Type: text/plain\n\nsecond",
+                            "Content-Type: text/plain\nContent-Disposition: attachment; filename=notes.txt\n\nnote",
+                            "Content-Type: image/png\nContent-Disposition: inline\n\nPNG",
+                            "Content-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog"}));
     // The inline image and the inline named text are shown where they stand, and stay files.
     ASSERT_EQ(message.bodies.size(), 4u);
     EXPECT_EQ(message.bodies[0].text, "first");
@@ -149,15 +152,12 @@ TEST(MailMessage, MixedTextPartsInOrderAndOtherPartsAsAttachments)
 
 TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
 {
-    const MailMessage message =
-        parse("Subject: related\n"
-              "Content-Type: multipart/related; boundary=r\n\n"
-              "--r\nContent-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>\n"
-              "--r\nContent-Type: image/png\nContent-ID: <logo@x>\n\nLOGO\n"
-              "--r\nContent-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED\n"
-              "--r\nContent-Type: image/gif\nContent-ID: <pct@x>\n\nGIF\n"
-              "--r\nContent-Type: image/png\nContent-Location: banner.png\n\nBANNER\n"
-              "--r--\n");
+    const MailMessage message = parse(multipart(
+        "related", {"Content-Type: text/html\n\n<img src=\"CID:logo@x\"><img src=\"banner.png\"><img src=cid:pct%40x>",
+                    "Content-Type: image/png\nContent-ID: <logo@x>\n\nLOGO",
+                    "Content-Type: image/png; name=unused.png\nContent-ID: <unused@x>\n\nUNUSED",
+                    "Content-Type: image/gif\nContent-ID: <pct@x>\n\nGIF",
+                    "Content-Type: image/png\nContent-Location: banner.png\n\nBANNER"}));
     // The image no HTML uses is drawn after the body, and is an attachment too.
     ASSERT_EQ(message.inlineResources.size(), 4u);
     EXPECT_EQ(message.inlineResources[0].contentId, "logo@x");
@@ -176,14 +176,11 @@ TEST(MailMessage, ReferencedImagesAreInlineAndOthersAreAttachments)
 
 TEST(MailMessage, ForwardedMessageIsShownAndAttached)
 {
-    const MailMessage message =
-        parse("Subject: Fwd: inner\n"
-              "Content-Type: multipart/mixed; boundary=m\n\n"
-              "--m\nContent-Type: text/plain\n\nsee below\n"
-              "--m\nContent-Type: message/rfc822\n\n"
-              "From: Inner <inner@example.com>\nSubject: inner\nDate: Tue, 3 Jan 2023 08:00:00 +0000\n\n"
-              "inner body\n"
-              "--m--\n");
+    const MailMessage message = parse(
+        multipart("mixed", {"Content-Type: text/plain\n\nsee below",
+                            "Content-Type: message/rfc822\n\n"
+                            "From: Inner <inner@example.com>\nSubject: inner\nDate: Tue, 3 Jan 2023 08:00:00 +0000\n\n"
+                            "inner body"}));
     ASSERT_EQ(message.forwarded.size(), 1u);
     EXPECT_EQ(message.forwarded[0].subject, "inner");
     EXPECT_EQ(senderDisplayName(message.forwarded[0]), "Inner");
@@ -198,18 +195,15 @@ TEST(MailMessage, ForwardedMessageIsShownAndAttached)
 
 TEST(MailMessage, AttachmentNames)
 {
-    const MailMessage message =
-        parse("Subject: names\n"
-              "Content-Type: multipart/mixed; boundary=m\n\n"
-              "--m\nContent-Type: text/plain\n\nbody\n"
-              "--m\nContent-Type: application/octet-stream\n"
-              "Content-Disposition: attachment; filename*=UTF-8''%C3%BCbersicht%20%E2%82%AC.txt\n\nx\n"
-              "--m\nContent-Type: application/octet-stream\n"
-              "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx\n"
-              "--m\nContent-Type: application/octet-stream\n"
-              "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx\n"
-              "--m\nContent-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx\n"
-              "--m--\n");
+    const MailMessage message = parse(
+        multipart("mixed", {"Content-Type: text/plain\n\nbody",
+                            "Content-Type: application/octet-stream\n"
+                            "Content-Disposition: attachment; filename*=UTF-8''%C3%BCbersicht%20%E2%82%AC.txt\n\nx",
+                            "Content-Type: application/octet-stream\n"
+                            "Content-Disposition: attachment; filename=\"=?utf-8?B?5pel5pys?=.txt\"\n\nx",
+                            "Content-Type: application/octet-stream\n"
+                            "Content-Disposition: attachment; filename=\"C:\\Windows\\evil.exe\"\n\nx",
+                            "Content-Type: application/octet-stream; name=\"=?utf-8?B?SsO2cmc?=.txt\"\n\nx"}));
     // Backslashes survive (the safe-name step needs them to find the base name), and
     // unpadded base64 is read whole.
     EXPECT_EQ(attachmentNames(message),
@@ -267,15 +261,13 @@ TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
 
 TEST(MailMessage, ReportsAndEncodedForwardsAreShown)
 {
-    const MailMessage message = parse("Subject: bounce\n"
-                                      "Content-Type: multipart/report; report-type=delivery-status; boundary=r\n\n"
-                                      "--r\nContent-Type: text/plain\n\nnot delivered\n"
-                                      "--r\nContent-Type: message/delivery-status\n\nAction: failed\n"
-                                      "--r\nContent-Type: message/feedback-report\n\nFeedback-Type: abuse\n"
-                                      "--r\nContent-Type: text/rfc822-headers\n\nSubject: original\n"
-                                      "--r\nContent-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
-                                      "U3ViamVjdDogaW5uZXIKCmlubmVyIGJvZHkK\n"
-                                      "--r--\n");
+    const MailMessage message = parse(multipart("report; report-type=delivery-status",
+                                                {"Content-Type: text/plain\n\nnot delivered",
+                                                 "Content-Type: message/delivery-status\n\nAction: failed",
+                                                 "Content-Type: message/feedback-report\n\nFeedback-Type: abuse",
+                                                 "Content-Type: text/rfc822-headers\n\nSubject: original",
+                                                 "Content-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
+                                                 "U3ViamVjdDogaW5uZXIKCmlubmVyIGJvZHkK"}));
     std::vector<std::string> texts;
     for (const BodyPart &body : message.bodies)
         texts.push_back(body.text);
