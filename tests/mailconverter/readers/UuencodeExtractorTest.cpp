@@ -1,6 +1,8 @@
 // Uuencoded blocks in plain-text bodies: decoded into attachments, or left alone when broken.
 #include "mailconverter/readers/UuencodeExtractor.h"
 
+#include "tests/mailconverter/mime/MimeTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -60,15 +62,8 @@ TEST(UuencodeExtractor, DecodesBlocksAndTakesThemOutOfTheText)
 
 TEST(UuencodeExtractor, CrLfLinesDecodeToo)
 {
-    std::string block = uuencode("../evil name.txt", "hello world");
-    std::string crlf;
-    for (char c : block) {
-        if (c == '\n')
-            crlf += "\r\n";
-        else
-            crlf.push_back(c);
-    }
-    const UuencodeExtraction result = extractUuencodedFiles(crlf);
+    const UuencodeExtraction result =
+        extractUuencodedFiles(tessaly::test::crlf(uuencode("../evil name.txt", "hello world")));
     ASSERT_EQ(result.attachments.size(), 1u);
     EXPECT_EQ(result.attachments[0].bytes, "hello world");
     EXPECT_EQ(result.attachments[0].declaredName, "../evil name.txt"); // made safe later, like any name
