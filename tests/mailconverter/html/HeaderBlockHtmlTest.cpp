@@ -1,17 +1,14 @@
 #include "mailconverter/html/HeaderBlockHtml.h"
 
 #include "mailconverter/html/PageRuleFilter.h"
+#include "tests/mailconverter/html/HtmlTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 using namespace tessaly;
+using namespace tessaly::test;
 
 namespace {
-
-bool contains(const std::string &text, std::string_view part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 std::string headerOf(const MailMessage &message, const std::vector<AttachmentListing> &listings = {})
 {
@@ -27,12 +24,11 @@ TEST(HeaderBlockHtml, ValuesAreEscaped)
     message.from = {{"<script>alert(1)</script>", "x@example.com"}};
     message.date = MailDate{1614949620, 60};
     const std::string html = headerOf(message, {{"a<b>.txt", 1536, "x y/a<b>.txt", true}});
-    EXPECT_TRUE(contains(html, "Quarterly &lt;report&gt; &amp; &quot;numbers&quot;"));
-    EXPECT_TRUE(contains(html, "&lt;script&gt;alert(1)&lt;/script&gt; &lt;x@example.com&gt;"));
-    EXPECT_FALSE(contains(html, "<script"));
-    EXPECT_TRUE(contains(html, "<a href=\"x y/a&lt;b&gt;.txt\">a&lt;b&gt;.txt</a>"));
-    EXPECT_TRUE(contains(html, "1.5 KB"));
-    EXPECT_TRUE(contains(html, "Friday, 5 March 2021 14:07:00 +0100</td>"));
+    expectContainsAll(html, {"Quarterly &lt;report&gt; &amp; &quot;numbers&quot;",
+                             "&lt;script&gt;alert(1)&lt;/script&gt; &lt;x@example.com&gt;",
+                             "<a href=\"x y/a&lt;b&gt;.txt\">a&lt;b&gt;.txt</a>", "1.5 KB",
+                             "Friday, 5 March 2021 14:07:00 +0100</td>"});
+    expectContainsNone(html, {"<script"});
 }
 
 TEST(HeaderBlockHtml, EmptyFieldsAreLeftOut)
@@ -41,9 +37,7 @@ TEST(HeaderBlockHtml, EmptyFieldsAreLeftOut)
     message.from = {{"", ""}};
     message.to = {{"Only A Name", ""}};
     const std::string html = headerOf(message);
-    EXPECT_FALSE(contains(html, "From:"));
-    EXPECT_FALSE(contains(html, "Subject:"));
-    EXPECT_FALSE(contains(html, "Date:"));
+    expectContainsNone(html, {"From:", "Subject:", "Date:"});
     EXPECT_TRUE(contains(html, "To:</td><td>Only A Name</td>"));
     EXPECT_EQ(headerOf(MailMessage{}), "");
 }
