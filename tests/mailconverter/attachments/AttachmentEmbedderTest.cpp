@@ -9,8 +9,6 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <map>
-
 using namespace tessaly;
 using namespace tessaly::testing;
 
@@ -25,18 +23,6 @@ void writeOnePagePdf(const std::string &path)
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
     QPDFWriter writer(pdf, path.c_str());
     writer.write();
-}
-
-/// Runs pdfdetach -saveall into `folder` and returns each saved file's bytes by name.
-std::map<std::string, std::string> detachAll(const std::string &pdfPath, const std::string &folder)
-{
-    std::filesystem::create_directories(folder);
-    const std::string command = "pdfdetach -saveall -o '" + folder + "' '" + pdfPath + "' > /dev/null 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::map<std::string, std::string> files;
-    for (const auto &entry : std::filesystem::directory_iterator(folder))
-        files[entry.path().filename().string()] = readWholeFile(entry.path());
-    return files;
 }
 
 } // namespace

@@ -45,17 +45,6 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
     EXPECT_EQ(warnings.size(), 1u);
 }
 
-TEST(AttachmentFolderWriter, AFileWhereTheFolderGoesIsAnError)
-{
-    TempFolder scratch;
-    writeWholeFile(scratch.file("m attachments"), "in the way");
-    std::vector<std::string> warnings;
-    Result<WrittenAttachments> written =
-        writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
-    ASSERT_FALSE(written);
-    EXPECT_NE(written.error().message.find("m attachments"), std::string::npos);
-}
-
 TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFollowed)
 {
     TempFolder scratch;

@@ -48,6 +48,17 @@ inline std::map<std::string, std::string> filesIn(const std::filesystem::path &f
     return files;
 }
 
+/// Runs pdfdetach -saveall on `pdfPath` into `folder` and returns each saved file by name;
+/// nothing when pdfdetach fails.
+inline std::map<std::string, std::string> detachAll(const std::string &pdfPath, const std::string &folder)
+{
+    std::filesystem::create_directories(folder);
+    const std::string command = "pdfdetach -saveall -o '" + folder + "' '" + pdfPath + "' > /dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return {};
+    return filesIn(folder);
+}
+
 inline std::string base64(const std::string &bytes)
 {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

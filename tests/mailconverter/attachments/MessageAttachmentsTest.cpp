@@ -1,4 +1,4 @@
-// The attachment step on parsed messages: names, forwarded messages, winmail.dat, uuencode, links.
+// The attachment step on parsed messages: names, forwarded messages, winmail.dat, links.
 #include "mailconverter/attachments/MessageAttachments.h"
 
 #include "tests/mailconverter/attachments/AttachmentTestFiles.h"
@@ -100,19 +100,6 @@ TEST(MessageAttachments, WinmailDatIsUnpackedOrKept)
     ASSERT_TRUE(unreadable.prepare(corruptMessage, AttachmentMode::ListOnly, CommitPlan{"/x/m.pdf", {}}));
     EXPECT_EQ(namesOf(unreadable), std::vector<std::string>{"winmail.dat"});
     EXPECT_TRUE(unreadable.files()[0].bytes == corrupt);
-}
-
-TEST(MessageAttachments, UuencodedFilesLeaveTheBodyAndBecomeAttachments)
-{
-    MailMessage message = parsed("From: a@example.com\nSubject: uu\n\nHere it is:\nbegin 644 hi.txt\n"
-                                 "%:&5L;&\\`\n`\nend\nBye\n");
-    moveUuencodedFilesToAttachments(message);
-    ASSERT_EQ(message.bodies.size(), 1u);
-    EXPECT_EQ(message.bodies[0].text.find("begin"), std::string::npos);
-    EXPECT_NE(message.bodies[0].text.find("Bye"), std::string::npos);
-    ASSERT_EQ(message.attachments.size(), 1u);
-    EXPECT_EQ(message.attachments[0].declaredName, "hi.txt");
-    EXPECT_EQ(message.attachments[0].bytes, "hello");
 }
 
 TEST(MessageAttachments, LinksResolvedByTheRendererBecomeRelativeAgain)
