@@ -4,6 +4,7 @@
 #include "mailconverter/render/MessageScheme.h"
 #include "support/TextHelpers.h"
 #include "tests/mailconverter/attachments/AttachmentTestFiles.h"
+#include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QGuiApplication>
 
@@ -23,12 +24,7 @@ namespace {
 
 std::string pdfText(const std::string &pdf)
 {
-    const std::string textFile = pdf + ".txt";
-    const std::string command = "pdftotext -enc UTF-8 '" + pdf + "' '" + textFile + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    std::string text = readWholeFile(textFile);
-    std::filesystem::remove(textFile);
-    return text;
+    return tessaly::test::pdfText(tessaly::test::readWholeFile(QString::fromStdString(pdf))).toStdString();
 }
 
 std::vector<std::string> linkUris(const std::string &pdfPath)
@@ -100,10 +96,7 @@ TEST_F(ConverterAttachments, EmbeddedFilesComeBackFromPdfdetach)
     ASSERT_FALSE(pdf.empty());
     EXPECT_EQ(filesIn(m_scratch.path()).size(), 1u); // nothing beside the PDF
 
-    std::filesystem::create_directory(m_scratch.file("detached"));
-    const std::string command = "pdfdetach -saveall -o '" + m_scratch.file("detached") + "' '" + pdf + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_TRUE(filesIn(m_scratch.file("detached")) == m_expected);
+    EXPECT_TRUE(detachAll(pdf, m_scratch.file("detached")) == m_expected);
 
     const std::string text = pdfText(pdf);
     EXPECT_NE(text.find("übersicht €.txt"), std::string::npos) << text;

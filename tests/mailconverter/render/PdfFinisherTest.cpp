@@ -113,21 +113,22 @@ TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
     EXPECT_NE(finished.error().message.find("cannot finish the PDF"), std::string::npos);
 }
 
-TEST(TextMapRepair, CompatibilityFormsBecomeWhatWasTyped)
+TEST(TextMapRepair, CompatibilityFormsInDestinationsBecomeWhatWasTyped)
 {
-    // As Qt writes its maps: one array of destinations per range.
-    const std::string cmap = "2 beginbfrange\n<0000> <0000> <0000>\n"
-                             "<0001> <0004> [<4F1A> <2F47> <FB01> <FEFB> ]\nendbfrange\n"
-                             "1 beginbfchar\n<0005> <2F47>\nendbfchar\n";
-    EXPECT_EQ(repairedToUnicodeMap(cmap), "2 beginbfrange\n<0000> <0000> <0000>\n"
-                                          "<0001> <0004> [<4F1A> <65E5> <00660069> <06440627> ]\nendbfrange\n"
-                                          "1 beginbfchar\n<0005> <65E5>\nendbfchar\n");
-}
-
-TEST(TextMapRepair, RangesThatCountUpAndSourceCodesStayAsTheyAre)
-{
-    const std::string cmap = "1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <2F47>\nendbfrange\n"
-                             "1 beginbfchar\n<2F47> <0041>\nendbfchar\n";
-    EXPECT_EQ(repairedToUnicodeMap(cmap), "1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <65E5>\nendbfrange\n"
-                                          "1 beginbfchar\n<2F47> <0041>\nendbfchar\n");
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        // As Qt writes its maps: one array of destinations per range.
+        {"2 beginbfrange\n<0000> <0000> <0000>\n"
+         "<0001> <0004> [<4F1A> <2F47> <FB01> <FEFB> ]\nendbfrange\n"
+         "1 beginbfchar\n<0005> <2F47>\nendbfchar\n",
+         "2 beginbfrange\n<0000> <0000> <0000>\n"
+         "<0001> <0004> [<4F1A> <65E5> <00660069> <06440627> ]\nendbfrange\n"
+         "1 beginbfchar\n<0005> <65E5>\nendbfchar\n"},
+        // Ranges that count up, and source codes, stay as they are.
+        {"1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <2F47>\nendbfrange\n"
+         "1 beginbfchar\n<2F47> <0041>\nendbfchar\n",
+         "1 beginbfrange\n<2F47> <2F48> <2F47>\n<0009> <0009> <65E5>\nendbfrange\n"
+         "1 beginbfchar\n<2F47> <0041>\nendbfchar\n"},
+    };
+    for (const auto &[cmap, expected] : cases)
+        EXPECT_EQ(repairedToUnicodeMap(std::string(cmap)), expected) << cmap;
 }

@@ -184,29 +184,6 @@ TEST_F(PdfMailConverterTest, DamagedMessagesStillGiveSensiblePdfs)
     const QString noBodyText = pdfText(convert(noBody, "-c pdf", QStringLiteral("nobody")));
     EXPECT_TRUE(noBodyText.contains(QStringLiteral("Nothing inside")));
     EXPECT_TRUE(noBodyText.contains(QStringLiteral("Only Headers")));
-
-    // Latin-1 bytes labelled UTF-8 must not lose the accented letters.
-    const QByteArray wrongLabel = plainMessage("Menu", "caf\xe9 cr\xe8me br\xfbl\xe9"
-                                                       "e");
-    const QString wrongText = pdfText(convert(wrongLabel, "-c pdf", QStringLiteral("charset")));
-    EXPECT_TRUE(wrongText.contains(QStringLiteral("café crème brûlée"))) << wrongText.toStdString();
-}
-
-TEST_F(PdfMailConverterTest, SameNameDestinationsGiveDistinctFiles)
-{
-    const std::string destination = m_folder.filePath(QStringLiteral("Hello.pdf")).toStdString();
-    std::vector<std::string> written;
-    for (const char *body : {"first", "second", "third"}) {
-        const Result<ConvertedMessage> converted =
-            converter().Convert(writeMessage(plainMessage("Hello", body)).toStdString(), destination, "-c pdf");
-        ASSERT_TRUE(converted.ok()) << converted.error().message;
-        written.push_back(converted.value().writtenPath);
-    }
-    EXPECT_EQ(written[0], destination);
-    EXPECT_EQ(QString::fromStdString(written[1]), m_folder.filePath(QStringLiteral("Hello (2).pdf")));
-    EXPECT_EQ(QString::fromStdString(written[2]), m_folder.filePath(QStringLiteral("Hello (3).pdf")));
-    EXPECT_TRUE(pdfText(readWholeFile(QString::fromStdString(written[0]))).contains(QStringLiteral("first")));
-    EXPECT_TRUE(pdfText(readWholeFile(QString::fromStdString(written[2]))).contains(QStringLiteral("third")));
 }
 
 TEST_F(PdfMailConverterTest, OnlyTheThreeOptionsTextsAreAccepted)

@@ -89,12 +89,8 @@ TEST(WebEngineRenderer, RemoteContentIsBlockedAndRecorded)
     EXPECT_TRUE(pdfText(pdf.value()).contains(QStringLiteral("Tracked")));
 }
 
-TEST(WebEngineRenderer, HostileHtmlRendersWithoutHanging)
+TEST(WebEngineRenderer, AHugeTableRunsOverManyPagesToItsLastCell)
 {
-    QString nested;
-    for (int i = 0; i < 3000; ++i)
-        nested += QStringLiteral("<div>");
-    nested += QStringLiteral("deep");
     QString table = QStringLiteral("<table border=1>");
     for (int row = 0; row < 1500; ++row) {
         table += QStringLiteral("<tr>");
@@ -104,10 +100,9 @@ TEST(WebEngineRenderer, HostileHtmlRendersWithoutHanging)
     }
     table += QStringLiteral("</table>");
 
-    const Result<QByteArray> pdf = renderHtml(table + nested);
+    const Result<QByteArray> pdf = renderHtml(table);
     ASSERT_TRUE(pdf.ok()) << pdf.error().message;
-    const QString text = pdfText(pdf.value());
-    EXPECT_TRUE(text.contains(QStringLiteral("r1499c11")));
+    EXPECT_TRUE(pdfText(pdf.value()).contains(QStringLiteral("r1499c11")));
     EXPECT_GT(pdfPageCount(pdf.value()), 10);
 }
 
