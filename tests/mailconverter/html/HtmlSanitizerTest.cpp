@@ -41,7 +41,7 @@ std::size_t occurrences(const std::string &text, std::string_view part)
     return count;
 }
 
-TEST(HtmlSanitizer, HostileNestingAndStrayEndTagsStayBalancedAndBounded)
+TEST(HtmlSanitizer, HostileNestingStrayEndTagsAndUnclosedElementsStayBounded)
 {
     // The parser's time grows with the square of the nesting; without a limit these took
     // most of a minute.
@@ -56,6 +56,13 @@ TEST(HtmlSanitizer, HostileNestingAndStrayEndTagsStayBalancedAndBounded)
     EXPECT_EQ(occurrences(body, "</div>"), std::size_t(kMaxHtmlNesting));
     EXPECT_EQ(occurrences(body, "</b>"), 0u);
     EXPECT_EQ(occurrences(body, "deep text"), 1u);
+
+    // Elements whose content is raw text, opened again and again and never closed.
+    std::string unclosed;
+    for (int i = 0; i < 20000; ++i)
+        unclosed += "<iframe><script><style><div>";
+    unclosed += "<p unterminated=\"";
+    EXPECT_EQ(sanitize(unclosed).body.find("<iframe"), std::string::npos);
 }
 
 TEST(HtmlSanitizer, NestingLimitLeavesOrdinaryMarkupAlone)
