@@ -10,32 +10,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <memory>
-
 #include <gtest/gtest.h>
 
 namespace tessaly::test {
 namespace {
-
-std::unique_ptr<PdfMailConverter> sharedConverter;
-
-PdfMailConverter &converter()
-{
-    // One converter for all cases, as for a whole run.
-    if (!sharedConverter)
-        sharedConverter = std::make_unique<PdfMailConverter>();
-    return *sharedConverter;
-}
-
-/// Releases the shared converter at the end of the run, while the web engine is still up.
-class ConverterRelease : public ::testing::Environment
-{
-public:
-    void TearDown() override { sharedConverter.reset(); }
-};
-
-[[maybe_unused]] const ::testing::Environment *const converterRelease =
-    ::testing::AddGlobalTestEnvironment(new ConverterRelease);
 
 QString toolOutput(const QString &tool, const QStringList &arguments)
 {
@@ -87,7 +65,7 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
     }
     file.close();
 
-    const Result<ConvertedMessage> converted = converter().Convert(
+    const Result<ConvertedMessage> converted = sharedPdfMailConverter().Convert(
         source.toStdString(), folder.filePath(name + QStringLiteral(".pdf")).toStdString(), options);
     if (!converted.ok()) {
         rendered.error = QString::fromStdString(converted.error().message);

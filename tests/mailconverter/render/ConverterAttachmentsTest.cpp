@@ -45,13 +45,7 @@ std::vector<std::string> linkUris(const std::string &pdfPath)
 class ConverterAttachments : public ::testing::Test
 {
 protected:
-    static PdfMailConverter &converter()
-    {
-        static auto *shared = new PdfMailConverter; // one per run, as the run does
-        return *shared;
-    }
-    // The web engine must go while the application still exists.
-    static void TearDownTestSuite() { delete &converter(); }
+    static PdfMailConverter &converter() { return tessaly::test::sharedPdfMailConverter(); }
 
     std::string convert(const std::string &text, const std::string &pdfName, std::string_view options)
     {

@@ -22,13 +22,7 @@ namespace {
 class PdfMailConverterTest : public ::testing::Test
 {
 protected:
-    static PdfMailConverter &converter()
-    {
-        // One converter for the suite, as for a whole run.
-        static PdfMailConverter *shared = new PdfMailConverter;
-        return *shared;
-    }
-    static void TearDownTestSuite() { delete &converter(); }
+    static PdfMailConverter &converter() { return sharedPdfMailConverter(); }
 
     QString writeMessage(const QByteArray &text, const QString &name = QStringLiteral("email-1.eml"))
     {

@@ -7,13 +7,16 @@
 #include <QStringList>
 
 namespace tessaly {
+class PdfMailConverter;
 class WebEngineRenderer;
-}
+} // namespace tessaly
 
 namespace tessaly::test {
 
 /// One renderer for all tests of a run, released before the application ends.
 WebEngineRenderer &sharedWebEngineRenderer();
+/// One converter for all tests of a run, as for a whole run, released likewise.
+PdfMailConverter &sharedPdfMailConverter();
 
 /// The PDF's text as pdftotext gives it (reading order, no layout).
 QString pdfText(const QByteArray &pdf);

@@ -32,16 +32,9 @@ namespace {
 class SourceEmbeddingConverterTest : public ::testing::Test
 {
 protected:
-    static PdfMailConverter &converter()
-    {
-        static PdfMailConverter *shared = [] {
-            auto *made = new PdfMailConverter;
-            made->setEmbedsSource(true);
-            return made;
-        }();
-        return *shared;
-    }
-    static void TearDownTestSuite() { delete &converter(); }
+    void SetUp() override { converter().setEmbedsSource(true); }
+    void TearDown() override { converter().setEmbedsSource(false); }
+    static PdfMailConverter &converter() { return sharedPdfMailConverter(); }
 
     /// Converts the message file `bytes` to "<name>.pdf" with `options`; the PDF's path.
     std::string convert(const QByteArray &bytes, const std::string &options, const QString &name)
