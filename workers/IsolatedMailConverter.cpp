@@ -1,12 +1,12 @@
 #include "workers/IsolatedMailConverter.h"
 
 #include "support/PathHelpers.h"
+#include "support/ProcessEnvironment.h"
 #include "workers/WorkerIdentity.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
-#include <thread>
 #include <utility>
 
 namespace tessaly {
@@ -166,7 +166,7 @@ long IsolatedMailConverter::workerId(int index) const
 
 int defaultWorkerCount()
 {
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return usableProcessorCount();
 }
 
 ConcurrentMailConverterFactory isolatedMailConverterFactory(WorkerCommand command, WorkerLimits limits, int workers,

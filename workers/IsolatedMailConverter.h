@@ -81,7 +81,7 @@ private:
     std::vector<std::string> m_runWarnings;
 };
 
-/// How many workers a run starts unless told: one per processor core.
+/// How many workers a run starts unless told: one per processor core this process may use.
 int defaultWorkerCount();
 
 /// Makes IsolatedMailConverters of `workers` workers; fails where the system cannot run
