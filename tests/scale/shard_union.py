@@ -82,9 +82,11 @@ def run_shards(cli, launcher, inputs, out, fmt):
     command = [cli, "--format", fmt, "--split-over", SPLIT_OVER, "-o", str(out)]
     quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
     if launcher in ("parallel", "sshlogin"):
-        # "-S 4/:" is the --sshlogin syntax with ":" standing for this machine.
+        # "-S 4/:" is the --sshlogin syntax with ":" standing for this machine; all the shards
+        # share it, so each draws one message at a time.
         where = ["-j", str(SHARDS)] if launcher == "parallel" else ["-S", f"{SHARDS}/:"]
-        subprocess.run(["parallel", "--halt", "now,fail=1", *where, *command, "--shard", "{}/" + str(SHARDS),
+        subprocess.run(["parallel", "--halt", "now,fail=1", *where, *command, "--jobs", "1",
+                        "--shard", "{}/" + str(SHARDS),
                         *inputs, ":::", *map(str, range(SHARDS))], check=True, **quiet)
     elif launcher == "indexed-job":
         # What each pod of a Kubernetes Indexed Job runs, with its JOB_COMPLETION_INDEX.
@@ -95,9 +97,9 @@ def run_shards(cli, launcher, inputs, out, fmt):
             raise SystemExit("a shard failed")
     elif launcher == "slurm":
         script = " ".join(f"'{part}'" for part in [*command, *inputs])
-        wrap = f"exec {script} --shard $SLURM_ARRAY_TASK_ID/$SLURM_ARRAY_TASK_COUNT"
-        subprocess.run(["sbatch", "--wait", f"--array=0-{SHARDS - 1}", "--output", str(out.parent / "slurm-%A_%a.log"),
-                        "--wrap", wrap], check=True, stdout=subprocess.DEVNULL)
+        wrap = f"exec {script} --jobs $SLURM_CPUS_PER_TASK --shard $SLURM_ARRAY_TASK_ID/$SLURM_ARRAY_TASK_COUNT"
+        subprocess.run(["sbatch", "--wait", f"--array=0-{SHARDS - 1}", "--cpus-per-task=1", "--output",
+                        str(out.parent / "slurm-%A_%a.log"), "--wrap", wrap], check=True, stdout=subprocess.DEVNULL)
     else:
         raise SystemExit(f"unknown launcher {launcher}")
 
