@@ -9,8 +9,7 @@ Launchers, as the manual's recipes use them: parallel (GNU parallel on this mach
 sshlogin (GNU parallel's --sshlogin, with ":" for this machine), indexed-job (the command of
 a Kubernetes Indexed Job's pods, given JOB_COMPLETION_INDEX), slurm (a job array submitted
 with sbatch --wait; needs a running cluster, which tests/scale/slurm.sh starts). The default
-is GNU parallel, for the .eml and the PDF case: the launchers differ only in how they start
-the same --shard command lines."""
+is the first three, with the PDF case under GNU parallel."""
 
 import collections
 import os
@@ -152,7 +151,7 @@ def main():
     launchers = sys.argv[4:] if len(sys.argv) > 4 and sys.argv[3] == "--launcher" else []
     os.environ.setdefault("QTWEBENGINE_DISABLE_SANDBOX", "1")
     ok = True
-    for launcher in launchers or ["parallel"]:
+    for launcher in launchers or ["parallel", "sshlogin", "indexed-job"]:
         ok = check(cli, work / f"eml-{launcher}", launcher, "eml", 150) and ok
     ok = check(cli, work / "pdf", (launchers or ["parallel"])[0], "pdf", 10) and ok
     sys.exit(0 if ok else 1)
