@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -304,6 +305,24 @@ int main(int argc, char **argv)
             std::printf("\n");
             failures += failed;
         }
+    }
+    // The plain-text figure by kind: short mail and long mail drawn by Qt's writer, and mail
+    // in scripts that only Chromium gives back as text.
+    if (cores > 1) {
+        std::printf("  plain text by kind, K=%d:", cores);
+        for (const QString &kind :
+             {QStringLiteral("plain-"), QStringLiteral("plainlong"), QStringLiteral("intlplain")}) {
+            const QStringList subset = plainNames.filter(QRegularExpression(QLatin1Char('^') + kind));
+            if (subset.isEmpty())
+                continue;
+            int failed = 0;
+            double supervisorMs = 0;
+            const QString folder = output.filePath(QStringLiteral("kind ") + kind);
+            const double rate = workerMessagesPerSecond(corpus, subset, names, folder, cores, failed, supervisorMs);
+            std::printf(" %s %.1f/s", qPrintable(kind.chopped(kind.endsWith(QLatin1Char('-')) ? 1 : 0)), rate);
+            failures += failed;
+        }
+        std::printf("\n");
     }
 
     // One very large message last, so that the peak it causes shows apart from the corpus's.
