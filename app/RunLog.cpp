@@ -2,7 +2,6 @@
 
 #include "app/RunTexts.h"
 #include "support/DateTime.h"
-#include "support/PathHelpers.h"
 #include "support/PendingFile.h"
 
 namespace tessaly {
@@ -17,13 +16,19 @@ std::string runLogFileName(std::time_t when)
 
 Result<std::string> writeRunLog(const RunReport &report, std::time_t when)
 {
-    Result<PendingFile> pending = PendingFile::createIn(report.outputFolder);
+    Result<FolderHandle> folder = FolderHandle::open(report.outputFolder);
+    if (!folder)
+        return folder.error();
+    Result<PendingFile> pending = PendingFile::createIn(folder.value());
     if (!pending)
         return pending.error();
     const std::string text = runCountsLine(report) + "\r\n\r\n" + runDetailsText(report);
     if (Result<void> written = pending.value().write(text); !written)
         return written.error();
-    return pending.value().commitAs(joinPath(report.outputFolder, runLogFileName(when)));
+    Result<std::string> name = pending.value().commitAs(runLogFileName(when));
+    if (!name)
+        return name.error();
+    return folder.value().pathOf(name.value());
 }
 
 } // namespace tessaly

@@ -169,8 +169,9 @@ double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, 
                 failures += converter.finishOldest() ? 0 : 1;
                 --inFlight;
             }
-            converter.begin(corpus.filePath(name).toStdString(),
-                            QDir(output).filePath(prefix + name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
+            converter.begin(fileAt(corpus.filePath(name).toStdString()).value(),
+                            fileAt(QDir(output).filePath(prefix + name + QStringLiteral(".pdf")).toStdString()).value(),
+                            "-c pdf");
             ++inFlight;
         }
         for (; inFlight > 0; --inFlight)

@@ -68,10 +68,12 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
     Figures figures;
     int number = 0;
     AppendStrings text;
+    const std::optional<FolderHandle> output =
+        folder.empty() ? std::nullopt : std::optional<FolderHandle>(FolderHandle::open(folder).value());
     MessageCollector collector(text, [&](const SplitMessage &message) {
-        if (folder.empty())
+        if (!output)
             return;
-        Result<std::string> written = writeMessageFile(folder, ++number, message.text);
+        Result<FileInFolder> written = writeMessageFile(*output, ++number, message.text);
         if (!written) {
             std::fprintf(stderr, "error: %s\n", written.error().message.c_str());
             std::exit(1);
@@ -115,9 +117,11 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
 class DoNothingConverter : public MailConverter
 {
 public:
-    Result<ConvertedMessage> Convert(const std::string &, const std::string &destination, const std::string &) override
+    using MailConverter::Convert;
+    Result<ConvertedMessage> Convert(const FileInFolder &, const FileInFolder &destination,
+                                     const std::string &) override
     {
-        return ConvertedMessage{destination, {}};
+        return ConvertedMessage{destination.path(), 0, {}};
     }
 };
 

@@ -9,8 +9,6 @@
 #include "conversion/MessageFile.h"
 #include "conversion/OutputTree.h"
 #include "conversion/PdfNaming.h"
-#include "support/FileTime.h"
-#include "support/FolderBelow.h"
 #include "support/PathHelpers.h"
 #include "support/Sha256.h"
 #include "support/TextHelpers.h"
@@ -71,20 +69,6 @@ std::optional<std::time_t> localTime(const std::optional<MessageDateTime> &date)
     if (time == static_cast<std::time_t>(-1))
         return std::nullopt;
     return time;
-}
-
-/// The files saved in the attachments folder beside `pdfPath` ("<name> attachments").
-int attachmentFilesBeside(const std::string &pdfPath)
-{
-    std::filesystem::path folder = toFsPath(pdfPath);
-    folder.replace_filename(fromFsPath(folder.stem()) + " attachments");
-    std::error_code error;
-    int count = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.is_regular_file(error))
-            ++count;
-    }
-    return count;
 }
 
 } // namespace
@@ -202,22 +186,31 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
         return false;
     }
 
-    // The output folder is the user's choice; below it no link is followed.
+    // The output folder is the user's choice; below it no link is followed. The mailbox's
+    // folder is held open for the mailbox: every file of it is made through that handle.
     if (!EnsureFolder(outputFolder)) {
         failMailbox(mailboxPath, "cannot create the output folder '" + outputFolder + "'");
         return false;
     }
-    Result<std::vector<std::string>> madeFolders =
-        makeFolderBelow(outputFolder, std::string_view(mailboxFolder).substr(outputFolder.size()));
-    if (!madeFolders) {
-        failMailbox(mailboxPath, "cannot create the output folder: " + madeFolders.error().message);
+    Result<FolderHandle> outputRoot = FolderHandle::open(outputFolder);
+    std::vector<std::string> madeFolders;
+    Result<FolderHandle> opened =
+        outputRoot
+            ? outputRoot.value().openBelow(std::string_view(mailboxFolder).substr(outputFolder.size()), &madeFolders)
+            : Result<FolderHandle>(outputRoot.error());
+    if (!opened) {
+        if (outputRoot)
+            outputRoot.value().removeEmptyFolders(madeFolders);
+        failMailbox(mailboxPath, "cannot create the output folder: " + opened.error().message);
         return false;
     }
+    m_mailboxFolder = opened.value();
+    const auto removeMadeFoldersIfEmpty = [&] { outputRoot.value().removeEmptyFolders(madeFolders); };
 
     m_currentRow = row;
     m_convertedEarlier =
-        m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(mailboxFolder);
-    m_indexWriter = std::make_unique<MessageIndexWriter>(joinPath(mailboxFolder, m_settings.index.indexFileName));
+        m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(*m_mailboxFolder);
+    m_indexWriter = std::make_unique<MessageIndexWriter>(*m_mailboxFolder, m_settings.index.indexFileName);
     m_indexFailed = false;
     messageCount = 1;
     messageText = AppendStrings();
@@ -228,7 +221,7 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     Result<void> split = splitMailbox(mailboxPath);
     if (!split) {
         failMailbox(mailboxPath, split.error().message);
-        removeEmptyFolders(madeFolders.value());
+        removeMadeFoldersIfEmpty();
         return false;
     }
 
@@ -237,7 +230,7 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
                                static_cast<int>(m_report.failedMessages.size()) == failuresBefore;
     if (heldNoMessage) {
         m_report.emptyMailboxes.push_back(mailboxPath);
-        removeEmptyFolders(madeFolders.value());
+        removeMadeFoldersIfEmpty();
     }
     return true;
 }
@@ -312,7 +305,7 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         m_bytesBeforeMailbox + std::min<std::uint64_t>(message.offset + message.text.size(), m_bytesReadInMailbox);
     pending.indexRow.messageNumber = pending.number;
     pending.indexRow.key = messageKey(message);
-    auto fail = [&pending](std::string keptFile, std::string reason) {
+    auto fail = [&pending](std::optional<FileInFolder> keptFile, std::string reason) {
         pending.state = PendingMessage::State::Failed;
         pending.messageFile = std::move(keptFile);
         pending.failure = std::move(reason);
@@ -328,9 +321,9 @@ void ConversionRun::finishMessage(const SplitMessage &message)
         pending.indexRow.warnings.clear();
     } else
         try {
-            Result<std::string> written = writeMessageFile(mailboxFolder, pending.number, message.text);
+            Result<FileInFolder> written = writeMessageFile(*m_mailboxFolder, pending.number, message.text);
             if (!written) {
-                messageFile.clear();
+                messageFile.reset();
                 fail({}, written.error().message);
             } else {
                 messageFile = written.value();
@@ -338,22 +331,23 @@ void ConversionRun::finishMessage(const SplitMessage &message)
                 if (!pdfPath)
                     fail(messageFile, pdfPath.error().message);
                 else
-                    beginConversion(pending, pdfPath.value());
+                    beginConversion(pending, FileInFolder{*m_mailboxFolder, PathFileName(pdfPath.value())});
             }
         } catch (const std::exception &exception) {
             messageReader.reset();
-            fail(FileExists(messageFile) ? messageFile : std::string(), exception.what());
+            fail(messageFile && messageFile->folder.contains(messageFile->name) ? messageFile : std::nullopt,
+                 exception.what());
         }
     m_pending.push_back(std::move(pending));
     recordPending(false);
 }
 
-void ConversionRun::beginConversion(PendingMessage &pending, const std::string &pdfPath)
+void ConversionRun::beginConversion(PendingMessage &pending, const FileInFolder &pdfPath)
 {
     while (m_converting >= mailConverter->capacity())
         recordOldest();
     pending.messageFile = messageFile;
-    if (Result<void> begun = ConvertMessage(*mailConverter, messageFile, pdfPath, m_settings.attachments); !begun) {
+    if (Result<void> begun = ConvertMessage(*mailConverter, *messageFile, pdfPath, m_settings.attachments); !begun) {
         pending.state = PendingMessage::State::Failed;
         pending.failure = begun.error().message;
         return;
@@ -391,7 +385,7 @@ void ConversionRun::recordMessage(PendingMessage &pending)
         break;
     case PendingMessage::State::Converting: {
         --m_converting;
-        Result<ConvertedMessage> result = finishConvertMessage(*mailConverter, pending.messageFile);
+        Result<ConvertedMessage> result = finishConvertMessage(*mailConverter, *pending.messageFile);
         if (result)
             outcome = MessageOutcome::Converted;
         recordConversion(pending, std::move(result));
@@ -399,7 +393,7 @@ void ConversionRun::recordMessage(PendingMessage &pending)
     }
     case PendingMessage::State::Failed:
         m_report.failedMessages.push_back(
-            MessageFailure{m_mailboxPath, pending.number, pending.messageFile, pending.failure, pending.offset});
+            MessageFailure{m_mailboxPath, pending.number, keptPath(pending), pending.failure, pending.offset});
         pending.indexRow.status = kIndexStatusFailed;
         pending.indexRow.warnings = pending.failure;
         break;
@@ -418,7 +412,7 @@ void ConversionRun::recordConversion(PendingMessage &pending, Result<ConvertedMe
     if (!result) {
         pending.state = PendingMessage::State::Failed;
         m_report.failedMessages.push_back(
-            MessageFailure{m_mailboxPath, pending.number, pending.messageFile, result.error().message, pending.offset});
+            MessageFailure{m_mailboxPath, pending.number, keptPath(pending), result.error().message, pending.offset});
         row.status = kIndexStatusFailed;
         row.warnings = result.error().message;
         return;
@@ -429,11 +423,10 @@ void ConversionRun::recordConversion(PendingMessage &pending, Result<ConvertedMe
     row.status = kIndexStatusConverted;
     row.pdfFile = PathFileName(written);
     row.sourceSha256 = converted.embeddedSourceSha256;
-    if (m_settings.attachments == AttachmentMode::Folder)
-        row.attachmentsWritten = attachmentFilesBeside(written);
+    row.attachmentsWritten = converted.attachmentsSaved;
     const std::optional<std::time_t> date = m_settings.index.setFileTimes ? localTime(pending.date) : std::nullopt;
     if (date) {
-        if (Result<void> timed = setFileModificationTime(written, *date); !timed)
+        if (Result<void> timed = m_mailboxFolder->setModificationTime(PathFileName(written), *date); !timed)
             converted.warnings.push_back(timed.error().message);
     }
     for (const std::string &warning : converted.warnings)
@@ -451,10 +444,10 @@ void ConversionRun::keepMessageCutShortByReadError(const MessageCollector &colle
     if (!inHand)
         return;
     const int number = messageCount;
-    Result<std::string> written = writeMessageFile(mailboxFolder, number, inHand->text);
+    Result<FileInFolder> written = writeMessageFile(*m_mailboxFolder, number, inHand->text);
     const std::string failure = "the mailbox could not be read to the end of this message (" + reason + ")";
-    m_report.failedMessages.push_back(
-        MessageFailure{m_mailboxPath, number, written ? written.value() : std::string(), failure, inHand->offset});
+    m_report.failedMessages.push_back(MessageFailure{
+        m_mailboxPath, number, written ? written.value().path() : std::string(), failure, inHand->offset});
     IndexRow row;
     row.messageNumber = number;
     row.key.offset = inHand->offset;
@@ -469,7 +462,7 @@ Result<std::string> ConversionRun::nameMessage(PendingMessage &pending)
     messageReader = m_makeReader ? m_makeReader() : nullptr;
     if (!messageReader)
         return Error{"the message reader could not be created"};
-    std::string pdfPath = MakePDFPath(*messageReader, messageFile, m_settings.naming, mailboxFolder);
+    std::string pdfPath = MakePDFPath(*messageReader, messageFile->path(), m_settings.naming, mailboxFolder);
     // The reader has loaded the message; the index records what identifies it for people.
     pending.date = messageReader->Date();
     IndexRow &row = pending.indexRow;

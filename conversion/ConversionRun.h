@@ -81,7 +81,7 @@ private:
         std::uint64_t splitUpTo = 0;
         IndexRow indexRow;
         std::optional<MessageDateTime> date;
-        std::string messageFile;
+        std::optional<FileInFolder> messageFile;
         enum class State
         {
             Converting,
@@ -92,7 +92,12 @@ private:
     };
     /// Hands the message to the converter, first making room: while the converter is full, the
     /// oldest pending message is recorded.
-    void beginConversion(PendingMessage &pending, const std::string &pdfPath);
+    void beginConversion(PendingMessage &pending, const FileInFolder &pdfPath);
+    /// The path of the message file a failed message keeps; empty when it has none.
+    static std::string keptPath(const PendingMessage &pending)
+    {
+        return pending.messageFile ? pending.messageFile->path() : std::string();
+    }
     /// Records pending messages in order: all of them when `everything`; else those at the
     /// front that are decided, waiting for a converting one only while the queue is full.
     void recordPending(bool everything);
@@ -117,11 +122,13 @@ private:
     std::unique_ptr<ConcurrentMailConverter> mailConverter;
     /// The current mailbox's output folder, without a trailing separator.
     std::string mailboxFolder;
+    /// The same folder, held open while its mailbox is converted.
+    std::optional<FolderHandle> m_mailboxFolder;
     MailboxKind mailboxKind = MailboxKind::Normal;
     /// The number of the message being collected in the current mailbox, from 1.
     int messageCount = 0;
     /// The current (or last) message file.
-    std::string messageFile;
+    std::optional<FileInFolder> messageFile;
     /// The text of the message in hand.
     AppendStrings messageText;
     /// The reader naming the current message; empty between messages.

@@ -1,8 +1,6 @@
 #include "conversion/ConvertMessage.h"
 
 #include "conversion/MessageFile.h"
-#include "support/PathHelpers.h"
-#include "support/TextHelpers.h"
 
 #include <exception>
 
@@ -23,23 +21,22 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
 
 } // namespace
 
-Result<void> ConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile,
-                            const std::string &pdfPath, AttachmentMode attachments)
+Result<void> ConvertMessage(ConcurrentMailConverter &converter, const FileInFolder &messageFile,
+                            const FileInFolder &pdfPath, AttachmentMode attachments)
 {
     return guarded([&]() -> Result<void> {
-        converter.begin(trimBlanks(messageFile), pdfPath, std::string(optionsTextFor(attachments)));
+        converter.begin(messageFile, pdfPath, std::string(optionsTextFor(attachments)));
         return {};
     });
 }
 
-Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile)
+Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const FileInFolder &messageFile)
 {
     Result<ConvertedMessage> converted = guarded([&] { return converter.finishOldest(); });
     if (!converted)
         return converted;
-    const std::string source = trimBlanks(messageFile);
-    if (!converted.value().keepMessageFile && FileExists(source)) {
-        if (Result<void> removed = removeMessageFile(source); !removed)
+    if (!converted.value().keepMessageFile) {
+        if (Result<void> removed = removeMessageFile(messageFile); !removed)
             converted.value().warnings.push_back(removed.error().message);
     }
     return converted;

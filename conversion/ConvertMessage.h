@@ -12,13 +12,13 @@ namespace tessaly {
 /// Hands `messageFile` to `converter` for a PDF at `pdfPath`, its attachments handled as
 /// `attachments` says. Fails only when the converter throws; what became of the message comes
 /// from finishConvertMessage, in the order the messages were handed over.
-Result<void> ConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile,
-                            const std::string &pdfPath, AttachmentMode attachments);
+Result<void> ConvertMessage(ConcurrentMailConverter &converter, const FileInFolder &messageFile,
+                            const FileInFolder &pdfPath, AttachmentMode attachments);
 
 /// Finishes the oldest message handed to `converter`, whose message file is `messageFile`, and
 /// then deletes the message file. It is deleted only after a successful conversion that did
 /// not ask to keep it: a failed one keeps it, so nothing is lost. A converter that throws
 /// counts as failed. A message file that cannot be deleted after success adds a warning.
-Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const std::string &messageFile);
+Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const FileInFolder &messageFile);
 
 } // namespace tessaly

@@ -12,7 +12,8 @@ namespace tessaly {
 class EmlCopyConverter : public MailConverter
 {
 public:
-    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+    using MailConverter::Convert;
+    Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
 };
 

@@ -1,10 +1,6 @@
 #include "conversion/MessageFile.h"
 
-#include "support/PathHelpers.h"
 #include "support/PendingFile.h"
-
-#include <filesystem>
-#include <system_error>
 
 namespace tessaly {
 
@@ -13,9 +9,8 @@ std::string messageFileName(int messageNumber)
     return "email-" + std::to_string(messageNumber) + ".eml";
 }
 
-Result<std::string> writeMessageFile(const std::string &folder, int messageNumber, std::string_view messageText)
+Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, std::string_view messageText)
 {
-    const std::string destination = joinPath(folder, messageFileName(messageNumber));
     auto pending = PendingFile::createIn(folder);
     if (!pending)
         return pending.error();
@@ -23,16 +18,15 @@ Result<std::string> writeMessageFile(const std::string &folder, int messageNumbe
         return written.error();
     if (auto written = pending.value().write("\r\n"); !written)
         return written.error();
-    return pending.value().commitAs(destination);
+    Result<std::string> name = pending.value().commitAs(messageFileName(messageNumber));
+    if (!name)
+        return name.error();
+    return FileInFolder{folder, std::move(name).value()};
 }
 
-Result<void> removeMessageFile(const std::string &path)
+Result<void> removeMessageFile(const FileInFolder &file)
 {
-    std::error_code error;
-    std::filesystem::remove(toFsPath(path), error);
-    if (error)
-        return Error{"cannot delete '" + path + "': " + error.message()};
-    return {};
+    return file.folder.remove(file.name);
 }
 
 } // namespace tessaly

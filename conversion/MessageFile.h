@@ -1,6 +1,7 @@
 // The temporary message file that holds one message between splitting and conversion.
 #pragma once
 
+#include "support/FolderHandle.h"
 #include "support/Result.h"
 
 #include <string>
@@ -11,14 +12,14 @@ namespace tessaly {
 /// "email-" + number + ".eml".
 std::string messageFileName(int messageNumber);
 
-/// Writes `messageText` followed by CR LF to "email-N.eml" in `folder` and returns the path.
+/// Writes `messageText` followed by CR LF to "email-N.eml" in `folder` and returns its place.
 ///
 /// The file is written under a temporary name and then renamed, never replacing a file: a
 /// message file kept from an earlier failed conversion (of this run or an earlier one) stays
 /// as it is, and this message gets "email-N (2).eml" and so on instead.
-Result<std::string> writeMessageFile(const std::string &folder, int messageNumber, std::string_view messageText);
+Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, std::string_view messageText);
 
 /// Deletes a message file if it exists. A missing file is no error.
-Result<void> removeMessageFile(const std::string &path);
+Result<void> removeMessageFile(const FileInFolder &file);
 
 } // namespace tessaly

@@ -1,11 +1,7 @@
 // The index file of a mailbox's output folder.
 #include "conversion/MessageIndex.h"
 
-#include "support/PathHelpers.h"
-
 #include <charconv>
-#include <filesystem>
-#include <system_error>
 
 namespace tessaly {
 namespace {
@@ -44,9 +40,9 @@ template <typename Number> std::optional<Number> parseNumber(const std::string &
 
 /// The file's bytes; "" when it cannot be read, as an index file that is missing or gone
 /// records nothing.
-std::string readIndexFile(const std::string &path)
+std::string readIndexFile(const FolderHandle &folder, const std::string &name)
 {
-    Result<std::string> bytes = readFileBytes(path);
+    Result<std::string> bytes = folder.read(name);
     return bytes ? std::move(bytes.value()) : std::string();
 }
 
@@ -153,37 +149,34 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
                     record[12],   record.size() > 13 ? record[13] : std::string()};
 }
 
-MessageIndexWriter::MessageIndexWriter(std::string path) : m_path(std::move(path)) {}
-
-MessageIndexWriter::~MessageIndexWriter()
+MessageIndexWriter::MessageIndexWriter(FolderHandle folder, std::string fileName)
+    : m_folder(std::move(folder)), m_fileName(std::move(fileName))
 {
-    if (m_file)
-        std::fclose(m_file);
+}
+
+MessageIndexWriter::~MessageIndexWriter() = default;
+
+std::string MessageIndexWriter::path() const
+{
+    return m_folder.pathOf(m_fileName);
 }
 
 Result<void> MessageIndexWriter::open()
 {
-    const std::filesystem::path fsPath = toFsPath(m_path);
-    std::error_code error;
-    std::size_t keep = 0;
-    if (std::filesystem::exists(fsPath, error)) {
-        keep = readCsvRecords(readIndexFile(m_path)).completeLength;
-        std::filesystem::resize_file(fsPath, keep, error);
-        if (error)
-            return Error{"cannot repair the index file '" + m_path + "': " + error.message()};
-    }
-#ifdef _WIN32
-    m_file = _wfopen(fsPath.c_str(), L"ab");
-#else
-    m_file = std::fopen(fsPath.c_str(), "ab");
-#endif
-    if (!m_file)
-        return Error{"cannot open the index file '" + m_path + "'"};
+    // Opened through the folder's handle and never through a link: whoever may write in the
+    // output folder must not be able to make the run write into a file elsewhere.
+    Result<FileWriter> file = m_folder.openForAppend(m_fileName);
+    if (!file)
+        return file.error();
+    const std::size_t keep = readCsvRecords(readIndexFile(m_folder, m_fileName)).completeLength;
+    if (Result<void> cut = file.value().truncate(keep); !cut)
+        return Error{"cannot repair the index file: " + cut.error().message};
     if (keep == 0) {
         const std::string heading = std::string(kByteOrderMark) + csvRecord(kHeading);
-        if (std::fwrite(heading.data(), 1, heading.size(), m_file) != heading.size() || std::fflush(m_file) != 0)
-            return Error{"cannot write the index file '" + m_path + "'"};
+        if (Result<void> written = file.value().write(heading); !written)
+            return written;
     }
+    m_file = std::move(file).value();
     return {};
 }
 
@@ -193,22 +186,16 @@ Result<void> MessageIndexWriter::append(const IndexRow &row)
         if (Result<void> opened = open(); !opened)
             return opened;
     }
-    const std::string record = indexRecord(row);
-    if (std::fwrite(record.data(), 1, record.size(), m_file) != record.size() || std::fflush(m_file) != 0)
-        return Error{"cannot write the index file '" + m_path + "'"};
-    return {};
+    return m_file->write(indexRecord(row));
 }
 
-ConvertedMessages ConvertedMessages::readFolder(const std::string &folder)
+ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
 {
-    ConvertedMessages converted;
-    converted.m_folder = folder;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(toFsPath(folder), error)) {
-        const std::string name = fromFsPath(entry.path().filename());
-        if (!isIndexFileName(name) || !entry.is_regular_file(error))
+    ConvertedMessages converted(folder);
+    for (const std::string &name : folder.names()) {
+        if (!isIndexFileName(name) || !folder.holdsFile(name))
             continue;
-        for (const auto &record : readCsvRecords(readIndexFile(fromFsPath(entry.path()))).records) {
+        for (const auto &record : readCsvRecords(readIndexFile(folder, name)).records) {
             std::optional<IndexRow> row = indexRowFromRecord(record);
             if (row && row->status == kIndexStatusConverted && !row->pdfFile.empty())
                 converted.m_converted[row->key].push_back(std::move(*row));
@@ -223,7 +210,7 @@ const IndexRow *ConvertedMessages::findWithPdf(const MessageKey &key) const
     if (found == m_converted.end())
         return nullptr;
     for (const IndexRow &row : found->second) {
-        if (FileExists(joinPath(m_folder, row.pdfFile)))
+        if (m_folder && m_folder->holdsFile(row.pdfFile))
             return &row;
     }
     return nullptr;

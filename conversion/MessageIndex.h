@@ -2,10 +2,10 @@
 // of what was converted and the source of truth for resuming a run.
 #pragma once
 
+#include "support/FolderHandle.h"
 #include "support/Result.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -77,19 +77,22 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
 class MessageIndexWriter
 {
 public:
-    explicit MessageIndexWriter(std::string path);
+    /// Writes the index file `fileName` of `folder`.
+    MessageIndexWriter(FolderHandle folder, std::string fileName);
     ~MessageIndexWriter();
     MessageIndexWriter(const MessageIndexWriter &) = delete;
     MessageIndexWriter &operator=(const MessageIndexWriter &) = delete;
 
+    /// Fails with the path and the reason, also when a link or a file linked from elsewhere
+    /// stands at the index file's name: it is neither followed nor changed.
     Result<void> append(const IndexRow &row);
-    const std::string &path() const { return m_path; }
+    std::string path() const;
 
 private:
     Result<void> open();
-
-    std::string m_path;
-    std::FILE *m_file = nullptr;
+    FolderHandle m_folder;
+    std::string m_fileName;
+    std::optional<FileWriter> m_file;
 };
 
 /// The messages earlier runs converted into one output folder, read from every index file
@@ -97,13 +100,14 @@ private:
 class ConvertedMessages
 {
 public:
-    static ConvertedMessages readFolder(const std::string &folder);
-
+    ConvertedMessages() = default;
+    static ConvertedMessages readFolder(const FolderHandle &folder);
     /// The row of an earlier conversion of this message whose PDF is still in the folder.
     const IndexRow *findWithPdf(const MessageKey &key) const;
 
 private:
-    std::string m_folder;
+    explicit ConvertedMessages(FolderHandle folder) : m_folder(std::move(folder)) {}
+    std::optional<FolderHandle> m_folder;
     std::map<MessageKey, std::vector<IndexRow>> m_converted;
 };
 

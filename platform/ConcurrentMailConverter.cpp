@@ -13,7 +13,7 @@ public:
 
     int capacity() const override { return 1; }
 
-    void begin(const std::string &source, const std::string &destination, const std::string &options) override
+    void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override
     {
         m_begun = Request{source, destination, options};
     }
@@ -30,8 +30,8 @@ public:
 private:
     struct Request
     {
-        std::string source;
-        std::string destination;
+        FileInFolder source;
+        FileInFolder destination;
         std::string options;
     };
     std::unique_ptr<MailConverter> m_converter;

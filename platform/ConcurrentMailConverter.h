@@ -23,7 +23,7 @@ public:
 
     /// Starts converting as MailConverter::Convert would. Only while fewer than capacity()
     /// messages are begun and not finished; a failure to start shows in its finish.
-    virtual void begin(const std::string &source, const std::string &destination, const std::string &options) = 0;
+    virtual void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) = 0;
 
     /// Waits for the oldest message begun and not finished, puts its PDF in place and returns
     /// what MailConverter::Convert would have returned for it.

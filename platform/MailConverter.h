@@ -1,6 +1,7 @@
 // The converter component: turns one message file into a PDF.
 #pragma once
 
+#include "support/FolderHandle.h"
 #include "support/Result.h"
 
 #include <functional>
@@ -56,6 +57,8 @@ struct ConvertedMessage
 {
     /// The file written: the destination, or "destination (n).pdf" when that name was taken.
     std::string writtenPath;
+    /// How many files were saved in the attachments folder beside it.
+    int attachmentsSaved = 0;
     /// Things the reader of the report should know, e.g. that the plain-text fallback drew
     /// an HTML body. Empty when all went as planned.
     std::vector<std::string> warnings;
@@ -76,8 +79,22 @@ public:
     /// as `options` says (one of the three options texts). Never overwrites: a taken name
     /// gets " (2)", " (3)" … before its extension. When it returns, the PDF is complete on
     /// disk and `source` is no longer in use; on failure no PDF is left and the error says why.
-    virtual Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+    /// Every file is read and written through the folders' handles: no link there is followed.
+    virtual Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                              const std::string &options) = 0;
+
+    /// The same for paths whose folders the caller vouches for (links to them are followed).
+    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+                                     const std::string &options)
+    {
+        Result<FileInFolder> from = fileAt(source);
+        if (!from)
+            return from.error();
+        Result<FileInFolder> to = fileAt(destination);
+        if (!to)
+            return to.error();
+        return Convert(from.value(), to.value(), options);
+    }
 };
 
 /// Makes the converter for one run, or says why it cannot.

@@ -1,5 +1,6 @@
 #include "workers/IsolatedMailConverter.h"
 
+#include "mailconverter/readers/AttachmentNames.h"
 #include "support/PathHelpers.h"
 #include "support/ProcessEnvironment.h"
 #include "workers/WorkerIdentity.h"
@@ -17,6 +18,20 @@ constexpr std::chrono::milliseconds kWatchInterval{50};
 /// Often enough to see a runaway allocation early; each look reads every process.
 constexpr std::chrono::milliseconds kMemoryInterval{100};
 
+/// `answer` with the names of the files to save made safe here, whatever the worker sent:
+/// unique, ignoring case, among themselves and against the attachments folder as planned. For
+/// the names a worker makes by the same rules, nothing changes, and the PDF's links hold.
+RenderedMessage withSafeNames(RenderedMessage answer, const CommitPlan &target)
+{
+    UniqueNames names;
+    for (const std::string &name : target.namesInAttachmentFolder)
+        names.reserve(name);
+    int index = 0;
+    for (FileToSave &file : answer.attachments)
+        file.name = names.claim(safeNameToSave(file.name, ++index));
+    return answer;
+}
+
 } // namespace
 
 IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers,
@@ -29,7 +44,7 @@ IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits
         m_runWarnings.push_back(*unsandboxed);
 }
 
-Result<ConvertedMessage> IsolatedMailConverter::Convert(const std::string &source, const std::string &destination,
+Result<ConvertedMessage> IsolatedMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,
                                                         const std::string &options)
 {
     begin(source, destination, options);
@@ -43,7 +58,8 @@ int IsolatedMailConverter::capacity() const
     return 3 * static_cast<int>(m_slots.size());
 }
 
-void IsolatedMailConverter::begin(const std::string &source, const std::string &destination, const std::string &options)
+void IsolatedMailConverter::begin(const FileInFolder &source, const FileInFolder &destination,
+                                  const std::string &options)
 {
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
@@ -79,12 +95,13 @@ void IsolatedMailConverter::dispatch()
         if (job.answer || job.slot >= 0)
             continue;
         if (job.request.empty()) {
-            Result<std::string> bytes = readFileBytes(job.source);
+            Result<std::string> bytes = job.source.folder.read(job.source.name);
             if (!bytes) {
                 job.answer = Result<RenderedMessage>(bytes.error());
                 continue;
             }
-            job.request = encodeRequest(WorkerRequest{job.source, std::move(bytes).value(), job.target, job.options});
+            job.request =
+                encodeRequest(WorkerRequest{job.source.path(), std::move(bytes).value(), job.target, job.options});
         }
         WorkerSlot *slot = slotFor(job.request);
         if (!slot)
@@ -150,12 +167,14 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
         if (m_whileWaiting)
             m_whileWaiting();
     }
-    Result<RenderedMessage> answer = std::move(*m_jobs.front().answer);
+    Job finished = std::move(m_jobs.front());
     m_jobs.pop_front();
     dispatch();
+    Result<RenderedMessage> &answer = *finished.answer;
     if (!answer)
         return answer.error();
-    return commitRenderedMessage(std::move(answer).value());
+    const FileInFolder pdf{finished.destination.folder, PathFileName(finished.target.pdfPath)};
+    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target));
 }
 
 long IsolatedMailConverter::workerId(int index) const

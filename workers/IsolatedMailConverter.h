@@ -20,7 +20,10 @@ namespace tessaly {
 /// can take the run with it: a message that passes the limits, or makes its worker crash or
 /// hang, fails alone with the reason, and the next message gets a fresh worker. A worker gets a
 /// message's bytes and sends back the PDF and the files to save beside it; they are committed
-/// here, by the run's own user, in the order the messages were begun.
+/// here, by the run's own user, in the order the messages were begun. The worker only renders:
+/// every path, and every name a file is saved under, is decided here, the names given in its
+/// answer made safe and unique; an answer that is garbled or passes the bounds fails its
+/// message ("worker answered out of bounds") and the worker is replaced.
 ///
 /// Each message's names are planned when it is begun, as the output folder stands then, a
 /// name planned for an earlier message not yet committed counting as taken. When its turn to
@@ -36,13 +39,14 @@ public:
     IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers = 1,
                           std::function<void()> whileWaiting = {});
 
+    using MailConverter::Convert;
     /// One message, begun and finished at once.
-    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+    Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
 
     /// The workers, plus as many messages rendered and waiting for their turn to be committed.
     int capacity() const override;
-    void begin(const std::string &source, const std::string &destination, const std::string &options) override;
+    void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
 
     /// Says so when the workers' HTML renderer runs without its sandbox.
@@ -54,8 +58,8 @@ public:
 private:
     struct Job
     {
-        std::string source;
-        std::string destination;
+        FileInFolder source;
+        FileInFolder destination;
         std::string options;
         CommitPlan target;
         std::string request;      ///< the request's frame, once read; sent again when it moves to a fresh worker

@@ -14,6 +14,11 @@ constexpr std::uint32_t kMaxPayloadBytes = 1u << 31;
 constexpr std::size_t kLengthBytes = 4;
 constexpr std::string_view kRendered = "rendered";
 constexpr std::string_view kFailed = "failed";
+constexpr std::string_view kPdfField = "pdf";
+constexpr std::string_view kKeepMessageFileField = "keep-eml";
+constexpr std::string_view kSourceDigestField = "source-sha256";
+constexpr std::string_view kWarningField = "warning";
+constexpr std::string_view kFileField = "file";
 
 void appendLength(std::string &out, std::size_t length)
 {
@@ -29,11 +34,10 @@ std::uint32_t lengthAt(std::string_view bytes)
     return length;
 }
 
-std::optional<std::size_t> parseCount(const std::string &text)
+/// A SHA-256 digest as hex, or nothing.
+bool isDigestText(const std::string &text)
 {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    return static_cast<std::size_t>(std::stoul(text));
+    return text.empty() || (text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos);
 }
 
 std::string frameOf(const std::vector<std::string_view> &fields)
@@ -81,29 +85,31 @@ std::string encodeAnswer(const Result<RenderedMessage> &answer)
         return frameOf({kFailed, answer.error().message});
     const RenderedMessage &rendered = answer.value();
     const ConvertedMessage &converted = rendered.converted;
-    const std::string attachmentCount = std::to_string(rendered.attachments.size());
     std::vector<std::string_view> fields{kRendered,
-                                         converted.writtenPath,
-                                         converted.keepMessageFile ? "1" : "0",
-                                         converted.embeddedSourceSha256,
+                                         kPdfField,
                                          rendered.pdf,
-                                         rendered.attachmentFolder,
-                                         attachmentCount};
+                                         kKeepMessageFileField,
+                                         converted.keepMessageFile ? "1" : "0",
+                                         kSourceDigestField,
+                                         converted.embeddedSourceSha256};
+    for (const std::string &warning : converted.warnings) {
+        fields.push_back(kWarningField);
+        fields.push_back(warning);
+    }
     for (const FileToSave &file : rendered.attachments) {
+        fields.push_back(kFileField);
         fields.push_back(file.name);
         fields.push_back(file.bytes);
     }
-    for (const std::string &warning : converted.warnings)
-        fields.push_back(warning);
     return frameOf(fields);
 }
 
-Result<std::optional<std::string>> takeFrame(std::string &buffer)
+Result<std::optional<std::string>> takeFrame(std::string &buffer, std::uint64_t maxPayloadBytes)
 {
     if (buffer.size() < kLengthBytes)
         return std::optional<std::string>();
     const std::uint32_t length = lengthAt(buffer);
-    if (length > kMaxPayloadBytes)
+    if (length > kMaxPayloadBytes || length > maxPayloadBytes)
         return Error{"a worker message claims " + std::to_string(length) + " bytes"};
     if (buffer.size() - kLengthBytes < length)
         return std::optional<std::string>();
@@ -134,23 +140,39 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
     std::vector<std::string> &f = fields.value();
     if (f.size() == 2 && f[0] == kFailed)
         return Result<RenderedMessage>(Error{std::move(f[1])});
-    constexpr std::size_t kFixedFields = 7;
-    if (f.size() < kFixedFields || f[0] != kRendered)
+    if (f.empty() || f[0] != kRendered)
         return Error{"a worker sent an answer of an unknown form"};
-    const std::optional<std::size_t> attachmentCount = parseCount(f[6]);
-    if (!attachmentCount || *attachmentCount > (f.size() - kFixedFields) / 2)
-        return Error{"a worker sent an answer with a wrong number of attachments"};
     RenderedMessage rendered;
-    rendered.converted.writtenPath = std::move(f[1]);
-    rendered.converted.keepMessageFile = f[2] == "1";
-    rendered.converted.embeddedSourceSha256 = std::move(f[3]);
-    rendered.pdf = std::move(f[4]);
-    rendered.attachmentFolder = std::move(f[5]);
-    std::size_t next = kFixedFields;
-    for (std::size_t i = 0; i < *attachmentCount; ++i, next += 2)
-        rendered.attachments.push_back(FileToSave{std::move(f[next]), std::move(f[next + 1])});
-    for (; next < f.size(); ++next)
-        rendered.converted.warnings.push_back(std::move(f[next]));
+    bool hasPdf = false;
+    const auto valueAfter = [&f](std::size_t tag, std::size_t count) { return tag + count < f.size(); };
+    for (std::size_t i = 1; i < f.size();) {
+        const std::string &tag = f[i];
+        if (tag == kPdfField && valueAfter(i, 1) && !hasPdf) {
+            rendered.pdf = std::move(f[i + 1]);
+            hasPdf = true;
+            i += 2;
+        } else if (tag == kKeepMessageFileField && valueAfter(i, 1) && (f[i + 1] == "0" || f[i + 1] == "1")) {
+            rendered.converted.keepMessageFile = f[i + 1] == "1";
+            i += 2;
+        } else if (tag == kSourceDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
+            rendered.converted.embeddedSourceSha256 = std::move(f[i + 1]);
+            i += 2;
+        } else if (tag == kWarningField && valueAfter(i, 1)) {
+            rendered.converted.warnings.push_back(std::move(f[i + 1]));
+            i += 2;
+        } else if (tag == kFileField && valueAfter(i, 2)) {
+            if (rendered.attachments.size() == kMaxFilesPerAnswer)
+                return Error{"a worker asked to save more than " + std::to_string(kMaxFilesPerAnswer) + " files"};
+            if (f[i + 1].size() > kMaxAnswerNameBytes)
+                return Error{"a worker gave a file name of " + std::to_string(f[i + 1].size()) + " bytes"};
+            rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(f[i + 2])});
+            i += 3;
+        } else {
+            return Error{"a worker sent an answer with a field out of place"};
+        }
+    }
+    if (!hasPdf)
+        return Error{"a worker sent an answer without a PDF"};
     return Result<RenderedMessage>(std::move(rendered));
 }
 

@@ -7,6 +7,8 @@ namespace {
 
 /// How often the memory a worker keeps between messages is looked at: each look reads every process.
 constexpr std::chrono::milliseconds kKeptMemoryInterval{250};
+/// What a garbled answer, or one past the bounds, fails its message with, before the details.
+const std::string kOutOfBounds = "worker answered out of bounds: ";
 
 } // namespace
 
@@ -84,13 +86,14 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
     ChildProcess::ReadStatus status;
     while ((status = m_worker->read(m_received, std::chrono::milliseconds(0))) == ChildProcess::ReadStatus::Data) {
     }
-    Result<std::optional<std::string>> frame = takeFrame(m_received);
+    // No answer can hold more than the worker was allowed to hold.
+    Result<std::optional<std::string>> frame = takeFrame(m_received, m_limits.memoryBytes);
     if (!frame)
-        return fail(frame.error().message);
+        return fail(kOutOfBounds + frame.error().message);
     if (frame.value()) {
         Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value());
         if (!answer)
-            return fail(answer.error().message);
+            return fail(kOutOfBounds + answer.error().message);
         m_sent.pop_front();
         const auto now = std::chrono::steady_clock::now();
         // The worker has taken up the next message, if one waits.

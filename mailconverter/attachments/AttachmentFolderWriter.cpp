@@ -2,13 +2,9 @@
 
 #include "mailconverter/readers/AttachmentNames.h"
 #include "support/FileNameRules.h"
-#include "support/FolderBelow.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
 #include "support/TextHelpers.h"
-
-#include <filesystem>
-#include <system_error>
 
 namespace tessaly {
 std::string attachmentFolderFor(const std::string &pdfPath)
@@ -23,16 +19,6 @@ std::string attachmentFolderFor(const std::string &pdfPath)
             base.resize(base.size() - 4);
     }
     return base + " attachments";
-}
-
-std::vector<std::string> namesInFolder(const std::string &folder)
-{
-    std::vector<std::string> names;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator(toFsPath(folder), error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        names.push_back(fromFsPath(it->path().filename()));
-    return names;
 }
 
 std::string relativeFileUrl(std::string_view relativePath)
@@ -59,18 +45,20 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
     return plan;
 }
 
-Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, const std::vector<FileToSave> &files,
+Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
+                                                 const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings)
 {
     WrittenAttachments written;
     if (files.empty())
         return written;
-    const std::filesystem::path folderPath = toFsPath(folder);
-    Result<std::vector<std::string>> made =
-        makeFolderBelow(fromFsPath(folderPath.parent_path()), fromFsPath(folderPath.filename()));
-    if (!made)
-        return made.error();
-    written.createdFolders = made.value();
+    written.parent = parent;
+    Result<FolderHandle> folder = parent.openBelow(folderName, &written.createdFolders);
+    if (!folder) {
+        removeWrittenAttachments(written);
+        return folder.error();
+    }
+    written.folder = folder.value();
 
     auto fail = [&written](Error error) -> Result<WrittenAttachments> {
         removeWrittenAttachments(written);
@@ -79,30 +67,33 @@ Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, cons
     for (const FileToSave &file : files) {
         // Written under a temporary name created exclusively, then moved to its name by a
         // rename that never replaces (nor follows a link at) an existing name.
-        Result<PendingFile> pending = PendingFile::createIn(folder);
+        Result<PendingFile> pending = PendingFile::createIn(folder.value());
         if (!pending)
             return fail(pending.error());
         if (Result<void> done = pending.value().write(file.bytes); !done)
             return fail(done.error());
-        const std::string plannedPath = joinPath(folder, file.name);
-        Result<std::string> path = pending.value().commitAs(plannedPath);
-        if (!path)
-            return fail(path.error());
-        if (path.value() != plannedPath)
-            warnings.push_back("'" + plannedPath + "' was taken meanwhile; the attachment was saved as '" +
-                               path.value() + "' and its link in the PDF does not reach it");
-        written.files.push_back(std::move(path).value());
+        Result<std::string> name = pending.value().commitAs(file.name);
+        if (!name)
+            return fail(name.error());
+        if (name.value() != file.name)
+            warnings.push_back("'" + folder.value().pathOf(file.name) +
+                               "' was taken meanwhile; the attachment was saved as '" +
+                               folder.value().pathOf(name.value()) + "' and its link in the PDF does not reach it");
+        written.files.push_back(std::move(name).value());
     }
     return written;
 }
 
 void removeWrittenAttachments(const WrittenAttachments &written)
 {
-    for (const std::string &file : written.files) {
-        std::error_code ignored; // a file that won't go stays; nothing of the message is lost
-        std::filesystem::remove(toFsPath(file), ignored);
+    if (written.folder) {
+        for (const std::string &file : written.files) {
+            // A file that won't go stays; nothing of the message is lost.
+            (void)written.folder->remove(file);
+        }
     }
-    removeEmptyFolders(written.createdFolders);
+    if (written.parent)
+        written.parent->removeEmptyFolders(written.createdFolders);
 }
 
 } // namespace tessaly

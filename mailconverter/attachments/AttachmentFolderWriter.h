@@ -1,7 +1,10 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #pragma once
 
+#include "support/FolderHandle.h"
 #include "support/Result.h"
+
+#include <optional>
 
 #include <string>
 #include <string_view>
@@ -12,9 +15,6 @@ namespace tessaly {
 /// The folder for the attachments of the PDF at `pdfPath`: beside it, named after it without
 /// ".pdf" plus " attachments" ("Hello 05-03-2021.pdf" gives "Hello 05-03-2021 attachments").
 std::string attachmentFolderFor(const std::string &pdfPath);
-
-/// The names of the entries in `folder`; none when it does not exist.
-std::vector<std::string> namesInFolder(const std::string &folder);
 
 /// `relativePath` ("/"-separated) as a relative URL: each segment percent-encoded.
 std::string relativeFileUrl(std::string_view relativePath);
@@ -43,17 +43,23 @@ struct FileToSave
 /// What writeAttachmentFolder wrote, so that it can be taken back.
 struct WrittenAttachments
 {
+    /// The folder the attachments folder is in, and the attachments folder itself.
+    std::optional<FolderHandle> parent;
+    std::optional<FolderHandle> folder;
+    /// The names the files got there.
     std::vector<std::string> files;
-    /// The attachments folder when this write created it.
+    /// The attachments folder, relative to `parent`, when this write created it.
     std::vector<std::string> createdFolders;
 };
 
-/// Creates `folder` (if missing) and writes each file exclusively under its planned name: never through a symbolic
-/// link, never over an existing file, and never a partial file under a final name. A folder of that name that is a
-/// symbolic link is refused. When a planned name has been taken since planning, the file gets the next free numbered
-/// name and `warnings` says so (its link then points at nothing). Fails with the path and the OS reason, and then
-/// leaves nothing it wrote behind.
-Result<WrittenAttachments> writeAttachmentFolder(const std::string &folder, const std::vector<FileToSave> &files,
+/// Makes the folder `folderName` in `parent` (if missing) and writes each file exclusively
+/// under its planned name: never through a symbolic link, never over an existing file, and
+/// never a partial file under a final name. A folder of that name that is a symbolic link is
+/// refused. When a planned name has been taken since planning, the file gets the next free
+/// numbered name and `warnings` says so (its link then points at nothing). Fails with the path
+/// and the OS reason, and then leaves nothing it wrote behind.
+Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
+                                                 const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings);
 
 /// Removes what writeAttachmentFolder wrote: its files, and its folder if it made it and it

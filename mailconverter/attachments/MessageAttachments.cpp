@@ -127,7 +127,6 @@ void MessageAttachments::addFilesToSave(RenderedMessage &rendered) const
 {
     if (m_mode != AttachmentMode::Folder || m_files.empty())
         return;
-    rendered.attachmentFolder = m_plan.folder;
     for (const AttachmentFile &file : m_files)
         rendered.attachments.push_back(FileToSave{file.fileName, std::string(file.bytes)});
 }

@@ -23,26 +23,26 @@ struct CommitPlan
     bool operator==(const CommitPlan &) const = default;
 };
 
-/// The plan for a PDF meant for `destination` as the output folder stands now: `destination`,
-/// or its first numbered variant "name (n).pdf" that is free on disk and not in `reserved`
-/// (the paths planned for messages rendered but not yet committed).
-CommitPlan planCommit(const std::string &destination, const std::set<std::string> &reserved = {});
+/// The plan for a PDF meant for `destination` as its folder stands now: `destination`, or its
+/// first numbered variant "name (n).pdf" that is free there and not in `reserved` (the paths
+/// planned for messages rendered but not yet committed).
+CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved = {});
 
 /// A message rendered and not yet committed: everything the commit writes, in memory.
 struct RenderedMessage
 {
-    /// What the conversion reports; its `writtenPath` is the planned path until committed.
+    /// What the conversion reports; its `writtenPath` is set by the commit.
     ConvertedMessage converted;
     /// The finished PDF.
     std::string pdf;
-    /// Saved in `attachmentFolder` under their planned names; empty when nothing is saved.
-    std::string attachmentFolder;
+    /// Saved in the PDF's attachments folder under their planned names; empty when nothing is saved.
     std::vector<FileToSave> attachments;
 };
 
-/// Commits `message` as one unit: the attachments first, then the PDF under its planned path
-/// (or, should that have been taken meanwhile, the next free numbered name, with a warning),
-/// never replacing a file. A failure takes back what was written and leaves no PDF.
-Result<ConvertedMessage> commitRenderedMessage(RenderedMessage message);
+/// Commits `message` as one unit as `pdf`: the attachments first, in the attachments folder
+/// beside it (attachmentFolderFor), then the PDF (or, should its name have been taken
+/// meanwhile, the next free numbered name, with a warning), never replacing a file and only
+/// through `pdf`'s folder handle. A failure takes back what was written and leaves no PDF.
+Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message);
 
 } // namespace tessaly

@@ -103,13 +103,14 @@ std::string cleanedName(std::string_view declaredName)
     return encodeUtf8(kept);
 }
 
-std::string finishedName(std::string name, std::string_view mimeType, int index)
+std::string finishedName(std::string name, std::string_view mimeType, int index,
+                         std::size_t maxBytes = kMaxAttachmentNameBytes)
 {
     if (name.empty())
         name = "attachment-" + std::to_string(index) + extensionForMimeType(mimeType);
     if (isWindowsDeviceName(name))
         name = "_" + name;
-    return capLength(name, kMaxAttachmentNameBytes);
+    return capLength(name, maxBytes);
 }
 
 /// Folds one code point to lower case for the scripts foldCase promises.
@@ -174,6 +175,13 @@ std::string mimeTypeForFileName(std::string_view fileName)
 std::string safeAttachmentName(std::string_view declaredName, std::string_view mimeType, int index)
 {
     return finishedName(cleanedName(declaredName), mimeType, index);
+}
+
+std::string safeNameToSave(std::string_view name, int index)
+{
+    // Room for the " (99999)" that UniqueNames may have added.
+    constexpr std::size_t kRoomForNumber = 8;
+    return finishedName(cleanedName(name), "application/octet-stream", index, kMaxAttachmentNameBytes + kRoomForNumber);
 }
 
 std::string forwardedMessageName(std::string_view subject, int index)

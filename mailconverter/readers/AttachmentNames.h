@@ -29,6 +29,11 @@ std::string mimeTypeForFileName(std::string_view fileName);
 /// Windows device name; and is at most about kMaxAttachmentNameBytes long, its extension kept.
 std::string safeAttachmentName(std::string_view declaredName, std::string_view mimeType, int index);
 
+/// A name given from outside (a worker's answer) made safe to save under, by the rules of
+/// safeAttachmentName but with room for the " (n)" that UniqueNames adds: a name those two
+/// made comes back as it was. `index` counts from 1 and names what keeps nothing ("attachment-3.bin").
+std::string safeNameToSave(std::string_view name, int index);
+
 /// The name a forwarded message is saved under: "<subject>.eml", made safe, with "/", "\" and
 /// ":" in the subject turned into "_"; "attachment-N.eml" when nothing of the subject survives.
 std::string forwardedMessageName(std::string_view subject, int index);

@@ -171,13 +171,16 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                resourceBase, layout, &header);
 }
 
-Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
+Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,
                                                    const std::string &options)
 {
-    Result<RenderedMessage> rendered = render(source, source, planCommit(destination), options);
+    const CommitPlan plan = planCommit(destination);
+    const std::string messageFile = source.path();
+    Result<RenderedMessage> rendered = render(messageFile, messageFile, plan, options);
     if (!rendered)
         return rendered.error();
-    return commitRenderedMessage(std::move(rendered).value());
+    return commitRenderedMessage(FileInFolder{destination.folder, PathFileName(plan.pdfPath)},
+                                 std::move(rendered).value());
 }
 
 Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile, const std::string &messageName,

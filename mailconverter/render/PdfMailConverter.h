@@ -22,8 +22,10 @@ public:
     PdfMailConverter();
     ~PdfMailConverter() override;
 
-    /// Renders, then commits with commitRenderedMessage.
-    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+    using MailConverter::Convert;
+    /// Renders, then commits with commitRenderedMessage. In this process, the message file is
+    /// read by its path (the run's workers get its bytes from the supervisor instead).
+    Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
 
     /// Renders the message file `messageFile` for committing as `target` says, writing

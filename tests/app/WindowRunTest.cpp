@@ -1,12 +1,16 @@
 // The window's side of a run: the folder choice, the Convert button, the report box and its log.
 #include "app/WindowRun.h"
 
+#include "app/RunLog.h"
+
+#include "support/FileNameRules.h"
 #include "support/PathHelpers.h"
 #include "tests/platform/ScriptedPlatform.h"
 #include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -117,4 +121,21 @@ TEST(WindowRun, ARunWithProblemsSumsThemUpAndListsEveryOneInTheDetails)
 }
 
 } // namespace
+TEST(RunLog, RegressionAReportFilePlantedAsALinkIsPassedOverNotWrittenThrough)
+{
+    TempFolder out;
+    const std::time_t when = 1700000000;
+    const std::string victim = out.write("victim.txt", "kept");
+    std::filesystem::create_symlink(victim, out.file(runLogFileName(when)));
+    RunReport report;
+    report.outputFolder = out.path();
+
+    Result<std::string> written = writeRunLog(report, when);
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_EQ(PathFileName(written.value()), numberedVariant(runLogFileName(when), 2));
+    std::ostringstream kept;
+    kept << std::ifstream(victim).rdbuf();
+    EXPECT_EQ(kept.str(), "kept");
+}
+
 } // namespace tessaly

@@ -273,7 +273,8 @@ TEST(ConversionRun, ConverterWarningsAreReportedWithTheirMessage)
 {
     struct WarningConverter : RecordingConverter
     {
-        Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+        using MailConverter::Convert;
+        Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                          const std::string &options) override
         {
             Result<ConvertedMessage> result = RecordingConverter::Convert(source, destination, options);
@@ -347,10 +348,22 @@ TEST(ConversionRun, ALinkPlantedInTheOutputTreeIsNotFollowed)
     std::filesystem::create_directory_symlink(toFsPath(f.temp.file("elsewhere")), toFsPath(planted));
     f.rows = {mailbox};
 
+    // An index file planted as a link to a file elsewhere, which a root run once cut and appended to.
+    const std::string victim = f.temp.write("victim/passwd", "root:x:0:0\n");
+    const std::string second = f.temp.write("n/box.mbox", message("B"));
+    std::filesystem::create_directories(toFsPath(f.outputFolderOf(second)));
+    std::filesystem::create_symlink(toFsPath(victim),
+                                    toFsPath(joinPath(f.outputFolderOf(second), "Tessaly index.csv")));
+    f.rows = {mailbox, second};
+
     const RunReport report = f.convert();
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
     EXPECT_NE(report.failedMailboxes[0].reason.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(TempFolder::fileNames(f.temp.file("elsewhere")).empty());
+    EXPECT_EQ(report.messagesConverted, 1);
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_NE(report.warnings[0].find("not permitted"), std::string::npos) << report.warnings[0];
+    EXPECT_EQ(readFileBytes(victim).value(), "root:x:0:0\n");
 }
 
 TEST(OutputTree, RepeatsTheMailboxPathBelowTheOutputFolder)
@@ -371,21 +384,27 @@ TEST(ConversionRun, MessagesConvertedConcurrentlyAreRecordedInMailboxOrder)
     {
         Pipelined(RecordingConverter &converter, std::vector<std::string> &log) : target(converter), events(log) {}
         int capacity() const override { return 3; }
-        void begin(const std::string &source, const std::string &destination, const std::string &options) override
+        void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override
         {
             begun.push_back({source, destination, options});
-            events.push_back("begin " + PathFileName(source));
+            events.push_back("begin " + source.name);
         }
         Result<ConvertedMessage> finishOldest() override
         {
-            const std::vector<std::string> oldest = begun.front();
+            const Begun oldest = begun.front();
             begun.pop_front();
-            events.push_back("finish " + PathFileName(oldest[0]));
-            return target.Convert(oldest[0], oldest[1], oldest[2]);
+            events.push_back("finish " + oldest.source.name);
+            return target.Convert(oldest.source, oldest.destination, oldest.options);
         }
+        struct Begun
+        {
+            FileInFolder source;
+            FileInFolder destination;
+            std::string options;
+        };
         RecordingConverter &target;
         std::vector<std::string> &events;
-        std::deque<std::vector<std::string>> begun;
+        std::deque<Begun> begun;
     };
     RunFixture f;
     const std::string mailbox = f.temp.write("m/box.mbox", message("A") + message("B") + message("C") + message("D"));

@@ -100,7 +100,7 @@ TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)
     const std::string path = temp.file("Tessaly index.csv");
     IndexRow row = hostileRow();
     {
-        MessageIndexWriter writer(path);
+        MessageIndexWriter writer(FolderHandle::open(temp.path()).value(), "Tessaly index.csv");
         ASSERT_TRUE(writer.append(row));
     }
     // A kill in the middle of a row: inside a quoted field, after a line break in it.
@@ -112,7 +112,7 @@ TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)
 
     row.messageNumber = 8;
     {
-        MessageIndexWriter writer(path);
+        MessageIndexWriter writer(FolderHandle::open(temp.path()).value(), "Tessaly index.csv");
         ASSERT_TRUE(writer.append(row));
     }
     const CsvRecords records = readCsvRecords(readFile(path));

@@ -38,10 +38,11 @@ public:
 
     std::vector<Call> calls;
 
-    Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+    using MailConverter::Convert;
+    Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override
     {
-        Call call{source, destination, options, readAll(source)};
+        Call call{source.path(), destination.path(), options, readAll(source.path())};
         calls.push_back(call);
         const Outcome what = outcome ? outcome(static_cast<int>(calls.size()), call) : Outcome::Succeed;
         if (what == Outcome::Throw)
@@ -49,15 +50,15 @@ public:
         if (what == Outcome::Fail)
             return Error{"cannot render the message"};
 
-        auto pending = PendingFile::createIn(fromFsPath(toFsPath(destination).parent_path()));
+        auto pending = PendingFile::createIn(destination.folder);
         if (!pending)
             return pending.error();
         if (auto written = pending.value().write(call.sourceBytes); !written)
             return written.error();
-        auto committed = pending.value().commitAs(destination);
+        auto committed = pending.value().commitAs(destination.name);
         if (!committed)
             return committed.error();
-        return ConvertedMessage{committed.value(), {}};
+        return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, {}};
     }
 
     static std::string readAll(const std::string &path)
@@ -73,7 +74,8 @@ inline MailConverterFactory borrowConverter(RecordingConverter &converter)
     struct Borrowed : MailConverter
     {
         explicit Borrowed(RecordingConverter &target) : m_target(target) {}
-        Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
+        using MailConverter::Convert;
+        Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                          const std::string &options) override
         {
             return m_target.Convert(source, destination, options);

@@ -1,5 +1,7 @@
 #include "support/PendingFile.h"
 
+#include "support/FolderHandle.h"
+
 #include "support/FileNameRules.h"
 #include "support/PathHelpers.h"
 
@@ -48,17 +50,17 @@ TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
 {
     const TempFolder scratch;
     const fs::path &root = scratch.root();
-    const std::string destination = (root / "Re meeting.pdf").string();
-    std::ofstream(destination) << "first";
+    std::ofstream(root / "Re meeting.pdf") << "first";
+    const FolderHandle folder = FolderHandle::open(scratch.path()).value();
 
     for (const char *content : {"second", "third"}) {
-        Result<PendingFile> file = PendingFile::createIn(root.string());
+        Result<PendingFile> file = PendingFile::createIn(folder);
         ASSERT_TRUE(file) << file.error().message;
         ASSERT_TRUE(file.value().write(content));
-        Result<std::string> written = file.value().commitAs(destination);
+        Result<std::string> written = file.value().commitAs("Re meeting.pdf");
         ASSERT_TRUE(written) << written.error().message;
     }
-    EXPECT_EQ(readFile(destination), "first");
+    EXPECT_EQ(readFile(root / "Re meeting.pdf"), "first");
     EXPECT_EQ(readFile(root / "Re meeting (2).pdf"), "second");
     EXPECT_EQ(readFile(root / "Re meeting (3).pdf"), "third");
     EXPECT_EQ(countEntries(root), 3);
@@ -68,34 +70,84 @@ TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)
 {
     const TempFolder scratch;
     const fs::path &root = scratch.root();
-    const fs::path destination = root / "notes.txt";
-    fs::create_symlink(root / "elsewhere.txt", destination);
+    fs::create_symlink(root / "elsewhere.txt", root / "notes.txt");
 
-    Result<PendingFile> file = PendingFile::createIn(root.string());
+    Result<PendingFile> file = PendingFile::createIn(FolderHandle::open(scratch.path()).value());
     ASSERT_TRUE(file) << file.error().message;
     ASSERT_TRUE(file.value().write("notes"));
-    Result<std::string> written = file.value().commitAs(destination.string());
+    Result<std::string> written = file.value().commitAs("notes.txt");
     ASSERT_TRUE(written) << written.error().message;
-    EXPECT_EQ(written.value(), (root / "notes (2).txt").string());
+    EXPECT_EQ(written.value(), "notes (2).txt");
     EXPECT_FALSE(fs::exists(root / "elsewhere.txt"));
 }
 
 TEST(PendingFile, AbandonedFileLeavesNothingBehind)
 {
     const TempFolder scratch;
-    const fs::path &root = scratch.root();
     {
-        Result<PendingFile> file = PendingFile::createIn(root.string());
+        Result<PendingFile> file = PendingFile::createIn(FolderHandle::open(scratch.path()).value());
         ASSERT_TRUE(file);
         ASSERT_TRUE(file.value().write("half a PDF"));
-        EXPECT_TRUE(fs::exists(file.value().path()));
+        EXPECT_EQ(countEntries(scratch.root()), 1);
     }
-    EXPECT_EQ(countEntries(root), 0);
+    EXPECT_EQ(countEntries(scratch.root()), 0);
 }
 
-TEST(PendingFile, MissingFolderIsAnErrorNamingIt)
+TEST(FolderHandle, MissingFolderIsAnErrorNamingIt)
 {
-    Result<PendingFile> file = PendingFile::createIn("/nonexistent-tessaly-folder/x");
-    ASSERT_FALSE(file);
-    EXPECT_NE(file.error().message.find("/nonexistent-tessaly-folder/x"), std::string::npos);
+    Result<FolderHandle> folder = FolderHandle::open("/nonexistent-tessaly-folder/x");
+    ASSERT_FALSE(folder);
+    EXPECT_NE(folder.error().message.find("/nonexistent-tessaly-folder/x"), std::string::npos);
 }
+
+#ifndef _WIN32
+TEST(FolderHandle, RegressionNoFileIsWrittenOrReadThroughALinkPlantedInTheFolder)
+{
+    const TempFolder scratch;
+    const std::string victim = scratch.write("victim/passwd", "root:x:0:0\n");
+    const std::string folderPath = scratch.folder("out");
+    fs::create_symlink(victim, scratch.file("out/index.csv"));
+    fs::create_hard_link(victim, scratch.file("out/hard.csv"));
+    const FolderHandle folder = FolderHandle::open(folderPath).value();
+
+    for (const char *name : {"index.csv", "hard.csv"}) {
+        SCOPED_TRACE(name);
+        Result<FileWriter> appended = folder.openForAppend(name);
+        ASSERT_FALSE(appended);
+        EXPECT_NE(appended.error().message.find("not permitted"), std::string::npos) << appended.error().message;
+    }
+    EXPECT_FALSE(folder.read("index.csv"));
+    EXPECT_FALSE(folder.create("index.csv"));
+    EXPECT_FALSE(folder.setModificationTime("index.csv", 0));
+    EXPECT_FALSE(folder.holdsFile("index.csv"));
+    EXPECT_TRUE(folder.contains("index.csv"));
+    EXPECT_EQ(readFile(victim), "root:x:0:0\n");
+    EXPECT_NE(fs::last_write_time(victim), fs::file_time_type{});
+}
+
+TEST(FolderHandle, FoldersBelowAreMadeWithoutFollowingALinkAndHeldWhereTheyWere)
+{
+    const TempFolder scratch;
+    scratch.folder("elsewhere");
+    fs::create_directory_symlink(scratch.file("elsewhere"), scratch.file("out-link"));
+    const FolderHandle root = FolderHandle::open(scratch.path()).value();
+
+    std::vector<std::string> created;
+    Result<FolderHandle> mailbox = root.openBelow("out/home/ann/box.mbox", &created);
+    ASSERT_TRUE(mailbox) << mailbox.error().message;
+    EXPECT_EQ(created, (std::vector<std::string>{"out", "out/home", "out/home/ann", "out/home/ann/box.mbox"}));
+    for (const char *refused : {"out-link/box.mbox", "out/../elsewhere"})
+        EXPECT_FALSE(root.openBelow(refused)) << refused;
+
+    // The folder is swapped for a link after it was opened: files still go where it was.
+    fs::rename(scratch.file("out/home/ann/box.mbox"), scratch.file("moved"));
+    fs::create_directory_symlink(scratch.file("elsewhere"), scratch.file("out/home/ann/box.mbox"));
+    ASSERT_TRUE(mailbox.value().create("a.pdf"));
+    EXPECT_TRUE(fs::exists(scratch.file("moved/a.pdf")));
+    EXPECT_TRUE(fs::is_empty(scratch.file("elsewhere")));
+
+    fs::remove(scratch.file("out/home/ann/box.mbox"));
+    root.removeEmptyFolders(created);
+    EXPECT_FALSE(fs::exists(scratch.file("out")));
+}
+#endif

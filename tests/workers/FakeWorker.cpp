@@ -1,7 +1,9 @@
 // A stand-in for tessaly-worker that misbehaves as each message asks, for the tests of the
-// supervisor: "hang", "allocate", "allocate in a child", "crash", "fail"; anything else is
-// "rendered" as a PDF holding the message's text, a warning with the options and the user
-// the worker runs as, and, for "attach", a file "a.txt" to save beside it.
+// supervisor: "hang", "allocate", "allocate in a child", "crash", "fail", "claim a huge
+// answer"; anything else is "rendered" as a PDF holding the message's text, a warning with the
+// options and the user the worker runs as, and, for "attach", a file "a.txt" to save beside it.
+// "escape" asks to save files under names that reach out of the attachments folder, and "save
+// too many files" under 10,000 names.
 #include "support/ChildProcess.h"
 #include "workers/WorkerIdentity.h"
 #include "workers/WorkerProtocol.h"
@@ -62,15 +64,29 @@ int main()
         if (what == "crash")
             std::abort();
 
+        if (what == "claim a huge answer") {
+            // Only the length: the supervisor must refuse it before the bytes come.
+            std::fwrite("\x7f\xff\xff\xff", 1, 4, answers);
+            std::fflush(answers);
+            hang();
+        }
+
         Result<RenderedMessage> answer = Error{"cannot render: " + what};
         if (what != "fail") {
             RenderedMessage rendered;
-            rendered.converted.writtenPath = request.target.pdfPath;
             rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
             rendered.pdf = what;
-            if (what == "attach") {
-                rendered.attachmentFolder = attachmentFolderFor(request.target.pdfPath);
+            if (what == "attach")
                 rendered.attachments.push_back(FileToSave{"a.txt", "attached"});
+            if (what == "escape") {
+                for (const char *name : {"../../escaped.txt", "/tmp/tessaly-escaped.txt", "..", "", "C:\\x\\y.txt",
+                                         "sub/dir/z.txt", "CON", "A.TXT", "a.txt"})
+                    rendered.attachments.push_back(FileToSave{name, "escape"});
+                rendered.attachments.push_back(FileToSave{std::string("nul\0/../n.txt", 14), "escape"});
+            }
+            if (what == "save too many files") {
+                for (int i = 0; i < 10000; ++i)
+                    rendered.attachments.push_back(FileToSave{std::to_string(i) + ".txt", "x"});
             }
             answer = std::move(rendered);
         }

@@ -26,6 +26,11 @@ WorkerCommand fakeWorker()
     return WorkerCommand{TESSALY_FAKE_WORKER, {}};
 }
 
+FileInFolder at(const std::string &path)
+{
+    return fileAt(path).value();
+}
+
 bool processExists(long id)
 {
     return std::filesystem::exists("/proc/" + std::to_string(id));
@@ -49,8 +54,8 @@ std::string fileText(const std::string &path)
 std::string failureWithNextBehind(IsolatedMailConverter &converter, const TempFolder &folder, const std::string &what)
 {
     const long failedWorker = converter.workerId();
-    converter.begin(folder.write(what + ".eml", what), folder.file(what + ".pdf"), "-c pdf");
-    converter.begin(folder.write("next.eml", "next"), folder.file("next.pdf"), "-c pdf");
+    converter.begin(at(folder.write(what + ".eml", what)), at(folder.file(what + ".pdf")), "-c pdf");
+    converter.begin(at(folder.write("next.eml", "next")), at(folder.file("next.pdf")), "-c pdf");
     Result<ConvertedMessage> failed = converter.finishOldest();
     Result<ConvertedMessage> next = converter.finishOldest();
     EXPECT_FALSE(processExists(failedWorker));
@@ -83,13 +88,15 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(decodedRequest.target, (CommitPlan{"ü.pdf", {"x.txt", "y"}}));
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
+    const std::string digest(64, 'a');
     RenderedMessage rendered{
-        ConvertedMessage{"x.pdf", {"one", ""}, true, "ab12"}, "%PDF", "x attachments", {{"a.txt", "a"}, {"b", ""}}};
+        ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest}, "%PDF", {{"a.txt", "a"}, {"b", ""}}};
     std::string answer = encodeAnswer(rendered);
     const Result<RenderedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
     EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
     EXPECT_TRUE(decoded.value().converted.keepMessageFile);
-    EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, "ab12");
+    EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
+    EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
     EXPECT_EQ(decoded.value().pdf, "%PDF");
     ASSERT_EQ(decoded.value().attachments.size(), 2u);
     EXPECT_EQ(decoded.value().attachments[1].name, "b");
@@ -124,6 +131,41 @@ TEST(IsolatedMailConverter, OneUnprivilegedWorkerRendersMessageAfterMessageAndTh
     ASSERT_EQ(::stat(folder.file("3.pdf").c_str(), &pdf), 0);
     EXPECT_EQ(pdf.st_uid, ::geteuid());
     EXPECT_FALSE(std::filesystem::exists(folder.file("2.pdf")));
+}
+
+TEST(IsolatedMailConverter, TheWorkerCannotSteerWhereFilesAreWritten)
+{
+    TempFolder outside;
+    const std::string messages = outside.folder("out/mailbox");
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
+    const auto convertIn = [&](const std::string &what) {
+        return converter.Convert(outside.write("out/mailbox/email.eml", what),
+                                 outside.file("out/mailbox/" + what + ".pdf"), "-c PDF -sattach");
+    };
+
+    Result<ConvertedMessage> escaped = convertIn("escape");
+    ASSERT_TRUE(escaped) << escaped.error().message;
+    EXPECT_EQ(escaped.value().writtenPath, outside.file("out/mailbox/escape.pdf"));
+    EXPECT_EQ(TempFolder::fileNames(outside.path()), std::vector<std::string>{"out"});
+    EXPECT_EQ(TempFolder::fileNames(outside.file("out")), std::vector<std::string>{"mailbox"});
+    EXPECT_EQ(TempFolder::fileNames(messages),
+              (std::vector<std::string>{"email.eml", "escape attachments", "escape.pdf"}));
+    // Each name made safe in the attachments folder, unique ignoring case, with no path left in it.
+    EXPECT_EQ(TempFolder::fileNames(outside.file("out/mailbox/escape attachments")),
+              (std::vector<std::string>{"A.TXT", "_CON", "a (2).txt", "attachment-3.bin", "attachment-4.bin",
+                                        "escaped.txt", "n.txt", "tessaly-escaped.txt", "y.txt", "z.txt"}));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/tessaly-escaped.txt"));
+
+    for (const std::string what : {"save too many files", "claim a huge answer"}) {
+        SCOPED_TRACE(what);
+        const long worker = converter.workerId();
+        Result<ConvertedMessage> refused = convertIn(what);
+        ASSERT_FALSE(refused);
+        EXPECT_TRUE(refused.error().message.starts_with("worker answered out of bounds: ")) << refused.error().message;
+        EXPECT_FALSE(processExists(worker));
+        EXPECT_FALSE(std::filesystem::exists(outside.file("out/mailbox/" + what + ".pdf")));
+    }
+    EXPECT_TRUE(convertIn("after"));
 }
 
 TEST(IsolatedMailConverter, AHangingMessageFailsAloneAfterItsTimeout)
@@ -169,7 +211,7 @@ TEST(IsolatedMailConverter, ManyWorkersCommitInOrderUnderTheNamesOfAOneAtATimeRu
     // The first fails, so the later ones are renamed at their turn, as if it had never begun.
     const std::vector<std::string> texts{"fail", "attach", "two", "crash"};
     for (std::size_t i = 0; i < texts.size(); ++i)
-        converter.begin(folder.write(std::to_string(i) + ".eml", texts[i]), folder.file("Same.pdf"), "-c pdf");
+        converter.begin(at(folder.write(std::to_string(i) + ".eml", texts[i])), at(folder.file("Same.pdf")), "-c pdf");
     std::vector<std::string> outcomes;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         Result<ConvertedMessage> finished = converter.finishOldest();

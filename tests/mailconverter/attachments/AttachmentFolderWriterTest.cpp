@@ -29,14 +29,15 @@ TEST(AttachmentFolderWriter, NeverOverwritesAndNumbersNamesTakenOnDiskIgnoringCa
     writeWholeFile(folder + "/Report.PDF", "older report");
 
     const AttachmentFolderPlan plan =
-        planAttachmentFolder(scratch.file("m.pdf"), {"report.pdf", "x.txt"}, namesInFolder(folder));
+        planAttachmentFolder(scratch.file("m.pdf"), {"report.pdf", "x.txt"}, TempFolder::fileNames(folder));
     EXPECT_EQ(plan.fileNames, (std::vector<std::string>{"report (2).pdf", "x.txt"}));
 
     // Something creates x.txt (as a dangling symbolic link) after planning: it is not followed.
     std::filesystem::create_symlink(scratch.file("outside.txt"), folder + "/x.txt");
     std::vector<std::string> warnings;
     Result<WrittenAttachments> written =
-        writeAttachmentFolder(plan.folder, {{plan.fileNames[0], "new"}, {plan.fileNames[1], "x"}}, warnings);
+        writeAttachmentFolder(FolderHandle::open(scratch.path()).value(), "m attachments",
+                              {{plan.fileNames[0], "new"}, {plan.fileNames[1], "x"}}, warnings);
     ASSERT_TRUE(written) << written.error().message;
     EXPECT_EQ(readWholeFile(folder + "/Report.PDF"), "older report");
     EXPECT_EQ(readWholeFile(folder + "/report (2).pdf"), "new");
@@ -52,7 +53,7 @@ TEST(AttachmentFolderWriter, RegressionAFolderThatIsASymbolicLinkIsRefusedNotFol
     std::filesystem::create_directory_symlink(scratch.file("elsewhere"), scratch.file("m attachments"));
     std::vector<std::string> warnings;
     Result<WrittenAttachments> written =
-        writeAttachmentFolder(scratch.file("m attachments"), {{"a.txt", "a"}}, warnings);
+        writeAttachmentFolder(FolderHandle::open(scratch.path()).value(), "m attachments", {{"a.txt", "a"}}, warnings);
     ASSERT_FALSE(written);
     EXPECT_NE(written.error().message.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(scratch.file("elsewhere")));

@@ -1,0 +1,693 @@
+#include "support/FolderHandle.h"
+
+#include "support/PathHelpers.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessaly {
+namespace {
+
+std::string systemReason(int errorNumber)
+{
+    return std::generic_category().message(errorNumber);
+}
+
+Error linkRefused(const std::string &path)
+{
+    return Error{"'" + path + "' is a symbolic link: not permitted below the output folder"};
+}
+
+std::vector<std::string> componentsOf(std::string_view relative)
+{
+    std::vector<std::string> components;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = start;
+        while (end < relative.size() && !isPathSeparator(relative[end]))
+            ++end;
+        const std::string_view part = relative.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            components.emplace_back(part);
+        start = end + 1;
+    }
+    return components;
+}
+
+std::string withoutTrailingSeparators(std::string path)
+{
+    while (path.size() > 1 && isPathSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+#ifndef _WIN32
+
+struct FolderHandle::Open
+{
+    explicit Open(int descriptor) : fd(descriptor) {}
+    ~Open() { ::close(fd); }
+    Open(const Open &) = delete;
+    Open &operator=(const Open &) = delete;
+    int fd;
+};
+
+namespace {
+
+/// A descriptor closed when it goes out of scope.
+class ScopedDescriptor
+{
+public:
+    explicit ScopedDescriptor(int fd) : m_fd(fd) {}
+    ~ScopedDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ScopedDescriptor(const ScopedDescriptor &) = delete;
+    ScopedDescriptor &operator=(const ScopedDescriptor &) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+bool isLinkAt(int folder, const char *name)
+{
+    struct stat status
+    {
+    };
+    return ::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+}
+
+std::vector<std::string> entriesOf(int folderToRead)
+{
+    std::vector<std::string> names;
+    DIR *listing = ::fdopendir(folderToRead);
+    if (!listing) {
+        ::close(folderToRead);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(listing);
+    return names;
+}
+
+} // namespace
+
+Result<FolderHandle> FolderHandle::open(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Error{"cannot open the folder '" + path + "': " + systemReason(errno)};
+    return FolderHandle(std::make_shared<const Open>(fd), withoutTrailingSeparators(path));
+}
+
+Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
+{
+    FolderHandle folder = *this;
+    std::string madeRelative;
+    for (const std::string &component : componentsOf(relative)) {
+        const std::string path = folder.pathOf(component);
+        if (component == "..")
+            return Error{"'" + path + "' leaves the output folder"};
+        madeRelative += (madeRelative.empty() ? "" : "/") + component;
+        if (::mkdirat(folder.m_folder->fd, component.c_str(), 0777) == 0) {
+            if (created)
+                created->push_back(madeRelative);
+        } else if (errno != EEXIST) {
+            return Error{"cannot create the folder '" + path + "': " + systemReason(errno)};
+        }
+        Result<FolderHandle> next = folder.openExisting(component);
+        if (!next)
+            return next.error();
+        folder = std::move(next).value();
+    }
+    return folder;
+}
+
+Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string entry(name);
+    const int fd = ::openat(m_folder->fd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int reason = errno;
+        if (isLinkAt(m_folder->fd, entry.c_str()))
+            return linkRefused(pathOf(name));
+        return Error{"cannot open the folder '" + pathOf(name) + "': " + systemReason(reason)};
+    }
+    return FolderHandle(std::make_shared<const Open>(fd), pathOf(name));
+}
+
+Result<FileWriter> FolderHandle::create(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string entry(name);
+    const int fd = ::openat(m_folder->fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Error{"cannot create '" + pathOf(name) + "': " + systemReason(errno)};
+    return FileWriter(pathOf(name), fd);
+}
+
+Result<FileWriter> FolderHandle::openForAppend(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string entry(name);
+    // Non-blocking, so that a pipe placed under the name cannot hold the run up; cleared below.
+    ScopedDescriptor file(::openat(m_folder->fd, entry.c_str(),
+                                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (file.get() < 0) {
+        const int reason = errno;
+        if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
+            return linkRefused(pathOf(name));
+        return Error{"cannot open '" + pathOf(name) + "': " + systemReason(reason)};
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return Error{"cannot open '" + pathOf(name) + "': not permitted, it is not a plain file"};
+    if (status.st_nlink > 1)
+        return Error{"cannot open '" + pathOf(name) + "': not permitted, it is also linked from elsewhere"};
+    ::fcntl(file.get(), F_SETFL, O_WRONLY | O_APPEND);
+    return FileWriter(pathOf(name), file.release());
+}
+
+Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxBytes) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string entry(name);
+    ScopedDescriptor file(::openat(m_folder->fd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        const int reason = errno;
+        if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
+            return linkRefused(pathOf(name));
+        return Error{"cannot read '" + pathOf(name) + "': " + systemReason(reason)};
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return Error{"cannot read '" + pathOf(name) + "': not permitted, it is not a plain file"};
+    std::string bytes;
+    bytes.resize(
+        static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(status.st_size), maxBytes)));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return Error{"cannot read '" + pathOf(name) + "': " + systemReason(errno)};
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool FolderHandle::contains(std::string_view name) const
+{
+    if (!checkName(name))
+        return false;
+    struct stat status
+    {
+    };
+    return ::fstatat(m_folder->fd, std::string(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool FolderHandle::holdsFile(std::string_view name) const
+{
+    if (!checkName(name))
+        return false;
+    struct stat status
+    {
+    };
+    return ::fstatat(m_folder->fd, std::string(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(status.st_mode);
+}
+
+std::vector<std::string> FolderHandle::names() const
+{
+    // A descriptor of its own, so that listing leaves the held one's position alone.
+    const int listing = ::openat(m_folder->fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return listing < 0 ? std::vector<std::string>() : entriesOf(listing);
+}
+
+std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
+{
+    if (!checkName(name))
+        return {};
+    const int listing =
+        ::openat(m_folder->fd, std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return listing < 0 ? std::vector<std::string>() : entriesOf(listing);
+}
+
+RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, std::string &reason) const
+{
+    if (Result<void> valid = checkName(from); !valid) {
+        reason = valid.error().message;
+        return RenameOutcome::Failed;
+    }
+    if (Result<void> valid = checkName(to); !valid) {
+        reason = valid.error().message;
+        return RenameOutcome::Failed;
+    }
+    const auto failure = [&reason](int errorNumber) {
+        reason = systemReason(errorNumber);
+        return errorNumber == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
+    };
+    const std::string source(from);
+    const std::string target(to);
+    const int fd = m_folder->fd;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(fd, source.c_str(), fd, target.c_str(), RENAME_NOREPLACE) == 0)
+        return RenameOutcome::Renamed;
+    if (errno != EINVAL && errno != ENOSYS)
+        return failure(errno);
+#endif
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (::linkat(fd, source.c_str(), fd, target.c_str(), 0) != 0)
+        return failure(errno);
+    ::unlinkat(fd, source.c_str(), 0);
+    return RenameOutcome::Renamed;
+}
+
+Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_t time) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid;
+    const std::string entry(name);
+    if (isLinkAt(m_folder->fd, entry.c_str()))
+        return linkRefused(pathOf(name));
+    const timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
+    if (::utimensat(m_folder->fd, entry.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return Error{"cannot set the time of '" + pathOf(name) + "': " + systemReason(errno)};
+    return {};
+}
+
+Result<void> FolderHandle::remove(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid;
+    if (::unlinkat(m_folder->fd, std::string(name).c_str(), 0) != 0 && errno != ENOENT)
+        return Error{"cannot delete '" + pathOf(name) + "': " + systemReason(errno)};
+    return {};
+}
+
+void FolderHandle::removeEmptyFolders(const std::vector<std::string> &folders) const
+{
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        std::vector<std::string> components = componentsOf(*it);
+        if (components.empty())
+            return;
+        const std::string last = components.back();
+        components.pop_back();
+        FolderHandle parent = *this;
+        for (const std::string &component : components) {
+            Result<FolderHandle> next = parent.openExisting(component);
+            if (!next)
+                return;
+            parent = std::move(next).value();
+        }
+        // rmdir takes only an empty folder, and never one behind a link; one gone already is passed.
+        if (::unlinkat(parent.m_folder->fd, last.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            return;
+    }
+}
+
+Result<void> FolderHandle::sync() const
+{
+    if (::fsync(m_folder->fd) != 0)
+        return Error{"cannot save the folder '" + m_path + "' to disk: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> FolderHandle::checkName(std::string_view name) const
+{
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos)
+        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'"};
+    return {};
+}
+
+FileWriter::FileWriter(FileWriter &&other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1))
+{
+}
+
+FileWriter &FileWriter::operator=(FileWriter &&other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_path = std::move(other.m_path);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+FileWriter::~FileWriter()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Result<void> FileWriter::write(std::string_view bytes)
+{
+    if (m_fd < 0)
+        return Error{"cannot write '" + m_path + "': the file is closed"};
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+Result<void> FileWriter::truncate(std::uint64_t size)
+{
+    if (m_fd < 0 || ::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
+        return Error{"cannot cut '" + m_path + "' short: " + systemReason(m_fd < 0 ? EBADF : errno)};
+    return {};
+}
+
+Result<void> FileWriter::sync()
+{
+    if (m_fd < 0 || ::fsync(m_fd) != 0)
+        return Error{"cannot save '" + m_path + "' to disk: " + systemReason(m_fd < 0 ? EBADF : errno)};
+    return {};
+}
+
+Result<void> FileWriter::close()
+{
+    if (m_fd < 0)
+        return {};
+    if (::close(std::exchange(m_fd, -1)) != 0)
+        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
+    return {};
+}
+
+#else // _WIN32: no descriptors for folders; every operation checks the entry it names
+
+struct FolderHandle::Open
+{
+};
+
+namespace {
+
+bool isLink(const std::string &path)
+{
+    std::error_code error;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(toFsPath(path), error));
+}
+
+std::vector<std::string> entriesOf(const std::string &folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator(toFsPath(folder), error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        names.push_back(fromFsPath(it->path().filename()));
+    return names;
+}
+
+} // namespace
+
+Result<FolderHandle> FolderHandle::open(const std::string &path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(toFsPath(path), error))
+        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder")};
+    return FolderHandle(std::make_shared<const Open>(), withoutTrailingSeparators(path));
+}
+
+Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
+{
+    FolderHandle folder = *this;
+    std::string madeRelative;
+    for (const std::string &component : componentsOf(relative)) {
+        const std::string path = folder.pathOf(component);
+        if (component == "..")
+            return Error{"'" + path + "' leaves the output folder"};
+        madeRelative += (madeRelative.empty() ? "" : "/") + component;
+        std::error_code error;
+        if (!folder.contains(component)) {
+            if (!std::filesystem::create_directory(toFsPath(path), error))
+                return Error{"cannot create the folder '" + path + "': " + error.message()};
+            if (created)
+                created->push_back(madeRelative);
+        }
+        Result<FolderHandle> next = folder.openExisting(component);
+        if (!next)
+            return next.error();
+        folder = std::move(next).value();
+    }
+    return folder;
+}
+
+Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string path = pathOf(name);
+    if (isLink(path))
+        return linkRefused(path);
+    std::error_code error;
+    if (!std::filesystem::is_directory(toFsPath(path), error))
+        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder")};
+    return FolderHandle(m_folder, path);
+}
+
+Result<FileWriter> FolderHandle::create(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string path = pathOf(name);
+    if (contains(name))
+        return Error{"cannot create '" + path + "': " + systemReason(EEXIST)};
+    std::FILE *file = _wfopen(toFsPath(path).c_str(), L"wbx");
+    if (!file)
+        return Error{"cannot create '" + path + "': " + systemReason(errno)};
+    return FileWriter(path, file);
+}
+
+Result<FileWriter> FolderHandle::openForAppend(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string path = pathOf(name);
+    if (isLink(path))
+        return linkRefused(path);
+    std::FILE *file = _wfopen(toFsPath(path).c_str(), L"ab");
+    if (!file)
+        return Error{"cannot open '" + path + "': " + systemReason(errno)};
+    return FileWriter(path, file);
+}
+
+Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxBytes) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string path = pathOf(name);
+    if (isLink(path))
+        return linkRefused(path);
+    Result<std::string> bytes = readFileBytes(path);
+    if (bytes && bytes.value().size() > maxBytes)
+        bytes.value().resize(static_cast<std::size_t>(maxBytes));
+    return bytes;
+}
+
+bool FolderHandle::contains(std::string_view name) const
+{
+    std::error_code error;
+    return checkName(name) && std::filesystem::exists(std::filesystem::symlink_status(toFsPath(pathOf(name)), error));
+}
+
+bool FolderHandle::holdsFile(std::string_view name) const
+{
+    std::error_code error;
+    return checkName(name) &&
+           std::filesystem::is_regular_file(std::filesystem::symlink_status(toFsPath(pathOf(name)), error));
+}
+
+std::vector<std::string> FolderHandle::names() const
+{
+    return entriesOf(m_path);
+}
+
+std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
+{
+    if (!checkName(name) || isLink(pathOf(name)))
+        return {};
+    return entriesOf(pathOf(name));
+}
+
+RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, std::string &reason) const
+{
+    if (!checkName(from) || !checkName(to)) {
+        reason = "not a file name";
+        return RenameOutcome::Failed;
+    }
+    if (MoveFileExW(toFsPath(pathOf(from)).c_str(), toFsPath(pathOf(to)).c_str(), 0))
+        return RenameOutcome::Renamed;
+    const DWORD error = GetLastError();
+    reason = std::system_category().message(static_cast<int>(error));
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
+                                                                       : RenameOutcome::Failed;
+}
+
+Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_t time) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid;
+    const std::string path = pathOf(name);
+    if (isLink(path))
+        return linkRefused(path);
+    const auto fileTime = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(time));
+    std::error_code error;
+    std::filesystem::last_write_time(toFsPath(path), fileTime, error);
+    if (error)
+        return Error{"cannot set the time of '" + path + "': " + error.message()};
+    return {};
+}
+
+Result<void> FolderHandle::remove(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid;
+    std::error_code error;
+    std::filesystem::remove(toFsPath(pathOf(name)), error);
+    if (error)
+        return Error{"cannot delete '" + pathOf(name) + "': " + error.message()};
+    return {};
+}
+
+void FolderHandle::removeEmptyFolders(const std::vector<std::string> &folders) const
+{
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        const std::string path = joinPath(m_path, *it);
+        std::error_code error;
+        if (isLink(path) || !std::filesystem::is_empty(toFsPath(path), error) || error)
+            return;
+        std::filesystem::remove(toFsPath(path), error); // a folder that won't go stays; nothing is lost
+    }
+}
+
+Result<void> FolderHandle::sync() const
+{
+    return {}; // NTFS keeps a folder's entries with the files' own flushes
+}
+
+Result<void> FolderHandle::checkName(std::string_view name) const
+{
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\\:\0", 4)) != std::string_view::npos)
+        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'"};
+    return {};
+}
+
+FileWriter::FileWriter(FileWriter &&other) noexcept
+    : m_path(std::move(other.m_path)), m_file(std::exchange(other.m_file, nullptr))
+{
+}
+
+FileWriter &FileWriter::operator=(FileWriter &&other) noexcept
+{
+    if (this != &other) {
+        if (m_file)
+            std::fclose(static_cast<std::FILE *>(m_file));
+        m_path = std::move(other.m_path);
+        m_file = std::exchange(other.m_file, nullptr);
+    }
+    return *this;
+}
+
+FileWriter::~FileWriter()
+{
+    if (m_file)
+        std::fclose(static_cast<std::FILE *>(m_file));
+}
+
+Result<void> FileWriter::write(std::string_view bytes)
+{
+    auto *file = static_cast<std::FILE *>(m_file);
+    if (!file)
+        return Error{"cannot write '" + m_path + "': the file is closed"};
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
+    return {};
+}
+
+Result<void> FileWriter::truncate(std::uint64_t size)
+{
+    auto *file = static_cast<std::FILE *>(m_file);
+    if (!file || std::fflush(file) != 0 || _chsize_s(_fileno(file), static_cast<long long>(size)) != 0)
+        return Error{"cannot cut '" + m_path + "' short: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> FileWriter::sync()
+{
+    auto *file = static_cast<std::FILE *>(m_file);
+    if (!file || std::fflush(file) != 0 || _commit(_fileno(file)) != 0)
+        return Error{"cannot save '" + m_path + "' to disk: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> FileWriter::close()
+{
+    auto *file = static_cast<std::FILE *>(std::exchange(m_file, nullptr));
+    if (file && std::fclose(file) != 0)
+        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
+    return {};
+}
+
+#endif
+
+std::string FolderHandle::pathOf(std::string_view name) const
+{
+    return joinPath(m_path, name);
+}
+
+Result<FileInFolder> fileAt(const std::string &path)
+{
+    const std::filesystem::path fsPath = toFsPath(path);
+    const std::filesystem::path parent = fsPath.parent_path();
+    Result<FolderHandle> folder = FolderHandle::open(parent.empty() ? std::string(".") : fromFsPath(parent));
+    if (!folder)
+        return folder.error();
+    return FileInFolder{std::move(folder).value(), fromFsPath(fsPath.filename())};
+}
+
+} // namespace tessaly

@@ -1,0 +1,139 @@
+// A folder held open, in which files are made, read, renamed and removed by name only, so that
+// no symbolic link placed below the output folder is ever followed.
+#pragma once
+
+#include "support/Result.h"
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+/// What a rename that must not replace anything came to.
+enum class RenameOutcome
+{
+    Renamed,
+    NameTaken,
+    Failed
+};
+
+/// A file open for writing, made or opened through a FolderHandle. Closed when it goes.
+class FileWriter
+{
+public:
+    FileWriter(FileWriter &&other) noexcept;
+    FileWriter &operator=(FileWriter &&other) noexcept;
+    FileWriter(const FileWriter &) = delete;
+    FileWriter &operator=(const FileWriter &) = delete;
+    ~FileWriter();
+
+    /// Writes all of `bytes` at the end of what was written (or of the file, when opened for appending).
+    Result<void> write(std::string_view bytes);
+    /// Cuts the file to its first `size` bytes.
+    Result<void> truncate(std::uint64_t size);
+    /// Puts what was written on the disk.
+    Result<void> sync();
+    /// Closes the file; the error says what the last writes came to.
+    Result<void> close();
+
+private:
+    friend class FolderHandle;
+#ifdef _WIN32
+    FileWriter(std::string path, void *file) : m_path(std::move(path)), m_file(file) {}
+    std::string m_path;
+    void *m_file = nullptr; ///< the C runtime's FILE
+#else
+    FileWriter(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+    std::string m_path;
+    int m_fd = -1;
+#endif
+};
+
+/// An open folder. Every operation names an entry of this folder, never a path: a name holding
+/// a separator, "." or ".." is refused, and an entry that is a symbolic link is neither followed
+/// nor replaced (it is refused with "not permitted", or, for a new file, counts as a taken
+/// name). Where the system allows (POSIX), the folder is held by its descriptor, so that a
+/// link put in place of the folder itself, or of a folder above it, after it was opened changes
+/// nothing. Copies share the one open folder.
+class FolderHandle
+{
+public:
+    /// Opens the folder at `path` itself. Links on the way to it are followed: the caller chose it.
+    static Result<FolderHandle> open(const std::string &path);
+
+    /// Opens the folder `relative` ("/"- or "\"-separated) below this one, making each component
+    /// that is missing. No component may be a symbolic link or "..". The components this call
+    /// made, as paths relative to this folder, outermost first, are added to `created` when given.
+    Result<FolderHandle> openBelow(std::string_view relative, std::vector<std::string> *created = nullptr) const;
+    /// Opens the existing folder `name` of this folder; fails when there is none or it is a link.
+    Result<FolderHandle> openExisting(std::string_view name) const;
+
+    /// The folder's path, for people and messages.
+    const std::string &path() const { return m_path; }
+    /// The path of entry `name`, for people and messages.
+    std::string pathOf(std::string_view name) const;
+
+    /// Makes the file `name` and opens it for writing; fails when anything is there already.
+    Result<FileWriter> create(std::string_view name) const;
+    /// Opens the plain file `name` for appending, making it when missing. A link, a file with
+    /// more than one name (a hard link to a file elsewhere) or anything but a plain file is refused.
+    Result<FileWriter> openForAppend(std::string_view name) const;
+    /// The bytes of the plain file `name`, at most `maxBytes` of them.
+    Result<std::string> read(std::string_view name, std::uint64_t maxBytes = UINT64_MAX) const;
+
+    /// Whether anything (a dangling link included) has the name `name` here.
+    bool contains(std::string_view name) const;
+    /// Whether `name` is a plain file here (not a link to one).
+    bool holdsFile(std::string_view name) const;
+    /// The names of the entries; none when the folder cannot be read.
+    std::vector<std::string> names() const;
+    /// The names of the entries of the folder `name` of this folder; none when there is no such
+    /// folder, or it is a link.
+    std::vector<std::string> namesIn(std::string_view name) const;
+
+    /// Renames `from` to `to` unless something already has that name (a dangling link
+    /// included); never replaces. On NameTaken and Failed, `reason` holds the system's reason.
+    RenameOutcome rename(std::string_view from, std::string_view to, std::string &reason) const;
+    /// Sets the modification time of the file `name` (seconds since the epoch); a link is refused.
+    Result<void> setModificationTime(std::string_view name, std::time_t time) const;
+    /// Removes the file `name` (a link is removed, not followed). A missing file is no error.
+    Result<void> remove(std::string_view name) const;
+    /// Removes those of `folders` (paths relative to this folder, as openBelow adds them) that
+    /// are empty, innermost first. A folder that holds anything stays, and so do its parents.
+    void removeEmptyFolders(const std::vector<std::string> &folders) const;
+    /// Puts the folder's entries (new names, renames) on the disk.
+    Result<void> sync() const;
+
+private:
+    struct Open;
+    FolderHandle(std::shared_ptr<const Open> folder, std::string path)
+        : m_folder(std::move(folder)), m_path(std::move(path))
+    {
+    }
+    /// Refuses names that are not one entry of a folder.
+    Result<void> checkName(std::string_view name) const;
+
+    std::shared_ptr<const Open> m_folder;
+    std::string m_path;
+};
+
+/// A file's place: the open folder it is in and its name there. Paths stay strings for what
+/// people read; the place is what files are made, read and removed through.
+struct FileInFolder
+{
+    FolderHandle folder;
+    std::string name;
+
+    /// The file's path, for people and messages.
+    std::string path() const { return folder.pathOf(name); }
+};
+
+/// The place of the file at `path`, its folder opened as the caller gives it (links followed:
+/// for paths the caller vouches for, such as a file of its own or in a folder the user chose).
+Result<FileInFolder> fileAt(const std::string &path);
+
+} // namespace tessaly
