@@ -1,7 +1,9 @@
 // A stand-in for tessaly-worker that misbehaves as each message asks, for the tests of the
 // supervisor: "hang", "allocate", "allocate in a child", "crash", "fail"; anything else is
 // "rendered" as a PDF holding the message's text, a warning with the options and the user
-// the worker runs as, and, for "attach", a file "a.txt" to save beside it.
+// the worker runs as, and, for "attach", a file "a.txt" to save beside it. Two look around
+// the worker's namespaces: "interfaces" renders the names of the network interfaces it sees,
+// "write <path>" whether it could make the file <path>.
 #include "support/ChildProcess.h"
 #include "workers/WorkerIdentity.h"
 #include "workers/WorkerProtocol.h"
@@ -9,7 +11,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -36,6 +40,29 @@ namespace {
         std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
+/// The network interfaces this process sees, by name, one space between.
+std::string interfaceNames()
+{
+    std::ifstream devices("/proc/net/dev");
+    std::string names;
+    std::string line;
+    for (int header = 0; header < 2 && std::getline(devices, line); ++header) {
+    }
+    while (std::getline(devices, line)) {
+        std::istringstream fields(line.substr(0, line.find(':')));
+        std::string name;
+        fields >> name;
+        names += (names.empty() ? "" : " ") + name;
+    }
+    return names;
+}
+
+std::string tryToWrite(const std::string &path)
+{
+    std::ofstream file(path);
+    return file && file << "x" && file.flush() ? "written" : "cannot write";
+}
+
 } // namespace
 
 int main()
@@ -59,15 +86,19 @@ int main()
                 allocateWithoutEnd();
             hang();
         }
+        // A fault, not abort(): a worker is process 1 of its namespace, which the signal abort()
+        // sends itself does not end.
         if (what == "crash")
-            std::abort();
+            __builtin_trap();
 
         Result<RenderedMessage> answer = Error{"cannot render: " + what};
         if (what != "fail") {
             RenderedMessage rendered;
             rendered.converted.writtenPath = request.target.pdfPath;
             rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
-            rendered.pdf = what;
+            rendered.pdf = what == "interfaces"         ? interfaceNames()
+                           : what.starts_with("write ") ? tryToWrite(what.substr(6))
+                                                        : what;
             if (what == "attach") {
                 rendered.attachmentFolder = attachmentFolderFor(request.target.pdfPath);
                 rendered.attachments.push_back(FileToSave{"a.txt", "attached"});

@@ -67,6 +67,24 @@ std::string expectedWorkerUser()
     return std::to_string(::geteuid() == 0 && nobody ? nobody->pw_uid : ::geteuid());
 }
 
+/// The namespace of `kind` ("net", "mnt", "pid", "ipc") process `id` is in.
+std::string namespaceOf(long id, const char *kind)
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/" + std::to_string(id) + "/ns/" + kind, error).string();
+}
+
+/// The kinds of namespace process `id` shares with this one.
+std::vector<std::string> namespacesSharedWith(long id)
+{
+    std::vector<std::string> shared;
+    for (const char *kind : {"net", "mnt", "pid", "ipc"}) {
+        if (namespaceOf(id, kind) == namespaceOf(::getpid(), kind))
+            shared.push_back(kind);
+    }
+    return shared;
+}
+
 } // namespace
 
 TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
@@ -154,7 +172,7 @@ TEST(IsolatedMailConverter, ACrashFailsOnlyItsMessage)
     TempFolder folder;
     IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"), "the converter process was killed by signal 6");
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"), "the converter process was killed by signal 4");
 
     IsolatedMailConverter missing(WorkerCommand{folder.file("no-such-worker"), {}}, WorkerLimits{});
     EXPECT_NE(convert(missing, folder, "x", "x").error().message.find("cannot start"), std::string::npos);
@@ -176,11 +194,27 @@ TEST(IsolatedMailConverter, ManyWorkersCommitInOrderUnderTheNamesOfAOneAtATimeRu
         outcomes.push_back(finished ? PathFileName(finished.value().writtenPath) : finished.error().message);
     }
     EXPECT_EQ(outcomes, (std::vector<std::string>{"cannot render: fail", "Same.pdf", "Same (2).pdf",
-                                                  "the converter process was killed by signal 6"}));
+                                                  "the converter process was killed by signal 4"}));
     EXPECT_EQ(fileText(folder.file("Same.pdf")), "attach");
     EXPECT_EQ(fileText(folder.file("Same attachments/a.txt")), "attached");
     EXPECT_EQ(fileText(folder.file("Same (2).pdf")), "two");
     EXPECT_EQ(TempFolder::fileNames(folder.path()).size(), 7u); // 4 message files, 2 PDFs, 1 folder
+}
+
+TEST(IsolatedMailConverter, AWorkerSeesOnlyLoopbackAndWritesNothingOutsideItsNamespaces)
+{
+    if (const WorkerNamespaces &namespaces = prepareWorkerNamespaces(); namespaces.warning)
+        GTEST_SKIP() << *namespaces.warning;
+    TempFolder folder;
+    // Anyone may write here: only the worker's read-only view of the file system keeps it out.
+    ::chmod(folder.path().c_str(), 0777);
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
+    ASSERT_TRUE(convert(converter, folder, "interfaces", "interfaces"));
+    EXPECT_EQ(fileText(folder.file("interfaces.pdf")), "lo");
+    ASSERT_TRUE(convert(converter, folder, "write " + folder.file("outside"), "write"));
+    EXPECT_EQ(fileText(folder.file("write.pdf")), "cannot write");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("outside")));
+    EXPECT_EQ(namespacesSharedWith(converter.workerId()), std::vector<std::string>{});
 }
 
 #ifdef TESSALY_REAL_WORKER
@@ -207,6 +241,9 @@ TEST(IsolatedMailConverter, TheRealWorkerRendersAsAnUnprivilegedUserInItsSandbox
     ASSERT_TRUE(converted) << converted.error().message;
     EXPECT_TRUE(converted.value().warnings.empty()) << converted.value().warnings.front();
 
+    if (!prepareWorkerNamespaces().warning) {
+        EXPECT_EQ(namespacesSharedWith(converter.workerId()), std::vector<std::string>{});
+    }
     const std::string ids = processUserIds(converter.workerId());
     std::istringstream fields(ids);
     for (std::string id; fields >> id;)
