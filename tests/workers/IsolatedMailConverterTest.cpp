@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
+#include <linux/capability.h>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -83,6 +86,34 @@ std::vector<std::string> namespacesSharedWith(long id)
             shared.push_back(kind);
     }
     return shared;
+}
+
+/// Gives up the administrator's right to make namespaces, as in a container that withholds it.
+bool giveUpTheRightToMakeNamespaces()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct rights[2]{};
+    if (::syscall(SYS_capget, &header, rights) != 0)
+        return false;
+    for (__user_cap_data_struct &right : rights) {
+        right.effective &= ~(1u << CAP_SYS_ADMIN);
+        right.permitted &= ~(1u << CAP_SYS_ADMIN);
+    }
+    return ::syscall(SYS_capset, &header, rights) == 0;
+}
+
+/// Converts two messages without that right; prints the run's warnings, one per line in
+/// brackets. 0 when both converted in workers that share this process's namespaces.
+int convertWithoutTheRightToMakeNamespaces()
+{
+    if (!giveUpTheRightToMakeNamespaces())
+        return 2;
+    TempFolder folder;
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{}, 2);
+    const bool converted = convert(converter, folder, "one", "1") && convert(converter, folder, "two", "2");
+    for (const std::string &warning : converter.runWarnings())
+        std::cerr << "[" << warning << "]\n";
+    return converted && namespacesSharedWith(converter.workerId()).size() == 4 ? 0 : 1;
 }
 
 } // namespace
@@ -215,6 +246,18 @@ TEST(IsolatedMailConverter, AWorkerSeesOnlyLoopbackAndWritesNothingOutsideItsNam
     EXPECT_EQ(fileText(folder.file("write.pdf")), "cannot write");
     EXPECT_FALSE(std::filesystem::exists(folder.file("outside")));
     EXPECT_EQ(namespacesSharedWith(converter.workerId()), std::vector<std::string>{});
+}
+
+TEST(IsolatedMailConverter, WhereNamespacesAreRefusedTheRunWarnsOnceAndConvertsAllTheSame)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the administrator can give up the right to make namespaces";
+    // A process of its own, which decides afresh whether workers get namespaces.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        std::exit(convertWithoutTheRightToMakeNamespaces()), ::testing::ExitedWithCode(0),
+        "\\[the converter workers run without namespaces of their own \\(cannot make the namespaces: Operation not "
+        "permitted\\), so their HTML renderer shares this system's network, processes and file system\\]");
 }
 
 #ifdef TESSALY_REAL_WORKER
