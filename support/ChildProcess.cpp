@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include "support/PathHelpers.h"
+#include "support/ProcessNamespaces.h"
 
 #include <cerrno>
 #include <cstring>
@@ -59,7 +60,7 @@ bool childProcessesSupported()
     return false;
 }
 
-Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &)
+Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &, ChildIsolation)
 {
     return Error{"separate converter processes are not supported on this system"};
 }
@@ -144,6 +145,78 @@ std::string describeStatus(int status)
     return "exited with status " + std::to_string(WEXITSTATUS(status));
 }
 
+/// Starts `program` beside us, its standard input and output `input` and `output`.
+Result<long> spawn(const std::string &program, std::vector<char *> &argv, int input, int output)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so that it can be killed with every helper it starts.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t id = -1;
+    const int spawned = ::posix_spawn(&id, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
+        return Error{"cannot start '" + program + "': " + systemReason(spawned)};
+    return static_cast<long>(id);
+}
+
+/// Starts `program` as spawn does, in namespaces of its own, with TMPDIR at their /tmp.
+Result<long> startInOwnNamespaces(const std::string &program, std::vector<char *> &argv, int input, int output)
+{
+    // Everything the child needs is made here: between its start and the program's, it may
+    // only make system calls.
+    std::vector<std::string> environment;
+    for (char **entry = environ; *entry; ++entry) {
+        if (std::strncmp(*entry, "TMPDIR=", 7) != 0)
+            environment.emplace_back(*entry);
+    }
+    environment.emplace_back("TMPDIR=/tmp");
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    int failures[2];
+    if (::pipe2(failures, O_CLOEXEC) != 0)
+        return Error{"cannot create a pipe: " + systemReason(errno)};
+    const long id = forkIntoOwnNamespaces(failures[1]);
+    if (id == 0) {
+        if (::dup2(input, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 || ::setpgid(0, 0) != 0) {
+            writeNamespaceFailure(failures[1], NamespaceStep::Execute, errno);
+            ::_exit(127);
+        }
+        ::signal(SIGPIPE, SIG_DFL);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        writeNamespaceFailure(failures[1], NamespaceStep::Execute, errno);
+        ::_exit(127);
+    }
+    const int error = errno;
+    ::close(failures[1]);
+    Result<void> setUp = id < 0 ? Result<void>(Error{"cannot make its namespaces: " + systemReason(error)})
+                                : readNamespaceFailure(failures[0]);
+    ::close(failures[0]);
+    if (!setUp) {
+        if (id > 0) {
+            int status = 0;
+            while (::waitpid(static_cast<pid_t>(id), &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        return setUp.error().within("cannot start '" + program + "' in namespaces of its own: ");
+    }
+    return id;
+}
+
 } // namespace
 
 bool childProcessesSupported()
@@ -200,7 +273,8 @@ ProcessTreeSample sampleProcessTree(long root)
     return sample;
 }
 
-Result<ChildProcess> ChildProcess::start(const std::string &program, const std::vector<std::string> &arguments)
+Result<ChildProcess> ChildProcess::start(const std::string &program, const std::vector<std::string> &arguments,
+                                         ChildIsolation isolation)
 {
     // A child that dies while we write to it must give us an error, not end this process.
     ::signal(SIGPIPE, SIG_IGN);
@@ -222,38 +296,23 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
     (void)::fcntl(input[1], F_SETPIPE_SZ, kInputBufferBytes);
 #endif
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Its own process group, so that it can be killed with every helper it starts.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
-
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
     for (const std::string &argument : arguments)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
 
-    pid_t id = -1;
-    const int spawned = ::posix_spawn(&id, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    Result<long> started = isolation == ChildIsolation::OwnNamespaces
+                               ? startInOwnNamespaces(program, argv, input[0], output[1])
+                               : spawn(program, argv, input[0], output[1]);
     ::close(input[0]);
     ::close(output[1]);
-    if (spawned != 0) {
+    if (!started) {
         ::close(input[1]);
         ::close(output[0]);
-        return Error{"cannot start '" + program + "': " + systemReason(spawned)};
+        return started.error();
     }
-    return ChildProcess(id, input[1], output[0]);
+    return ChildProcess(started.value(), input[1], output[0]);
 }
 
 ChildProcess::ChildProcess(ChildProcess &&other) noexcept

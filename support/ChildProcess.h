@@ -16,6 +16,13 @@ namespace tessaly {
 /// Whether this system can run ChildProcess at all (POSIX: yes; elsewhere: not yet).
 bool childProcessesSupported();
 
+/// Where a child process runs: beside us, or in namespaces of its own (forkIntoOwnNamespaces).
+enum class ChildIsolation
+{
+    None,
+    OwnNamespaces
+};
+
 /// A child process in a process group of its own, whose standard input and output are
 /// pipes to us and whose standard error is ours. Destroying it kills it with all its
 /// descendants. Writing to a child that has ended fails instead of raising SIGPIPE: starting
@@ -23,8 +30,11 @@ bool childProcessesSupported();
 class ChildProcess
 {
 public:
-    /// Starts `program` with `arguments`; fails with the OS reason when it cannot.
-    static Result<ChildProcess> start(const std::string &program, const std::vector<std::string> &arguments);
+    /// Starts `program` with `arguments`; fails with the OS reason when it cannot. In namespaces
+    /// of its own, its TMPDIR is /tmp, which it may write to there, and it fails with the step
+    /// the system refused.
+    static Result<ChildProcess> start(const std::string &program, const std::vector<std::string> &arguments,
+                                      ChildIsolation isolation = ChildIsolation::None);
 
     ChildProcess(ChildProcess &&other) noexcept;
     ChildProcess &operator=(ChildProcess &&other) noexcept;

@@ -38,10 +38,14 @@ IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits
                                              std::function<void()> whileWaiting)
     : m_whileWaiting(std::move(whileWaiting))
 {
-    for (int i = 0; i < std::max(workers, 1); ++i)
-        m_slots.emplace_back(command, limits);
+    const WorkerNamespaces &namespaces = prepareWorkerNamespaces();
+    command.isolation = namespaces.isolation;
+    if (namespaces.warning)
+        m_runWarnings.push_back(*namespaces.warning);
     if (std::optional<std::string> unsandboxed = prepareWorkerSandbox())
         m_runWarnings.push_back(*unsandboxed);
+    for (int i = 0; i < std::max(workers, 1); ++i)
+        m_slots.emplace_back(command, limits);
 }
 
 Result<ConvertedMessage> IsolatedMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,

@@ -35,7 +35,8 @@ class IsolatedMailConverter : public MailConverter, public ConcurrentMailConvert
 public:
     /// `workers` processes render at once (at least 1). `whileWaiting` runs every few tens of
     /// milliseconds while the converter waits, e.g. to keep a window painted; it may be empty.
-    /// Whether the workers' HTML renderer keeps its sandbox is decided here (prepareWorkerSandbox).
+    /// Whether the workers run in namespaces of their own (prepareWorkerNamespaces), and whether
+    /// their HTML renderer keeps Chromium's sandbox (prepareWorkerSandbox), is decided here.
     IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers = 1,
                           std::function<void()> whileWaiting = {});
 
@@ -49,7 +50,8 @@ public:
     void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
 
-    /// Says so when the workers' HTML renderer runs without its sandbox.
+    /// Says so when the workers run without namespaces of their own, and when their HTML
+    /// renderer runs without Chromium's sandbox.
     std::vector<std::string> runWarnings() const override { return m_runWarnings; }
 
     /// The process id of worker `index`, 0 when none runs (for tests).

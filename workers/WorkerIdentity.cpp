@@ -2,6 +2,7 @@
 
 #include "support/PathHelpers.h"
 #include "support/ProcessEnvironment.h"
+#include "support/ProcessNamespaces.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -88,6 +89,20 @@ std::optional<std::string> prepareWorkerSandbox()
     }();
     return decision;
 #endif
+}
+
+const WorkerNamespaces &prepareWorkerNamespaces()
+{
+    static const WorkerNamespaces decision = [] {
+        Result<void> probed = probeOwnNamespaces();
+        if (probed)
+            return WorkerNamespaces{ChildIsolation::OwnNamespaces, std::nullopt};
+        return WorkerNamespaces{
+            ChildIsolation::None,
+            "the converter workers run without namespaces of their own (" + probed.error().message +
+                "), so their HTML renderer shares this system's network, processes and file system"};
+    }();
+    return decision;
 }
 
 bool mayUseSharedMemoryFolder()

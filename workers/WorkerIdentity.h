@@ -2,6 +2,7 @@
 // keep Chromium's sandbox.
 #pragma once
 
+#include "support/ChildProcess.h"
 #include "support/Result.h"
 
 #include <optional>
@@ -23,6 +24,20 @@ Result<void> dropAdministratorRights();
 /// the returned text (the same at every call) says so. Says nothing when
 /// QTWEBENGINE_DISABLE_SANDBOX was set before: whoever set it has chosen.
 std::optional<std::string> prepareWorkerSandbox();
+
+/// How workers are started in this process, decided once, at the first call.
+struct WorkerNamespaces
+{
+    ChildIsolation isolation = ChildIsolation::None;
+    /// Why workers run without namespaces of their own, when they do; the same at every call.
+    std::optional<std::string> warning;
+};
+
+/// Decides, at its first call in a process, whether workers start in namespaces of their own
+/// (forkIntoOwnNamespaces) by starting one such process. Where the system refuses (a container,
+/// a kernel without user namespaces for other users than the administrator), workers start
+/// beside the run and the warning says which layer they lack.
+const WorkerNamespaces &prepareWorkerNamespaces();
 
 /// Whether this process may make files in /dev/shm, where Chromium keeps the memory its processes
 /// share. Containers and chroots often give that folder to root alone; an unprivileged worker

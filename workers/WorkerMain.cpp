@@ -1,6 +1,8 @@
 // tessaly-worker: renders the messages a run sends it, one after another, in a process of its
 // own, so that the run can limit, kill and replace it. Started by the administrator, it runs
 // as an unprivileged user; it reads and writes no file of the run's, only its private folder.
+// Where the system allows, the run starts it in namespaces of its own (forkIntoOwnNamespaces),
+// where that folder lies in a /tmp of its own: it may write there and in its own /dev/shm only.
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
 #include "support/ChildProcess.h"

@@ -18,7 +18,11 @@ Result<void> WorkerSlot::handToFreshWorker()
 {
     m_worker.reset();
     m_received.clear();
-    Result<ChildProcess> started = ChildProcess::start(m_command.program, m_command.arguments);
+    Result<ChildProcess> started = ChildProcess::start(m_command.program, m_command.arguments, m_command.isolation);
+    // The namespaces were tried once before any worker and warned about if refused; a later
+    // refusal must not cost the message.
+    if (!started && m_command.isolation != ChildIsolation::None)
+        started = ChildProcess::start(m_command.program, m_command.arguments);
     if (!started)
         return started.error().within("cannot start a converter process: ");
     m_worker.emplace(std::move(started).value());

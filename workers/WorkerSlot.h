@@ -14,11 +14,13 @@
 
 namespace tessaly {
 
-/// How to start a worker: the program and its arguments.
+/// How to start a worker: the program, its arguments, and whether in namespaces of its own.
 struct WorkerCommand
 {
     std::string program;
     std::vector<std::string> arguments;
+    /// Where a worker cannot be started so, it is started beside the run instead.
+    ChildIsolation isolation = ChildIsolation::None;
 };
 
 /// A place for one message rendering, and one more waiting in the worker's input so that the

@@ -3,7 +3,9 @@
 // answer"; anything else is "rendered" as a PDF holding the message's text, a warning with the
 // options and the user the worker runs as, and, for "attach", a file "a.txt" to save beside it.
 // "escape" asks to save files under names that reach out of the attachments folder, and "save
-// too many files" under 10,000 names.
+// too many files" under 10,000 names. Two look around the worker's namespaces: "interfaces"
+// renders the names of the network interfaces it sees, "write <path>" whether it could make
+// the file <path>.
 #include "support/ChildProcess.h"
 #include "workers/WorkerIdentity.h"
 #include "workers/WorkerProtocol.h"
@@ -11,7 +13,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -38,6 +42,29 @@ namespace {
         std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
+/// The network interfaces this process sees, by name, one space between.
+std::string interfaceNames()
+{
+    std::ifstream devices("/proc/net/dev");
+    std::string names;
+    std::string line;
+    for (int header = 0; header < 2 && std::getline(devices, line); ++header) {
+    }
+    while (std::getline(devices, line)) {
+        std::istringstream fields(line.substr(0, line.find(':')));
+        std::string name;
+        fields >> name;
+        names += (names.empty() ? "" : " ") + name;
+    }
+    return names;
+}
+
+std::string tryToWrite(const std::string &path)
+{
+    std::ofstream file(path);
+    return file && file << "x" && file.flush() ? "written" : "cannot write";
+}
+
 } // namespace
 
 int main()
@@ -61,8 +88,10 @@ int main()
                 allocateWithoutEnd();
             hang();
         }
+        // A fault, not abort(): a worker is process 1 of its namespace, which the signal abort()
+        // sends itself does not end.
         if (what == "crash")
-            std::abort();
+            __builtin_trap();
 
         if (what == "claim a huge answer") {
             // Only the length: the supervisor must refuse it before the bytes come.
@@ -75,7 +104,9 @@ int main()
         if (what != "fail") {
             RenderedMessage rendered;
             rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
-            rendered.pdf = what;
+            rendered.pdf = what == "interfaces"         ? interfaceNames()
+                           : what.starts_with("write ") ? tryToWrite(what.substr(6))
+                                                        : what;
             if (what == "attach")
                 rendered.attachments.push_back(FileToSave{"a.txt", "attached"});
             if (what == "escape") {

@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
+#include <linux/capability.h>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -70,6 +73,52 @@ std::string expectedWorkerUser()
 {
     const passwd *nobody = ::getpwnam("nobody");
     return std::to_string(::geteuid() == 0 && nobody ? nobody->pw_uid : ::geteuid());
+}
+
+/// The namespace of `kind` ("net", "mnt", "pid", "ipc") process `id` is in.
+std::string namespaceOf(long id, const char *kind)
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/" + std::to_string(id) + "/ns/" + kind, error).string();
+}
+
+/// The kinds of namespace process `id` shares with this one.
+std::vector<std::string> namespacesSharedWith(long id)
+{
+    std::vector<std::string> shared;
+    for (const char *kind : {"net", "mnt", "pid", "ipc"}) {
+        if (namespaceOf(id, kind) == namespaceOf(::getpid(), kind))
+            shared.push_back(kind);
+    }
+    return shared;
+}
+
+/// Gives up the administrator's right to make namespaces, as in a container that withholds it.
+bool giveUpTheRightToMakeNamespaces()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct rights[2]{};
+    if (::syscall(SYS_capget, &header, rights) != 0)
+        return false;
+    for (__user_cap_data_struct &right : rights) {
+        right.effective &= ~(1u << CAP_SYS_ADMIN);
+        right.permitted &= ~(1u << CAP_SYS_ADMIN);
+    }
+    return ::syscall(SYS_capset, &header, rights) == 0;
+}
+
+/// Converts two messages without that right; prints the run's warnings, one per line in
+/// brackets. 0 when both converted in workers that share this process's namespaces.
+int convertWithoutTheRightToMakeNamespaces()
+{
+    if (!giveUpTheRightToMakeNamespaces())
+        return 2;
+    TempFolder folder;
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{}, 2);
+    const bool converted = convert(converter, folder, "one", "1") && convert(converter, folder, "two", "2");
+    for (const std::string &warning : converter.runWarnings())
+        std::cerr << "[" << warning << "]\n";
+    return converted && namespacesSharedWith(converter.workerId()).size() == 4 ? 0 : 1;
 }
 
 } // namespace
@@ -196,7 +245,7 @@ TEST(IsolatedMailConverter, ACrashFailsOnlyItsMessage)
     TempFolder folder;
     IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"), "the converter process was killed by signal 6");
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"), "the converter process was killed by signal 4");
 
     IsolatedMailConverter missing(WorkerCommand{folder.file("no-such-worker"), {}}, WorkerLimits{});
     EXPECT_NE(convert(missing, folder, "x", "x").error().message.find("cannot start"), std::string::npos);
@@ -218,11 +267,39 @@ TEST(IsolatedMailConverter, ManyWorkersCommitInOrderUnderTheNamesOfAOneAtATimeRu
         outcomes.push_back(finished ? PathFileName(finished.value().writtenPath) : finished.error().message);
     }
     EXPECT_EQ(outcomes, (std::vector<std::string>{"cannot render: fail", "Same.pdf", "Same (2).pdf",
-                                                  "the converter process was killed by signal 6"}));
+                                                  "the converter process was killed by signal 4"}));
     EXPECT_EQ(fileText(folder.file("Same.pdf")), "attach");
     EXPECT_EQ(fileText(folder.file("Same attachments/a.txt")), "attached");
     EXPECT_EQ(fileText(folder.file("Same (2).pdf")), "two");
     EXPECT_EQ(TempFolder::fileNames(folder.path()).size(), 7u); // 4 message files, 2 PDFs, 1 folder
+}
+
+TEST(IsolatedMailConverter, AWorkerSeesOnlyLoopbackAndWritesNothingOutsideItsNamespaces)
+{
+    if (const WorkerNamespaces &namespaces = prepareWorkerNamespaces(); namespaces.warning)
+        GTEST_SKIP() << *namespaces.warning;
+    TempFolder folder;
+    // Anyone may write here: only the worker's read-only view of the file system keeps it out.
+    ::chmod(folder.path().c_str(), 0777);
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
+    ASSERT_TRUE(convert(converter, folder, "interfaces", "interfaces"));
+    EXPECT_EQ(fileText(folder.file("interfaces.pdf")), "lo");
+    ASSERT_TRUE(convert(converter, folder, "write " + folder.file("outside"), "write"));
+    EXPECT_EQ(fileText(folder.file("write.pdf")), "cannot write");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("outside")));
+    EXPECT_EQ(namespacesSharedWith(converter.workerId()), std::vector<std::string>{});
+}
+
+TEST(IsolatedMailConverter, WhereNamespacesAreRefusedTheRunWarnsOnceAndConvertsAllTheSame)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the administrator can give up the right to make namespaces";
+    // A process of its own, which decides afresh whether workers get namespaces.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        std::exit(convertWithoutTheRightToMakeNamespaces()), ::testing::ExitedWithCode(0),
+        "\\[the converter workers run without namespaces of their own \\(cannot make the namespaces: Operation not "
+        "permitted\\), so their HTML renderer shares this system's network, processes and file system\\]");
 }
 
 #ifdef TESSALY_REAL_WORKER
@@ -249,6 +326,9 @@ TEST(IsolatedMailConverter, TheRealWorkerRendersAsAnUnprivilegedUserInItsSandbox
     ASSERT_TRUE(converted) << converted.error().message;
     EXPECT_TRUE(converted.value().warnings.empty()) << converted.value().warnings.front();
 
+    if (!prepareWorkerNamespaces().warning) {
+        EXPECT_EQ(namespacesSharedWith(converter.workerId()), std::vector<std::string>{});
+    }
     const std::string ids = processUserIds(converter.workerId());
     std::istringstream fields(ids);
     for (std::string id; fields >> id;)
