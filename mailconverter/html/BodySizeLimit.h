@@ -11,6 +11,12 @@ namespace tessaly {
 
 /// Bodies longer than this are cut for the page (about 600 pages of plain text).
 inline constexpr std::size_t kMaxBodyBytes = 2 * 1024 * 1024;
+/// All bodies of a message and its forwarded messages together show at most this much.
+inline constexpr std::size_t kMaxPageBytes = 2 * kMaxBodyBytes;
+/// ... and at most this many lines (about 1,500 pages). Qt's text layout keeps positions in
+/// 26.6 fixed point, which overflows past 2^25 device pixels, about 10,000 pages at the
+/// writer's 300 dpi: beyond that it drew one blank page and said nothing.
+inline constexpr std::size_t kMaxPageLines = 100000;
 
 /// A body too long for the page, kept whole so that it can travel inside the PDF.
 struct CutBody
@@ -20,12 +26,14 @@ struct CutBody
     std::string text;
 };
 
-/// Cuts the bodies of `message` and of its forwarded messages that are longer than
-/// kMaxBodyBytes at a line end (or, without one in the last half, at a character boundary),
-/// so that a huge body costs bounded time and memory on the page. The whole text goes into
-/// `cutBodies`, to be embedded in the PDF, so nothing of the message is lost; when the whole
-/// message is embedded as `embeddedSourceName`, that carries the text already. Says so on the
-/// page and in `warnings`.
+/// Cuts the bodies of `message` and of its forwarded messages, in page order, so that none
+/// is longer than kMaxBodyBytes and all of them together keep within kMaxPageBytes and
+/// kMaxPageLines: a huge body, or many large ones, cost bounded time and memory on the page.
+/// A body is cut at a line end (or, without one in the last half, at a character boundary);
+/// a body after the page is full shows only a note. The whole text goes into `cutBodies`,
+/// to be embedded in the PDF, so nothing of the message is lost; when the whole message is
+/// embedded as `embeddedSourceName`, that carries the text already. Says so on the page and
+/// in `warnings`.
 void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName, std::vector<CutBody> &cutBodies,
                     std::vector<std::string> &warnings);
 

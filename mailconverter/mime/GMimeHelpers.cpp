@@ -1,5 +1,7 @@
 #include "mailconverter/mime/GMimeHelpers.h"
 
+#include "mailconverter/mime/Base64Decoding.h"
+
 #include <string_view>
 
 namespace tessaly {
@@ -15,6 +17,15 @@ std::string partContent(GMimePart *part)
     GMimeDataWrapper *content = g_mime_part_get_content(part);
     if (!content)
         return {};
+    GMimeStream *encoded = g_mime_data_wrapper_get_stream(content);
+    if (encoded && g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64) {
+        // GMime's decoder stops at the first "=", wherever it stands; ours reads on.
+        GObjectRef<GMimeStream> copy(g_mime_stream_mem_new());
+        g_mime_stream_reset(encoded);
+        g_mime_stream_write_to_stream(encoded, copy.object);
+        GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(copy.object));
+        return decodeBase64(std::string_view(reinterpret_cast<const char *>(array->data), array->len));
+    }
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(content, stream.object);
     return streamBytes(stream.object);

@@ -24,7 +24,8 @@ template <typename T> struct GObjectRef
 /// The bytes a memory stream holds.
 std::string streamBytes(GMimeStream *stream);
 
-/// The decoded content of a leaf part (transfer encoding undone, charset untouched).
+/// The decoded content of a leaf part (transfer encoding undone, charset untouched). Base64
+/// is decoded by decodeBase64, which reads past stray "=" characters.
 std::string partContent(GMimePart *part);
 
 /// The object as it would be written out, headers and all.

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -283,6 +284,7 @@ private:
     void walkEncodedMessage(GMimePart *part, std::string name);
     void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside = {});
     void addTextBody(GMimePart *part, const std::string &mimeType);
+    std::string contentOf(GMimePart *part);
     void addImage(InlineResource resource);
     void addAttachment(std::string name, std::string mimeType, std::string bytes, bool forwarded = false);
     void settleResources();
@@ -610,7 +612,7 @@ void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
         if (name.empty())
             return;
     }
-    std::string bytes = partContent(part);
+    std::string bytes = contentOf(part);
     const bool showImage = !isAttachment && isShowableImage(type);
     const char *contentId = g_mime_object_get_content_id(object);
     const char *location = g_mime_object_get_header(object, "Content-Location");
@@ -648,7 +650,7 @@ void ModelBuilder::addImage(InlineResource resource)
 void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
 {
     GMimeObject *object = GMIME_OBJECT(part);
-    const std::string raw = partContent(part);
+    const std::string raw = contentOf(part);
     std::string charset = contentTypeParameter(object, "charset");
     const bool isHtml = mimeType == "text/html";
     if (charset.empty() && isHtml)
@@ -671,6 +673,29 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
         BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
 }
 
+// A part that decodes to less than its Content-Disposition "size" (RFC 2183) lost bytes on
+// the way, or was encoded wrongly: the decoded bytes are all there is, and the warnings say so.
+std::string ModelBuilder::contentOf(GMimePart *part)
+{
+    std::string bytes = partContent(part);
+    GMimeObject *object = GMIME_OBJECT(part);
+    GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object);
+    const char *size = disposition ? g_mime_content_disposition_get_parameter(disposition, "size") : nullptr;
+    if (!size)
+        return bytes;
+    const std::string_view digits(size);
+    std::uint64_t declared = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), declared);
+    // A size that is not a plain number says nothing.
+    if (error != std::errc() || end != digits.data() + digits.size() || bytes.size() >= declared)
+        return bytes;
+    const std::string name = declaredNameOf(object, m_textCharset);
+    m_message.warnings.push_back("the part " + (name.empty() ? mimeTypeOf(object) : "'" + name + "'") + " decodes to " +
+                                 std::to_string(bytes.size()) + " of the " + std::to_string(declared) +
+                                 " bytes its headers declare");
+    return bytes;
+}
+
 void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 {
     GMimeObject *object = GMIME_OBJECT(part);
@@ -689,7 +714,7 @@ void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 // content is the message.
 void ModelBuilder::walkEncodedMessage(GMimePart *part, std::string name)
 {
-    std::string bytes = partContent(part);
+    std::string bytes = contentOf(part);
     SetAsideHeaders setAside;
     GObjectRef<GMimeMessage> inner(
         m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside) : nullptr);

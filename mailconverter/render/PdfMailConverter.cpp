@@ -4,9 +4,11 @@
 #include "mailconverter/attachments/MessageAttachments.h"
 #include "mailconverter/attachments/SourceEmbedding.h"
 #include "mailconverter/html/BodySizeLimit.h"
+#include "mailconverter/html/DisplayableText.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/html/ScriptFonts.h"
 #include "mailconverter/pdf/PdfFinisher.h"
+#include "mailconverter/pdf/PdfTextPresence.h"
 #include "mailconverter/render/HeaderStamp.h"
 #include "mailconverter/render/ImageBudget.h"
 #include "mailconverter/render/PageSetup.h"
@@ -118,6 +120,9 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
 {
     MessageResources resources;
     collectResources(message, resources);
+    // Checked on every page drawn: a page without text loses the message unseen. The text
+    // renderer draws the header block on the page itself, so its check is the weaker one.
+    const bool expectsText = hasDisplayableText(message);
     ComposeOptions options;
     options.paperSize = paperSizeOf(layout);
     stamp = PageStamp{};
@@ -157,9 +162,16 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
             host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources, belowHeader);
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
-        if (pdf)
-            return pdf;
-        warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
+        if (!pdf) {
+            warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
+        } else {
+            const Result<bool> drawsText = expectsText ? pdfDrawsText(pdf.value()) : Result<bool>(true);
+            if (drawsText && drawsText.value())
+                return pdf;
+            // Style sheets that hide everything, or a page the engine could not lay out.
+            warnings.push_back("the page the web engine drew showed none of the message's text; the plain-text "
+                               "renderer drew it");
+        }
         stamp = PageStamp{};
     }
 
@@ -167,8 +179,17 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
-    return textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
-                               resourceBase, layout, &header);
+    Result<QByteArray> pdf = textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)),
+                                                 resources, resourceBase, layout, &header);
+    if (!pdf || !expectsText)
+        return pdf;
+    Result<bool> drawsText = pdfDrawsText(pdf.value());
+    if (!drawsText)
+        return drawsText.error();
+    // Called converted, an empty page would lose the message: it fails, so its file is kept.
+    if (!drawsText.value())
+        return Error{"the page shows none of the message's text"};
+    return pdf;
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,

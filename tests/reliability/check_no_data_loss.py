@@ -5,16 +5,20 @@ Usage: check_no_data_loss.py TESSALY_CLI WORK_FOLDER [--small]
 
 Every message must be accounted for: the PDFs plus the kept email-N.eml files of failed
 messages equal the messages in the mailbox, no two messages share an output file, and no
-temporary file is left behind. The same holds for --format eml.
+temporary file is left behind. The same holds for --format eml. What contents.json lists
+comes back from the PDFs, in their text or their embedded files, or stays in a kept message
+file: a PDF called converted that lost it (a blank page, an attachment cut short) fails.
 
 The .eml pass reads every line-end form; the PDF pass renders the LF form only, since the
 splitter hands the converter the same message files whatever the form.
 """
+import hashlib
 import json
 import os
 import shutil
 import subprocess
 import sys
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -49,6 +53,36 @@ def account(manifest, out, extension):
     return problems
 
 
+def contents_problems(contents, manifest, out):
+    """What contents.json lists and neither the PDFs nor the kept message files hold."""
+    texts, digests, kept = [], set(), []
+    for mailbox in manifest:
+        folder = output_folder(out, mailbox)
+        for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+            path = os.path.join(folder, name)
+            if name.startswith("email-") and name.endswith(".eml"):
+                with open(path, "rb") as file:
+                    kept.append(file.read())
+            elif name.endswith(".pdf"):
+                texts.append(subprocess.run(["pdftotext", path, "-"], capture_output=True).stdout)
+                with tempfile.TemporaryDirectory() as detached:
+                    subprocess.run(["pdfdetach", "-saveall", "-o", detached, path], capture_output=True)
+                    for saved in os.listdir(detached):
+                        with open(os.path.join(detached, saved), "rb") as file:
+                            data = file.read()
+                        texts.append(data)
+                        digests.add(hashlib.sha256(data).hexdigest())
+    problems = []
+    for text in contents["texts"]:
+        if not any(text.encode() in found for found in texts + kept):
+            problems.append(f"'{text}' is in no PDF and no kept message file")
+    for attachment in contents["attachments"]:
+        if attachment["sha256"] not in digests and not any(attachment["name"].encode() in data for data in kept):
+            problems.append(f"attachment '{attachment['name']}' came back from no PDF whole, and no message "
+                            "file holding it was kept")
+    return problems
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
@@ -69,6 +103,9 @@ def main():
         result = run_cli(cli, ["--output", out, *arguments, *inputs])
         print(result.stderr[-3000:])
         problems += account(checked, out, extension)
+        if extension == ".pdf":
+            with open(os.path.join(mailboxes, "contents.json")) as file:
+                problems += contents_problems(json.load(file), checked, out)
 
     for problem in problems:
         print("LOST:", problem)

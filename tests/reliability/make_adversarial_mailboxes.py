@@ -5,9 +5,12 @@ Usage: make_adversarial_mailboxes.py OUTPUT_FOLDER [--small]
 
 Every mailbox comes in LF, CR LF and CR form. The manifest (manifest.json) maps each
 mailbox's path to the number of messages in it, so a converter can be checked for losing
-or merging any.
+or merging any. contents.json lists what must come back from the converted PDFs (their
+text or their embedded files) unless the message's file was kept: "texts", lines of
+bodies, and "attachments", the name and SHA-256 of attached files.
 """
 import base64
+import hashlib
 import json
 import os
 import random
@@ -58,6 +61,34 @@ def base64_lines(data):
     return b"\n".join(encoded[i:i + 76] for i in range(0, len(encoded), 76))
 
 
+# What must come back from the PDFs of the messages below (see contents.json).
+MUST_COME_BACK = {"texts": [], "attachments": []}
+
+
+def many_large_text_parts(small):
+    """24 text parts of 1.9 MB: each under the body limit, together they once gave a blank
+    page that passed as converted."""
+    parts = []
+    for number in range(1, 25):
+        line = f"part {number} line of a text part that goes on and on\n".encode()
+        text = line * ((1900 * 1024 if not small else 2048) // len(line)) + f"end of part {number}.".encode()
+        parts.append((["Content-Type: text/plain; charset=us-ascii"], text))
+        MUST_COME_BACK["texts"].append(f"end of part {number}.")
+    return multipart("Many large text parts", parts)
+
+
+def stray_equals_in_base64(small):
+    """A gateway's "=" at every base64 line end: GMime stopped decoding at the first one."""
+    data = bytes(random.Random(99).getrandbits(8) for _ in range(50_000 if not small else 5_000))
+    MUST_COME_BACK["attachments"].append({"name": "stray.bin", "sha256": hashlib.sha256(data).hexdigest()})
+    encoded = base64_lines(data).replace(b"\n", b"=\n")
+    return multipart("Stray = in base64", [
+        (["Content-Type: text/plain"], b"The attachment must arrive whole."),
+        (["Content-Type: application/octet-stream; name=\"stray.bin\"", "Content-Transfer-Encoding: base64",
+          f"Content-Disposition: attachment; filename=\"stray.bin\"; size={len(data)}"], encoded),
+    ])
+
+
 def hostile_messages(small):
     rng = random.Random(1234)
     yield message("An ordinary message", b"Hello,\n\nnothing special here.\n\nAnn")
@@ -92,6 +123,8 @@ def hostile_messages(small):
         (["Content-Type: application/octet-stream; name=\"big.bin\"", "Content-Transfer-Encoding: base64",
           "Content-Disposition: attachment; filename=\"big.bin\""], base64_lines(blob)),
     ])
+    yield many_large_text_parts(small)
+    yield stray_equals_in_base64(small)
     yield message("HTML", b"<html><body><h1>Hi</h1><img src=\"http://example.com/x.png\"></body></html>",
                   headers=["From: x@example.com", "Subject: HTML", "Content-Type: text/html"])
     # Messages that once stalled a run or took gigabytes, each followed by an ordinary one.
@@ -125,6 +158,8 @@ def main():
         manifest[os.path.abspath(path)] = len(messages)
     with open(os.path.join(out, "manifest.json"), "w") as file:
         json.dump(manifest, file, indent=1)
+    with open(os.path.join(out, "contents.json"), "w") as file:
+        json.dump(MUST_COME_BACK, file, indent=1)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -87,4 +88,46 @@ TEST(BodySizeLimit, ALineWithoutEndIsCutBetweenCharactersAndAnEmbeddedSourceStan
     EXPECT_TRUE(cut.empty());
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("'Huge.eml'"), std::string::npos) << warnings[0];
+}
+
+TEST(BodySizeLimit, ManyBodiesTogetherKeepWithinOnePage)
+{
+    // Each body under the limit, together far over it: Qt's layout overflowed and drew one
+    // blank page. Short lines fill pages faster than bytes do.
+    std::string shortLines;
+    while (shortLines.size() < kMaxBodyBytes - 8)
+        shortLines += "a line\n";
+    struct Row
+    {
+        const char *fault;
+        std::vector<std::string> texts;
+    };
+    const Row rows[] = {
+        {"24 parts of 1.9 MB", std::vector<std::string>(24, lines(kMaxBodyBytes * 95 / 100))},
+        {"three parts of short lines", std::vector<std::string>(3, shortLines)},
+    };
+    for (const Row &row : rows) {
+        MailMessage message;
+        for (const std::string &text : row.texts)
+            message.bodies.push_back(body(BodyPart::Kind::PlainText, text));
+        std::vector<CutBody> cut;
+        std::vector<std::string> warnings;
+        limitBodySizes(message, "", cut, warnings);
+
+        std::size_t shownBytes = 0;
+        std::size_t shownLines = 0;
+        for (const BodyPart &shown : message.bodies) {
+            shownBytes += shown.text.size();
+            shownLines += static_cast<std::size_t>(std::count(shown.text.begin(), shown.text.end(), '\n'));
+        }
+        EXPECT_LT(shownBytes, kMaxPageBytes + row.texts.size() * 200) << row.fault;
+        EXPECT_LT(shownLines, kMaxPageLines + row.texts.size() * 3) << row.fault;
+        // What the page leaves out travels whole, each body once.
+        std::size_t shownWhole = 0;
+        for (std::size_t i = 0; i < row.texts.size(); ++i)
+            shownWhole += message.bodies[i].text == row.texts[i] ? 1 : 0;
+        ASSERT_EQ(shownWhole + cut.size(), row.texts.size()) << row.fault;
+        EXPECT_EQ(cut.back().text, row.texts.back()) << row.fault;
+        EXPECT_FALSE(warnings.empty()) << row.fault;
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "tests/mailconverter/mime/MimeTestHelpers.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 using namespace tessaly;
@@ -32,6 +33,38 @@ std::vector<std::string> attachmentNames(const MailMessage &message)
     for (const AttachmentPart &attachment : message.attachments)
         names.push_back(attachment.declaredName);
     return names;
+}
+
+/// Every byte value four times over.
+std::string everyByteValue()
+{
+    std::string bytes;
+    for (int round = 0; round < 4; ++round) {
+        for (int value = 0; value < 256; ++value)
+            bytes += static_cast<char>(value);
+    }
+    return bytes;
+}
+
+/// `bytes` in base64 (glib's encoder), in lines of 76 characters as mail carries it.
+std::string base64Lines(std::string_view bytes)
+{
+    gchar *encoded = g_base64_encode(reinterpret_cast<const guchar *>(bytes.data()), bytes.size());
+    const std::string text(encoded);
+    g_free(encoded);
+    std::string lines;
+    for (std::size_t at = 0; at < text.size(); at += 76)
+        lines.append(text, at, 76).append("\n");
+    return lines;
+}
+
+/// A message whose one attachment, "data.bin", has `encoded` as its base64 content.
+MailMessage withBase64Attachment(const std::string &encoded, std::string_view disposition = "attachment")
+{
+    return parse(multipart("mixed", {"Content-Type: text/plain\n\nsee the file",
+                                     "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n"
+                                     "Content-Disposition: " +
+                                         std::string(disposition) + "; filename=data.bin\n\n" + encoded}));
 }
 
 } // namespace
@@ -232,6 +265,48 @@ TEST(MailMessage, BrokenAndEmptyMessagesStillParse)
 
     EXPECT_TRUE(parseMailMessage("").ok());
     EXPECT_TRUE(parseMailMessage(std::string("\0\xff\xfe garbage", 12)).ok());
+}
+
+TEST(MailMessage, StrayEqualsSignsInBase64LoseNoBytes)
+{
+    // GMime's decoder stopped at the first "=", wherever it stood: a 50 MB attachment from a
+    // broken gateway came out as 171 bytes.
+    const std::string original = everyByteValue();
+    const std::string lines = base64Lines(original);
+    std::string atLineEnds;
+    for (char c : lines)
+        atLineEnds += c == '\n' ? std::string("=\n") : std::string(1, c);
+    struct Row
+    {
+        const char *fault;
+        std::string encoded;
+    };
+    const Row rows[] = {
+        {"an = at every line end", atLineEnds},
+        {"an = after the first character of a quantum", std::string(lines).insert(77 + 1, "=")},
+        {"an = after the second character of a quantum", std::string(lines).insert(77 + 2, "=")},
+        {"a padded piece, then the rest", base64Lines(original.substr(0, 100)) + base64Lines(original.substr(100))},
+    };
+    for (const Row &row : rows) {
+        const MailMessage message = withBase64Attachment(row.encoded);
+        ASSERT_EQ(message.attachments.size(), 1u) << row.fault;
+        EXPECT_EQ(message.attachments[0].bytes.size(), original.size()) << row.fault;
+        EXPECT_TRUE(message.attachments[0].bytes == original) << row.fault;
+        EXPECT_TRUE(message.warnings.empty()) << row.fault;
+    }
+}
+
+TEST(MailMessage, PartShorterThanItsDeclaredSizeWarns)
+{
+    const std::string original = everyByteValue();
+    const std::string size = "attachment; size=" + std::to_string(original.size());
+    EXPECT_TRUE(withBase64Attachment(base64Lines(original), size).warnings.empty());
+
+    const MailMessage cut = withBase64Attachment(base64Lines(original.substr(0, 600)), size);
+    ASSERT_EQ(cut.attachments.size(), 1u);
+    EXPECT_EQ(cut.attachments[0].bytes, original.substr(0, 600));
+    EXPECT_EQ(cut.warnings,
+              std::vector<std::string>{"the part 'data.bin' decodes to 600 of the 1024 bytes its headers declare"});
 }
 
 TEST(MailMessage, BrokenHeaderBlocksLoseNoText)
