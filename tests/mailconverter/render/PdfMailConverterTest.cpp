@@ -236,31 +236,3 @@ TEST_F(PdfMailConverterTest, HtmlThatHidesAllItsTextIsDrawnByThePlainTextRendere
     ASSERT_EQ(m_warnings.size(), 1u);
     EXPECT_NE(m_warnings[0].find("plain-text renderer"), std::string::npos) << m_warnings[0];
 }
-
-TEST_F(PdfMailConverterTest, ManyLargeTextPartsAllReachThePdf)
-{
-    // 24 parts of 1.9 MB, each under the body limit, once gave one blank page: Qt's text
-    // layout overflowed past about 10,000 pages. All of it must be on the page or inside the PDF.
-    constexpr int kParts = 24;
-    QByteArray body;
-    for (int part = 1; part <= kParts; ++part) {
-        body += "--b\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n";
-        const QByteArray line = "part " + QByteArray::number(part) + " line of a text part that goes on and on\r\n";
-        body += line.repeated(1900 * 1024 / line.size());
-        body += "end of part " + QByteArray::number(part) + ".\r\n";
-    }
-    const QByteArray message = plainMessage("Many large parts", body + "--b--\r\n", "multipart/mixed; boundary=b");
-    const Result<ConvertedMessage> converted = converter().Convert(
-        writeMessage(message).toStdString(), m_folder.filePath(QStringLiteral("large.pdf")).toStdString(), "-c pdf");
-    ASSERT_TRUE(converted.ok()) << converted.error().message;
-    const std::string pdfPath = converted.value().writtenPath;
-
-    QString everything = pdfText(readWholeFile(QString::fromStdString(pdfPath)));
-    EXPECT_TRUE(everything.contains(QStringLiteral("Many large parts")));
-    for (const auto &[name, text] :
-         tessaly::testing::detachAll(pdfPath, m_folder.filePath(QStringLiteral("detached")).toStdString()))
-        everything += QString::fromStdString(text);
-    for (int part = 1; part <= kParts; ++part)
-        EXPECT_TRUE(everything.contains(QStringLiteral("end of part %1.").arg(part))) << part;
-    EXPECT_FALSE(converted.value().warnings.empty());
-}
