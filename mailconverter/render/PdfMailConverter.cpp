@@ -16,6 +16,7 @@
 #include "support/Sha256.h"
 
 #include <QGuiApplication>
+#include <QLocale>
 #include <QPageSize>
 #include <QUrl>
 
@@ -73,6 +74,39 @@ std::string paperSizeOf(const QPageLayout &layout)
 /// The header block may take at most this share of the first page's column.
 constexpr qreal kMaxHeaderShareOfPage = 0.5;
 
+/// Keeps the whole text of a message whose pages were cut at `pages` where its attachments
+/// go, and says where in `converted`'s warnings.
+void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMode mode,
+                             const std::string &messageSourceFile, std::vector<CutBody> &cutBodies,
+                             MessageAttachments &attachments, ConvertedMessage &converted)
+{
+    std::string warning =
+        "the message was cut at " + QLocale(QLocale::English).toString(pages).toStdString() + " pages; its whole ";
+    if (!messageSourceFile.empty()) {
+        converted.warnings.push_back(warning + "message is embedded in the PDF as '" + messageSourceFile + "'");
+        return;
+    }
+    if (mode == AttachmentMode::ListOnly) {
+        converted.keepMessageFile = true;
+        converted.warnings.push_back(warning + "text is saved nowhere else, so the message file is kept");
+        return;
+    }
+    const std::size_t first = cutBodies.size();
+    keepUncutBodies(message, cutBodies);
+    std::vector<std::string> names;
+    for (std::size_t i = first; i < cutBodies.size(); ++i)
+        names.push_back(mode == AttachmentMode::Folder
+                            ? attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text))
+                            : cutBodies[i].fileName);
+    if (mode == AttachmentMode::Folder)
+        cutBodies.resize(first);
+    for (const std::string &name : names)
+        converted.warnings.push_back(
+            warning + "text is " +
+            (mode == AttachmentMode::Folder ? "saved in the attachments folder as '" : "embedded in the PDF as '") +
+            name + "'");
+}
+
 HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                            const QPageLayout &layout)
 {
@@ -96,10 +130,12 @@ struct PdfMailConverter::Pages
         return *webRenderer;
     }
 
-    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
-    /// stamp on it, the text renderer draws `header` itself.
+    /// Renders the page within `budget`; for the web engine's PDF, `stamp` receives the header
+    /// block to stamp on it and `noticeStamp` the budget's notice, should `cut` be set; the
+    /// text renderer draws both itself.
     Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                              const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
+                              const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
+                              PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
 };
 
 PdfMailConverter::PdfMailConverter() : m_pages(std::make_unique<Pages>()) {}
@@ -113,7 +149,8 @@ WebEngineRenderer &PdfMailConverter::webEngineRenderer()
 
 Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                                    const std::vector<AttachmentListing> &listings,
-                                                   const HeaderStamp &header, PageStamp &stamp,
+                                                   const HeaderStamp &header, const PageBudget &budget,
+                                                   PageStamp &stamp, PageStamp &noticeStamp, bool &cut,
                                                    std::vector<std::string> &warnings)
 {
     MessageResources resources;
@@ -153,10 +190,22 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         belowHeader.setUnits(QPageLayout::Point);
         belowHeader.setTopMargin(belowHeader.margins().top() + header.reservedHeight());
         stamp.laterPagesRaise = header.reservedHeight();
-        Result<QByteArray> pdf = engine.render(
-            host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources, belowHeader);
+        Result<QByteArray> pdf =
+            engine.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources,
+                          belowHeader, &budget, &cut);
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
+        if (pdf && cut) {
+            // At the foot of the last page's column, which finishPdf raises unless it is the first.
+            const QRectF page = layout.fullRect(QPageLayout::Point);
+            const qreal raised = budget.pages() > 1 ? stamp.laterPagesRaise : 0;
+            Result<PageStamp> notice =
+                budget.noticeStamp(QPointF(column.x(), page.height() - layout.margins(QPageLayout::Point).bottom() -
+                                                           budget.noticeHeight() - raised));
+            if (!notice)
+                return notice.error();
+            noticeStamp = std::move(notice.value());
+        }
         if (pdf)
             return pdf;
         warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
@@ -168,7 +217,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
     return textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)), resources,
-                               resourceBase, layout, &header);
+                               resourceBase, layout, &header, &budget, &cut);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const std::string &source, const std::string &destination,
@@ -230,11 +279,16 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
         return listings.error().within("'" + messageName + "': ");
 
     const HeaderStamp header = headerStampFor(message, listings.value(), m_pages->layout);
+    const PageBudget budget(m_messagePages, *mode != AttachmentMode::ListOnly || !messageSourceFile.empty(),
+                            m_pages->layout.paintRect(QPageLayout::Point).width());
     PdfFinishing finishing;
-    Result<QByteArray> pdf =
-        m_pages->render(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
+    bool pagesCut = false;
+    Result<QByteArray> pdf = m_pages->render(message, listings.value(), header, budget, finishing.firstPageStamp,
+                                             finishing.lastPageStamp, pagesCut, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
+    if (pagesCut)
+        keepWholeTextOfCutPages(message, budget.pages(), *mode, messageSourceFile, cutBodies, attachments, converted);
 
     finishing.metadata = metadataOf(message, plannedPath);
     finishing.edit = [&](QPDF &document) -> Result<void> {

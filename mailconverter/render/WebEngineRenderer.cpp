@@ -1,9 +1,12 @@
 #include "mailconverter/render/WebEngineRenderer.h"
 
+#include "mailconverter/pdf/PdfPageCount.h"
 #include "mailconverter/render/BlockingRequestInterceptor.h"
 #include "mailconverter/render/MessageSchemeHandler.h"
+#include "mailconverter/render/PageBudget.h"
 
 #include <QEventLoop>
+#include <QPageRanges>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -62,6 +65,7 @@ struct PendingRender
     QEventLoop loop;
     bool finished = false;
     bool printing = false;
+    bool cut = false;
     QByteArray pdf;
     QString failure;
 
@@ -124,7 +128,7 @@ MessageHost WebEngineRenderer::openMessage()
 }
 
 Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray html, MessageResources resources,
-                                             const QPageLayout &layout)
+                                             const QPageLayout &layout, const PageBudget *budget, bool *cut)
 {
     m_schemeHandler->publish(host.host, std::move(html), std::move(resources));
     auto *page = static_cast<MessagePage *>(m_page.data());
@@ -135,18 +139,51 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     QObject connections;
     // The document comes from memory, so a load reported as failed only means that a part
     // or a navigation was refused (a meta refresh, a frame): print what is there.
-    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, layout](bool) {
-        if (pending->printing)
-            return;
-        pending->printing = true;
-        std::weak_ptr<PendingRender> weak = pending;
-        page->printToPdf(
-            [weak](const QByteArray &pdf) {
-                if (auto render = weak.lock())
-                    render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
-            },
-            layout);
-    });
+    // QWebEnginePage::contentsSize() stays 0×0 on a page without a view (Qt 6.4), so the
+    // length of a page is learnt by printing one page past the budget: a page flood costs
+    // at most twice the budget, never its 37,000 pages.
+    const int maxPages = budget ? budget->pages() : 0;
+    const qreal noticeHeight = budget ? budget->noticeHeight() : 0;
+    QObject::connect(page, &QWebEnginePage::loadFinished, &connections,
+                     [pending, page, layout, maxPages, noticeHeight](bool) {
+                         if (pending->printing)
+                             return;
+                         pending->printing = true;
+                         std::weak_ptr<PendingRender> weak = pending;
+                         const auto finish = [weak](const QByteArray &pdf) {
+                             if (auto render = weak.lock())
+                                 render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
+                         };
+                         if (maxPages == 0) {
+                             page->printToPdf(finish, layout);
+                             return;
+                         }
+                         QPageRanges onePagePast;
+                         onePagePast.addRange(1, maxPages + 1);
+                         page->printToPdf(
+                             [weak, page, layout, maxPages, noticeHeight, finish](const QByteArray &pdf) {
+                                 auto render = weak.lock();
+                                 if (!render)
+                                     return;
+                                 const Result<int> pages = countPdfPages(pdf);
+                                 if (pdf.isEmpty() || !pages || pages.value() <= maxPages) {
+                                     finish(pdf);
+                                     return;
+                                 }
+                                 render->cut = true;
+                                 // The margins apply to every page; only the last one gets the notice.
+                                 QPageLayout withNotice = layout;
+                                 withNotice.setUnits(QPageLayout::Point);
+                                 withNotice.setBottomMargin(withNotice.margins().bottom() + noticeHeight);
+                                 QPageRanges kept;
+                                 kept.addRange(1, maxPages);
+                                 // Printing again once this print has wholly returned.
+                                 QTimer::singleShot(0, page, [page, withNotice, kept, finish] {
+                                     page->printToPdf(finish, withNotice, kept);
+                                 });
+                             },
+                             layout, onePagePast);
+                     });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, &connections,
                      [pending](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
                          pending->finish({}, QStringLiteral("the render process ended (exit code %1)").arg(exitCode));
@@ -169,6 +206,8 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
         createPage();
         return Error{pending->failure.toStdString()};
     }
+    if (cut)
+        *cut = pending->cut;
     return pending->pdf;
 }
 
