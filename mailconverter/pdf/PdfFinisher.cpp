@@ -151,6 +151,12 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
         info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Tessaly"));
         setXmpMetadata(document, metadata);
 
+        if (finishing.keptPages > 0) {
+            QPDFPageDocumentHelper pages(document);
+            std::vector<QPDFPageObjectHelper> all = pages.getAllPages();
+            for (std::size_t i = all.size(); i > std::size_t(finishing.keptPages); --i)
+                pages.removePage(all[i - 1]);
+        }
         if (!finishing.firstPageStamp.pdf.isEmpty()) {
             stampPage(document, finishing.firstPageStamp, false, "Header");
             if (finishing.firstPageStamp.laterPagesRaise > 0)

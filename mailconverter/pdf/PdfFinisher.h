@@ -42,7 +42,10 @@ struct PdfFinishing
     PdfMetadata metadata;
     /// Drawn over the first page (the header block), before the text maps are repaired.
     PageStamp firstPageStamp;
-    /// Drawn over the last page after the first page's stamp and the later pages' raise
+    /// When above 0, the pages after this many are removed first (a message cut at its
+    /// page budget).
+    int keptPages = 0;
+    /// Drawn over the last page kept after the first page's stamp and the later pages' raise
     /// (the notice of a message cut at its page budget).
     PageStamp lastPageStamp;
     /// Further edits in the same pass, e.g. embedding attachments. Runs before writing.

@@ -91,20 +91,21 @@ void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMo
         converted.warnings.push_back(warning + "text is saved nowhere else, so the message file is kept");
         return;
     }
+    // The bodies cut for their size are embedded whole already, whatever the mode.
     const std::size_t first = cutBodies.size();
     keepUncutBodies(message, cutBodies);
-    std::vector<std::string> names;
-    for (std::size_t i = first; i < cutBodies.size(); ++i)
-        names.push_back(mode == AttachmentMode::Folder
-                            ? attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text))
-                            : cutBodies[i].fileName);
+    std::vector<std::string> places;
+    for (std::size_t i = 0; i < cutBodies.size(); ++i) {
+        if (i >= first && mode == AttachmentMode::Folder)
+            places.push_back("saved in the attachments folder as '" +
+                             attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text)) + "'");
+        else
+            places.push_back("embedded in the PDF as '" + cutBodies[i].fileName + "'");
+    }
     if (mode == AttachmentMode::Folder)
         cutBodies.resize(first);
-    for (const std::string &name : names)
-        converted.warnings.push_back(
-            warning + "text is " +
-            (mode == AttachmentMode::Folder ? "saved in the attachments folder as '" : "embedded in the PDF as '") +
-            name + "'");
+    for (const std::string &place : places)
+        converted.warnings.push_back(warning + "text is " + place);
 }
 
 HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
@@ -196,12 +197,13 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
         if (pdf && cut) {
-            // At the foot of the last page's column, which finishPdf raises unless it is the first.
+            // Below the last page's column, which finishPdf raises unless it is the first: in
+            // the room the raise leaves, or else in the bottom margin, where the web engine
+            // draws nothing.
             const QRectF page = layout.fullRect(QPageLayout::Point);
             const qreal raised = budget.pages() > 1 ? stamp.laterPagesRaise : 0;
-            Result<PageStamp> notice =
-                budget.noticeStamp(QPointF(column.x(), page.height() - layout.margins(QPageLayout::Point).bottom() -
-                                                           budget.noticeHeight() - raised));
+            Result<PageStamp> notice = budget.noticeStamp(
+                QPointF(column.x(), page.height() - layout.margins(QPageLayout::Point).bottom() - raised));
             if (!notice)
                 return notice.error();
             noticeStamp = std::move(notice.value());
@@ -287,6 +289,8 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
                                              finishing.lastPageStamp, pagesCut, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
+    if (pagesCut && !finishing.lastPageStamp.pdf.isEmpty())
+        finishing.keptPages = budget.pages(); // the web engine printed one page more
     if (pagesCut)
         keepWholeTextOfCutPages(message, budget.pages(), *mode, messageSourceFile, cutBodies, attachments, converted);
 

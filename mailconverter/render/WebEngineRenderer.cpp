@@ -141,49 +141,29 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     // or a navigation was refused (a meta refresh, a frame): print what is there.
     // QWebEnginePage::contentsSize() stays 0×0 on a page without a view (Qt 6.4), so the
     // length of a page is learnt by printing one page past the budget: a page flood costs
-    // at most twice the budget, never its 37,000 pages.
+    // the budget, never its 37,000 pages.
     const int maxPages = budget ? budget->pages() : 0;
-    const qreal noticeHeight = budget ? budget->noticeHeight() : 0;
-    QObject::connect(page, &QWebEnginePage::loadFinished, &connections,
-                     [pending, page, layout, maxPages, noticeHeight](bool) {
-                         if (pending->printing)
-                             return;
-                         pending->printing = true;
-                         std::weak_ptr<PendingRender> weak = pending;
-                         const auto finish = [weak](const QByteArray &pdf) {
-                             if (auto render = weak.lock())
-                                 render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
-                         };
-                         if (maxPages == 0) {
-                             page->printToPdf(finish, layout);
-                             return;
-                         }
-                         QPageRanges onePagePast;
-                         onePagePast.addRange(1, maxPages + 1);
-                         page->printToPdf(
-                             [weak, page, layout, maxPages, noticeHeight, finish](const QByteArray &pdf) {
-                                 auto render = weak.lock();
-                                 if (!render)
-                                     return;
-                                 const Result<int> pages = countPdfPages(pdf);
-                                 if (pdf.isEmpty() || !pages || pages.value() <= maxPages) {
-                                     finish(pdf);
-                                     return;
-                                 }
-                                 render->cut = true;
-                                 // The margins apply to every page; only the last one gets the notice.
-                                 QPageLayout withNotice = layout;
-                                 withNotice.setUnits(QPageLayout::Point);
-                                 withNotice.setBottomMargin(withNotice.margins().bottom() + noticeHeight);
-                                 QPageRanges kept;
-                                 kept.addRange(1, maxPages);
-                                 // Printing again once this print has wholly returned.
-                                 QTimer::singleShot(0, page, [page, withNotice, kept, finish] {
-                                     page->printToPdf(finish, withNotice, kept);
-                                 });
-                             },
-                             layout, onePagePast);
-                     });
+    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, layout, maxPages](bool) {
+        if (pending->printing)
+            return;
+        pending->printing = true;
+        std::weak_ptr<PendingRender> weak = pending;
+        QPageRanges onePagePast;
+        if (maxPages > 0)
+            onePagePast.addRange(1, maxPages + 1);
+        page->printToPdf(
+            [weak, maxPages](const QByteArray &pdf) {
+                auto render = weak.lock();
+                if (!render)
+                    return;
+                if (maxPages > 0 && !pdf.isEmpty()) {
+                    const Result<int> pages = countPdfPages(pdf);
+                    render->cut = pages && pages.value() > maxPages;
+                }
+                render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
+            },
+            layout, onePagePast);
+    });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, &connections,
                      [pending](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
                          pending->finish({}, QStringLiteral("the render process ended (exit code %1)").arg(exitCode));

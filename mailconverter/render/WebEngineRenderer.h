@@ -49,9 +49,10 @@ public:
     /// event loop; on failure, a crash of the render process or after `timeout` it returns
     /// an Error (and starts a fresh page for the next message).
     ///
-    /// With a `budget`, at most its pages are printed, never the whole of a page that runs
-    /// longer. Then `*cut` (when given) is set, and every page keeps the notice's height free
-    /// at its foot, for the notice to be stamped on the last one.
+    /// With a `budget`, at most one page more than its pages is printed, never the whole of
+    /// a page that runs longer; `*cut` (when given) says whether that page is there, to be
+    /// dropped (PdfFinishing::keptPages) and the notice stamped in the margin at the foot of
+    /// the page before it.
     Result<QByteArray> render(const MessageHost &host, QByteArray html, MessageResources resources,
                               const QPageLayout &layout, const PageBudget *budget = nullptr, bool *cut = nullptr);
 
