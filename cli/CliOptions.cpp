@@ -84,7 +84,7 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
         }
         if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format" &&
             name != "--message-timeout" && name != "--message-memory" && name != "--shard" && name != "--split-over" &&
-            name != "--jobs")
+            name != "--jobs" && name != "--message-pages")
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -124,6 +124,14 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > kMostJobs)
                 return usageError("--jobs needs a number of messages from 1 to 256, not '" + std::string(value) + "'");
             options.jobs = jobs;
+        } else if (name == "--message-pages") {
+            constexpr int kMostPages = 1000000;
+            int pages = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), pages);
+            if (error != std::errc() || end != value.data() + value.size() || pages < 1 || pages > kMostPages)
+                return usageError("--message-pages needs a number of pages from 1 to 1000000, not '" +
+                                  std::string(value) + "'");
+            options.messagePages = pages;
         } else if (name == "--shard") {
             options.shard = parseShardChoice(value);
             if (!options.shard)
@@ -154,7 +162,7 @@ std::string usageText()
 {
     std::string text = R"USAGE(Usage: tessaly-cli --output DIR [--naming NAME] [--attachments none|embed|folder]
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
-                   [--jobs N] [--embed-source] [--force] [--no-file-times] [--shard K/N]
+                   [--message-pages N] [--jobs N] [--embed-source] [--force] [--no-file-times] [--shard K/N]
                    [--split-over SIZE] MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
@@ -184,6 +192,10 @@ Options:
   --message-memory SIZE   how much memory converting one message may use, the HTML
                           renderer's processes included; K, M or G for powers of 1024
                           (default: 1.5G)
+  --message-pages N       how many pages one message's PDF may have (default: 2000);
+                          a longer message ends with a notice on its last page, and its
+                          whole text is embedded (--attachments embed), saved in its
+                          attachments folder (folder), or kept in its email-N.eml (none)
   --jobs N                how many messages are drawn at once, each in a worker process
                           of its own (default: one per processor core); the PDFs are
                           named and saved in mailbox order all the same

@@ -30,6 +30,7 @@ struct CliOptions
     std::vector<std::string> inputs; ///< mailbox files and folders, in the order given
     WorkerLimits limits;             ///< what each message may take
     int jobs = 0;                    ///< messages rendered at once; 0: one per processor core
+    int messagePages = 0;            ///< pages one message may fill; 0: the converter's (2,000)
     bool showHelp = false;
     bool embedSource = false;  ///< each PDF carries its message as an embedded .eml
     bool force = false;        ///< convert messages an index file records as converted

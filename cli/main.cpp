@@ -47,6 +47,9 @@ int main(int argc, char *argv[])
         WorkerCommand worker{workerProgramIn(runningProgramFolder()), {}};
         if (options.embedSource)
             worker.arguments.push_back(kWorkerEmbedSourceArgument);
+        if (options.messagePages > 0)
+            worker.arguments.push_back(std::string(kWorkerMessagePagesArgument) + "=" +
+                                       std::to_string(options.messagePages));
         makeConverter = isolatedMailConverterFactory(std::move(worker), options.limits,
                                                      options.jobs > 0 ? options.jobs : defaultWorkerCount());
     } else {

@@ -83,6 +83,13 @@ int main(int argc, char *argv[])
     QGuiApplication application(argc, argv);
     PdfMailConverter converter;
     converter.setEmbedsSource(QCoreApplication::arguments().contains(QLatin1String(kWorkerEmbedSourceArgument)));
+    const QString pagesPrefix = QLatin1String(kWorkerMessagePagesArgument) + QLatin1Char('=');
+    for (const QString &argument : QCoreApplication::arguments()) {
+        bool isNumber = false;
+        const int pages = argument.startsWith(pagesPrefix) ? argument.mid(pagesPrefix.size()).toInt(&isNumber) : 0;
+        if (isNumber && pages > 0)
+            converter.setMessagePages(pages);
+    }
 
     for (;;) {
         Result<std::optional<std::string>> frame = readFrame(stdin);

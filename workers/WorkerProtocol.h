@@ -14,6 +14,9 @@ namespace tessaly {
 
 /// The worker's command-line argument that makes each PDF carry its message's source.
 inline constexpr const char *kWorkerEmbedSourceArgument = "--embed-source";
+/// The worker's command-line argument, followed by "=N", that lets one message fill at most N
+/// pages instead of the converter's default.
+inline constexpr const char *kWorkerMessagePagesArgument = "--message-pages";
 
 /// One message to render, as the run sends it to a worker. The worker reads no file of the
 /// run's: it gets the message's bytes, and answers with the RenderedMessage to commit.

@@ -102,6 +102,10 @@ Result<std::vector<AttachmentListing>> MessageAttachments::prepare(const MailMes
         for (const AttachmentFile &file : m_files)
             names.push_back(file.fileName);
         m_plan = planAttachmentFolder(target.pdfPath, names, target.namesInAttachmentFolder);
+        for (const std::string &name : target.namesInAttachmentFolder)
+            m_folderNames.reserve(name);
+        for (const std::string &name : m_plan.fileNames)
+            m_folderNames.reserve(name);
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             m_files[i].fileName = m_plan.fileNames[i];
             listings.push_back(AttachmentListing{m_plan.fileNames[i], m_files[i].bytes.size(), m_plan.hrefs[i], false});
@@ -123,12 +127,20 @@ Result<void> MessageAttachments::editPdf(QPDF &pdf, std::string &minimumPdfVersi
     return embedAttachments(pdf, m_files, m_modDate);
 }
 
+std::string MessageAttachments::addUnlistedFile(const std::string &safeName, std::string bytes)
+{
+    std::string name = m_folderNames.claim(safeName);
+    m_unlisted.push_back(FileToSave{name, std::move(bytes)});
+    return name;
+}
+
 void MessageAttachments::addFilesToSave(RenderedMessage &rendered) const
 {
-    if (m_mode != AttachmentMode::Folder || m_files.empty())
+    if (m_mode != AttachmentMode::Folder || (m_files.empty() && m_unlisted.empty()))
         return;
     for (const AttachmentFile &file : m_files)
         rendered.attachments.push_back(FileToSave{file.fileName, std::string(file.bytes)});
+    rendered.attachments.insert(rendered.attachments.end(), m_unlisted.begin(), m_unlisted.end());
 }
 
 } // namespace tessaly

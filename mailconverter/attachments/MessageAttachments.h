@@ -52,6 +52,10 @@ public:
     /// Edits the rendered PDF: embeds the files in Embed mode, makes the folder's links
     /// relative in Folder mode. Sets `minimumPdfVersion` when needed.
     Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion);
+    /// Folder mode: adds a file that the rendered page does not list (the whole text of a
+    /// message cut at its page budget) to the files to save, and returns the name it gets,
+    /// unique among the attachments and the folder's files.
+    std::string addUnlistedFile(const std::string &safeName, std::string bytes);
     /// Puts the files to save beside the PDF, and their folder, into `rendered`.
     void addFilesToSave(RenderedMessage &rendered) const;
 
@@ -68,6 +72,8 @@ private:
     std::vector<AttachmentFile> m_files;
     UniqueNames m_names;
     AttachmentFolderPlan m_plan;
+    UniqueNames m_folderNames;          ///< Folder mode: names in the folder and planned for it
+    std::vector<FileToSave> m_unlisted; ///< Folder mode: saved beside the listed files
 };
 
 } // namespace tessaly

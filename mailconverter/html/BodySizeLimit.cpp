@@ -8,6 +8,13 @@
 namespace tessaly {
 namespace {
 
+/// "message body.txt" for the first whole body, then "message body 2.html" and so on.
+std::string wholeBodyName(bool isHtml, std::size_t bodiesBefore)
+{
+    const std::string number = bodiesBefore == 0 ? "" : " " + std::to_string(bodiesBefore + 1);
+    return "message body" + number + (isHtml ? ".html" : ".txt");
+}
+
 /// What is left of the page for the bodies still to come.
 struct PageRoom
 {
@@ -66,17 +73,14 @@ void limitBodies(MailMessage &message, const std::string &embeddedSourceName, st
         else
             room.bytes -= cut;
         const bool isHtml = body.kind == BodyPart::Kind::Html;
-        std::string number;
-        if (!cutBodies.empty())
-            number.append(" ").append(std::to_string(cutBodies.size() + 1));
         const std::string wholeName =
-            embeddedSourceName.empty() ? "message body" + number + (isHtml ? ".html" : ".txt") : embeddedSourceName;
+            embeddedSourceName.empty() ? wholeBodyName(isHtml, cutBodies.size()) : embeddedSourceName;
         const std::string what = cut == 0 ? "This body, " : "The rest of this body, ";
         const std::string note =
             "[" + what + formatByteSize(body.text.size() - cut) + ", is too long to show here. The whole " +
             (embeddedSourceName.empty() ? "text" : "message") + " is attached to this PDF as \"" + wholeName + "\".]";
         if (embeddedSourceName.empty())
-            cutBodies.push_back({wholeName, isHtml ? "text/html" : "text/plain", body.text});
+            cutBodies.push_back({wholeName, isHtml ? "text/html" : "text/plain", body.text, &body});
         body.text.resize(cut);
         body.text += isHtml ? "<p>" + note + "</p>" : (cut == 0 ? "" : "\n\n") + note + "\n";
         if (cut == 0) {
@@ -114,6 +118,23 @@ void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName,
         what = "its whole text is embedded in the PDF as '" + unshown.firstName + "'";
     warnings.push_back(std::to_string(unshown.count) + (several ? " bodies" : " body") + " did not fit on the page; " +
                        what);
+}
+
+std::size_t keepUncutBodies(const MailMessage &message, std::vector<CutBody> &cutBodies)
+{
+    std::size_t added = 0;
+    for (const BodyPart &body : message.bodies) {
+        if (body.kind == BodyPart::Kind::Image ||
+            std::any_of(cutBodies.begin(), cutBodies.end(), [&](const CutBody &cut) { return cut.shownAs == &body; }))
+            continue;
+        const bool isHtml = body.kind == BodyPart::Kind::Html;
+        cutBodies.push_back(
+            {wholeBodyName(isHtml, cutBodies.size()), isHtml ? "text/html" : "text/plain", body.text, &body});
+        ++added;
+    }
+    for (const MailMessage &inner : message.forwarded)
+        added += keepUncutBodies(inner, cutBodies);
+    return added;
 }
 
 } // namespace tessaly

@@ -24,6 +24,8 @@ struct CutBody
     std::string fileName;
     std::string mimeType;
     std::string text;
+    /// The body on the page that stands for this text, valid while its message lives.
+    const BodyPart *shownAs = nullptr;
 };
 
 /// Cuts the bodies of `message` and of its forwarded messages, in page order, so that none
@@ -36,5 +38,11 @@ struct CutBody
 /// in `warnings`.
 void limitBodySizes(MailMessage &message, const std::string &embeddedSourceName, std::vector<CutBody> &cutBodies,
                     std::vector<std::string> &warnings);
+
+/// For a message whose pages run past its page budget: adds to `cutBodies` the whole text of
+/// every text body of `message` and of its forwarded messages that limitBodySizes left whole
+/// (those it cut are there already), named and numbered as limitBodySizes names them. Returns
+/// the number of bodies added.
+std::size_t keepUncutBodies(const MailMessage &message, std::vector<CutBody> &cutBodies);
 
 } // namespace tessaly

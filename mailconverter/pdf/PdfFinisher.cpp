@@ -48,18 +48,18 @@ void shiftRectangle(QPDFObjectHandle annotation, const char *key, double dx, dou
 
 // The page's own content is wrapped in q … Q, so that whatever graphics state it leaves
 // behind cannot transform, clip or recolour what is drawn after it.
-void stampFirstPage(QPDF &document, const PageStamp &stamp)
+void stampPage(QPDF &document, const PageStamp &stamp, bool onLastPage, const std::string &resourceName)
 {
     QPDF source;
     source.setSuppressWarnings(true);
     source.setImmediateCopyFrom(true);
-    source.processMemoryFile("header block", stamp.pdf.constData(), size_t(stamp.pdf.size()));
+    source.processMemoryFile(resourceName.c_str(), stamp.pdf.constData(), size_t(stamp.pdf.size()));
     std::vector<QPDFPageObjectHelper> stampPages = QPDFPageDocumentHelper(source).getAllPages();
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(document).getAllPages();
     if (stampPages.empty() || pages.empty())
-        throw std::runtime_error("no page to stamp the header block on");
+        throw std::runtime_error("no page to stamp " + resourceName + " on");
     QPDFPageObjectHelper &stampPage = stampPages.front();
-    QPDFPageObjectHelper &page = pages.front();
+    QPDFPageObjectHelper &page = onLastPage ? pages.back() : pages.front();
 
     const QPDFObjectHandle::Rectangle stampBox = stampPage.getMediaBox().getArrayAsRectangle();
     const QPDFObjectHandle::Rectangle pageBox = page.getMediaBox().getArrayAsRectangle();
@@ -78,11 +78,14 @@ void stampFirstPage(QPDF &document, const PageStamp &stamp)
     if (!resources.getKey("/XObject").isDictionary())
         resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
     int suffix = 0;
-    const std::string name = resources.getUniqueResourceName("/TessalyHeader", suffix);
+    const std::string name = resources.getUniqueResourceName("/Tessaly" + resourceName, suffix);
     resources.getKey("/XObject").replaceKey(name, form);
 
-    const std::string band = "q 1 1 1 rg " + number(pageBox.llx) + " " + number(pageBox.ury - stamp.bandHeight) + " " +
-                             number(pageBox.urx - pageBox.llx) + " " + number(stamp.bandHeight) + " re f Q\n";
+    const std::string band = stamp.bandHeight <= 0
+                                 ? std::string()
+                                 : "q 1 1 1 rg " + number(pageBox.llx) + " " + number(pageBox.ury - stamp.bandHeight) +
+                                       " " + number(pageBox.urx - pageBox.llx) + " " + number(stamp.bandHeight) +
+                                       " re f Q\n";
     // The stamp's links go along, moved to where it is drawn.
     QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
     if (!annotations.isArray()) {
@@ -148,11 +151,19 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
         info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString("Tessaly"));
         setXmpMetadata(document, metadata);
 
+        if (finishing.keptPages > 0) {
+            QPDFPageDocumentHelper pages(document);
+            std::vector<QPDFPageObjectHelper> all = pages.getAllPages();
+            for (std::size_t i = all.size(); i > std::size_t(finishing.keptPages); --i)
+                pages.removePage(all[i - 1]);
+        }
         if (!finishing.firstPageStamp.pdf.isEmpty()) {
-            stampFirstPage(document, finishing.firstPageStamp);
+            stampPage(document, finishing.firstPageStamp, false, "Header");
             if (finishing.firstPageStamp.laterPagesRaise > 0)
                 raiseLaterPages(document, finishing.firstPageStamp.laterPagesRaise);
         }
+        if (!finishing.lastPageStamp.pdf.isEmpty())
+            stampPage(document, finishing.lastPageStamp, true, "Notice");
         repairTextMaps(document);
 
         if (finishing.edit) {

@@ -23,8 +23,8 @@ struct PdfMetadata
     QString mailboxFileName; ///< the mailbox the message came from; XMP only
 };
 
-/// A one-page PDF drawn at its own size over the first page of another, after everything
-/// else on that page, so that nothing on the page can cover it.
+/// A one-page PDF drawn at its own size over the first (or last) page of another, after
+/// everything else on that page, so that nothing on the page can cover it.
 struct PageStamp
 {
     QByteArray pdf;        ///< its first page is drawn; empty for no stamp
@@ -42,6 +42,12 @@ struct PdfFinishing
     PdfMetadata metadata;
     /// Drawn over the first page (the header block), before the text maps are repaired.
     PageStamp firstPageStamp;
+    /// When above 0, the pages after this many are removed first (a message cut at its
+    /// page budget).
+    int keptPages = 0;
+    /// Drawn over the last page kept after the first page's stamp and the later pages' raise
+    /// (the notice of a message cut at its page budget).
+    PageStamp lastPageStamp;
     /// Further edits in the same pass, e.g. embedding attachments. Runs before writing.
     std::function<Result<void>(QPDF &pdf)> edit;
     /// Raised to e.g. "1.7" when an edit needs it (/UF names); empty keeps the renderer's.
@@ -53,8 +59,9 @@ std::string pdfDate(const QDateTime &dateTime);
 
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
 /// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
-/// stamps `finishing.firstPageStamp` on its first page, repairs its text maps (so text copies out as typed), applies
-/// `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions become Errors.
+/// stamps `finishing.firstPageStamp` on its first page and `finishing.lastPageStamp` on its last, repairs its text maps
+/// (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions
+/// become Errors.
 Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing);
 
 } // namespace tessaly

@@ -18,6 +18,7 @@
 #include "support/Sha256.h"
 
 #include <QGuiApplication>
+#include <QLocale>
 #include <QPageSize>
 #include <QUrl>
 
@@ -75,6 +76,40 @@ std::string paperSizeOf(const QPageLayout &layout)
 /// The header block may take at most this share of the first page's column.
 constexpr qreal kMaxHeaderShareOfPage = 0.5;
 
+/// Keeps the whole text of a message whose pages were cut at `pages` where its attachments
+/// go, and says where in `converted`'s warnings.
+void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMode mode,
+                             const std::string &messageSourceFile, std::vector<CutBody> &cutBodies,
+                             MessageAttachments &attachments, ConvertedMessage &converted)
+{
+    std::string warning =
+        "the message was cut at " + QLocale(QLocale::English).toString(pages).toStdString() + " pages; its whole ";
+    if (!messageSourceFile.empty()) {
+        converted.warnings.push_back(warning + "message is embedded in the PDF as '" + messageSourceFile + "'");
+        return;
+    }
+    if (mode == AttachmentMode::ListOnly) {
+        converted.keepMessageFile = true;
+        converted.warnings.push_back(warning + "text is saved nowhere else, so the message file is kept");
+        return;
+    }
+    // The bodies cut for their size are embedded whole already, whatever the mode.
+    const std::size_t first = cutBodies.size();
+    keepUncutBodies(message, cutBodies);
+    std::vector<std::string> places;
+    for (std::size_t i = 0; i < cutBodies.size(); ++i) {
+        if (i >= first && mode == AttachmentMode::Folder)
+            places.push_back("saved in the attachments folder as '" +
+                             attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text)) + "'");
+        else
+            places.push_back("embedded in the PDF as '" + cutBodies[i].fileName + "'");
+    }
+    if (mode == AttachmentMode::Folder)
+        cutBodies.resize(first);
+    for (const std::string &place : places)
+        converted.warnings.push_back(warning + "text is " + place);
+}
+
 HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                            const QPageLayout &layout)
 {
@@ -98,10 +133,12 @@ struct PdfMailConverter::Pages
         return *webRenderer;
     }
 
-    /// Renders the page; for the web engine's PDF, `stamp` receives the header block to
-    /// stamp on it, the text renderer draws `header` itself.
+    /// Renders the page within `budget`; for the web engine's PDF, `stamp` receives the header
+    /// block to stamp on it and `noticeStamp` the budget's notice, should `cut` be set; the
+    /// text renderer draws both itself.
     Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                              const HeaderStamp &header, PageStamp &stamp, std::vector<std::string> &warnings);
+                              const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
+                              PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
 };
 
 PdfMailConverter::PdfMailConverter() : m_pages(std::make_unique<Pages>()) {}
@@ -115,7 +152,8 @@ WebEngineRenderer &PdfMailConverter::webEngineRenderer()
 
 Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                                    const std::vector<AttachmentListing> &listings,
-                                                   const HeaderStamp &header, PageStamp &stamp,
+                                                   const HeaderStamp &header, const PageBudget &budget,
+                                                   PageStamp &stamp, PageStamp &noticeStamp, bool &cut,
                                                    std::vector<std::string> &warnings)
 {
     MessageResources resources;
@@ -158,20 +196,35 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         belowHeader.setUnits(QPageLayout::Point);
         belowHeader.setTopMargin(belowHeader.margins().top() + header.reservedHeight());
         stamp.laterPagesRaise = header.reservedHeight();
-        Result<QByteArray> pdf = engine.render(
-            host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources, belowHeader);
+        Result<QByteArray> pdf =
+            engine.render(host, QByteArray::fromStdString(composeMessageHtml(message, listings, options)), resources,
+                          belowHeader, &budget, &cut);
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
         if (!pdf) {
             warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
         } else {
             const Result<bool> drawsText = expectsText ? pdfDrawsText(pdf.value()) : Result<bool>(true);
-            if (drawsText && drawsText.value())
+            if (drawsText && drawsText.value()) {
+                if (cut) {
+                    // Below the last page's column, which finishPdf raises unless it is the first: in
+                    // the room the raise leaves, or else in the bottom margin, where the web engine
+                    // draws nothing.
+                    const QRectF page = layout.fullRect(QPageLayout::Point);
+                    const qreal raised = budget.pages() > 1 ? stamp.laterPagesRaise : 0;
+                    Result<PageStamp> notice = budget.noticeStamp(
+                        QPointF(column.x(), page.height() - layout.margins(QPageLayout::Point).bottom() - raised));
+                    if (!notice)
+                        return notice.error();
+                    noticeStamp = std::move(notice.value());
+                }
                 return pdf;
+            }
             // Style sheets that hide everything, or a page the engine could not lay out.
             warnings.push_back("the page the web engine drew showed none of the message's text; the plain-text "
                                "renderer drew it");
         }
+        cut = false;
         stamp = PageStamp{};
     }
 
@@ -180,7 +233,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
     Result<QByteArray> pdf = textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)),
-                                                 resources, resourceBase, layout, &header);
+                                                 resources, resourceBase, layout, &header, &budget, &cut);
     if (!pdf || !expectsText)
         return pdf;
     Result<bool> drawsText = pdfDrawsText(pdf.value());
@@ -254,11 +307,18 @@ Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile,
         return listings.error().within("'" + messageName + "': ");
 
     const HeaderStamp header = headerStampFor(message, listings.value(), m_pages->layout);
+    const PageBudget budget(m_messagePages, *mode != AttachmentMode::ListOnly || !messageSourceFile.empty(),
+                            m_pages->layout.paintRect(QPageLayout::Point).width());
     PdfFinishing finishing;
-    Result<QByteArray> pdf =
-        m_pages->render(message, listings.value(), header, finishing.firstPageStamp, converted.warnings);
+    bool pagesCut = false;
+    Result<QByteArray> pdf = m_pages->render(message, listings.value(), header, budget, finishing.firstPageStamp,
+                                             finishing.lastPageStamp, pagesCut, converted.warnings);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
+    if (pagesCut && !finishing.lastPageStamp.pdf.isEmpty())
+        finishing.keptPages = budget.pages(); // the web engine printed one page more
+    if (pagesCut)
+        keepWholeTextOfCutPages(message, budget.pages(), *mode, messageSourceFile, cutBodies, attachments, converted);
 
     finishing.metadata = metadataOf(message, plannedPath);
     finishing.edit = [&](QPDF &document) -> Result<void> {

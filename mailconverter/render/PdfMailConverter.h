@@ -2,6 +2,7 @@
 #pragma once
 
 #include "mailconverter/attachments/MessageCommit.h"
+#include "mailconverter/render/PageBudget.h"
 #include "platform/MailConverter.h"
 
 #include <memory>
@@ -38,6 +39,13 @@ public:
     /// stands for the whole text of a body too long for the page.
     void setEmbedsSource(bool embedsSource) { m_embedsSource = embedsSource; }
 
+    /// How many pages one message may fill (kDefaultMessagePages unless set; at least 1).
+    /// A message that runs longer is cut there with a notice on its last page, and its whole
+    /// text is kept as its attachments are: embedded ("message body.txt"), saved in its
+    /// attachments folder, or, when neither, in the message file, which is then kept. The
+    /// embedded source, when there is one, carries it already. A warning says which.
+    void setMessagePages(int pages) { m_messagePages = pages; }
+
     /// The web renderer, started on first use; exposed for tests of what pages fetched.
     WebEngineRenderer &webEngineRenderer();
 
@@ -45,6 +53,7 @@ private:
     struct Pages;
     std::unique_ptr<Pages> m_pages;
     bool m_embedsSource = false;
+    int m_messagePages = kDefaultMessagePages;
 };
 
 /// Makes PdfMailConverters; each call fails unless a QGuiApplication exists.

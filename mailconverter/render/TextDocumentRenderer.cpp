@@ -2,6 +2,7 @@
 
 #include "mailconverter/render/FontSetup.h"
 #include "mailconverter/render/HeaderStamp.h"
+#include "mailconverter/render/PageBudget.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -9,10 +10,14 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace tessaly {
 namespace {
@@ -50,6 +55,22 @@ QImage decodeWithin(const QByteArray &data, const QSizeF &box)
     return reader.read();
 }
 
+/// Where the line that `y` (in document coordinates) falls on starts, so that a page cut
+/// there ends with whole lines; `y` itself between lines.
+qreal startOfLineAt(const QTextDocument &document, qreal y)
+{
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    const int position = layout->hitTest(QPointF(0, y), Qt::FuzzyHit);
+    const QTextBlock block = document.findBlock(position);
+    if (position < 0 || !block.isValid() || !block.layout())
+        return y;
+    const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+    if (!line.isValid())
+        return y;
+    const qreal top = layout->blockBoundingRect(block).top() + line.y();
+    return top < y && y < top + line.height() ? top : y;
+}
+
 } // namespace
 
 TextDocumentRenderer::TextDocumentRenderer()
@@ -59,7 +80,7 @@ TextDocumentRenderer::TextDocumentRenderer()
 
 Result<QByteArray> TextDocumentRenderer::render(const QString &html, const MessageResources &resources,
                                                 const QString &resourceBase, const QPageLayout &layout,
-                                                const HeaderStamp *header) const
+                                                const HeaderStamp *header, const PageBudget *budget, bool *cut) const
 {
     QByteArray pdf;
     QBuffer output(&pdf);
@@ -104,11 +125,21 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
     QPainter painter;
     if (!painter.begin(&writer))
         return Error{"cannot start the PDF writer"};
-    const int pages = document.pageCount();
+    int pages = document.pageCount();
+    const bool isCut = budget && pages > budget->pages();
+    if (cut)
+        *cut = isCut;
+    if (isCut)
+        pages = budget->pages();
     for (int index = 0; index < pages; ++index) {
         if (index > 0)
             writer.newPage();
-        const QRectF area(0, index * page.height(), page.width(), page.height());
+        QRectF area(0, index * page.height(), page.width(), page.height());
+        const bool endsWithNotice = isCut && index == pages - 1;
+        if (endsWithNotice) {
+            const qreal noticeHeight = budget->noticeHeight() * kPdfResolution / 72.0;
+            area.setBottom(std::max(area.top(), startOfLineAt(document, area.bottom() - noticeHeight)));
+        }
         painter.save();
         painter.translate(0, -area.top());
         painter.setClipRect(area);
@@ -122,6 +153,8 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
         painter.restore();
         if (index == 0 && header)
             header->draw(painter);
+        if (endsWithNotice)
+            budget->drawNotice(painter, QPointF(0, area.height()));
     }
     painter.end();
     output.close();

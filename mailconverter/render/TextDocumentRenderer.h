@@ -11,6 +11,7 @@
 namespace tessaly {
 
 class HeaderStamp;
+class PageBudget;
 
 /// Draws simple HTML (the header block and a plain-text body, or an HTML body when the web
 /// engine failed) with Qt's own text layout and PDF writer. Lines wrap and are never cut
@@ -22,9 +23,13 @@ public:
 
     /// Renders `html`, whose inline images are referred to as `resourceBase` + Content-ID.
     /// Images that are missing, undecodable or too large are left out. With a `header`,
-    /// the first page keeps room for it at the top and it is drawn there last.
+    /// the first page keeps room for it at the top and it is drawn there last. With a
+    /// `budget`, a document longer than its pages is drawn up to the last whole line that
+    /// leaves room for the notice on its last page, then the notice; `*cut` (when given)
+    /// says whether that happened.
     Result<QByteArray> render(const QString &html, const MessageResources &resources, const QString &resourceBase,
-                              const QPageLayout &layout, const HeaderStamp *header = nullptr) const;
+                              const QPageLayout &layout, const HeaderStamp *header = nullptr,
+                              const PageBudget *budget = nullptr, bool *cut = nullptr) const;
 };
 
 /// Images with more pixels than this are not decoded at all.

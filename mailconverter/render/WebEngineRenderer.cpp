@@ -1,9 +1,12 @@
 #include "mailconverter/render/WebEngineRenderer.h"
 
+#include "mailconverter/pdf/PdfPageCount.h"
 #include "mailconverter/render/BlockingRequestInterceptor.h"
 #include "mailconverter/render/MessageSchemeHandler.h"
+#include "mailconverter/render/PageBudget.h"
 
 #include <QEventLoop>
+#include <QPageRanges>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -62,6 +65,7 @@ struct PendingRender
     QEventLoop loop;
     bool finished = false;
     bool printing = false;
+    bool cut = false;
     QByteArray pdf;
     QString failure;
 
@@ -124,7 +128,7 @@ MessageHost WebEngineRenderer::openMessage()
 }
 
 Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray html, MessageResources resources,
-                                             const QPageLayout &layout)
+                                             const QPageLayout &layout, const PageBudget *budget, bool *cut)
 {
     m_schemeHandler->publish(host.host, std::move(html), std::move(resources));
     auto *page = static_cast<MessagePage *>(m_page.data());
@@ -135,17 +139,30 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     QObject connections;
     // The document comes from memory, so a load reported as failed only means that a part
     // or a navigation was refused (a meta refresh, a frame): print what is there.
-    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, layout](bool) {
+    // QWebEnginePage::contentsSize() stays 0×0 on a page without a view (Qt 6.4), so the
+    // length of a page is learnt by printing one page past the budget: a page flood costs
+    // the budget, never its 37,000 pages.
+    const int maxPages = budget ? budget->pages() : 0;
+    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, layout, maxPages](bool) {
         if (pending->printing)
             return;
         pending->printing = true;
         std::weak_ptr<PendingRender> weak = pending;
+        QPageRanges onePagePast;
+        if (maxPages > 0)
+            onePagePast.addRange(1, maxPages + 1);
         page->printToPdf(
-            [weak](const QByteArray &pdf) {
-                if (auto render = weak.lock())
-                    render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
+            [weak, maxPages](const QByteArray &pdf) {
+                auto render = weak.lock();
+                if (!render)
+                    return;
+                if (maxPages > 0 && !pdf.isEmpty()) {
+                    const Result<int> pages = countPdfPages(pdf);
+                    render->cut = pages && pages.value() > maxPages;
+                }
+                render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
             },
-            layout);
+            layout, onePagePast);
     });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, &connections,
                      [pending](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
@@ -169,6 +186,8 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
         createPage();
         return Error{pending->failure.toStdString()};
     }
+    if (cut)
+        *cut = pending->cut;
     return pending->pdf;
 }
 

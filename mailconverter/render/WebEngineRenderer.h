@@ -19,6 +19,7 @@ namespace tessaly {
 
 class BlockingRequestInterceptor;
 class MessageSchemeHandler;
+class PageBudget;
 
 /// Where one message lives while it is rendered.
 struct MessageHost
@@ -47,8 +48,13 @@ public:
     /// Loads `html` (UTF-8) under `host` with `resources` and prints it. Waits in a local
     /// event loop; on failure, a crash of the render process or after `timeout` it returns
     /// an Error (and starts a fresh page for the next message).
+    ///
+    /// With a `budget`, at most one page more than its pages is printed, never the whole of
+    /// a page that runs longer; `*cut` (when given) says whether that page is there, to be
+    /// dropped (PdfFinishing::keptPages) and the notice stamped in the margin at the foot of
+    /// the page before it.
     Result<QByteArray> render(const MessageHost &host, QByteArray html, MessageResources resources,
-                              const QPageLayout &layout);
+                              const QPageLayout &layout, const PageBudget *budget = nullptr, bool *cut = nullptr);
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 

@@ -87,13 +87,16 @@ TEST(CliOptions, HelpNeedsNothingElse)
     EXPECT_NE(usageText().find("--attachments"), std::string::npos);
 }
 
-TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
+TEST(CliOptions, MessageLimitsTakeSecondsSizesInPowersOf1024AndPages)
 {
-    Result<CliOptions> options = parse({"-o", "/out", "--message-timeout", "2.5", "--message-memory=800M", "x.mbox"});
+    Result<CliOptions> options =
+        parse({"-o", "/out", "--message-timeout", "2.5", "--message-memory=800M", "--message-pages=300", "x.mbox"});
     ASSERT_TRUE(options) << options.error().message;
     EXPECT_EQ(options.value().limits.messageTimeout, std::chrono::milliseconds(2500));
     EXPECT_EQ(options.value().limits.memoryBytes, 800u * 1024 * 1024);
     EXPECT_EQ(memoryReason(options.value().limits), "needed more than 800 MB");
+    EXPECT_EQ(options.value().messagePages, 300);
+    EXPECT_EQ(parse({"-o", "/o", "x"}).value().messagePages, 0); // the converter's own
     EXPECT_EQ(parse({"-o", "/o", "--message-memory", "2g", "x"}).value().limits.memoryBytes, 2ull << 30);
     EXPECT_EQ(parse({"-o", "/o", "--message-memory", "4096", "x"}).value().limits.memoryBytes, 4096u);
 
@@ -101,6 +104,8 @@ TEST(CliOptions, MessageLimitsTakeSecondsAndSizesInPowersOf1024)
         EXPECT_FALSE(parse({"-o", "/o", "--message-memory", bad, "x"})) << bad;
     for (const char *bad : {"0", "-5", "ten", "100000", ""})
         EXPECT_FALSE(parse({"-o", "/o", "--message-timeout", bad, "x"})) << bad;
+    for (const char *bad : {"0", "-3", "2,000", "1000001", ""})
+        EXPECT_FALSE(parse({"-o", "/o", "--message-pages", bad, "x"})) << bad;
 }
 
 TEST(CliOptions, ResumeAndShardOptions)

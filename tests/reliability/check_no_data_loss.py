@@ -7,7 +7,9 @@ Every message must be accounted for: the PDFs plus the kept email-N.eml files of
 messages equal the messages in the mailbox, no two messages share an output file, and no
 temporary file is left behind. The same holds for --format eml. What contents.json lists
 comes back from the PDFs, in their text or their embedded files, or stays in a kept message
-file: a PDF called converted that lost it (a blank page, an attachment cut short) fails.
+file: a PDF called converted that lost it (a blank page, an attachment cut short) fails. No
+PDF has more pages than the page budget, and one cut there carries its whole text as
+"message body" (the run embeds attachments).
 
 The .eml pass reads every line-end form; the PDF pass renders the LF form only, since the
 splitter hands the converter the same message files whatever the form.
@@ -83,6 +85,27 @@ def contents_problems(contents, manifest, out):
     return problems
 
 
+PAGE_BUDGET = 2000
+
+
+def check_page_budget(manifest, out):
+    problems = []
+    for mailbox in manifest:
+        folder = output_folder(out, mailbox)
+        for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+            if not name.endswith(".pdf"):
+                continue
+            path = os.path.join(folder, name)
+            info = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
+            pages = int(next((line.split()[1] for line in info.splitlines() if line.startswith("Pages:")), "0"))
+            if pages > PAGE_BUDGET:
+                problems.append(f"{mailbox}: {name} has {pages} pages")
+            elif pages == PAGE_BUDGET and "message body" not in subprocess.run(
+                    ["pdfdetach", "-list", path], capture_output=True, text=True).stdout:
+                problems.append(f"{mailbox}: {name} was cut at the page budget without its whole text")
+    return problems
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
@@ -106,6 +129,7 @@ def main():
         if extension == ".pdf":
             with open(os.path.join(mailboxes, "contents.json")) as file:
                 problems += contents_problems(json.load(file), checked, out)
+            problems += check_page_budget(checked, out)
 
     for problem in problems:
         print("LOST:", problem)

@@ -96,6 +96,16 @@ def many_inline_images(n):
                      for i in range(n)])
 
 
+def tall_div(n):
+    # 761 bytes in the probe that found it: Chromium laid it out to 37,283 pages.
+    return _message(b"A tall div", b'<div style="height:%dpx">top</div><p>under the div</p>' % n,
+                    "text/html; charset=utf-8")
+
+
+def many_short_lines(n):
+    return _message(b"Many short lines", b"".join(b"line %d\n" % i for i in range(n)))
+
+
 # name, maker, the size at which the row was found (n), what n counts
 ROWS = [
     ("nested divs", nested_divs, 100_000, "divs"),
@@ -106,19 +116,25 @@ ROWS = [
     ("huge inline PNG", huge_png, 20_000, "pixels a side"),
     ("huge subject", huge_subject, 200 * 1024 * 1024, "bytes"),
     ("many inline images", many_inline_images, 20_000, "images"),
+    ("tall div", tall_div, 50_000_000, "pixels"),
+    ("many short lines", many_short_lines, 500_000, "lines"),
 ]
 
 
 def scaled_rows(scale):
     """(name, message bytes) for each row at `scale` times the size it was found at. The
     picture's side stays above the drawing budget (8192 pixels) and the subject shrinks ten
-    times more, so that every row still tests what it is named for within seconds."""
+    times more, so that every row still tests what it is named for within seconds. The page
+    floods keep the size they were found at: the page budget (2,000 pages) bounds their cost,
+    and a smaller flood would not reach it."""
     for name, make, full, _ in ROWS:
         size = int(full * scale)
         if make is huge_png:
             size = max(int(full * scale * 5), 8200)
         elif make is huge_subject:
             size //= 10
+        elif make in (tall_div, many_short_lines):
+            size = full
         yield name, make(max(size, 1))
 
 

@@ -62,6 +62,12 @@ TEST(BodySizeLimit, LongBodiesAreCutAtALineEndAndKeptWholeForThePdf)
     EXPECT_EQ(cut[1].text, longHtml);
     ASSERT_EQ(warnings.size(), 2u);
     EXPECT_NE(warnings[0].find("'message body.txt'"), std::string::npos) << warnings[0];
+
+    // Should the pages be cut too, only the body left whole joins them: none travels twice.
+    EXPECT_EQ(keepUncutBodies(message, cut), 1u);
+    ASSERT_EQ(cut.size(), 3u);
+    EXPECT_EQ(cut[2].fileName, "message body 3.txt");
+    EXPECT_EQ(cut[2].text, shortText);
 }
 
 TEST(BodySizeLimit, ALineWithoutEndIsCutBetweenCharactersAndAnEmbeddedSourceStandsForIt)
