@@ -9,7 +9,7 @@ seconds=${1:-30}
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTESSALY_CORE_ONLY=ON -DTESSALY_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+  -DTESSALY_CORE_ONLY=ON -DTESSALY_FUZZ=ON -DTESSALY_ASSERTIONS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build_dir" --target fuzz_targets
 
 failed=0
