@@ -6,6 +6,8 @@
 #   4. the portable core (support/, platform/, conversion/, mailboxlist/) cross-compiled for
 #      Windows with mingw-w64, and its splitter tests under wine64;
 #   5. the whole program and its tests (Release).
+# The sanitizer and test builds check the standard library's preconditions (TESSALY_ASSERTIONS),
+# and ctest replays every fuzz target's seeds and committed crashes (tests/fuzz/regressions/).
 # TESSALY_QUICK=1 runs step 5 only.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,7 +27,8 @@ fi
 if [[ "${TESSALY_QUICK:-0}" != 1 ]]; then
   echo "== Core libraries under AddressSanitizer and UndefinedBehaviorSanitizer"
   BUILD_DIR=build-sanitize BUILD_TYPE=RelWithDebInfo ./scripts/build.sh \
-    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_WERROR="$werror" >build-sanitize.log 2>&1 \
+    -DTESSALY_CORE_ONLY=ON -DTESSALY_SANITIZE=ON -DTESSALY_ASSERTIONS=ON -DTESSALY_WERROR="$werror" \
+    >build-sanitize.log 2>&1 \
     || { tail -n 50 build-sanitize.log; exit 1; }
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure --timeout 600 -j "$jobs"
@@ -43,5 +46,5 @@ if [[ "${TESSALY_QUICK:-0}" != 1 ]]; then
 fi
 
 echo "== The program and its tests"
-./scripts/build.sh -DTESSALY_WERROR="$werror"
+./scripts/build.sh -DTESSALY_ASSERTIONS=ON -DTESSALY_WERROR="$werror"
 ctest --test-dir build --output-on-failure --timeout 1800 -j "$jobs"

@@ -27,6 +27,35 @@ else()
   endif()
 endif()
 
+# Built as a parser of hostile input should be, with the flags Debian's dpkg-buildflags gives for
+# hardening=+all. Windows gets none of them: mingw-w64 would need libssp for the stack protector
+# and for _FORTIFY_SOURCE, and PE files have neither RELRO nor the same PIE.
+if(NOT WIN32 AND NOT MSVC)
+  include(CheckPIESupported)
+  check_pie_supported(LANGUAGES CXX)
+  set_property(TARGET tessaly_options PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+  set(protection -fstack-protector-strong -fstack-clash-protection)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86)$")
+    list(APPEND protection -fcf-protection) # Intel CET: x86 only
+  endif()
+  target_compile_options(tessaly_options INTERFACE ${protection} -Wformat -Werror=format-security)
+  if(NOT TESSALY_SANITIZE AND NOT TESSALY_FUZZ)
+    # Checked copies need the optimiser; AddressSanitizer checks every access instead, and
+    # better without the fortified functions in its way.
+    target_compile_options(tessaly_options INTERFACE
+      $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE$<SEMICOLON>-D_FORTIFY_SOURCE=2>)
+  endif()
+  if(NOT APPLE)
+    target_link_options(tessaly_options INTERFACE LINKER:-z,relro,-z,now)
+  endif()
+endif()
+
+if(TESSALY_ASSERTIONS)
+  # The standard library checks indexes and preconditions: the test builds find out-of-range
+  # access that would otherwise go unnoticed.
+  target_compile_definitions(tessaly_options INTERFACE _GLIBCXX_ASSERTIONS)
+endif()
+
 if(TESSALY_WERROR)
   target_compile_options(tessaly_options INTERFACE $<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
 endif()

@@ -23,10 +23,13 @@ const std::vector<std::string> kHeading{"Message number",
                                         "Warnings",
                                         "Embedded source SHA-256"};
 
+// A spreadsheet may skip a leading tab, CR or LF and take what follows for a formula.
 bool startsLikeFormula(std::string_view field)
 {
-    return !field.empty() &&
-           (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@' || field[0] == '\'');
+    if (field.empty())
+        return false;
+    const char c = field[0];
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\'' || c == '\t' || c == '\r' || c == '\n';
 }
 
 template <typename Number> std::optional<Number> parseNumber(const std::string &text)

@@ -52,8 +52,8 @@ struct IndexRow
 };
 
 /// One CSV record (RFC 4180), ended by CR LF. A field is quoted when it holds a comma, quote,
-/// CR or LF. A field that a spreadsheet would take for a formula (starting with = + - @ or a
-/// quote) gets a leading apostrophe, which `readCsvRecords` removes again.
+/// CR or LF. A field that a spreadsheet would take for a formula (starting with = + - @, a
+/// quote, a tab, CR or LF) gets a leading apostrophe, which `readCsvRecords` removes again.
 std::string csvRecord(const std::vector<std::string> &fields);
 
 struct CsvRecords

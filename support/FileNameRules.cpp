@@ -10,7 +10,7 @@ namespace tessaly {
 
 bool isBidiControl(char32_t c)
 {
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E || c == 0x200F || c == 0x061C;
 }
 
 std::string withoutBidiControls(std::string_view utf8)

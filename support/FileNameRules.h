@@ -7,8 +7,9 @@
 namespace tessaly {
 
 /// True for the bidirectional embedding, override and isolate controls (U+202A to U+202E,
-/// U+2066 to U+2069): invisible, they make a name read otherwise than it is
-/// ("\u202Efdp.exe" shows as "exe.pdf").
+/// U+2066 to U+2069) and the marks LRM, RLM and ALM (U+200E, U+200F, U+061C): invisible, they
+/// make a name read otherwise than it is ("\u202Efdp.exe" shows as "exe.pdf"; a mark between
+/// digits and letters reorders them too).
 bool isBidiControl(char32_t c);
 
 /// `utf8` without the characters isBidiControl names.

@@ -212,7 +212,7 @@ void Page::addBody(const BodyPart &body)
     for (const StyleSheet &sheet : html.styleSheets) {
         m_messageStyles +=
             sheet.media.empty() ? std::string("<style>\n") : "<style media=\"" + escapeHtml(sheet.media) + "\">\n";
-        m_messageStyles += withoutPageRules(sheet.css) + "\n</style>\n";
+        m_messageStyles += withoutPageImportAndFontRules(sheet.css) + "\n</style>\n";
     }
     m_body += "<div class=\"tessaly-body\"" + html.bodyAttributes + ">" + html.body + "</div>\n";
 }
@@ -303,7 +303,7 @@ std::string Page::headerStyles() const
     }
     // Word and Outlook name their pages (@page WordSection1{size:612pt 792pt}); named pages
     // force a break and Letter paper, so every element goes back to the page we set.
-    // The message's own @page rules are gone (withoutPageRules): the paper is ours alone.
+    // The message's own @page rules are gone (withoutPageImportAndFontRules): the paper is ours alone.
     css += "@page{size:" + m_options.paperSize + ";margin:15mm}\n*{page:auto!important}\n";
     return css;
 }

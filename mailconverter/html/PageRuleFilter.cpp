@@ -37,9 +37,9 @@ std::size_t skipStringOrComment(std::string_view css, std::size_t pos)
 
 bool isDroppedRule(std::string_view name)
 {
-    // An escape could spell either name; such a rule is dropped too.
+    // An escape could spell any of the names; such a rule is dropped too.
     return name.find('\\') != std::string_view::npos || equalsIgnoringAsciiCase(name, "page") ||
-           equalsIgnoringAsciiCase(name, "import");
+           equalsIgnoringAsciiCase(name, "import") || equalsIgnoringAsciiCase(name, "font-face");
 }
 
 /// The end of the at-rule whose prelude starts at `pos`: after its ";" or its block.
@@ -80,7 +80,7 @@ std::size_t skipAtRule(std::string_view css, std::size_t pos)
 
 } // namespace
 
-std::string withoutPageRules(std::string_view css)
+std::string withoutPageImportAndFontRules(std::string_view css)
 {
     std::string out;
     out.reserve(css.size());

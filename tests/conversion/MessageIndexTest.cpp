@@ -94,6 +94,19 @@ TEST(MessageIndex, RowsSurviveCsvWithCommasQuotesLineBreaksUtf8AndFormulaLikeTex
     EXPECT_EQ(olderBack->sourceSha256, "");
 }
 
+TEST(MessageIndex, CellsBeginningWithALineBreakAreNeutralisedAndReadBack)
+{
+    // An encoded word can start a subject with CR, LF or a tab; a spreadsheet that skips it
+    // would still run the formula after it.
+    for (const std::string cell : {"\r=1+1", "\n=1+1", "\r\n@SUM(A1)", "\t=1+1"}) {
+        const std::string record = csvRecord({cell, "x"});
+        EXPECT_TRUE(record.starts_with("'" + cell) || record.starts_with("\"'" + cell)) << record;
+        const CsvRecords parsed = readCsvRecords(record);
+        ASSERT_EQ(parsed.records.size(), 1u);
+        EXPECT_EQ(parsed.records[0], (std::vector<std::string>{cell, "x"}));
+    }
+}
+
 TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)
 {
     TempFolder temp;

@@ -75,7 +75,7 @@ TEST(HeaderBlockHtml, LongValuesAndLongListsAreCutAndSaySo)
     EXPECT_TRUE(contains(html, "<br>and 10 more</td>"));
 }
 
-TEST(PageRuleFilter, RemovesPageAndImportRulesWhereverTheyStand)
+TEST(PageRuleFilter, RemovesPageImportAndFontRulesWhereverTheyStand)
 {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"p{color:red}@page{margin:0}div{x:y}", "p{color:red}div{x:y}"},
@@ -88,8 +88,12 @@ TEST(PageRuleFilter, RemovesPageAndImportRulesWhereverTheyStand)
         {"@media x{@page{margin:0}", "@media x{"},
         {"a{content:\"@page{}\"}/* @page{} */b{c:d}", "a{content:\"@page{}\"}/* @page{} */b{c:d}"},
         {"\\@page{x:y}", "\\@page{x:y}"},
-        {"@font-face{font-family:x}@pages{a:b}", "@font-face{font-family:x}@pages{a:b}"},
+        {"@pages{a:b}@font-faces{c:d}", "@pages{a:b}@font-faces{c:d}"},
+        // Fonts in data: URLs took a worker past its memory limit.
+        {"@Font-Face{font-family:x;src:url(data:font/ttf;base64,AAEAAA)}a{b:c}", "a{b:c}"},
+        {"@media screen{@font-face{src:url(\"cid:f\")}p{x:y}}", "@media screen{p{x:y}}"},
+        {"@font-f\\61 ce{src:url(data:,x)}a{b:c}", "a{b:c}"},
     };
     for (const auto &[css, expected] : cases)
-        EXPECT_EQ(withoutPageRules(css), expected) << css;
+        EXPECT_EQ(withoutPageImportAndFontRules(css), expected) << css;
 }

@@ -39,6 +39,16 @@ TEST(AttachmentNames, DeclaredNamesBecomeSafeFileNames)
          "fdp.exe",
          "invoice_fdp.exe"},
         {"x\xE2\x81\xA6y.txt", "xy.txt"},
+        // The marks LRM, RLM and ALM reorder a name as the overrides do.
+        {"a\xE2\x80\x8E"
+         "b.txt",
+         "ab.txt"},
+        {"a\xE2\x80\x8F"
+         "b.txt",
+         "ab.txt"},
+        {"a\xD8\x9C"
+         "b.txt",
+         "ab.txt"},
         {"what<>\"|?*.txt", "what______.txt"},
         // Invalid UTF-8 becomes replacement characters; valid UTF-8 stays.
         {"caf\xE9.txt", "caf\xEF\xBF\xBD.txt"},

@@ -167,6 +167,23 @@ TEST_F(PdfMailConverterTest, RemoteContentMakesNoNetworkRequest)
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Newsletter")));
 }
 
+TEST_F(PdfMailConverterTest, FontsInDataUrlsAreNotLoadedButImagesAre)
+{
+    // Thousands of such fonts took a worker past its memory limit, and each one drawn became a
+    // font in the PDF. Message fonts are not needed to show the mail; its images are.
+    const QByteArray font = readWholeFile(QStringLiteral("/usr/share/fonts/truetype/crosextra/Caladea-Bold.ttf"));
+    ASSERT_FALSE(font.isEmpty()) << "fonts-crosextra-caladea is not installed";
+    const QByteArray body = "<style>@font-face{font-family:Payload;src:url(data:font/ttf;base64," + font.toBase64() +
+                            ")}</style><p style=\"font-family:Payload\">Drawn in a font of our own</p>"
+                            "<img src=\"data:image/png;base64," +
+                            encodedImage(QSize(140, 70), Qt::darkGreen).toBase64() + "\">";
+    const QByteArray pdf = convert(htmlMessage("Fonts", body), "-c pdf", QStringLiteral("data-font"));
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Drawn in a font of our own")));
+    EXPECT_TRUE(pdfFontNames(pdf).filter(QStringLiteral("Caladea")).isEmpty())
+        << pdfFontNames(pdf).join(u' ').toStdString();
+    EXPECT_TRUE(pdfImageSizes(pdf).contains(QSize(140, 70)));
+}
+
 TEST_F(PdfMailConverterTest, DamagedMessagesStillGiveSensiblePdfs)
 {
     // A multipart whose boundary never comes, and a part header cut short.

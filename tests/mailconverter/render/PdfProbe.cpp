@@ -89,6 +89,16 @@ QList<QSize> pdfImageSizes(const QByteArray &pdf)
     return sizes;
 }
 
+QStringList pdfFontNames(const QByteArray &pdf)
+{
+    const QString list = runOnPdf(QStringLiteral("pdffonts"), {QStringLiteral("{pdf}")}, pdf);
+    QStringList names;
+    // "name type encoding emb sub uni object ID", after two header lines.
+    for (const QString &line : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2))
+        names.append(wordsOf(line).value(0));
+    return names;
+}
+
 int pdfPageCount(const QByteArray &pdf)
 {
     return pdfInfo(pdf, QStringLiteral("Pages")).toInt();

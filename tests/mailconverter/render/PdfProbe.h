@@ -29,6 +29,8 @@ QString pdfInfo(const QByteArray &pdf, const QString &key);
 /// The pixel sizes of the images pdfimages -list finds, leaving out soft masks and the
 /// browser's small broken-image icons.
 QList<QSize> pdfImageSizes(const QByteArray &pdf);
+/// The names of the fonts pdffonts lists ("ABCDEF+LiberationSans" for a subset).
+QStringList pdfFontNames(const QByteArray &pdf);
 /// The page count pdfinfo reports.
 int pdfPageCount(const QByteArray &pdf);
 /// Writes the PDF and its first two pages as PNGs at 60 dpi (for looking at) when the
