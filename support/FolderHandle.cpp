@@ -124,27 +124,15 @@ Result<FolderHandle> FolderHandle::open(const std::string &path)
     return FolderHandle(std::make_shared<const Open>(fd), withoutTrailingSeparators(path));
 }
 
-Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
+Result<bool> FolderHandle::makeFolder(std::string_view name) const
 {
-    FolderHandle folder = *this;
-    std::string madeRelative;
-    for (const std::string &component : componentsOf(relative)) {
-        const std::string path = folder.pathOf(component);
-        if (component == "..")
-            return Error{"'" + path + "' leaves the output folder"};
-        madeRelative += (madeRelative.empty() ? "" : "/") + component;
-        if (::mkdirat(folder.m_folder->fd, component.c_str(), 0777) == 0) {
-            if (created)
-                created->push_back(madeRelative);
-        } else if (errno != EEXIST) {
-            return Error{"cannot create the folder '" + path + "': " + systemReason(errno)};
-        }
-        Result<FolderHandle> next = folder.openExisting(component);
-        if (!next)
-            return next.error();
-        folder = std::move(next).value();
-    }
-    return folder;
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    if (::mkdirat(m_folder->fd, std::string(name).c_str(), 0777) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    return Error{"cannot create the folder '" + pathOf(name) + "': " + systemReason(errno)};
 }
 
 Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
@@ -452,28 +440,16 @@ Result<FolderHandle> FolderHandle::open(const std::string &path)
     return FolderHandle(std::make_shared<const Open>(), withoutTrailingSeparators(path));
 }
 
-Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
+Result<bool> FolderHandle::makeFolder(std::string_view name) const
 {
-    FolderHandle folder = *this;
-    std::string madeRelative;
-    for (const std::string &component : componentsOf(relative)) {
-        const std::string path = folder.pathOf(component);
-        if (component == "..")
-            return Error{"'" + path + "' leaves the output folder"};
-        madeRelative += (madeRelative.empty() ? "" : "/") + component;
-        std::error_code error;
-        if (!folder.contains(component)) {
-            if (!std::filesystem::create_directory(toFsPath(path), error))
-                return Error{"cannot create the folder '" + path + "': " + error.message()};
-            if (created)
-                created->push_back(madeRelative);
-        }
-        Result<FolderHandle> next = folder.openExisting(component);
-        if (!next)
-            return next.error();
-        folder = std::move(next).value();
-    }
-    return folder;
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    if (contains(name))
+        return false;
+    std::error_code error;
+    if (!std::filesystem::create_directory(toFsPath(pathOf(name)), error))
+        return Error{"cannot create the folder '" + pathOf(name) + "': " + error.message()};
+    return true;
 }
 
 Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
@@ -674,6 +650,27 @@ Result<void> FileWriter::close()
 }
 
 #endif
+
+Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
+{
+    FolderHandle folder = *this;
+    std::string madeRelative;
+    for (const std::string &component : componentsOf(relative)) {
+        if (component == "..")
+            return Error{"'" + folder.pathOf(component) + "' leaves the output folder"};
+        madeRelative += (madeRelative.empty() ? "" : "/") + component;
+        Result<bool> made = folder.makeFolder(component);
+        if (!made)
+            return made.error();
+        if (made.value() && created)
+            created->push_back(madeRelative);
+        Result<FolderHandle> next = folder.openExisting(component);
+        if (!next)
+            return next.error();
+        folder = std::move(next).value();
+    }
+    return folder;
+}
 
 std::string FolderHandle::pathOf(std::string_view name) const
 {

@@ -114,6 +114,8 @@ private:
         : m_folder(std::move(folder)), m_path(std::move(path))
     {
     }
+    /// Makes the folder `name` here unless something has that name; true when it made it.
+    Result<bool> makeFolder(std::string_view name) const;
     /// Refuses names that are not one entry of a folder.
     Result<void> checkName(std::string_view name) const;
 
