@@ -10,17 +10,6 @@
 #endif
 
 namespace tessaly {
-namespace {
-
-/// More than any frame passes; a frame that passes more is cut, and the receiver says so.
-constexpr std::size_t kMaxDescriptorsPerSend = 8;
-
-std::string systemReason(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
-}
-
-} // namespace
 
 #ifdef _WIN32
 
@@ -35,6 +24,18 @@ Result<std::size_t> receiveWithDescriptors(int, std::string &, std::deque<OpenFi
 }
 
 #else
+
+namespace {
+
+/// More than any frame passes; a frame that passes more is cut, and the receiver says so.
+constexpr std::size_t kMaxDescriptorsPerSend = 8;
+
+std::string systemReason(int errorNumber)
+{
+    return std::generic_category().message(errorNumber);
+}
+
+} // namespace
 
 Result<void> sendWithDescriptors(int socket, std::string_view bytes, const std::vector<int> &descriptors)
 {
