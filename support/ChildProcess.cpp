@@ -1,5 +1,6 @@
 #include "support/ChildProcess.h"
 
+#include "support/DescriptorChannel.h"
 #include "support/PathHelpers.h"
 #include "support/ProcessNamespaces.h"
 
@@ -17,6 +18,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -68,7 +70,7 @@ ChildProcess::ChildProcess(ChildProcess &&other) noexcept = default;
 ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
 ChildProcess::~ChildProcess() = default;
 void ChildProcess::closePipes() {}
-Result<void> ChildProcess::write(std::string_view)
+Result<void> ChildProcess::write(std::string_view, const std::vector<int> &)
 {
     return Error{"not supported"};
 }
@@ -279,10 +281,14 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
     // A child that dies while we write to it must give us an error, not end this process.
     ::signal(SIGPIPE, SIG_IGN);
 
+    // A socket, so that open files can travel with the bytes.
     int input[2];
     int output[2];
-    if (::pipe2(input, O_CLOEXEC) != 0)
-        return Error{"cannot create a pipe: " + systemReason(errno)};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0)
+        return Error{"cannot create a socket: " + systemReason(errno)};
+    // The child only reads, we only write.
+    ::shutdown(input[1], SHUT_RD);
+    ::shutdown(input[0], SHUT_WR);
     if (::pipe2(output, O_CLOEXEC) != 0) {
         const int error = errno;
         ::close(input[0]);
@@ -290,11 +296,9 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
         return Error{"cannot create a pipe: " + systemReason(error)};
     }
 
-#ifdef F_SETPIPE_SZ
-    // Room for a request or two waiting while the child works; the system may refuse.
+    // Room for a request or two waiting while the child works; the system may give less.
     constexpr int kInputBufferBytes = 1 << 20;
-    (void)::fcntl(input[1], F_SETPIPE_SZ, kInputBufferBytes);
-#endif
+    (void)::setsockopt(input[1], SOL_SOCKET, SO_SNDBUF, &kInputBufferBytes, sizeof kInputBufferBytes);
 
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
@@ -347,28 +351,22 @@ void ChildProcess::closePipes()
     m_input = m_output = -1;
 }
 
-Result<void> ChildProcess::write(std::string_view bytes)
+Result<void> ChildProcess::write(std::string_view bytes, const std::vector<int> &files)
 {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(m_input, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return Error{"cannot write to process " + std::to_string(m_id) + ": " + systemReason(errno)};
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (Result<void> sent = sendWithDescriptors(m_input, bytes, files); !sent)
+        return sent.error().within("process " + std::to_string(m_id) + ": ");
     return {};
 }
 
 std::size_t ChildProcess::inputBufferBytes() const
 {
-#ifdef F_GETPIPE_SZ
-    const int size = m_input >= 0 ? ::fcntl(m_input, F_GETPIPE_SZ) : -1;
-    return size > 0 ? static_cast<std::size_t>(size) : 0;
-#else
-    return 0;
-#endif
+    int size = 0;
+    socklen_t length = sizeof size;
+    if (m_input < 0 || ::getsockopt(m_input, SOL_SOCKET, SO_SNDBUF, &size, &length) != 0 || size <= 0)
+        return 0;
+    // The system counts its own bookkeeping of each write against this room too (Linux
+    // reports double what it was asked for, for that reason): half is surely free for bytes.
+    return static_cast<std::size_t>(size) / 2;
 }
 
 ChildProcess::ReadStatus ChildProcess::read(std::string &buffer, std::chrono::milliseconds wait)

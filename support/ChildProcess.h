@@ -23,8 +23,9 @@ enum class ChildIsolation
     OwnNamespaces
 };
 
-/// A child process in a process group of its own, whose standard input and output are
-/// pipes to us and whose standard error is ours. Destroying it kills it with all its
+/// A child process in a process group of its own, whose standard input is a Unix socket from
+/// us (POSIX), which can pass open files along with the bytes (receiveWithDescriptors reads
+/// them), whose standard output is a pipe to us and whose standard error is ours. Destroying it kills it with all its
 /// descendants. Writing to a child that has ended fails instead of raising SIGPIPE: starting
 /// the first child makes this process ignore that signal.
 class ChildProcess
@@ -42,11 +43,12 @@ public:
     ChildProcess &operator=(const ChildProcess &) = delete;
     ~ChildProcess();
 
-    /// Writes all of `bytes` to the child's standard input.
-    Result<void> write(std::string_view bytes);
+    /// Writes all of `bytes` to the child's standard input, `files` passed along with the
+    /// first of them (sendWithDescriptors): the child gets descriptors of the same open files.
+    Result<void> write(std::string_view bytes, const std::vector<int> &files = {});
 
-    /// How many bytes the child's standard input holds unread before a write waits for it
-    /// (enlarged at start where the system allows); 0 where the system does not say.
+    /// How many bytes the child's standard input surely holds unread before a write waits for
+    /// it (enlarged at start where the system allows); 0 where the system does not say.
     std::size_t inputBufferBytes() const;
 
     enum class ReadStatus

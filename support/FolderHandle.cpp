@@ -221,6 +221,29 @@ Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxB
     return bytes;
 }
 
+Result<OpenFile> FolderHandle::openForReading(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string entry(name);
+    const int descriptor = ::openat(m_folder->fd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        const int reason = errno;
+        if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
+            return linkRefused(pathOf(name));
+        return Error{"cannot read '" + pathOf(name) + "': " + systemReason(reason)};
+    }
+    OpenFile file(descriptor, pathOf(name));
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+        return Error{"cannot read '" + pathOf(name) + "': not permitted, it is not a plain file"};
+    // Opened without waiting on a special file; reads of a plain file wait as usual.
+    (void)::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
+
 bool FolderHandle::contains(std::string_view name) const
 {
     if (!checkName(name))
@@ -502,6 +525,16 @@ Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxB
     if (bytes && bytes.value().size() > maxBytes)
         bytes.value().resize(static_cast<std::size_t>(maxBytes));
     return bytes;
+}
+
+Result<OpenFile> FolderHandle::openForReading(std::string_view name) const
+{
+    if (Result<void> valid = checkName(name); !valid)
+        return valid.error();
+    const std::string path = pathOf(name);
+    if (isLink(path))
+        return linkRefused(path);
+    return OpenFile::openForReading(path);
 }
 
 bool FolderHandle::contains(std::string_view name) const

@@ -2,6 +2,7 @@
 // no symbolic link placed below the output folder is ever followed.
 #pragma once
 
+#include "support/OpenFile.h"
 #include "support/Result.h"
 
 #include <cstdint>
@@ -84,6 +85,8 @@ public:
     Result<FileWriter> openForAppend(std::string_view name) const;
     /// The bytes of the plain file `name`, at most `maxBytes` of them.
     Result<std::string> read(std::string_view name, std::uint64_t maxBytes = UINT64_MAX) const;
+    /// The plain file `name`, open for reading, to read in parts or to hand to another process.
+    Result<OpenFile> openForReading(std::string_view name) const;
 
     /// Whether anything (a dangling link included) has the name `name` here.
     bool contains(std::string_view name) const;

@@ -68,7 +68,8 @@ void IsolatedMailConverter::begin(const FileInFolder &source, const FileInFolder
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
         planned.insert(job.target.pdfPath);
-    m_jobs.push_back(Job{source, destination, options, planCommit(destination, planned), {}, -1, 0, std::nullopt});
+    m_jobs.push_back(
+        Job{source, destination, options, planCommit(destination, planned), {}, nullptr, -1, 0, std::nullopt});
     dispatch();
 }
 
@@ -84,7 +85,7 @@ WorkerSlot *IsolatedMailConverter::slotFor(const std::string &request)
 
 void IsolatedMailConverter::start(Job &job, WorkerSlot &slot)
 {
-    Result<void> begun = slot.begin(std::exchange(job.request, {}));
+    Result<void> begun = slot.begin(std::exchange(job.request, {}), std::exchange(job.message, nullptr));
     if (!begun) {
         job.answer = Result<RenderedMessage>(begun.error());
         return;
@@ -99,13 +100,14 @@ void IsolatedMailConverter::dispatch()
         if (job.answer || job.slot >= 0)
             continue;
         if (job.request.empty()) {
-            Result<std::string> bytes = job.source.folder.read(job.source.name);
-            if (!bytes) {
-                job.answer = Result<RenderedMessage>(bytes.error());
+            // Handed over open, never read here.
+            Result<OpenFile> message = job.source.folder.openForReading(job.source.name);
+            if (!message) {
+                job.answer = Result<RenderedMessage>(message.error());
                 continue;
             }
-            job.request =
-                encodeRequest(WorkerRequest{job.source.path(), std::move(bytes).value(), job.target, job.options});
+            job.message = std::make_shared<const OpenFile>(std::move(message).value());
+            job.request = encodeRequest(WorkerRequest{job.source.path(), job.target, job.options});
         }
         WorkerSlot *slot = slotFor(job.request);
         if (!slot)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +20,10 @@ namespace tessaly {
 /// Renders messages in up to K worker processes (tessaly-worker) at once, so that no message
 /// can take the run with it: a message that passes the limits, or makes its worker crash or
 /// hang, fails alone with the reason, and the next message gets a fresh worker. A worker gets a
-/// message's bytes and sends back the PDF and the files to save beside it; they are committed
-/// here, by the run's own user, in the order the messages were begun. The worker only renders:
+/// message file opened here and a file without a name for its output, writes the PDF and the
+/// files to save beside it into that, and says where; they are copied from there in bounded
+/// chunks and committed here, by the run's own user, in the order the messages were begun, so
+/// that this process never holds a whole message or PDF. The worker only renders:
 /// every path, and every name a file is saved under, is decided here, the names given in its
 /// answer made safe and unique; an answer that is garbled or passes the bounds fails its
 /// message ("worker answered out of bounds") and the worker is replaced.
@@ -64,8 +67,9 @@ private:
         FileInFolder destination;
         std::string options;
         CommitPlan target;
-        std::string request;      ///< the request's frame, once read; sent again when it moves to a fresh worker
-        int slot = -1;            ///< the slot rendering it, -1 when none does
+        std::string request; ///< the request's frame, once made; sent again when it moves to a fresh worker
+        std::shared_ptr<const OpenFile> message; ///< the message file, open while the request is
+        int slot = -1;                           ///< the slot rendering it, -1 when none does
         std::uint64_t handed = 0; ///< in which order it was handed to its slot, which answers in that order
         std::optional<Result<RenderedMessage>> answer;
     };

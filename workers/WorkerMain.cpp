@@ -1,8 +1,10 @@
 // tessaly-worker: renders the messages a run sends it, one after another, in a process of its
 // own, so that the run can limit, kill and replace it. Started by the administrator, it runs
-// as an unprivileged user; it reads and writes no file of the run's, only its private folder.
-// Where the system allows, the run starts it in namespaces of its own (forkIntoOwnNamespaces),
-// where that folder lies in a /tmp of its own: it may write there and in its own /dev/shm only.
+// as an unprivileged user; it opens no file of the run's: each request brings the message
+// file open for reading and a file without a name open for the output, which it parses from
+// and writes into. Its private folder holds what its libraries keep. Where the system allows,
+// the run starts it in namespaces of its own (forkIntoOwnNamespaces), where that folder lies in
+// a /tmp of its own: it may write there and in its own /dev/shm only.
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
 #include "support/ChildProcess.h"
@@ -14,8 +16,6 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 
 using namespace tessaly;
@@ -25,6 +25,8 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitBrokenStream = 2;
 constexpr int kExitNoSafeStart = 3;
+/// Requests come over standard input, a socket that passes open files along.
+constexpr int kStandardInput = 0;
 
 /// A worker shows nothing and needs no display or GPU.
 void prepareWorkerEnvironment()
@@ -38,22 +40,6 @@ void prepareWorkerEnvironment()
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
     }
     prepareMailConverterApplication();
-}
-
-/// Renders one request's message from a copy in `folder`, which the converter reads as its file.
-Result<RenderedMessage> render(PdfMailConverter &converter, const WorkerRequest &request, const std::string &folder)
-{
-    const std::string copy = joinPath(folder, "message.eml");
-    {
-        std::ofstream file(toFsPath(copy), std::ios::binary | std::ios::trunc);
-        file.write(request.messageBytes.data(), static_cast<std::streamsize>(request.messageBytes.size()));
-        if (!file.flush())
-            return Error{"cannot keep a copy of the message in '" + folder + "'"};
-    }
-    Result<RenderedMessage> rendered = converter.render(copy, request.messageName, request.target, request.options);
-    std::error_code ignored; // the next message's copy replaces it
-    std::filesystem::remove(toFsPath(copy), ignored);
-    return rendered;
 }
 
 } // namespace
@@ -91,22 +77,24 @@ int main(int argc, char *argv[])
             converter.setMessagePages(pages);
     }
 
+    RequestReader requests(kStandardInput);
     for (;;) {
-        Result<std::optional<std::string>> frame = readFrame(stdin);
-        if (!frame) {
-            std::cerr << "tessaly-worker: " << frame.error().message << '\n';
+        Result<std::optional<ReceivedRequest>> received = requests.next();
+        if (!received) {
+            std::cerr << "tessaly-worker: " << received.error().message << '\n';
             return kExitBrokenStream;
         }
-        if (!frame.value())
+        if (!received.value())
             return kExitDone; // the run has finished with this worker
-        Result<WorkerRequest> request = decodeRequest(*frame.value());
-        frame.value().reset();
-        if (!request) {
-            std::cerr << "tessaly-worker: " << request.error().message << '\n';
-            return kExitBrokenStream;
-        }
-        const std::string answer = encodeAnswer(render(converter, request.value(), folder.value().path()));
-        if (std::fwrite(answer.data(), 1, answer.size(), answers) != answer.size() || std::fflush(answers) != 0)
+        ReceivedRequest &next = *received.value();
+        const WorkerRequest &request = next.request;
+        Result<std::string> answer = encodeAnswer(
+            converter.render(next.message, request.messageName, request.target, request.options), &next.output);
+        // The output file could not take it: the run hears why, for this message alone.
+        if (!answer)
+            answer = encodeAnswer(answer.error().within("'" + request.messageName + "': "));
+        const std::string &frame = answer.value();
+        if (std::fwrite(frame.data(), 1, frame.size(), answers) != frame.size() || std::fflush(answers) != 0)
             return kExitBrokenStream;
     }
 }

@@ -1,5 +1,8 @@
 #include "workers/WorkerProtocol.h"
 
+#include "support/DescriptorChannel.h"
+
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,10 +18,12 @@ constexpr std::size_t kLengthBytes = 4;
 constexpr std::string_view kRendered = "rendered";
 constexpr std::string_view kFailed = "failed";
 constexpr std::string_view kPdfField = "pdf";
+constexpr std::string_view kPdfAtField = "pdf-at";
 constexpr std::string_view kKeepMessageFileField = "keep-eml";
 constexpr std::string_view kSourceDigestField = "source-sha256";
 constexpr std::string_view kWarningField = "warning";
 constexpr std::string_view kFileField = "file";
+constexpr std::string_view kFileAtField = "file-at";
 
 void appendLength(std::string &out, std::size_t length)
 {
@@ -40,7 +45,31 @@ bool isDigestText(const std::string &text)
     return text.empty() || (text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos);
 }
 
-std::string frameOf(const std::vector<std::string_view> &fields)
+/// A decimal number of at most 19 digits, or nothing.
+std::optional<std::uint64_t> numberIn(const std::string &text)
+{
+    std::uint64_t number = 0;
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    std::from_chars(text.data(), text.data() + text.size(), number);
+    return number;
+}
+
+/// Writes `bytes` at the end of `output`, whose size `written` tracks, and gives the place as
+/// two fields, offset and length.
+Result<void> place(const ByteSource &bytes, OpenFile &output, std::uint64_t &written, std::vector<std::string> &places)
+{
+    places.push_back(std::to_string(written));
+    places.push_back(std::to_string(bytes.size()));
+    if (Result<void> copied = bytes.copyTo([&output](std::string_view chunk) { return output.write(chunk); }); !copied)
+        return copied;
+    written += bytes.size();
+    return {};
+}
+
+} // namespace
+
+std::string encodeFrame(const std::vector<std::string_view> &fields)
 {
     std::string payload;
     for (std::string_view field : fields) {
@@ -51,6 +80,8 @@ std::string frameOf(const std::vector<std::string_view> &fields)
     appendLength(frame, payload.size());
     return frame + payload;
 }
+
+namespace {
 
 Result<std::vector<std::string>> fieldsOf(std::string_view payload)
 {
@@ -72,36 +103,59 @@ Result<std::vector<std::string>> fieldsOf(std::string_view payload)
 
 std::string encodeRequest(const WorkerRequest &request)
 {
-    std::vector<std::string_view> fields{request.messageName, request.messageBytes, request.options,
-                                         request.target.pdfPath};
+    std::vector<std::string_view> fields{request.messageName, request.options, request.target.pdfPath};
     for (const std::string &name : request.target.namesInAttachmentFolder)
         fields.push_back(name);
-    return frameOf(fields);
+    return encodeFrame(fields);
 }
 
-std::string encodeAnswer(const Result<RenderedMessage> &answer)
+Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile *output)
 {
     if (!answer)
-        return frameOf({kFailed, answer.error().message});
+        return encodeFrame({kFailed, answer.error().message});
     const RenderedMessage &rendered = answer.value();
     const ConvertedMessage &converted = rendered.converted;
-    std::vector<std::string_view> fields{kRendered,
-                                         kPdfField,
-                                         rendered.pdf,
-                                         kKeepMessageFileField,
-                                         converted.keepMessageFile ? "1" : "0",
-                                         kSourceDigestField,
-                                         converted.embeddedSourceSha256};
+    // Each place's two numbers, or each body in memory; reserved so that views into it hold.
+    std::vector<std::string> values;
+    values.reserve(2 * (1 + rendered.attachments.size()));
+    std::uint64_t written = 0;
+    if (output) {
+        if (Result<void> cleared = output->clear(); !cleared)
+            return cleared.error();
+        if (Result<void> placed = place(rendered.pdf, *output, written, values); !placed)
+            return placed.error();
+    } else {
+        Result<std::string> pdf = rendered.pdf.read();
+        if (!pdf)
+            return pdf.error();
+        values.push_back(std::move(pdf).value());
+    }
+    std::vector<std::string_view> fields{kRendered, output ? kPdfAtField : kPdfField};
+    for (const std::string &value : values)
+        fields.push_back(value);
+    fields.insert(fields.end(), {kKeepMessageFileField, converted.keepMessageFile ? "1" : "0", kSourceDigestField,
+                                 converted.embeddedSourceSha256});
     for (const std::string &warning : converted.warnings) {
         fields.push_back(kWarningField);
         fields.push_back(warning);
     }
     for (const FileToSave &file : rendered.attachments) {
-        fields.push_back(kFileField);
+        const std::size_t first = values.size();
+        if (output) {
+            if (Result<void> placed = place(file.bytes, *output, written, values); !placed)
+                return placed.error();
+        } else {
+            Result<std::string> bytes = file.bytes.read();
+            if (!bytes)
+                return bytes.error();
+            values.push_back(std::move(bytes).value());
+        }
+        fields.push_back(output ? kFileAtField : kFileField);
         fields.push_back(file.name);
-        fields.push_back(file.bytes);
+        for (std::size_t i = first; i < values.size(); ++i)
+            fields.push_back(values[i]);
     }
-    return frameOf(fields);
+    return encodeFrame(fields);
 }
 
 Result<std::optional<std::string>> takeFrame(std::string &buffer, std::uint64_t maxPayloadBytes)
@@ -124,15 +178,15 @@ Result<WorkerRequest> decodeRequest(std::string_view payload)
     if (!fields)
         return fields.error();
     std::vector<std::string> &f = fields.value();
-    if (f.size() < 4)
-        return Error{"a render request needs at least 4 fields, not " + std::to_string(f.size())};
-    WorkerRequest request{std::move(f[0]), std::move(f[1]), CommitPlan{std::move(f[3]), {}}, std::move(f[2])};
-    for (std::size_t i = 4; i < f.size(); ++i)
+    if (f.size() < 3)
+        return Error{"a render request needs at least 3 fields, not " + std::to_string(f.size())};
+    WorkerRequest request{std::move(f[0]), CommitPlan{std::move(f[2]), {}}, std::move(f[1])};
+    for (std::size_t i = 3; i < f.size(); ++i)
         request.target.namesInAttachmentFolder.push_back(std::move(f[i]));
     return request;
 }
 
-Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
+Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std::shared_ptr<const OpenFile> &output)
 {
     Result<std::vector<std::string>> fields = fieldsOf(payload);
     if (!fields)
@@ -145,12 +199,37 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
     RenderedMessage rendered;
     bool hasPdf = false;
     const auto valueAfter = [&f](std::size_t tag, std::size_t count) { return tag + count < f.size(); };
+    std::optional<std::uint64_t> outputSize;
+    if (output) {
+        Result<std::uint64_t> size = output->size();
+        if (!size)
+            return size.error();
+        outputSize = size.value();
+    }
+    // The bytes at the place given by the two fields from `first` on, when it lies within the output file.
+    const auto placedAt = [&](std::size_t first) -> Result<ByteSource> {
+        const std::optional<std::uint64_t> offset = numberIn(f[first]);
+        const std::optional<std::uint64_t> length = numberIn(f[first + 1]);
+        if (!offset || !length)
+            return Error{"a worker gave a place that is not two numbers"};
+        if (!outputSize || *offset > *outputSize || *length > *outputSize - *offset)
+            return Error{"a worker gave bytes " + f[first] + " to " + std::to_string(*offset + *length) + " of " +
+                         (outputSize ? "a file of " + std::to_string(*outputSize) + " bytes" : "no file")};
+        return ByteSource::inFile(output, *offset, *length);
+    };
     for (std::size_t i = 1; i < f.size();) {
         const std::string &tag = f[i];
         if (tag == kPdfField && valueAfter(i, 1) && !hasPdf) {
             rendered.pdf = std::move(f[i + 1]);
             hasPdf = true;
             i += 2;
+        } else if (tag == kPdfAtField && valueAfter(i, 2) && !hasPdf) {
+            Result<ByteSource> placed = placedAt(i + 1);
+            if (!placed)
+                return placed.error();
+            rendered.pdf = std::move(placed).value();
+            hasPdf = true;
+            i += 3;
         } else if (tag == kKeepMessageFileField && valueAfter(i, 1) && (f[i + 1] == "0" || f[i + 1] == "1")) {
             rendered.converted.keepMessageFile = f[i + 1] == "1";
             i += 2;
@@ -160,13 +239,21 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
         } else if (tag == kWarningField && valueAfter(i, 1)) {
             rendered.converted.warnings.push_back(std::move(f[i + 1]));
             i += 2;
-        } else if (tag == kFileField && valueAfter(i, 2)) {
+        } else if ((tag == kFileField && valueAfter(i, 2)) || (tag == kFileAtField && valueAfter(i, 3))) {
             if (rendered.attachments.size() == kMaxFilesPerAnswer)
                 return Error{"a worker asked to save more than " + std::to_string(kMaxFilesPerAnswer) + " files"};
             if (f[i + 1].size() > kMaxAnswerNameBytes)
                 return Error{"a worker gave a file name of " + std::to_string(f[i + 1].size()) + " bytes"};
-            rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(f[i + 2])});
-            i += 3;
+            if (tag == kFileField) {
+                rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(f[i + 2])});
+                i += 3;
+                continue;
+            }
+            Result<ByteSource> placed = placedAt(i + 2);
+            if (!placed)
+                return placed.error();
+            rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(placed).value()});
+            i += 4;
         } else {
             return Error{"a worker sent an answer with a field out of place"};
         }
@@ -176,21 +263,32 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload)
     return Result<RenderedMessage>(std::move(rendered));
 }
 
-Result<std::optional<std::string>> readFrame(std::FILE *stream)
+Result<std::optional<ReceivedRequest>> RequestReader::next()
 {
-    std::string buffer(kLengthBytes, '\0');
-    const std::size_t got = std::fread(buffer.data(), 1, kLengthBytes, stream);
-    if (got == 0)
-        return std::optional<std::string>();
-    if (got < kLengthBytes)
-        return Error{"the request stream ends inside a frame"};
-    const std::uint32_t length = lengthAt(buffer);
-    if (length > kMaxPayloadBytes)
-        return Error{"a request claims " + std::to_string(length) + " bytes"};
-    buffer.resize(kLengthBytes + length);
-    if (std::fread(buffer.data() + kLengthBytes, 1, length, stream) != length)
-        return Error{"the request stream ends inside a frame"};
-    return takeFrame(buffer);
+    for (;;) {
+        Result<std::optional<std::string>> frame = takeFrame(m_buffer, kMaxPayloadBytes);
+        if (!frame)
+            return frame.error();
+        if (frame.value()) {
+            Result<WorkerRequest> request = decodeRequest(*frame.value());
+            if (!request)
+                return request.error();
+            // The files came with the frame's first byte, after those of the frames before.
+            if (m_files.size() < kFilesPerRequest)
+                return Error{"a request came without its files"};
+            ReceivedRequest received{std::move(request).value(), std::move(m_files[0]), std::move(m_files[1])};
+            m_files.erase(m_files.begin(), m_files.begin() + kFilesPerRequest);
+            return std::optional<ReceivedRequest>(std::move(received));
+        }
+        Result<std::size_t> got = receiveWithDescriptors(m_socket, m_buffer, m_files);
+        if (!got)
+            return got.error();
+        if (got.value() == 0) {
+            if (!m_buffer.empty())
+                return Error{"the request stream ends inside a frame"};
+            return std::optional<ReceivedRequest>();
+        }
+    }
 }
 
 } // namespace tessaly

@@ -1,5 +1,6 @@
 #include "workers/WorkerSlot.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tessaly {
@@ -14,6 +15,16 @@ const std::string kOutOfBounds = "worker answered out of bounds: ";
 
 WorkerSlot::WorkerSlot(WorkerCommand command, WorkerLimits limits) : m_command(std::move(command)), m_limits(limits) {}
 
+Result<void> WorkerSlot::write(Sent &sent)
+{
+    // A worker that died writing into the last one may have left anything there.
+    Result<OpenFile> output = OpenFile::makeUnnamed();
+    if (!output)
+        return output.error().within("cannot make a file for a converter process's output: ");
+    sent.output = std::make_shared<const OpenFile>(std::move(output).value());
+    return m_worker->write(sent.frame, {sent.message->descriptor(), sent.output->descriptor()});
+}
+
 Result<void> WorkerSlot::handToFreshWorker()
 {
     m_worker.reset();
@@ -26,29 +37,29 @@ Result<void> WorkerSlot::handToFreshWorker()
     if (!started)
         return started.error().within("cannot start a converter process: ");
     m_worker.emplace(std::move(started).value());
-    for (const std::string &frame : m_sent) {
-        if (!m_worker->write(frame)) {
+    for (Sent &sent : m_sent) {
+        if (Result<void> written = write(sent); !written) {
             m_worker.reset();
-            return Error{"cannot reach a converter process"};
+            return written.error().within("cannot reach a converter process: ");
         }
     }
     m_deadline = std::chrono::steady_clock::now() + m_limits.messageTimeout;
     return {};
 }
 
-Result<void> WorkerSlot::begin(std::string frame)
+Result<void> WorkerSlot::begin(std::string frame, std::shared_ptr<const OpenFile> message)
 {
     if (busy()) {
+        m_sent.push_back(Sent{std::move(frame), std::move(message), nullptr});
         // Should the worker have ended, that shows when the message before is collected, and
         // this one goes to the next worker with whatever else waits.
         if (m_worker)
-            (void)m_worker->write(frame);
-        m_sent.push_back(std::move(frame));
+            (void)write(m_sent.back());
         return {};
     }
-    m_sent.push_back(std::move(frame));
+    m_sent.push_back(Sent{std::move(frame), std::move(message), nullptr});
     // A worker that ended while idle is found only when writing to it: try a fresh one once.
-    if (m_worker && m_worker->write(m_sent.front())) {
+    if (m_worker && write(m_sent.front())) {
         m_deadline = std::chrono::steady_clock::now() + m_limits.messageTimeout;
         return {};
     }
@@ -62,7 +73,7 @@ bool WorkerSlot::takesAhead(const std::string &frame) const
 {
     // The worker reads a whole request before it renders, so the one it renders may still be
     // unread in its input; both must fit, so that no write waits on a worker that hangs.
-    return m_worker && m_sent.size() == 1 && m_sent.front().size() + frame.size() <= m_worker->inputBufferBytes();
+    return m_worker && m_sent.size() == 1 && m_sent.front().frame.size() + frame.size() <= m_worker->inputBufferBytes();
 }
 
 Result<RenderedMessage> WorkerSlot::fail(const std::string &reason)
@@ -90,12 +101,12 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
     ChildProcess::ReadStatus status;
     while ((status = m_worker->read(m_received, std::chrono::milliseconds(0))) == ChildProcess::ReadStatus::Data) {
     }
-    // No answer can hold more than the worker was allowed to hold.
-    Result<std::optional<std::string>> frame = takeFrame(m_received, m_limits.memoryBytes);
+    // The PDF and the files come in the output file: the answer itself stays small.
+    Result<std::optional<std::string>> frame = takeFrame(m_received, std::min(m_limits.memoryBytes, kMaxAnswerBytes));
     if (!frame)
         return fail(kOutOfBounds + frame.error().message);
     if (frame.value()) {
-        Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value());
+        Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value(), m_sent.front().output);
         if (!answer)
             return fail(kOutOfBounds + answer.error().message);
         m_sent.pop_front();
@@ -121,6 +132,12 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
     }
     if (measureMemory && m_worker->treeResidentBytes() > m_limits.memoryBytes)
         return fail(memoryReason(m_limits));
+    // What it writes comes from its memory; more than that is a worker gone astray filling the disk.
+    if (measureMemory && m_sent.front().output) {
+        Result<std::uint64_t> written = m_sent.front().output->size();
+        if (written && written.value() > m_limits.memoryBytes)
+            return fail(kOutOfBounds + "it wrote " + std::to_string(written.value()) + " bytes to its output file");
+    }
     if (std::chrono::steady_clock::now() >= m_deadline)
         return fail(timeoutReason(m_limits));
     return std::nullopt;

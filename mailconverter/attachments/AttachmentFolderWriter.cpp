@@ -70,7 +70,8 @@ Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, con
         Result<PendingFile> pending = PendingFile::createIn(folder.value());
         if (!pending)
             return fail(pending.error());
-        if (Result<void> done = pending.value().write(file.bytes); !done)
+        if (Result<void> done = file.bytes.copyTo([&](std::string_view chunk) { return pending.value().write(chunk); });
+            !done)
             return fail(done.error());
         Result<std::string> name = pending.value().commitAs(file.name);
         if (!name)

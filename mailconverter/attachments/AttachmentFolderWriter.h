@@ -1,6 +1,7 @@
 // Saves a message's attachments in a folder beside its PDF, never replacing a file.
 #pragma once
 
+#include "support/ByteSource.h"
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
@@ -37,7 +38,7 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
 struct FileToSave
 {
     std::string name;
-    std::string bytes;
+    ByteSource bytes; ///< in memory, or in a worker's output file
 };
 
 /// What writeAttachmentFolder wrote, so that it can be taken back.

@@ -29,7 +29,9 @@ Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, Rendered
     Result<PendingFile> pending = PendingFile::createIn(pdf.folder);
     if (!pending)
         return pending.error();
-    if (Result<void> written = pending.value().write(message.pdf); !written)
+    if (Result<void> written =
+            message.pdf.copyTo([&pending](std::string_view chunk) { return pending.value().write(chunk); });
+        !written)
         return written.error();
 
     Result<WrittenAttachments> saved =

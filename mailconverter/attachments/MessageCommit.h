@@ -3,6 +3,7 @@
 
 #include "mailconverter/attachments/AttachmentFolderWriter.h"
 #include "platform/MailConverter.h"
+#include "support/ByteSource.h"
 #include "support/Result.h"
 
 #include <set>
@@ -28,13 +29,14 @@ struct CommitPlan
 /// planned for messages rendered but not yet committed).
 CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved = {});
 
-/// A message rendered and not yet committed: everything the commit writes, in memory.
+/// A message rendered and not yet committed: everything the commit writes, in memory or in a
+/// file it is copied from in bounded chunks.
 struct RenderedMessage
 {
     /// What the conversion reports; its `writtenPath` is set by the commit.
     ConvertedMessage converted;
-    /// The finished PDF.
-    std::string pdf;
+    /// The finished PDF, in memory or in a worker's output file.
+    ByteSource pdf;
     /// Saved in the PDF's attachments folder under their planned names; empty when nothing is saved.
     std::vector<FileToSave> attachments;
 };

@@ -19,9 +19,9 @@ std::string_view withoutEnvelopeLine(std::string_view bytes)
     return lineEnd == std::string_view::npos ? std::string_view() : bytes.substr(lineEnd + 1);
 }
 
-Result<std::string> readMessageSource(const std::string &messageFile)
+Result<std::string> readMessageSource(const OpenFile &messageFile)
 {
-    Result<std::string> bytes = readFileBytes(messageFile);
+    Result<std::string> bytes = messageFile.readAll();
     if (!bytes)
         return bytes;
     const std::string_view source = withoutEnvelopeLine(bytes.value());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "mailconverter/readers/AttachmentFile.h"
+#include "support/OpenFile.h"
 #include "support/Result.h"
 
 #include <string>
@@ -15,8 +16,8 @@ namespace tessaly {
 /// the message as mail programs know it.
 std::string_view withoutEnvelopeLine(std::string_view bytes);
 
-/// The message file's bytes without its envelope line. Fails with the file and the OS reason.
-Result<std::string> readMessageSource(const std::string &messageFile);
+/// The open message file's bytes without its envelope line. Fails with the file and the OS reason.
+Result<std::string> readMessageSource(const OpenFile &messageFile);
 
 /// "<PDF name without .pdf>.eml": the name of the message inside the PDF at `pdfPath`.
 std::string messageSourceName(const std::string &pdfPath);

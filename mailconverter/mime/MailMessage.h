@@ -1,6 +1,7 @@
 // The message model: what a parsed mail message holds, in plain C++ with UTF-8 text.
 #pragma once
 
+#include "support/OpenFile.h"
 #include "support/Result.h"
 
 #include <cstdint>
@@ -117,6 +118,9 @@ Result<MailMessage> parseMailMessage(std::string_view bytes);
 /// Reads and parses a message file; fails with the file name and the OS reason when it
 /// cannot be read.
 Result<MailMessage> parseMailMessageFile(const std::string &path);
+/// The same from an open file, read from its start: its position moves, and the parts stay
+/// on disk until they are decoded.
+Result<MailMessage> parseMailMessageFile(const OpenFile &file);
 
 /// The sender as a page shows it: display name, else address. "" when there is no From.
 std::string senderDisplayName(const MailMessage &message);

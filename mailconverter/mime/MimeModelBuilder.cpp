@@ -1028,13 +1028,12 @@ Result<MailMessage> parseMailMessage(std::string_view bytes)
         stream.object, envelopeDate, [bytes] { return std::string(bytes); }, std::move(setAside));
 }
 
+namespace {
+
 // Parsed straight from the file: GMime then keeps part contents on disk, not in memory,
-// so a 100 MB message costs its decoded parts only.
-Result<MailMessage> parseMailMessageFile(const std::string &path)
+// so a 100 MB message costs its decoded parts only. Takes `file`, open at its start, over.
+Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
 {
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
     std::string firstLine;
     for (int c = std::fgetc(file); c != EOF && c != '\n' && firstLine.size() < kMaxEnvelopeLine; c = std::fgetc(file))
         firstLine += static_cast<char>(c);
@@ -1089,6 +1088,24 @@ Result<MailMessage> parseMailMessageFile(const std::string &path)
             return streamBytes(copy.object);
         },
         std::move(setAside));
+}
+
+} // namespace
+
+Result<MailMessage> parseMailMessageFile(const std::string &path)
+{
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
+    return parseOpenMessageFile(file, path);
+}
+
+Result<MailMessage> parseMailMessageFile(const OpenFile &file)
+{
+    FILE *stream = file.streamFromStart();
+    if (!stream)
+        return Error{"cannot read message file '" + file.name() + "': " + std::strerror(errno)};
+    return parseOpenMessageFile(stream, file.name());
 }
 
 } // namespace tessaly

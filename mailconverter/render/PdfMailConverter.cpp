@@ -249,15 +249,17 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, c
                                                    const std::string &options)
 {
     const CommitPlan plan = planCommit(destination);
-    const std::string messageFile = source.path();
-    Result<RenderedMessage> rendered = render(messageFile, messageFile, plan, options);
+    Result<OpenFile> message = source.folder.openForReading(source.name);
+    if (!message)
+        return message.error();
+    Result<RenderedMessage> rendered = render(message.value(), source.path(), plan, options);
     if (!rendered)
         return rendered.error();
     return commitRenderedMessage(FileInFolder{destination.folder, PathFileName(plan.pdfPath)},
                                  std::move(rendered).value());
 }
 
-Result<RenderedMessage> PdfMailConverter::render(const std::string &messageFile, const std::string &messageName,
+Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, const std::string &messageName,
                                                  const CommitPlan &target, const std::string &options)
 {
     const std::optional<AttachmentMode> mode = attachmentModeFor(options);

@@ -4,6 +4,7 @@
 #include "mailconverter/attachments/MessageCommit.h"
 #include "mailconverter/render/PageBudget.h"
 #include "platform/MailConverter.h"
+#include "support/OpenFile.h"
 
 #include <memory>
 #include <string>
@@ -25,14 +26,14 @@ public:
 
     using MailConverter::Convert;
     /// Renders, then commits with commitRenderedMessage. In this process, the message file is
-    /// read by its path (the run's workers get its bytes from the supervisor instead).
+    /// opened through its folder (the run's workers get it open from the supervisor instead).
     Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
 
-    /// Renders the message file `messageFile` for committing as `target` says, writing
-    /// nothing. `messageName` names the message in errors.
-    Result<RenderedMessage> render(const std::string &messageFile, const std::string &messageName,
-                                   const CommitPlan &target, const std::string &options);
+    /// Renders the open message file `message`, read from its start, for committing as
+    /// `target` says, writing nothing. `messageName` names the message in errors.
+    Result<RenderedMessage> render(const OpenFile &message, const std::string &messageName, const CommitPlan &target,
+                                   const std::string &options);
 
     /// Whether each PDF carries its message, as the message file holds it without the
     /// mailbox's envelope line, as "<PDF name>.eml" (off by default). That file then also

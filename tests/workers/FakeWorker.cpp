@@ -1,6 +1,7 @@
 // A stand-in for tessaly-worker that misbehaves as each message asks, for the tests of the
 // supervisor: "hang", "allocate", "allocate in a child", "crash", "fail", "claim a huge
-// answer"; anything else is "rendered" as a PDF holding the message's text, a warning with the
+// answer", "place the PDF past the end" of its output file, "write a file past the limit" into
+// it; anything else is "rendered" as a PDF holding the message's text, a warning with the
 // options and the user the worker runs as, and, for "attach", a file "a.txt" to save beside it.
 // "escape" asks to save files under names that reach out of the attachments folder, and "save
 // too many files" under 10,000 names. Two look around the worker's namespaces: "interfaces"
@@ -72,12 +73,14 @@ int main()
     if (!dropAdministratorRights())
         return 3;
     std::FILE *answers = reserveStandardOutput();
+    RequestReader requests(0);
     for (;;) {
-        Result<std::optional<std::string>> frame = readFrame(stdin);
-        if (!frame || !frame.value())
+        Result<std::optional<ReceivedRequest>> received = requests.next();
+        if (!received || !received.value())
             return 0;
-        const WorkerRequest request = decodeRequest(*frame.value()).value();
-        const std::string &what = request.messageBytes;
+        const WorkerRequest &request = received.value()->request;
+        OpenFile &output = received.value()->output;
+        const std::string what = received.value()->message.readAll().value();
 
         if (what == "hang")
             hang();
@@ -98,6 +101,19 @@ int main()
             std::fwrite("\x7f\xff\xff\xff", 1, 4, answers);
             std::fflush(answers);
             hang();
+        }
+
+        if (what == "place the PDF past the end") {
+            (void)output.write("%PDF");
+            const std::string frame = encodeFrame({"rendered", "pdf-at", "2", "3"});
+            std::fwrite(frame.data(), 1, frame.size(), answers);
+            std::fflush(answers);
+            continue;
+        }
+        if (what == "write a file past the limit") {
+            const std::string block(1 << 20, 'x');
+            for (;;)
+                (void)output.write(block);
         }
 
         Result<RenderedMessage> answer = Error{"cannot render: " + what};
@@ -121,7 +137,7 @@ int main()
             }
             answer = std::move(rendered);
         }
-        const std::string bytes = encodeAnswer(answer);
+        const std::string bytes = encodeAnswer(answer, &output).value();
         std::fwrite(bytes.data(), 1, bytes.size(), answers);
         std::fflush(answers);
     }

@@ -125,35 +125,73 @@ int convertWithoutTheRightToMakeNamespaces()
 
 TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
 {
-    const std::string request =
-        encodeRequest({"a b.eml", std::string("bytes\0", 6), {"ü.pdf", {"x.txt", "y"}}, "-c pdf"});
+    const std::string request = encodeRequest({"a b.eml", {"ü.pdf", {"x.txt", "y"}}, "-c pdf"});
     std::string buffer = request.substr(0, 7);
     EXPECT_FALSE(takeFrame(buffer).value());
     buffer += request.substr(7) + std::string("\0\0", 2);
     const std::optional<std::string> payload = takeFrame(buffer).value();
     ASSERT_TRUE(payload);
     const WorkerRequest decodedRequest = decodeRequest(*payload).value();
-    EXPECT_EQ(decodedRequest.messageBytes, std::string("bytes\0", 6));
+    EXPECT_EQ(decodedRequest.messageName, "a b.eml");
+    EXPECT_EQ(decodedRequest.options, "-c pdf");
     EXPECT_EQ(decodedRequest.target, (CommitPlan{"ü.pdf", {"x.txt", "y"}}));
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
     const std::string digest(64, 'a');
     RenderedMessage rendered{
-        ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest}, "%PDF", {{"a.txt", "a"}, {"b", ""}}};
-    std::string answer = encodeAnswer(rendered);
-    const Result<RenderedMessage> decoded = decodeAnswer(*takeFrame(answer).value()).value();
-    EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
-    EXPECT_TRUE(decoded.value().converted.keepMessageFile);
-    EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
-    EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
-    EXPECT_EQ(decoded.value().pdf, "%PDF");
-    ASSERT_EQ(decoded.value().attachments.size(), 2u);
-    EXPECT_EQ(decoded.value().attachments[1].name, "b");
-    answer = encodeAnswer(Error{"why"});
-    EXPECT_EQ(decodeAnswer(*takeFrame(answer).value()).value().error().message, "why");
+        ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest}, "%PDF", {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}}};
+    // Carried in the frame, or placed in an output file the frame points into.
+    auto output = std::make_shared<OpenFile>(OpenFile::makeUnnamed().value());
+    for (OpenFile *into : {static_cast<OpenFile *>(nullptr), output.get()}) {
+        SCOPED_TRACE(into ? "in a file" : "in the frame");
+        std::string answer = encodeAnswer(rendered, into).value();
+        const Result<RenderedMessage> decoded = decodeAnswer(*takeFrame(answer).value(), output).value();
+        EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
+        EXPECT_TRUE(decoded.value().converted.keepMessageFile);
+        EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
+        EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
+        EXPECT_EQ(decoded.value().pdf.read().value(), "%PDF");
+        ASSERT_EQ(decoded.value().attachments.size(), 3u);
+        EXPECT_EQ(decoded.value().attachments[1].name, "b");
+        EXPECT_EQ(decoded.value().attachments[1].bytes.read().value(), "");
+        EXPECT_EQ(decoded.value().attachments[2].bytes.read().value(), "ccc");
+    }
+    EXPECT_EQ(output->size().value(), 8u) << "each answer writes the output file afresh";
+    std::string failed = encodeAnswer(Error{"why"}).value();
+    EXPECT_EQ(decodeAnswer(*takeFrame(failed).value()).value().error().message, "why");
 
     std::string garbage = "\xff\xff\xff\xffxyz";
     EXPECT_FALSE(takeFrame(garbage));
+}
+
+TEST(WorkerProtocol, PlacesOutsideTheOutputFileAreRefused)
+{
+    auto output = std::make_shared<OpenFile>(OpenFile::makeUnnamed().value());
+    ASSERT_TRUE(output->write("%PDF-1.7 ..."));
+    struct Case
+    {
+        std::vector<std::string_view> fields;
+        std::shared_ptr<const OpenFile> file;
+        bool accepted;
+    };
+    const std::vector<Case> cases{
+        {{"rendered", "pdf-at", "0", "12"}, output, true},
+        {{"rendered", "pdf-at", "12", "0"}, output, true},
+        {{"rendered", "pdf-at", "13", "0"}, output, false},
+        {{"rendered", "pdf-at", "2", "11"}, output, false},
+        {{"rendered", "pdf-at", "18446744073709551615", "2"}, output, false},
+        {{"rendered", "pdf-at", "1", "18446744073709551615"}, output, false},
+        {{"rendered", "pdf-at", "-1", "2"}, output, false},
+        {{"rendered", "pdf-at", "0x1", "2"}, output, false},
+        {{"rendered", "pdf-at", "0", "4"}, nullptr, false},
+        {{"rendered", "pdf", "%PDF", "file-at", "a.txt", "4", "9"}, output, false},
+        {{"rendered", "pdf", "%PDF", "file-at", "a.txt", "4", "8"}, output, true},
+    };
+    for (const Case &row : cases) {
+        std::string frame = encodeFrame(row.fields);
+        const Result<Result<RenderedMessage>> answer = decodeAnswer(*takeFrame(frame).value(), row.file);
+        EXPECT_EQ(answer.ok(), row.accepted) << row.fields[2] << " " << row.fields[3];
+    }
 }
 
 TEST(IsolatedMailConverter, OneUnprivilegedWorkerRendersMessageAfterMessageAndTheRunCommits)
@@ -186,7 +224,9 @@ TEST(IsolatedMailConverter, TheWorkerCannotSteerWhereFilesAreWritten)
 {
     TempFolder outside;
     const std::string messages = outside.folder("out/mailbox");
-    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
+    WorkerLimits limits;
+    limits.memoryBytes = 64 * 1024 * 1024;
+    IsolatedMailConverter converter(fakeWorker(), limits);
     const auto convertIn = [&](const std::string &what) {
         return converter.Convert(outside.write("out/mailbox/email.eml", what),
                                  outside.file("out/mailbox/" + what + ".pdf"), "-c PDF -sattach");
@@ -205,7 +245,8 @@ TEST(IsolatedMailConverter, TheWorkerCannotSteerWhereFilesAreWritten)
                                         "escaped.txt", "n.txt", "tessaly-escaped.txt", "y.txt", "z.txt"}));
     EXPECT_FALSE(std::filesystem::exists("/tmp/tessaly-escaped.txt"));
 
-    for (const std::string what : {"save too many files", "claim a huge answer"}) {
+    for (const std::string what :
+         {"save too many files", "claim a huge answer", "place the PDF past the end", "write a file past the limit"}) {
         SCOPED_TRACE(what);
         const long worker = converter.workerId();
         Result<ConvertedMessage> refused = convertIn(what);

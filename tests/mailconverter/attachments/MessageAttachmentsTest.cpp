@@ -135,5 +135,5 @@ TEST(MessageAttachments, FolderFilesAreHandedToTheCommitUnderTheirPlannedNames)
     attachments.addFilesToSave(rendered);
     ASSERT_EQ(rendered.attachments.size(), 1u);
     EXPECT_EQ(rendered.attachments[0].name, "a (2).txt");
-    EXPECT_EQ(rendered.attachments[0].bytes, "a");
+    EXPECT_EQ(rendered.attachments[0].bytes.read().value(), "a");
 }
