@@ -31,7 +31,7 @@ import subprocess
 import sys
 import time
 
-MESSAGES = 60
+MESSAGES = 80
 ATTACHED_EVERY = 5
 POLL_SECONDS = 0.005
 
@@ -48,7 +48,7 @@ def mailbox(path):
     messages = []
     for number in range(1, MESSAGES + 1):
         lines = ["From ann@example.com Mon Jan  2 10:00:00 2023", "From: Ann <ann@example.com>",
-                 "To: Bob <bob@example.com>", f"Date: Mon, 2 Jan 2023 10:{number % 60:02d}:00 +0100",
+                 "To: Bob <bob@example.com>", f"Date: Mon, 2 Jan 2023 {10 + number // 60}:{number % 60:02d}:00 +0100",
                  f"Subject: {subject(number)}", "MIME-Version: 1.0"]
         body = [f"Line {line} of message {number}." for line in range(1, 30)]
         if number % ATTACHED_EVERY == 0:
@@ -75,11 +75,11 @@ def run_and_kill(command, index, rng, seconds_per_message):
     """Starts the run and kills it once it has written a few more index rows and a random moment
     has passed; whether it ended by itself first."""
     rows_before = rows_in(index)
-    wanted = rng.randint(0, 2)
+    wanted = rng.randint(0, 1)
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     while process.poll() is None and rows_in(index) < rows_before + wanted:
         time.sleep(POLL_SECONDS)
-    time.sleep(rng.uniform(0, 2 * seconds_per_message))
+    time.sleep(rng.uniform(0, seconds_per_message))
     if process.poll() is not None:
         return True
     process.send_signal(signal.SIGKILL)
