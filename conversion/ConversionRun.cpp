@@ -219,6 +219,11 @@ bool ConversionRun::convertMailbox(int row, const std::string &mailboxPath, cons
     const int failuresBefore = static_cast<int>(m_report.failedMessages.size());
     const int handledBefore = m_report.messagesConverted + m_report.messagesSkipped;
     Result<void> split = splitMailbox(mailboxPath);
+    // The mailbox's rows are on the disk before it counts as read.
+    if (Result<void> synced = m_indexWriter->sync(); !synced && !m_indexFailed) {
+        m_indexFailed = true;
+        m_report.warnings.push_back(PathFileName(m_mailboxPath) + ": " + synced.error().message);
+    }
     if (!split) {
         failMailbox(mailboxPath, split.error().message);
         removeMadeFoldersIfEmpty();

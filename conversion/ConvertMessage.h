@@ -17,7 +17,9 @@ Result<void> ConvertMessage(ConcurrentMailConverter &converter, const FileInFold
 
 /// Finishes the oldest message handed to `converter`, whose message file is `messageFile`, and
 /// then deletes the message file. It is deleted only after a successful conversion that did
-/// not ask to keep it: a failed one keeps it, so nothing is lost. A converter that throws
+/// not ask to keep it: a failed one keeps it, so nothing is lost. A converter returns success
+/// only once its files are durable (data synced before each rename, folders after:
+/// commitRenderedMessage), so a power cut after the deletion still finds the PDF. A converter that throws
 /// counts as failed. A message file that cannot be deleted after success adds a warning.
 Result<ConvertedMessage> finishConvertMessage(ConcurrentMailConverter &converter, const FileInFolder &messageFile);
 

@@ -40,6 +40,11 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const FileInFolder &source, c
     Result<std::string> committed = pending.value().commitAs(emlDestination(destination.name));
     if (!committed)
         return committed.error();
+    // Durable before the message's source may go (see commitRenderedMessage).
+    if (Result<void> synced = destination.folder.sync(); !synced) {
+        (void)destination.folder.remove(committed.value()); // one that won't go stays; the source is kept
+        return synced.error();
+    }
     return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, {}};
 }
 

@@ -3,6 +3,11 @@
 #include "support/PendingFile.h"
 
 namespace tessaly {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+} // namespace
 
 std::string messageFileName(int messageNumber)
 {
@@ -11,17 +16,27 @@ std::string messageFileName(int messageNumber)
 
 Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, std::string_view messageText)
 {
+    // A run killed while converting this message left its copy; taking it again lets the
+    // conversion delete it, instead of leaving it to look like a message that failed.
+    const std::string name = messageFileName(messageNumber);
+    if (folder.holdsFile(name)) {
+        Result<std::string> earlier = folder.read(name, messageText.size() + kLineEnd.size() + 1);
+        if (earlier && earlier.value().size() == messageText.size() + kLineEnd.size() &&
+            earlier.value().starts_with(messageText) && earlier.value().ends_with(kLineEnd))
+            return FileInFolder{folder, name};
+    }
     auto pending = PendingFile::createIn(folder);
     if (!pending)
         return pending.error();
     if (auto written = pending.value().write(messageText); !written)
         return written.error();
-    if (auto written = pending.value().write("\r\n"); !written)
+    if (auto written = pending.value().write(kLineEnd); !written)
         return written.error();
-    Result<std::string> name = pending.value().commitAs(messageFileName(messageNumber));
-    if (!name)
-        return name.error();
-    return FileInFolder{folder, std::move(name).value()};
+    // A working copy of a message the mailbox still holds: not worth a sync per message.
+    Result<std::string> committed = pending.value().commitAs(name, Durability::Scratch);
+    if (!committed)
+        return committed.error();
+    return FileInFolder{folder, std::move(committed).value()};
 }
 
 Result<void> removeMessageFile(const FileInFolder &file)

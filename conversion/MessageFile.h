@@ -16,7 +16,9 @@ std::string messageFileName(int messageNumber);
 ///
 /// The file is written under a temporary name and then renamed, never replacing a file: a
 /// message file kept from an earlier failed conversion (of this run or an earlier one) stays
-/// as it is, and this message gets "email-N (2).eml" and so on instead.
+/// as it is, and this message gets "email-N (2).eml" and so on instead. An "email-N.eml" that
+/// already holds exactly these bytes (left by a run killed while converting this message) is
+/// this message's file, and is returned as it is.
 Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, std::string_view messageText);
 
 /// Deletes a message file if it exists. A missing file is no error.

@@ -152,12 +152,15 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
                     record[12],   record.size() > 13 ? record[13] : std::string()};
 }
 
-MessageIndexWriter::MessageIndexWriter(FolderHandle folder, std::string fileName)
-    : m_folder(std::move(folder)), m_fileName(std::move(fileName))
+MessageIndexWriter::MessageIndexWriter(FolderHandle folder, std::string fileName, IndexClock clock)
+    : m_folder(std::move(folder)), m_fileName(std::move(fileName)), m_clock(std::move(clock))
 {
 }
 
-MessageIndexWriter::~MessageIndexWriter() = default;
+MessageIndexWriter::~MessageIndexWriter()
+{
+    (void)sync(); // see the header: whoever must know calls sync() first
+}
 
 std::string MessageIndexWriter::path() const
 {
@@ -189,7 +192,31 @@ Result<void> MessageIndexWriter::append(const IndexRow &row)
         if (Result<void> opened = open(); !opened)
             return opened;
     }
-    return m_file->write(indexRecord(row));
+    if (Result<void> written = m_file->write(indexRecord(row)); !written)
+        return written;
+    const auto now = m_clock();
+    if (m_rowsNotSynced++ == 0)
+        m_oldestNotSynced = now;
+    // A sync per row would cost a disk round trip per message; a second's rows share one.
+    if (now - m_oldestNotSynced >= kSyncInterval)
+        return sync();
+    return {};
+}
+
+Result<void> MessageIndexWriter::sync()
+{
+    if (!m_file || (m_rowsNotSynced == 0 && m_nameSynced))
+        return {};
+    if (Result<void> synced = m_file->sync(); !synced)
+        return synced;
+    // A new index file's name lives in the folder.
+    if (!m_nameSynced) {
+        if (Result<void> synced = m_folder.sync(); !synced)
+            return synced;
+        m_nameSynced = true;
+    }
+    m_rowsNotSynced = 0;
+    return {};
 }
 
 ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)

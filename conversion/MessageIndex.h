@@ -5,7 +5,9 @@
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -71,14 +73,26 @@ std::string indexRecord(const IndexRow &row);
 /// nullopt for a record that is not an index row (the heading, a wrong field count, bad numbers).
 std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record);
 
+/// The time now, by which the index writer batches its syncs; tests pass a clock of their own.
+using IndexClock = std::function<std::chrono::steady_clock::time_point()>;
+
 /// Appends rows to one index file, one write per row, so a kill leaves only whole rows and at
 /// most one torn last line. The file is opened at the first row: a torn tail left by an
 /// earlier run is cut off, and a new file gets the heading.
+///
+/// Rows are synced to the disk in batches: by the append that finds the oldest unsynced row
+/// kSyncInterval old or older, by sync() (the run calls it at the end of each mailbox) and when
+/// the writer goes. A row is appended only after the files it names were made durable, so a
+/// row that survives a power cut never claims a file that did not.
 class MessageIndexWriter
 {
 public:
+    static constexpr std::chrono::seconds kSyncInterval{1};
+
     /// Writes the index file `fileName` of `folder`.
-    MessageIndexWriter(FolderHandle folder, std::string fileName);
+    MessageIndexWriter(
+        FolderHandle folder, std::string fileName, IndexClock clock = [] { return std::chrono::steady_clock::now(); });
+    /// Syncs what is left; a failure here has nobody to tell (call sync() to learn it).
     ~MessageIndexWriter();
     MessageIndexWriter(const MessageIndexWriter &) = delete;
     MessageIndexWriter &operator=(const MessageIndexWriter &) = delete;
@@ -86,13 +100,21 @@ public:
     /// Fails with the path and the reason, also when a link or a file linked from elsewhere
     /// stands at the index file's name: it is neither followed nor changed.
     Result<void> append(const IndexRow &row);
+    /// Puts every row appended so far on the disk, with the file's name the first time.
+    Result<void> sync();
+    /// How many appended rows are not yet synced.
+    int rowsNotSynced() const { return m_rowsNotSynced; }
     std::string path() const;
 
 private:
     Result<void> open();
     FolderHandle m_folder;
     std::string m_fileName;
+    IndexClock m_clock;
     std::optional<FileWriter> m_file;
+    int m_rowsNotSynced = 0;
+    std::chrono::steady_clock::time_point m_oldestNotSynced;
+    bool m_nameSynced = false;
 };
 
 /// The messages earlier runs converted into one output folder, read from every index file

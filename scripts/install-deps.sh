@@ -11,6 +11,8 @@ packages=(
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
   # tests
   googletest libgtest-dev poppler-utils qpdf python3
+  # strace shows the order of syncs and renames in the durability test
+  strace
   # GNU parallel runs the shards of a run in the scale test
   parallel
   # libFuzzer and the sanitizer runtimes

@@ -415,7 +415,13 @@ Result<void> FileWriter::truncate(std::uint64_t size)
 
 Result<void> FileWriter::sync()
 {
-    if (m_fd < 0 || ::fsync(m_fd) != 0)
+#ifdef __linux__
+    // The data and the size that reads need; times and other metadata are left to the system.
+    const auto syncData = [](int fd) { return ::fdatasync(fd); };
+#else
+    const auto syncData = [](int fd) { return ::fsync(fd); };
+#endif
+    if (m_fd < 0 || syncData(m_fd) != 0)
         return Error{"cannot save '" + m_path + "' to disk: " + systemReason(m_fd < 0 ? EBADF : errno)};
     return {};
 }

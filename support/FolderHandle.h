@@ -36,7 +36,8 @@ public:
     Result<void> write(std::string_view bytes);
     /// Cuts the file to its first `size` bytes.
     Result<void> truncate(std::uint64_t size);
-    /// Puts what was written on the disk.
+    /// Puts what was written, and the file's size, on the disk (not the folder's entry for it:
+    /// see FolderHandle::sync).
     Result<void> sync();
     /// Closes the file; the error says what the last writes came to.
     Result<void> close();
@@ -108,7 +109,8 @@ public:
     /// Removes those of `folders` (paths relative to this folder, as openBelow adds them) that
     /// are empty, innermost first. A folder that holds anything stays, and so do its parents.
     void removeEmptyFolders(const std::vector<std::string> &folders) const;
-    /// Puts the folder's entries (new names, renames) on the disk.
+    /// Puts the folder's entries (new names, renames, removals) on the disk. One call covers
+    /// every change made in the folder before it.
     Result<void> sync() const;
 
 private:

@@ -76,9 +76,13 @@ Result<void> PendingFile::write(std::string_view bytes)
     return m_file->write(bytes);
 }
 
-Result<std::string> PendingFile::commitAs(std::string_view name)
+Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability)
 {
     if (m_file) {
+        if (durability == Durability::Durable) {
+            if (Result<void> synced = m_file->sync(); !synced)
+                return synced.error();
+        }
         Result<void> closed = m_file->close();
         m_file.reset();
         if (!closed)

@@ -10,6 +10,15 @@
 
 namespace tessaly {
 
+/// Whether a file's data must be on the disk before its name appears.
+enum class Durability
+{
+    /// Synced before the rename: after a crash, the name holds the whole file or is missing.
+    Durable,
+    /// Not synced: a working copy of bytes that are kept elsewhere, cheap to lose.
+    Scratch
+};
+
 /// A temporary file in the folder of its destination. Write to it, then `commitAs(name)`. A
 /// PendingFile that is never committed removes its file, so a name that readers see always
 /// holds a complete file, even if the process dies mid-write. Made, renamed and removed
@@ -30,8 +39,10 @@ public:
     Result<void> write(std::string_view bytes);
 
     /// Closes the file and moves it to `name` in its folder, or to "name (2)", "(3)" … when
-    /// that name is taken. Returns the name it got.
-    Result<std::string> commitAs(std::string_view name);
+    /// that name is taken. Returns the name it got. A Durable file's data is synced before the
+    /// rename (as QSaveFile does); the rename itself is durable only once the folder is synced,
+    /// which the caller does (FolderHandle::sync), once for all the files it names there.
+    Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable);
 
 private:
     PendingFile(FolderHandle folder, std::string name, FileWriter file)

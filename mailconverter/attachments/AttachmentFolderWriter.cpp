@@ -82,6 +82,10 @@ Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, con
                                folder.value().pathOf(name.value()) + "' and its link in the PDF does not reach it");
         written.files.push_back(std::move(name).value());
     }
+    // One folder sync makes every name above durable; the folder's own entry is synced with
+    // the PDF beside it.
+    if (Result<void> synced = folder.value().sync(); !synced)
+        return fail(synced.error());
     return written;
 }
 

@@ -57,8 +57,10 @@ struct WrittenAttachments
 /// under its planned name: never through a symbolic link, never over an existing file, and
 /// never a partial file under a final name. A folder of that name that is a symbolic link is
 /// refused. When a planned name has been taken since planning, the file gets the next free
-/// numbered name and `warnings` says so (its link then points at nothing). Fails with the path
-/// and the OS reason, and then leaves nothing it wrote behind.
+/// numbered name and `warnings` says so (its link then points at nothing). Each file's data is
+/// on the disk before it gets its name, and the folder is synced after the last one; the
+/// folder's own entry in `parent` is not (the caller syncs `parent`). Fails with the path and
+/// the OS reason, and then leaves nothing it wrote behind.
 Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
                                                  const std::vector<FileToSave> &files,
                                                  std::vector<std::string> &warnings);

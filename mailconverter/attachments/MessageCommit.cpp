@@ -43,6 +43,14 @@ Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, Rendered
         removeWrittenAttachments(saved.value());
         return committed.error();
     }
+    // The PDF's name and its attachments folder's are durable only with the folder; until then
+    // the message is not converted, and its message file must stay.
+    if (Result<void> synced = pdf.folder.sync(); !synced) {
+        // A file that won't go stays; the message is kept all the same.
+        (void)pdf.folder.remove(committed.value());
+        removeWrittenAttachments(saved.value());
+        return synced.error();
+    }
     converted.writtenPath = pdf.folder.pathOf(committed.value());
     converted.attachmentsSaved = static_cast<int>(saved.value().files.size());
     if (converted.writtenPath != plannedPath)

@@ -44,7 +44,9 @@ struct RenderedMessage
 /// Commits `message` as one unit as `pdf`: the attachments first, in the attachments folder
 /// beside it (attachmentFolderFor), then the PDF (or, should its name have been taken
 /// meanwhile, the next free numbered name, with a warning), never replacing a file and only
-/// through `pdf`'s folder handle. A failure takes back what was written and leaves no PDF.
+/// through `pdf`'s folder handle. Durable on return: each file's data is synced before its
+/// rename and each folder after its last rename, so the caller may then delete the message's
+/// source. A failure takes back what was written and leaves no PDF.
 Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message);
 
 } // namespace tessaly

@@ -136,6 +136,25 @@ TEST(MessageIndex, ATornLastLineIsIgnoredAndCutOffBeforeTheNextRow)
     EXPECT_EQ(rows[1].subject, row.subject);
 }
 
+TEST(MessageIndex, RowsWereNeverSyncedNowTheyAreOnceASecondAndOnSync)
+{
+    TempFolder temp;
+    std::chrono::steady_clock::time_point now;
+    MessageIndexWriter writer(FolderHandle::open(temp.path()).value(), "Tessaly index.csv", [&] { return now; });
+    // Seconds since the first row, and the rows not yet on the disk after appending there.
+    const std::vector<std::pair<double, int>> steps{{0.0, 1}, {0.5, 2}, {0.999, 3}, {1.0, 0},
+                                                    {1.2, 1}, {2.1, 2}, {2.2, 0},   {9.0, 1}};
+    for (const auto &[seconds, notSynced] : steps) {
+        now = std::chrono::steady_clock::time_point{} +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+        ASSERT_TRUE(writer.append(hostileRow()));
+        EXPECT_EQ(writer.rowsNotSynced(), notSynced) << "at " << seconds << " s";
+    }
+    ASSERT_TRUE(writer.sync());
+    EXPECT_EQ(writer.rowsNotSynced(), 0);
+    EXPECT_EQ(rowsOf(temp.file("Tessaly index.csv")).size(), steps.size());
+}
+
 TEST(MessageIndex, ARerunConvertsOnlyMessagesWithoutAConvertedRowOrWithoutTheirPdf)
 {
     TempFolder temp;
