@@ -171,7 +171,7 @@ Result<void> MessageIndexWriter::open()
 {
     // Opened through the folder's handle and never through a link: whoever may write in the
     // output folder must not be able to make the run write into a file elsewhere.
-    Result<FileWriter> file = m_folder.openForAppend(m_fileName);
+    Result<OpenFile> file = m_folder.openForAppend(m_fileName);
     if (!file)
         return file.error();
     const std::size_t keep = readCsvRecords(readIndexFile(m_folder, m_fileName)).completeLength;

@@ -111,7 +111,7 @@ private:
     FolderHandle m_folder;
     std::string m_fileName;
     IndexClock m_clock;
-    std::optional<FileWriter> m_file;
+    std::optional<OpenFile> m_file;
     int m_rowsNotSynced = 0;
     std::chrono::steady_clock::time_point m_oldestNotSynced;
     bool m_nameSynced = false;

@@ -9,7 +9,10 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -150,7 +153,7 @@ Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
     return FolderHandle(std::make_shared<const Open>(fd), pathOf(name));
 }
 
-Result<FileWriter> FolderHandle::create(std::string_view name) const
+Result<OpenFile> FolderHandle::create(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
@@ -158,10 +161,10 @@ Result<FileWriter> FolderHandle::create(std::string_view name) const
     const int fd = ::openat(m_folder->fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return Error{"cannot create '" + pathOf(name) + "': " + systemReason(errno)};
-    return FileWriter(pathOf(name), fd);
+    return OpenFile(fd, pathOf(name));
 }
 
-Result<FileWriter> FolderHandle::openForAppend(std::string_view name) const
+Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
@@ -183,7 +186,7 @@ Result<FileWriter> FolderHandle::openForAppend(std::string_view name) const
     if (status.st_nlink > 1)
         return Error{"cannot open '" + pathOf(name) + "': not permitted, it is also linked from elsewhere"};
     ::fcntl(file.get(), F_SETFL, O_WRONLY | O_APPEND);
-    return FileWriter(pathOf(name), file.release());
+    return OpenFile(file.release(), pathOf(name));
 }
 
 Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxBytes) const
@@ -369,72 +372,6 @@ Result<void> FolderHandle::checkName(std::string_view name) const
     return {};
 }
 
-FileWriter::FileWriter(FileWriter &&other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1))
-{
-}
-
-FileWriter &FileWriter::operator=(FileWriter &&other) noexcept
-{
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_path = std::move(other.m_path);
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
-
-FileWriter::~FileWriter()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-Result<void> FileWriter::write(std::string_view bytes)
-{
-    if (m_fd < 0)
-        return Error{"cannot write '" + m_path + "': the file is closed"};
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
-}
-
-Result<void> FileWriter::truncate(std::uint64_t size)
-{
-    if (m_fd < 0 || ::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
-        return Error{"cannot cut '" + m_path + "' short: " + systemReason(m_fd < 0 ? EBADF : errno)};
-    return {};
-}
-
-Result<void> FileWriter::sync()
-{
-#ifdef __linux__
-    // The data and the size that reads need; times and other metadata are left to the system.
-    const auto syncData = [](int fd) { return ::fdatasync(fd); };
-#else
-    const auto syncData = [](int fd) { return ::fsync(fd); };
-#endif
-    if (m_fd < 0 || syncData(m_fd) != 0)
-        return Error{"cannot save '" + m_path + "' to disk: " + systemReason(m_fd < 0 ? EBADF : errno)};
-    return {};
-}
-
-Result<void> FileWriter::close()
-{
-    if (m_fd < 0)
-        return {};
-    if (::close(std::exchange(m_fd, -1)) != 0)
-        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
-    return {};
-}
-
 #else // _WIN32: no descriptors for folders; every operation checks the entry it names
 
 struct FolderHandle::Open
@@ -494,30 +431,38 @@ Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
     return FolderHandle(m_folder, path);
 }
 
-Result<FileWriter> FolderHandle::create(std::string_view name) const
+namespace {
+
+/// Opens `path` with the C runtime's `flags`.
+Result<OpenFile> openPath(const std::string &path, int flags, const std::string &verb)
+{
+    int descriptor = -1;
+    const errno_t failed =
+        ::_wsopen_s(&descriptor, toFsPath(path).c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    if (failed != 0)
+        return Error{"cannot " + verb + " '" + path + "': " + systemReason(failed)};
+    return OpenFile(descriptor, path);
+}
+
+} // namespace
+
+Result<OpenFile> FolderHandle::create(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
-    const std::string path = pathOf(name);
     if (contains(name))
-        return Error{"cannot create '" + path + "': " + systemReason(EEXIST)};
-    std::FILE *file = _wfopen(toFsPath(path).c_str(), L"wbx");
-    if (!file)
-        return Error{"cannot create '" + path + "': " + systemReason(errno)};
-    return FileWriter(path, file);
+        return Error{"cannot create '" + pathOf(name) + "': " + systemReason(EEXIST)};
+    return openPath(pathOf(name), _O_WRONLY | _O_CREAT | _O_EXCL, "create");
 }
 
-Result<FileWriter> FolderHandle::openForAppend(std::string_view name) const
+Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
     const std::string path = pathOf(name);
     if (isLink(path))
         return linkRefused(path);
-    std::FILE *file = _wfopen(toFsPath(path).c_str(), L"ab");
-    if (!file)
-        return Error{"cannot open '" + path + "': " + systemReason(errno)};
-    return FileWriter(path, file);
+    return openPath(path, _O_WRONLY | _O_APPEND | _O_CREAT, "open");
 }
 
 Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxBytes) const
@@ -629,62 +574,6 @@ Result<void> FolderHandle::checkName(std::string_view name) const
     if (name.empty() || name == "." || name == ".." ||
         name.find_first_of(std::string_view("/\\:\0", 4)) != std::string_view::npos)
         return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'"};
-    return {};
-}
-
-FileWriter::FileWriter(FileWriter &&other) noexcept
-    : m_path(std::move(other.m_path)), m_file(std::exchange(other.m_file, nullptr))
-{
-}
-
-FileWriter &FileWriter::operator=(FileWriter &&other) noexcept
-{
-    if (this != &other) {
-        if (m_file)
-            std::fclose(static_cast<std::FILE *>(m_file));
-        m_path = std::move(other.m_path);
-        m_file = std::exchange(other.m_file, nullptr);
-    }
-    return *this;
-}
-
-FileWriter::~FileWriter()
-{
-    if (m_file)
-        std::fclose(static_cast<std::FILE *>(m_file));
-}
-
-Result<void> FileWriter::write(std::string_view bytes)
-{
-    auto *file = static_cast<std::FILE *>(m_file);
-    if (!file)
-        return Error{"cannot write '" + m_path + "': the file is closed"};
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
-    return {};
-}
-
-Result<void> FileWriter::truncate(std::uint64_t size)
-{
-    auto *file = static_cast<std::FILE *>(m_file);
-    if (!file || std::fflush(file) != 0 || _chsize_s(_fileno(file), static_cast<long long>(size)) != 0)
-        return Error{"cannot cut '" + m_path + "' short: " + systemReason(errno)};
-    return {};
-}
-
-Result<void> FileWriter::sync()
-{
-    auto *file = static_cast<std::FILE *>(m_file);
-    if (!file || std::fflush(file) != 0 || _commit(_fileno(file)) != 0)
-        return Error{"cannot save '" + m_path + "' to disk: " + systemReason(errno)};
-    return {};
-}
-
-Result<void> FileWriter::close()
-{
-    auto *file = static_cast<std::FILE *>(std::exchange(m_file, nullptr));
-    if (file && std::fclose(file) != 0)
-        return Error{"cannot write '" + m_path + "': " + systemReason(errno)};
     return {};
 }
 

@@ -22,39 +22,6 @@ enum class RenameOutcome
     Failed
 };
 
-/// A file open for writing, made or opened through a FolderHandle. Closed when it goes.
-class FileWriter
-{
-public:
-    FileWriter(FileWriter &&other) noexcept;
-    FileWriter &operator=(FileWriter &&other) noexcept;
-    FileWriter(const FileWriter &) = delete;
-    FileWriter &operator=(const FileWriter &) = delete;
-    ~FileWriter();
-
-    /// Writes all of `bytes` at the end of what was written (or of the file, when opened for appending).
-    Result<void> write(std::string_view bytes);
-    /// Cuts the file to its first `size` bytes.
-    Result<void> truncate(std::uint64_t size);
-    /// Puts what was written, and the file's size, on the disk (not the folder's entry for it:
-    /// see FolderHandle::sync).
-    Result<void> sync();
-    /// Closes the file; the error says what the last writes came to.
-    Result<void> close();
-
-private:
-    friend class FolderHandle;
-#ifdef _WIN32
-    FileWriter(std::string path, void *file) : m_path(std::move(path)), m_file(file) {}
-    std::string m_path;
-    void *m_file = nullptr; ///< the C runtime's FILE
-#else
-    FileWriter(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
-    std::string m_path;
-    int m_fd = -1;
-#endif
-};
-
 /// An open folder. Every operation names an entry of this folder, never a path: a name holding
 /// a separator, "." or ".." is refused, and an entry that is a symbolic link is neither followed
 /// nor replaced (it is refused with "not permitted", or, for a new file, counts as a taken
@@ -80,10 +47,10 @@ public:
     std::string pathOf(std::string_view name) const;
 
     /// Makes the file `name` and opens it for writing; fails when anything is there already.
-    Result<FileWriter> create(std::string_view name) const;
+    Result<OpenFile> create(std::string_view name) const;
     /// Opens the plain file `name` for appending, making it when missing. A link, a file with
     /// more than one name (a hard link to a file elsewhere) or anything but a plain file is refused.
-    Result<FileWriter> openForAppend(std::string_view name) const;
+    Result<OpenFile> openForAppend(std::string_view name) const;
     /// The bytes of the plain file `name`, at most `maxBytes` of them.
     Result<std::string> read(std::string_view name, std::uint64_t maxBytes = UINT64_MAX) const;
     /// The plain file `name`, open for reading, to read in parts or to hand to another process.

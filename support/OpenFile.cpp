@@ -121,6 +121,29 @@ Result<void> OpenFile::clear()
     return {};
 }
 
+Result<void> OpenFile::truncate(std::uint64_t size)
+{
+    if (::_chsize_s(m_descriptor, static_cast<long long>(size)) != 0)
+        return Error{"cannot cut '" + m_name + "' short: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> OpenFile::sync()
+{
+    if (::_commit(m_descriptor) != 0)
+        return Error{"cannot save '" + m_name + "' to disk: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> OpenFile::close()
+{
+    if (m_descriptor < 0)
+        return {};
+    if (::_close(std::exchange(m_descriptor, -1)) != 0)
+        return Error{"cannot write '" + m_name + "': " + systemReason(errno)};
+    return {};
+}
+
 std::FILE *OpenFile::streamFromStart() const
 {
     const int copy = ::_dup(m_descriptor);
@@ -214,6 +237,35 @@ Result<void> OpenFile::write(std::string_view bytes)
 Result<void> OpenFile::clear()
 {
     if (::ftruncate(m_descriptor, 0) != 0 || ::lseek(m_descriptor, 0, SEEK_SET) < 0)
+        return Error{"cannot write '" + m_name + "': " + systemReason(errno)};
+    return {};
+}
+
+Result<void> OpenFile::truncate(std::uint64_t size)
+{
+    if (::ftruncate(m_descriptor, static_cast<off_t>(size)) != 0)
+        return Error{"cannot cut '" + m_name + "' short: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> OpenFile::sync()
+{
+#ifdef __linux__
+    // The data and the size that reads need; times and other metadata are left to the system.
+    const int synced = ::fdatasync(m_descriptor);
+#else
+    const int synced = ::fsync(m_descriptor);
+#endif
+    if (synced != 0)
+        return Error{"cannot save '" + m_name + "' to disk: " + systemReason(errno)};
+    return {};
+}
+
+Result<void> OpenFile::close()
+{
+    if (m_descriptor < 0)
+        return {};
+    if (::close(std::exchange(m_descriptor, -1)) != 0)
         return Error{"cannot write '" + m_name + "': " + systemReason(errno)};
     return {};
 }

@@ -47,6 +47,13 @@ public:
     Result<void> write(std::string_view bytes);
     /// Cuts the file to nothing and puts its position at its start.
     Result<void> clear();
+    /// Cuts the file to its first `size` bytes (its position stays).
+    Result<void> truncate(std::uint64_t size);
+    /// Puts what was written, and the file's size, on the disk (not the folder's entry for it:
+    /// see FolderHandle::sync).
+    Result<void> sync();
+    /// Closes the file; the error says what the last writes came to.
+    Result<void> close();
     /// A stream that reads the file from its start, with a descriptor of its own that shares
     /// this file's position; the caller closes it. nullptr, with errno set, when it cannot.
     std::FILE *streamFromStart() const;

@@ -26,7 +26,7 @@ Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
 {
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
         std::string name = ".tessaly-" + randomSuffix() + ".part";
-        Result<FileWriter> file = folder.create(name);
+        Result<OpenFile> file = folder.create(name);
         if (file)
             return PendingFile(folder, std::move(name), std::move(file).value());
         // Made exclusively: a name something else holds, a link included, is passed over.

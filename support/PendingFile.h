@@ -45,7 +45,7 @@ public:
     Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable);
 
 private:
-    PendingFile(FolderHandle folder, std::string name, FileWriter file)
+    PendingFile(FolderHandle folder, std::string name, OpenFile file)
         : m_folder(std::move(folder)), m_name(std::move(name)), m_file(std::move(file))
     {
     }
@@ -53,7 +53,7 @@ private:
 
     FolderHandle m_folder;
     std::string m_name; ///< the temporary name; empty once committed or discarded
-    std::optional<FileWriter> m_file;
+    std::optional<OpenFile> m_file;
 };
 
 } // namespace tessaly

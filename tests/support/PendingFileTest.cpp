@@ -112,7 +112,7 @@ TEST(FolderHandle, RegressionNoFileIsWrittenOrReadThroughALinkPlantedInTheFolder
 
     for (const char *name : {"index.csv", "hard.csv"}) {
         SCOPED_TRACE(name);
-        Result<FileWriter> appended = folder.openForAppend(name);
+        Result<OpenFile> appended = folder.openForAppend(name);
         ASSERT_FALSE(appended);
         EXPECT_NE(appended.error().message.find("not permitted"), std::string::npos) << appended.error().message;
     }
