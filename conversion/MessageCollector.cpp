@@ -37,13 +37,20 @@ void MessageCollector::append(std::string_view bytes)
         }
     }
     m_text.AddToString(bytes);
+    m_hash.add(bytes);
     m_endsWithLineBreak = false;
 }
 
-void MessageCollector::appendLineBreak()
+void MessageCollector::appendLineBreak(std::string_view rawBreak)
 {
     m_text.AddToString("\r\n");
+    m_hash.add(rawBreak);
     m_endsWithLineBreak = true;
+}
+
+void MessageCollector::appendRestOfLineBreak(std::string_view rawBytes)
+{
+    m_hash.add(rawBytes);
 }
 
 void MessageCollector::finish(std::uint64_t endOffset)
@@ -55,7 +62,7 @@ std::optional<SplitMessage> MessageCollector::messageInHand() const
 {
     if (m_text.empty() || (m_beforeFirstSeparator && !m_preambleHasText))
         return std::nullopt;
-    return SplitMessage{m_text.view(), m_messageOffset};
+    return SplitMessage{m_text.view(), m_messageOffset, 0, {}};
 }
 
 void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
@@ -70,7 +77,7 @@ void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
         m_text.AddToString("\r\n");
     ++m_finishedCount;
     if (m_sink)
-        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset});
+        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset, m_hash.hexDigest()});
     startNewText();
 }
 
@@ -78,6 +85,7 @@ void MessageCollector::startNewText()
 {
     // A new builder rather than a cleared one, so a huge message's room is given back.
     m_text = AppendStrings();
+    m_hash = Sha256();
     m_endsWithLineBreak = false;
 }
 

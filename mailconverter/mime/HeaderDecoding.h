@@ -30,6 +30,11 @@ std::string reencodeEncodedWords(std::string_view raw, std::string_view declared
 /// The charset of the first encoded word in `raw` whose charset is a CJK one; "" when none.
 std::string firstCjkEncodedWordCharset(std::string_view raw);
 
+/// Whether a Content-Type value reads as "type/subtype" (blanks around either allowed);
+/// anything after the subtype's first token is GMime's business. RFC 2045: one that does not
+/// means text/plain in us-ascii.
+bool isParseableMediaType(std::string_view value);
+
 /// Parses an RFC 5322 date ("Fri, 5 Mar 2021 14:07:00 +0100", with the usual sloppiness).
 /// nullopt for garbage.
 std::optional<MailDate> parseHeaderDate(std::string_view text);

@@ -250,12 +250,12 @@ TEST(MessageCollector, TheMessageInHandIsWhatAReadErrorWouldKeep)
     MessageCollector collector(text, [&](const SplitMessage &message) { finished.emplace_back(message.text); });
     EXPECT_FALSE(collector.messageInHand()) << "nothing read yet";
     collector.append("  ");
-    collector.appendLineBreak();
+    collector.appendLineBreak("\n");
     EXPECT_FALSE(collector.messageInHand()) << "blank text before the first separator is no message";
 
     collector.beginMessage(10);
     collector.append("From a");
-    collector.appendLineBreak();
+    collector.appendLineBreak("\n");
     collector.append("Subject: cut sh");
     const std::optional<SplitMessage> inHand = collector.messageInHand();
     ASSERT_TRUE(inHand);

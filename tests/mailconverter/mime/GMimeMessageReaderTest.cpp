@@ -1,13 +1,11 @@
 #include "mailconverter/mime/GMimeMessageReader.h"
 
 #include "tests/mailconverter/mime/MimeTestHelpers.h"
-#include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 using namespace tessaly;
 using tessaly::test::crlf;
@@ -23,18 +21,13 @@ protected:
         tzset();
     }
 
-    // Loads `text` the way the naming step does: LoadMessage, then OpenMessage.
+    // Loads `text` as the naming step does: from the message's bytes as split, CR LF line ends.
     std::unique_ptr<MessageReader> load(std::string_view text)
     {
-        std::ofstream(m_path, std::ios::binary) << crlf(text);
         auto reader = gmimeMessageReaderFactory()();
-        EXPECT_TRUE(reader->LoadMessage(m_path));
-        EXPECT_TRUE(reader->OpenMessage(m_path));
+        EXPECT_TRUE(reader->LoadMessage(crlf(text)));
         return reader;
     }
-
-    tessaly::testing::TempFolder m_folder;
-    const std::string m_path = m_folder.file("message.eml");
 };
 
 } // namespace
@@ -70,7 +63,7 @@ TEST_F(GMimeMessageReaderTest, RawEightBitSubjects)
     EXPECT_EQ(load("Subject: \xA4\xA4\xA4\xE5\nContent-Type: text/plain; charset=big5\n\nx\n")->Subject(), "中文");
 }
 
-TEST_F(GMimeMessageReaderTest, BrokenHeaderBlockFromAFile)
+TEST_F(GMimeMessageReaderTest, BrokenHeaderBlock)
 {
     auto reader = load("\xEF\xBB\xBF"
                        "From: Ann <ann@example.com>\nSubject: s\n \nbody\n");
@@ -92,11 +85,10 @@ TEST_F(GMimeMessageReaderTest, GarbageDateUsesTheEnvelopeLineAndNoDateAnywhereIs
     EXPECT_EQ(load("From sender@example.com\nSubject: s\n\nx\n")->Date(), std::nullopt);
 }
 
-TEST_F(GMimeMessageReaderTest, MissingFileGivesEmptyValues)
+TEST_F(GMimeMessageReaderTest, EmptyMessageGivesEmptyValues)
 {
-    GMimeMessageReader reader;
-    EXPECT_FALSE(reader.LoadMessage("/nonexistent/email-1.eml"));
-    EXPECT_EQ(reader.Subject(), "");
-    EXPECT_EQ(reader.From(), "");
-    EXPECT_EQ(reader.Date(), std::nullopt);
+    auto reader = load("From sender@example.com\n\n");
+    EXPECT_EQ(reader->Subject(), "");
+    EXPECT_EQ(reader->From(), "");
+    EXPECT_EQ(reader->Date(), std::nullopt);
 }

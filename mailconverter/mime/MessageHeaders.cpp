@@ -1,0 +1,162 @@
+#include "mailconverter/mime/MessageHeaders.h"
+
+#include "mailconverter/mime/AddressList.h"
+#include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderDecoding.h"
+#include "support/Utf8.h"
+
+#include <gmime/gmime.h>
+
+#include <algorithm>
+
+namespace tessaly {
+
+namespace {
+
+std::size_t byteOrderMarkLength(std::string_view bytes)
+{
+    return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
+/// One field of the header block: its name and its raw value, folding kept, without the
+/// blanks after the colon and without its final line break.
+struct RawField
+{
+    std::string_view name;
+    std::string_view value;
+};
+
+std::string_view withoutLineBreak(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+/// The fields of the header block at the start of `head`, read as the full parse reads it: a
+/// line that is neither a field nor a continuation (a blank-only one included) starts the body.
+std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderBytes)
+{
+    head = head.substr(0, maxHeaderBytes);
+    std::vector<RawField> fields;
+    std::size_t valueBegin = 0;
+    bool inField = false;
+    auto endField = [&](std::size_t end) {
+        if (!inField)
+            return;
+        std::string_view value = withoutLineBreak(head.substr(valueBegin, end - valueBegin));
+        while (!value.empty() &&
+               (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
+            value.remove_prefix(1);
+        fields.back().value = value;
+        inField = false;
+    };
+    std::size_t line = 0;
+    while (line < head.size()) {
+        const std::size_t lineBreak = head.find('\n', line);
+        const std::size_t end = lineBreak == std::string_view::npos ? head.size() : lineBreak + 1;
+        std::string_view text = withoutLineBreak(head.substr(line, end - line));
+        if (text.empty())
+            break;
+        if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
+            // A second envelope line, which the parse skips.
+        } else if (text.front() == ' ' || text.front() == '\t') {
+            if (!inField || text.find_first_not_of(" \t") == std::string_view::npos)
+                break;
+        } else {
+            std::size_t nameEnd = 0;
+            while (nameEnd < text.size() && text[nameEnd] != ':' && static_cast<unsigned char>(text[nameEnd]) > 32 &&
+                   static_cast<unsigned char>(text[nameEnd]) < 127)
+                ++nameEnd;
+            std::size_t colon = nameEnd;
+            while (colon < text.size() && (text[colon] == ' ' || text[colon] == '\t'))
+                ++colon;
+            if (nameEnd == 0 || colon >= text.size() || text[colon] != ':')
+                break;
+            endField(line);
+            fields.push_back(RawField{text.substr(0, nameEnd), {}});
+            valueBegin = line + colon + 1;
+            inField = true;
+        }
+        line = end;
+    }
+    endField(line);
+    return fields;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && asciiLowercase(a) == asciiLowercase(b);
+}
+
+/// The first field named `name` (as GMime finds it); "" when there is none.
+std::string_view firstValue(const std::vector<RawField> &fields, std::string_view name)
+{
+    const auto found =
+        std::find_if(fields.begin(), fields.end(), [&](const RawField &field) { return sameName(field.name, name); });
+    return found == fields.end() ? std::string_view() : found->value;
+}
+
+/// The charset a text message declares; "" for a multipart, whose parts are not read here.
+std::string declaredTextCharset(std::string_view contentType, GMimeParserOptions *options)
+{
+    if (contentType.empty() || !isParseableMediaType(contentType))
+        return {};
+    GMimeContentType *type = g_mime_content_type_parse(options, std::string(contentType).c_str());
+    if (!type)
+        return {};
+    std::string charset;
+    const char *mediaType = g_mime_content_type_get_media_type(type);
+    if (mediaType && g_ascii_strcasecmp(mediaType, "text") == 0) {
+        const char *value = g_mime_content_type_get_parameter(type, "charset");
+        charset = value ? value : "";
+    }
+    g_object_unref(type);
+    return charset;
+}
+
+} // namespace
+
+MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeaderBytes)
+{
+    message.remove_prefix(byteOrderMarkLength(message));
+    MessageHeaders headers;
+    std::optional<MailDate> envelopeDate;
+    if (message.substr(0, 5) == "From ") {
+        const std::size_t lineEnd = message.find('\n');
+        envelopeDate = parseEnvelopeDate(message.substr(0, lineEnd));
+        message.remove_prefix(lineEnd == std::string_view::npos ? message.size() : lineEnd + 1);
+    }
+    if (message.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        headers.date = envelopeDate;
+        return headers;
+    }
+    message.remove_prefix(byteOrderMarkLength(message));
+    const std::vector<RawField> fields = headerFields(message, maxHeaderBytes);
+
+    ensureGMimeInitialised();
+    ParserOptionsPtr options = makeParserOptions();
+    const std::string charset = declaredTextCharset(firstValue(fields, "Content-Type"), options.get());
+    headers.subject = decodeHeaderText(firstValue(fields, "Subject"), charset);
+    headers.from = parseAddressList(firstValue(fields, "From"), charset, options.get());
+    headers.to = parseAddressList(firstValue(fields, "To"), charset, options.get());
+    if (const std::string_view id = firstValue(fields, "Message-ID"); !id.empty()) {
+        if (char *decoded = g_mime_utils_decode_message_id(std::string(id).c_str())) {
+            headers.messageId = decoded;
+            g_free(decoded);
+        }
+    }
+    headers.date = parseHeaderDate(firstValue(fields, "Date"));
+    if (!headers.date)
+        headers.date = envelopeDate;
+    // Received headers are prepended on the way, so the first one is the newest.
+    for (const RawField &field : fields) {
+        if (headers.date)
+            break;
+        if (sameName(field.name, "Received"))
+            headers.date = parseReceivedDate(field.value);
+    }
+    return headers;
+}
+
+} // namespace tessaly
