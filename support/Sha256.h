@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ public:
     std::string hexDigest();
 
 private:
+    /// Hashes `count` whole 64-byte blocks, with the CPU's SHA instructions where it has them.
+    void compressBlocks(const unsigned char *blocks, std::size_t count);
     void compressBlock(const unsigned char *block);
 
     std::array<std::uint32_t, 8> m_state;

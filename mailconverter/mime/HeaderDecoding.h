@@ -3,11 +3,16 @@
 
 #include "mailconverter/mime/MailMessage.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaly {
+
+/// A header field with more "=?" than this is decoded by us alone, unfolded and trimmed: GMime's
+/// own decoder takes time quadratic in their number when they are not closed.
+inline constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
 
 /// Removes folding (CR LF or LF followed by a space or tab), keeping the space or tab, and
 /// drops a final line end. Other tabs and stray line breaks stay.

@@ -89,12 +89,28 @@ bool sameName(std::string_view a, std::string_view b)
     return a.size() == b.size() && asciiLowercase(a) == asciiLowercase(b);
 }
 
-/// The first field named `name` (as GMime finds it); "" when there is none.
-std::string_view firstValue(const std::vector<RawField> &fields, std::string_view name)
+std::size_t encodedWordStarts(std::string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find("=?"); at != std::string_view::npos; at = text.find("=?", at + 2))
+        ++count;
+    return count;
+}
+
+/// The first field named `name` (as GMime finds it); "" when there is none. A field full of
+/// "=?" is unfolded and trimmed, as the whole parse sets it aside from GMime.
+std::string firstValue(const std::vector<RawField> &fields, std::string_view name)
 {
     const auto found =
         std::find_if(fields.begin(), fields.end(), [&](const RawField &field) { return sameName(field.name, name); });
-    return found == fields.end() ? std::string_view() : found->value;
+    if (found == fields.end())
+        return {};
+    if (encodedWordStarts(found->value) <= kMaxEncodedWordStartsForGMime || sameName(name, "Content-Type"))
+        return std::string(found->value);
+    const std::string unfolded = unfoldHeader(found->value);
+    const std::size_t first = unfolded.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string()
+                                      : unfolded.substr(first, unfolded.find_last_not_of(" \t") - first + 1);
 }
 
 /// The charset a text message declares; "" for a multipart, whose parts are not read here.
@@ -140,8 +156,8 @@ MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeade
     headers.subject = decodeHeaderText(firstValue(fields, "Subject"), charset);
     headers.from = parseAddressList(firstValue(fields, "From"), charset, options.get());
     headers.to = parseAddressList(firstValue(fields, "To"), charset, options.get());
-    if (const std::string_view id = firstValue(fields, "Message-ID"); !id.empty()) {
-        if (char *decoded = g_mime_utils_decode_message_id(std::string(id).c_str())) {
+    if (const std::string id = firstValue(fields, "Message-ID"); !id.empty()) {
+        if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
             headers.messageId = decoded;
             g_free(decoded);
         }

@@ -689,10 +689,6 @@ MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> e
     return std::move(m_message);
 }
 
-// A header field with more "=?" than this is decoded by us alone: GMime's own decoder takes
-// time quadratic in their number when they are not closed.
-constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
-
 std::size_t countOf(std::string_view text, std::string_view what)
 {
     std::size_t count = 0;
