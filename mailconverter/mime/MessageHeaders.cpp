@@ -8,6 +8,7 @@
 #include <gmime/gmime.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace tessaly {
 
@@ -35,7 +36,7 @@ std::string_view withoutLineBreak(std::string_view text)
 
 /// The fields of the header block at the start of `head`, read as the full parse reads it: a
 /// line that is neither a field nor a continuation (a blank-only one included) starts the body.
-std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderBytes)
+std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderBytes, std::size_t &blockEnd)
 {
     head = head.substr(0, maxHeaderBytes);
     std::vector<RawField> fields;
@@ -81,6 +82,7 @@ std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderB
         line = end;
     }
     endField(line);
+    blockEnd = line;
     return fields;
 }
 
@@ -113,22 +115,60 @@ std::string firstValue(const std::vector<RawField> &fields, std::string_view nam
                                       : unfolded.substr(first, unfolded.find_last_not_of(" \t") - first + 1);
 }
 
-/// The charset a text message declares; "" for a multipart, whose parts are not read here.
-std::string declaredTextCharset(std::string_view contentType, GMimeParserOptions *options)
+/// How far into a multipart message's body the first text part's charset is looked for.
+constexpr std::size_t kCharsetSearchBytes = 64 * 1024;
+
+/// The media type and charset of a Content-Type value; empty ones when it cannot be read.
+std::pair<std::string, std::string> mediaTypeAndCharset(std::string_view contentType, GMimeParserOptions *options)
 {
     if (contentType.empty() || !isParseableMediaType(contentType))
         return {};
     GMimeContentType *type = g_mime_content_type_parse(options, std::string(contentType).c_str());
     if (!type)
         return {};
-    std::string charset;
     const char *mediaType = g_mime_content_type_get_media_type(type);
-    if (mediaType && g_ascii_strcasecmp(mediaType, "text") == 0) {
-        const char *value = g_mime_content_type_get_parameter(type, "charset");
-        charset = value ? value : "";
-    }
+    const char *charset = g_mime_content_type_get_parameter(type, "charset");
+    std::pair<std::string, std::string> result{asciiLowercase(mediaType ? mediaType : ""), charset ? charset : ""};
     g_object_unref(type);
-    return charset;
+    return result;
+}
+
+/// The charset the first text part declares, found among the Content-Type fields at the start
+/// of `body` without reading its MIME tree; "" when none does there.
+std::string firstTextPartCharset(std::string_view body, GMimeParserOptions *options)
+{
+    body = body.substr(0, kCharsetSearchBytes);
+    for (std::size_t line = 0; line < body.size();) {
+        const std::size_t end = std::min(body.find('\n', line), body.size());
+        if (sameName(body.substr(line, std::min<std::size_t>(13, end - line)), "Content-Type:")) {
+            // The field with its continuation lines.
+            std::size_t fieldEnd = end;
+            while (fieldEnd + 1 < body.size() && (body[fieldEnd + 1] == ' ' || body[fieldEnd + 1] == '\t'))
+                fieldEnd = std::min(body.find('\n', fieldEnd + 1), body.size());
+            std::string_view value = withoutLineBreak(body.substr(line + 13, fieldEnd - line - 13));
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            const auto [mediaType, charset] = mediaTypeAndCharset(value, options);
+            if (mediaType == "text" && !charset.empty())
+                return charset;
+            line = fieldEnd + 1;
+            continue;
+        }
+        line = end + 1;
+    }
+    return {};
+}
+
+/// The charset the message's text declares, in which raw 8-bit headers are read: a text
+/// message's own, or a multipart's first text part's.
+std::string declaredTextCharset(std::string_view contentType, std::string_view body, GMimeParserOptions *options)
+{
+    const auto [mediaType, charset] = mediaTypeAndCharset(contentType, options);
+    if (mediaType == "text")
+        return charset;
+    if (mediaType == "multipart")
+        return firstTextPartCharset(body, options);
+    return {};
 }
 
 } // namespace
@@ -148,11 +188,13 @@ MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeade
         return headers;
     }
     message.remove_prefix(byteOrderMarkLength(message));
-    const std::vector<RawField> fields = headerFields(message, maxHeaderBytes);
+    std::size_t blockEnd = 0;
+    const std::vector<RawField> fields = headerFields(message, maxHeaderBytes, blockEnd);
 
     ensureGMimeInitialised();
     ParserOptionsPtr options = makeParserOptions();
-    const std::string charset = declaredTextCharset(firstValue(fields, "Content-Type"), options.get());
+    const std::string charset =
+        declaredTextCharset(firstValue(fields, "Content-Type"), message.substr(blockEnd), options.get());
     headers.subject = decodeHeaderText(firstValue(fields, "Subject"), charset);
     headers.from = parseAddressList(firstValue(fields, "From"), charset, options.get());
     headers.to = parseAddressList(firstValue(fields, "To"), charset, options.get());

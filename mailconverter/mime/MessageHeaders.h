@@ -27,8 +27,9 @@ struct MessageHeaders
 /// "From " envelope line (whose date is a fallback), up to the blank line that ends it or the
 /// first line that is neither a header field nor the continuation of one. Header lines past
 /// `maxHeaderBytes` bytes of the block are not read (a field they cut ends there), and
-/// nothing after the block ever is. Raw 8-bit text is read in the charset a text message
-/// declares.
+/// nothing after the block is, but for the Content-Type fields in the first 64 KB of a
+/// multipart's body: raw 8-bit text is read in the charset the message's text declares, as
+/// the whole parse reads it (a text message's own, a multipart's first text part's).
 MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeaderBytes);
 
 } // namespace tessaly

@@ -117,6 +117,9 @@ TEST_F(GMimeMessageReaderTest, ReadsTheHeaderBlockAloneAsTheWholeParseReadsIt)
         "From a\nDate: garbage\n\nx\n",
         "From a\nSubject:  trailing blanks \t\nFrom:  Ann  <ann@example.com> \n\nx\n",
         "From a\nSubject: =?utf-8?Q?a?= \n\nx\n",
+        // Raw 8-bit headers in the charset of a multipart's first text part.
+        "From a\nSubject: \xBB\xE1\xD2\xE9\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+        "Content-Type: image/png\n\n--b\nContent-Type: text/plain;\n charset=gb2312\n\nx\n--b--\n",
     };
     for (const std::string &text : messages) {
         SCOPED_TRACE(text.substr(0, 120));
