@@ -58,6 +58,7 @@ std::size_t BlockSplitter::feedBlock(std::string_view block)
         m_atLineStart = true;
         position = next;
     }
+    m_collector.endOfPiece();
     m_consumed += size;
     return firstSeparator;
 }
@@ -74,6 +75,7 @@ void BlockSplitter::flushHeldPrefix()
     if (m_heldPrefix.empty())
         return;
     m_collector.append(m_heldPrefix);
+    m_collector.endOfPiece(); // before the prefix's buffer is reused
     m_heldPrefix.clear();
 }
 

@@ -44,6 +44,7 @@ void LineSplitter::feed(std::string_view bytes)
         }
         position = next;
     }
+    m_collector.endOfPiece();
     m_consumed += size;
 }
 
@@ -62,6 +63,7 @@ void LineSplitter::takeLine(std::string_view line, std::uint64_t offset, std::st
     m_collector.append(line);
     m_collector.appendLineBreak(rawBreak);
     if (m_hasPartialLine) {
+        m_collector.endOfPiece(); // before the line's buffer is reused
         m_hasPartialLine = false;
         if (m_partialLine.capacity() > kKeptLineRoom)
             std::string().swap(m_partialLine);

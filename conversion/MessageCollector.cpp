@@ -37,20 +37,38 @@ void MessageCollector::append(std::string_view bytes)
         }
     }
     m_text.AddToString(bytes);
-    m_hash.add(bytes);
+    hashRaw(bytes);
     m_endsWithLineBreak = false;
 }
 
 void MessageCollector::appendLineBreak(std::string_view rawBreak)
 {
     m_text.AddToString("\r\n");
-    m_hash.add(rawBreak);
+    hashRaw(rawBreak);
     m_endsWithLineBreak = true;
 }
 
 void MessageCollector::appendRestOfLineBreak(std::string_view rawBytes)
 {
-    m_hash.add(rawBytes);
+    hashRaw(rawBytes);
+}
+
+void MessageCollector::endOfPiece()
+{
+    m_hash.add(m_unhashed);
+    m_unhashed = {};
+}
+
+void MessageCollector::hashRaw(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    if (!m_unhashed.empty() && bytes.data() == m_unhashed.data() + m_unhashed.size()) {
+        m_unhashed = std::string_view(m_unhashed.data(), m_unhashed.size() + bytes.size());
+        return;
+    }
+    m_hash.add(m_unhashed);
+    m_unhashed = bytes;
 }
 
 void MessageCollector::finish(std::uint64_t endOffset)
@@ -76,6 +94,7 @@ void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
     if (atEnd && !m_endsWithLineBreak)
         m_text.AddToString("\r\n");
     ++m_finishedCount;
+    endOfPiece();
     if (m_sink)
         m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset, m_hash.hexDigest()});
     startNewText();
@@ -86,6 +105,7 @@ void MessageCollector::startNewText()
     // A new builder rather than a cleared one, so a huge message's room is given back.
     m_text = AppendStrings();
     m_hash = Sha256();
+    m_unhashed = {};
     m_endsWithLineBreak = false;
 }
 

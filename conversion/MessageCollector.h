@@ -58,6 +58,10 @@ public:
     /// The LF of a CR LF pair that the end of a piece cut off its CR: it belongs to the line
     /// already ended, so it is only hashed.
     void appendRestOfLineBreak(std::string_view rawBytes);
+    /// The bytes handed over so far may change from now on: call before the piece (or line
+    /// buffer) they lie in is reused. Until then, bytes that follow each other in memory are
+    /// hashed as one run.
+    void endOfPiece();
     /// End of the mailbox (or of the range read), `endOffset` bytes from the mailbox's start:
     /// finishes the message in hand, if any.
     void finish(std::uint64_t endOffset);
@@ -73,10 +77,13 @@ public:
 private:
     void finishCurrent(bool atEnd, std::uint64_t endOffset);
     void startNewText();
+    void hashRaw(std::string_view bytes);
 
     AppendStrings &m_text;
     MessageSink m_sink;
     Sha256 m_hash;
+    /// Raw bytes handed over and not yet hashed, all adjacent in memory.
+    std::string_view m_unhashed;
     std::uint64_t m_messageOffset = 0;
     int m_finishedCount = 0;
     bool m_beforeFirstSeparator = true;
