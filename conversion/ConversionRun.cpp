@@ -134,31 +134,13 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
 {
     m_recorder.observer().mailboxStarted(row, static_cast<int>(m_rows.size()), mailboxPath);
 
-    Result<std::string> mailboxFolder = mailboxOutputFolder(outputFolder, mailboxPath);
-    if (!mailboxFolder) {
-        m_recorder.failMailbox(mailboxPath, mailboxFolder.error().message);
-        return false;
-    }
-    // The output folder is the user's choice; below it no link is followed. The mailbox's
-    // folder is held open for the mailbox: every file of it is made through that handle.
-    if (!EnsureFolder(outputFolder)) {
-        m_recorder.failMailbox(mailboxPath, "cannot create the output folder '" + outputFolder + "'");
-        return false;
-    }
-    Result<FolderHandle> outputRoot = FolderHandle::open(outputFolder);
-    std::vector<std::string> madeFolders;
-    Result<FolderHandle> opened =
-        outputRoot ? outputRoot.value().openBelow(std::string_view(mailboxFolder.value()).substr(outputFolder.size()),
-                                                  &madeFolders)
-                   : Result<FolderHandle>(outputRoot.error());
+    Result<MailboxFolder> opened = MailboxFolder::open(outputFolder, mailboxPath);
     if (!opened) {
-        if (outputRoot)
-            outputRoot.value().removeEmptyFolders(madeFolders);
-        m_recorder.failMailbox(mailboxPath, "cannot create the output folder: " + opened.error().message);
+        m_recorder.failMailbox(mailboxPath, opened.error().message);
         return false;
     }
-    const auto removeMadeFoldersIfEmpty = [&] { outputRoot.value().removeEmptyFolders(madeFolders); };
-    const FolderHandle &folder = opened.value();
+    const MailboxFolder &mailboxFolder = opened.value();
+    const FolderHandle &folder = mailboxFolder.handle();
 
     const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
     const ConvertedMessages convertedEarlier =
@@ -169,11 +151,11 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
         m_recorder.failMailbox(mailboxPath, file.error().message);
-        removeMadeFoldersIfEmpty();
+        mailboxFolder.removeMadeFoldersIfEmpty();
         return false;
     }
     MessagePipeline pipeline(converter, m_settings, m_makeReader,
-                             MailboxOutput{folder, mailboxFolder.value(),
+                             MailboxOutput{folder, mailboxFolder.path(),
                                            m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
                                            file.value().startOffset()},
                              m_recorder);
@@ -189,7 +171,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
             if (const std::optional<SplitMessage> inHand = reader.messageInHand())
                 pipeline.keepCutShort(*inHand, read.error().message);
             m_recorder.failMailbox(mailboxPath, read.error().message);
-            removeMadeFoldersIfEmpty();
+            mailboxFolder.removeMadeFoldersIfEmpty();
             return false;
         }
     } catch (const std::exception &exception) {
@@ -206,7 +188,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     ++m_recorder.report().mailboxesRead;
     if (!m_recorder.mailboxHeldMessages()) {
         m_recorder.report().emptyMailboxes.push_back(mailboxPath);
-        removeMadeFoldersIfEmpty();
+        mailboxFolder.removeMadeFoldersIfEmpty();
     }
     return true;
 }
