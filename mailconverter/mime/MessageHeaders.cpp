@@ -2,6 +2,7 @@
 
 #include "mailconverter/mime/AddressList.h"
 #include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
 #include "support/Utf8.h"
 
@@ -34,55 +35,21 @@ std::string_view withoutLineBreak(std::string_view text)
     return text;
 }
 
-/// The fields of the header block at the start of `head`, read as the full parse reads it: a
-/// line that is neither a field nor a continuation (a blank-only one included) starts the body.
+/// The fields of the header block at the start of `head`, of its first `maxHeaderBytes` bytes.
 std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderBytes, std::size_t &blockEnd)
 {
     head = head.substr(0, maxHeaderBytes);
+    const HeaderBlockScan scan = scanHeaderBlock(head, true);
     std::vector<RawField> fields;
-    std::size_t valueBegin = 0;
-    bool inField = false;
-    auto endField = [&](std::size_t end) {
-        if (!inField)
-            return;
-        std::string_view value = withoutLineBreak(head.substr(valueBegin, end - valueBegin));
+    for (const HeaderBlockField &field : scan.fields) {
+        const std::string_view whole = head.substr(field.begin, field.end - field.begin);
+        std::string_view value = withoutLineBreak(whole.substr(whole.find(':') + 1));
         while (!value.empty() &&
                (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
             value.remove_prefix(1);
-        fields.back().value = value;
-        inField = false;
-    };
-    std::size_t line = 0;
-    while (line < head.size()) {
-        const std::size_t lineBreak = head.find('\n', line);
-        const std::size_t end = lineBreak == std::string_view::npos ? head.size() : lineBreak + 1;
-        std::string_view text = withoutLineBreak(head.substr(line, end - line));
-        if (text.empty())
-            break;
-        if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
-            // A second envelope line, which the parse skips.
-        } else if (text.front() == ' ' || text.front() == '\t') {
-            if (!inField || text.find_first_not_of(" \t") == std::string_view::npos)
-                break;
-        } else {
-            std::size_t nameEnd = 0;
-            while (nameEnd < text.size() && text[nameEnd] != ':' && static_cast<unsigned char>(text[nameEnd]) > 32 &&
-                   static_cast<unsigned char>(text[nameEnd]) < 127)
-                ++nameEnd;
-            std::size_t colon = nameEnd;
-            while (colon < text.size() && (text[colon] == ' ' || text[colon] == '\t'))
-                ++colon;
-            if (nameEnd == 0 || colon >= text.size() || text[colon] != ':')
-                break;
-            endField(line);
-            fields.push_back(RawField{text.substr(0, nameEnd), {}});
-            valueBegin = line + colon + 1;
-            inField = true;
-        }
-        line = end;
+        fields.push_back(RawField{whole.substr(0, field.nameEnd), value});
     }
-    endField(line);
-    blockEnd = line;
+    blockEnd = scan.scanned;
     return fields;
 }
 

@@ -6,6 +6,7 @@
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
 #include "support/TextHelpers.h"
 #include "support/Utf8.h"
@@ -718,54 +719,13 @@ std::string_view headerBlockEnd(std::size_t bodyStart)
 // nullopt when GMime may read the block as it is, or when it does not end within `head`.
 std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
 {
-    struct Field
-    {
-        std::size_t begin = 0;
-        std::size_t nameEnd = 0;
-        std::size_t end = 0;
-    };
-    std::vector<Field> fields;
-    std::optional<std::size_t> bodyStart;
-    std::size_t blockEnd = std::string_view::npos;
-    std::size_t line = 0;
-    while (blockEnd == std::string_view::npos && !bodyStart) {
-        const std::size_t end = head.find('\n', line);
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        std::string_view text = head.substr(line, end - line);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        if (text.empty()) {
-            // The end of the header block; at the very start, there is none.
-            if (line == 0)
-                bodyStart = 0;
-            else
-                blockEnd = line;
-        } else if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
-            // A second envelope line, which GMime skips.
-        } else if (text.front() == ' ' || text.front() == '\t') {
-            if (fields.empty() || text.find_first_not_of(" \t") == std::string_view::npos)
-                bodyStart = line;
-            else
-                fields.back().end = end + 1;
-        } else {
-            std::size_t nameEnd = 0;
-            while (nameEnd < text.size() && text[nameEnd] != ':' && static_cast<unsigned char>(text[nameEnd]) > 32 &&
-                   static_cast<unsigned char>(text[nameEnd]) < 127)
-                ++nameEnd;
-            std::size_t colon = nameEnd;
-            while (colon < text.size() && (text[colon] == ' ' || text[colon] == '\t'))
-                ++colon;
-            if (nameEnd == 0 || colon >= text.size() || text[colon] != ':')
-                bodyStart = line;
-            else
-                fields.push_back(Field{line, nameEnd, end + 1});
-        }
-        line = end + 1;
-    }
+    const HeaderBlockScan scan = scanHeaderBlock(head, false);
+    if (!scan.bodyStart && !scan.blockEnd)
+        return std::nullopt;
+    const std::optional<std::size_t> &bodyStart = scan.bodyStart;
     HeaderBlockRewrite rewrite;
-    rewrite.replaced = bodyStart ? *bodyStart : blockEnd;
-    for (const Field &field : fields) {
+    rewrite.replaced = scan.scanned;
+    for (const HeaderBlockField &field : scan.fields) {
         const std::string_view whole = head.substr(field.begin, field.end - field.begin);
         const std::string_view name = whole.substr(0, field.nameEnd);
         if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime ||
