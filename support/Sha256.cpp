@@ -87,9 +87,14 @@ compressWithShaExtensions(std::uint32_t *state, const unsigned char *data, std::
 
 } // namespace
 
-Sha256::Sha256()
+Sha256::Sha256(Rounds rounds)
     : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
 {
+#ifdef TESSALY_SHA_EXTENSIONS
+    m_useCpuInstructions = rounds == Rounds::Fastest && kUseShaExtensions;
+#else
+    (void)rounds;
+#endif
 }
 
 void Sha256::add(std::string_view bytes)
@@ -140,7 +145,7 @@ std::string Sha256::hexDigest()
 void Sha256::compressBlocks(const unsigned char *blocks, std::size_t count)
 {
 #ifdef TESSALY_SHA_EXTENSIONS
-    if (kUseShaExtensions) {
+    if (m_useCpuInstructions) {
         compressWithShaExtensions(m_state.data(), blocks, count);
         return;
     }
