@@ -6,11 +6,9 @@
 // Usage: split_bench MAILBOX [--skip-python]
 // Make a mailbox with generate_mailbox.py.
 
-#include "conversion/BlockSplitter.h"
 #include "conversion/ConversionRun.h"
-#include "conversion/LineSplitter.h"
 #include "conversion/MailboxFileReader.h"
-#include "conversion/MessageCollector.h"
+#include "conversion/MailboxReader.h"
 #include "conversion/MessageFile.h"
 
 #include <chrono>
@@ -61,16 +59,15 @@ void printRow(const char *label, const Figures &figures, double cpu, double peak
     std::fflush(stdout);
 }
 
-/// Splits with one of the two splitters, writing and deleting each message file as a run does
-/// (unless `folder` is empty: then it only splits, to show the splitter's own share).
-Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool blockMode)
+/// Splits in one of the two modes, writing and deleting each message file as a run does
+/// (unless `folder` is empty: then it only splits and hashes, to show the reader's own share).
+Figures splitToFiles(const std::string &mailbox, const std::string &folder, SplitMode mode)
 {
     Figures figures;
     int number = 0;
-    AppendStrings text;
     const std::optional<FolderHandle> output =
         folder.empty() ? std::nullopt : std::optional<FolderHandle>(FolderHandle::open(folder).value());
-    MessageCollector collector(text, [&](const SplitMessage &message) {
+    MailboxReader reader(mode, [&](const SplitMessage &message) {
         if (!output)
             return;
         Result<FileInFolder> written = writeMessageFile(*output, ++number, message.text);
@@ -83,34 +80,20 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, bool
             std::exit(1);
         }
     });
-    BlockSplitter blockSplitter(collector);
-    LineSplitter lineSplitter(collector);
 
     const auto start = std::chrono::steady_clock::now();
-    Result<MailboxFileReader> reader = MailboxFileReader::open(mailbox);
-    if (!reader) {
-        std::fprintf(stderr, "error: '%s': %s\n", mailbox.c_str(), reader.error().message.c_str());
+    Result<MailboxFileReader> file = MailboxFileReader::open(mailbox);
+    if (!file) {
+        std::fprintf(stderr, "error: '%s': %s\n", mailbox.c_str(), file.error().message.c_str());
         std::exit(1);
     }
-    for (;;) {
-        Result<std::string_view> chunk = reader.value().readChunk();
-        if (!chunk || chunk.value().empty())
-            break;
-        const std::string_view bytes = chunk.value();
-        if (blockMode) {
-            for (std::size_t offset = 0; offset < bytes.size(); offset += BlockSplitter::kBlockSize)
-                blockSplitter.feedBlock(bytes.substr(offset, BlockSplitter::kBlockSize));
-        } else {
-            lineSplitter.feed(bytes);
-        }
+    if (Result<void> read = reader.readToEnd(file.value()); !read) {
+        std::fprintf(stderr, "error: '%s': %s\n", mailbox.c_str(), read.error().message.c_str());
+        std::exit(1);
     }
-    if (blockMode)
-        blockSplitter.finish();
-    else
-        lineSplitter.finish();
     figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figures.bytes = reader.value().bytesRead();
-    figures.messages = collector.finishedCount();
+    figures.bytes = file.value().bytesRead();
+    figures.messages = reader.finishedCount();
     return figures;
 }
 
@@ -128,8 +111,7 @@ public:
 class FixedReader : public MessageReader
 {
 public:
-    bool LoadMessage(const std::string &) override { return true; }
-    bool OpenMessage(const std::string &) override { return true; }
+    bool LoadMessage(std::string_view) override { return true; }
     std::string Subject() const override { return "Quarterly report"; }
     std::string From() const override { return "Ann"; }
     std::optional<MessageDateTime> Date() const override { return MessageDateTime{2021, 3, 5, 0, 0, 0}; }
@@ -212,10 +194,12 @@ int main(int argc, char **argv)
     std::filesystem::create_directories(work / "files");
     std::printf("mailbox %s, %.1f MB\n", mailbox.c_str(), static_cast<double>(size) / (1024.0 * 1024.0));
 
-    inChild("line mode (split only)", [&] { return splitToFiles(mailbox, {}, false); });
-    inChild("block mode (split only)", [&] { return splitToFiles(mailbox, {}, true); });
-    inChild("line mode (split+write+del)", [&] { return splitToFiles(mailbox, (work / "files").string(), false); });
-    inChild("block mode (split+write+del)", [&] { return splitToFiles(mailbox, (work / "files").string(), true); });
+    inChild("line mode (split only)", [&] { return splitToFiles(mailbox, {}, SplitMode::Line); });
+    inChild("block mode (split only)", [&] { return splitToFiles(mailbox, {}, SplitMode::Block); });
+    inChild("line mode (split+write+del)",
+            [&] { return splitToFiles(mailbox, (work / "files").string(), SplitMode::Line); });
+    inChild("block mode (split+write+del)",
+            [&] { return splitToFiles(mailbox, (work / "files").string(), SplitMode::Block); });
     inChild("whole run, null converter", [&] { return wholeRun(mailbox, (work / "run").string()); });
     if (!skipPython)
         pythonPeer(mailbox);

@@ -21,6 +21,8 @@ std::size_t BlockSplitter::feedBlock(std::string_view block)
 {
     const std::size_t size = block.size();
     std::size_t position = m_lineBreaks.start(block);
+    if (position > 0)
+        m_collector.appendRestOfLineBreak(block.substr(0, position));
     std::size_t firstSeparator = 0;
 
     LineBreakFinder finder(block);
@@ -51,10 +53,12 @@ std::size_t BlockSplitter::feedBlock(std::string_view block)
         m_collector.append(block.substr(position, lineBreak - position));
         if (lineBreak == size)
             break;
-        m_collector.appendLineBreak();
+        const std::size_t next = m_lineBreaks.past(block, lineBreak);
+        m_collector.appendLineBreak(block.substr(lineBreak, next - lineBreak));
         m_atLineStart = true;
-        position = m_lineBreaks.past(block, lineBreak);
+        position = next;
     }
+    m_collector.endOfPiece();
     m_consumed += size;
     return firstSeparator;
 }
@@ -71,6 +75,7 @@ void BlockSplitter::flushHeldPrefix()
     if (m_heldPrefix.empty())
         return;
     m_collector.append(m_heldPrefix);
+    m_collector.endOfPiece(); // before the prefix's buffer is reused
     m_heldPrefix.clear();
 }
 

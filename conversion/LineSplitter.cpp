@@ -20,6 +20,8 @@ void LineSplitter::feed(std::string_view bytes)
 {
     const std::size_t size = bytes.size();
     std::size_t position = m_lineBreaks.start(bytes);
+    if (position > 0)
+        m_collector.appendRestOfLineBreak(bytes.substr(0, position));
 
     LineBreakFinder finder(bytes);
     while (position < size) {
@@ -32,33 +34,36 @@ void LineSplitter::feed(std::string_view bytes)
             m_partialLine.append(bytes.substr(position));
             break;
         }
+        const std::size_t next = m_lineBreaks.past(bytes, lineBreak);
+        const std::string_view rawBreak = bytes.substr(lineBreak, next - lineBreak);
         if (m_hasPartialLine) {
             m_partialLine.append(bytes.substr(position, lineBreak - position));
-            takeLine(m_partialLine, m_partialOffset);
+            takeLine(m_partialLine, m_partialOffset, rawBreak);
         } else {
-            takeLine(bytes.substr(position, lineBreak - position), m_consumed + position);
+            takeLine(bytes.substr(position, lineBreak - position), m_consumed + position, rawBreak);
         }
-
-        position = m_lineBreaks.past(bytes, lineBreak);
+        position = next;
     }
+    m_collector.endOfPiece();
     m_consumed += size;
 }
 
 void LineSplitter::finish()
 {
     if (m_hasPartialLine)
-        takeLine(m_partialLine, m_partialOffset);
+        takeLine(m_partialLine, m_partialOffset, {});
     m_lineBreaks.finish();
     m_collector.finish(m_consumed);
 }
 
-void LineSplitter::takeLine(std::string_view line, std::uint64_t offset)
+void LineSplitter::takeLine(std::string_view line, std::uint64_t offset, std::string_view rawBreak)
 {
     if (isSeparatorLine(line))
         m_collector.beginMessage(offset);
     m_collector.append(line);
-    m_collector.appendLineBreak();
+    m_collector.appendLineBreak(rawBreak);
     if (m_hasPartialLine) {
+        m_collector.endOfPiece(); // before the line's buffer is reused
         m_hasPartialLine = false;
         if (m_partialLine.capacity() > kKeptLineRoom)
             std::string().swap(m_partialLine);

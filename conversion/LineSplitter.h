@@ -26,7 +26,8 @@ public:
     void finish();
 
 private:
-    void takeLine(std::string_view line, std::uint64_t offset);
+    /// `rawBreak`: the line's break as the mailbox has it; empty for a last line without one.
+    void takeLine(std::string_view line, std::uint64_t offset, std::string_view rawBreak);
 
     MessageCollector &m_collector;
     /// The start of a line cut by the end of a piece; only ever one line.

@@ -37,13 +37,38 @@ void MessageCollector::append(std::string_view bytes)
         }
     }
     m_text.AddToString(bytes);
+    hashRaw(bytes);
     m_endsWithLineBreak = false;
 }
 
-void MessageCollector::appendLineBreak()
+void MessageCollector::appendLineBreak(std::string_view rawBreak)
 {
     m_text.AddToString("\r\n");
+    hashRaw(rawBreak);
     m_endsWithLineBreak = true;
+}
+
+void MessageCollector::appendRestOfLineBreak(std::string_view rawBytes)
+{
+    hashRaw(rawBytes);
+}
+
+void MessageCollector::endOfPiece()
+{
+    m_hash.add(m_unhashed);
+    m_unhashed = {};
+}
+
+void MessageCollector::hashRaw(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    if (!m_unhashed.empty() && bytes.data() == m_unhashed.data() + m_unhashed.size()) {
+        m_unhashed = std::string_view(m_unhashed.data(), m_unhashed.size() + bytes.size());
+        return;
+    }
+    m_hash.add(m_unhashed);
+    m_unhashed = bytes;
 }
 
 void MessageCollector::finish(std::uint64_t endOffset)
@@ -55,7 +80,7 @@ std::optional<SplitMessage> MessageCollector::messageInHand() const
 {
     if (m_text.empty() || (m_beforeFirstSeparator && !m_preambleHasText))
         return std::nullopt;
-    return SplitMessage{m_text.view(), m_messageOffset};
+    return SplitMessage{m_text.view(), m_messageOffset, 0, {}};
 }
 
 void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
@@ -69,8 +94,9 @@ void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
     if (atEnd && !m_endsWithLineBreak)
         m_text.AddToString("\r\n");
     ++m_finishedCount;
+    endOfPiece();
     if (m_sink)
-        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset});
+        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset, m_hash.hexDigest()});
     startNewText();
 }
 
@@ -78,6 +104,8 @@ void MessageCollector::startNewText()
 {
     // A new builder rather than a cleared one, so a huge message's room is given back.
     m_text = AppendStrings();
+    m_hash = Sha256();
+    m_unhashed = {};
     m_endsWithLineBreak = false;
 }
 

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "support/AppendStrings.h"
+#include "support/Sha256.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tessaly {
@@ -20,6 +22,9 @@ struct SplitMessage
     /// How many bytes of the mailbox it takes, up to the next separator or the end; 0 when
     /// not known (a message cut short by a read error).
     std::uint64_t length = 0;
+    /// The SHA-256 of those `length` bytes of the mailbox, as they were (line breaks as they
+    /// stand there), in lower-case hex; empty when `length` is not known.
+    std::string sha256;
 };
 
 /// Receives every finished message, in mailbox order.
@@ -34,6 +39,9 @@ using MessageSink = std::function<void(const SplitMessage &)>;
 ///   text there is dropped.
 /// - The last message gets a final CR LF when the mailbox does not end in a line break, so
 ///   every message text ends with one.
+///
+/// The splitters hand over every byte of the mailbox exactly once, in order, so the collector
+/// hashes each message's bytes as they pass: the mailbox is never read a second time.
 class MessageCollector
 {
 public:
@@ -44,8 +52,16 @@ public:
     void beginMessage(std::uint64_t offset);
     /// Appends bytes of the current line (no line breaks among them).
     void append(std::string_view bytes);
-    /// Ends the current line with CR LF.
-    void appendLineBreak();
+    /// Ends the current line with CR LF; `rawBreak` is the line break as the mailbox has it
+    /// (CR LF, CR or LF; empty for a last line that has none, or the CR of a pair cut in two).
+    void appendLineBreak(std::string_view rawBreak);
+    /// The LF of a CR LF pair that the end of a piece cut off its CR: it belongs to the line
+    /// already ended, so it is only hashed.
+    void appendRestOfLineBreak(std::string_view rawBytes);
+    /// The bytes handed over so far may change from now on: call before the piece (or line
+    /// buffer) they lie in is reused. Until then, bytes that follow each other in memory are
+    /// hashed as one run.
+    void endOfPiece();
     /// End of the mailbox (or of the range read), `endOffset` bytes from the mailbox's start:
     /// finishes the message in hand, if any.
     void finish(std::uint64_t endOffset);
@@ -61,9 +77,13 @@ public:
 private:
     void finishCurrent(bool atEnd, std::uint64_t endOffset);
     void startNewText();
+    void hashRaw(std::string_view bytes);
 
     AppendStrings &m_text;
     MessageSink m_sink;
+    Sha256 m_hash;
+    /// Raw bytes handed over and not yet hashed, all adjacent in memory.
+    std::string_view m_unhashed;
     std::uint64_t m_messageOffset = 0;
     int m_finishedCount = 0;
     bool m_beforeFirstSeparator = true;

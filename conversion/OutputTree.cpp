@@ -3,7 +3,9 @@
 #include "support/PathHelpers.h"
 
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace tessaly {
 namespace {
@@ -31,6 +33,36 @@ Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const s
         return Error{"the output folder for this mailbox would be the mailbox file itself; choose another "
                      "output folder"};
     return folder;
+}
+
+MailboxFolder::MailboxFolder(FolderHandle root, FolderHandle folder, std::string path, std::vector<std::string> made)
+    : m_root(std::move(root)), m_folder(std::move(folder)), m_path(std::move(path)), m_made(std::move(made))
+{
+}
+
+Result<MailboxFolder> MailboxFolder::open(const std::string &outputFolder, const std::string &mailboxPath)
+{
+    Result<std::string> path = mailboxOutputFolder(outputFolder, mailboxPath);
+    if (!path)
+        return path.error();
+    if (!EnsureFolder(outputFolder))
+        return Error{"cannot create the output folder '" + outputFolder + "'"};
+    Result<FolderHandle> root = FolderHandle::open(outputFolder);
+    if (!root)
+        return Error{"cannot create the output folder: " + root.error().message};
+    std::vector<std::string> made;
+    Result<FolderHandle> folder =
+        root.value().openBelow(std::string_view(path.value()).substr(outputFolder.size()), &made);
+    if (!folder) {
+        root.value().removeEmptyFolders(made);
+        return Error{"cannot create the output folder: " + folder.error().message};
+    }
+    return MailboxFolder(std::move(root.value()), std::move(folder.value()), std::move(path.value()), std::move(made));
+}
+
+void MailboxFolder::removeMadeFoldersIfEmpty() const
+{
+    m_root.removeEmptyFolders(m_made);
 }
 
 } // namespace tessaly

@@ -160,13 +160,11 @@ std::string composePdfName(NamingOption option, const std::string &subject, cons
     return stem + ".pdf";
 }
 
-std::string MakePDFPath(MessageReader &reader, const std::string &messageFile, NamingOption option,
+std::string MakePDFPath(MessageReader &reader, std::string_view message, NamingOption option,
                         const std::string &mailboxFolder)
 {
-    const std::string path = trimBlanks(messageFile);
-    // Their results are not needed: a reader that cannot load reports empty values.
-    reader.LoadMessage(path);
-    reader.OpenMessage(path);
+    // The result is not needed: a reader that cannot load reports empty values.
+    reader.LoadMessage(message);
     const std::string subject = reader.Subject();
     const std::string from = usesSender(option) ? reader.From() : std::string();
     const std::optional<MessageDateTime> date = usesDate(option) ? reader.Date() : std::nullopt;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -35,9 +36,9 @@ inline constexpr const char *kUnknownSenderName = "(unknown sender)";
 std::string composePdfName(NamingOption option, const std::string &subject, const std::string &from,
                            const std::optional<MessageDateTime> &date);
 
-/// Reads from `reader` the values `option` uses (after LoadMessage and OpenMessage on the
-/// blank-trimmed `messageFile`) and returns `mailboxFolder` + separator + composePdfName(...).
-std::string MakePDFPath(MessageReader &reader, const std::string &messageFile, NamingOption option,
+/// Reads from `reader` the values `option` uses (after LoadMessage on `message`, the
+/// message's bytes) and returns `mailboxFolder` + separator + composePdfName(...).
+std::string MakePDFPath(MessageReader &reader, std::string_view message, NamingOption option,
                         const std::string &mailboxFolder);
 
 } // namespace tessaly

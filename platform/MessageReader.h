@@ -1,10 +1,12 @@
-// The message reader: reads the subject, sender and date of one message file.
+// The message reader: reads the subject, sender and date of one message from its header block.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -21,18 +23,26 @@ struct MessageDateTime
     friend bool operator==(const MessageDateTime &, const MessageDateTime &) = default;
 };
 
-/// Reads the headers that name a message's PDF. Call `LoadMessage`, then `OpenMessage`
-/// with the same path, then the values. A message file starts with its mbox "From " line.
+/// Header lines past this many bytes of a header block are not read: naming a message costs
+/// about this much memory, however large its headers are.
+inline constexpr std::size_t kMaxHeaderBlockBytes = 1 << 20;
+
+/// Each value a reader gives is cut after this many characters, with a note of how many were
+/// left out, as the header block of the message's page cuts it.
+inline constexpr std::size_t kMaxHeaderValueCharacters = 1000;
+
+/// Reads the headers that name a message's PDF. Call `LoadMessage` with the message's bytes,
+/// then the values.
 class MessageReader
 {
 public:
     virtual ~MessageReader() = default;
 
-    /// Reads and parses the message file. Returns false when it cannot; the values are then
-    /// empty (and `Date` is nullopt), never garbage.
-    virtual bool LoadMessage(const std::string &messageFile) = 0;
-    /// Repeats the load; kept because callers call both, in this order.
-    virtual bool OpenMessage(const std::string &messageFile) = 0;
+    /// Reads the header block at the start of `message`, a message as split from its mailbox
+    /// (its mbox "From " line first). Only the header block is read, and of it at most
+    /// kMaxHeaderBlockBytes; the body never is. Returns false when there is no header to read;
+    /// the values are then empty (and `Date` is nullopt), never garbage.
+    virtual bool LoadMessage(std::string_view message) = 0;
 
     /// The subject, decoded to UTF-8 and unfolded. Empty when there is none.
     virtual std::string Subject() const = 0;

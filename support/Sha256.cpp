@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define TESSALY_SHA_EXTENSIONS 1
+#endif
+
 namespace tessaly {
 namespace {
 
@@ -21,11 +27,74 @@ constexpr std::uint32_t rotateRight(std::uint32_t value, int bits)
     return (value >> bits) | (value << (32 - bits));
 }
 
+#ifdef TESSALY_SHA_EXTENSIONS
+// The x86 SHA extensions hash about eight times faster than the portable rounds below, which
+// matters because every message of a run is hashed as it is split.
+bool hasShaExtensions()
+{
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_SSE4_1) || !(ecx & bit_SSSE3))
+        return false;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
+        return false;
+    return (ebx & (1u << 29)) != 0;
+}
+
+const bool kUseShaExtensions = hasShaExtensions();
+
+/// Hashes `blocks` 64-byte blocks into `state` with the SHA extensions. The instructions keep
+/// the state as the words ABEF and CDGH, and take the message schedule four words at a time.
+__attribute__((target("sha,sse4.1,ssse3"))) void
+compressWithShaExtensions(std::uint32_t *state, const unsigned char *data, std::size_t blocks)
+{
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(state)), 0xB1);
+    __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(state + 4)), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abefBefore = abef;
+        const __m128i cdghBefore = cdgh;
+        __m128i words[4];
+        for (std::size_t group = 0; group < 16; ++group) {
+            __m128i &current = words[group % 4];
+            if (group < 4) {
+                current =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * group)), byteSwap);
+            } else {
+                const __m128i &previous = words[(group + 3) % 4];
+                const __m128i sevenBack = _mm_alignr_epi8(previous, words[(group + 2) % 4], 4);
+                current = _mm_sha256msg2_epu32(
+                    _mm_add_epi32(_mm_sha256msg1_epu32(current, words[(group + 1) % 4]), sevenBack), previous);
+            }
+            __m128i input = _mm_add_epi32(
+                current, _mm_loadu_si128(reinterpret_cast<const __m128i *>(kRoundConstants.data() + 4 * group)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, input);
+            input = _mm_shuffle_epi32(input, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, input);
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+#endif
+
 } // namespace
 
-Sha256::Sha256()
+Sha256::Sha256(Rounds rounds)
     : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
 {
+#ifdef TESSALY_SHA_EXTENSIONS
+    m_useCpuInstructions = rounds == Rounds::Fastest && kUseShaExtensions;
+#else
+    (void)rounds;
+#endif
 }
 
 void Sha256::add(std::string_view bytes)
@@ -35,9 +104,10 @@ void Sha256::add(std::string_view bytes)
     std::size_t size = bytes.size();
     while (size > 0) {
         if (m_blockFill == 0 && size >= 64) {
-            compressBlock(data);
-            data += 64;
-            size -= 64;
+            const std::size_t blocks = size / 64;
+            compressBlocks(data, blocks);
+            data += 64 * blocks;
+            size -= 64 * blocks;
             continue;
         }
         const std::size_t taken = std::min(size, 64 - m_blockFill);
@@ -46,7 +116,7 @@ void Sha256::add(std::string_view bytes)
         data += taken;
         size -= taken;
         if (m_blockFill == 64) {
-            compressBlock(m_block.data());
+            compressBlocks(m_block.data(), 1);
             m_blockFill = 0;
         }
     }
@@ -70,6 +140,18 @@ std::string Sha256::hexDigest()
             hex += kHex[(word >> shift) & 0xf];
     }
     return hex;
+}
+
+void Sha256::compressBlocks(const unsigned char *blocks, std::size_t count)
+{
+#ifdef TESSALY_SHA_EXTENSIONS
+    if (m_useCpuInstructions) {
+        compressWithShaExtensions(m_state.data(), blocks, count);
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i)
+        compressBlock(blocks + 64 * i);
 }
 
 void Sha256::compressBlock(const unsigned char *block)

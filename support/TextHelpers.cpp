@@ -1,5 +1,7 @@
 #include "support/TextHelpers.h"
 
+#include "support/Utf8.h"
+
 namespace tessaly {
 
 std::string trimBlanks(std::string_view text)
@@ -53,6 +55,27 @@ std::string percentDecode(std::string_view text)
         }
     }
     return out;
+}
+
+std::string cutForDisplay(std::string_view text, std::size_t maxCharacters)
+{
+    const std::size_t end = byteLengthOfCharacters(text, maxCharacters);
+    if (end == text.size())
+        return std::string(text);
+    return std::string(text.substr(0, end)) + " [… cut: " + groupedNumber(characterCount(text.substr(end))) +
+           " more characters]";
+}
+
+std::string groupedNumber(std::size_t number)
+{
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 } // namespace tessaly

@@ -1,6 +1,7 @@
 // Small text helpers shared by the run and the naming step.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,12 @@ std::string percentEncode(std::string_view text, std::string_view alsoKeep = {})
 
 /// Undoes percentEncode (and any %XX); malformed escapes are kept as they are.
 std::string percentDecode(std::string_view text);
+
+/// `text` cut after `maxCharacters` code points (never inside a UTF-8 sequence), followed
+/// by a note of how many were left out; unchanged when short enough.
+std::string cutForDisplay(std::string_view text, std::size_t maxCharacters);
+
+/// "2,650": digits grouped by threes with commas.
+std::string groupedNumber(std::size_t number);
 
 } // namespace tessaly

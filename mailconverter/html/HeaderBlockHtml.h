@@ -3,6 +3,7 @@
 
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/mime/MailMessage.h"
+#include "support/TextHelpers.h" // cutForDisplay, groupedNumber
 
 #include <cstddef>
 #include <string>
@@ -54,12 +55,5 @@ std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector
 /// with its box filling it: for text that Qt's PDF writer would not give back as typed.
 std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                                       const HeaderLimits &limits, double widthPoints, double heightPoints);
-
-/// `text` cut after `maxCharacters` code points (never inside a UTF-8 sequence), followed
-/// by a note of how many were left out; unchanged when short enough.
-std::string cutForDisplay(std::string_view text, std::size_t maxCharacters);
-
-/// "2,650": digits grouped by threes with commas.
-std::string groupedNumber(std::size_t number);
 
 } // namespace tessaly

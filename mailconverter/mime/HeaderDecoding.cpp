@@ -6,6 +6,7 @@
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <vector>
@@ -159,6 +160,12 @@ std::optional<MailDate> fromGDateTime(GDateTime *dateTime)
     return date;
 }
 
+bool isTokenCharacter(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u > 32 && u < 127 && std::string_view("()<>@,;:\\\"/[]?=").find(c) == std::string_view::npos;
+}
+
 } // namespace
 
 std::string unfoldHeader(std::string_view raw)
@@ -302,6 +309,22 @@ std::optional<MailDate> parseReceivedDate(std::string_view receivedValue)
     if (semicolon == std::string::npos)
         return std::nullopt;
     return parseHeaderDate(std::string_view(value).substr(semicolon + 1));
+}
+
+bool isParseableMediaType(std::string_view value)
+{
+    value = value.substr(0, value.find(';'));
+    const std::size_t slash = value.find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    std::string_view type = value.substr(0, slash);
+    std::string_view subtype = value.substr(slash + 1);
+    while (!type.empty() && std::isspace(static_cast<unsigned char>(type.back())))
+        type.remove_suffix(1);
+    while (!subtype.empty() && std::isspace(static_cast<unsigned char>(subtype.front())))
+        subtype.remove_prefix(1);
+    return !type.empty() && std::all_of(type.begin(), type.end(), isTokenCharacter) && !subtype.empty() &&
+           isTokenCharacter(subtype.front());
 }
 
 } // namespace tessaly

@@ -3,11 +3,16 @@
 
 #include "mailconverter/mime/MailMessage.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaly {
+
+/// A header field with more "=?" than this is decoded by us alone, unfolded and trimmed: GMime's
+/// own decoder takes time quadratic in their number when they are not closed.
+inline constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
 
 /// Removes folding (CR LF or LF followed by a space or tab), keeping the space or tab, and
 /// drops a final line end. Other tabs and stray line breaks stay.
@@ -29,6 +34,11 @@ std::string reencodeEncodedWords(std::string_view raw, std::string_view declared
 
 /// The charset of the first encoded word in `raw` whose charset is a CJK one; "" when none.
 std::string firstCjkEncodedWordCharset(std::string_view raw);
+
+/// Whether a Content-Type value reads as "type/subtype" (blanks around either allowed);
+/// anything after the subtype's first token is GMime's business. RFC 2045: one that does not
+/// means text/plain in us-ascii.
+bool isParseableMediaType(std::string_view value);
 
 /// Parses an RFC 5322 date ("Fri, 5 Mar 2021 14:07:00 +0100", with the usual sloppiness).
 /// nullopt for garbage.

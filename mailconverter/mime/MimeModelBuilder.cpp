@@ -1,10 +1,12 @@
 // Building the message model from GMime's MIME tree.
 #include "mailconverter/mime/MailMessage.h"
 
+#include "mailconverter/mime/AddressList.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
 #include "support/TextHelpers.h"
 #include "support/Utf8.h"
@@ -44,30 +46,6 @@ std::string validUtf8(const char *text)
     if (!text)
         return {};
     return decodeToUtf8(text, {});
-}
-
-bool isTokenCharacter(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u > 32 && u < 127 && std::string_view("()<>@,;:\\\"/[]?=").find(c) == std::string_view::npos;
-}
-
-// "type/subtype", blanks around either allowed; anything after the subtype's first token is
-// GMime's business.
-bool isParseableMediaType(std::string_view value)
-{
-    value = value.substr(0, value.find(';'));
-    const std::size_t slash = value.find('/');
-    if (slash == std::string_view::npos)
-        return false;
-    std::string_view type = value.substr(0, slash);
-    std::string_view subtype = value.substr(slash + 1);
-    while (!type.empty() && std::isspace(static_cast<unsigned char>(type.back())))
-        type.remove_suffix(1);
-    while (!subtype.empty() && std::isspace(static_cast<unsigned char>(subtype.front())))
-        subtype.remove_prefix(1);
-    return !type.empty() && std::all_of(type.begin(), type.end(), isTokenCharacter) && !subtype.empty() &&
-           isTokenCharacter(subtype.front());
 }
 
 // RFC 2045: a Content-Type that cannot be read means text/plain in us-ascii.
@@ -298,26 +276,6 @@ private:
     std::string m_cjkCharset;  ///< the first CJK charset the message declares anywhere
 };
 
-void appendAddresses(InternetAddressList *list, std::vector<MailAddress> &out, int depth = 0)
-{
-    if (!list || depth > 4)
-        return;
-    const int count = internet_address_list_length(list);
-    for (int i = 0; i < count; ++i) {
-        InternetAddress *address = internet_address_list_get_address(list, i);
-        if (INTERNET_ADDRESS_IS_GROUP(address)) {
-            appendAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out, depth + 1);
-            continue;
-        }
-        MailAddress entry;
-        entry.name = validUtf8(internet_address_get_name(address));
-        if (INTERNET_ADDRESS_IS_MAILBOX(address))
-            entry.address = validUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
-        if (!entry.name.empty() || !entry.address.empty())
-            out.push_back(std::move(entry));
-    }
-}
-
 std::string trimmed(std::string_view text)
 {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -326,100 +284,9 @@ std::string trimmed(std::string_view text)
     return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
-// The comments ("(...)") of each mailbox in an address list, by lower-case address: GMime
-// keeps a comment only as the name of a mailbox that has none.
-std::map<std::string, std::string> addressComments(std::string_view list)
-{
-    std::map<std::string, std::string> comments;
-    std::string comment;
-    std::string bare; // the item outside comments and quotes, to find a bare address in
-    std::string angle;
-    int depth = 0;
-    bool quoted = false;
-    bool inAngle = false;
-    auto finishItem = [&] {
-        const std::string address = asciiLowercase(trimmed(angle.empty() ? bare : angle));
-        if (!comment.empty() && !address.empty())
-            comments.emplace(address, decodeHeaderText(trimmed(comment)));
-        comment.clear();
-        bare.clear();
-        angle.clear();
-    };
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const char c = list[i];
-        if (quoted) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                quoted = false;
-        } else if (depth > 0) {
-            if (c == '\\' && i + 1 < list.size()) {
-                comment += list[++i];
-                continue;
-            }
-            if (c == '(')
-                ++depth;
-            if (c == ')' && --depth == 0)
-                continue;
-            comment += c;
-        } else if (c == '(') {
-            if (!comment.empty())
-                comment += ' ';
-            depth = 1;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == '<') {
-            inAngle = true;
-        } else if (c == '>') {
-            inAngle = false;
-        } else if ((c == ',' || c == ';' || c == ':') && !inAngle) {
-            finishItem();
-        } else {
-            (inAngle ? angle : bare) += c;
-        }
-    }
-    finishItem();
-    return comments;
-}
-
-// Parsed from the raw header, after repairing encoded words GMime would lose and reading raw
-// 8-bit text in the message's charset. A header that holds no address is shown as a name.
 std::vector<MailAddress> ModelBuilder::addressesOf(GMimeMessage *message, const char *header) const
 {
-    std::vector<MailAddress> addresses;
-    const std::string raw = messageHeader(message, header);
-    if (raw.empty())
-        return addresses;
-    const std::string repaired = reencodeEncodedWords(raw, m_textCharset);
-    if (InternetAddressList *list = internet_address_list_parse(m_context.options, repaired.c_str())) {
-        appendAddresses(list, addresses);
-        g_object_unref(list);
-    }
-    for (MailAddress &address : addresses) {
-        // Names without addresses ("=?gb2312?B?...?=, ..."), which GMime takes for local parts.
-        if (address.name.empty() && address.address.find('@') == std::string::npos &&
-            address.address.find("=?") != std::string::npos) {
-            address.name = decodeHeaderText(address.address);
-            address.address.clear();
-        }
-    }
-    if (addresses.empty()) {
-        std::string name = trimmed(decodeHeaderText(raw, m_textCharset));
-        if (!name.empty())
-            addresses.push_back(MailAddress{std::move(name), {}});
-        return addresses;
-    }
-    if (repaired.find('(') == std::string::npos)
-        return addresses;
-    const std::map<std::string, std::string> comments = addressComments(repaired);
-    for (MailAddress &address : addresses) {
-        const std::string key = asciiLowercase(address.address);
-        const auto found = comments.find(key);
-        if (found == comments.end() || found->second.empty() || address.name.find(found->second) != std::string::npos)
-            continue;
-        address.name = address.name.empty() ? found->second : address.name + " (" + found->second + ")";
-    }
-    return addresses;
+    return parseAddressList(messageHeader(message, header), m_textCharset, m_context.options);
 }
 
 std::string ModelBuilder::messageHeader(GMimeMessage *message, const char *name) const
@@ -823,10 +690,6 @@ MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> e
     return std::move(m_message);
 }
 
-// A header field with more "=?" than this is decoded by us alone: GMime's own decoder takes
-// time quadratic in their number when they are not closed.
-constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
-
 std::size_t countOf(std::string_view text, std::string_view what)
 {
     std::size_t count = 0;
@@ -856,54 +719,13 @@ std::string_view headerBlockEnd(std::size_t bodyStart)
 // nullopt when GMime may read the block as it is, or when it does not end within `head`.
 std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
 {
-    struct Field
-    {
-        std::size_t begin = 0;
-        std::size_t nameEnd = 0;
-        std::size_t end = 0;
-    };
-    std::vector<Field> fields;
-    std::optional<std::size_t> bodyStart;
-    std::size_t blockEnd = std::string_view::npos;
-    std::size_t line = 0;
-    while (blockEnd == std::string_view::npos && !bodyStart) {
-        const std::size_t end = head.find('\n', line);
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        std::string_view text = head.substr(line, end - line);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        if (text.empty()) {
-            // The end of the header block; at the very start, there is none.
-            if (line == 0)
-                bodyStart = 0;
-            else
-                blockEnd = line;
-        } else if (line == 0 && (text.starts_with("From ") || text.starts_with(">From "))) {
-            // A second envelope line, which GMime skips.
-        } else if (text.front() == ' ' || text.front() == '\t') {
-            if (fields.empty() || text.find_first_not_of(" \t") == std::string_view::npos)
-                bodyStart = line;
-            else
-                fields.back().end = end + 1;
-        } else {
-            std::size_t nameEnd = 0;
-            while (nameEnd < text.size() && text[nameEnd] != ':' && static_cast<unsigned char>(text[nameEnd]) > 32 &&
-                   static_cast<unsigned char>(text[nameEnd]) < 127)
-                ++nameEnd;
-            std::size_t colon = nameEnd;
-            while (colon < text.size() && (text[colon] == ' ' || text[colon] == '\t'))
-                ++colon;
-            if (nameEnd == 0 || colon >= text.size() || text[colon] != ':')
-                bodyStart = line;
-            else
-                fields.push_back(Field{line, nameEnd, end + 1});
-        }
-        line = end + 1;
-    }
+    const HeaderBlockScan scan = scanHeaderBlock(head, false);
+    if (!scan.bodyStart && !scan.blockEnd)
+        return std::nullopt;
+    const std::optional<std::size_t> &bodyStart = scan.bodyStart;
     HeaderBlockRewrite rewrite;
-    rewrite.replaced = bodyStart ? *bodyStart : blockEnd;
-    for (const Field &field : fields) {
+    rewrite.replaced = scan.scanned;
+    for (const HeaderBlockField &field : scan.fields) {
         const std::string_view whole = head.substr(field.begin, field.end - field.begin);
         const std::string_view name = whole.substr(0, field.nameEnd);
         if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime ||

@@ -1,12 +1,11 @@
 // A MessageReader for tests: takes "Subject:", "From:" and "Date: YYYY-MM-DD" header lines
-// from the message file as they stand (no decoding, no folding).
+// from the message as they stand (no decoding, no folding).
 #pragma once
 
 #include "platform/MessageReader.h"
-#include "support/PathHelpers.h"
 
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace tessaly::testing {
@@ -14,14 +13,12 @@ namespace tessaly::testing {
 class FakeMessageReader : public MessageReader
 {
 public:
-    bool LoadMessage(const std::string &messageFile) override
+    bool LoadMessage(std::string_view message) override
     {
         m_subject.clear();
         m_from.clear();
         m_date.reset();
-        std::ifstream file(toFsPath(messageFile), std::ios::binary);
-        if (!file)
-            return false;
+        std::istringstream file{std::string(message)};
         std::string line;
         while (std::getline(file, line)) {
             if (!line.empty() && line.back() == '\r')
@@ -40,7 +37,6 @@ public:
         }
         return true;
     }
-    bool OpenMessage(const std::string &messageFile) override { return LoadMessage(messageFile); }
     std::string Subject() const override { return m_subject; }
     std::string From() const override { return m_from; }
     std::optional<MessageDateTime> Date() const override { return m_date; }

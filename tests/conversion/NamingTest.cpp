@@ -106,12 +106,10 @@ TEST(PdfName, RegressionCjkAndEmojiNamesFitA255ByteFileName)
     }
 }
 
-TEST(MakePDFPath, NamesThePdfFromTheTrimmedMessageFileInsideTheMailboxFolder)
+TEST(MakePDFPath, NamesThePdfFromTheMessageInsideTheMailboxFolder)
 {
-    tessaly::testing::TempFolder temp;
-    const std::string messageFile =
-        temp.write("email-1.eml", "From a\r\nSubject: Hello\r\nFrom: Ann\r\nDate: 2021-03-05\r\n\r\nbody\r\n");
     tessaly::testing::FakeMessageReader reader;
-    EXPECT_EQ(MakePDFPath(reader, "  " + messageFile + " ", NamingOption::OptDFS_MYD, "/out/box.mbox"),
+    EXPECT_EQ(MakePDFPath(reader, "From a\r\nSubject: Hello\r\nFrom: Ann\r\nDate: 2021-03-05\r\n\r\nbody\r\n",
+                          NamingOption::OptDFS_MYD, "/out/box.mbox"),
               joinPath("/out/box.mbox", "03-05-2021 Hello Ann.pdf"));
 }

@@ -1,43 +1,63 @@
-// Runs the two splitters without a conversion run, collecting the messages they finish.
+// Runs the mailbox reader without a conversion run, collecting the messages it finishes.
 #pragma once
 
 #include "conversion/BlockSplitter.h"
-#include "conversion/LineSplitter.h"
-#include "conversion/MessageCollector.h"
-#include "support/AppendStrings.h"
+#include "conversion/MailboxReader.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tessaly::testing {
 
+/// Where a split message lies in its mailbox, and its digest.
+struct SplitPlace
+{
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::string sha256;
+
+    friend bool operator==(const SplitPlace &, const SplitPlace &) = default;
+};
+
+/// The places of `mailbox`'s messages in `mode`, fed in pieces of `pieceSize` bytes.
+inline std::vector<SplitPlace> splitPlaces(std::string_view mailbox, SplitMode mode, std::size_t pieceSize)
+{
+    std::vector<SplitPlace> places;
+    MailboxReader reader(mode, [&](const SplitMessage &message) {
+        places.push_back(SplitPlace{message.offset, message.length, message.sha256});
+    });
+    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
+        reader.feed(mailbox.substr(start, pieceSize));
+    reader.finish();
+    return places;
+}
+
+/// The texts of `mailbox`'s messages in `mode`.
+inline std::vector<std::string> splitTexts(std::string_view mailbox, SplitMode mode, std::size_t pieceSize,
+                                           std::size_t blockSize)
+{
+    std::vector<std::string> texts;
+    MailboxReader reader(
+        mode, [&](const SplitMessage &message) { texts.emplace_back(message.text); }, 0, blockSize);
+    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
+        reader.feed(mailbox.substr(start, pieceSize));
+    reader.finish();
+    return texts;
+}
+
 /// Splits `mailbox` in line mode, fed in pieces of `pieceSize` bytes.
 inline std::vector<std::string> splitInLineMode(std::string_view mailbox, std::size_t pieceSize = 1 << 20)
 {
-    std::vector<std::string> messages;
-    AppendStrings text;
-    MessageCollector collector(text, [&](const SplitMessage &message) { messages.emplace_back(message.text); });
-    LineSplitter splitter(collector);
-    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-        splitter.feed(mailbox.substr(start, pieceSize));
-    splitter.finish();
-    return messages;
+    return splitTexts(mailbox, SplitMode::Line, pieceSize, BlockSplitter::kBlockSize);
 }
 
 /// Splits `mailbox` in block mode, in blocks of `blockSize` bytes.
 inline std::vector<std::string> splitInBlockMode(std::string_view mailbox,
                                                  std::size_t blockSize = BlockSplitter::kBlockSize)
 {
-    std::vector<std::string> messages;
-    AppendStrings text;
-    MessageCollector collector(text, [&](const SplitMessage &message) { messages.emplace_back(message.text); });
-    BlockSplitter splitter(collector);
-    for (std::size_t start = 0; start < mailbox.size(); start += blockSize)
-        splitter.feedBlock(mailbox.substr(start, blockSize));
-    splitter.finish();
-    return messages;
+    return splitTexts(mailbox, SplitMode::Block, 1 << 20, blockSize);
 }
 
 } // namespace tessaly::testing

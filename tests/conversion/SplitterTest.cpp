@@ -1,5 +1,6 @@
 // Line mode and block mode: where messages begin and end, and what their texts hold.
 #include "conversion/MailboxProbe.h"
+#include "support/Sha256.h"
 #include "tests/conversion/SplitHarness.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +163,33 @@ TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
     }
 }
 
+TEST(MailboxReader, EachDigestIsOfTheMailboxBytesWhereItsMessageLies)
+{
+    // Line ends that become CR LF in the text, a CR LF pair cut by any piece boundary, a last
+    // line without a line end and a preamble: the digest is of the bytes as they were.
+    const std::string longLine(700, 'x');
+    const std::vector<std::string> mailboxes = {
+        "From a\nSubject: s\n\nbody\nFrom b\nx\n",
+        "From a\r\nSubject: s\r\n\r\nbody\r\nFrom b\r\nx",
+        "From a\rSubject: s\r\rbody\rFrom b\rx\r",
+        "preamble\r\nFrom a\n" + longLine + "\r\n\nFrom " + longLine + "\r\nFrom c\r",
+        "\n\r\nFrom a\r\nmixed\rends\n\r\nFrom b\n",
+    };
+    for (const std::string &mailbox : mailboxes) {
+        for (SplitMode mode : {SplitMode::Line, SplitMode::Block}) {
+            for (std::size_t pieceSize : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1} << 20}) {
+                SCOPED_TRACE(::testing::PrintToString(mailbox) + (mode == SplitMode::Line ? " line" : " block") +
+                             " pieces of " + std::to_string(pieceSize));
+                const std::vector<SplitPlace> places = splitPlaces(mailbox, mode, pieceSize);
+                ASSERT_FALSE(places.empty());
+                EXPECT_EQ(places.back().offset + places.back().length, mailbox.size());
+                for (const SplitPlace &place : places)
+                    EXPECT_EQ(place.sha256, sha256Hex(std::string_view(mailbox).substr(place.offset, place.length)));
+            }
+        }
+    }
+}
+
 TEST(BlockSplitter, ReportsTheFirstSeparatorWhollyInsideTheBlock)
 {
     AppendStrings text;
@@ -250,12 +278,12 @@ TEST(MessageCollector, TheMessageInHandIsWhatAReadErrorWouldKeep)
     MessageCollector collector(text, [&](const SplitMessage &message) { finished.emplace_back(message.text); });
     EXPECT_FALSE(collector.messageInHand()) << "nothing read yet";
     collector.append("  ");
-    collector.appendLineBreak();
+    collector.appendLineBreak("\n");
     EXPECT_FALSE(collector.messageInHand()) << "blank text before the first separator is no message";
 
     collector.beginMessage(10);
     collector.append("From a");
-    collector.appendLineBreak();
+    collector.appendLineBreak("\n");
     collector.append("Subject: cut sh");
     const std::optional<SplitMessage> inHand = collector.messageInHand();
     ASSERT_TRUE(inHand);

@@ -1,9 +1,9 @@
-// Feeds arbitrary mailboxes to both splitters: they must agree, and the messages joined back
-// must give the input, with every line break as CR LF and a blank preamble dropped.
+// Feeds arbitrary mailboxes to the mailbox reader in both modes: they must agree, each digest
+// must be of the mailbox's bytes where its message lies, and the messages joined back must
+// give the input, with every line break as CR LF and a blank preamble dropped.
 #include "conversion/BlockSplitter.h"
-#include "conversion/LineSplitter.h"
-#include "conversion/MessageCollector.h"
-#include "support/AppendStrings.h"
+#include "conversion/MailboxReader.h"
+#include "support/Sha256.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,23 +15,41 @@ using namespace tessaly;
 
 namespace {
 
-std::vector<std::string> split(std::string_view mailbox, bool blockMode, std::size_t pieceSize)
+struct Split
 {
-    std::vector<std::string> messages;
-    AppendStrings text;
-    MessageCollector collector(text, [&](const SplitMessage &message) { messages.emplace_back(message.text); });
-    if (blockMode) {
-        BlockSplitter splitter(collector);
-        for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-            splitter.feedBlock(mailbox.substr(start, pieceSize));
-        splitter.finish();
-    } else {
-        LineSplitter splitter(collector);
-        for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-            splitter.feed(mailbox.substr(start, pieceSize));
-        splitter.finish();
+    std::vector<std::string> texts;
+    std::vector<SplitMessage> places; ///< without their texts
+
+    bool operator==(const Split &other) const
+    {
+        if (texts != other.texts || places.size() != other.places.size())
+            return false;
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            if (places[i].offset != other.places[i].offset || places[i].length != other.places[i].length ||
+                places[i].sha256 != other.places[i].sha256)
+                return false;
+        }
+        return true;
     }
-    return messages;
+};
+
+/// Line mode is fed in pieces of `pieceSize`; block mode is fed whole, in blocks of it.
+Split split(std::string_view mailbox, SplitMode mode, std::size_t pieceSize)
+{
+    Split result;
+    const bool blockMode = mode == SplitMode::Block;
+    MailboxReader reader(
+        mode,
+        [&](const SplitMessage &message) {
+            result.texts.emplace_back(message.text);
+            result.places.push_back(SplitMessage{{}, message.offset, message.length, message.sha256});
+        },
+        0, blockMode ? pieceSize : BlockSplitter::kBlockSize);
+    const std::size_t feedSize = blockMode ? mailbox.size() + 1 : pieceSize;
+    for (std::size_t start = 0; start < mailbox.size(); start += feedSize)
+        reader.feed(mailbox.substr(start, feedSize));
+    reader.finish();
+    return result;
 }
 
 std::string withCrLfLineBreaks(std::string_view input)
@@ -74,13 +92,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t pieceSize = 1 + data[0] % 64;
     const std::string_view mailbox(reinterpret_cast<const char *>(data) + 1, size - 1);
 
-    const std::vector<std::string> lineMessages = split(mailbox, false, 1 << 20);
-    check(lineMessages == split(mailbox, true, BlockSplitter::kBlockSize));
-    check(lineMessages == split(mailbox, true, pieceSize));
-    check(lineMessages == split(mailbox, false, pieceSize));
+    const Split lineSplit = split(mailbox, SplitMode::Line, 1 << 20);
+    check(lineSplit == split(mailbox, SplitMode::Block, BlockSplitter::kBlockSize));
+    check(lineSplit == split(mailbox, SplitMode::Block, pieceSize));
+    check(lineSplit == split(mailbox, SplitMode::Line, pieceSize));
+
+    // Each digest is of the mailbox's own bytes where the message lies.
+    for (const SplitMessage &place : lineSplit.places) {
+        check(place.offset + place.length <= mailbox.size());
+        check(place.sha256 == sha256Hex(mailbox.substr(place.offset, place.length)));
+    }
 
     std::string joined;
-    for (const std::string &message : lineMessages)
+    for (const std::string &message : lineSplit.texts)
         joined += message;
     const std::string expected = withCrLfLineBreaks(mailbox);
     check(expected.size() >= joined.size());

@@ -19,3 +19,20 @@ TEST(Sha256, MatchesTheStandardVectorsWhateverThePieces)
         pieces.add(std::string_view(million).substr(start, 61));
     EXPECT_EQ(pieces.hexDigest(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
+
+TEST(Sha256, CpuInstructionsAndPortableRoundsGiveTheSameDigests)
+{
+    std::string bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes += static_cast<char>((i * 131 + i / 7) & 0xff);
+    for (std::size_t size : {std::size_t{0}, std::size_t{55}, std::size_t{64}, std::size_t{119}, std::size_t{4999}}) {
+        Sha256 fastest;
+        Sha256 portable(Sha256::Rounds::Portable);
+        fastest.add(std::string_view(bytes).substr(0, size));
+        portable.add(std::string_view(bytes).substr(0, size));
+        EXPECT_EQ(fastest.hexDigest(), portable.hexDigest()) << size;
+    }
+    Sha256 portable(Sha256::Rounds::Portable);
+    portable.add("abc");
+    EXPECT_EQ(portable.hexDigest(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}

@@ -1,0 +1,99 @@
+// The pipeline of one mailbox: each split message begun (named and handed to the converter),
+// finished and committed to the recorder, in mailbox order.
+#pragma once
+
+#include "conversion/MessageCollector.h"
+#include "conversion/MessageIndex.h"
+#include "conversion/RunInputs.h"
+#include "conversion/RunRecorder.h"
+#include "platform/ConcurrentMailConverter.h"
+#include "platform/MessageReader.h"
+#include "support/FolderHandle.h"
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace tessaly {
+
+/// Where a mailbox's messages go, and what the pipeline needs to know of the run.
+struct MailboxOutput
+{
+    /// The mailbox's output folder, held open, and its path without a trailing separator.
+    FolderHandle folder;
+    std::string folderPath;
+    /// Messages an earlier run converted into the folder; empty when converting again.
+    const ConvertedMessages *convertedEarlier = nullptr;
+    /// Bytes of the run's mailboxes before this one, and where its reading starts in the file.
+    std::uint64_t bytesBefore = 0;
+    std::uint64_t startOffset = 0;
+};
+
+/// Takes the messages of one mailbox in order. A message is begun as it is split: skipped when
+/// an earlier run converted it, else written to its message file, named and handed to the
+/// converter. While the converter is full, the oldest message is finished (its conversion
+/// waited for) and committed. Every message is committed to the recorder in mailbox order.
+///
+/// A message that cannot be written, named or handed over fails alone, keeping its message
+/// file where it has one.
+class MessagePipeline
+{
+public:
+    MessagePipeline(ConcurrentMailConverter &converter, const RunSettings &settings,
+                    const MessageReaderFactory &makeReader, MailboxOutput output, RunRecorder &recorder);
+    MessagePipeline(const MessagePipeline &) = delete;
+    MessagePipeline &operator=(const MessagePipeline &) = delete;
+
+    /// Begins the next message, then commits what is decided at the front.
+    void take(const SplitMessage &message);
+    /// Finishes and commits every message in flight.
+    void finishAll();
+    /// Drops the messages in flight unrecorded, for a mailbox given up on.
+    void abandon();
+    /// Keeps the message a read error cut short as its message file, recorded failed.
+    void keepCutShort(const SplitMessage &inHand, const std::string &readError);
+
+private:
+    /// A message begun and not yet committed.
+    struct PendingMessage
+    {
+        enum class State
+        {
+            Converting,
+            Skipped,
+            Failed
+        };
+        State state = State::Failed;
+        std::uint64_t offset = 0;
+        std::uint64_t splitUpTo = 0;
+        IndexRow indexRow;
+        std::optional<MessageDateTime> date;
+        std::optional<FileInFolder> messageFile;
+        std::string failure; ///< why it failed before it reached the converter
+    };
+
+    PendingMessage begin(const SplitMessage &message);
+    /// Names the message from its header block, filling its index row; the PDF's place.
+    Result<FileInFolder> name(PendingMessage &pending, const SplitMessage &message);
+    void startConversion(PendingMessage &pending, const FileInFolder &pdf);
+    /// Commits pending messages in order: all when `everything`; else those at the front
+    /// that are decided, waiting for a converting one only while the queue is full.
+    void commitPending(bool everything);
+    /// Finishes the oldest message (waiting for its conversion) and commits it.
+    void commitOldest();
+    MessageRecord finish(PendingMessage &pending);
+
+    ConcurrentMailConverter &m_converter;
+    const RunSettings &m_settings;
+    const MessageReaderFactory &m_makeReader;
+    const MailboxOutput m_output;
+    RunRecorder &m_recorder;
+    /// The number the next message gets, from 1.
+    int m_nextNumber = 1;
+    /// Oldest first; those converting number at most the converter's capacity.
+    std::deque<PendingMessage> m_pending;
+    int m_converting = 0;
+};
+
+} // namespace tessaly
