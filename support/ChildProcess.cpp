@@ -3,6 +3,7 @@
 #include "support/DescriptorChannel.h"
 #include "support/PathHelpers.h"
 #include "support/ProcessNamespaces.h"
+#include "support/SystemReason.h"
 
 #include <cerrno>
 #include <cstring>
@@ -104,11 +105,6 @@ std::FILE *reserveStandardOutput()
 #else
 
 namespace {
-
-std::string systemReason(int error)
-{
-    return std::strerror(error);
-}
 
 /// Parent id and resident pages of one process, from /proc/<id>/stat.
 bool readProcessStat(const char *id, long &parent, std::uint64_t &residentPages)

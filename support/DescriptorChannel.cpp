@@ -1,5 +1,7 @@
 #include "support/DescriptorChannel.h"
 
+#include "support/SystemReason.h"
+
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -29,11 +31,6 @@ namespace {
 
 /// More than any frame passes; a frame that passes more is cut, and the receiver says so.
 constexpr std::size_t kMaxDescriptorsPerSend = 8;
-
-std::string systemReason(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "support/FolderHandle.h"
 
 #include "support/PathHelpers.h"
+#include "support/SystemReason.h"
 
 #include <cerrno>
 #include <chrono>
@@ -24,11 +25,6 @@
 
 namespace tessaly {
 namespace {
-
-std::string systemReason(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
-}
 
 Error linkRefused(const std::string &path)
 {

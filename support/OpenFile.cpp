@@ -1,5 +1,7 @@
 #include "support/OpenFile.h"
 
+#include "support/SystemReason.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -20,11 +22,6 @@
 
 namespace tessaly {
 namespace {
-
-std::string systemReason(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
-}
 
 #ifndef _WIN32
 /// The folder unnamed files go to: TMPDIR, else /tmp.

@@ -3,6 +3,7 @@
 #include "support/PathHelpers.h"
 #include "support/ProcessEnvironment.h"
 #include "support/ProcessNamespaces.h"
+#include "support/SystemReason.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -26,10 +27,6 @@ namespace {
 constexpr const char *kDisableSandbox = "QTWEBENGINE_DISABLE_SANDBOX";
 
 #ifndef _WIN32
-std::string systemReason(int error)
-{
-    return std::strerror(error);
-}
 
 /// Whether a child process, as the workers' user, may make the namespaces Chromium's sandbox
 /// puts its renderers in.
