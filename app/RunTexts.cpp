@@ -141,7 +141,16 @@ std::string failureSummaryText(const RunReport &report)
     if (!report.failedMessages.empty()) {
         text += kLineBreak + plural(report.failedMessages.size(), "message", "messages") +
                 " could not be converted:" + kLineBreak;
-        appendList(text, report.failedMessages, describeFailure);
+        for (const auto &[kind, failures] : report.failuresByKind()) {
+            text += "  " + std::string(failureText(kind)) + " (" + std::to_string(failures.size()) + "):" + kLineBreak;
+            appendList(text, failures, describeFailure);
+        }
+    }
+    if (const std::optional<RunStop> &stop = report.stoppedAt) {
+        text += std::string(kLineBreak) + "The export stopped at ";
+        text += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
+        text += PathFileName(stop->mailbox) + ": " + std::string(failureText(stop->kind)) +
+                ". Run it again into the same folder to go on from there." + kLineBreak;
     }
     if (!report.failedMailboxes.empty()) {
         text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") + " failed:" + kLineBreak;

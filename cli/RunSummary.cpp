@@ -19,15 +19,33 @@ std::string formatRunSummary(const RunReport &report, double seconds)
     return summary + time;
 }
 
+std::string formatFailureCounts(const RunReport &report)
+{
+    std::string counts;
+    for (const auto &[kind, failures] : report.failuresByKind())
+        counts += (counts.empty() ? "failed messages by kind: " : ", ") + std::string(failureToken(kind)) + " " +
+                  std::to_string(failures.size());
+    return counts.empty() ? counts : counts + '\n';
+}
+
 std::string formatRunProblems(const RunReport &report)
 {
     std::string problems;
-    for (const MessageFailure &failure : report.failedMessages) {
-        problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) + " (byte " +
-                    std::to_string(failure.offset) + "): " + failure.reason;
-        if (!failure.keptMessageFile.empty())
-            problems += " (kept as '" + failure.keptMessageFile + "')";
-        problems += '\n';
+    for (const auto &[kind, failures] : report.failuresByKind()) {
+        for (const MessageFailure &failure : failures) {
+            problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) +
+                        " (byte " + std::to_string(failure.offset) + "): " + std::string(failureText(kind)) + ": " +
+                        failure.reason;
+            if (!failure.keptMessageFile.empty())
+                problems += " (kept as '" + failure.keptMessageFile + "')";
+            problems += '\n';
+        }
+    }
+    if (const std::optional<RunStop> &stop = report.stoppedAt) {
+        problems += "error: the run stopped at ";
+        problems += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
+        problems += "'" + stop->mailbox + "' (" + std::string(failureText(stop->kind)) +
+                    "); run it again to go on from there\n";
     }
     for (const MailboxFailure &failure : report.failedMailboxes)
         problems += "error: '" + failure.mailbox + "': " + failure.reason + '\n';

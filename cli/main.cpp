@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     std::cout << formatRunSummary(report, seconds);
-    std::cerr << formatRunProblems(report);
+    std::cerr << formatFailureCounts(report) << formatRunProblems(report);
     if (selection.mailboxes.empty()) {
         std::cerr << "error: no mailbox to convert\n";
         return kExitSomethingFailed;

@@ -119,6 +119,9 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
                 m_recorder.observer().mailboxConverted(row);
             }
             m_recorder.mailboxFinished();
+            // A full disk would fail every later message in turn.
+            if (m_recorder.runStopped())
+                break;
             bytesBefore += rowBytes(row);
             m_recorder.progressed(bytesBefore);
         }
@@ -136,7 +139,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
 
     Result<MailboxFolder> opened = MailboxFolder::open(outputFolder, mailboxPath);
     if (!opened) {
-        m_recorder.failMailbox(mailboxPath, opened.error().message);
+        m_recorder.failMailbox(mailboxPath, opened.error());
         return false;
     }
     const MailboxFolder &mailboxFolder = opened.value();
@@ -150,7 +153,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     Result<MailboxFileReader> file =
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
-        m_recorder.failMailbox(mailboxPath, file.error().message);
+        m_recorder.failMailbox(mailboxPath, file.error());
         mailboxFolder.removeMadeFoldersIfEmpty();
         return false;
     }
@@ -164,9 +167,12 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         file.value().startOffset());
     try {
         Result<void> read = reader.readToEnd(
-            file.value(), [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); });
+            file.value(), [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); },
+            [&pipeline] { return pipeline.diskFull(); });
         m_recorder.report().bytesRead += file.value().bytesRead();
         pipeline.finishAll();
+        if (pipeline.diskFull())
+            return false;
         if (!read) {
             if (const std::optional<SplitMessage> inHand = reader.messageInHand())
                 pipeline.keepCutShort(*inHand, read.error().message);

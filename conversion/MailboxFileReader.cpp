@@ -19,14 +19,15 @@ Result<MailboxFileReader> MailboxFileReader::open(const std::string &path)
     std::error_code error;
     const auto status = std::filesystem::status(fsPath, error);
     if (error || !std::filesystem::exists(status))
-        return Error{"cannot open the mailbox: " + (error ? error.message() : std::string("no such file"))};
+        return Error{"cannot open the mailbox: " + (error ? error.message() : std::string("no such file")),
+                     FailureKind::Unreadable};
     if (std::filesystem::is_directory(status))
-        return Error{"cannot open the mailbox: it is a folder"};
+        return Error{"cannot open the mailbox: it is a folder", FailureKind::NotAMailbox};
     const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
 
     auto file = std::make_unique<std::ifstream>(fsPath, std::ios::binary);
     if (!*file)
-        return Error{"cannot open the mailbox: " + std::generic_category().message(errno)};
+        return Error{"cannot open the mailbox: " + std::generic_category().message(errno), FailureKind::Unreadable};
     return MailboxFileReader(path, std::move(file), error ? 0 : static_cast<std::uint64_t>(size));
 }
 
@@ -42,7 +43,7 @@ Result<MailboxFileReader> MailboxFileReader::open(const std::string &path, ByteR
     reader.m_limit = reader.m_size;
     reader.m_file->seekg(static_cast<std::streamoff>(reader.m_start));
     if (!*reader.m_file)
-        return Error{"cannot read the mailbox at byte " + std::to_string(reader.m_start)};
+        return Error{"cannot read the mailbox at byte " + std::to_string(reader.m_start), FailureKind::Unreadable};
     return opened;
 }
 
@@ -56,7 +57,7 @@ Result<std::string_view> MailboxFileReader::readChunk()
     m_file->read(m_buffer.data(), static_cast<std::streamsize>(wanted));
     const auto count = static_cast<std::size_t>(m_file->gcount());
     if (m_file->bad())
-        return Error{"cannot read the mailbox at byte " + std::to_string(m_bytesRead)};
+        return Error{"cannot read the mailbox at byte " + std::to_string(m_bytesRead), FailureKind::Unreadable};
     m_bytesRead += count;
     return std::string_view(m_buffer.data(), count);
 }

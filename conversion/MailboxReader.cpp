@@ -44,7 +44,8 @@ void MailboxReader::finish()
     std::visit([](auto &splitter) { splitter.finish(); }, m_splitter);
 }
 
-Result<void> MailboxReader::readToEnd(MailboxFileReader &file, const std::function<void(std::uint64_t)> &progressed)
+Result<void> MailboxReader::readToEnd(MailboxFileReader &file, const std::function<void(std::uint64_t)> &progressed,
+                                      const std::function<bool()> &stop)
 {
     for (;;) {
         Result<std::string_view> chunk = file.readChunk();
@@ -55,6 +56,8 @@ Result<void> MailboxReader::readToEnd(MailboxFileReader &file, const std::functi
         feed(chunk.value());
         if (progressed)
             progressed(file.bytesRead());
+        if (stop && stop())
+            return {};
     }
     finish();
     return {};

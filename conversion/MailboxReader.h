@@ -51,8 +51,10 @@ public:
 
     /// Reads `file` to its end and finishes, calling `progressed` with the bytes read after
     /// each chunk. A read error ends the reading and is returned; the messages before it went
-    /// to the sink, and the one cut short is `messageInHand`.
-    Result<void> readToEnd(MailboxFileReader &file, const std::function<void(std::uint64_t)> &progressed = {});
+    /// to the sink, and the one cut short is `messageInHand`. When `stop` says so after a
+    /// chunk, the reading ends there, unfinished.
+    Result<void> readToEnd(MailboxFileReader &file, const std::function<void(std::uint64_t)> &progressed = {},
+                           const std::function<bool()> &stop = {});
 
     /// The message being collected; see MessageCollector::messageInHand.
     std::optional<SplitMessage> messageInHand() const { return m_collector.messageInHand(); }

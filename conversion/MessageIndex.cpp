@@ -4,6 +4,11 @@
 #include <charconv>
 
 namespace tessaly {
+
+std::string indexStatusFailed(FailureKind kind)
+{
+    return std::string(kIndexStatusFailed) + ": " + std::string(failureToken(kind));
+}
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";

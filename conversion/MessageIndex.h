@@ -22,6 +22,10 @@ inline constexpr std::string_view kIndexStatusConverted = "converted";
 inline constexpr std::string_view kIndexStatusFailed = "failed";
 inline constexpr std::string_view kIndexStatusSkipped = "skipped";
 
+/// The status of a failed message: "failed: " and its kind's token ("failed: disk-full").
+/// Older index files say "failed" alone; only "converted" rows matter for resuming.
+std::string indexStatusFailed(FailureKind kind);
+
 /// "Tessaly index.csv", or "Tessaly index (shard K of N).csv" for shard K of N (N > 0).
 std::string indexFileName(int shard, int shardCount);
 

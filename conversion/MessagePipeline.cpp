@@ -62,6 +62,8 @@ MessagePipeline::MessagePipeline(ConcurrentMailConverter &converter, const RunSe
 
 void MessagePipeline::take(const SplitMessage &message)
 {
+    if (m_diskFull)
+        return;
     PendingMessage pending = begin(message);
     m_pending.push_back(std::move(pending));
     commitPending(false);
@@ -93,11 +95,6 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
     pending.splitUpTo = m_output.bytesBefore + (message.offset + message.length - m_output.startOffset);
     pending.indexRow.messageNumber = m_nextNumber++;
     pending.indexRow.key = MessageKey{message.offset, message.length, message.sha256};
-    auto fail = [&pending](std::optional<FileInFolder> keptFile, std::string reason) {
-        pending.state = PendingMessage::State::Failed;
-        pending.messageFile = std::move(keptFile);
-        pending.failure = std::move(reason);
-    };
 
     if (const IndexRow *earlier =
             m_output.convertedEarlier ? m_output.convertedEarlier->findWithPdf(pending.indexRow.key) : nullptr) {
@@ -113,20 +110,20 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
     try {
         Result<FileInFolder> written = writeMessageFile(m_output.folder, pending.indexRow.messageNumber, message.text);
         if (!written) {
-            fail({}, written.error().message);
+            fail(pending, {}, written.error());
             return pending;
         }
         messageFile = written.value();
         Result<FileInFolder> pdf = name(pending, message);
         if (!pdf)
-            fail(messageFile, pdf.error().message);
+            fail(pending, messageFile, pdf.error());
         else {
             pending.messageFile = messageFile;
             startConversion(pending, pdf.value());
         }
     } catch (const std::exception &exception) {
-        fail(messageFile && messageFile->folder.contains(messageFile->name) ? messageFile : std::nullopt,
-             exception.what());
+        fail(pending, messageFile && messageFile->folder.contains(messageFile->name) ? messageFile : std::nullopt,
+             Error{exception.what()});
     }
     return pending;
 }
@@ -153,12 +150,20 @@ void MessagePipeline::startConversion(PendingMessage &pending, const FileInFolde
     while (m_converting >= m_converter.capacity())
         commitOldest();
     if (Result<void> begun = ConvertMessage(m_converter, *pending.messageFile, pdf, m_settings.attachments); !begun) {
-        pending.state = PendingMessage::State::Failed;
-        pending.failure = begun.error().message;
+        fail(pending, pending.messageFile, begun.error());
         return;
     }
     pending.state = PendingMessage::State::Converting;
     ++m_converting;
+}
+
+void MessagePipeline::fail(PendingMessage &pending, std::optional<FileInFolder> keptFile, const Error &error)
+{
+    pending.state = PendingMessage::State::Failed;
+    pending.messageFile = std::move(keptFile);
+    pending.failure = error.message;
+    pending.failureKind = error.kind.value_or(FailureKind::RenderFailed);
+    m_diskFull = m_diskFull || pending.failureKind == FailureKind::DiskFull;
 }
 
 void MessagePipeline::commitPending(bool everything)
@@ -190,6 +195,7 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
         return record;
     case PendingMessage::State::Failed:
         record.failure = std::move(pending.failure);
+        record.failureKind = pending.failureKind;
         record.keptMessageFile = pathOf(pending.messageFile);
         return record;
     case PendingMessage::State::Converting:
@@ -199,6 +205,8 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
     Result<ConvertedMessage> result = finishConvertMessage(m_converter, *pending.messageFile);
     if (!result) {
         record.failure = result.error().message;
+        record.failureKind = result.error().kind.value_or(FailureKind::RenderFailed);
+        m_diskFull = m_diskFull || record.failureKind == FailureKind::DiskFull;
         record.keptMessageFile = pathOf(pending.messageFile);
         return record;
     }

@@ -51,6 +51,9 @@ public:
     void finishAll();
     /// Drops the messages in flight unrecorded, for a mailbox given up on.
     void abandon();
+    /// Whether a message met a full disk. The pipeline then takes no further message, and the
+    /// run stops reading: what it did not take has no row, so a re-run converts it.
+    bool diskFull() const { return m_diskFull; }
     /// Keeps the message a read error cut short as its message file, recorded failed.
     void keepCutShort(const SplitMessage &inHand, const std::string &readError);
 
@@ -71,12 +74,15 @@ private:
         std::optional<MessageDateTime> date;
         std::optional<FileInFolder> messageFile;
         std::string failure; ///< why it failed before it reached the converter
+        FailureKind failureKind = FailureKind::RenderFailed;
     };
 
     PendingMessage begin(const SplitMessage &message);
     /// Names the message from its header block, filling its index row; the PDF's place.
     Result<FileInFolder> name(PendingMessage &pending, const SplitMessage &message);
     void startConversion(PendingMessage &pending, const FileInFolder &pdf);
+    /// Fails `pending` with `error`, of the render-failed kind unless it says otherwise.
+    void fail(PendingMessage &pending, std::optional<FileInFolder> keptFile, const Error &error);
     /// Commits pending messages in order: all when `everything`; else those at the front
     /// that are decided, waiting for a converting one only while the queue is full.
     void commitPending(bool everything);
@@ -94,6 +100,7 @@ private:
     /// Oldest first; those converting number at most the converter's capacity.
     std::deque<PendingMessage> m_pending;
     int m_converting = 0;
+    bool m_diskFull = false;
 };
 
 } // namespace tessaly

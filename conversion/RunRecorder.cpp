@@ -59,10 +59,8 @@ void RunRecorder::recordMessage(const MessageRecord &record)
         }
         break;
     case MessageOutcome::Failed:
-        m_report.failedMessages.push_back(
-            MessageFailure{m_mailboxPath, row.messageNumber, record.keptMessageFile, record.failure, record.offset});
-        row.status = kIndexStatusFailed;
-        row.warnings = record.failure;
+        recordFailure(row, MessageFailure{m_mailboxPath, row.messageNumber, record.keptMessageFile, record.failure,
+                                          record.offset, record.failureKind});
         break;
     }
     recordInIndex(row);
@@ -77,12 +75,11 @@ void RunRecorder::recordCutShort(int messageNumber, std::uint64_t offset, const 
                                  const std::string &readError)
 {
     const std::string failure = "the mailbox could not be read to the end of this message (" + readError + ")";
-    m_report.failedMessages.push_back(MessageFailure{m_mailboxPath, messageNumber, keptMessageFile, failure, offset});
     IndexRow row;
     row.messageNumber = messageNumber;
     row.key.offset = offset;
-    row.status = kIndexStatusFailed;
-    row.warnings = failure;
+    recordFailure(
+        row, MessageFailure{m_mailboxPath, messageNumber, keptMessageFile, failure, offset, FailureKind::Unreadable});
     recordInIndex(row);
     ++m_progress.messagesDone;
 }
@@ -104,6 +101,13 @@ void RunRecorder::failMailbox(const std::string &mailboxPath, const std::string 
     m_report.failedMailboxes.push_back(MailboxFailure{mailboxPath, reason});
 }
 
+void RunRecorder::failMailbox(const std::string &mailboxPath, const Error &error)
+{
+    failMailbox(mailboxPath, error.message);
+    if (error.kind == FailureKind::DiskFull && !m_report.stoppedAt)
+        m_report.stoppedAt = RunStop{mailboxPath, 0, FailureKind::DiskFull, error.message};
+}
+
 bool RunRecorder::mailboxHeldMessages() const
 {
     return messagesRecorded(m_report) > m_messagesBeforeMailbox;
@@ -115,6 +119,15 @@ RunReport RunRecorder::runFinished(double seconds)
     m_report.seconds = seconds;
     m_observer.runFinished(m_report);
     return std::move(m_report);
+}
+
+void RunRecorder::recordFailure(IndexRow &row, MessageFailure failure)
+{
+    row.status = indexStatusFailed(failure.kind);
+    row.warnings = std::string(failureText(failure.kind)) + ": " + failure.reason;
+    if (failure.kind == FailureKind::DiskFull && !m_report.stoppedAt)
+        m_report.stoppedAt = RunStop{failure.mailbox, failure.messageNumber, failure.kind, failure.reason};
+    m_report.failedMessages.push_back(std::move(failure));
 }
 
 void RunRecorder::recordInIndex(const IndexRow &row)

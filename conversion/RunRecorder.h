@@ -24,8 +24,9 @@ struct MessageRecord
     std::uint64_t offset = 0;
     /// How far the run had split when the message ended, over all mailboxes.
     std::uint64_t splitUpTo = 0;
-    /// For a failed message: why, and the message file it keeps ("" when none).
+    /// For a failed message: why, of what kind, and the message file it keeps ("" when none).
     std::string failure;
+    FailureKind failureKind = FailureKind::RenderFailed;
     std::string keptMessageFile;
     /// For a converted one: what the converter had to say.
     std::vector<std::string> warnings;
@@ -52,6 +53,10 @@ public:
     /// The current mailbox is done with: its index file is closed.
     void mailboxFinished();
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
+    /// Fails the mailbox with `error`; one of a full disk also stops the run there.
+    void failMailbox(const std::string &mailboxPath, const Error &error);
+    /// Whether the run has stopped (a full disk): no further mailbox is started.
+    bool runStopped() const { return m_report.stoppedAt.has_value(); }
     /// Whether the current mailbox holds any message recorded so far.
     bool mailboxHeldMessages() const;
     /// Ends the run after `seconds` and tells the observer; the report is then the caller's.
@@ -62,6 +67,9 @@ public:
 
 private:
     void recordInIndex(const IndexRow &row);
+    /// Records a failed message in the report, stopping the run on a full disk; the index row's
+    /// status and warnings.
+    void recordFailure(IndexRow &row, MessageFailure failure);
 
     RunObserver &m_observer;
     RunReport m_report;

@@ -1,7 +1,11 @@
 // What a conversion run did: counts, and every failure with its reason.
 #pragma once
 
+#include "support/FailureKind.h"
+
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -15,6 +19,18 @@ struct MessageFailure
     std::string reason;
     /// Where the message starts in its mailbox, in bytes.
     unsigned long long offset = 0;
+    FailureKind kind = FailureKind::RenderFailed;
+};
+
+/// Where a run ended early, and why: a full disk ends it at once rather than failing every
+/// later message. A re-run into the same folder resumes from there.
+struct RunStop
+{
+    std::string mailbox;
+    /// The message it stopped at; 0 when it stopped before the mailbox's first.
+    int messageNumber = 0;
+    FailureKind kind = FailureKind::DiskFull;
+    std::string reason;
 };
 
 /// A mailbox that could not be read or written at all.
@@ -43,8 +59,13 @@ struct RunReport
     /// Rows that name a mailbox file the run had already converted; each file is read once.
     std::vector<std::string> skippedDuplicates;
     unsigned long long bytesRead = 0;
+    /// Set when the run ended before its last message.
+    std::optional<RunStop> stoppedAt;
     /// How long the run took.
     double seconds = 0;
+
+    /// The failed messages grouped by kind, the kinds in FailureKind's order, none empty.
+    std::vector<std::pair<FailureKind, std::vector<MessageFailure>>> failuresByKind() const;
 
     bool allSucceeded() const { return failedMessages.empty() && failedMailboxes.empty() && emptyMailboxes.empty(); }
 };

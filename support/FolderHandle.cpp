@@ -119,7 +119,7 @@ Result<FolderHandle> FolderHandle::open(const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return Error{"cannot open the folder '" + path + "': " + systemReason(errno)};
+        return systemError("cannot open the folder '" + path + "': ", errno);
     return FolderHandle(std::make_shared<const Open>(fd), withoutTrailingSeparators(path));
 }
 
@@ -131,7 +131,7 @@ Result<bool> FolderHandle::makeFolder(std::string_view name) const
         return true;
     if (errno == EEXIST)
         return false;
-    return Error{"cannot create the folder '" + pathOf(name) + "': " + systemReason(errno)};
+    return systemError("cannot create the folder '" + pathOf(name) + "': ", errno);
 }
 
 Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
@@ -144,7 +144,7 @@ Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
         const int reason = errno;
         if (isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return Error{"cannot open the folder '" + pathOf(name) + "': " + systemReason(reason)};
+        return systemError("cannot open the folder '" + pathOf(name) + "': ", reason);
     }
     return FolderHandle(std::make_shared<const Open>(fd), pathOf(name));
 }
@@ -156,7 +156,7 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
     const std::string entry(name);
     const int fd = ::openat(m_folder->fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
-        return Error{"cannot create '" + pathOf(name) + "': " + systemReason(errno)};
+        return systemError("cannot create '" + pathOf(name) + "': ", errno);
     return OpenFile(fd, pathOf(name));
 }
 
@@ -172,7 +172,7 @@ Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
         const int reason = errno;
         if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return Error{"cannot open '" + pathOf(name) + "': " + systemReason(reason)};
+        return systemError("cannot open '" + pathOf(name) + "': ", reason);
     }
     struct stat status
     {
@@ -195,7 +195,7 @@ Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxB
         const int reason = errno;
         if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return Error{"cannot read '" + pathOf(name) + "': " + systemReason(reason)};
+        return systemError("cannot read '" + pathOf(name) + "': ", reason);
     }
     struct stat status
     {
@@ -211,7 +211,7 @@ Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxB
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return Error{"cannot read '" + pathOf(name) + "': " + systemReason(errno)};
+            return systemError("cannot read '" + pathOf(name) + "': ", errno);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -230,7 +230,7 @@ Result<OpenFile> FolderHandle::openForReading(std::string_view name) const
         const int reason = errno;
         if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return Error{"cannot read '" + pathOf(name) + "': " + systemReason(reason)};
+        return systemError("cannot read '" + pathOf(name) + "': ", reason);
     }
     OpenFile file(descriptor, pathOf(name));
     struct stat status
@@ -319,7 +319,7 @@ Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_
         return linkRefused(pathOf(name));
     const timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
     if (::utimensat(m_folder->fd, entry.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        return Error{"cannot set the time of '" + pathOf(name) + "': " + systemReason(errno)};
+        return systemError("cannot set the time of '" + pathOf(name) + "': ", errno);
     return {};
 }
 
@@ -328,7 +328,7 @@ Result<void> FolderHandle::remove(std::string_view name) const
     if (Result<void> valid = checkName(name); !valid)
         return valid;
     if (::unlinkat(m_folder->fd, std::string(name).c_str(), 0) != 0 && errno != ENOENT)
-        return Error{"cannot delete '" + pathOf(name) + "': " + systemReason(errno)};
+        return systemError("cannot delete '" + pathOf(name) + "': ", errno);
     return {};
 }
 
@@ -356,7 +356,7 @@ void FolderHandle::removeEmptyFolders(const std::vector<std::string> &folders) c
 Result<void> FolderHandle::sync() const
 {
     if (::fsync(m_folder->fd) != 0)
-        return Error{"cannot save the folder '" + m_path + "' to disk: " + systemReason(errno)};
+        return systemError("cannot save the folder '" + m_path + "' to disk: ", errno);
     return {};
 }
 
@@ -436,7 +436,7 @@ Result<OpenFile> openPath(const std::string &path, int flags, const std::string 
     const errno_t failed =
         ::_wsopen_s(&descriptor, toFsPath(path).c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     if (failed != 0)
-        return Error{"cannot " + verb + " '" + path + "': " + systemReason(failed)};
+        return systemError("cannot " + verb + " '" + path + "': ", failed);
     return OpenFile(descriptor, path);
 }
 
@@ -447,7 +447,7 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
     if (contains(name))
-        return Error{"cannot create '" + pathOf(name) + "': " + systemReason(EEXIST)};
+        return systemError("cannot create '" + pathOf(name) + "': ", EEXIST);
     return openPath(pathOf(name), _O_WRONLY | _O_CREAT | _O_EXCL, "create");
 }
 

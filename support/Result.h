@@ -1,6 +1,9 @@
 // A value or the reason it could not be produced: how library code reports failure.
 #pragma once
 
+#include "support/FailureKind.h"
+
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -11,9 +14,13 @@ namespace tessaly {
 struct Error
 {
     std::string message;
+    /// What kind of failure this is, where the code that made it knew.
+    std::optional<FailureKind> kind = std::nullopt;
 
     /// Returns this error with `context` put in front, e.g. "mailbox 'a.mbox': " + message.
-    Error within(const std::string &context) const { return Error{context + message}; }
+    Error within(const std::string &context) const { return Error{context + message, kind}; }
+    /// Returns this error with `fallback` as its kind if it has none.
+    Error orKind(FailureKind fallback) const { return Error{message, kind ? kind : fallback}; }
 };
 
 /// Holds either a T or an Error. Check with `ok()` (or the bool conversion) before `value()`.

@@ -1,8 +1,11 @@
 // The operating system's words for an error number, as error messages quote them.
 #pragma once
 
+#include "support/Result.h"
+
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace tessaly {
 
@@ -10,6 +13,13 @@ namespace tessaly {
 inline std::string systemReason(int errorNumber)
 {
     return std::generic_category().message(errorNumber);
+}
+
+/// An error saying `what` followed by the system's text for `errorNumber`, of the kind that
+/// number stands for (a full disk, a refused permission, a name taken).
+inline Error systemError(std::string what, int errorNumber)
+{
+    return Error{std::move(what) + systemReason(errorNumber), failureKindOfErrno(errorNumber)};
 }
 
 } // namespace tessaly

@@ -88,8 +88,12 @@ int main(int argc, char *argv[])
             return kExitDone; // the run has finished with this worker
         ReceivedRequest &next = *received.value();
         const WorkerRequest &request = next.request;
-        Result<std::string> answer = encodeAnswer(
-            converter.render(next.message, request.messageName, request.target, request.options), &next.output);
+        Result<RenderedMessage> rendered =
+            converter.render(next.message, request.messageName, request.target, request.options);
+        // What the converter did not say otherwise is a rendering that failed.
+        if (!rendered)
+            rendered = rendered.error().orKind(FailureKind::RenderFailed);
+        Result<std::string> answer = encodeAnswer(rendered, &next.output);
         // The output file could not take it: the run hears why, for this message alone.
         if (!answer)
             answer = encodeAnswer(answer.error().within("'" + request.messageName + "': "));

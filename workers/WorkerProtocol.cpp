@@ -17,6 +17,7 @@ constexpr std::uint32_t kMaxPayloadBytes = 1u << 31;
 constexpr std::size_t kLengthBytes = 4;
 constexpr std::string_view kRendered = "rendered";
 constexpr std::string_view kFailed = "failed";
+constexpr std::string_view kKind = "kind";
 constexpr std::string_view kPdfField = "pdf";
 constexpr std::string_view kPdfAtField = "pdf-at";
 constexpr std::string_view kKeepMessageFileField = "keep-eml";
@@ -111,8 +112,12 @@ std::string encodeRequest(const WorkerRequest &request)
 
 Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile *output)
 {
-    if (!answer)
-        return encodeFrame({kFailed, answer.error().message});
+    if (!answer) {
+        const std::optional<FailureKind> kind = answer.error().kind;
+        if (!kind)
+            return encodeFrame({kFailed, answer.error().message});
+        return encodeFrame({kFailed, answer.error().message, kKind, failureToken(*kind)});
+    }
     const RenderedMessage &rendered = answer.value();
     const ConvertedMessage &converted = rendered.converted;
     // Each place's two numbers, or each body in memory; reserved so that views into it hold.
@@ -194,6 +199,12 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
     std::vector<std::string> &f = fields.value();
     if (f.size() == 2 && f[0] == kFailed)
         return Result<RenderedMessage>(Error{std::move(f[1])});
+    if (f.size() == 4 && f[0] == kFailed && f[2] == kKind) {
+        const std::optional<FailureKind> kind = failureKindOfToken(f[3]);
+        if (!kind)
+            return Error{"a worker sent a failure of an unknown kind"};
+        return Result<RenderedMessage>(Error{std::move(f[1]), kind});
+    }
     if (f.empty() || f[0] != kRendered)
         return Error{"a worker sent an answer of an unknown form"};
     RenderedMessage rendered;

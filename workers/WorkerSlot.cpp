@@ -76,7 +76,7 @@ bool WorkerSlot::takesAhead(const std::string &frame) const
     return m_worker && m_sent.size() == 1 && m_sent.front().frame.size() + frame.size() <= m_worker->inputBufferBytes();
 }
 
-Result<RenderedMessage> WorkerSlot::fail(const std::string &reason)
+Result<RenderedMessage> WorkerSlot::fail(const std::string &reason, FailureKind kind)
 {
     m_worker.reset(); // kills it and its helpers
     m_sent.pop_front();
@@ -84,7 +84,7 @@ Result<RenderedMessage> WorkerSlot::fail(const std::string &reason)
         // If no worker can be had, the next collect says why, for the next message.
         (void)handToFreshWorker();
     }
-    return Error{reason};
+    return Error{reason, kind};
 }
 
 std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
@@ -104,11 +104,11 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
     // The PDF and the files come in the output file: the answer itself stays small.
     Result<std::optional<std::string>> frame = takeFrame(m_received, std::min(m_limits.memoryBytes, kMaxAnswerBytes));
     if (!frame)
-        return fail(kOutOfBounds + frame.error().message);
+        return fail(kOutOfBounds + frame.error().message, FailureKind::WorkerOutOfBounds);
     if (frame.value()) {
         Result<Result<RenderedMessage>> answer = decodeAnswer(*frame.value(), m_sent.front().output);
         if (!answer)
-            return fail(kOutOfBounds + answer.error().message);
+            return fail(kOutOfBounds + answer.error().message, FailureKind::WorkerOutOfBounds);
         m_sent.pop_front();
         const auto now = std::chrono::steady_clock::now();
         // The worker has taken up the next message, if one waits.
@@ -128,18 +128,19 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
     if (status == ChildProcess::ReadStatus::Closed) {
         m_worker->killTree();
         const std::string ended = m_worker->howItEnded().value_or("ended");
-        return fail("the converter process " + ended);
+        return fail("the converter process " + ended, FailureKind::WorkerCrashed);
     }
     if (measureMemory && m_worker->treeResidentBytes() > m_limits.memoryBytes)
-        return fail(memoryReason(m_limits));
+        return fail(memoryReason(m_limits), FailureKind::OverMemoryLimit);
     // What it writes comes from its memory; more than that is a worker gone astray filling the disk.
     if (measureMemory && m_sent.front().output) {
         Result<std::uint64_t> written = m_sent.front().output->size();
         if (written && written.value() > m_limits.memoryBytes)
-            return fail(kOutOfBounds + "it wrote " + std::to_string(written.value()) + " bytes to its output file");
+            return fail(kOutOfBounds + "it wrote " + std::to_string(written.value()) + " bytes to its output file",
+                        FailureKind::WorkerOutOfBounds);
     }
     if (std::chrono::steady_clock::now() >= m_deadline)
-        return fail(timeoutReason(m_limits));
+        return fail(timeoutReason(m_limits), FailureKind::OverTimeLimit);
     return std::nullopt;
 }
 

@@ -81,7 +81,7 @@ private:
     Result<void> write(Sent &sent);
     /// Fails the oldest message: kills the worker, and hands the messages waiting behind it
     /// to a fresh one.
-    Result<RenderedMessage> fail(const std::string &reason);
+    Result<RenderedMessage> fail(const std::string &reason, FailureKind kind);
     /// Writes the messages handed and not answered to a fresh worker; the oldest's time starts now.
     Result<void> handToFreshWorker();
 

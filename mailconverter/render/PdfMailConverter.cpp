@@ -269,7 +269,7 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
 
     Result<MailMessage> parsed = parseMailMessageFile(messageFile);
     if (!parsed)
-        return parsed.error();
+        return parsed.error().orKind(FailureKind::MalformedMessage);
     MailMessage &message = parsed.value();
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);

@@ -59,10 +59,31 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     EXPECT_NE(summary.find("time: 2.0 s"), std::string::npos);
     EXPECT_NE(summary.find("messages skipped (converted earlier): 7"), std::string::npos);
     const std::string problems = formatRunProblems(report);
-    EXPECT_NE(
-        problems.find("error: '/m/a.mbox': message 3 (byte 1234): cannot render (kept as '/out/m/a.mbox/email-3.eml')"),
-        std::string::npos)
+    EXPECT_NE(problems.find("error: '/m/a.mbox': message 3 (byte 1234): could not be rendered: cannot render (kept as "
+                            "'/out/m/a.mbox/email-3.eml')"),
+              std::string::npos)
         << problems;
     EXPECT_NE(problems.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
     EXPECT_NE(problems.find("warning: '/m/a.mbox': named more than once; converted once"), std::string::npos);
+}
+
+TEST(RunSummary, FailuresAreCountedAndListedByKindAndAStopSaysWhereToGoOnFrom)
+{
+    RunReport report;
+    report.failedMessages = {{"/m/a.mbox", 2, "", "cannot render", 10, FailureKind::RenderFailed},
+                             {"/m/a.mbox", 3, "", "too slow", 20, FailureKind::OverTimeLimit},
+                             {"/m/a.mbox", 4, "", "no space", 30, FailureKind::DiskFull},
+                             {"/m/a.mbox", 5, "", "cannot render", 40, FailureKind::RenderFailed}};
+    report.stoppedAt = RunStop{"/m/a.mbox", 4, FailureKind::DiskFull, "no space"};
+    EXPECT_EQ(formatFailureCounts(report), "failed messages by kind: time-limit 1, render-failed 2, disk-full 1\n");
+    EXPECT_EQ(formatFailureCounts(RunReport{}), "");
+    const std::string problems = formatRunProblems(report);
+    const auto at = [&](const std::string &text) { return problems.find(text); };
+    EXPECT_LT(at("message 3 (byte 20): over the time limit: too slow"),
+              at("message 2 (byte 10): could not be rendered"));
+    EXPECT_LT(at("message 5 (byte 40)"), at("message 4 (byte 30): the disk is full: no space"));
+    EXPECT_NE(at("error: the run stopped at message 4 of '/m/a.mbox' (the disk is full); run it again to go on from "
+                 "there"),
+              std::string::npos)
+        << problems;
 }

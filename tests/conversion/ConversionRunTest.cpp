@@ -12,6 +12,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
+
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -143,6 +148,23 @@ TEST(ConversionRun, FailedConversionKeepsItsMessageFileAndTheRunGoesOn)
                   (std::vector<std::pair<int, MessageOutcome>>{
                       {1, MessageOutcome::Converted}, {2, MessageOutcome::Failed}, {3, MessageOutcome::Converted}}));
     }
+}
+
+TEST(ConversionRun, AFailedMessageRowSaysItsKindAndWhy)
+{
+    RunFixture f;
+    const std::string mailbox = f.temp.write("m/box.mbox", threeMessages());
+    f.rows = {mailbox};
+    f.converter.outcome = [](int call, const RecordingConverter::Call &) {
+        return call == 2 ? RecordingConverter::Outcome::Fail : RecordingConverter::Outcome::Succeed;
+    };
+
+    const RunReport report = f.convert();
+    ASSERT_EQ(report.failedMessages.size(), 1u);
+    EXPECT_EQ(report.failedMessages[0].kind, FailureKind::RenderFailed) << "an untagged failure is a rendering's";
+    const std::string index = RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), "Tessaly index.csv"));
+    EXPECT_NE(index.find("failed: render-failed,could not be rendered: cannot render the message"), std::string::npos)
+        << index;
 }
 
 TEST(ConversionRun, ReaderThatThrowsFailsOnlyItsMessage)
@@ -432,3 +454,51 @@ TEST(ConversionRun, MessagesConvertedConcurrentlyAreRecordedInMailboxOrder)
     EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),
               (std::vector<std::string>{"A.pdf", "C.pdf", "D.pdf", "Tessaly index.csv", "email-2.eml"}));
 }
+
+#ifdef __linux__
+TEST(ConversionRun, AFullDiskStopsTheRunAtOnceAndAReRunAfterwardsLosesNoMessage)
+{
+    RunFixture f;
+    const std::string body(100 * 1024, 'x');
+    std::string mailboxText;
+    for (int number = 1; number <= 40; ++number)
+        mailboxText += message("M" + std::to_string(number)) + body + "\n";
+    const std::string mailbox = f.temp.write("m/box.mbox", mailboxText);
+    f.rows = {mailbox};
+    const std::string out = f.temp.folder("out");
+    if (::mount("tmpfs", out.c_str(), "tmpfs", 0, "size=2m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    struct Unmount
+    {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{out};
+
+    const RunReport stopped = f.convert();
+    ASSERT_TRUE(stopped.stoppedAt.has_value());
+    EXPECT_EQ(stopped.stoppedAt->kind, FailureKind::DiskFull);
+    EXPECT_EQ(stopped.stoppedAt->mailbox, mailbox);
+    EXPECT_GT(stopped.messagesConverted, 0);
+    EXPECT_LE(stopped.failedMessages.size(), 2u) << "later messages are not failed in turn";
+    EXPECT_LT(stopped.messagesConverted + static_cast<int>(stopped.failedMessages.size()), 40);
+    for (const MessageFailure &failure : stopped.failedMessages)
+        EXPECT_EQ(failure.kind, FailureKind::DiskFull) << failure.reason;
+    EXPECT_NE(RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), "Tessaly index.csv"))
+                  .find("failed: disk-full,the disk is full: "),
+              std::string::npos);
+
+    ASSERT_EQ(::mount("tmpfs", out.c_str(), "tmpfs", MS_REMOUNT, "size=16m"), 0);
+    const RunReport resumed = f.convert();
+    EXPECT_TRUE(resumed.allSucceeded());
+    EXPECT_FALSE(resumed.stoppedAt.has_value());
+    EXPECT_EQ(resumed.messagesSkipped, stopped.messagesConverted);
+    EXPECT_EQ(resumed.messagesSkipped + resumed.messagesConverted, 40);
+    for (int number = 1; number <= 40; ++number) {
+        const std::string subject = "M" + std::to_string(number);
+        EXPECT_NE(RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), subject + ".pdf"))
+                      .find("Subject: " + subject + "\r\n"),
+                  std::string::npos)
+            << subject;
+    }
+}
+#endif

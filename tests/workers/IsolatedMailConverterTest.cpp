@@ -159,6 +159,11 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(output->size().value(), 8u) << "each answer writes the output file afresh";
     std::string failed = encodeAnswer(Error{"why"}).value();
     EXPECT_EQ(decodeAnswer(*takeFrame(failed).value()).value().error().message, "why");
+    // The kind crosses with the reason; an answer without one, as older workers send, has none.
+    std::string timedOut = encodeAnswer(Error{"too slow", FailureKind::OverTimeLimit}).value();
+    EXPECT_EQ(decodeAnswer(*takeFrame(timedOut).value()).value().error().kind, FailureKind::OverTimeLimit);
+    std::string untagged = encodeAnswer(Error{"why"}).value();
+    EXPECT_EQ(decodeAnswer(*takeFrame(untagged).value()).value().error().kind, std::nullopt);
 
     std::string garbage = "\xff\xff\xff\xffxyz";
     EXPECT_FALSE(takeFrame(garbage));

@@ -1,0 +1,42 @@
+// Failure kinds: what an error number stands for, and the tokens the index keeps.
+#include "support/FailureKind.h"
+#include "support/SystemReason.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace tessaly;
+
+TEST(FailureKind, ErrorNumbersMapToTheKindAUserActsOn)
+{
+    const struct
+    {
+        int errorNumber;
+        std::optional<FailureKind> kind;
+    } cases[] = {
+        {ENOSPC, FailureKind::DiskFull},
+        {EDQUOT, FailureKind::DiskFull},
+        {EACCES, FailureKind::NotPermitted},
+        {EPERM, FailureKind::NotPermitted},
+        {ELOOP, FailureKind::NotPermitted},
+        {EEXIST, FailureKind::NameConflict},
+        {ENOENT, std::nullopt},
+        {EIO, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(failureKindOfErrno(c.errorNumber), c.kind) << systemReason(c.errorNumber);
+        const Error error = systemError("cannot write 'a.pdf': ", c.errorNumber);
+        EXPECT_EQ(error.kind, c.kind) << error.message;
+        EXPECT_EQ(error.within("box: ").kind, c.kind) << "context keeps the kind";
+    }
+}
+
+TEST(FailureKind, EveryTokenNamesItsKindBackAndIsDistinct)
+{
+    for (const FailureKind kind : kAllFailureKinds) {
+        EXPECT_EQ(failureKindOfToken(failureToken(kind)), kind) << failureToken(kind);
+        EXPECT_FALSE(failureText(kind).empty());
+    }
+    EXPECT_EQ(failureKindOfToken("failed"), std::nullopt);
+}
