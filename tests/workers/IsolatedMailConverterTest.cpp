@@ -65,7 +65,10 @@ std::string failureWithNextBehind(IsolatedMailConverter &converter, const TempFo
     EXPECT_TRUE(next) << next.error().message;
     EXPECT_NE(converter.workerId(), failedWorker);
     EXPECT_EQ(fileText(folder.file("next.pdf")), "next");
-    return failed ? "converted" : failed.error().message;
+    if (failed)
+        return "converted";
+    const std::optional<FailureKind> kind = failed.error().kind;
+    return failed.error().message + " (" + std::string(kind ? failureToken(*kind) : "no kind") + ")";
 }
 
 /// The user id workers run as: nobody's when the tests run as root.
@@ -257,6 +260,7 @@ TEST(IsolatedMailConverter, TheWorkerCannotSteerWhereFilesAreWritten)
         Result<ConvertedMessage> refused = convertIn(what);
         ASSERT_FALSE(refused);
         EXPECT_TRUE(refused.error().message.starts_with("worker answered out of bounds: ")) << refused.error().message;
+        EXPECT_EQ(refused.error().kind, FailureKind::WorkerOutOfBounds);
         EXPECT_FALSE(processExists(worker));
         EXPECT_FALSE(std::filesystem::exists(outside.file("out/mailbox/" + what + ".pdf")));
     }
@@ -270,7 +274,7 @@ TEST(IsolatedMailConverter, AHangingMessageFailsAloneAfterItsTimeout)
     limits.messageTimeout = std::chrono::milliseconds(700);
     IsolatedMailConverter converter(fakeWorker(), limits);
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "hang"), "took longer than 0.7 s");
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "hang"), "took longer than 0.7 s (time-limit)");
 }
 
 TEST(IsolatedMailConverter, MemoryOfTheWholeProcessTreeIsLimited)
@@ -282,7 +286,7 @@ TEST(IsolatedMailConverter, MemoryOfTheWholeProcessTreeIsLimited)
     for (const std::string what : {"allocate", "allocate in a child"}) {
         SCOPED_TRACE(what);
         ASSERT_TRUE(convert(converter, folder, "before", "before " + what));
-        EXPECT_EQ(failureWithNextBehind(converter, folder, what), "needed more than 96 MB");
+        EXPECT_EQ(failureWithNextBehind(converter, folder, what), "needed more than 96 MB (memory-limit)");
     }
 }
 
@@ -291,7 +295,8 @@ TEST(IsolatedMailConverter, ACrashFailsOnlyItsMessage)
     TempFolder folder;
     IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"), "the converter process was killed by signal 4");
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"),
+              "the converter process was killed by signal 4 (worker-crashed)");
 
     IsolatedMailConverter missing(WorkerCommand{folder.file("no-such-worker"), {}}, WorkerLimits{});
     EXPECT_NE(convert(missing, folder, "x", "x").error().message.find("cannot start"), std::string::npos);
