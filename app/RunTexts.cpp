@@ -38,6 +38,12 @@ std::string describeFailure(const MessageFailure &failure)
     return line;
 }
 
+std::string describeMailboxFailure(const MailboxFailure &failure)
+{
+    return failure.mailbox + ": " + (failure.kind ? std::string(failureText(*failure.kind)) + ": " : std::string()) +
+           failure.reason;
+}
+
 std::string failedCount(const RunReport &report)
 {
     return std::to_string(report.failedMessages.size() + report.failedMailboxes.size());
@@ -91,7 +97,7 @@ std::string runDetailsText(const RunReport &report)
     for (const MessageFailure &failure : report.failedMessages)
         text += "Failed: " + describeFailure(failure) + kLineBreak;
     for (const MailboxFailure &failure : report.failedMailboxes)
-        text += "Failed: " + failure.mailbox + ": " + failure.reason + kLineBreak;
+        text += "Failed: " + describeMailboxFailure(failure) + kLineBreak;
     for (const std::string &mailbox : report.emptyMailboxes)
         text += "No message in: " + mailbox + kLineBreak;
     for (const std::string &warning : report.warnings)
@@ -155,7 +161,7 @@ std::string failureSummaryText(const RunReport &report)
     if (!report.failedMailboxes.empty()) {
         text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") + " failed:" + kLineBreak;
         appendList(text, report.failedMailboxes,
-                   [](const MailboxFailure &failure) { return failure.mailbox + ": " + failure.reason; });
+                   [](const MailboxFailure &failure) { return describeMailboxFailure(failure); });
     }
     if (!report.emptyMailboxes.empty()) {
         text += kLineBreak + plural(report.emptyMailboxes.size(), "mailbox", "mailboxes") +

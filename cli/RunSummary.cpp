@@ -48,7 +48,9 @@ std::string formatRunProblems(const RunReport &report)
                     "); run it again to go on from there\n";
     }
     for (const MailboxFailure &failure : report.failedMailboxes)
-        problems += "error: '" + failure.mailbox + "': " + failure.reason + '\n';
+        problems += "error: '" + failure.mailbox +
+                    "': " + (failure.kind ? std::string(failureText(*failure.kind)) + ": " : std::string()) +
+                    failure.reason + '\n';
     for (const std::string &mailbox : report.emptyMailboxes)
         problems += "warning: '" + mailbox + "': no message found\n";
     for (const std::string &warning : report.warnings)

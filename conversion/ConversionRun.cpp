@@ -176,7 +176,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         if (!read) {
             if (const std::optional<SplitMessage> inHand = reader.messageInHand())
                 pipeline.keepCutShort(*inHand, read.error().message);
-            m_recorder.failMailbox(mailboxPath, read.error().message);
+            m_recorder.failMailbox(mailboxPath, read.error());
             mailboxFolder.removeMadeFoldersIfEmpty();
             return false;
         }

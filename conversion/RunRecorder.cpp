@@ -103,7 +103,7 @@ void RunRecorder::failMailbox(const std::string &mailboxPath, const std::string 
 
 void RunRecorder::failMailbox(const std::string &mailboxPath, const Error &error)
 {
-    failMailbox(mailboxPath, error.message);
+    m_report.failedMailboxes.push_back(MailboxFailure{mailboxPath, error.message, error.kind});
     if (error.kind == FailureKind::DiskFull && !m_report.stoppedAt)
         m_report.stoppedAt = RunStop{mailboxPath, 0, FailureKind::DiskFull, error.message};
 }

@@ -38,6 +38,8 @@ struct MailboxFailure
 {
     std::string mailbox;
     std::string reason;
+    /// Where the failure's kind is known (a missing or unreadable mailbox, a full disk).
+    std::optional<FailureKind> kind = std::nullopt;
 };
 
 struct RunReport

@@ -222,6 +222,8 @@ TEST(ConversionRun, UnreadableMailboxFailsAloneAndIsReported)
     EXPECT_NE(report.failedMailboxes[0].reason.find("cannot open the mailbox"), std::string::npos)
         << report.failedMailboxes[0].reason;
     EXPECT_NE(report.failedMailboxes[1].reason.find("folder"), std::string::npos);
+    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::Unreadable);
+    EXPECT_EQ(report.failedMailboxes[1].kind, FailureKind::NotAMailbox);
 }
 
 TEST(ConversionRun, UnwritableOutputFolderFailsTheMailbox)
