@@ -67,19 +67,25 @@ Figures splitToFiles(const std::string &mailbox, const std::string &folder, Spli
     int number = 0;
     const std::optional<FolderHandle> output =
         folder.empty() ? std::nullopt : std::optional<FolderHandle>(FolderHandle::open(folder).value());
-    MailboxReader reader(mode, [&](const SplitMessage &message) {
-        if (!output)
-            return;
-        Result<FileInFolder> written = writeMessageFile(*output, ++number, message.text);
-        if (!written) {
-            std::fprintf(stderr, "error: %s\n", written.error().message.c_str());
-            std::exit(1);
-        }
-        if (Result<void> removed = removeMessageFile(written.value()); !removed) {
-            std::fprintf(stderr, "error: %s\n", removed.error().message.c_str());
-            std::exit(1);
-        }
-    });
+    SpillFiles spill;
+    if (output)
+        spill.make = [&output] { return PendingFile::createIn(*output); };
+    MailboxReader reader(
+        mode,
+        [&](const SplitMessage &message) {
+            if (!output)
+                return;
+            Result<FileInFolder> written = writeMessageFile(*output, ++number, message);
+            if (!written) {
+                std::fprintf(stderr, "error: %s\n", written.error().message.c_str());
+                std::exit(1);
+            }
+            if (Result<void> removed = removeMessageFile(written.value()); !removed) {
+                std::fprintf(stderr, "error: %s\n", removed.error().message.c_str());
+                std::exit(1);
+            }
+        },
+        0, std::move(spill));
 
     const auto start = std::chrono::steady_clock::now();
     Result<MailboxFileReader> file = MailboxFileReader::open(mailbox);

@@ -162,9 +162,11 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
                                            m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
                                            file.value().startOffset()},
                              m_recorder);
+    // A long message goes on into a file in its output folder as it is split, and that file
+    // becomes its message file.
     MailboxReader reader(
         MailboxReader::ReadMBOXFile(mailboxPath), [&](const SplitMessage &message) { pipeline.take(message); },
-        file.value().startOffset());
+        file.value().startOffset(), SpillFiles{[&folder] { return PendingFile::createIn(folder); }});
     try {
         Result<void> read = reader.readToEnd(
             file.value(), [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); },

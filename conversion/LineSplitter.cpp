@@ -5,9 +5,9 @@
 namespace tessaly {
 namespace {
 
-/// A line longer than this gives its room back once taken, so one huge line does not keep
-/// its memory for the rest of the mailbox.
-constexpr std::size_t kKeptLineRoom = 1 << 20;
+/// A line's first bytes decide whether it is a separator; past them it is handed on as it
+/// comes, so a line of any length costs no memory here.
+constexpr std::size_t kDecidingBytes = 5;
 
 } // namespace
 
@@ -26,22 +26,18 @@ void LineSplitter::feed(std::string_view bytes)
     LineBreakFinder finder(bytes);
     while (position < size) {
         const std::size_t lineBreak = finder.next(position);
+        const std::string_view text = bytes.substr(position, lineBreak - position);
         if (lineBreak == size) {
-            if (!m_hasPartialLine) {
-                m_partialOffset = m_consumed + position;
-                m_hasPartialLine = true;
-            }
-            m_partialLine.append(bytes.substr(position));
+            takeCutLine(text, m_consumed + position);
             break;
         }
         const std::size_t next = m_lineBreaks.past(bytes, lineBreak);
-        const std::string_view rawBreak = bytes.substr(lineBreak, next - lineBreak);
-        if (m_hasPartialLine) {
-            m_partialLine.append(bytes.substr(position, lineBreak - position));
-            takeLine(m_partialLine, m_partialOffset, rawBreak);
-        } else {
-            takeLine(bytes.substr(position, lineBreak - position), m_consumed + position, rawBreak);
-        }
+        if (m_lineOpen)
+            m_collector.append(text);
+        else
+            openLine(text, m_consumed + position);
+        m_collector.appendLineBreak(bytes.substr(lineBreak, next - lineBreak));
+        m_lineOpen = false;
         position = next;
     }
     m_collector.endOfPiece();
@@ -50,26 +46,47 @@ void LineSplitter::feed(std::string_view bytes)
 
 void LineSplitter::finish()
 {
-    if (m_hasPartialLine)
-        takeLine(m_partialLine, m_partialOffset, {});
+    if (!m_lineOpen && !m_lineStart.empty())
+        openLine({}, m_lineStartOffset);
+    if (m_lineOpen)
+        m_collector.appendLineBreak({});
+    m_lineOpen = false;
     m_lineBreaks.finish();
     m_collector.finish(m_consumed);
 }
 
-void LineSplitter::takeLine(std::string_view line, std::uint64_t offset, std::string_view rawBreak)
+void LineSplitter::takeCutLine(std::string_view text, std::uint64_t offset)
 {
-    if (isSeparatorLine(line))
-        m_collector.beginMessage(offset);
-    m_collector.append(line);
-    m_collector.appendLineBreak(rawBreak);
-    if (m_hasPartialLine) {
-        m_collector.endOfPiece(); // before the line's buffer is reused
-        m_hasPartialLine = false;
-        if (m_partialLine.capacity() > kKeptLineRoom)
-            std::string().swap(m_partialLine);
-        else
-            m_partialLine.clear();
+    if (m_lineOpen) {
+        m_collector.append(text);
+        return;
     }
+    if (m_lineStart.size() + text.size() < kDecidingBytes) {
+        if (m_lineStart.empty())
+            m_lineStartOffset = offset;
+        m_lineStart.append(text);
+        return;
+    }
+    openLine(text, offset);
+}
+
+void LineSplitter::openLine(std::string_view text, std::uint64_t offset)
+{
+    if (m_lineStart.empty()) {
+        if (isSeparatorLine(text))
+            m_collector.beginMessage(offset);
+        m_collector.append(text);
+    } else {
+        std::string head = m_lineStart;
+        head.append(text.substr(0, kDecidingBytes));
+        if (isSeparatorLine(head))
+            m_collector.beginMessage(m_lineStartOffset);
+        m_collector.append(m_lineStart);
+        m_collector.append(text);
+        m_collector.endOfPiece(); // before the held start's buffer is reused
+        m_lineStart.clear();
+    }
+    m_lineOpen = true;
 }
 
 } // namespace tessaly

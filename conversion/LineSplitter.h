@@ -26,15 +26,20 @@ public:
     void finish();
 
 private:
-    /// `rawBreak`: the line's break as the mailbox has it; empty for a last line without one.
-    void takeLine(std::string_view line, std::uint64_t offset, std::string_view rawBreak);
+    /// Bytes of a line that the end of a piece cuts, `offset` bytes into the mailbox.
+    void takeCutLine(std::string_view text, std::uint64_t offset);
+    /// Hands a line's first bytes, after any held start, to the collector, beginning a message
+    /// when they make a separator.
+    void openLine(std::string_view text, std::uint64_t offset);
 
     MessageCollector &m_collector;
-    /// The start of a line cut by the end of a piece; only ever one line.
-    std::string m_partialLine;
-    std::uint64_t m_partialOffset = 0;
+    /// The start of a line cut by the end of a piece, while it is too short to tell whether
+    /// the line is a separator.
+    std::string m_lineStart;
+    std::uint64_t m_lineStartOffset = 0;
+    /// Whether a line's first bytes have gone to the collector and its break is yet to come.
+    bool m_lineOpen = false;
     std::uint64_t m_consumed = 0;
-    bool m_hasPartialLine = false;
     LineBreakStepper m_lineBreaks;
 };
 

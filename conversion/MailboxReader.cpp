@@ -23,8 +23,9 @@ SplitMode MailboxReader::ReadMBOXFile(const std::string &FileName)
                                                                                              : SplitMode::Line;
 }
 
-MailboxReader::MailboxReader(SplitMode mode, MessageSink sink, std::uint64_t firstOffset, std::size_t blockSize)
-    : m_collector(m_text, std::move(sink)), m_blockSize(blockSize),
+MailboxReader::MailboxReader(SplitMode mode, MessageSink sink, std::uint64_t firstOffset, SpillFiles spill,
+                             std::size_t blockSize)
+    : m_collector(std::move(sink), std::move(spill)), m_blockSize(blockSize),
       m_splitter(makeSplitter(mode, m_collector, firstOffset))
 {
 }

@@ -5,7 +5,6 @@
 #include "conversion/LineSplitter.h"
 #include "conversion/MailboxFileReader.h"
 #include "conversion/MessageCollector.h"
-#include "support/AppendStrings.h"
 #include "support/Result.h"
 
 #include <cstddef>
@@ -38,8 +37,9 @@ public:
     static SplitMode ReadMBOXFile(const std::string &FileName);
 
     /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
+    /// `spill`: where a message too long to hold in memory goes on.
     /// `blockSize`: the blocks block mode cuts what it is fed into.
-    MailboxReader(SplitMode mode, MessageSink sink, std::uint64_t firstOffset = 0,
+    MailboxReader(SplitMode mode, MessageSink sink, std::uint64_t firstOffset = 0, SpillFiles spill = {},
                   std::size_t blockSize = BlockSplitter::kBlockSize);
     MailboxReader(const MailboxReader &) = delete;
     MailboxReader &operator=(const MailboxReader &) = delete;
@@ -57,7 +57,7 @@ public:
                            const std::function<bool()> &stop = {});
 
     /// The message being collected; see MessageCollector::messageInHand.
-    std::optional<SplitMessage> messageInHand() const { return m_collector.messageInHand(); }
+    std::optional<SplitMessage> messageInHand() { return m_collector.messageInHand(); }
     /// How many messages went to the sink.
     int finishedCount() const { return m_collector.finishedCount(); }
 
@@ -65,7 +65,6 @@ private:
     /// The block-mode step: one block of the mailbox to the block splitter.
     void SaveMBOXFile(std::string_view mboxFileText);
 
-    AppendStrings m_text;
     MessageCollector m_collector;
     std::size_t m_blockSize;
     std::variant<LineSplitter, BlockSplitter> m_splitter;

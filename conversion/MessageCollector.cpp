@@ -12,7 +12,8 @@ bool isBlank(char c)
 
 } // namespace
 
-MessageCollector::MessageCollector(AppendStrings &text, MessageSink sink) : m_text(text), m_sink(std::move(sink))
+MessageCollector::MessageCollector(MessageSink sink, SpillFiles spill)
+    : m_text(std::move(spill)), m_sink(std::move(sink))
 {
     startNewText();
 }
@@ -36,14 +37,14 @@ void MessageCollector::append(std::string_view bytes)
             }
         }
     }
-    m_text.AddToString(bytes);
+    m_text.append(bytes);
     hashRaw(bytes);
     m_endsWithLineBreak = false;
 }
 
 void MessageCollector::appendLineBreak(std::string_view rawBreak)
 {
-    m_text.AddToString("\r\n");
+    m_text.append("\r\n");
     hashRaw(rawBreak);
     m_endsWithLineBreak = true;
 }
@@ -76,11 +77,20 @@ void MessageCollector::finish(std::uint64_t endOffset)
     finishCurrent(true, endOffset);
 }
 
-std::optional<SplitMessage> MessageCollector::messageInHand() const
+std::optional<SplitMessage> MessageCollector::messageInHand()
 {
     if (m_text.empty() || (m_beforeFirstSeparator && !m_preambleHasText))
         return std::nullopt;
-    return SplitMessage{m_text.view(), m_messageOffset, 0, {}};
+    return currentMessage(0, {});
+}
+
+SplitMessage MessageCollector::currentMessage(std::uint64_t length, std::string sha256)
+{
+    SplitMessage message{m_text.held(), nullptr, nullptr, m_messageOffset, length, std::move(sha256)};
+    message.textFile = m_text.file();
+    if (m_text.error())
+        message.textError = &*m_text.error();
+    return message;
 }
 
 void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
@@ -92,18 +102,17 @@ void MessageCollector::finishCurrent(bool atEnd, std::uint64_t endOffset)
         return;
     }
     if (atEnd && !m_endsWithLineBreak)
-        m_text.AddToString("\r\n");
+        m_text.append("\r\n");
     ++m_finishedCount;
     endOfPiece();
     if (m_sink)
-        m_sink(SplitMessage{m_text.view(), m_messageOffset, endOffset - m_messageOffset, m_hash.hexDigest()});
+        m_sink(currentMessage(endOffset - m_messageOffset, m_hash.hexDigest()));
     startNewText();
 }
 
 void MessageCollector::startNewText()
 {
-    // A new builder rather than a cleared one, so a huge message's room is given back.
-    m_text = AppendStrings();
+    m_text.clear();
     m_hash = Sha256();
     m_unhashed = {};
     m_endsWithLineBreak = false;

@@ -1,7 +1,7 @@
 // Gathers the text of the message in hand and hands each finished message to a sink.
 #pragma once
 
-#include "support/AppendStrings.h"
+#include "conversion/MessageText.h"
 #include "support/Sha256.h"
 
 #include <cstdint>
@@ -13,10 +13,16 @@
 namespace tessaly {
 
 /// One message as split off a mailbox: its text with every line break as CR LF, each line
-/// ended by one (the message file adds one more CR LF). `text` is valid only during the call.
+/// ended by one (the message file adds one more CR LF). Valid only during the call.
 struct SplitMessage
 {
+    /// The whole text; for a message too long to hold in memory, only its start.
     std::string_view text;
+    /// For a message too long to hold in memory: the file holding its whole text. The sink may
+    /// move the file away to keep it.
+    PendingFile *textFile = nullptr;
+    /// Why the text could not be written to its file; the message is then incomplete.
+    const Error *textError = nullptr;
     /// Where the message starts in the mailbox, in bytes from its beginning.
     std::uint64_t offset = 0;
     /// How many bytes of the mailbox it takes, up to the next separator or the end; 0 when
@@ -45,8 +51,8 @@ using MessageSink = std::function<void(const SplitMessage &)>;
 class MessageCollector
 {
 public:
-    /// Collects into `text`, which is replaced by a new, empty builder at every message.
-    MessageCollector(AppendStrings &text, MessageSink sink);
+    /// `spill`: where a message too long to hold in memory goes on.
+    explicit MessageCollector(MessageSink sink, SpillFiles spill = {});
 
     /// A separator line starts at `offset`: finishes the message in hand, if any.
     void beginMessage(std::uint64_t offset);
@@ -69,7 +75,7 @@ public:
     /// The message being collected, as it would be finished now; nullopt when there is none
     /// (nothing collected, or only blank text before the first separator). For keeping what
     /// was read when the rest of the mailbox cannot be.
-    std::optional<SplitMessage> messageInHand() const;
+    std::optional<SplitMessage> messageInHand();
 
     /// How many messages went to the sink.
     int finishedCount() const { return m_finishedCount; }
@@ -78,8 +84,9 @@ private:
     void finishCurrent(bool atEnd, std::uint64_t endOffset);
     void startNewText();
     void hashRaw(std::string_view bytes);
+    SplitMessage currentMessage(std::uint64_t length, std::string sha256);
 
-    AppendStrings &m_text;
+    MessageText m_text;
     MessageSink m_sink;
     Sha256 m_hash;
     /// Raw bytes handed over and not yet hashed, all adjacent in memory.

@@ -1,6 +1,7 @@
 // The temporary message file that holds one message between splitting and conversion.
 #pragma once
 
+#include "conversion/MessageCollector.h"
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
@@ -20,6 +21,10 @@ std::string messageFileName(int messageNumber);
 /// already holds exactly these bytes (left by a run killed while converting this message) is
 /// this message's file, and is returned as it is.
 Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, std::string_view messageText);
+
+/// The same for a split message. One too long to hold in memory is already in its file (made
+/// in `folder`), which gets the final CR LF and the name: its text is never held whole.
+Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, const SplitMessage &message);
 
 /// Deletes a message file if it exists. A missing file is no error.
 Result<void> removeMessageFile(const FileInFolder &file);

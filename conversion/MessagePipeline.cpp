@@ -83,7 +83,7 @@ void MessagePipeline::abandon()
 void MessagePipeline::keepCutShort(const SplitMessage &inHand, const std::string &readError)
 {
     const int number = m_nextNumber++;
-    Result<FileInFolder> written = writeMessageFile(m_output.folder, number, inHand.text);
+    Result<FileInFolder> written = writeMessageFile(m_output.folder, number, inHand);
     m_recorder.recordCutShort(number, inHand.offset, written ? written.value().path() : std::string(), readError);
 }
 
@@ -108,7 +108,7 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
     }
     std::optional<FileInFolder> messageFile;
     try {
-        Result<FileInFolder> written = writeMessageFile(m_output.folder, pending.indexRow.messageNumber, message.text);
+        Result<FileInFolder> written = writeMessageFile(m_output.folder, pending.indexRow.messageNumber, message);
         if (!written) {
             fail(pending, {}, written.error());
             return pending;

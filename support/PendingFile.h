@@ -37,6 +37,8 @@ public:
 
     /// Writes `bytes` to the open file.
     Result<void> write(std::string_view bytes);
+    /// The open file, to read back what was written; null once committed or discarded.
+    const OpenFile *file() const { return m_file ? &*m_file : nullptr; }
 
     /// Closes the file and moves it to `name` in its folder, or to "name (2)", "(3)" … when
     /// that name is taken. Returns the name it got. A Durable file's data is synced before the

@@ -3,7 +3,6 @@
 
 #include "conversion/LineSplitter.h"
 #include "conversion/MessageCollector.h"
-#include "support/AppendStrings.h"
 #include "tests/TestSupport/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +22,8 @@ using Messages = std::vector<std::pair<std::uint64_t, std::string>>;
 Messages split(std::string_view bytes, std::uint64_t firstOffset)
 {
     Messages messages;
-    AppendStrings text;
     MessageCollector collector(
-        text, [&](const SplitMessage &message) { messages.emplace_back(message.offset, std::string(message.text)); });
+        [&](const SplitMessage &message) { messages.emplace_back(message.offset, std::string(message.text)); });
     LineSplitter splitter(collector, firstOffset);
     splitter.feed(bytes);
     splitter.finish();

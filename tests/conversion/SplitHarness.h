@@ -3,6 +3,10 @@
 
 #include "conversion/BlockSplitter.h"
 #include "conversion/MailboxReader.h"
+#include "conversion/MessageFile.h"
+#include "tests/TestSupport/TempFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -40,7 +44,33 @@ inline std::vector<std::string> splitTexts(std::string_view mailbox, SplitMode m
 {
     std::vector<std::string> texts;
     MailboxReader reader(
-        mode, [&](const SplitMessage &message) { texts.emplace_back(message.text); }, 0, blockSize);
+        mode, [&](const SplitMessage &message) { texts.emplace_back(message.text); }, 0, {}, blockSize);
+    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
+        reader.feed(mailbox.substr(start, pieceSize));
+    reader.finish();
+    return texts;
+}
+
+/// The texts of `mailbox`'s messages in `mode` as their message files hold them (without the
+/// file's final CR LF), holding at most `heldBytes` of a message in memory as a run does.
+inline std::vector<std::string> splitToMessageFiles(std::string_view mailbox, SplitMode mode, std::size_t pieceSize,
+                                                    std::size_t heldBytes)
+{
+    TempFolder temp;
+    const FolderHandle folder = FolderHandle::open(temp.path()).value();
+    std::vector<std::string> texts;
+    int number = 0;
+    MailboxReader reader(
+        mode,
+        [&](const SplitMessage &message) {
+            EXPECT_LE(message.text.size(), heldBytes);
+            Result<FileInFolder> written = writeMessageFile(folder, ++number, message);
+            ASSERT_TRUE(written) << written.error().message;
+            std::string bytes = folder.read(written.value().name).value();
+            texts.push_back(bytes.substr(0, bytes.size() - 2));
+            ASSERT_TRUE(removeMessageFile(written.value()));
+        },
+        0, SpillFiles{[&folder] { return PendingFile::createIn(folder); }, heldBytes});
     for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
         reader.feed(mailbox.substr(start, pieceSize));
     reader.finish();

@@ -147,8 +147,7 @@ TEST(Splitters, MessageOffsetsPointAtTheSeparatorLines)
     const std::string mailbox = "junk\nFrom a\nx\r\nFrom b\n";
     for (bool blockMode : {false, true}) {
         std::vector<std::uint64_t> offsets;
-        AppendStrings text;
-        MessageCollector collector(text, [&](const SplitMessage &message) { offsets.push_back(message.offset); });
+        MessageCollector collector([&](const SplitMessage &message) { offsets.push_back(message.offset); });
         if (blockMode) {
             BlockSplitter splitter(collector);
             for (std::size_t i = 0; i < mailbox.size(); i += 3)
@@ -192,8 +191,7 @@ TEST(MailboxReader, EachDigestIsOfTheMailboxBytesWhereItsMessageLies)
 
 TEST(BlockSplitter, ReportsTheFirstSeparatorWhollyInsideTheBlock)
 {
-    AppendStrings text;
-    MessageCollector collector(text, {});
+    MessageCollector collector({});
     BlockSplitter splitter(collector);
     EXPECT_EQ(splitter.feedBlock("From a\nx\nFrom b\nFrom c\n"), 9u);
     EXPECT_EQ(splitter.feedBlock("no separator\n"), 0u);
@@ -268,14 +266,19 @@ TEST(SplittersProperty, ArbitraryBytesSplitTheSameWayInBothModesAndAnyPieceSize)
         SCOPED_TRACE(::testing::PrintToString(bytes));
         ASSERT_EQ(splitInLineMode(bytes, 1 + random() % 600), byBlocks);
         ASSERT_EQ(splitInBlockMode(bytes, 1 + random() % 9), byBlocks);
+        // Messages longer than memory holds go on into their files as they are split.
+        if (round % 8 == 0) {
+            ASSERT_EQ(splitToMessageFiles(bytes, round % 16 ? SplitMode::Line : SplitMode::Block, 1 + random() % 600,
+                                          1 + random() % 40),
+                      byBlocks);
+        }
     }
 }
 
 TEST(MessageCollector, TheMessageInHandIsWhatAReadErrorWouldKeep)
 {
-    AppendStrings text;
     std::vector<std::string> finished;
-    MessageCollector collector(text, [&](const SplitMessage &message) { finished.emplace_back(message.text); });
+    MessageCollector collector([&](const SplitMessage &message) { finished.emplace_back(message.text); });
     EXPECT_FALSE(collector.messageInHand()) << "nothing read yet";
     collector.append("  ");
     collector.appendLineBreak("\n");

@@ -42,9 +42,10 @@ Split split(std::string_view mailbox, SplitMode mode, std::size_t pieceSize)
         mode,
         [&](const SplitMessage &message) {
             result.texts.emplace_back(message.text);
-            result.places.push_back(SplitMessage{{}, message.offset, message.length, message.sha256});
+            result.places.push_back(
+                SplitMessage{.text = {}, .offset = message.offset, .length = message.length, .sha256 = message.sha256});
         },
-        0, blockMode ? pieceSize : BlockSplitter::kBlockSize);
+        0, {}, blockMode ? pieceSize : BlockSplitter::kBlockSize);
     const std::size_t feedSize = blockMode ? mailbox.size() + 1 : pieceSize;
     for (std::size_t start = 0; start < mailbox.size(); start += feedSize)
         reader.feed(mailbox.substr(start, feedSize));
