@@ -1,12 +1,36 @@
 #include "conversion/EmlCopyConverter.h"
 
+#include "support/ByteSource.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
+
+#include <memory>
 
 namespace tessaly {
 namespace {
 
 constexpr std::string_view kEnvelopeStart = "From ";
+
+/// How many bytes the mailbox's "From " envelope line takes at the start of `file` (of `size`
+/// bytes), its line feed included; 0 when the file does not start with one.
+Result<std::uint64_t> envelopeLineLength(const OpenFile &file, std::uint64_t size)
+{
+    std::string chunk(ByteSource::kChunkBytes, '\0');
+    for (std::uint64_t offset = 0; offset < size;) {
+        Result<std::size_t> read = file.readAt(offset, chunk.data(), chunk.size());
+        if (!read)
+            return read.error();
+        if (read.value() == 0)
+            break;
+        const std::string_view bytes(chunk.data(), read.value());
+        if (offset == 0 && !bytes.starts_with(kEnvelopeStart))
+            return 0;
+        if (const std::size_t lineEnd = bytes.find('\n'); lineEnd != std::string_view::npos)
+            return offset + lineEnd + 1;
+        offset += read.value();
+    }
+    return size;
+}
 
 } // namespace
 
@@ -23,19 +47,24 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const FileInFolder &source, c
                                                    const std::string &options)
 {
     (void)options;
-    Result<std::string> bytes = source.folder.read(source.name);
-    if (!bytes)
-        return bytes.error();
+    Result<OpenFile> opened = source.folder.openForReading(source.name);
+    if (!opened)
+        return opened.error();
+    auto file = std::make_shared<const OpenFile>(std::move(opened).value());
+    Result<std::uint64_t> size = file->size();
+    if (!size)
+        return size.error();
+    // Mail programs do not expect the mailbox's "From " envelope line in a message file.
+    Result<std::uint64_t> start = envelopeLineLength(*file, size.value());
+    if (!start)
+        return start.error();
     Result<PendingFile> pending = PendingFile::createIn(destination.folder);
     if (!pending)
         return pending.error();
-    // Mail programs do not expect the mailbox's "From " envelope line in a message file.
-    std::string_view message = bytes.value();
-    if (message.starts_with(kEnvelopeStart)) {
-        const std::size_t lineEnd = message.find('\n');
-        message.remove_prefix(lineEnd == std::string_view::npos ? message.size() : lineEnd + 1);
-    }
-    if (Result<void> written = pending.value().write(message); !written)
+    // In bounded chunks: a message may be larger than memory.
+    const ByteSource message = ByteSource::inFile(file, start.value(), size.value() - start.value());
+    if (Result<void> written = message.copyTo([&](std::string_view bytes) { return pending.value().write(bytes); });
+        !written)
         return written.error();
     Result<std::string> committed = pending.value().commitAs(emlDestination(destination.name));
     if (!committed)
