@@ -162,83 +162,49 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
 {
-    if (Result<void> valid = checkName(name); !valid)
-        return valid.error();
-    const std::string entry(name);
-    // Non-blocking, so that a pipe placed under the name cannot hold the run up; cleared below.
-    ScopedDescriptor file(::openat(m_folder->fd, entry.c_str(),
-                                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-    if (file.get() < 0) {
-        const int reason = errno;
-        if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
-            return linkRefused(pathOf(name));
-        return systemError("cannot open '" + pathOf(name) + "': ", reason);
-    }
-    struct stat status
-    {
-    };
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return Error{"cannot open '" + pathOf(name) + "': not permitted, it is not a plain file"};
-    if (status.st_nlink > 1)
+    std::uint64_t links = 0;
+    Result<OpenFile> file = openPlainFile(name, O_WRONLY | O_APPEND | O_CREAT, "open", &links);
+    if (file && links > 1)
         return Error{"cannot open '" + pathOf(name) + "': not permitted, it is also linked from elsewhere"};
-    ::fcntl(file.get(), F_SETFL, O_WRONLY | O_APPEND);
-    return OpenFile(file.release(), pathOf(name));
+    return file;
 }
 
 Result<std::string> FolderHandle::read(std::string_view name, std::uint64_t maxBytes) const
 {
-    if (Result<void> valid = checkName(name); !valid)
-        return valid.error();
-    const std::string entry(name);
-    ScopedDescriptor file(::openat(m_folder->fd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) {
-        const int reason = errno;
-        if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
-            return linkRefused(pathOf(name));
-        return systemError("cannot read '" + pathOf(name) + "': ", reason);
-    }
-    struct stat status
-    {
-    };
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return Error{"cannot read '" + pathOf(name) + "': not permitted, it is not a plain file"};
-    std::string bytes;
-    bytes.resize(
-        static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(status.st_size), maxBytes)));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return systemError("cannot read '" + pathOf(name) + "': ", errno);
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
+    Result<OpenFile> file = openForReading(name);
+    if (!file)
+        return file.error();
+    return file.value().readAll(maxBytes);
 }
 
 Result<OpenFile> FolderHandle::openForReading(std::string_view name) const
 {
+    return openPlainFile(name, O_RDONLY, "read");
+}
+
+Result<OpenFile> FolderHandle::openPlainFile(std::string_view name, int flags, std::string_view verb,
+                                             std::uint64_t *linkCount) const
+{
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
     const std::string entry(name);
-    const int descriptor = ::openat(m_folder->fd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const std::string failure = "cannot " + std::string(verb) + " '" + pathOf(name) + "': ";
+    // Non-blocking, so that a pipe placed under the name cannot hold the run up; cleared below.
+    const int descriptor = ::openat(m_folder->fd, entry.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         const int reason = errno;
         if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return systemError("cannot read '" + pathOf(name) + "': ", reason);
+        return systemError(failure, reason);
     }
     OpenFile file(descriptor, pathOf(name));
     struct stat status
     {
     };
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
-        return Error{"cannot read '" + pathOf(name) + "': not permitted, it is not a plain file"};
-    // Opened without waiting on a special file; reads of a plain file wait as usual.
+        return Error{failure + "not permitted, it is not a plain file"};
+    if (linkCount)
+        *linkCount = static_cast<std::uint64_t>(status.st_nlink);
     (void)::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     return file;
 }
@@ -280,18 +246,18 @@ std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
     return listing < 0 ? std::vector<std::string>() : entriesOf(listing);
 }
 
-RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, std::string &reason) const
+RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, Error &failure) const
 {
     if (Result<void> valid = checkName(from); !valid) {
-        reason = valid.error().message;
+        failure = valid.error();
         return RenameOutcome::Failed;
     }
     if (Result<void> valid = checkName(to); !valid) {
-        reason = valid.error().message;
+        failure = valid.error();
         return RenameOutcome::Failed;
     }
-    const auto failure = [&reason](int errorNumber) {
-        reason = systemReason(errorNumber);
+    const auto failed = [&failure](int errorNumber) {
+        failure = systemError("", errorNumber);
         return errorNumber == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
     };
     const std::string source(from);
@@ -301,11 +267,11 @@ RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, s
     if (::renameat2(fd, source.c_str(), fd, target.c_str(), RENAME_NOREPLACE) == 0)
         return RenameOutcome::Renamed;
     if (errno != EINVAL && errno != ENOSYS)
-        return failure(errno);
+        return failed(errno);
 #endif
     // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
     if (::linkat(fd, source.c_str(), fd, target.c_str(), 0) != 0)
-        return failure(errno);
+        return failed(errno);
     ::unlinkat(fd, source.c_str(), 0);
     return RenameOutcome::Renamed;
 }
@@ -509,16 +475,18 @@ std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
     return entriesOf(pathOf(name));
 }
 
-RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, std::string &reason) const
+RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, Error &failure) const
 {
     if (!checkName(from) || !checkName(to)) {
-        reason = "not a file name";
+        failure = Error{"not a file name"};
         return RenameOutcome::Failed;
     }
     if (MoveFileExW(toFsPath(pathOf(from)).c_str(), toFsPath(pathOf(to)).c_str(), 0))
         return RenameOutcome::Renamed;
     const DWORD error = GetLastError();
-    reason = std::system_category().message(static_cast<int>(error));
+    failure = Error{std::system_category().message(static_cast<int>(error)),
+                    error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? std::optional(FailureKind::DiskFull)
+                                                                                : std::nullopt};
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
                                                                        : RenameOutcome::Failed;
 }

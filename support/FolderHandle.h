@@ -67,8 +67,9 @@ public:
     std::vector<std::string> namesIn(std::string_view name) const;
 
     /// Renames `from` to `to` unless something already has that name (a dangling link
-    /// included); never replaces. On NameTaken and Failed, `reason` holds the system's reason.
-    RenameOutcome rename(std::string_view from, std::string_view to, std::string &reason) const;
+    /// included); never replaces. On NameTaken and Failed, `failure` holds the system's reason
+    /// and its kind (a full disk, a refused permission).
+    RenameOutcome rename(std::string_view from, std::string_view to, Error &failure) const;
     /// Sets the modification time of the file `name` (seconds since the epoch); a link is refused.
     Result<void> setModificationTime(std::string_view name, std::time_t time) const;
     /// Removes the file `name` (a link is removed, not followed). A missing file is no error.
@@ -90,6 +91,10 @@ private:
     Result<bool> makeFolder(std::string_view name) const;
     /// Refuses names that are not one entry of a folder.
     Result<void> checkName(std::string_view name) const;
+    /// Opens the plain file `name` here with `flags` (open(2)'s), never through a link nor
+    /// waiting on a special file; `verb` says what failed in errors. POSIX only.
+    Result<OpenFile> openPlainFile(std::string_view name, int flags, std::string_view verb,
+                                   std::uint64_t *linkCount = nullptr) const;
 
     std::shared_ptr<const Open> m_folder;
     std::string m_path;

@@ -90,19 +90,19 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
     }
     if (m_name.empty())
         return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
-    std::string reason;
+    Error failure;
     for (int n = 1; n <= kMaxNumberedVariants; ++n) {
         const std::string candidate = n == 1 ? std::string(name) : numberedVariant(std::string(name), n);
         // Decided by the rename's own answer, not by a second look: another process may free
         // or take the name in between.
-        switch (m_folder.rename(m_name, candidate, reason)) {
+        switch (m_folder.rename(m_name, candidate, failure)) {
         case RenameOutcome::Renamed:
             m_name.clear();
             return candidate;
         case RenameOutcome::NameTaken:
             continue;
         case RenameOutcome::Failed:
-            return Error{"cannot create '" + m_folder.pathOf(candidate) + "': " + reason};
+            return Error{"cannot create '" + m_folder.pathOf(candidate) + "': " + failure.message, failure.kind};
         }
     }
     return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken"};
