@@ -127,14 +127,19 @@ Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile
     if (output) {
         if (Result<void> cleared = output->clear(); !cleared)
             return cleared.error();
-        if (Result<void> placed = place(rendered.pdf, *output, written, values); !placed)
-            return placed.error();
-    } else {
-        Result<std::string> pdf = rendered.pdf.read();
-        if (!pdf)
-            return pdf.error();
-        values.push_back(std::move(pdf).value());
     }
+    // Into the output file as a place, or into the answer itself.
+    const auto addBytes = [&](const ByteSource &bytes) -> Result<void> {
+        if (output)
+            return place(bytes, *output, written, values);
+        Result<std::string> read = bytes.read();
+        if (!read)
+            return read.error();
+        values.push_back(std::move(read).value());
+        return {};
+    };
+    if (Result<void> added = addBytes(rendered.pdf); !added)
+        return added.error();
     std::vector<std::string_view> fields{kRendered, output ? kPdfAtField : kPdfField};
     for (const std::string &value : values)
         fields.push_back(value);
@@ -146,15 +151,8 @@ Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile
     }
     for (const FileToSave &file : rendered.attachments) {
         const std::size_t first = values.size();
-        if (output) {
-            if (Result<void> placed = place(file.bytes, *output, written, values); !placed)
-                return placed.error();
-        } else {
-            Result<std::string> bytes = file.bytes.read();
-            if (!bytes)
-                return bytes.error();
-            values.push_back(std::move(bytes).value());
-        }
+        if (Result<void> added = addBytes(file.bytes); !added)
+            return added.error();
         fields.push_back(output ? kFileAtField : kFileField);
         fields.push_back(file.name);
         for (std::size_t i = first; i < values.size(); ++i)
