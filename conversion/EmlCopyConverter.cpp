@@ -1,6 +1,7 @@
 #include "conversion/EmlCopyConverter.h"
 
 #include "support/ByteSource.h"
+#include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
 
@@ -66,7 +67,8 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const FileInFolder &source, c
     if (Result<void> written = message.copyTo([&](std::string_view bytes) { return pending.value().write(bytes); });
         !written)
         return written.error();
-    Result<std::string> committed = pending.value().commitAs(emlDestination(destination.name));
+    Result<std::string> committed =
+        pending.value().commitAs(emlDestination(destination.name), Durability::Durable, fileMark(*file));
     if (!committed)
         return committed.error();
     // Durable before the message's source may go (see commitRenderedMessage).

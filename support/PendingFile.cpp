@@ -1,5 +1,6 @@
 #include "support/PendingFile.h"
 
+#include "support/FileMark.h"
 #include "support/FileNameRules.h"
 
 #include <random>
@@ -9,6 +10,12 @@ namespace {
 
 constexpr int kMaxNumberedVariants = 99999;
 constexpr int kMaxTemporaryNameAttempts = 100;
+
+/// Removes `name` when it is an earlier copy of the file marked `mark`; whether it did.
+bool removeEarlierCopy(const FolderHandle &folder, const std::string &name, std::string_view mark)
+{
+    return !mark.empty() && fileMark(folder, name) == mark && folder.remove(name);
+}
 
 std::string randomSuffix()
 {
@@ -76,9 +83,10 @@ Result<void> PendingFile::write(std::string_view bytes)
     return m_file->write(bytes);
 }
 
-Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability)
+Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability, std::string_view mark)
 {
     if (m_file) {
+        setFileMark(*m_file, mark);
         if (durability == Durability::Durable) {
             if (Result<void> synced = m_file->sync(); !synced)
                 return synced.error();
@@ -95,7 +103,10 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
         const std::string candidate = n == 1 ? std::string(name) : numberedVariant(std::string(name), n);
         // Decided by the rename's own answer, not by a second look: another process may free
         // or take the name in between.
-        switch (m_folder.rename(m_name, candidate, failure)) {
+        RenameOutcome outcome = m_folder.rename(m_name, candidate, failure);
+        if (outcome == RenameOutcome::NameTaken && removeEarlierCopy(m_folder, candidate, mark))
+            outcome = m_folder.rename(m_name, candidate, failure);
+        switch (outcome) {
         case RenameOutcome::Renamed:
             m_name.clear();
             return candidate;

@@ -44,7 +44,12 @@ public:
     /// that name is taken. Returns the name it got. A Durable file's data is synced before the
     /// rename (as QSaveFile does); the rename itself is durable only once the folder is synced,
     /// which the caller does (FolderHandle::sync), once for all the files it names there.
-    Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable);
+    ///
+    /// `mark` (see FileMark.h) names the message the file comes from. The file gets it, and a
+    /// file with the same mark under one of those names is an earlier copy of it that a killed
+    /// run left unrecorded: it is replaced, instead of kept beside this one.
+    Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable,
+                                 std::string_view mark = {});
 
 private:
     PendingFile(FolderHandle folder, std::string name, OpenFile file)

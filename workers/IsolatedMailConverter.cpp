@@ -1,6 +1,7 @@
 #include "workers/IsolatedMailConverter.h"
 
 #include "mailconverter/readers/AttachmentNames.h"
+#include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/ProcessEnvironment.h"
 #include "workers/WorkerIdentity.h"
@@ -68,8 +69,10 @@ void IsolatedMailConverter::begin(const FileInFolder &source, const FileInFolder
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
         planned.insert(job.target.pdfPath);
+    std::string mark = fileMark(source.folder, source.name);
+    CommitPlan target = planCommit(destination, planned, mark);
     m_jobs.push_back(
-        Job{source, destination, options, planCommit(destination, planned), {}, nullptr, -1, 0, std::nullopt});
+        Job{source, destination, options, std::move(mark), std::move(target), {}, nullptr, -1, 0, std::nullopt});
     dispatch();
 }
 
@@ -159,7 +162,7 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
         Job &oldest = m_jobs.front();
         if (oldest.answer && oldest.answer->ok()) {
             // Every message before it is committed now: plan as a one-at-a-time run would.
-            CommitPlan now = planCommit(oldest.destination);
+            CommitPlan now = planCommit(oldest.destination, {}, oldest.mark);
             if (now != oldest.target) {
                 oldest.target = std::move(now);
                 oldest.request.clear();
@@ -180,7 +183,7 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
     if (!answer)
         return answer.error();
     const FileInFolder pdf{finished.destination.folder, PathFileName(finished.target.pdfPath)};
-    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target));
+    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target), finished.mark);
 }
 
 long IsolatedMailConverter::workerId(int index) const

@@ -66,6 +66,7 @@ private:
         FileInFolder source;
         FileInFolder destination;
         std::string options;
+        std::string mark; ///< the message file's mark (FileMark.h), which its outputs get
         CommitPlan target;
         std::string request; ///< the request's frame, once made; sent again when it moves to a fresh worker
         std::shared_ptr<const OpenFile> message; ///< the message file, open while the request is

@@ -47,7 +47,7 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
 
 Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
                                                  const std::vector<FileToSave> &files,
-                                                 std::vector<std::string> &warnings)
+                                                 std::vector<std::string> &warnings, std::string_view mark)
 {
     WrittenAttachments written;
     if (files.empty())
@@ -73,7 +73,7 @@ Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, con
         if (Result<void> done = file.bytes.copyTo([&](std::string_view chunk) { return pending.value().write(chunk); });
             !done)
             return fail(done.error());
-        Result<std::string> name = pending.value().commitAs(file.name);
+        Result<std::string> name = pending.value().commitAs(file.name, Durability::Durable, mark);
         if (!name)
             return fail(name.error());
         if (name.value() != file.name)

@@ -1,5 +1,6 @@
 #include "mailconverter/attachments/MessageCommit.h"
 
+#include "support/FileMark.h"
 #include "support/FileNameRules.h"
 #include "support/PendingFile.h"
 
@@ -10,19 +11,30 @@ constexpr int kMaxNumberedVariants = 9999;
 
 } // namespace
 
-CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved)
+CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved, std::string_view mark)
 {
     const FolderHandle &folder = destination.folder;
+    const auto isOwnCopy = [&mark](const FolderHandle &in, const std::string &name) {
+        return !mark.empty() && fileMark(in, name) == mark;
+    };
     std::string name = destination.name;
     const auto isTaken = [&](const std::string &candidate) {
-        return reserved.contains(folder.pathOf(candidate)) || folder.contains(candidate);
+        return reserved.contains(folder.pathOf(candidate)) ||
+               (folder.contains(candidate) && !isOwnCopy(folder, candidate));
     };
     for (int n = 2; n <= kMaxNumberedVariants && isTaken(name); ++n)
         name = numberedVariant(destination.name, n);
-    return CommitPlan{folder.pathOf(name), folder.namesIn(attachmentFolderFor(name))};
+
+    const std::string attachmentFolder = attachmentFolderFor(name);
+    std::vector<std::string> namesTaken = folder.namesIn(attachmentFolder);
+    if (Result<FolderHandle> attachments = namesTaken.empty() || mark.empty() ? Result<FolderHandle>(Error{})
+                                                                              : folder.openExisting(attachmentFolder)) {
+        std::erase_if(namesTaken, [&](const std::string &taken) { return isOwnCopy(attachments.value(), taken); });
+    }
+    return CommitPlan{folder.pathOf(name), std::move(namesTaken)};
 }
 
-Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message)
+Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message, std::string_view mark)
 {
     ConvertedMessage &converted = message.converted;
     const std::string plannedPath = pdf.path();
@@ -35,10 +47,10 @@ Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, Rendered
         return written.error();
 
     Result<WrittenAttachments> saved =
-        writeAttachmentFolder(pdf.folder, attachmentFolderFor(pdf.name), message.attachments, converted.warnings);
+        writeAttachmentFolder(pdf.folder, attachmentFolderFor(pdf.name), message.attachments, converted.warnings, mark);
     if (!saved)
         return saved.error();
-    Result<std::string> committed = pending.value().commitAs(pdf.name);
+    Result<std::string> committed = pending.value().commitAs(pdf.name, Durability::Durable, mark);
     if (!committed) {
         removeWrittenAttachments(saved.value());
         return committed.error();

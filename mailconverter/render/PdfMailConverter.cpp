@@ -14,6 +14,7 @@
 #include "mailconverter/render/PageSetup.h"
 #include "mailconverter/render/TextDocumentRenderer.h"
 #include "mailconverter/render/WebEngineRenderer.h"
+#include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/Sha256.h"
 
@@ -248,15 +249,16 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
 Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,
                                                    const std::string &options)
 {
-    const CommitPlan plan = planCommit(destination);
     Result<OpenFile> message = source.folder.openForReading(source.name);
     if (!message)
         return message.error();
+    const std::string mark = fileMark(message.value());
+    const CommitPlan plan = planCommit(destination, {}, mark);
     Result<RenderedMessage> rendered = render(message.value(), source.path(), plan, options);
     if (!rendered)
         return rendered.error();
     return commitRenderedMessage(FileInFolder{destination.folder, PathFileName(plan.pdfPath)},
-                                 std::move(rendered).value());
+                                 std::move(rendered).value(), mark);
 }
 
 Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, const std::string &messageName,

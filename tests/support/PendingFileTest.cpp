@@ -2,6 +2,7 @@
 
 #include "support/FolderHandle.h"
 
+#include "support/FileMark.h"
 #include "support/FileNameRules.h"
 #include "support/PathHelpers.h"
 
@@ -64,6 +65,31 @@ TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
     EXPECT_EQ(readFile(root / "Re meeting (2).pdf"), "second");
     EXPECT_EQ(readFile(root / "Re meeting (3).pdf"), "third");
     EXPECT_EQ(countEntries(root), 3);
+}
+
+TEST(PendingFile, AMarkedCommitReplacesOnlyAnEarlierCopyWithItsOwnMark)
+{
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
+    std::ofstream(root / "Re.pdf") << "the user's";
+    const FolderHandle folder = FolderHandle::open(scratch.path()).value();
+    const auto commit = [&](const char *content, std::string_view mark) {
+        Result<PendingFile> file = PendingFile::createIn(folder);
+        EXPECT_TRUE(file && file.value().write(content));
+        Result<std::string> written = file.value().commitAs("Re.pdf", Durability::Durable, mark);
+        return written ? written.value() : written.error().message;
+    };
+    EXPECT_EQ(commit("A, cut short by a kill", "message A"), "Re (2).pdf");
+    if (fileMark(folder, "Re (2).pdf").empty())
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    EXPECT_EQ(commit("B", "message B"), "Re (3).pdf");
+    EXPECT_EQ(commit("A again", "message A"), "Re (2).pdf");
+    EXPECT_EQ(commit("unmarked", ""), "Re (4).pdf");
+
+    EXPECT_EQ(readFile(root / "Re.pdf"), "the user's");
+    EXPECT_EQ(readFile(root / "Re (2).pdf"), "A again");
+    EXPECT_EQ(readFile(root / "Re (3).pdf"), "B");
+    EXPECT_EQ(countEntries(root), 4);
 }
 
 TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)
