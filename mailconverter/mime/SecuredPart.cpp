@@ -3,6 +3,7 @@
 
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/GMimeHelpers.h"
+#include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/OpenPgpPackets.h"
 #include "mailconverter/mime/SmimeContent.h"
 #include "support/ByteSize.h"
@@ -13,6 +14,9 @@
 
 namespace tessaly {
 namespace {
+
+// Enough of signed content to see whether it opens with a header.
+constexpr std::size_t kEntityHeaderScan = 4096;
 
 bool isType(GMimeObject *object, const char *type, const char *subtype)
 {
@@ -151,6 +155,14 @@ SecuredPartReading readSecuredPart(GMimeObject *object)
 
 GMimeObject *constructEntity(std::string_view bytes, GMimeParserOptions *options)
 {
+    // Some signers sign bare text, with no header: RFC 2045 makes that text/plain. GMime
+    // would take its first lines for headers, or give up.
+    std::string withHeader;
+    if (scanHeaderBlock(bytes.substr(0, kEntityHeaderScan), true).fields.empty()) {
+        withHeader = "Content-Type: text/plain\n\n";
+        withHeader += bytes;
+        bytes = withHeader;
+    }
     // GMime copies what it keeps, so the stream may borrow `bytes`.
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
     GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));

@@ -3,6 +3,7 @@
 #include "tests/fidelity/FidelityHarness.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -52,6 +53,14 @@ protected:
                              QStringList{path("smime-opaque-signed.eml")} + signer + headers);
         s_failure += openssl(words({"cms", "-sign", "-out"}) + QStringList{path("smime-detached-signed.eml")} + signer +
                              headers);
+        // Some signers sign bare text, with no header of its own.
+        QFile bare(path("bare.txt"));
+        if (!bare.open(QIODevice::WriteOnly) || bare.write("Bare signed words, with no header.\n") < 0)
+            s_failure += text("cannot write bare.txt");
+        bare.close();
+        s_failure += openssl(words({"cms", "-sign", "-nodetach", "-binary", "-out"}) +
+                             QStringList{path("smime-opaque-signed-bare.eml"), text("-in"), path("bare.txt")} +
+                             signer.mid(2) + headers);
         s_failure += openssl(words({"cms", "-encrypt", "-aes256", "-in"}) +
                              QStringList{content, text("-out"), path("smime-encrypted.eml")} + headers +
                              QStringList{certificate});
@@ -119,6 +128,12 @@ TEST_F(SmimeMessages, SignedMailShowsItsTextAndSaysItIsSignedEncryptedMailSaysWh
     const std::vector<SecureCase> cases{
         // Outlook's opaque signing: the text is inside the PKCS #7 and readable without a key.
         {"smime-opaque-signed.eml", "-c PDF -attach", {kSignedText, smimeLine}, {}, "smime.p7m", false},
+        {"smime-opaque-signed-bare.eml",
+         "-c pdf",
+         {"Bare signed words, with no header.", smimeLine},
+         {},
+         nullptr,
+         false},
         {"smime-detached-signed.eml", "-c PDF -attach", {kSignedText, smimeLine}, {}, "smime.p7s", false},
         {"secure-pgp-signed.eml",
          "-c PDF -attach",
