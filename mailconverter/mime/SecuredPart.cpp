@@ -133,6 +133,10 @@ SecuredPartReading readSmimePart(GMimePart *part)
             encryptedNotice("S/MIME", content.recipients, partName(GMIME_OBJECT(part)), bytes.size());
         break;
     case SmimeContent::Kind::NotCms:
+        // An envelope OpenSSL cannot read is still encrypted, as its label says.
+        if (lowerParameter(GMIME_OBJECT(part), "smime-type").find("enveloped-data") != std::string::npos)
+            reading.encryptedNotice = encryptedNotice("S/MIME", {"(the envelope cannot be read)"},
+                                                      partName(GMIME_OBJECT(part)), bytes.size());
         break;
     }
     return reading;

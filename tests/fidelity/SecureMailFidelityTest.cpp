@@ -149,6 +149,13 @@ TEST_F(SmimeMessages, SignedMailShowsItsTextAndSaysItIsSignedEncryptedMailSaysWh
          {"revenue rose"},
          nullptr,
          true},
+        // Cut short: the label still says it is encrypted.
+        {"secure-smime-unreadable.eml",
+         "-c PDF -attach",
+         {"This message is encrypted (S/MIME).", "(the envelope cannot be read)"},
+         {},
+         "smime.p7m",
+         false},
         {"smime-encrypted.eml", "-c PDF -attach", {"encrypted (S/MIME)"}, {}, "smime.p7m", false},
         {"secure-pgp-encrypted.eml",
          "-c pdf",
