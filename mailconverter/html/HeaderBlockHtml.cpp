@@ -130,6 +130,8 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
         rows.push_back({"Date", escapeHtml(formatHeaderDate(*message.date) + dateSourceNote(message.dateSource))});
     if (!message.subject.empty())
         rows.push_back({"Subject", cutEscaped(message.subject, limits), true});
+    if (!message.signatureNote.empty())
+        rows.push_back({"Signature", cutEscaped(message.signatureNote, limits)});
     if (!listings.empty())
         rows.push_back({"Attachments", formatAttachments(listings, limits, markup)});
     if (!message.imagesNotDrawn.empty())

@@ -108,6 +108,12 @@ struct MailMessage
     std::vector<std::string> warnings;
     /// Which inline images the converter leaves undrawn, and why; shown in the header block.
     std::string imagesNotDrawn;
+    /// "Signed (S/MIME) by …; signature not checked" or "Signed (PGP); …" for a signed
+    /// message, shown in the header block; "" when unsigned. Nothing is verified.
+    std::string signatureNote;
+    /// Whether a part is encrypted: the page shows a notice in its place, and only the
+    /// encrypted part itself (an attachment) keeps the content.
+    bool hasEncryptedParts = false;
 };
 
 /// Parses a message from memory. A leading mbox "From " envelope line is skipped (and its

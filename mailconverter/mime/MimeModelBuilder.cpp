@@ -8,6 +8,7 @@
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "mailconverter/mime/SecuredPart.h"
 #include "support/TextHelpers.h"
 #include "support/Utf8.h"
 
@@ -364,6 +365,19 @@ void ModelBuilder::walk(GMimeObject *object, int depth, bool namedTextIsBody)
     if (depth > kMaxPartDepth) {
         addAttachment(declaredNameOf(object, m_textCharset), mimeTypeOf(object), objectBytes(object));
         return;
+    }
+    // Signed and encrypted parts add a line to the header block or a notice in the body's
+    // place, and opaque signed content is read here; the parts themselves are read on below.
+    const SecuredPartReading secured = readSecuredPart(object);
+    if (m_message.signatureNote.empty())
+        m_message.signatureNote = secured.signatureNote;
+    if (!secured.encryptedNotice.empty()) {
+        m_message.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, secured.encryptedNotice, {}});
+        m_message.hasEncryptedParts = true;
+    }
+    if (secured.signedEntity) {
+        GObjectRef<GMimeObject> content(constructEntity(*secured.signedEntity, m_context.options));
+        walk(content.object, depth + 1);
     }
     if (GMIME_IS_MULTIPART(object))
         walkMultipart(GMIME_MULTIPART(object), depth);

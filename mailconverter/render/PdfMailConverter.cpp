@@ -7,6 +7,7 @@
 #include "mailconverter/html/DisplayableText.h"
 #include "mailconverter/html/HtmlComposer.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "mailconverter/mime/SecuredPart.h"
 #include "mailconverter/pdf/PdfFinisher.h"
 #include "mailconverter/pdf/PdfTextPresence.h"
 #include "mailconverter/render/HeaderStamp.h"
@@ -304,6 +305,12 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
             warning += "; the message file is kept, as they are saved nowhere else";
         }
         converted.warnings.push_back(std::move(warning));
+    }
+    if (holdsEncryptedParts(message) && *mode == AttachmentMode::ListOnly && messageSourceFile.empty()) {
+        // The encrypted parts are all there is of the content, and this option saves them nowhere.
+        converted.keepMessageFile = true;
+        converted.warnings.push_back("the message is encrypted and its encrypted parts are saved nowhere else, so "
+                                     "the message file is kept");
     }
     MessageAttachments attachments;
     Result<std::vector<AttachmentListing>> listings = attachments.prepare(message, *mode, target);
