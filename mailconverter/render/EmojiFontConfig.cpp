@@ -9,15 +9,18 @@
 namespace tessaly {
 namespace {
 
+// Chromium asks for a fallback for emoji as family "emoji" with colour wanted; fontconfig ranks
+// colour above the family, so colour is not asked for, and Symbola comes first. The colour face
+// stays in the sorted list, for the emoji Symbola lacks.
 constexpr char kConfig[] = R"(<?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
 <fontconfig>
   <include ignore_missing="yes">%1</include>
-  <selectfont>
-    <rejectfont>
-      <pattern><patelt name="family"><string>Noto Color Emoji</string></patelt></pattern>
-    </rejectfont>
-  </selectfont>
+  <match target="pattern">
+    <test qual="any" name="family"><string>emoji</string></test>
+    <edit name="family" mode="prepend_first" binding="strong"><string>Symbola</string></edit>
+    <edit name="color" mode="assign"><bool>false</bool></edit>
+  </match>
 </fontconfig>
 )";
 
