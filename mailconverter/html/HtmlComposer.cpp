@@ -19,8 +19,9 @@ namespace {
 
 using Flavour = ComposeOptions::Flavour;
 
-// Chromium draws no colour emoji in synthesised bold or italic, so the emoji font is also
-// declared for every weight and style, under our own name and inside the families mail uses.
+// Emoji are drawn in Symbola, a monochrome outline face: Chromium writes the colour face's
+// glyphs as 72 ppi bitmaps in Type 3 fonts. The face is declared for every weight and style,
+// under our own name and inside the families mail uses, so that it comes before any fallback.
 constexpr char kEmojiRange[] = "U+231A-231B,U+23E9-23FA,U+2600-27BF,U+2B50,U+2B55,U+FE0F,U+200D,U+1F000-1FAFF";
 constexpr std::array<std::string_view, 9> kEmojiHostFamilies = {
     "Tessaly Emoji", "Segoe UI", "Segoe UI Emoji", "Apple Color Emoji", "Helvetica Neue", "Verdana",
@@ -31,7 +32,7 @@ std::string emojiFaces(std::string_view family)
     std::string css;
     for (std::string_view style : {"normal", "italic"}) {
         css += "@font-face{font-family:\"" + std::string(family) +
-               "\";src:local(\"Noto Color Emoji\");font-weight:100 900;"
+               "\";src:local(\"Symbola\");font-weight:100 900;"
                "font-style:" +
                std::string(style) + ";unicode-range:" + kEmojiRange + "}\n";
     }

@@ -79,8 +79,12 @@ std::vector<std::string> fontFamilies(FontRole role, FontEngine engine, CjkLangu
         if (!chosenFirst || faces.language != cjk)
             families.emplace_back(role == FontRole::Monospace ? faces.monospace : faces.text);
     }
-    // Colour emoji come out blank in Qt's PDF output; Symbola draws them in monochrome.
-    families.emplace_back(engine == FontEngine::QtPdfWriter ? "Symbola" : "Tessaly Emoji");
+    // Emoji in Symbola, a monochrome outline face, which both engines write as text: colour
+    // emoji come out blank in Qt's PDF output and as bitmaps in Chromium's. "Tessaly Emoji"
+    // is the message page's name for it (HtmlComposer); pages without it name Symbola itself.
+    if (engine == FontEngine::Chromium)
+        families.emplace_back("Tessaly Emoji");
+    families.emplace_back("Symbola");
     return families;
 }
 
@@ -100,7 +104,10 @@ bool qtPdfWriterKeepsText(std::string_view text)
             ++pos;
             continue;
         }
-        if (isShapedBeyondCmap(nextCodePoint(text, pos)))
+        // Qt's writer builds the PDF's text map from the font's first 65,536 characters
+        // only, so emoji and other characters beyond them copy out as nothing.
+        const char32_t c = nextCodePoint(text, pos);
+        if (isShapedBeyondCmap(c) || c > 0xFFFF)
             return false;
     }
     return true;

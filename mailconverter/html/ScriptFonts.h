@@ -66,8 +66,9 @@ std::optional<CjkLanguage> cjkLanguageOfText(std::string_view text);
 
 /// Whether Qt's PDF writer gives `text` (UTF-8) back as typed. It maps each glyph back to a
 /// character through the font's cmap, so glyphs made by shaping (Indic conjuncts, reordered
-/// vowel signs, Thai marks, and Arabic vowel marks) copy out wrong or not at all. Text with
-/// those needs Chromium, which maps glyphs back by cluster.
+/// vowel signs, Thai marks, and Arabic vowel marks) copy out wrong or not at all, and so do
+/// characters beyond U+FFFF (emoji), which its map leaves out. Text with those needs
+/// Chromium, which maps glyphs back by cluster.
 bool qtPdfWriterKeepsText(std::string_view text);
 
 /// Whether Qt's PDF writer can draw the page of `message`: it keeps every text the page shows

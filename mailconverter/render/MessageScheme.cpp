@@ -1,5 +1,7 @@
 #include "mailconverter/render/MessageScheme.h"
 
+#include "mailconverter/render/EmojiFontConfig.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QWebEngineUrlScheme>
@@ -24,6 +26,7 @@ void prepareMailConverterApplication()
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Its start-up report of graphics settings means nothing to our users.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    preferOutlineEmoji();
 }
 
 void prepareHeadlessMailConverterApplication()

@@ -4,18 +4,23 @@
 #include "mailconverter/render/BlockingRequestInterceptor.h"
 #include "mailconverter/render/MessageSchemeHandler.h"
 #include "mailconverter/render/PageBudget.h"
+#include "mailconverter/render/PageWidthFit.h"
 
 #include <QEventLoop>
 #include <QPageRanges>
+#include <QRect>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 
 #include <memory>
 
 namespace tessaly {
 namespace {
+
+constexpr int kCssPixelsPerInch = 96;
 
 /// A page that stays on the document it was given: meta refresh, links, form posts and
 /// frames that would navigate elsewhere are refused.
@@ -143,11 +148,7 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     // length of a page is learnt by printing one page past the budget: a page flood costs
     // the budget, never its 37,000 pages.
     const int maxPages = budget ? budget->pages() : 0;
-    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, layout, maxPages](bool) {
-        if (pending->printing)
-            return;
-        pending->printing = true;
-        std::weak_ptr<PendingRender> weak = pending;
+    const auto print = [page, layout, maxPages](const std::weak_ptr<PendingRender> &weak) {
         QPageRanges onePagePast;
         if (maxPages > 0)
             onePagePast.addRange(1, maxPages + 1);
@@ -163,6 +164,32 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
                 render->finish(pdf, pdf.isEmpty() ? QStringLiteral("printing failed") : QString());
             },
             layout, onePagePast);
+    };
+    // A body wider than the column is scaled to fit it before it is printed (PageWidthFit).
+    const qreal columnWidth = layout.paintRectPixels(kCssPixelsPerInch).width();
+    QObject::connect(page, &QWebEnginePage::loadFinished, &connections, [pending, page, print, columnWidth](bool) {
+        if (pending->printing)
+            return;
+        pending->printing = true;
+        std::weak_ptr<PendingRender> weak = pending;
+        page->runJavaScript(PageWidthFit::measureScript(), QWebEngineScript::ApplicationWorld,
+                            [weak, page, print, columnWidth](const QVariant &width) {
+                                auto measured = weak.lock();
+                                if (!measured || measured->finished)
+                                    return;
+                                // No answer (a page without a document) leaves the page as it is.
+                                const PageWidthFit fit(width.toDouble(), columnWidth);
+                                if (!fit.isNeeded()) {
+                                    print(weak);
+                                    return;
+                                }
+                                page->runJavaScript(fit.applyScript(), QWebEngineScript::ApplicationWorld,
+                                                    [weak, print](const QVariant &) {
+                                                        auto scaled = weak.lock();
+                                                        if (scaled && !scaled->finished)
+                                                            print(weak);
+                                                    });
+                            });
     });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, &connections,
                      [pending](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {

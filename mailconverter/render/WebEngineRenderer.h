@@ -30,7 +30,8 @@ struct MessageHost
 };
 
 /// One off-the-record profile and page, reused for every message. JavaScript, plugins and
-/// every request outside the message scheme are off, and no navigation leaves the document.
+/// every request outside the message scheme are off, and no navigation leaves the document;
+/// the renderer's own scripts (PageWidthFit) run in a world of their own.
 /// Needs a QGuiApplication, created after `prepareMailConverterApplication()`.
 class WebEngineRenderer : public QObject
 {
@@ -45,7 +46,8 @@ public:
     /// Reserves a fresh host for the next message; compose its page with `resourceBase`.
     MessageHost openMessage();
 
-    /// Loads `html` (UTF-8) under `host` with `resources` and prints it. Waits in a local
+    /// Loads `html` (UTF-8) under `host` with `resources` and prints it, scaled down to the
+    /// width of the layout's column when it lays out wider (PageWidthFit). Waits in a local
     /// event loop; on failure, a crash of the render process or after `timeout` it returns
     /// an Error (and starts a fresh page for the next message).
     ///
