@@ -2,6 +2,7 @@
 #include "mailconverter/mime/MailMessage.h"
 
 #include "mailconverter/mime/AddressList.h"
+#include "mailconverter/mime/AlternativeContent.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
@@ -156,7 +157,8 @@ bool isShowableImage(const std::string &type)
            type == "image/gif" || type == "image/bmp" || type == "image/webp";
 }
 
-// Whether a client can show this alternative: text it renders, or a multipart holding some.
+// Whether a client can show this alternative: text it renders that is not blank, or a
+// multipart holding some.
 bool canDisplayAlternative(GMimeObject *object, int depth)
 {
     if (!object || depth > kMaxPartDepth || isAttachmentDisposition(object))
@@ -175,6 +177,10 @@ bool canDisplayAlternative(GMimeObject *object, int depth)
         return false;
     }
     const std::string type = mimeTypeOf(object);
+    if ((type == "text/plain" || type == "text/html") && GMIME_IS_PART(object))
+        return hasDisplayableContent(
+            decodeToUtf8(partContent(GMIME_PART(object)), contentTypeParameter(object, "charset")),
+            type == "text/html");
     return type == "text/plain" || type == "text/html" || isMessageType(type) || isReportType(type);
 }
 
@@ -331,6 +337,8 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
     m_message.from = addressesOf(message, "From");
     m_message.to = addressesOf(message, "To");
     m_message.cc = addressesOf(message, "Cc");
+    m_message.bcc = addressesOf(message, "Bcc");
+    m_message.replyTo = addressesOf(message, "Reply-To");
     if (const std::string id = messageHeader(message, "Message-ID"); !id.empty()) {
         if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
             m_message.messageId = decoded;
@@ -715,8 +723,9 @@ std::string_view headerBlockEnd(std::size_t bodyStart)
 
 // Reads the header block at the start of `head` line by line. A line that is neither a
 // header nor the continuation of one (a whitespace-only line included) starts the body:
-// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside.
-// nullopt when GMime may read the block as it is, or when it does not end within `head`.
+// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside,
+// and a line of white space before the first field is dropped. nullopt when GMime may read the block as it is, or when
+// it does not end within `head`.
 std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
 {
     const HeaderBlockScan scan = scanHeaderBlock(head, false);
@@ -736,7 +745,7 @@ std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
         rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
         rewrite.front += std::string(name) + ":\n";
     }
-    if (!bodyStart && rewrite.setAside.empty())
+    if (!bodyStart && rewrite.setAside.empty() && scan.skippedBlankLine == 0)
         return std::nullopt;
     if (bodyStart)
         rewrite.front += headerBlockEnd(*bodyStart);
