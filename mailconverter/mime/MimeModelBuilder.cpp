@@ -536,6 +536,10 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
                                      "' was read as " + decoded.readAs + ", in which it decodes without errors");
         charset = decoded.readAs; // what the text really is, for the choice of its face
     }
+    if (decoded.badPlaces > 0)
+        m_message.warnings.push_back("a body labelled '" + (charset.empty() ? std::string("us-ascii") : charset) +
+                                     "' has " + std::to_string(decoded.badPlaces) +
+                                     " places that do not decode in it, shown as U+FFFD");
     std::string text = normaliseLineEnds(decoded.text);
     if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {
         const bool delSp = g_ascii_strcasecmp(contentTypeParameter(object, "delsp").c_str(), "yes") == 0;
