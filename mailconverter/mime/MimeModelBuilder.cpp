@@ -9,6 +9,7 @@
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "mailconverter/mime/RawPartBody.h"
 #include "support/TextHelpers.h"
 #include "support/Utf8.h"
 
@@ -23,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace tessaly {
 
@@ -141,6 +143,15 @@ bool isMessageType(const std::string &type)
     return type == "message/rfc822" || type == "message/global" || type == "message/news";
 }
 
+// How far into an attached message its first header field is looked for.
+constexpr std::size_t kMessageProbeBytes = 64 * 1024;
+
+// Whether the bytes of an attached message start with a header block that has a field.
+bool holdsHeaderFields(std::string_view bytes)
+{
+    return !scanHeaderBlock(bytes.substr(0, kMessageProbeBytes), true).fields.empty();
+}
+
 // Machine-readable reports and header dumps: plain text that clients show as such.
 bool isReportType(const std::string &type)
 {
@@ -239,14 +250,19 @@ struct ParseContext
 };
 
 using SetAsideHeaders = std::vector<std::pair<std::string, std::string>>;
-GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside);
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
+                               GMimeStream **source);
 
 class ModelBuilder
 {
 public:
     /// `setAside`: header fields of the message that GMime was given empty, with their raw values.
-    ModelBuilder(ParseContext &context, int forwardDepth, SetAsideHeaders setAside = {})
-        : m_context(context), m_forwardDepth(forwardDepth), m_setAside(std::move(setAside))
+    /// `source`: the stream GMime parsed, for parts whose bytes GMime does not keep (may be
+    /// null); `boundaries`: those of the multiparts around the message in it.
+    ModelBuilder(ParseContext &context, int forwardDepth, SetAsideHeaders setAside, GMimeStream *source,
+                 std::vector<std::string> boundaries = {})
+        : m_context(context), m_forwardDepth(forwardDepth), m_setAside(std::move(setAside)), m_source(source),
+          m_boundaries(std::move(boundaries))
     {
     }
 
@@ -266,7 +282,8 @@ private:
     void walkLeaf(GMimePart *part, bool namedTextIsBody);
     void walkMessagePart(GMimeMessagePart *part);
     void walkEncodedMessage(GMimePart *part, std::string name);
-    void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside = {});
+    void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside, GMimeStream *source,
+                      std::vector<std::string> boundaries);
     void addTextBody(GMimePart *part, const std::string &mimeType);
     std::string contentOf(GMimePart *part);
     void addImage(InlineResource resource);
@@ -278,8 +295,10 @@ private:
     ParseContext &m_context;
     int m_forwardDepth = 0;
     SetAsideHeaders m_setAside;
-    std::string m_textCharset; ///< the first charset a text part declares
-    std::string m_cjkCharset;  ///< the first CJK charset the message declares anywhere
+    GMimeStream *m_source = nullptr;       ///< not owned
+    std::vector<std::string> m_boundaries; ///< of the multiparts around the part walked, inner first
+    std::string m_textCharset;             ///< the first charset a text part declares
+    std::string m_cjkCharset;              ///< the first CJK charset the message declares anywhere
 };
 
 std::string trimmed(std::string_view text)
@@ -381,9 +400,26 @@ void ModelBuilder::walk(GMimeObject *object, int depth, bool namedTextIsBody)
         walkLeaf(GMIME_PART(object), namedTextIsBody);
 }
 
+// Keeps a multipart's boundary on the list while its parts are walked.
+class BoundaryScope
+{
+public:
+    BoundaryScope(std::vector<std::string> &boundaries, const char *boundary) : m_boundaries(boundaries)
+    {
+        m_boundaries.insert(m_boundaries.begin(), boundary ? boundary : "");
+    }
+    ~BoundaryScope() { m_boundaries.erase(m_boundaries.begin()); }
+    BoundaryScope(const BoundaryScope &) = delete;
+    BoundaryScope &operator=(const BoundaryScope &) = delete;
+
+private:
+    std::vector<std::string> &m_boundaries;
+};
+
 void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
 {
     GMimeObject *object = GMIME_OBJECT(multipart);
+    const BoundaryScope scope(m_boundaries, g_mime_multipart_get_boundary(multipart));
     const int count = g_mime_multipart_get_count(multipart);
     if (count == 0) {
         // A lost or wrong boundary leaves everything in the prologue: read its parts with the
@@ -398,7 +434,10 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
             GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_context.options));
             if (recovered.object && GMIME_IS_MULTIPART(recovered.object) &&
                 g_mime_multipart_get_count(GMIME_MULTIPART(recovered.object)) > 0) {
+                // Its parts lie in a copy of the prologue, not in the stream parsed.
+                GMimeStream *source = std::exchange(m_source, nullptr);
                 walk(recovered.object, depth + 1);
+                m_source = source;
                 return;
             }
         }
@@ -575,18 +614,24 @@ std::string ModelBuilder::contentOf(GMimePart *part)
     return bytes;
 }
 
+// A message/rfc822 part holding no header field is no message: its bytes are kept as they
+// came, under its own name, rather than as the empty message GMime makes of them.
 void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 {
     GMimeObject *object = GMIME_OBJECT(part);
     std::string name = declaredNameOf(object, m_textCharset);
     GMimeMessage *inner = g_mime_message_part_get_message(part);
-    if (!inner) {
-        addAttachment(std::move(name), mimeTypeOf(object), {});
+    std::optional<std::string> raw = rawPartBody(m_source, object, m_boundaries);
+    const bool isMessage =
+        raw ? holdsHeaderFields(*raw)
+            : inner && g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(inner))) > 0;
+    std::string bytes = raw ? std::move(*raw) : inner ? objectBytes(GMIME_OBJECT(inner)) : std::string();
+    if (!inner || !isMessage) {
+        addAttachment(std::move(name), mimeTypeOf(object), std::move(bytes));
         return;
     }
-    std::string raw = objectBytes(GMIME_OBJECT(inner));
-    addForwarded(inner);
-    addAttachment(std::move(name), "message/rfc822", std::move(raw), true);
+    addForwarded(inner, {}, m_source, m_boundaries);
+    addAttachment(std::move(name), "message/rfc822", std::move(bytes), true);
 }
 
 // A message/rfc822 part in base64 or quoted-printable reaches us as a plain part; its decoded
@@ -594,20 +639,28 @@ void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 void ModelBuilder::walkEncodedMessage(GMimePart *part, std::string name)
 {
     std::string bytes = contentOf(part);
+    if (!holdsHeaderFields(bytes)) {
+        addAttachment(std::move(name), "message/rfc822", std::move(bytes));
+        return;
+    }
     SetAsideHeaders setAside;
+    GMimeStream *source = nullptr;
     GObjectRef<GMimeMessage> inner(
-        m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside) : nullptr);
+        m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside, &source) : nullptr);
+    GObjectRef<GMimeStream> sourceRef(source);
     if (inner.object)
-        addForwarded(inner.object, std::move(setAside));
+        addForwarded(inner.object, std::move(setAside), source, {});
     addAttachment(std::move(name), "message/rfc822", std::move(bytes), true);
 }
 
-void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside)
+void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside, GMimeStream *source,
+                                std::vector<std::string> boundaries)
 {
     if (m_forwardDepth >= kMaxForwardDepth)
         return;
     m_message.forwarded.push_back(
-        ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside)).build(inner, std::nullopt));
+        ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside), source, std::move(boundaries))
+            .build(inner, std::nullopt));
     for (const std::string &warning : m_message.forwarded.back().warnings)
         m_message.warnings.push_back("in a forwarded message, " + warning);
 }
@@ -783,12 +836,16 @@ std::string_view withRepairedHeaderBlock(std::string_view bytes, std::string &st
 }
 
 // A message from memory, with a broken header block repaired first.
-GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside)
+// `source`, when given, receives a reference to the stream parsed.
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
+                               GMimeStream **source)
 {
     std::string repaired;
     const std::string_view shown = withRepairedHeaderBlock(bytes, repaired, setAside);
     // GMime copies what it keeps, so the stream may borrow `shown`.
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
+    if (source)
+        *source = GMIME_STREAM(g_object_ref(stream.object));
     return constructFromStream(stream.object, options);
 }
 
@@ -809,7 +866,7 @@ MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDat
         return fallback;
     }
     ParseContext context{options.get()};
-    return ModelBuilder(context, 0, std::move(setAside)).build(message.object, envelopeDate);
+    return ModelBuilder(context, 0, std::move(setAside), stream).build(message.object, envelopeDate);
 }
 
 bool isBlankText(std::string_view bytes)
