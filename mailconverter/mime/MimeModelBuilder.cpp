@@ -353,6 +353,9 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
         m_cjkCharset = firstCjkEncodedWordCharset(subject);
     // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
     m_message.subject = decodeHeaderText(subject, m_textCharset);
+    if (m_message.subject.find("\xEF\xBF\xBD") != std::string::npos &&
+        subject.find("\xEF\xBF\xBD") == std::string::npos)
+        m_message.warnings.push_back("the subject has places that do not decode in its charset, shown as U+FFFD");
     m_message.from = addressesOf(message, "From");
     m_message.to = addressesOf(message, "To");
     m_message.cc = addressesOf(message, "Cc");
@@ -578,7 +581,8 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
     if (decoded.badPlaces > 0)
         m_message.warnings.push_back("a body labelled '" + (charset.empty() ? std::string("us-ascii") : charset) +
                                      "' has " + std::to_string(decoded.badPlaces) +
-                                     " places that do not decode in it, shown as U+FFFD");
+                                     (decoded.badPlaces == 1 ? " place that does" : " places that do") +
+                                     " not decode in it, shown as U+FFFD");
     std::string text = normaliseLineEnds(decoded.text);
     if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {
         const bool delSp = g_ascii_strcasecmp(contentTypeParameter(object, "delsp").c_str(), "yes") == 0;

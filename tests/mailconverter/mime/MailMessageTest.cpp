@@ -407,3 +407,17 @@ TEST(MailMessage, UnreadableFileSaysWhich)
     ASSERT_FALSE(parsed.ok());
     EXPECT_NE(parsed.error().message.find("/nonexistent/email-1.eml"), std::string::npos);
 }
+
+TEST(MailMessage, BytesThatDoNotDecodeAreMarkedAndWarnedAbout)
+{
+    // A Shift_JIS subject and body, each with a byte that is no Shift_JIS.
+    const MailMessage message = parse("Subject: =?shift_jis?B?gqD/?=\nContent-Type: text/plain; charset=shift_jis\n\n"
+                                      "\x82\xa0\xff\n");
+    EXPECT_EQ(message.subject, "あ\uFFFD");
+    ASSERT_EQ(message.bodies.size(), 1u);
+    EXPECT_EQ(message.bodies[0].text, "あ\uFFFD\n");
+    EXPECT_EQ(message.warnings,
+              (std::vector<std::string>{"the subject has places that do not decode in its charset, shown as U+FFFD",
+                                        "a body labelled 'shift_jis' has 1 place that does not decode in it, shown "
+                                        "as U+FFFD"}));
+}
