@@ -4,8 +4,6 @@
 
 #include "support/Utf8.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -69,7 +67,7 @@ bool isMultibyteLabel(const std::string &label)
 }
 
 // True when every byte decodes in `label`; `out` then holds the text.
-bool convertWithIconv(std::string_view bytes, const std::string &label, std::string &out)
+bool convertWithoutLoss(std::string_view bytes, const std::string &label, std::string &out)
 {
     CharsetConversion conversion = convertCharset(bytes, label);
     if (!conversion.known || conversion.badPlaces > 0)
@@ -91,7 +89,7 @@ CharsetConversion decodeCounting(std::string_view bytes, const std::string &labe
     std::string converted;
     // Multibyte charsets (ISO-2022-JP is pure 7-bit) can look like valid UTF-8, so they
     // are converted first; for every other label valid UTF-8 wins.
-    if (isMultibyteLabel(label) && convertWithIconv(bytes, label, converted))
+    if (isMultibyteLabel(label) && convertWithoutLoss(bytes, label, converted))
         return {true, std::move(converted), 0};
     if (isEscapedIso2022(label, bytes)) {
         if (CharsetConversion lossy = convertCharset(bytes, label); lossy.known)
@@ -109,7 +107,7 @@ CharsetConversion decodeCounting(std::string_view bytes, const std::string &labe
 
 bool convertStrictly(std::string_view bytes, const std::string &label, std::string &out)
 {
-    return !label.empty() && convertWithIconv(bytes, label, out);
+    return !label.empty() && convertWithoutLoss(bytes, label, out);
 }
 
 // The charsets that mail mislabels as one another, in the order they are tried.

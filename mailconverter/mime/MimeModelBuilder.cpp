@@ -785,8 +785,8 @@ std::string_view headerBlockEnd(std::size_t bodyStart)
 // Reads the header block at the start of `head` line by line. A line that is neither a
 // header nor the continuation of one (a whitespace-only line included) starts the body:
 // GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside,
-// and a line of white space before the first field is dropped. nullopt when GMime may read the block as it is, or when
-// it does not end within `head`.
+// and a line of white space before the first field is dropped. nullopt when GMime may read
+// the block as it is, or when it does not end within `head`.
 std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
 {
     const HeaderBlockScan scan = scanHeaderBlock(head, false);
