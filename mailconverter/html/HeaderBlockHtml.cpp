@@ -2,6 +2,7 @@
 
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/ScriptFonts.h"
+#include "mailconverter/mime/ReplyAddresses.h"
 #include "support/ByteSize.h"
 #include "support/Utf8.h"
 
@@ -124,8 +125,10 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
             rows.push_back({label, std::move(value)});
     };
     addAddresses("From", message.from);
+    addAddresses("Reply-To", shownReplyTo(message));
     addAddresses("To", message.to);
     addAddresses("Cc", message.cc);
+    addAddresses("Bcc", message.bcc);
     if (message.date)
         rows.push_back({"Date", escapeHtml(formatHeaderDate(*message.date) + dateSourceNote(message.dateSource))});
     if (!message.subject.empty())

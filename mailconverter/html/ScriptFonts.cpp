@@ -120,7 +120,8 @@ template <typename Visit> bool everyHeaderText(const MailMessage &message, Visit
 {
     if (!visit(message.subject))
         return false;
-    for (const std::vector<MailAddress> *addresses : {&message.from, &message.to, &message.cc}) {
+    for (const std::vector<MailAddress> *addresses :
+         {&message.from, &message.replyTo, &message.to, &message.cc, &message.bcc}) {
         for (const MailAddress &address : *addresses) {
             if (!visit(address.name))
                 return false;

@@ -1,8 +1,8 @@
 #include "mailconverter/mime/CharsetDecoding.h"
 
-#include "support/Utf8.h"
+#include "mailconverter/mime/CharsetConversion.h"
 
-#include <glib.h>
+#include "support/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -66,28 +66,48 @@ bool isMultibyteLabel(const std::string &label)
     return false;
 }
 
-bool convertWithIconv(std::string_view bytes, const std::string &label, std::string &out)
+// True when every byte decodes in `label`; `out` then holds the text.
+bool convertWithoutLoss(std::string_view bytes, const std::string &label, std::string &out)
 {
-    gsize bytesRead = 0;
-    gsize bytesWritten = 0;
-    GError *error = nullptr;
-    gchar *converted = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", label.c_str(), &bytesRead,
-                                 &bytesWritten, &error);
-    if (error)
-        g_error_free(error);
-    if (!converted)
+    CharsetConversion conversion = convertCharset(bytes, label);
+    if (!conversion.known || conversion.badPlaces > 0)
         return false;
-    // g_convert reports success on a truncated multibyte tail; only a full read counts.
-    const bool complete = bytesRead == bytes.size();
-    if (complete)
-        out.assign(converted, bytesWritten);
-    g_free(converted);
-    return complete && isValidUtf8(out);
+    out = std::move(conversion.text);
+    return true;
+}
+
+// ISO-2022-JP is 7-bit and so valid UTF-8; its escape sequences give it away, and must never
+// reach a page.
+bool isEscapedIso2022(const std::string &label, std::string_view bytes)
+{
+    return label.starts_with("iso-2022") && bytes.find('\x1b') != std::string_view::npos;
+}
+
+// decodeToUtf8, counting the places marked U+FFFD.
+CharsetConversion decodeCounting(std::string_view bytes, const std::string &label)
+{
+    std::string converted;
+    // Multibyte charsets (ISO-2022-JP is pure 7-bit) can look like valid UTF-8, so they
+    // are converted first; for every other label valid UTF-8 wins.
+    if (isMultibyteLabel(label) && convertWithoutLoss(bytes, label, converted))
+        return {true, std::move(converted), 0};
+    if (isEscapedIso2022(label, bytes)) {
+        if (CharsetConversion lossy = convertCharset(bytes, label); lossy.known)
+            return lossy;
+    }
+    if (isValidUtf8(bytes))
+        return {true, std::string(bytes), 0};
+    if (isWindows1252Family(label) || isUnknownLabel(label) || isUtf8Label(label))
+        return {true, windows1252ToUtf8(bytes), 0};
+    // A charset the converter knows: what decodes is kept, the rest marked.
+    if (CharsetConversion lossy = convertCharset(bytes, label); lossy.known)
+        return lossy;
+    return {true, windows1252ToUtf8(bytes), 0};
 }
 
 bool convertStrictly(std::string_view bytes, const std::string &label, std::string &out)
 {
-    return !label.empty() && convertWithIconv(bytes, label, out);
+    return !label.empty() && convertWithoutLoss(bytes, label, out);
 }
 
 // The charsets that mail mislabels as one another, in the order they are tried.
@@ -143,10 +163,10 @@ std::string decodeHeaderBytes(std::string_view bytes, std::string_view declaredC
 {
     const std::string label = normalisedLabel(declaredCharset);
     std::string converted;
-    // ISO-2022-JP is 7-bit and so valid UTF-8; its escape sequences give it away.
-    if (label.starts_with("iso-2022") && bytes.find('\x1b') != std::string_view::npos &&
-        convertStrictly(bytes, label, converted))
-        return converted;
+    if (isEscapedIso2022(label, bytes)) {
+        if (CharsetConversion lossy = convertCharset(bytes, label); lossy.known)
+            return std::move(lossy.text);
+    }
     if (isValidUtf8(bytes))
         return std::string(bytes);
     if (!isWindows1252Family(label) && !isUnknownLabel(label) && !isUtf8Label(label) &&
@@ -177,7 +197,8 @@ DecodedBody decodeBodyText(std::string_view bytes, std::string_view charset, std
             }
         }
     }
-    return {decodeToUtf8(bytes, charset), {}};
+    CharsetConversion decoded = decodeCounting(bytes, label);
+    return {std::move(decoded.text), {}, decoded.badPlaces};
 }
 
 std::string windows1252ToUtf8(std::string_view bytes)
@@ -198,19 +219,7 @@ std::string windows1252ToUtf8(std::string_view bytes)
 
 std::string decodeToUtf8(std::string_view bytes, std::string_view charset)
 {
-    const std::string label = normalisedLabel(charset);
-    std::string converted;
-    // Multibyte charsets (ISO-2022-JP is pure 7-bit) can look like valid UTF-8, so they
-    // are converted first; for every other label valid UTF-8 wins.
-    if (isMultibyteLabel(label) && convertWithIconv(bytes, label, converted))
-        return converted;
-    if (isValidUtf8(bytes))
-        return std::string(bytes);
-    if (isWindows1252Family(label) || isUnknownLabel(label) || isUtf8Label(label))
-        return windows1252ToUtf8(bytes);
-    if (convertWithIconv(bytes, label, converted))
-        return converted;
-    return windows1252ToUtf8(bytes);
+    return decodeCounting(bytes, normalisedLabel(charset)).text;
 }
 
 std::string normaliseLineEnds(std::string_view text)

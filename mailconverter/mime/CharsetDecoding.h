@@ -1,6 +1,7 @@
 // Turning text bytes in any declared (or wrongly declared) charset into UTF-8, losing nothing.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,8 +9,9 @@ namespace tessaly {
 
 /// Decodes `bytes` labelled `charset` (may be empty) to UTF-8. Valid UTF-8 wins over a
 /// single-byte label; latin1, us-ascii and iso-8859-1 are read as windows-1252; other labels
-/// go through iconv and must consume every byte; otherwise UTF-8, then windows-1252.
-/// Never drops a byte: the result always has something for each input byte.
+/// are read as clients read them (see convertCharset), the bytes that do not decode marked
+/// U+FFFD; ISO-2022 escape sequences never come through. Labels no converter knows give
+/// UTF-8, then windows-1252. Never drops a byte: the result has something for each one.
 std::string decodeToUtf8(std::string_view bytes, std::string_view charset);
 
 /// Raw bytes of a header: valid UTF-8 as it is, else `declaredCharset` (the charset the
@@ -20,7 +22,8 @@ std::string decodeHeaderBytes(std::string_view bytes, std::string_view declaredC
 struct DecodedBody
 {
     std::string text;
-    std::string readAs; ///< "" when the label was used (or nothing better was found)
+    std::string readAs;        ///< "" when the label was used (or nothing better was found)
+    std::size_t badPlaces = 0; ///< bytes that decode in no charset tried, marked U+FFFD
 };
 
 /// Decodes a body labelled `charset` like decodeToUtf8, except that bytes that do not decode

@@ -25,6 +25,8 @@ struct HeaderBlockScan
     std::optional<std::size_t> bodyStart;
     /// Where the empty line that ends the block starts, when one does.
     std::optional<std::size_t> blockEnd;
+    /// The length of a first line of white space that a field follows, skipped; else 0.
+    std::size_t skippedBlankLine = 0;
     /// Where the scan stopped: at the body or the empty line, else at the end of the text.
     std::size_t scanned = 0;
 };

@@ -85,6 +85,8 @@ struct MailMessage
     std::vector<MailAddress> from;
     std::vector<MailAddress> to;
     std::vector<MailAddress> cc;
+    std::vector<MailAddress> bcc;     ///< present in sent mail, which keeps who was copied blind
+    std::vector<MailAddress> replyTo; ///< where answers go; see shownReplyTo
     /// The Date header; else the mbox envelope line's date; else the newest Received
     /// header's date. nullopt when the message carries none of them.
     std::optional<MailDate> date;

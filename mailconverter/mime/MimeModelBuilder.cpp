@@ -2,12 +2,14 @@
 #include "mailconverter/mime/MailMessage.h"
 
 #include "mailconverter/mime/AddressList.h"
+#include "mailconverter/mime/AlternativeContent.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "mailconverter/mime/RawPartBody.h"
 #include "mailconverter/mime/SecuredPart.h"
 #include "support/TextHelpers.h"
 #include "support/Utf8.h"
@@ -23,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace tessaly {
 
@@ -141,6 +144,15 @@ bool isMessageType(const std::string &type)
     return type == "message/rfc822" || type == "message/global" || type == "message/news";
 }
 
+// How far into an attached message its first header field is looked for.
+constexpr std::size_t kMessageProbeBytes = 64 * 1024;
+
+// Whether the bytes of an attached message start with a header block that has a field.
+bool holdsHeaderFields(std::string_view bytes)
+{
+    return !scanHeaderBlock(bytes.substr(0, kMessageProbeBytes), true).fields.empty();
+}
+
 // Machine-readable reports and header dumps: plain text that clients show as such.
 bool isReportType(const std::string &type)
 {
@@ -157,7 +169,8 @@ bool isShowableImage(const std::string &type)
            type == "image/gif" || type == "image/bmp" || type == "image/webp";
 }
 
-// Whether a client can show this alternative: text it renders, or a multipart holding some.
+// Whether a client can show this alternative: text it renders that is not blank, or a
+// multipart holding some.
 bool canDisplayAlternative(GMimeObject *object, int depth)
 {
     if (!object || depth > kMaxPartDepth || isAttachmentDisposition(object))
@@ -176,6 +189,10 @@ bool canDisplayAlternative(GMimeObject *object, int depth)
         return false;
     }
     const std::string type = mimeTypeOf(object);
+    if ((type == "text/plain" || type == "text/html") && GMIME_IS_PART(object))
+        return hasDisplayableContent(
+            decodeToUtf8(partContent(GMIME_PART(object)), contentTypeParameter(object, "charset")),
+            type == "text/html");
     return type == "text/plain" || type == "text/html" || isMessageType(type) || isReportType(type);
 }
 
@@ -234,14 +251,19 @@ struct ParseContext
 };
 
 using SetAsideHeaders = std::vector<std::pair<std::string, std::string>>;
-GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside);
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
+                               GMimeStream **source);
 
 class ModelBuilder
 {
 public:
     /// `setAside`: header fields of the message that GMime was given empty, with their raw values.
-    ModelBuilder(ParseContext &context, int forwardDepth, SetAsideHeaders setAside = {})
-        : m_context(context), m_forwardDepth(forwardDepth), m_setAside(std::move(setAside))
+    /// `source`: the stream GMime parsed, for parts whose bytes GMime does not keep (may be
+    /// null); `boundaries`: those of the multiparts around the message in it.
+    ModelBuilder(ParseContext &context, int forwardDepth, SetAsideHeaders setAside, GMimeStream *source,
+                 std::vector<std::string> boundaries = {})
+        : m_context(context), m_forwardDepth(forwardDepth), m_setAside(std::move(setAside)), m_source(source),
+          m_boundaries(std::move(boundaries))
     {
     }
 
@@ -261,7 +283,8 @@ private:
     void walkLeaf(GMimePart *part, bool namedTextIsBody);
     void walkMessagePart(GMimeMessagePart *part);
     void walkEncodedMessage(GMimePart *part, std::string name);
-    void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside = {});
+    void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside, GMimeStream *source,
+                      std::vector<std::string> boundaries);
     void addTextBody(GMimePart *part, const std::string &mimeType);
     std::string contentOf(GMimePart *part);
     void addImage(InlineResource resource);
@@ -273,8 +296,10 @@ private:
     ParseContext &m_context;
     int m_forwardDepth = 0;
     SetAsideHeaders m_setAside;
-    std::string m_textCharset; ///< the first charset a text part declares
-    std::string m_cjkCharset;  ///< the first CJK charset the message declares anywhere
+    GMimeStream *m_source = nullptr;       ///< not owned
+    std::vector<std::string> m_boundaries; ///< of the multiparts around the part walked, inner first
+    std::string m_textCharset;             ///< the first charset a text part declares
+    std::string m_cjkCharset;              ///< the first CJK charset the message declares anywhere
 };
 
 std::string trimmed(std::string_view text)
@@ -329,9 +354,14 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
         m_cjkCharset = firstCjkEncodedWordCharset(subject);
     // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
     m_message.subject = decodeHeaderText(subject, m_textCharset);
+    if (m_message.subject.find("\xEF\xBF\xBD") != std::string::npos &&
+        subject.find("\xEF\xBF\xBD") == std::string::npos)
+        m_message.warnings.push_back("the subject has places that do not decode in its charset, shown as U+FFFD");
     m_message.from = addressesOf(message, "From");
     m_message.to = addressesOf(message, "To");
     m_message.cc = addressesOf(message, "Cc");
+    m_message.bcc = addressesOf(message, "Bcc");
+    m_message.replyTo = addressesOf(message, "Reply-To");
     if (const std::string id = messageHeader(message, "Message-ID"); !id.empty()) {
         if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
             m_message.messageId = decoded;
@@ -387,9 +417,26 @@ void ModelBuilder::walk(GMimeObject *object, int depth, bool namedTextIsBody)
         walkLeaf(GMIME_PART(object), namedTextIsBody);
 }
 
+// Keeps a multipart's boundary on the list while its parts are walked.
+class BoundaryScope
+{
+public:
+    BoundaryScope(std::vector<std::string> &boundaries, const char *boundary) : m_boundaries(boundaries)
+    {
+        m_boundaries.insert(m_boundaries.begin(), boundary ? boundary : "");
+    }
+    ~BoundaryScope() { m_boundaries.erase(m_boundaries.begin()); }
+    BoundaryScope(const BoundaryScope &) = delete;
+    BoundaryScope &operator=(const BoundaryScope &) = delete;
+
+private:
+    std::vector<std::string> &m_boundaries;
+};
+
 void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
 {
     GMimeObject *object = GMIME_OBJECT(multipart);
+    const BoundaryScope scope(m_boundaries, g_mime_multipart_get_boundary(multipart));
     const int count = g_mime_multipart_get_count(multipart);
     if (count == 0) {
         // A lost or wrong boundary leaves everything in the prologue: read its parts with the
@@ -404,7 +451,10 @@ void ModelBuilder::walkMultipart(GMimeMultipart *multipart, int depth)
             GObjectRef<GMimeObject> recovered(g_mime_parser_construct_part(parser.object, m_context.options));
             if (recovered.object && GMIME_IS_MULTIPART(recovered.object) &&
                 g_mime_multipart_get_count(GMIME_MULTIPART(recovered.object)) > 0) {
+                // Its parts lie in a copy of the prologue, not in the stream parsed.
+                GMimeStream *source = std::exchange(m_source, nullptr);
                 walk(recovered.object, depth + 1);
+                m_source = source;
                 return;
             }
         }
@@ -542,6 +592,11 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
                                      "' was read as " + decoded.readAs + ", in which it decodes without errors");
         charset = decoded.readAs; // what the text really is, for the choice of its face
     }
+    if (decoded.badPlaces > 0)
+        m_message.warnings.push_back("a body labelled '" + (charset.empty() ? std::string("us-ascii") : charset) +
+                                     "' has " + std::to_string(decoded.badPlaces) +
+                                     (decoded.badPlaces == 1 ? " place that does" : " places that do") +
+                                     " not decode in it, shown as U+FFFD");
     std::string text = normaliseLineEnds(decoded.text);
     if (!isHtml && g_ascii_strcasecmp(contentTypeParameter(object, "format").c_str(), "flowed") == 0) {
         const bool delSp = g_ascii_strcasecmp(contentTypeParameter(object, "delsp").c_str(), "yes") == 0;
@@ -577,18 +632,24 @@ std::string ModelBuilder::contentOf(GMimePart *part)
     return bytes;
 }
 
+// A message/rfc822 part holding no header field is no message: its bytes are kept as they
+// came, under its own name, rather than as the empty message GMime makes of them.
 void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 {
     GMimeObject *object = GMIME_OBJECT(part);
     std::string name = declaredNameOf(object, m_textCharset);
     GMimeMessage *inner = g_mime_message_part_get_message(part);
-    if (!inner) {
-        addAttachment(std::move(name), mimeTypeOf(object), {});
+    std::optional<std::string> raw = rawPartBody(m_source, object, m_boundaries);
+    const bool isMessage =
+        raw ? holdsHeaderFields(*raw)
+            : inner && g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(inner))) > 0;
+    std::string bytes = raw ? std::move(*raw) : inner ? objectBytes(GMIME_OBJECT(inner)) : std::string();
+    if (!inner || !isMessage) {
+        addAttachment(std::move(name), mimeTypeOf(object), std::move(bytes));
         return;
     }
-    std::string raw = objectBytes(GMIME_OBJECT(inner));
-    addForwarded(inner);
-    addAttachment(std::move(name), "message/rfc822", std::move(raw), true);
+    addForwarded(inner, {}, m_source, m_boundaries);
+    addAttachment(std::move(name), "message/rfc822", std::move(bytes), true);
 }
 
 // A message/rfc822 part in base64 or quoted-printable reaches us as a plain part; its decoded
@@ -596,20 +657,28 @@ void ModelBuilder::walkMessagePart(GMimeMessagePart *part)
 void ModelBuilder::walkEncodedMessage(GMimePart *part, std::string name)
 {
     std::string bytes = contentOf(part);
+    if (!holdsHeaderFields(bytes)) {
+        addAttachment(std::move(name), "message/rfc822", std::move(bytes));
+        return;
+    }
     SetAsideHeaders setAside;
+    GMimeStream *source = nullptr;
     GObjectRef<GMimeMessage> inner(
-        m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside) : nullptr);
+        m_forwardDepth < kMaxForwardDepth ? constructMessage(bytes, m_context.options, setAside, &source) : nullptr);
+    GObjectRef<GMimeStream> sourceRef(source);
     if (inner.object)
-        addForwarded(inner.object, std::move(setAside));
+        addForwarded(inner.object, std::move(setAside), source, {});
     addAttachment(std::move(name), "message/rfc822", std::move(bytes), true);
 }
 
-void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside)
+void ModelBuilder::addForwarded(GMimeMessage *inner, SetAsideHeaders setAside, GMimeStream *source,
+                                std::vector<std::string> boundaries)
 {
     if (m_forwardDepth >= kMaxForwardDepth)
         return;
     m_message.forwarded.push_back(
-        ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside)).build(inner, std::nullopt));
+        ModelBuilder(m_context, m_forwardDepth + 1, std::move(setAside), source, std::move(boundaries))
+            .build(inner, std::nullopt));
     for (const std::string &warning : m_message.forwarded.back().warnings)
         m_message.warnings.push_back("in a forwarded message, " + warning);
 }
@@ -729,8 +798,9 @@ std::string_view headerBlockEnd(std::size_t bodyStart)
 
 // Reads the header block at the start of `head` line by line. A line that is neither a
 // header nor the continuation of one (a whitespace-only line included) starts the body:
-// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside.
-// nullopt when GMime may read the block as it is, or when it does not end within `head`.
+// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside,
+// and a line of white space before the first field is dropped. nullopt when GMime may read
+// the block as it is, or when it does not end within `head`.
 std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
 {
     const HeaderBlockScan scan = scanHeaderBlock(head, false);
@@ -750,7 +820,7 @@ std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
         rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
         rewrite.front += std::string(name) + ":\n";
     }
-    if (!bodyStart && rewrite.setAside.empty())
+    if (!bodyStart && rewrite.setAside.empty() && scan.skippedBlankLine == 0)
         return std::nullopt;
     if (bodyStart)
         rewrite.front += headerBlockEnd(*bodyStart);
@@ -784,12 +854,16 @@ std::string_view withRepairedHeaderBlock(std::string_view bytes, std::string &st
 }
 
 // A message from memory, with a broken header block repaired first.
-GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside)
+// `source`, when given, receives a reference to the stream parsed.
+GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
+                               GMimeStream **source)
 {
     std::string repaired;
     const std::string_view shown = withRepairedHeaderBlock(bytes, repaired, setAside);
     // GMime copies what it keeps, so the stream may borrow `shown`.
     GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(shown.data(), shown.size()));
+    if (source)
+        *source = GMIME_STREAM(g_object_ref(stream.object));
     return constructFromStream(stream.object, options);
 }
 
@@ -810,7 +884,7 @@ MailMessage parseStream(GMimeStream *stream, std::optional<MailDate> envelopeDat
         return fallback;
     }
     ParseContext context{options.get()};
-    return ModelBuilder(context, 0, std::move(setAside)).build(message.object, envelopeDate);
+    return ModelBuilder(context, 0, std::move(setAside), stream).build(message.object, envelopeDate);
 }
 
 bool isBlankText(std::string_view bytes)

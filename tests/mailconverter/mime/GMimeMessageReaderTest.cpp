@@ -113,6 +113,8 @@ TEST_F(GMimeMessageReaderTest, ReadsTheHeaderBlockAloneAsTheWholeParseReadsIt)
         "From a\nContent-Type: text/plain; charset=koi8-r\nSubject: \xF0\xD2\xC9\xD7\xC5\xD4\n\nx\n",
         "From a\n>From b\nSubject: after a second envelope line\nbody starts here\nTo: not@header.example\n\nx\n",
         "From a\nSubject: s\n  \nTo: after.a.blank.line@example.com\n\nx\n",
+        "From a\n \nSubject: after a blank first line\nTo: ann@example.com\n\nx\n",
+        "From a\nSubject: =?ISO-2022-JP?B?GyRCLSEbKEI=?= Windows extensions\n\nx\n",
         "From a\nSubject: " + manyWords + "\nFrom: " + manyWords + "<many@example.com>\n\nx\n",
         "From a\nDate: garbage\n\nx\n",
         "From a\nSubject:  trailing blanks \t\nFrom:  Ann  <ann@example.com> \n\nx\n",

@@ -407,3 +407,35 @@ TEST(MailMessage, UnreadableFileSaysWhich)
     ASSERT_FALSE(parsed.ok());
     EXPECT_NE(parsed.error().message.find("/nonexistent/email-1.eml"), std::string::npos);
 }
+
+TEST(MailMessage, BytesThatDoNotDecodeAreMarkedAndWarnedAbout)
+{
+    // A Shift_JIS subject and body, each with a byte that is no Shift_JIS.
+    const MailMessage message = parse("Subject: =?shift_jis?B?gqD/?=\nContent-Type: text/plain; charset=shift_jis\n\n"
+                                      "\x82\xa0\xff\n");
+    EXPECT_EQ(message.subject, "あ\uFFFD");
+    ASSERT_EQ(message.bodies.size(), 1u);
+    EXPECT_EQ(message.bodies[0].text, "あ\uFFFD\n");
+    EXPECT_EQ(message.warnings,
+              (std::vector<std::string>{"the subject has places that do not decode in its charset, shown as U+FFFD",
+                                        "a body labelled 'shift_jis' has 1 place that does not decode in it, shown "
+                                        "as U+FFFD"}));
+}
+
+TEST(MailMessage, AttachedMessagesAreKeptAsTheyStandAndOneThatIsNoMessageKeepsItsName)
+{
+    // parse() gives the message CR LF line ends.
+    const MailMessage message = parse("Subject: s\nContent-Type: multipart/mixed; boundary=o\n\n--o\n"
+                                      "Content-Type: message/rfc822; name=broken.eml\n\nno header\n\n"
+                                      "--o\nContent-Type: message/rfc822\n\nSubject: inner\n"
+                                      "Content-Type: multipart/mixed; boundary=i\n\n--i\n\ntext\n--i--\n"
+                                      "--o--\n");
+    ASSERT_EQ(message.attachments.size(), 2u);
+    EXPECT_EQ(message.attachments[0].declaredName, "broken.eml");
+    EXPECT_EQ(message.attachments[0].bytes, "no header\r\n");
+    EXPECT_FALSE(message.attachments[0].isForwardedMessage);
+    EXPECT_EQ(message.attachments[1].bytes,
+              "Subject: inner\r\nContent-Type: multipart/mixed; boundary=i\r\n\r\n--i\r\n\r\ntext\r\n--i--");
+    ASSERT_EQ(message.forwarded.size(), 1u);
+    EXPECT_EQ(message.forwarded[0].subject, "inner");
+}
