@@ -21,7 +21,8 @@ bool opensElement(const std::string &lower, std::size_t at, std::string_view nam
            (lower[after] == '>' || lower[after] == '/' || isBlank(lower[after]));
 }
 
-bool htmlShowsSomething(std::string_view html)
+/// `drawnCounts`: whether an image or embedded object counts as something shown.
+bool htmlShowsSomething(std::string_view html, bool drawnCounts)
 {
     static constexpr std::array<std::string_view, 4> kHidden = {"head", "style", "script", "title"};
     static constexpr std::array<std::string_view, 7> kDrawn = {"img",   "svg",    "object", "embed",
@@ -33,7 +34,7 @@ bool htmlShowsSomething(std::string_view html)
     while (at < lower.size()) {
         if (lower[at] == '<') {
             for (std::string_view name : kDrawn) {
-                if (opensElement(lower, at, name))
+                if (drawnCounts && opensElement(lower, at, name))
                     return true;
             }
             const bool comment = lower.compare(at, 4, "<!--") == 0;
@@ -74,8 +75,13 @@ bool htmlShowsSomething(std::string_view html)
 bool hasDisplayableContent(std::string_view text, bool isHtml)
 {
     if (isHtml)
-        return htmlShowsSomething(text);
+        return htmlShowsSomething(text, true);
     return text.find_first_not_of(" \t\r\n\f") != std::string_view::npos;
+}
+
+bool htmlHasText(std::string_view html)
+{
+    return htmlShowsSomething(html, false);
 }
 
 } // namespace tessaly

@@ -12,4 +12,8 @@ namespace tessaly {
 /// Errs towards "yes" for markup left open.
 bool hasDisplayableContent(std::string_view text, bool isHtml);
 
+/// Whether HTML has text to show: the same look, but an image or embedded object alone does
+/// not count. For checking that a page drew the message's text.
+bool htmlHasText(std::string_view html);
+
 } // namespace tessaly
