@@ -25,6 +25,14 @@ struct SplitPlace
     friend bool operator==(const SplitPlace &, const SplitPlace &) = default;
 };
 
+/// Feeds all of `mailbox` to `reader` in pieces of `pieceSize` bytes, and finishes.
+inline void feedInPieces(MailboxReader &reader, std::string_view mailbox, std::size_t pieceSize)
+{
+    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
+        reader.feed(mailbox.substr(start, pieceSize));
+    reader.finish();
+}
+
 /// The places of `mailbox`'s messages in `mode`, fed in pieces of `pieceSize` bytes.
 inline std::vector<SplitPlace> splitPlaces(std::string_view mailbox, SplitMode mode, std::size_t pieceSize)
 {
@@ -32,9 +40,7 @@ inline std::vector<SplitPlace> splitPlaces(std::string_view mailbox, SplitMode m
     MailboxReader reader(mode, [&](const SplitMessage &message) {
         places.push_back(SplitPlace{message.offset, message.length, message.sha256});
     });
-    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-        reader.feed(mailbox.substr(start, pieceSize));
-    reader.finish();
+    feedInPieces(reader, mailbox, pieceSize);
     return places;
 }
 
@@ -45,9 +51,7 @@ inline std::vector<std::string> splitTexts(std::string_view mailbox, SplitMode m
     std::vector<std::string> texts;
     MailboxReader reader(
         mode, [&](const SplitMessage &message) { texts.emplace_back(message.text); }, 0, {}, blockSize);
-    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-        reader.feed(mailbox.substr(start, pieceSize));
-    reader.finish();
+    feedInPieces(reader, mailbox, pieceSize);
     return texts;
 }
 
@@ -71,9 +75,7 @@ inline std::vector<std::string> splitToMessageFiles(std::string_view mailbox, Sp
             ASSERT_TRUE(removeMessageFile(written.value()));
         },
         0, SpillFiles{[&folder] { return PendingFile::createIn(folder); }, heldBytes});
-    for (std::size_t start = 0; start < mailbox.size(); start += pieceSize)
-        reader.feed(mailbox.substr(start, pieceSize));
-    reader.finish();
+    feedInPieces(reader, mailbox, pieceSize);
     return texts;
 }
 
