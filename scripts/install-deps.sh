@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
+  # invitations: text/calendar parts
+  libical-dev
   # tests
   googletest libgtest-dev poppler-utils qpdf python3
   # strace shows the order of syncs and renames in the durability test

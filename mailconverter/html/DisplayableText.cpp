@@ -61,7 +61,8 @@ bool htmlHasText(std::string_view html)
 bool hasDisplayableText(const MailMessage &message)
 {
     for (const BodyPart &body : message.bodies) {
-        if (body.kind == BodyPart::Kind::PlainText && body.text.find_first_not_of(" \t\n\r") != std::string::npos)
+        if ((body.kind == BodyPart::Kind::PlainText || body.kind == BodyPart::Kind::Invitation) &&
+            body.text.find_first_not_of(" \t\n\r") != std::string::npos)
             return true;
         if (body.kind == BodyPart::Kind::Html && htmlHasText(body.text))
             return true;
