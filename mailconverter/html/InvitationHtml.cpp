@@ -55,10 +55,10 @@ void InvitationBlock::addRow(std::string &html, std::string_view label, const st
     if (valueHtml.empty())
         return;
     html += "<tr><td width=\"16%\" valign=\"top\"" +
-            style({"width:16%", "vertical-align:top", "padding:2pt 8pt 2pt 4pt", "font-weight:bold", "color:#555555",
+            style({"width:16%", "vertical-align:top", "padding:3pt 8pt 3pt 4pt", "font-weight:bold", "color:#555555",
                    "white-space:nowrap"}) +
             ">" + escapeHtml(label) + ":</td><td valign=\"top\"" +
-            style({"vertical-align:top", "padding:2pt 4pt", "overflow-wrap:anywhere"}) + ">" + valueHtml +
+            style({"vertical-align:top", "padding:3pt 4pt", "overflow-wrap:anywhere"}) + ">" + valueHtml +
             "</td></tr>\n";
 }
 
@@ -96,9 +96,9 @@ std::string InvitationBlock::html(const CalendarInvitation &invitation, int inde
         id = " id=\"tessaly-invitation-" + std::to_string(index) + "\"";
     }
     const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, m_engine, m_cjk);
-    html += "<table" + id + " width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" bgcolor=\"#f4f7fb\"" +
+    html += "<table" + id + " width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"0\" bgcolor=\"#f4f7fb\"" +
             style({"width:100%", "box-sizing:border-box", "background-color:#f4f7fb", "border:1px solid #c5cedb",
-                   "border-collapse:collapse", "margin:6pt 0 10pt 0", font, "font-size:9.5pt", "color:#1a1a1a",
+                   "border-spacing:0", "margin:6pt 0 10pt 0", font, "font-size:9.5pt", "color:#1a1a1a",
                    "break-inside:avoid"}) +
             ">\n";
     for (const CalendarEvent &event : invitation.events)

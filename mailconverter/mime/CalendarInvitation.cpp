@@ -19,6 +19,10 @@ struct ComponentFree
 };
 using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
 
+// A calendar nests a VEVENT's VALARM in the VCALENDAR; libical frees and checks components
+// recursively, so hostile nesting is refused before it reaches the parser.
+constexpr int kMaxComponentDepth = 8;
+
 constexpr std::array<std::string_view, 8> kWeekdays = {"",          "Sunday",   "Monday", "Tuesday",
                                                        "Wednesday", "Thursday", "Friday", "Saturday"};
 constexpr std::array<std::string_view, 12> kMonths = {"January",   "February", "March",    "April",
@@ -260,6 +264,24 @@ std::string methodWords(icalcomponent *calendar, icalcomponent *firstEvent)
     }
 }
 
+bool nestsTooDeep(std::string_view text)
+{
+    int depth = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::string start = asciiLowercase(text.substr(at, 6));
+        if (start == "begin:" && ++depth > kMaxComponentDepth)
+            return true;
+        if (start.starts_with("end:"))
+            --depth;
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos)
+            break;
+        at = end + 1;
+    }
+    return false;
+}
+
 // The first VCALENDAR: the parser gives several top-level components under an XROOT.
 icalcomponent *firstCalendar(icalcomponent *root)
 {
@@ -274,7 +296,7 @@ icalcomponent *firstCalendar(icalcomponent *root)
 
 std::optional<CalendarInvitation> readCalendarInvitation(std::string_view text)
 {
-    if (text.size() > kMaxCalendarBytes || text.find('\0') != std::string_view::npos)
+    if (text.size() > kMaxCalendarBytes || text.find('\0') != std::string_view::npos || nestsTooDeep(text))
         return std::nullopt;
     // Bad input must give an error value here, never an abort.
     icalerror_set_errors_are_fatal(0);

@@ -57,7 +57,8 @@ struct CalendarInvitation
 };
 
 /// Reads `text` (UTF-8) with libical. nullopt when it is no calendar we can show whole: larger
-/// than kMaxCalendarBytes, not a VCALENDAR, without a VEVENT, or with a line libical could not
+/// than kMaxCalendarBytes or nested deeper than calendars are, not a VCALENDAR, without a
+/// VEVENT, or with a line libical could not
 /// read (it would drop that line), so that the caller shows the text as it stands instead.
 std::optional<CalendarInvitation> readCalendarInvitation(std::string_view text);
 

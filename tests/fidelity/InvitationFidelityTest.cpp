@@ -65,15 +65,17 @@ TEST(InvitationFidelity, RequestBesideItsTextAlternativeShowsTheMeetingAndKeepsT
 {
     const RenderedMessage shown = renderFidelityMessage(QStringLiteral("invitation-request.eml"), "-c PDF -attach");
     ASSERT_TRUE(shown.converted) << shown.error.toStdString();
-    EXPECT_TRUE(showsInOrder(shown.text, {"Please join us.", "Invitation: Quarterly review",
-                                          "Start:", "Monday, 12 January 2026, 10:00 (W. Europe Standard Time)",
-                                          "End:", "Monday, 12 January 2026, 11:30 (W. Europe Standard Time)",
-                                          "Repeats:", "Weekly on Monday, 10 times", "Location:",
-                                          "Room Fjord, 3rd floor", "Organizer:", "Nora Vik <nora@example.com>",
-                                          "Attendees:", "Per Holm <per@example.com> (required, accepted)",
-                                          "Liv Dahl <liv@example.com> (optional, not yet answered)",
-                                          "Description:", "Agenda:", "1. Figures for the quarter", "2. Hiring plan"}))
-        << shown.text.toStdString();
+    // Each label beside its value, as drawn.
+    EXPECT_TRUE(
+        showsInOrder(shown.layoutText, {"Please join us.", "Invitation: Quarterly review",
+                                        "Start: Monday, 12 January 2026, 10:00 (W. Europe Standard Time)",
+                                        "End: Monday, 12 January 2026, 11:30 (W. Europe Standard Time)",
+                                        "Repeats: Weekly on Monday, 10 times", "Location: Room Fjord, 3rd floor",
+                                        "Organizer: Nora Vik <nora@example.com>",
+                                        "Attendees: Per Holm <per@example.com> (required, accepted)",
+                                        "Liv Dahl <liv@example.com> (optional, not yet answered)",
+                                        "Description: Agenda:", "1. Figures for the quarter", "2. Hiring plan"}))
+        << shown.layoutText.toStdString();
     EXPECT_TRUE(shown.warnings.empty());
     ASSERT_EQ(stdStrings(shown.embeddedFiles), (std::vector<std::string>{"invite.ics"}));
     // The calendar after its transfer encoding: quoted-printable soft breaks joined, "=3D" read.
@@ -84,17 +86,31 @@ TEST(InvitationFidelity, RequestBesideItsTextAlternativeShowsTheMeetingAndKeepsT
     EXPECT_TRUE(ics.endsWith("END:VEVENT\nEND:VCALENDAR")) << ics.toStdString();
 }
 
+TEST(InvitationFidelity, TheStyleSheetOfAnHtmlAlternativeCannotHideTheInvitation)
+{
+    QByteArray message = fidelityMessage(QStringLiteral("invitation-request.eml"));
+    message.replace("Please join us.\n--alt\n",
+                    "Please join us.\n--alt\nContent-Type: text/html; charset=utf-8\n\n"
+                    "<style>table,tr,td{display:none!important}</style><p>Please join us in HTML.</p>\n--alt\n");
+    const RenderedMessage shown = renderMessage(message, QStringLiteral("invitation-request-html"));
+    ASSERT_TRUE(shown.converted) << shown.error.toStdString();
+    EXPECT_TRUE(showsInOrder(shown.text, {"Please join us in HTML.", "Invitation: Quarterly review",
+                                          "Weekly on Monday, 10 times", "2. Hiring plan"}))
+        << shown.text.toStdString();
+}
+
 TEST(InvitationFidelity, CancellationIsShownWhereItStandsAndAMalformedCalendarAsText)
 {
     const QByteArray message = fidelityMessage(QStringLiteral("invitation-cancel.eml"));
     const RenderedMessage embedded = renderFidelityMessage(QStringLiteral("invitation-cancel.eml"), "-c PDF -attach");
     ASSERT_TRUE(embedded.converted) << embedded.error.toStdString();
-    EXPECT_TRUE(showsInOrder(embedded.text,
+    EXPECT_TRUE(showsInOrder(embedded.layoutText,
                              {"The visit is off, sorry.", "Cancellation: Supplier visit",
-                              "Tuesday, 20 January 2026, 13:00 UTC", "Tuesday, 20 January 2026, 15:00 UTC", "Main gate",
-                              "Nora Vik <nora@example.com>", "Per Holm <per@example.com> (required, not yet answered)",
-                              "BEGIN:VCALENDAR", "DTSTART:not a time", "SUMMARY:Broken entry kept as text"}))
-        << embedded.text.toStdString();
+                              "Start: Tuesday, 20 January 2026, 13:00 UTC", "End: Tuesday, 20 January 2026, 15:00 UTC",
+                              "Location: Main gate", "Organizer: Nora Vik <nora@example.com>",
+                              "Attendees: Per Holm <per@example.com> (required, not yet answered)", "BEGIN:VCALENDAR",
+                              "DTSTART:not a time", "SUMMARY:Broken entry kept as text"}))
+        << embedded.layoutText.toStdString();
     ASSERT_EQ(stdStrings(embedded.embeddedFiles), (std::vector<std::string>{"invite.ics", "supplier-visit.ics"}));
     EXPECT_EQ(embeddedFile(embedded.pdf, QStringLiteral("supplier-visit.ics")),
               partContent(message, "BEGIN:VCALENDAR\nPRODID:-//Tessaly tests//Cancellation", "mx"));

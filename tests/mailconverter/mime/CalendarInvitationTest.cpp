@@ -124,10 +124,16 @@ TEST(CalendarInvitation, PeopleComeWithTheirRoleAndAnswer)
 TEST(CalendarInvitation, MalformedOrOversizedCalendarsAreLeftToBeShownAsText)
 {
     const std::string oversized = calendar("REQUEST", "DESCRIPTION:" + std::string(kMaxCalendarBytes, 'x') + "\n");
+    // libical reads and frees nested components recursively: deep nesting would use up the stack.
+    std::string opened, closed;
+    for (int i = 0; i < 60000; ++i) {
+        opened += "BEGIN:VALARM\n";
+        closed += "END:VALARM\n";
+    }
     for (const std::string &text :
          {std::string("BEGIN:VCALENDAR\nEND:VCALENDAR\n"), std::string("not a calendar at all"),
           calendar("REQUEST", "DTSTART:not a time\nSUMMARY:kept\n"), std::string("BEGIN:VCALENDAR\nBEGIN:VEVENT\n"),
-          oversized})
+          oversized, calendar("REQUEST", opened + closed)})
         EXPECT_FALSE(readCalendarInvitation(text)) << text.substr(0, 80);
 
     // What does not read as an invitation is still shown, as its text.
