@@ -19,8 +19,8 @@ struct ComponentFree
 };
 using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
 
-// A calendar nests a VEVENT's VALARM in the VCALENDAR; libical frees and checks components
-// recursively, so hostile nesting is refused before it reaches the parser.
+// Real calendars nest three deep (VCALENDAR, VEVENT, VALARM). libical frees and checks
+// components recursively, so deeper nesting is refused before it can use up the stack.
 constexpr int kMaxComponentDepth = 8;
 
 constexpr std::array<std::string_view, 8> kWeekdays = {"",          "Sunday",   "Monday", "Tuesday",
