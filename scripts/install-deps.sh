@@ -11,6 +11,8 @@ packages=(
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
   # OpenSSL's CMS functions read S/MIME; its command line makes the tests' throwaway certificates
   libssl-dev openssl
+  # invitations: text/calendar parts
+  libical-dev
   # tests
   googletest libgtest-dev poppler-utils qpdf python3
   # strace shows the order of syncs and renames in the durability test

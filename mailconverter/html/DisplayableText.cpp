@@ -7,7 +7,8 @@ namespace tessaly {
 bool hasDisplayableText(const MailMessage &message)
 {
     for (const BodyPart &body : message.bodies) {
-        if (body.kind == BodyPart::Kind::PlainText && hasDisplayableContent(body.text, false))
+        if ((body.kind == BodyPart::Kind::PlainText || body.kind == BodyPart::Kind::Invitation) &&
+            hasDisplayableContent(body.text, false))
             return true;
         if (body.kind == BodyPart::Kind::Html && htmlHasText(body.text))
             return true;

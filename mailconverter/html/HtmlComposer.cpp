@@ -3,6 +3,7 @@
 #include "mailconverter/html/FontAliases.h"
 #include "mailconverter/html/HeaderBlockHtml.h"
 #include "mailconverter/html/HtmlSanitizer.h"
+#include "mailconverter/html/InvitationHtml.h"
 #include "mailconverter/html/PageRuleFilter.h"
 #include "mailconverter/html/PlainTextHtml.h"
 #include "mailconverter/html/ScriptFonts.h"
@@ -119,6 +120,7 @@ private:
     const MailMessage *m_current = nullptr;
     int m_headerCount = 0;
     int m_plainCount = 0;
+    int m_invitationCount = 0;
 };
 
 std::string Page::resolveReference(std::string_view reference, bool isContentId) const
@@ -182,6 +184,11 @@ void Page::addBody(const BodyPart &body)
             m_body += "<div style=\"margin:4pt 0\"><img src=\"" +
                       escapeHtml(m_options.cidBaseUrl + percentEncodeUrlPart(body.text)) +
                       "\" alt=\"\" style=\"max-width:100%;height:auto\"></div>\n";
+        return;
+    }
+    if (body.kind == BodyPart::Kind::Invitation) {
+        m_body += invitationHtml(body.text, simple() ? FontEngine::QtPdfWriter : FontEngine::Chromium, m_cjk,
+                                 m_invitationCount++);
         return;
     }
     if (body.kind == BodyPart::Kind::PlainText) {

@@ -37,7 +37,8 @@ struct BodyPart
     {
         Html,
         PlainText,
-        Image
+        Image,
+        Invitation ///< a text/calendar part that reads as one (CalendarInvitation.h); text is the calendar
     };
     Kind kind = Kind::PlainText;
     /// UTF-8 with LF line ends; plain text with format=flowed is already reflowed. For an

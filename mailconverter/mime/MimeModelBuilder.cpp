@@ -3,6 +3,7 @@
 
 #include "mailconverter/mime/AddressList.h"
 #include "mailconverter/mime/AlternativeContent.h"
+#include "mailconverter/mime/CalendarInvitation.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
@@ -286,6 +287,7 @@ private:
     void addForwarded(GMimeMessage *inner, SetAsideHeaders setAside, GMimeStream *source,
                       std::vector<std::string> boundaries);
     void addTextBody(GMimePart *part, const std::string &mimeType);
+    void addCalendar(GMimePart *part, std::string name);
     std::string contentOf(GMimePart *part);
     void addImage(InlineResource resource);
     void addAttachment(std::string name, std::string mimeType, std::string bytes, bool forwarded = false);
@@ -492,6 +494,12 @@ void ModelBuilder::walkAlternative(GMimeMultipart *multipart, int depth)
         }
     }
     walk(g_mime_multipart_get_part(multipart, chosen), depth + 1);
+    // A calendar alternative holds what its text alternative leaves out: it is shown as well.
+    for (int i = 0; i < count; ++i) {
+        GMimeObject *part = g_mime_multipart_get_part(multipart, i);
+        if (i != chosen && GMIME_IS_PART(part) && mimeTypeOf(part) == "text/calendar")
+            walk(part, depth + 1);
+    }
 }
 
 void ModelBuilder::walkRelated(GMimeMultipart *multipart, int depth)
@@ -524,6 +532,10 @@ void ModelBuilder::walkLeaf(GMimePart *part, bool namedTextIsBody)
     std::string name = declaredNameOf(object, m_textCharset);
     if (isMessageType(type)) {
         walkEncodedMessage(part, std::move(name));
+        return;
+    }
+    if (type == "text/calendar") {
+        addCalendar(part, std::move(name));
         return;
     }
     const bool isAttachment = isAttachmentDisposition(object);
@@ -607,6 +619,15 @@ void ModelBuilder::addTextBody(GMimePart *part, const std::string &mimeType)
         return;
     m_message.bodies.push_back(
         BodyPart{isHtml ? BodyPart::Kind::Html : BodyPart::Kind::PlainText, std::move(text), charset});
+}
+
+// Shown where it stands, as an invitation or as its text, and always kept as a file.
+void ModelBuilder::addCalendar(GMimePart *part, std::string name)
+{
+    std::string bytes = contentOf(part);
+    if (std::optional<BodyPart> body = calendarBodyPart(bytes, contentTypeParameter(GMIME_OBJECT(part), "charset")))
+        m_message.bodies.push_back(std::move(*body));
+    addAttachment(name.empty() ? std::string(kCalendarFileName) : std::move(name), "text/calendar", std::move(bytes));
 }
 
 // A part that decodes to less than its Content-Disposition "size" (RFC 2183) lost bytes on

@@ -106,7 +106,8 @@ TEST(MimeFidelity, ReportsAndInlineTextAreShownAsText)
         << minutes.text.toStdString();
     EXPECT_FALSE(shows(minutes.text, "Plainversion"));
     EXPECT_EQ(stdStrings(minutes.filesBeside),
-              (std::vector<std::string>{"mime-inline-text attachments", "mime-inline-text attachments/attachment-2.txt",
+              (std::vector<std::string>{"mime-inline-text attachments", "mime-inline-text attachments/attachment-3.txt",
+                                        "mime-inline-text attachments/invite.ics",
                                         "mime-inline-text attachments/minutes.txt"}));
 }
 

@@ -147,10 +147,14 @@ TEST(MailMessage, AlternativePicksTheLastOneItCanShow)
     const MailMessage message =
         parse(multipart("alternative", {"Content-Type: text/plain\n\nplain", "Content-Type: text/html\n\n<p>rich</p>",
                                         "Content-Type: text/calendar\n\nBEGIN:VCALENDAR"}));
-    ASSERT_EQ(message.bodies.size(), 1u);
+    // A calendar alternative is shown as well (here as its text, as it is no whole calendar)
+    // and kept as a file.
+    ASSERT_EQ(message.bodies.size(), 2u);
     EXPECT_EQ(message.bodies[0].kind, BodyPart::Kind::Html);
     EXPECT_EQ(message.bodies[0].text, "<p>rich</p>");
-    EXPECT_TRUE(message.attachments.empty());
+    EXPECT_EQ(message.bodies[1].kind, BodyPart::Kind::PlainText);
+    EXPECT_EQ(message.bodies[1].text, "BEGIN:VCALENDAR");
+    EXPECT_EQ(attachmentNames(message), (std::vector<std::string>{"invite.ics"}));
 
     // Best last, even when the sender put HTML first.
     const MailMessage reversed = parse(
