@@ -45,7 +45,7 @@ MailboxSelection selectMailboxes(const std::vector<std::string> &inputs)
         }
         FolderScanResult scan = scanFolderForMailboxes(path);
         if (scan.mailboxes.empty())
-            selection.warnings.push_back("'" + input + "': no .mbox or .mbx file in this folder");
+            selection.warnings.push_back("'" + input + "': no mailbox in this folder");
         if (scan.unreadableFolders > 0)
             selection.warnings.push_back("'" + input + "': " + std::to_string(scan.unreadableFolders) +
                                          " folder(s) could not be read and were skipped");

@@ -1,6 +1,7 @@
 #include "conversion/OutputTree.h"
 
 #include "support/PathHelpers.h"
+#include "support/Utf8.h"
 
 #include <filesystem>
 #include <string_view>
@@ -24,7 +25,13 @@ std::filesystem::path normalised(const std::string &path)
 Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const std::string &mailboxPath)
 {
     const std::string mailbox = fromFsPath(normalised(mailboxPath));
-    const std::string below = pathWithoutRoot(mailbox);
+    std::string below = pathWithoutRoot(mailbox);
+    // An Apple Mail export is a folder "<name>.mbox" holding the mailbox "mbox": its PDFs go
+    // in a folder of the export's name.
+    const std::filesystem::path asPath = toFsPath(below);
+    if (asPath.filename() == "mbox" && asPath.has_parent_path() &&
+        asciiLowercase(fromFsPath(asPath.parent_path().extension())) == ".mbox")
+        below = fromFsPath(asPath.parent_path());
     if (below.empty())
         return Error{"'" + mailboxPath + "' names no file below its root"};
 

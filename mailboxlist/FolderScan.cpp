@@ -1,6 +1,55 @@
 #include "mailboxlist/FolderScan.h"
 
+#include "support/PathHelpers.h"
+
+#include <fstream>
+
 namespace tessaly {
+namespace {
+
+/// Enough of a file for its envelope line and the header line after it.
+constexpr std::size_t kStartBytes = 4096;
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
+{
+    if (text.size() < suffix.size())
+        return false;
+    const std::string_view tail = text.substr(text.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+/// The line at `at` of `text`, without its line break, and where the next one starts.
+std::string_view lineAt(std::string_view text, std::size_t at, std::size_t &next)
+{
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    next = end < text.size() ? end + 1 : end;
+    std::string_view line = text.substr(at, end - at);
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+/// "Name: value" with a field name of printable characters other than the colon.
+bool isHeaderLine(std::string_view line)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string_view::npos)
+        return false;
+    for (char c : line.substr(0, colon)) {
+        if (c <= ' ' || c > '~')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 bool isMailboxFileName(std::string_view path)
 {
@@ -10,20 +59,59 @@ bool isMailboxFileName(std::string_view path)
     const std::size_t last = path.find_last_not_of(' ');
     path = path.substr(first, last - first + 1);
 
-    const auto endsWith = [path](std::string_view suffix) {
-        if (path.size() < suffix.size())
-            return false;
-        const std::string_view tail = path.substr(path.size() - suffix.size());
-        for (std::size_t i = 0; i < suffix.size(); ++i) {
-            char c = tail[i];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            if (c != suffix[i])
-                return false;
-        }
+    return endsWithIgnoringCase(path, ".mbox") || endsWithIgnoringCase(path, ".mbx");
+}
+
+bool opensWithEnvelopeAndHeader(std::string_view text)
+{
+    std::size_t next = 0;
+    if (!lineAt(text, 0, next).starts_with("From "))
+        return false;
+    std::size_t after = 0;
+    return next < text.size() && isHeaderLine(lineAt(text, next, after));
+}
+
+std::string readFileStart(const std::string &path)
+{
+    std::ifstream file(toFsPath(path), std::ios::binary);
+    std::string start(kStartBytes, '\0');
+    file.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    return start;
+}
+
+bool isMailboxFile(const std::string &path, const std::set<std::string> &filesFound,
+                   const std::function<std::string(const std::string &)> &readStart)
+{
+    if (isMailboxFileName(path))
         return true;
-    };
-    return endsWith(".mbox") || endsWith(".mbx");
+    const std::string name = PathFileName(path);
+    // The folder's own name: the component before the file's.
+    std::string_view folder(path);
+    folder.remove_suffix(name.size());
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
+        folder.remove_suffix(1);
+    const std::string folderName = folder.empty() ? std::string() : PathFileName(folder);
+    if (name == "mbox" && endsWithIgnoringCase(folderName, ".mbox"))
+        return true;
+    // Thunderbird keeps a folder as a file with no extension; hidden files are not mail.
+    if (name.empty() || name.find('.') != std::string::npos)
+        return false;
+    if (filesFound.contains(path + ".msf") || endsWithIgnoringCase(folderName, ".sbd"))
+        return true;
+    return opensWithEnvelopeAndHeader(readStart(path));
+}
+
+std::vector<std::string> mailboxesAmong(const std::vector<std::string> &files,
+                                        const std::function<std::string(const std::string &)> &readStart)
+{
+    const std::set<std::string> filesFound(files.begin(), files.end());
+    std::vector<std::string> mailboxes;
+    for (const std::string &path : files) {
+        if (isMailboxFile(path, filesFound, readStart))
+            mailboxes.push_back(path);
+    }
+    return mailboxes;
 }
 
 FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister lister)
@@ -35,10 +123,7 @@ FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister 
 
     FolderScanResult result;
     result.unreadableFolders = walker.unreadableFolderCount();
-    for (const std::string &path : walker.fullFileNames()) {
-        if (isMailboxFileName(path))
-            result.mailboxes.push_back(path);
-    }
+    result.mailboxes = mailboxesAmong(walker.fullFileNames());
     return result;
 }
 

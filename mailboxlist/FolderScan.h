@@ -3,6 +3,8 @@
 
 #include "mailboxlist/pathLogger.h"
 
+#include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,16 +15,41 @@ namespace tessaly {
 /// "Inbox.MBOX" matches; "Inbox.mboxes" and "Inbox.mbox.old" do not.
 bool isMailboxFileName(std::string_view path);
 
+/// Whether the file at `path`, found by a folder scan beside the files `filesFound` (full
+/// paths), is a mailbox:
+/// - its name ends in ".mbox" or ".mbx" (isMailboxFileName);
+/// - it is the "mbox" file of an Apple Mail export, a folder named "<name>.mbox";
+/// - it is a Thunderbird folder: a name without an extension, with a "<name>.msf" index beside
+///   it or lying in a "<parent>.sbd" folder;
+/// - or a name without an extension whose first line is a "From " line followed by a header
+///   line (`readStart` gives the file's first bytes).
+/// Anything else (a binary file, an .msf index alone, a letter that opens "From the desk of")
+/// is not taken.
+bool isMailboxFile(const std::string &path, const std::set<std::string> &filesFound,
+                   const std::function<std::string(const std::string &)> &readStart);
+
+/// Whether `text`, the start of a file, opens with a "From " line followed by a header line.
+bool opensWithEnvelopeAndHeader(std::string_view text);
+
+/// The first bytes of the file at `path` (enough for opensWithEnvelopeAndHeader); "" when it
+/// cannot be read.
+std::string readFileStart(const std::string &path);
+
+/// The mailboxes among `files`, as found by a walk, in their order (see isMailboxFile).
+std::vector<std::string>
+mailboxesAmong(const std::vector<std::string> &files,
+               const std::function<std::string(const std::string &)> &readStart = readFileStart);
+
 struct FolderScanResult
 {
-    /// Mailbox paths in walking order (breadth first, each folder in listing order),
+    /// Mailbox paths (see isMailboxFile) in walking order (breadth first, each folder in listing order),
     /// in the file system's own letter case.
     std::vector<std::string> mailboxes;
     /// Folders that could not be listed and were skipped.
     int unreadableFolders = 0;
 };
 
-/// Every mailbox file in `folder` and below. A folder that does not exist gives no mailboxes.
+/// Every mailbox in `folder` and below (see isMailboxFile). A folder that does not exist gives no mailboxes.
 FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister lister = listFolder);
 
 /// "3 Files Added to List.", followed by a line about the folders that could not be read

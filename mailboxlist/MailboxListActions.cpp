@@ -87,10 +87,12 @@ void MailboxListActions::scanFolder(const std::string &folder)
         const std::vector<std::string> paths = walker.fullFileNames();
         walker.Terminate();
 
-        for (const std::string &path : paths) {
+        // Events are handled while files are looked into, so that the window stays live.
+        const std::vector<std::string> mailboxes = mailboxesAmong(paths, [this](const std::string &path) {
             m_platform.processPendingEvents();
-            if (!isMailboxFileName(path))
-                continue;
+            return readFileStart(path);
+        });
+        for (const std::string &path : mailboxes) {
             m_platform.processPendingEvents();
             m_list.AddFileToList(path);
             ++added;

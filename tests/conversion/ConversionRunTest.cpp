@@ -395,6 +395,9 @@ TEST(OutputTree, RepeatsTheMailboxPathBelowTheOutputFolder)
 #ifndef _WIN32
     EXPECT_EQ(mailboxOutputFolder("/out/", "/home/ann/Mail/x.mbox").value(), "/out/home/ann/Mail/x.mbox");
     EXPECT_EQ(mailboxOutputFolder("/out", "/home/ann/../bob/x.mbox").value(), "/out/home/bob/x.mbox");
+    EXPECT_EQ(mailboxOutputFolder("/out", "/home/ann/Old.MBOX/mbox").value(), "/out/home/ann/Old.MBOX")
+        << "an Apple Mail export's PDFs go in a folder of the export's name";
+    EXPECT_EQ(mailboxOutputFolder("/out", "/home/ann/Mail/mbox").value(), "/out/home/ann/Mail/mbox");
     EXPECT_FALSE(mailboxOutputFolder("/", "/home/x.mbox").ok());
     EXPECT_FALSE(mailboxOutputFolder("/out/", "/").ok());
 #endif

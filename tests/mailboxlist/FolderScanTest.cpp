@@ -56,6 +56,32 @@ TEST(scanFolderForMailboxes, FindsMixedCaseExtensionsAtEveryDepthInTheirOwnCase)
     EXPECT_EQ(result.mailboxes[3], tree.file("sub/deeper/still/f.mbx"));
 }
 
+TEST(scanFolderForMailboxes, FindsThunderbirdFoldersAndAppleExportsAndNoDecoy)
+{
+    TempFolder tree;
+    const std::string mail = "From ann@example.com Mon Jan  2 10:00:00 2023\nSubject: hi\n\nbody\n";
+    tree.write("Local Folders/Inbox", mail);
+    tree.write("Local Folders/Inbox.msf", "// <!-- <mdb:mork:z v=\"1.4\"/> -->");
+    tree.write("Local Folders/Inbox.sbd/Work", "");
+    tree.write("Local Folders/Inbox.sbd/Work.sbd/2020", mail);
+    tree.write("Local Folders/Inbox.sbd/Work.sbd/2020.msf", "");
+    tree.write("Local Folders/Unsent", mail);
+    tree.write("Export/Old.mbox/mbox", mail);
+    tree.write("Export/Old.mbox/Info.plist", "<plist/>");
+    // Decoys: an index alone, a binary file, a letter, an empty folder named like a mailbox.
+    tree.write("Local Folders/Trash.msf", "");
+    tree.write("Local Folders/photo", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+    tree.write("Local Folders/letter", "From the desk of Ann\nDear Bob,\n");
+    tree.folder("Export/x.mbox");
+
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
+
+    EXPECT_EQ(asSet(result.mailboxes),
+              asSet({tree.file("Local Folders/Inbox"), tree.file("Local Folders/Inbox.sbd/Work"),
+                     tree.file("Local Folders/Inbox.sbd/Work.sbd/2020"), tree.file("Local Folders/Unsent"),
+                     tree.file("Export/Old.mbox/mbox")}));
+}
+
 TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
 {
     TempFolder tree;
