@@ -197,6 +197,15 @@ bool canDisplayAlternative(GMimeObject *object, int depth)
     return type == "text/plain" || type == "text/html" || isMessageType(type) || isReportType(type);
 }
 
+// Thunderbird keeps a message it marked deleted (flag 0x0008 of X-Mozilla-Status, four hex
+// digits) in its folder file until the folder is compacted. Deleted is not gone: it converts.
+bool markedDeletedByThunderbird(std::string_view status)
+{
+    unsigned flags = 0;
+    const auto [end, error] = std::from_chars(status.data(), status.data() + status.size(), flags, 16);
+    return error == std::errc() && end != status.data() && (flags & 0x0008U) != 0;
+}
+
 std::string sniffHtmlCharset(std::string_view html)
 {
     const std::string head = asciiLowercase(html.substr(0, kCharsetSniffBytes));
@@ -370,6 +379,9 @@ void ModelBuilder::readHeaders(GMimeMessage *message, std::optional<MailDate> en
             g_free(decoded);
         }
     }
+
+    if (markedDeletedByThunderbird(messageHeader(message, "X-Mozilla-Status")))
+        m_message.warnings.push_back("deleted in the mail client");
 
     m_message.date = parseHeaderDate(messageHeader(message, "Date"));
     if (!m_message.date)

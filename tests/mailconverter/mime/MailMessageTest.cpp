@@ -105,6 +105,16 @@ TEST(MailMessage, DisplayNameWithUnknownCharsetKeepsItsLetters)
     EXPECT_EQ(message.from[0].name, "Jörg");
 }
 
+TEST(MailMessage, AMessageThunderbirdMarkedDeletedConvertsWithAWord)
+{
+    const auto warnings = [](std::string_view status) {
+        return parse("X-Mozilla-Status: " + std::string(status) + "\nSubject: s\n\nx\n").warnings;
+    };
+    EXPECT_EQ(warnings("0009"), std::vector<std::string>{"deleted in the mail client"});
+    EXPECT_TRUE(warnings("0001").empty());
+    EXPECT_TRUE(warnings("junk").empty());
+}
+
 TEST(MailMessage, DateFallsBackToEnvelopeThenNewestReceived)
 {
     const MailMessage envelope = parse("From ann@example.com Mon Jan  2 10:00:00 2023\n"
