@@ -12,7 +12,7 @@ namespace tessaly {
 class Platform;
 
 /// The file dialog's filter: one entry matching both extensions.
-inline constexpr const char *kMailboxFileFilter = "MBOX Files (*.mbox *.mbx)";
+inline constexpr const char *kMailboxFileFilter = "MBOX Files (*.mbox *.mbx);;All Files (*)";
 /// The largest selection the file dialog reports taking at once.
 inline constexpr int kMaxFilesPerSelection = 1000;
 /// The dialog's error number for a selection that does not fit its name buffer.

@@ -56,7 +56,7 @@ public:
     /// path, or "" when the user cancels or anything fails.
     virtual std::string BrowseForFolder(const std::string &title) = 0;
 
-    /// A multi-selection open-file dialog with a Qt name filter ("MBOX Files (*.mbox *.mbx)").
+    /// A multi-selection open-file dialog with Qt name filters ("MBOX Files (*.mbox *.mbx);;All Files (*)").
     /// Returns the chosen paths in the dialog's order; empty when cancelled.
     /// May throw DialogError.
     virtual std::vector<std::string> chooseFilesToOpen(const std::string &filter) = 0;

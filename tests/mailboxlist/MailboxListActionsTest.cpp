@@ -35,7 +35,7 @@ TEST_F(ListFixture, AddingFilesAppendsThemInDialogOrderAndEnablesConvert)
     actions.addFilesFromDialog();
     actions.addFilesFromDialog();
 
-    EXPECT_EQ(platform.fileDialogFilters(), (std::vector<std::string>(2, "MBOX Files (*.mbox *.mbx)")));
+    EXPECT_EQ(platform.fileDialogFilters(), (std::vector<std::string>(2, "MBOX Files (*.mbox *.mbx);;All Files (*)")));
     EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
     EXPECT_EQ(list.countText(), "4 files");
     EXPECT_EQ(convertEnabled, true);
