@@ -154,10 +154,38 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
     const std::string entry(name);
-    const int fd = ::openat(m_folder->fd, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::openat(m_folder->fd, entry.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return systemError("cannot create '" + pathOf(name) + "': ", errno);
     return OpenFile(fd, pathOf(name));
+}
+
+Result<OpenFile> FolderHandle::createUnnamed() const
+{
+#if defined(O_TMPFILE) && defined(__linux__)
+    // Naming it later goes through /proc, which a chroot or a bare container may lack.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = ::openat(m_folder->fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return OpenFile(fd, "a file without a name in '" + m_path + "'");
+        return systemError("cannot create a file without a name in '" + m_path + "': ", errno);
+    }
+#endif
+    return Error{"files without a name cannot be named later here"};
+}
+
+RenameOutcome FolderHandle::linkUnnamed(const OpenFile &file, std::string_view to, Error &failure) const
+{
+    if (Result<void> valid = checkName(to); !valid) {
+        failure = valid.error();
+        return RenameOutcome::Failed;
+    }
+    const std::string descriptorPath = "/proc/self/fd/" + std::to_string(file.descriptor());
+    if (::linkat(AT_FDCWD, descriptorPath.c_str(), m_folder->fd, std::string(to).c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return RenameOutcome::Renamed;
+    const int reason = errno;
+    failure = systemError("", reason);
+    return reason == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
 }
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
@@ -414,7 +442,18 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
         return valid.error();
     if (contains(name))
         return systemError("cannot create '" + pathOf(name) + "': ", EEXIST);
-    return openPath(pathOf(name), _O_WRONLY | _O_CREAT | _O_EXCL, "create");
+    return openPath(pathOf(name), _O_RDWR | _O_CREAT | _O_EXCL, "create");
+}
+
+Result<OpenFile> FolderHandle::createUnnamed() const
+{
+    return Error{"files without a name are not supported on this system"};
+}
+
+RenameOutcome FolderHandle::linkUnnamed(const OpenFile &, std::string_view, Error &failure) const
+{
+    failure = Error{"files without a name are not supported on this system"};
+    return RenameOutcome::Failed;
 }
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const

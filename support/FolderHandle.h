@@ -46,8 +46,16 @@ public:
     /// The path of entry `name`, for people and messages.
     std::string pathOf(std::string_view name) const;
 
-    /// Makes the file `name` and opens it for writing; fails when anything is there already.
+    /// Makes the file `name` and opens it for reading and writing; fails when anything is
+    /// there already.
     Result<OpenFile> create(std::string_view name) const;
+    /// Makes a file without a name in this folder, open for reading and writing, that vanishes
+    /// with its last descriptor unless linkUnnamed names it: nothing is left if the process
+    /// dies. Fails where the system or the file system has no such files (then use create).
+    Result<OpenFile> createUnnamed() const;
+    /// Gives `file`, made by createUnnamed, the name `to`, unless something already has that
+    /// name; never replaces. Outcomes and `failure` as for rename.
+    RenameOutcome linkUnnamed(const OpenFile &file, std::string_view to, Error &failure) const;
     /// Opens the plain file `name` for appending, making it when missing. A link, a file with
     /// more than one name (a hard link to a file elsewhere) or anything but a plain file is refused.
     Result<OpenFile> openForAppend(std::string_view name) const;

@@ -31,6 +31,9 @@ std::string randomSuffix()
 
 Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
 {
+    // Without a name, a file that a killed process leaves is gone with it.
+    if (Result<OpenFile> unnamed = folder.createUnnamed())
+        return PendingFile(folder, {}, std::move(unnamed).value());
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
         std::string name = ".tessaly-" + randomSuffix() + ".part";
         Result<OpenFile> file = folder.create(name);
@@ -44,7 +47,8 @@ Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
 }
 
 PendingFile::PendingFile(PendingFile &&other) noexcept
-    : m_folder(other.m_folder), m_name(std::exchange(other.m_name, {})), m_file(std::move(other.m_file))
+    : m_folder(other.m_folder), m_name(std::exchange(other.m_name, {})), m_file(std::move(other.m_file)),
+      m_unnamed(other.m_unnamed)
 {
     other.m_file.reset();
 }
@@ -56,6 +60,7 @@ PendingFile &PendingFile::operator=(PendingFile &&other) noexcept
         m_folder = other.m_folder;
         m_name = std::exchange(other.m_name, {});
         m_file = std::move(other.m_file);
+        m_unnamed = other.m_unnamed;
         other.m_file.reset();
     }
     return *this;
@@ -85,29 +90,34 @@ Result<void> PendingFile::write(std::string_view bytes)
 
 Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability, std::string_view mark)
 {
+    if (!m_file && m_name.empty())
+        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
     if (m_file) {
         setFileMark(*m_file, mark);
         if (durability == Durability::Durable) {
             if (Result<void> synced = m_file->sync(); !synced)
                 return synced.error();
         }
-        Result<void> closed = m_file->close();
-        m_file.reset();
-        if (!closed)
-            return closed.error();
+        // A file without a name is named through its descriptor, so it stays open until then.
+        if (!m_unnamed) {
+            Result<void> closed = m_file->close();
+            m_file.reset();
+            if (!closed)
+                return closed.error();
+        }
     }
-    if (m_name.empty())
-        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
     Error failure;
     for (int n = 1; n <= kMaxNumberedVariants; ++n) {
         const std::string candidate = n == 1 ? std::string(name) : numberedVariant(std::string(name), n);
         // Decided by the rename's own answer, not by a second look: another process may free
         // or take the name in between.
-        RenameOutcome outcome = m_folder.rename(m_name, candidate, failure);
+        RenameOutcome outcome = placeAs(candidate, failure);
         if (outcome == RenameOutcome::NameTaken && removeEarlierCopy(m_folder, candidate, mark))
-            outcome = m_folder.rename(m_name, candidate, failure);
+            outcome = placeAs(candidate, failure);
         switch (outcome) {
         case RenameOutcome::Renamed:
+            // Its data went to the disk before it was named (Durable) or is a scratch copy.
+            m_file.reset();
             m_name.clear();
             return candidate;
         case RenameOutcome::NameTaken:
@@ -117,6 +127,11 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
         }
     }
     return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken"};
+}
+
+RenameOutcome PendingFile::placeAs(const std::string &name, Error &failure) const
+{
+    return m_unnamed ? m_folder.linkUnnamed(*m_file, name, failure) : m_folder.rename(m_name, name, failure);
 }
 
 } // namespace tessaly

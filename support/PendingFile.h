@@ -22,7 +22,9 @@ enum class Durability
 /// A temporary file in the folder of its destination. Write to it, then `commitAs(name)`. A
 /// PendingFile that is never committed removes its file, so a name that readers see always
 /// holds a complete file, even if the process dies mid-write. Made, renamed and removed
-/// through the folder's handle only.
+/// through the folder's handle only. Where the system allows, the file has no name at all
+/// until it is committed, so that a killed process leaves nothing behind; elsewhere it is a
+/// hidden ".tessaly-….part" file.
 class PendingFile
 {
 public:
@@ -52,15 +54,19 @@ public:
                                  std::string_view mark = {});
 
 private:
+    /// `name` "": a file without a name (FolderHandle::createUnnamed).
     PendingFile(FolderHandle folder, std::string name, OpenFile file)
-        : m_folder(std::move(folder)), m_name(std::move(name)), m_file(std::move(file))
+        : m_folder(std::move(folder)), m_name(std::move(name)), m_file(std::move(file)), m_unnamed(m_name.empty())
     {
     }
     void discard();
+    /// Gives the file the name `name` (never replacing); as FolderHandle::rename.
+    RenameOutcome placeAs(const std::string &name, Error &failure) const;
 
     FolderHandle m_folder;
-    std::string m_name; ///< the temporary name; empty once committed or discarded
+    std::string m_name; ///< the temporary name; empty for a file without one, and once committed or discarded
     std::optional<OpenFile> m_file;
+    bool m_unnamed = false;
 };
 
 } // namespace tessaly

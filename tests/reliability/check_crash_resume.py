@@ -12,8 +12,8 @@ resumes. After a last run that ends by itself:
   recorded output and its kept email-N.eml (a message file left by a kill is taken again by
   the resume and goes with the conversion);
 - every output passes `qpdf --check`, and a recorded PDF's attached file is saved, whole;
-- no file under a final name is empty (the hidden .tessaly-*.part files a kill leaves are not
-  looked at);
+- no file under a final name is empty, and where the system makes files without a name
+  (O_TMPFILE) a kill leaves no hidden .tessaly-*.part file either;
 - every index row that names a file names one that is there;
 - no output is left that no index row claims: a kill between an output's rename and its index
   row leaves that output unrecorded, and the resume, which converts the message again, takes
@@ -131,10 +131,14 @@ def problems_in(folder, extension, kills):
                 if not whole_note(os.path.join(attachments, note), number):
                     problems.append(f"{name}: {note} is not whole")
             unclaimed += saved[1:]
+    unnamed = makes_unnamed_files(folder)
     for parent, _, files in os.walk(folder):
         for name in files:
             path = os.path.join(parent, name)
-            if not name.startswith(".tessaly-") and os.path.getsize(path) == 0:
+            if name.startswith(".tessaly-"):
+                if unnamed:
+                    problems.append(f"temporary file left: {os.path.relpath(path, folder)}")
+            elif os.path.getsize(path) == 0:
                 problems.append(f"empty file {os.path.relpath(path, folder)}")
     # Without marks, a kill between an output's rename and its index row leaves that output,
     # whole, and the resume writes the message again: at most one commit's files per kill.
@@ -142,6 +146,17 @@ def problems_in(folder, extension, kills):
     if len(unclaimed) > allowed:
         problems.append(f"{len(unclaimed)} outputs no index row claims, more than {allowed}: {unclaimed}")
     return problems, unclaimed
+
+
+def makes_unnamed_files(folder):
+    """Whether files can be made without a name in `folder` and named later (through /proc)."""
+    if not hasattr(os, "O_TMPFILE") or not os.path.isdir("/proc/self/fd"):
+        return False
+    try:
+        os.close(os.open(folder, os.O_TMPFILE | os.O_RDWR))
+        return True
+    except OSError:
+        return False
 
 
 def keeps_marks(folder):

@@ -15,13 +15,15 @@ import subprocess
 import sys
 
 SKIP = 77
-CALLS = "fsync,fdatasync,renameat2,renameat,rename,unlink,unlinkat"
+CALLS = "fsync,fdatasync,renameat2,renameat,rename,linkat,unlink,unlinkat"
 
 # "1234 name(args) = 0", or the two halves of a call that another process interrupted.
 WHOLE = re.compile(r"^(\d+)\s+(\w+)\((.*)\)\s+=\s+(-?\d+)")
 UNFINISHED = re.compile(r"^(\d+)\s+(\w+)\((.*) <unfinished \.\.\.>$")
 RESUMED = re.compile(r"^(\d+)\s+<\.\.\. (\w+) resumed>(.*)\)\s+=\s+(-?\d+)")
-FD_PATH = re.compile(r"^-?\d+<(.*)>$")
+FD_PATH = re.compile(r"^-?\d+<(.*?)>(?:\(deleted\))?$")
+# A file without a name is named by linking its descriptor: linkat(AT_FDCWD, "/proc/self/fd/N", …).
+DESCRIPTOR_LINK = re.compile(r"^/proc/self/fd/(\d+)$")
 
 
 def mailbox(path):
@@ -89,11 +91,13 @@ def classify(done):
     syncs, renames, unlinks = [], [], []
     for position, (call, args) in enumerate(done):
         if call in ("fsync", "fdatasync"):
-            syncs.append((position, fd_path(args[0])))
+            syncs.append((position, fd_path(args[0]), "fd " + args[0].split("<")[0]))
         elif call == "renameat2" or call == "renameat":
             renames.append((position, fd_path(args[0]), args[1], args[3]))
         elif call == "rename":
             renames.append((position, os.path.dirname(args[0]), os.path.basename(args[0]), os.path.basename(args[1])))
+        elif call == "linkat" and (linked := DESCRIPTOR_LINK.match(args[1])):
+            renames.append((position, fd_path(args[2]), "fd " + linked.group(1), args[3]))
         elif call == "unlinkat":
             unlinks.append((position, fd_path(args[0]), args[1]))
         elif call == "unlink":
@@ -103,13 +107,22 @@ def classify(done):
 
 def order_problems(log, out, what):
     syncs, renames, unlinks = classify(events(log))
-    synced_at = lambda path: [p for p, synced in syncs if synced == path]
+    synced_at = lambda path: [p for p, synced, _ in syncs if synced == path]
+
+    def data_synced_before(position, folder, source):
+        """A named file's sync, or one of the unnamed file on that descriptor since it was last named."""
+        if not source.startswith("fd "):
+            return any(p < position for p in synced_at(os.path.join(folder, source)))
+        since = max((r[0] for r in renames if r[2] == source and r[0] < position), default=-1)
+        return any(since < p < position and descriptor == source and (path or "").startswith(folder + "/#")
+                   for p, path, descriptor in syncs)
+
     outputs = [r for r in renames if r[1] and r[1].startswith(out) and not r[3].startswith("email-")]
     problems = []
     if not outputs:
         problems.append(f"{what}: no file was renamed into place below {out}")
     for position, folder, source, target in outputs:
-        if not any(p < position for p in synced_at(os.path.join(folder, source))):
+        if not data_synced_before(position, folder, source):
             problems.append(f"{what}: '{target}' got its name before its data was synced")
         if not any(p > position for p in synced_at(folder)):
             problems.append(f"{what}: '{folder}' was not synced after '{target}' got its name")
@@ -120,9 +133,9 @@ def order_problems(log, out, what):
         for renamed, folder, _, target in outputs:
             if renamed < position and not any(renamed < p < position for p in synced_at(folder)):
                 problems.append(f"{what}: {name} was deleted before the rename to '{target}' was synced")
-    indexes = [path for _, path in syncs if path and path.endswith("Tessaly index.csv")]
+    indexes = [path for _, path, _ in syncs if path and path.endswith("Tessaly index.csv")]
     last_unlink = max((u[0] for u in message_files), default=-1)
-    if not any(p > last_unlink for p, path in syncs if path and path.endswith("Tessaly index.csv")):
+    if not any(p > last_unlink for p, path, _ in syncs if path and path.endswith("Tessaly index.csv")):
         problems.append(f"{what}: the index was not synced after the last message ({len(indexes)} index syncs)")
     return problems
 

@@ -114,7 +114,7 @@ TEST(PendingFile, AbandonedFileLeavesNothingBehind)
         Result<PendingFile> file = PendingFile::createIn(FolderHandle::open(scratch.path()).value());
         ASSERT_TRUE(file);
         ASSERT_TRUE(file.value().write("half a PDF"));
-        EXPECT_EQ(countEntries(scratch.root()), 1);
+        EXPECT_LE(countEntries(scratch.root()), 1) << "a hidden temporary file, or none where files can be unnamed";
     }
     EXPECT_EQ(countEntries(scratch.root()), 0);
 }
