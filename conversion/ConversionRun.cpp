@@ -98,6 +98,9 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
                 m_recorder.failMailbox(mailboxPath, "cannot start the converter: " + converter.error().message);
         }
     } else {
+        // A resumed run takes back what a killed one named and did not record; --force keeps it.
+        if (!m_settings.index.convertAgain)
+            converter.value()->takeBackUnrecordedOutputs();
         for (const std::string &warning : converter.value()->runWarnings())
             m_recorder.report().warnings.push_back(warning);
         std::set<std::string> taken;

@@ -4,6 +4,7 @@
 #include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
+#include "support/Sha256.h"
 
 #include <memory>
 
@@ -64,11 +65,16 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const FileInFolder &source, c
         return pending.error();
     // In bounded chunks: a message may be larger than memory.
     const ByteSource message = ByteSource::inFile(file, start.value(), size.value() - start.value());
-    if (Result<void> written = message.copyTo([&](std::string_view bytes) { return pending.value().write(bytes); });
+    Sha256 digest;
+    if (Result<void> written = message.copyTo([&](std::string_view bytes) {
+            digest.add(bytes);
+            return pending.value().write(bytes);
+        });
         !written)
         return written.error();
     Result<std::string> committed =
-        pending.value().commitAs(emlDestination(destination.name), Durability::Durable, fileMark(*file));
+        pending.value().commitAs(emlDestination(destination.name), Durability::Durable,
+                                 CommitMark{messageMark(digest.hexDigest(), source.name), m_takesBackOutputs});
     if (!committed)
         return committed.error();
     // Durable before the message's source may go (see commitRenderedMessage).

@@ -15,6 +15,10 @@ public:
     using MailConverter::Convert;
     Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
+    void takeBackUnrecordedOutputs() override { m_takesBackOutputs = true; }
+
+private:
+    bool m_takesBackOutputs = false;
 };
 
 /// `destination` with a final ".pdf" replaced by ".eml".

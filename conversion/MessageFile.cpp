@@ -30,18 +30,11 @@ bool holdsSameBytes(const FolderHandle &folder, const std::string &name, const O
     return true;
 }
 
-/// What identifies the message, as its mark (FileMark.h): its outputs get the same one.
-std::string markOf(const SplitMessage &message)
-{
-    return message.sha256 + ' ' + std::to_string(message.offset) + ' ' + std::to_string(message.length);
-}
-
 /// `pending` lies in `folder`.
-Result<FileInFolder> commitMessageFile(PendingFile &pending, const FolderHandle &folder, std::string_view name,
-                                       std::string_view mark)
+Result<FileInFolder> commitMessageFile(PendingFile &pending, const FolderHandle &folder, std::string_view name)
 {
     // A working copy of a message the mailbox still holds: not worth a sync per message.
-    Result<std::string> committed = pending.commitAs(name, Durability::Scratch, mark);
+    Result<std::string> committed = pending.commitAs(name, Durability::Scratch);
     if (!committed)
         return committed.error();
     return FileInFolder{folder, std::move(committed).value()};
@@ -59,14 +52,13 @@ Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNum
     if (message.textError)
         return *message.textError;
     const std::string name = messageFileName(messageNumber);
-    const std::string mark = markOf(message);
     if (message.textFile) {
         PendingFile &pending = *message.textFile;
         if (auto written = pending.write(kLineEnd); !written)
             return written.error();
         if (folder.holdsFile(name) && holdsSameBytes(folder, name, *pending.file()))
             return FileInFolder{folder, name};
-        return commitMessageFile(pending, folder, name, mark);
+        return commitMessageFile(pending, folder, name);
     }
     // A run killed while converting this message left its copy; taking it again lets the
     // conversion delete it, instead of leaving it to look like a message that failed.
@@ -84,7 +76,7 @@ Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNum
         return written.error();
     if (auto written = pending.value().write(kLineEnd); !written)
         return written.error();
-    return commitMessageFile(pending.value(), folder, name, mark);
+    return commitMessageFile(pending.value(), folder, name);
 }
 
 Result<void> removeMessageFile(const FileInFolder &file)

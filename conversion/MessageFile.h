@@ -21,8 +21,7 @@ std::string messageFileName(int messageNumber);
 /// message file kept from an earlier failed conversion (of this run or an earlier one) stays
 /// as it is, and this message gets "email-N (2).eml" and so on instead. An "email-N.eml" that
 /// already holds exactly these bytes (left by a run killed while converting this message) is
-/// this message's file, and is returned as it is. The file is marked (FileMark.h) with what
-/// identifies the message in its mailbox, and the conversion gives its outputs that mark.
+/// this message's file, and is returned as it is.
 Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNumber, const SplitMessage &message);
 
 /// Deletes a message file if it exists. A missing file is no error.

@@ -12,6 +12,7 @@ public:
     explicit OneAtATime(std::unique_ptr<MailConverter> converter) : m_converter(std::move(converter)) {}
 
     int capacity() const override { return 1; }
+    void takeBackUnrecordedOutputs() override { m_converter->takeBackUnrecordedOutputs(); }
 
     void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override
     {

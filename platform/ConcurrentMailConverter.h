@@ -29,6 +29,12 @@ public:
     /// what MailConverter::Convert would have returned for it.
     virtual Result<ConvertedMessage> finishOldest() = 0;
 
+    /// The run resumes earlier ones: a file under a planned name that carries the message's
+    /// mark (FileMark.h) is its own output, which a killed run named but did not record, and
+    /// is replaced rather than kept beside the new one. Off unless called: converting again
+    /// (--force) keeps every file it finds.
+    virtual void takeBackUnrecordedOutputs() {}
+
     /// What the run's report should say once about this converter, e.g. that a protection is off.
     virtual std::vector<std::string> runWarnings() const { return {}; }
 };

@@ -83,6 +83,12 @@ public:
     virtual Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                              const std::string &options) = 0;
 
+    /// The run resumes earlier ones: a file under a planned name that carries the message's
+    /// mark (FileMark.h) is its own output, which a killed run named but did not record, and
+    /// is replaced rather than kept beside the new one. Off unless called: converting again
+    /// (--force) keeps every file it finds.
+    virtual void takeBackUnrecordedOutputs() {}
+
     /// The same for paths whose folders the caller vouches for (links to them are followed).
     Result<ConvertedMessage> Convert(const std::string &source, const std::string &destination,
                                      const std::string &options)

@@ -1,5 +1,7 @@
 #include "support/FileMark.h"
 
+#include "support/Sha256.h"
+
 #ifdef __linux__
 #include <sys/xattr.h>
 #endif
@@ -11,8 +13,32 @@ namespace {
 constexpr const char *kMarkAttribute = "user.tessaly.message";
 constexpr std::size_t kMaxMarkBytes = 256;
 #endif
+constexpr std::size_t kDigestChunkBytes = std::size_t{1} << 20;
+// 64 bits of the digest: ample to tell messages apart, short enough to keep the mark small.
+constexpr std::size_t kMarkDigestDigits = 16;
 
 } // namespace
+
+Result<std::string> fileDigest(const OpenFile &file)
+{
+    Sha256 digest;
+    std::string chunk(kDigestChunkBytes, '\0');
+    for (std::uint64_t offset = 0;;) {
+        Result<std::size_t> read = file.readAt(offset, chunk.data(), chunk.size());
+        if (!read)
+            return read.error();
+        if (read.value() == 0)
+            break;
+        digest.add(std::string_view(chunk.data(), read.value()));
+        offset += read.value();
+    }
+    return digest.hexDigest();
+}
+
+std::string messageMark(std::string_view digest, std::string_view messageFileName)
+{
+    return std::string(digest.substr(0, kMarkDigestDigits)) + ' ' + std::string(messageFileName);
+}
 
 void setFileMark(const OpenFile &file, std::string_view mark)
 {

@@ -18,6 +18,23 @@ namespace tessaly {
 /// systems without them) setting one does nothing and every file reads as unmarked: a resumed
 /// run then writes such an output again under a numbered name, and nothing is lost.
 
+/// The SHA-256 of all of `file`, read in bounded chunks from its start, in lower-case hex.
+Result<std::string> fileDigest(const OpenFile &file);
+/// The mark of the outputs of the message held in the message file `messageFileName`, whose
+/// bytes have the SHA-256 `digest` (hex). The file's name tells apart two copies of one message
+/// in a mailbox; the digest tells this message from another one that had that file before.
+/// Short, so that the file system keeps it in the file's own entry, at no extra cost.
+std::string messageMark(std::string_view digest, std::string_view messageFileName);
+
+/// The mark a commit gives its file, and whether a file under the name with the same mark, an
+/// earlier copy that a killed run left unrecorded, is replaced rather than kept beside it. Only
+/// a run that resumes replaces: one that converts everything again keeps what it finds.
+struct CommitMark
+{
+    std::string_view mark;
+    bool replacesEarlierCopy = false;
+};
+
 /// Marks `file` with `mark`; an empty mark, or a file system without marks, changes nothing.
 void setFileMark(const OpenFile &file, std::string_view mark);
 /// The mark of `file`; "" when it has none.

@@ -88,12 +88,12 @@ Result<void> PendingFile::write(std::string_view bytes)
     return m_file->write(bytes);
 }
 
-Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability, std::string_view mark)
+Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability, CommitMark mark)
 {
     if (!m_file && m_name.empty())
         return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
     if (m_file) {
-        setFileMark(*m_file, mark);
+        setFileMark(*m_file, mark.mark);
         if (durability == Durability::Durable) {
             if (Result<void> synced = m_file->sync(); !synced)
                 return synced.error();
@@ -112,7 +112,8 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
         // Decided by the rename's own answer, not by a second look: another process may free
         // or take the name in between.
         RenameOutcome outcome = placeAs(candidate, failure);
-        if (outcome == RenameOutcome::NameTaken && removeEarlierCopy(m_folder, candidate, mark))
+        if (outcome == RenameOutcome::NameTaken && mark.replacesEarlierCopy &&
+            removeEarlierCopy(m_folder, candidate, mark.mark))
             outcome = placeAs(candidate, failure);
         switch (outcome) {
         case RenameOutcome::Renamed:

@@ -1,6 +1,7 @@
 // A file written under a temporary name and moved to its final name only when complete.
 #pragma once
 
+#include "support/FileMark.h"
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
@@ -47,11 +48,11 @@ public:
     /// rename (as QSaveFile does); the rename itself is durable only once the folder is synced,
     /// which the caller does (FolderHandle::sync), once for all the files it names there.
     ///
-    /// `mark` (see FileMark.h) names the message the file comes from. The file gets it, and a
-    /// file with the same mark under one of those names is an earlier copy of it that a killed
-    /// run left unrecorded: it is replaced, instead of kept beside this one.
+    /// The file gets `mark.mark` (FileMark.h), naming the message it comes from. With
+    /// `mark.replacesEarlierCopy`, a file with the same mark under one of those names is an
+    /// earlier copy of it that a killed run left unrecorded: it is replaced, not kept beside.
     Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable,
-                                 std::string_view mark = {});
+                                 CommitMark mark = {});
 
 private:
     /// `name` "": a file without a name (FolderHandle::createUnnamed).

@@ -69,10 +69,8 @@ void IsolatedMailConverter::begin(const FileInFolder &source, const FileInFolder
     std::set<std::string> planned;
     for (const Job &job : m_jobs)
         planned.insert(job.target.pdfPath);
-    std::string mark = fileMark(source.folder, source.name);
-    CommitPlan target = planCommit(destination, planned, mark);
     m_jobs.push_back(
-        Job{source, destination, options, std::move(mark), std::move(target), {}, nullptr, -1, 0, std::nullopt});
+        Job{source, destination, options, {}, planCommit(destination, planned), {}, nullptr, -1, 0, std::nullopt});
     dispatch();
 }
 
@@ -161,8 +159,11 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
     for (;;) {
         Job &oldest = m_jobs.front();
         if (oldest.answer && oldest.answer->ok()) {
-            // Every message before it is committed now: plan as a one-at-a-time run would.
-            CommitPlan now = planCommit(oldest.destination, {}, oldest.mark);
+            // Every message before it is committed now: plan as a one-at-a-time run would. The
+            // message's own earlier outputs, which a killed run left unrecorded, are known by
+            // its mark only now; their names are free for it.
+            oldest.mark = messageMark(oldest.answer->value().messageDigest, oldest.source.name);
+            CommitPlan now = planCommit(oldest.destination, {}, {oldest.mark, m_takesBackOutputs});
             if (now != oldest.target) {
                 oldest.target = std::move(now);
                 oldest.request.clear();
@@ -183,7 +184,8 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
     if (!answer)
         return answer.error();
     const FileInFolder pdf{finished.destination.folder, PathFileName(finished.target.pdfPath)};
-    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target), finished.mark);
+    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target),
+                                 {finished.mark, m_takesBackOutputs});
 }
 
 long IsolatedMailConverter::workerId(int index) const

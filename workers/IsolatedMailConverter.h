@@ -49,6 +49,7 @@ public:
                                      const std::string &options) override;
 
     /// The workers, plus as many messages rendered and waiting for their turn to be committed.
+    void takeBackUnrecordedOutputs() override { m_takesBackOutputs = true; }
     int capacity() const override;
     void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
@@ -66,7 +67,7 @@ private:
         FileInFolder source;
         FileInFolder destination;
         std::string options;
-        std::string mark; ///< the message file's mark (FileMark.h), which its outputs get
+        std::string mark; ///< its outputs' mark (messageMark, FileMark.h), once it is rendered
         CommitPlan target;
         std::string request; ///< the request's frame, once made; sent again when it moves to a fresh worker
         std::shared_ptr<const OpenFile> message; ///< the message file, open while the request is
@@ -88,6 +89,7 @@ private:
     std::deque<Job> m_jobs; ///< begun and not finished, oldest first
     std::uint64_t m_handed = 0;
     std::function<void()> m_whileWaiting;
+    bool m_takesBackOutputs = false;
     std::chrono::steady_clock::time_point m_nextMemoryCheck;
     std::vector<std::string> m_runWarnings;
 };

@@ -22,6 +22,7 @@ constexpr std::string_view kPdfField = "pdf";
 constexpr std::string_view kPdfAtField = "pdf-at";
 constexpr std::string_view kKeepMessageFileField = "keep-eml";
 constexpr std::string_view kSourceDigestField = "source-sha256";
+constexpr std::string_view kMessageDigestField = "message-sha256";
 constexpr std::string_view kWarningField = "warning";
 constexpr std::string_view kFileField = "file";
 constexpr std::string_view kFileAtField = "file-at";
@@ -144,7 +145,7 @@ Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile
     for (const std::string &value : values)
         fields.push_back(value);
     fields.insert(fields.end(), {kKeepMessageFileField, converted.keepMessageFile ? "1" : "0", kSourceDigestField,
-                                 converted.embeddedSourceSha256});
+                                 converted.embeddedSourceSha256, kMessageDigestField, rendered.messageDigest});
     for (const std::string &warning : converted.warnings) {
         fields.push_back(kWarningField);
         fields.push_back(warning);
@@ -244,6 +245,9 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
             i += 2;
         } else if (tag == kSourceDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
             rendered.converted.embeddedSourceSha256 = std::move(f[i + 1]);
+            i += 2;
+        } else if (tag == kMessageDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
+            rendered.messageDigest = std::move(f[i + 1]);
             i += 2;
         } else if (tag == kWarningField && valueAfter(i, 1)) {
             rendered.converted.warnings.push_back(std::move(f[i + 1]));

@@ -47,7 +47,7 @@ AttachmentFolderPlan planAttachmentFolder(const std::string &pdfPath, const std:
 
 Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
                                                  const std::vector<FileToSave> &files,
-                                                 std::vector<std::string> &warnings, std::string_view mark)
+                                                 std::vector<std::string> &warnings, CommitMark mark)
 {
     WrittenAttachments written;
     if (files.empty())

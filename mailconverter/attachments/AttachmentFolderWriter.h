@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/ByteSource.h"
+#include "support/FileMark.h"
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
@@ -60,11 +61,11 @@ struct WrittenAttachments
 /// numbered name and `warnings` says so (its link then points at nothing). Each file's data is
 /// on the disk before it gets its name, and the folder is synced after the last one; the
 /// folder's own entry in `parent` is not (the caller syncs `parent`). Fails with the path and
-/// the OS reason, and then leaves nothing it wrote behind. Each file gets `mark`, and replaces
-/// a file with the same mark under its name (PendingFile::commitAs).
+/// the OS reason, and then leaves nothing it wrote behind. Each file gets `mark`
+/// (PendingFile::commitAs).
 Result<WrittenAttachments> writeAttachmentFolder(const FolderHandle &parent, const std::string &folderName,
                                                  const std::vector<FileToSave> &files,
-                                                 std::vector<std::string> &warnings, std::string_view mark = {});
+                                                 std::vector<std::string> &warnings, CommitMark mark = {});
 
 /// Removes what writeAttachmentFolder wrote: its files, and its folder if it made it and it
 /// is empty now.

@@ -11,11 +11,11 @@ constexpr int kMaxNumberedVariants = 9999;
 
 } // namespace
 
-CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved, std::string_view mark)
+CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved, CommitMark mark)
 {
     const FolderHandle &folder = destination.folder;
     const auto isOwnCopy = [&mark](const FolderHandle &in, const std::string &name) {
-        return !mark.empty() && fileMark(in, name) == mark;
+        return mark.replacesEarlierCopy && !mark.mark.empty() && fileMark(in, name) == mark.mark;
     };
     std::string name = destination.name;
     const auto isTaken = [&](const std::string &candidate) {
@@ -27,14 +27,15 @@ CommitPlan planCommit(const FileInFolder &destination, const std::set<std::strin
 
     const std::string attachmentFolder = attachmentFolderFor(name);
     std::vector<std::string> namesTaken = folder.namesIn(attachmentFolder);
-    if (Result<FolderHandle> attachments = namesTaken.empty() || mark.empty() ? Result<FolderHandle>(Error{})
-                                                                              : folder.openExisting(attachmentFolder)) {
+    if (Result<FolderHandle> attachments = namesTaken.empty() || !mark.replacesEarlierCopy
+                                               ? Result<FolderHandle>(Error{})
+                                               : folder.openExisting(attachmentFolder)) {
         std::erase_if(namesTaken, [&](const std::string &taken) { return isOwnCopy(attachments.value(), taken); });
     }
     return CommitPlan{folder.pathOf(name), std::move(namesTaken)};
 }
 
-Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message, std::string_view mark)
+Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message, CommitMark mark)
 {
     ConvertedMessage &converted = message.converted;
     const std::string plannedPath = pdf.path();

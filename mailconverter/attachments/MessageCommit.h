@@ -27,10 +27,10 @@ struct CommitPlan
 
 /// The plan for a PDF meant for `destination` as its folder stands now: `destination`, or its
 /// first numbered variant "name (n).pdf" that is free there and not in `reserved` (the paths
-/// planned for messages rendered but not yet committed). A file marked `mark`, the message's
-/// mark (FileMark.h), is this message's own earlier copy and leaves its name free.
+/// planned for messages rendered but not yet committed). With `mark.replacesEarlierCopy`, a
+/// file with the message's mark (FileMark.h) is its own earlier copy and leaves its name free.
 CommitPlan planCommit(const FileInFolder &destination, const std::set<std::string> &reserved = {},
-                      std::string_view mark = {});
+                      CommitMark mark = {});
 
 /// A message rendered and not yet committed: everything the commit writes, in memory or in a
 /// file it is copied from in bounded chunks.
@@ -42,6 +42,9 @@ struct RenderedMessage
     ByteSource pdf;
     /// Saved in the PDF's attachments folder under their planned names; empty when nothing is saved.
     std::vector<FileToSave> attachments;
+    /// The SHA-256 of the message file as rendered (hex), of which its outputs' mark is made
+    /// (messageMark, FileMark.h).
+    std::string messageDigest;
 };
 
 /// Commits `message` as one unit as `pdf`: the attachments first, in the attachments folder
@@ -49,9 +52,8 @@ struct RenderedMessage
 /// meanwhile, the next free numbered name, with a warning), never replacing a file and only
 /// through `pdf`'s folder handle. Durable on return: each file's data is synced before its
 /// rename and each folder after its last rename, so the caller may then delete the message's
-/// source. A failure takes back what was written and leaves no PDF. Each file gets `mark`, and
-/// replaces a file with the same mark under its name (PendingFile::commitAs).
-Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message,
-                                               std::string_view mark = {});
+/// source. A failure takes back what was written and leaves no PDF. Each file gets `mark`
+/// (PendingFile::commitAs).
+Result<ConvertedMessage> commitRenderedMessage(const FileInFolder &pdf, RenderedMessage message, CommitMark mark = {});
 
 } // namespace tessaly

@@ -253,13 +253,17 @@ Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, c
     Result<OpenFile> message = source.folder.openForReading(source.name);
     if (!message)
         return message.error();
-    const std::string mark = fileMark(message.value());
-    const CommitPlan plan = planCommit(destination, {}, mark);
+    Result<std::string> digest = fileDigest(message.value());
+    if (!digest)
+        return digest.error();
+    const std::string mark = messageMark(digest.value(), source.name);
+    const CommitMark commitMark{mark, m_takesBackOutputs};
+    const CommitPlan plan = planCommit(destination, {}, commitMark);
     Result<RenderedMessage> rendered = render(message.value(), source.path(), plan, options);
     if (!rendered)
         return rendered.error();
     return commitRenderedMessage(FileInFolder{destination.folder, PathFileName(plan.pdfPath)},
-                                 std::move(rendered).value(), mark);
+                                 std::move(rendered).value(), commitMark);
 }
 
 Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, const std::string &messageName,
@@ -277,6 +281,10 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
     RenderedMessage rendered;
+    Result<std::string> digest = fileDigest(messageFile);
+    if (!digest)
+        return digest.error();
+    rendered.messageDigest = std::move(digest).value();
     ConvertedMessage &converted = rendered.converted;
     converted.warnings = message.warnings;
     // The attachments' folder and links, and the embedded source, are named after the planned path.

@@ -29,6 +29,7 @@ public:
     /// opened through its folder (the run's workers get it open from the supervisor instead).
     Result<ConvertedMessage> Convert(const FileInFolder &source, const FileInFolder &destination,
                                      const std::string &options) override;
+    void takeBackUnrecordedOutputs() override { m_takesBackOutputs = true; }
 
     /// Renders the open message file `message`, read from its start, for committing as
     /// `target` says, writing nothing. `messageName` names the message in errors.
@@ -54,6 +55,7 @@ private:
     struct Pages;
     std::unique_ptr<Pages> m_pages;
     bool m_embedsSource = false;
+    bool m_takesBackOutputs = false;
     int m_messagePages = kDefaultMessagePages;
 };
 

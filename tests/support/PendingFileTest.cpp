@@ -67,16 +67,16 @@ TEST(PendingFile, CommitNeverOverwritesAnExistingFile)
     EXPECT_EQ(countEntries(root), 3);
 }
 
-TEST(PendingFile, AMarkedCommitReplacesOnlyAnEarlierCopyWithItsOwnMark)
+TEST(PendingFile, AMarkedCommitReplacesOnlyAnEarlierCopyWithItsOwnMarkAndOnlyWhenAsked)
 {
     const TempFolder scratch;
     const fs::path &root = scratch.root();
     std::ofstream(root / "Re.pdf") << "the user's";
     const FolderHandle folder = FolderHandle::open(scratch.path()).value();
-    const auto commit = [&](const char *content, std::string_view mark) {
+    const auto commit = [&](const char *content, std::string_view mark, bool replaces = true) {
         Result<PendingFile> file = PendingFile::createIn(folder);
         EXPECT_TRUE(file && file.value().write(content));
-        Result<std::string> written = file.value().commitAs("Re.pdf", Durability::Durable, mark);
+        Result<std::string> written = file.value().commitAs("Re.pdf", Durability::Durable, {mark, replaces});
         return written ? written.value() : written.error().message;
     };
     EXPECT_EQ(commit("A, cut short by a kill", "message A"), "Re (2).pdf");
@@ -85,11 +85,12 @@ TEST(PendingFile, AMarkedCommitReplacesOnlyAnEarlierCopyWithItsOwnMark)
     EXPECT_EQ(commit("B", "message B"), "Re (3).pdf");
     EXPECT_EQ(commit("A again", "message A"), "Re (2).pdf");
     EXPECT_EQ(commit("unmarked", ""), "Re (4).pdf");
+    EXPECT_EQ(commit("A converted again (--force)", "message A", false), "Re (5).pdf");
 
     EXPECT_EQ(readFile(root / "Re.pdf"), "the user's");
     EXPECT_EQ(readFile(root / "Re (2).pdf"), "A again");
     EXPECT_EQ(readFile(root / "Re (3).pdf"), "B");
-    EXPECT_EQ(countEntries(root), 4);
+    EXPECT_EQ(countEntries(root), 5);
 }
 
 TEST(PendingFile, CommitPassesOverADanglingSymbolicLink)

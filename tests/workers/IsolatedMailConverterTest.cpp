@@ -141,8 +141,10 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
     const std::string digest(64, 'a');
-    RenderedMessage rendered{
-        ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest}, "%PDF", {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}}};
+    RenderedMessage rendered{ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest},
+                             "%PDF",
+                             {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}},
+                             std::string(64, 'b')};
     // Carried in the frame, or placed in an output file the frame points into.
     auto output = std::make_shared<OpenFile>(OpenFile::makeUnnamed().value());
     for (OpenFile *into : {static_cast<OpenFile *>(nullptr), output.get()}) {
@@ -152,6 +154,7 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
         EXPECT_EQ(decoded.value().converted.warnings, rendered.converted.warnings);
         EXPECT_TRUE(decoded.value().converted.keepMessageFile);
         EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
+        EXPECT_EQ(decoded.value().messageDigest, rendered.messageDigest);
         EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
         EXPECT_EQ(decoded.value().pdf.read().value(), "%PDF");
         ASSERT_EQ(decoded.value().attachments.size(), 3u);
