@@ -8,8 +8,8 @@ set -euo pipefail
 usage="usage: scripts/install-deps.sh --run|--test"
 (($# == 1)) || { echo "$usage" >&2; exit 2; }
 case "$1" in
-  --run) weight=run ;;
-  --test) weight=test ;;
+  --run) weight="run" ;;
+  --test) weight="test" ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 

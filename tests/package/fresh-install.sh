@@ -9,9 +9,10 @@
 # dependencies (Qt WebEngine and the fonts, a few hundred MB). The log is /var/tmp/fresh-install.log.
 # Not part of test.sh: it needs root and a root file system.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-deb=$(realpath "${1:-$(ls build-package/tessaly_*.deb 2>/dev/null | tail -n 1)}")
-[[ -f "$deb" ]] || { echo "fresh-install: no package; make one with scripts/package.sh" >&2; exit 2; }
+deb=${1:-}
+[[ -n "$deb" ]] || deb=$(find "$(dirname "$0")/../../build-package" -maxdepth 1 -name 'tessaly_*.deb' 2>/dev/null | sort | tail -n 1)
+[[ -n "$deb" && -f "$deb" ]] || { echo "fresh-install: no package; make one with scripts/package.sh" >&2; exit 2; }
+deb=$(realpath "$deb")
 [[ $(id -u) -eq 0 ]] || { echo "fresh-install: run as root (debootstrap and chroot need it)" >&2; exit 2; }
 command -v pdftotext >/dev/null || { echo "fresh-install: pdftotext is missing (scripts/install-deps.sh --test)" >&2; exit 2; }
 
