@@ -5,13 +5,15 @@
 #   3. each libFuzzer target for FUZZ_SECONDS (default 30);
 #   4. the portable core (support/, platform/, conversion/, mailboxlist/) cross-compiled for
 #      Windows with mingw-w64, and its splitter tests under wine64;
-#   5. the whole program and its tests (Release).
+#   5. the whole program and its tests (Release);
+#   6. the checks a packager runs: desktop-file-validate on the desktop entry, appstreamcli on
+#      the metainfo, and lintian on the Debian package made from step 5's build (no errors).
 # The sanitizer and test builds check the standard library's preconditions (TESSALY_ASSERTIONS),
 # and ctest replays every fuzz target's seeds and committed crashes (tests/fuzz/regressions/).
 # TESSALY_QUICK=1 runs step 5 only.
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/install-deps.sh
+./scripts/install-deps.sh --test
 
 export QT_QPA_PLATFORM=offscreen
 # Chromium's sandbox is turned off only for the tests that run it inside the test process
@@ -46,5 +48,13 @@ if [[ "${TESSALY_QUICK:-0}" != 1 ]]; then
 fi
 
 echo "== The program and its tests"
-./scripts/build.sh -DTESSALY_ASSERTIONS=ON -DTESSALY_WERROR="$werror"
+./scripts/build.sh -DBUILD_TESTING=ON -DTESSALY_ASSERTIONS=ON -DTESSALY_WERROR="$werror"
 ctest --test-dir build --output-on-failure --timeout 1800 -j "$jobs"
+
+echo "== The package as a packager checks it"
+desktop-file-validate app/tessaly.desktop
+appstreamcli validate --no-net packaging/org.tessaly.Tessaly.metainfo.xml
+# The test build as it stands, so that nothing is compiled again; its binaries are what lintian reads.
+deb=$(BUILD_DIR=build ./scripts/package.sh -DBUILD_TESTING=ON -DTESSALY_ASSERTIONS=ON -DTESSALY_WERROR="$werror")
+# Errors fail the check; warnings and notes are listed with their explanations.
+lintian --fail-on error --info "$deb"

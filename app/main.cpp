@@ -10,10 +10,19 @@
 
 #include <QApplication>
 
+#include <iostream>
+#include <string_view>
 #include <utility>
 
 int main(int argc, char *argv[])
 {
+    // Answered before the application object exists, so that it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::cout << "tessaly " TESSALY_VERSION "\n";
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));
     QApplication::setApplicationName(QStringLiteral("Tessaly"));

@@ -14,7 +14,7 @@ quick=0
 mailbox_mb=1000; peer_messages=20; scan_folders=500
 if ((quick)); then mailbox_mb=100; peer_messages=6; scan_folders=100; fi
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --test
 "$root/scripts/build.sh" -DTESSALY_BUILD_BENCH=ON >/dev/null
 
 work=$(mktemp -d)

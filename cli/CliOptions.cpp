@@ -62,6 +62,10 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             options.showHelp = true;
             return options;
         }
+        if (argument == "--version") {
+            options.showVersion = true;
+            return options;
+        }
         if (argument == "--force" || argument == "--embed-source" || argument == "--keep-file-times" ||
             argument == "--no-file-times") {
             if (argument == "--force")
@@ -211,6 +215,7 @@ Options:
                           shared like whole mailboxes; K, M or G for powers of 1024
                           (default: 1G)
   -h, --help              show this text
+  --version               show the version of tessaly-cli
 
 Each mailbox's folder gets an index file, "Tessaly index.csv" ("Tessaly index (shard K of
 N).csv" with --shard), with a row for every message: where it lies in the mailbox, its
@@ -229,6 +234,11 @@ Exit status: 0 when every message was converted (skipped duplicates included), 1
 anything failed or there was no mailbox to convert, 2 for a usage error.
 )USAGE";
     return text;
+}
+
+std::string versionText()
+{
+    return "tessaly-cli " TESSALY_VERSION "\n";
 }
 
 } // namespace tessaly

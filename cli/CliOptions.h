@@ -32,6 +32,7 @@ struct CliOptions
     int jobs = 0;                    ///< messages rendered at once; 0: one per processor core
     int messagePages = 0;            ///< pages one message may fill; 0: the converter's (2,000)
     bool showHelp = false;
+    bool showVersion = false;
     bool embedSource = false;  ///< each PDF carries its message as an embedded .eml
     bool force = false;        ///< convert messages an index file records as converted
     bool keepFileTimes = true; ///< PDF file time = the message's date
@@ -44,5 +45,8 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
 
 /// The text of --help.
 std::string usageText();
+
+/// The text of --version: the program's name and the project's version, on one line.
+std::string versionText();
 
 } // namespace tessaly

@@ -36,6 +36,10 @@ int main(int argc, char *argv[])
         std::cout << usageText();
         return kExitAllConverted;
     }
+    if (options.showVersion) {
+        std::cout << versionText();
+        return kExitAllConverted;
+    }
 
     MailboxSelection selection = selectMailboxes(options.inputs);
     for (const std::string &warning : selection.warnings)

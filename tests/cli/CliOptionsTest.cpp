@@ -87,6 +87,14 @@ TEST(CliOptions, HelpNeedsNothingElse)
     EXPECT_NE(usageText().find("--attachments"), std::string::npos);
 }
 
+TEST(CliOptions, VersionNeedsNothingElseAndNamesTheProjectsVersion)
+{
+    Result<CliOptions> options = parse({"--version"});
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options.value().showVersion);
+    EXPECT_EQ(versionText(), std::string("tessaly-cli ") + TESSALY_VERSION + "\n");
+}
+
 TEST(CliOptions, MessageLimitsTakeSecondsSizesInPowersOf1024AndPages)
 {
     Result<CliOptions> options =
