@@ -11,6 +11,15 @@
 
 namespace tessaly {
 
+std::string refusedFilesText(const std::vector<std::string> &refused)
+{
+    std::string text = refused.size() == 1 ? "This file is not a mailbox and was not added:\n"
+                                           : "These files are not mailboxes and were not added:\n";
+    for (const std::string &path : refused)
+        text += "\n" + path;
+    return text;
+}
+
 MailboxListActions::MailboxListActions(Platform &platform, MailboxList &list,
                                        std::function<void(bool)> setConvertEnabled, FolderLister lister)
     : m_platform(platform), m_list(list), m_setConvertEnabled(std::move(setConvertEnabled)), m_lister(std::move(lister))
@@ -25,9 +34,10 @@ void MailboxListActions::addFilesFromDialog()
         const std::vector<std::string> files = m_platform.chooseFilesToOpen(kMailboxFileFilter);
         if (files.empty())
             return;
-        m_setConvertEnabled(true);
-        for (const std::string &file : files)
-            m_list.AddFileToList(file);
+        const std::vector<std::string> refused = addChecked(files);
+        if (refused.size() < files.size())
+            m_setConvertEnabled(true);
+        showRefused(refused);
     } catch (const DialogError &error) {
         const std::string text =
             error.number == kSelectionTooLargeError
@@ -61,15 +71,37 @@ void MailboxListActions::addMailboxesFromFolder()
 
 void MailboxListActions::addDropped(const std::vector<std::string> &paths)
 {
+    std::vector<std::string> files;
     for (const std::string &path : paths) {
         std::error_code error;
-        if (std::filesystem::is_directory(toFsPath(path), error)) {
+        if (std::filesystem::is_directory(toFsPath(path), error))
             scanFolder(withTrailingSeparator(path));
-        } else {
-            m_list.AddFileToList(path);
-            m_setConvertEnabled(true);
-        }
+        else
+            files.push_back(path);
     }
+    const std::vector<std::string> refused = addChecked(files);
+    if (refused.size() < files.size())
+        m_setConvertEnabled(true);
+    showRefused(refused);
+}
+
+std::vector<std::string> MailboxListActions::addChecked(const std::vector<std::string> &files)
+{
+    std::vector<std::string> refused;
+    for (const std::string &file : files) {
+        if (m_check && !m_check(file)) {
+            refused.push_back(file);
+            continue;
+        }
+        m_list.AddFileToList(file);
+    }
+    return refused;
+}
+
+void MailboxListActions::showRefused(const std::vector<std::string> &refused)
+{
+    if (!refused.empty())
+        m_platform.showMessageBox(refusedFilesText(refused), MessageBoxStyle::Exclamation);
 }
 
 void MailboxListActions::scanFolder(const std::string &folder)
@@ -77,6 +109,7 @@ void MailboxListActions::scanFolder(const std::string &folder)
     ScopedFlag scanning(m_scanning);
     int added = 0;
     int unreadableFolders = 0;
+    std::vector<std::string> refused;
     {
         WaitCursor waitCursor(m_platform);
         pathLogger walker(m_lister);
@@ -92,6 +125,10 @@ void MailboxListActions::scanFolder(const std::string &folder)
             if (!isMailboxFileName(path))
                 continue;
             m_platform.processPendingEvents();
+            if (m_check && !m_check(path)) {
+                refused.push_back(path);
+                continue;
+            }
             m_list.AddFileToList(path);
             ++added;
         }
@@ -100,6 +137,7 @@ void MailboxListActions::scanFolder(const std::string &folder)
     if (added > 0)
         m_setConvertEnabled(true);
     m_platform.showMessageBox(folderScanMessage(added, unreadableFolders), MessageBoxStyle::Plain);
+    showRefused(refused);
 }
 
 } // namespace tessaly

@@ -18,6 +18,13 @@ inline constexpr int kMaxFilesPerSelection = 1000;
 /// The dialog's error number for a selection that does not fit its name buffer.
 inline constexpr int kSelectionTooLargeError = 20476;
 
+/// Whether the file at `path` may be listed: false only for a file that is surely no mailbox.
+/// A file that cannot be read now is listed; the run says why it fails.
+using MailboxFileCheck = std::function<bool(const std::string &path)>;
+
+/// The one box that lists the files refused as no mailboxes.
+std::string refusedFilesText(const std::vector<std::string> &refused);
+
 class MailboxListActions
 {
 public:
@@ -42,6 +49,10 @@ public:
     /// a file is added as it is. Convert is enabled when anything was added.
     void addDropped(const std::vector<std::string> &paths);
 
+    /// Checks each file as it is added, from the dialog, a drop or a scan; what `check` refuses
+    /// is not listed, and one message box (style 48) names every file refused.
+    void setMailboxCheck(MailboxFileCheck check) { m_check = std::move(check); }
+
     /// True while a folder scan walks or adds; the window ends at once if closed meanwhile.
     bool isScanning() const { return m_scanning; }
 
@@ -49,12 +60,16 @@ public:
     const std::string &sourceFolder() const { return m_sourceFolder; }
 
 private:
+    /// Lists the files `check` accepts, in order; returns those it refused.
+    std::vector<std::string> addChecked(const std::vector<std::string> &files);
+    void showRefused(const std::vector<std::string> &refused);
     void scanFolder(const std::string &folder);
 
     Platform &m_platform;
     MailboxList &m_list;
     std::function<void(bool)> m_setConvertEnabled;
     FolderLister m_lister;
+    MailboxFileCheck m_check;
     std::string m_sourceFolder;
     bool m_scanning = false;
 };

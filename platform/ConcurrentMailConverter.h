@@ -29,6 +29,11 @@ public:
     /// what MailConverter::Convert would have returned for it.
     virtual Result<ConvertedMessage> finishOldest() = 0;
 
+    /// While it waits in finishOldest(), the converter asks `stop` every few tens of
+    /// milliseconds; once it says so, the wait ends, failing the message waited for. For a run
+    /// the user stops. A converter that cannot break off its wait finishes as usual.
+    virtual void stopWaitingWhen(std::function<bool()> stop) { (void)stop; }
+
     /// What the run's report should say once about this converter, e.g. that a protection is off.
     virtual std::vector<std::string> runWarnings() const { return {}; }
 };

@@ -52,6 +52,8 @@ public:
     int capacity() const override;
     void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
+    /// The workers stop when the converter ends.
+    void stopWaitingWhen(std::function<bool()> stop) override { m_stopWaiting = std::move(stop); }
 
     /// Says so when the workers run without namespaces of their own, and when their HTML
     /// renderer runs without Chromium's sandbox.
@@ -88,6 +90,7 @@ private:
     std::deque<Job> m_jobs; ///< begun and not finished, oldest first
     std::uint64_t m_handed = 0;
     std::function<void()> m_whileWaiting;
+    std::function<bool()> m_stopWaiting;
     std::chrono::steady_clock::time_point m_nextMemoryCheck;
     std::vector<std::string> m_runWarnings;
 };
