@@ -5,10 +5,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QUrl>
+
+#include <algorithm>
+#include <vector>
 
 namespace tessaly {
 namespace {
@@ -33,7 +38,36 @@ QString folderKeyFor(const std::string &browseTitle)
     return browseTitle == "Choose Folder to Save..." ? kOutputFolderKey : kMailboxFolderKey;
 }
 
+/// Height the report box needs beyond its text: title bar, buttons, margins and the details
+/// pane when shown, in lines of its font.
+constexpr int kReportBoxLinesBesideText = 18;
+constexpr int kLeastReportLines = 6;
+
 } // namespace
+
+std::string cutToLines(const std::string &text, int maxLines)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    if (lines.back().empty())
+        lines.pop_back();
+    if (maxLines < 3 || static_cast<int>(lines.size()) <= maxLines)
+        return text;
+    // The last line holds the counts: it stays, and what is cut is named.
+    const std::size_t kept = static_cast<std::size_t>(maxLines - 2);
+    std::string cut;
+    for (std::size_t i = 0; i < kept; ++i)
+        cut += lines[i];
+    cut += "    ... " + std::to_string(lines.size() - kept - 1) + " more lines under Show Details\r\n";
+    return cut + lines.back();
+}
 
 QtPlatform::QtPlatform(QWidget *owner)
     : m_owner(owner), m_pump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); })
@@ -71,15 +105,24 @@ void QtPlatform::showReportBox(const std::string &text, const std::string &detai
     const QMessageBox::Icon icon = style == MessageBoxStyle::Exclamation   ? QMessageBox::Warning
                                    : style == MessageBoxStyle::Information ? QMessageBox::Information
                                                                            : QMessageBox::NoIcon;
-    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(text), QMessageBox::Ok, m_owner);
+    // The box never grows past the screen, so its buttons stay in reach: a long summary is cut
+    // and the details, which scroll, hold everything.
+    const QScreen *screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen();
+    const int lineHeight = std::max(1, QFontMetrics(QApplication::font("QMessageBox")).lineSpacing());
+    const int maxLines =
+        screen
+            ? std::max(kLeastReportLines, screen->availableGeometry().height() / lineHeight - kReportBoxLinesBesideText)
+            : kLeastReportLines;
+    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(cutToLines(text, maxLines)), QMessageBox::Ok,
+                    m_owner);
     if (!details.empty())
         box.setDetailedText(fromUtf8(details));
     QPushButton *openFolder =
         folder.empty() ? nullptr : box.addButton(QObject::tr("Open Output Folder"), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
-    if (openFolder && box.clickedButton() == openFolder)
-        ShellOpen(folder);
+    if (openFolder && box.clickedButton() == openFolder && !ShellOpen(folder))
+        showMessageBox("The output folder could not be opened. It is " + folder, MessageBoxStyle::Information);
 }
 
 std::string QtPlatform::BrowseForFolder(const std::string &title)

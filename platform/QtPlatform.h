@@ -4,9 +4,16 @@
 #include "platform/Platform.h"
 #include "platform/ThrottledEventPump.h"
 
+#include <string>
+
 class QWidget;
 
 namespace tessaly {
+
+/// `text` cut to at most `maxLines` lines (lines end in "\n", "\r\n" included) for a box that
+/// must fit the screen: the first lines, a line saying how many more are under Show Details,
+/// and the last line. Text that fits, or a limit under 3, is returned whole.
+std::string cutToLines(const std::string &text, int maxLines);
 
 class QtPlatform : public Platform
 {
