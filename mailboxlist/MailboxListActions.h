@@ -5,6 +5,7 @@
 #include "mailboxlist/pathLogger.h"
 
 #include <functional>
+#include <set>
 #include <string>
 
 namespace tessaly {
@@ -32,7 +33,8 @@ public:
     MailboxListActions(Platform &platform, MailboxList &list, std::function<void(bool)> setConvertEnabled,
                        FolderLister lister = listFolder);
 
-    /// Adds the files chosen in the open-file dialog, in the dialog's order, and enables
+    /// Adds the files chosen in the open-file dialog, in the dialog's order (a file listed
+    /// already, under any path, is not listed again), and enables
     /// Convert. A cancel changes nothing. A dialog error ends in a message box
     /// "number:description" (style 48); rows added before it stay.
     void addFilesFromDialog();
@@ -60,8 +62,13 @@ public:
     const std::string &sourceFolder() const { return m_sourceFolder; }
 
 private:
-    /// Lists the files `check` accepts, in order; returns those it refused.
-    std::vector<std::string> addChecked(const std::vector<std::string> &files);
+    /// Lists the files `check` accepts, in order, each resolved path once; returns those it
+    /// refused. `folded` counts the files left out as already listed under another path.
+    std::vector<std::string> addChecked(const std::vector<std::string> &files, int &folded);
+    /// Lists `file` unless its resolved path is listed already; whether it was listed.
+    bool addOnce(const std::string &file, std::set<std::string> &listed);
+    /// The resolved paths of the rows listed now.
+    std::set<std::string> listedIdentities() const;
     void showRefused(const std::vector<std::string> &refused);
     void scanFolder(const std::string &folder);
 

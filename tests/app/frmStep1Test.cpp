@@ -198,18 +198,18 @@ TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)
     platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox"});
     platform.queueFiles({"/mail/a.mbox"});
     click("cmdAdd");
-    click("cmdAdd");
-    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
-    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("3 files"));
-    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 2);
+    click("cmdAdd"); // listed already
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/b.mbox"}));
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("2 files"));
+    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 1);
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
     click("cmdAdd"); // cancelled
-    EXPECT_EQ(gridRows().size(), 3u);
+    EXPECT_EQ(gridRows().size(), 2u);
 
     platform.queueAnswer(MessageBoxAnswer::No);
     click("cmdClear1");
-    EXPECT_EQ(gridRows().size(), 3u);
+    EXPECT_EQ(gridRows().size(), 2u);
     EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 0);
 
     platform.queueAnswer(MessageBoxAnswer::Yes);
@@ -235,6 +235,27 @@ TEST_F(WindowTest, FolderScanFillsTheGrid)
     EXPECT_EQ(gridRows(), (std::vector<std::string>{tree.file("Inbox.MBOX"), tree.file("old/Sent.mbx")}));
     EXPECT_EQ(platform.messages().back().text, "2 Files Added to List.");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
+}
+
+TEST_F(WindowTest, RegressionAFolderScanListsEachFolderInByteOrderAndFoldsALinkToAListedMailbox)
+{
+    TempFolder tree;
+    tree.write("y.mbox", "From x\n");
+    tree.write("scan/z/b.mbox", "From x\n");
+    tree.write("scan/a/c.mbox", "From x\n");
+    tree.write("scan/e.mbox", "From x\n");
+    tree.write("scan/d.mbox", "From x\n");
+    std::filesystem::create_symlink(tree.root() / "y.mbox", tree.root() / "scan" / "link.mbox");
+    platform.queueFiles({tree.file("y.mbox")});
+    click("cmdAdd");
+    platform.queueFolder(tree.file("scan"));
+    click("CmdAddFolder");
+
+    EXPECT_EQ(gridRows(),
+              (std::vector<std::string>{tree.file("y.mbox"), tree.file("scan/d.mbox"), tree.file("scan/e.mbox"),
+                                        tree.file("scan/a/c.mbox"), tree.file("scan/z/b.mbox")}));
+    EXPECT_EQ(platform.messages().back().text,
+              "4 Files Added to List.\n1 file was listed already and was not added again.");
 }
 
 TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
@@ -290,7 +311,7 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_TRUE(button("cmdClear1")->isEnabled());
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
     EXPECT_EQ(button("CmdConvert")->text(), QStringLiteral("Convert"));
-    platform.queueFiles({in.file("Mail/first.mbox")});
+    platform.queueFiles({in.write("Mail/third.mbox", twoMessages("Five", "Six"))});
     click("cmdAdd");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
