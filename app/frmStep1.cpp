@@ -632,6 +632,8 @@ void frmStep1::runStarted(std::uint64_t)
     runProgress->setFormat(fromUtf8(runProgressText(0, 0, 0, 0)));
     runProgress->setTextVisible(true);
     m_runClock.start();
+    m_taskbarPercent = 0;
+    m_platform.showTaskbarProgress(0.0);
 }
 
 void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxPath)
@@ -665,17 +667,27 @@ void frmStep1::progressed(const RunProgress &progress)
     const std::uint64_t steps =
         progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
     runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
+    // The taskbar hears of whole percents only: each update is a message on the session bus.
+    if (const int percent = runProgress->value() * 100 / kProgressSteps; percent != m_taskbarPercent) {
+        m_taskbarPercent = percent;
+        m_platform.showTaskbarProgress(percent / 100.0);
+    }
     const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     runProgress->setFormat(
         fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
     m_platform.processPendingEvents();
 }
 
-void frmStep1::runFinished(const RunReport &)
+void frmStep1::runFinished(const RunReport &report)
 {
     resetProgressLabels();
     runProgress->setValue(0);
     runProgress->setTextVisible(false);
+    m_taskbarPercent = -1;
+    m_platform.showTaskbarProgress(std::nullopt);
+    if (m_runClock.elapsed() >= m_notifyAfter.count() && !isActiveWindow())
+        m_platform.notifyDesktop(report.stoppedByUser() ? "Conversion stopped" : "Conversion finished",
+                                 runCountsLine(report));
 }
 
 void frmStep1::setConvertEnabled(bool enabled)

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -62,6 +63,9 @@ public:
 
     /// Replaces how the process ends during a folder scan (immediately, by default); for tests.
     void setEndProcess(std::function<void()> endProcess) { m_endProcess = std::move(endProcess); }
+    /// A run that lasts this long and ends while the window is not active is told as a desktop
+    /// notification (10 s by default).
+    void setNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
     /// The page "Help Manual" opens.
     void setUserManual(const std::string &path) { m_userManual = path; }
 
@@ -142,6 +146,9 @@ private:
     std::string m_userManual;
     bool m_scrollPending = false;
     QElapsedTimer m_runClock;
+    std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(10)};
+    /// The percentage the taskbar entry shows, -1 when none.
+    int m_taskbarPercent = -1;
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_canvas = nullptr;

@@ -1,6 +1,8 @@
 #include "platform/QtPlatform.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -161,6 +163,36 @@ void QtPlatform::setWaitCursor(bool waiting)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void QtPlatform::notifyDesktop(const std::string &summary, const std::string &body)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    constexpr int kServerDefaultTimeout = -1;
+    notify << QString::fromLatin1(kApplicationTitle) << 0u << QStringLiteral("tessaly") << fromUtf8(summary)
+           << fromUtf8(body) << QStringList() << QVariantMap() << kServerDefaultTimeout;
+    // Sent without waiting for the answer: a desktop without a notification server has none.
+    bus.send(notify);
+}
+
+void QtPlatform::showTaskbarProgress(std::optional<double> fraction)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage update =
+        QDBusMessage::createSignal(QStringLiteral("/com/canonical/unity/launcherentry/tessaly"),
+                                   QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
+    QVariantMap properties;
+    properties.insert(QStringLiteral("progress-visible"), fraction.has_value());
+    properties.insert(QStringLiteral("progress"), std::clamp(fraction.value_or(0.0), 0.0, 1.0));
+    update << QStringLiteral("application://tessaly.desktop") << properties;
+    bus.send(update);
 }
 
 bool QtPlatform::ShellOpen(const std::string &target)

@@ -31,6 +31,10 @@ public:
     void processPendingEvents() override;
     void setWaitCursor(bool waiting) override;
     bool ShellOpen(const std::string &target) override;
+    /// Over D-Bus: org.freedesktop.Notifications.
+    void notifyDesktop(const std::string &summary, const std::string &body) override;
+    /// Over D-Bus: com.canonical.Unity.LauncherEntry, for the entry of tessaly.desktop.
+    void showTaskbarProgress(std::optional<double> fraction) override;
 
 private:
     QWidget *m_owner;

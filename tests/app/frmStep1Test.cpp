@@ -322,6 +322,33 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_FALSE(grid->item(1, 0)->toolTip().isEmpty());
 }
 
+TEST_F(WindowTest, ARunThatEndsWhileTheWindowIsNotActiveIsToldOnTheDesktopWithItsProgressOnTheTaskbar)
+{
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.file("a.mbox")});
+    click("cmdAdd");
+    window.setNotifyAfter(std::chrono::milliseconds(0));
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+
+    ASSERT_EQ(platform.notifications().size(), 1u);
+    EXPECT_TRUE(platform.notifications()[0].starts_with("Conversion finished: Converted: 2, failed: 0"))
+        << platform.notifications()[0];
+    const std::vector<std::optional<double>> &taskbar = platform.taskbarProgress();
+    ASSERT_GE(taskbar.size(), 3u);
+    EXPECT_EQ(taskbar.front(), 0.0);
+    EXPECT_EQ(taskbar[taskbar.size() - 2], 1.0);
+    EXPECT_EQ(taskbar.back(), std::nullopt);
+
+    // A quick run tells nothing.
+    window.setNotifyAfter(std::chrono::seconds(10));
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    EXPECT_EQ(platform.notifications().size(), 1u);
+}
+
 TEST_F(WindowTest, CancellingTheOutputFolderLeavesConvertEnabled)
 {
     platform.queueFiles({"/mail/a.mbox"});
