@@ -9,9 +9,11 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -44,6 +46,31 @@ QString folderKeyFor(const std::string &browseTitle)
 /// pane when shown, in lines of its font.
 constexpr int kReportBoxLinesBesideText = 18;
 constexpr int kLeastReportLines = 6;
+
+#if defined(Q_OS_LINUX)
+/// How long xdg-open may take to hand the target over and say how it went.
+constexpr int kXdgOpenAnswerMilliseconds = 3000;
+
+/// True unless xdg-open cannot start or ends with a failure (no handler, a handler that
+/// failed). One still running after a while has started the handler in its own place, and is
+/// left to end on its own.
+bool openWithXdgOpen(const QUrl &url)
+{
+    auto *process = new QProcess;
+    process->start(QStringLiteral("xdg-open"), {url.toString()});
+    if (!process->waitForStarted(kXdgOpenAnswerMilliseconds)) {
+        delete process;
+        return false;
+    }
+    if (process->waitForFinished(kXdgOpenAnswerMilliseconds)) {
+        const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+        delete process;
+        return opened;
+    }
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return true;
+}
+#endif
 
 } // namespace
 
@@ -201,6 +228,12 @@ bool QtPlatform::ShellOpen(const std::string &target)
         return false;
     const QString text = fromUtf8(target);
     const QUrl url = QFileInfo::exists(text) ? QUrl::fromLocalFile(text) : QUrl(text);
+#if defined(Q_OS_LINUX)
+    // xdg-open is there when the desktop is; QDesktopServices would call it too, but say
+    // nothing of a handler that is missing or fails.
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return openWithXdgOpen(url);
+#endif
     return QDesktopServices::openUrl(url);
 }
 

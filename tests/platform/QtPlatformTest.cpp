@@ -1,7 +1,12 @@
 // The report box's text cut to fit the screen.
 #include "platform/QtPlatform.h"
 
+#include "tests/TestSupport/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace tessaly {
 namespace {
@@ -18,6 +23,23 @@ TEST(ReportBoxText, RegressionALongSummaryIsCutSoTheBoxFitsTheScreenAndKeepsItsC
     EXPECT_EQ(cutToLines(text, 41), text);
     EXPECT_EQ(cutToLines("one\r\ntwo\r\n", 2), "one\r\ntwo\r\n");
 }
+
+#ifdef __linux__
+TEST(QtPlatformShellOpen, RegressionAHandlerThatFailsIsNoSuccessSoTheCallerCanSayWhereTheFileIs)
+{
+    testing::TempFolder bin;
+    const std::string opener = bin.write("xdg-open", "#!/bin/sh\nexit 3\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+
+    QtPlatform platform;
+    EXPECT_FALSE(platform.ShellOpen(opener));
+    bin.write("xdg-open", "#!/bin/sh\nexit 0\n");
+    EXPECT_TRUE(platform.ShellOpen(opener));
+    ::setenv("PATH", path.c_str(), 1);
+}
+#endif
 
 } // namespace
 } // namespace tessaly
