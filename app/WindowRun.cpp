@@ -66,8 +66,11 @@ std::optional<RunReport> runWithOutputFolderChoice(Platform &platform, const std
     if (Result<std::string> log = writeRunLog(report, std::time(nullptr)); log) {
         details += "The report is saved as " + log.value() + "\r\n";
     } else {
-        // On a full disk this is the likely end: the box is then the only report.
-        text += "\r\n\r\nThe report file could not be saved: " + log.error().message;
+        // On a full disk this is the likely end: the box is then the only report. The counts
+        // line stays last.
+        const std::size_t countsLine = text.rfind("\r\n");
+        text.insert(countsLine == std::string::npos ? 0 : countsLine + 2,
+                    "The report file could not be saved: " + log.error().message + "\r\n\r\n");
         details += "The report could not be saved: " + log.error().message + "\r\n";
     }
     if (exiting && exiting())

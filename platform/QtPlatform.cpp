@@ -46,6 +46,8 @@ QString folderKeyFor(const std::string &browseTitle)
 /// pane when shown, in lines of its font.
 constexpr int kReportBoxLinesBesideText = 18;
 constexpr int kLeastReportLines = 6;
+/// About where a message box's text wraps, in pixels: Qt keeps its label under 500.
+constexpr int kReportBoxWrapWidth = 440;
 
 #if defined(Q_OS_LINUX)
 /// How long xdg-open may take to hand the target over and say how it went.
@@ -74,8 +76,11 @@ bool openWithXdgOpen(const QUrl &url)
 
 } // namespace
 
-std::string cutToLines(const std::string &text, int maxLines)
+std::string cutToLines(const std::string &text, int maxLines, const std::function<int(const std::string &)> &linesTaken)
 {
+    const auto taken = [&linesTaken](const std::string &line) {
+        return linesTaken ? std::max(1, linesTaken(line)) : 1;
+    };
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (;;) {
@@ -87,13 +92,19 @@ std::string cutToLines(const std::string &text, int maxLines)
     }
     if (lines.back().empty())
         lines.pop_back();
-    if (maxLines < 3 || static_cast<int>(lines.size()) <= maxLines)
+    int total = 0;
+    for (const std::string &line : lines)
+        total += taken(line);
+    if (maxLines < 3 || total <= maxLines)
         return text;
     // The last line holds the counts: it stays, and what is cut is named.
-    const std::size_t kept = static_cast<std::size_t>(maxLines - 2);
+    int room = maxLines - 1 - taken(lines.back());
+    std::size_t kept = 0;
     std::string cut;
-    for (std::size_t i = 0; i < kept; ++i)
-        cut += lines[i];
+    for (; kept + 1 < lines.size() && taken(lines[kept]) <= room; ++kept) {
+        room -= taken(lines[kept]);
+        cut += lines[kept];
+    }
     cut += "    ... " + std::to_string(lines.size() - kept - 1) + " more lines under Show Details\r\n";
     return cut + lines.back();
 }
@@ -137,13 +148,18 @@ void QtPlatform::showReportBox(const std::string &text, const std::string &detai
     // The box never grows past the screen, so its buttons stay in reach: a long summary is cut
     // and the details, which scroll, hold everything.
     const QScreen *screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen();
-    const int lineHeight = std::max(1, QFontMetrics(QApplication::font("QMessageBox")).lineSpacing());
+    const QFontMetrics metrics(QApplication::font("QMessageBox"));
+    const int lineHeight = std::max(1, metrics.lineSpacing());
     const int maxLines =
         screen
             ? std::max(kLeastReportLines, screen->availableGeometry().height() / lineHeight - kReportBoxLinesBesideText)
             : kLeastReportLines;
-    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(cutToLines(text, maxLines)), QMessageBox::Ok,
-                    m_owner);
+    // A long line wraps onto several.
+    const auto linesTaken = [&metrics](const std::string &line) {
+        return metrics.horizontalAdvance(fromUtf8(line)) / kReportBoxWrapWidth + 1;
+    };
+    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), fromUtf8(cutToLines(text, maxLines, linesTaken)),
+                    QMessageBox::Ok, m_owner);
     if (!details.empty())
         box.setDetailedText(fromUtf8(details));
     QPushButton *openFolder =

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/ThrottledEventPump.h"
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -12,8 +13,10 @@ namespace tessaly {
 
 /// `text` cut to at most `maxLines` lines (lines end in "\n", "\r\n" included) for a box that
 /// must fit the screen: the first lines, a line saying how many more are under Show Details,
-/// and the last line. Text that fits, or a limit under 3, is returned whole.
-std::string cutToLines(const std::string &text, int maxLines);
+/// and the last line. `linesTaken` says how many lines a line takes once wrapped (1 when
+/// unset). Text that fits, or a limit under 3, is returned whole.
+std::string cutToLines(const std::string &text, int maxLines,
+                       const std::function<int(const std::string &)> &linesTaken = {});
 
 class QtPlatform : public Platform
 {

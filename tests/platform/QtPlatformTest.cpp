@@ -22,6 +22,10 @@ TEST(ReportBoxText, RegressionALongSummaryIsCutSoTheBoxFitsTheScreenAndKeepsItsC
                                    "    ... 36 more lines under Show Details\r\nConverted: 1, failed: 40.");
     EXPECT_EQ(cutToLines(text, 41), text);
     EXPECT_EQ(cutToLines("one\r\ntwo\r\n", 2), "one\r\ntwo\r\n");
+    // Lines that wrap count for what they take.
+    const auto wrapped = [](const std::string &line) { return line.starts_with("line") ? 2 : 1; };
+    EXPECT_EQ(cutToLines(text, 8, wrapped), "line 1\r\nline 2\r\nline 3\r\n"
+                                            "    ... 37 more lines under Show Details\r\nConverted: 1, failed: 40.");
 }
 
 #ifdef __linux__
