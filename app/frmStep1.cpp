@@ -685,6 +685,9 @@ void frmStep1::runFinished(const RunReport &report)
     runProgress->setTextVisible(false);
     m_taskbarPercent = -1;
     m_platform.showTaskbarProgress(std::nullopt);
+    // Nothing to stop while the report box shows; Convert is back once it is closed.
+    CmdConvert->setText(QStringLiteral("Convert"));
+    CmdConvert->setEnabled(false);
     if (m_runClock.elapsed() >= m_notifyAfter.count() && !isActiveWindow())
         m_platform.notifyDesktop(report.stoppedByUser() ? "Conversion stopped" : "Conversion finished",
                                  runCountsLine(report));
