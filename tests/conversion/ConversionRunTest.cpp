@@ -544,8 +544,12 @@ TEST(ConversionRun, AFullDiskStopsTheRunAtOnceAndAReRunAfterwardsLosesNoMessage)
     EXPECT_GT(stopped.messagesConverted, 0);
     EXPECT_LE(stopped.failedMessages.size(), 2u) << "later messages are not failed in turn";
     EXPECT_LT(stopped.messagesConverted + static_cast<int>(stopped.failedMessages.size()), 40);
-    for (const MessageFailure &failure : stopped.failedMessages)
+    for (const MessageFailure &failure : stopped.failedMessages) {
         EXPECT_EQ(failure.kind, FailureKind::DiskFull) << failure.reason;
+        // The report names only message files that are there.
+        EXPECT_TRUE(failure.keptMessageFile.empty() || std::filesystem::exists(toFsPath(failure.keptMessageFile)))
+            << failure.keptMessageFile;
+    }
     EXPECT_NE(RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), "Tessaly index.csv"))
                   .find("failed: disk-full,the disk is full: "),
               std::string::npos);
