@@ -44,6 +44,23 @@ std::string describeMailboxFailure(const MailboxFailure &failure)
            failure.reason;
 }
 
+/// Where and why the run stopped early, one paragraph: "Stopped by you at message 12 of
+/// a.mbox. ...", or "The disk holding /out/ is full. ...".
+std::string stopText(const RunStop &stop, const std::string &outputFolder)
+{
+    const std::string where =
+        stop.messageNumber > 0 ? "message " + std::to_string(stop.messageNumber) + " of " + PathFileName(stop.mailbox)
+                               : PathFileName(stop.mailbox);
+    std::string text;
+    if (stop.byUser)
+        text = "Stopped by you at " + where + ".";
+    else if (stop.kind == FailureKind::DiskFull)
+        text = "The disk holding " + outputFolder + " is full. The export stopped at " + where + ".";
+    else
+        text = "The export stopped at " + where + ": " + std::string(failureText(stop.kind)) + ".";
+    return text + " Run it again into the same folder to go on from there.";
+}
+
 std::string failedCount(const RunReport &report)
 {
     return std::to_string(report.failedMessages.size() + report.failedMailboxes.size());
@@ -94,12 +111,14 @@ std::string runCountsLine(const RunReport &report)
 std::string runDetailsText(const RunReport &report)
 {
     std::string text;
+    if (report.stoppedAt)
+        text += stopText(*report.stoppedAt, report.outputFolder) + kLineBreak;
     for (const MessageFailure &failure : report.failedMessages)
         text += "Failed: " + describeFailure(failure) + kLineBreak;
     for (const MailboxFailure &failure : report.failedMailboxes)
         text += "Failed: " + describeMailboxFailure(failure) + kLineBreak;
     for (const std::string &mailbox : report.emptyMailboxes)
-        text += "No message in: " + mailbox + kLineBreak;
+        text += "Empty mailbox: " + mailbox + kLineBreak;
     for (const std::string &warning : report.warnings)
         text += "Warning: " + warning + kLineBreak;
     for (const std::string &mailbox : report.skippedDuplicates)
@@ -118,6 +137,8 @@ std::string runEndText(const RunReport &report)
     // and stands apart from the summary's lists.
     if (report.allSucceeded())
         return completionMessageText() + runCountsLine(report);
+    if (report.stoppedByUser() && report.failedMessages.empty() && report.failedMailboxes.empty())
+        return stopText(*report.stoppedAt, report.outputFolder) + kLineBreak + kLineBreak + runCountsLine(report);
     return failureSummaryText(report) + kLineBreak + runCountsLine(report);
 }
 
@@ -140,7 +161,8 @@ std::string completionMessageText()
 
 std::string failureSummaryText(const RunReport &report)
 {
-    std::string text = "The export finished with problems." + std::string(kLineBreak) + kLineBreak;
+    std::string text = report.stoppedAt ? stopText(*report.stoppedAt, report.outputFolder) + kLineBreak + kLineBreak
+                                        : "The export finished with problems." + std::string(kLineBreak) + kLineBreak;
     text += plural(static_cast<std::size_t>(report.messagesConverted), "message was", "messages were") + " converted." +
             kLineBreak;
 
@@ -152,20 +174,14 @@ std::string failureSummaryText(const RunReport &report)
             appendList(text, failures, describeFailure);
         }
     }
-    if (const std::optional<RunStop> &stop = report.stoppedAt) {
-        text += std::string(kLineBreak) + "The export stopped at ";
-        text += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
-        text += PathFileName(stop->mailbox) + ": " + std::string(failureText(stop->kind)) +
-                ". Run it again into the same folder to go on from there." + kLineBreak;
-    }
     if (!report.failedMailboxes.empty()) {
         text += kLineBreak + plural(report.failedMailboxes.size(), "mailbox", "mailboxes") + " failed:" + kLineBreak;
         appendList(text, report.failedMailboxes,
                    [](const MailboxFailure &failure) { return describeMailboxFailure(failure); });
     }
     if (!report.emptyMailboxes.empty()) {
-        text += kLineBreak + plural(report.emptyMailboxes.size(), "mailbox", "mailboxes") +
-                " held no message:" + kLineBreak;
+        text +=
+            kLineBreak + plural(report.emptyMailboxes.size(), "mailbox was", "mailboxes were") + " empty:" + kLineBreak;
         appendList(text, report.emptyMailboxes, [](const std::string &mailbox) { return mailbox; });
     }
     return text;

@@ -7,6 +7,7 @@
 #include "app/WindowFont.h"
 #include "app/WindowRun.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/MailboxProbe.h"
 #include "platform/Platform.h"
 #include "support/PathHelpers.h"
 #include "support/ScopedFlag.h"
@@ -39,6 +40,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace tessaly {
 
@@ -68,6 +70,8 @@ constexpr int kLeastTitleBarHeight = 32;
 const QColor kCellColour(255, 255, 191);
 /// Rows the last run converted: a pale green instead of the light yellow.
 const QColor kConvertedCellColour(204, 236, 204);
+/// Rows the last run could not convert: a pale red.
+const QColor kFailedCellColour(255, 204, 204);
 const QColor kRuleColour(0, 64, 64);
 
 QString fromUtf8(const std::string &text)
@@ -159,10 +163,22 @@ QTableWidgetItem *cellItem(const QString &text)
     return item;
 }
 
-void markCell(QTableWidgetItem *item, bool convertedByLastRun)
+void markCell(QTableWidgetItem *item, RunMark mark)
 {
-    item->setBackground(convertedByLastRun ? kConvertedCellColour : kCellColour);
-    item->setToolTip(convertedByLastRun ? QStringLiteral("Converted by the last run") : QString());
+    switch (mark) {
+    case RunMark::None:
+        item->setBackground(kCellColour);
+        item->setToolTip(QString());
+        break;
+    case RunMark::Converted:
+        item->setBackground(kConvertedCellColour);
+        item->setToolTip(QStringLiteral("Converted by the last run"));
+        break;
+    case RunMark::Failed:
+        item->setBackground(kFailedCellColour);
+        item->setToolTip(QStringLiteral("Failed in the last run; the report says why"));
+        break;
+    }
 }
 
 struct NamingButton
@@ -212,6 +228,10 @@ frmStep1::frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConver
     setAcceptDrops(true);
 
     m_list.setView(this);
+    m_listActions.setMailboxCheck([](const std::string &path) {
+        const Result<MailboxContent> content = checkMailboxFile(path);
+        return !content || content.value() != MailboxContent::NotAMailbox;
+    });
 }
 
 void frmStep1::createCanvas()
@@ -481,10 +501,12 @@ void frmStep1::CmdAddFolder_Click()
 
 void frmStep1::CmdConvert_Click()
 {
-    if (isRunning())
+    if (isRunning()) {
+        stopRun();
         return;
-    // Running from before the folder is asked for, so a close from here on ends the process
-    // at once. The list buttons stay disabled until the run has ended.
+    }
+    // Running from before the folder is asked for. The list buttons stay disabled until the
+    // run has ended.
     ScopedFlag running(m_running);
     setListButtonsEnabled(false);
     // The run takes the options at its start; the frames show they are fixed until it ends.
@@ -492,11 +514,28 @@ void frmStep1::CmdConvert_Click()
     const std::vector<std::string> mailboxes = m_list.rows();
     ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentMode(), {}}, *this,
                       m_makeConverter, m_makeReader);
+    m_run = &run;
     runWithOutputFolderChoice(
-        m_platform, mailboxes, [this] { setConvertEnabled(false); },
-        [&run](const std::string &outputFolder) { return run.convertInto(outputFolder); });
+        m_platform, mailboxes, [this] { CmdConvert->setText(QStringLiteral("Stop")); },
+        [&run](const std::string &outputFolder) { return run.convertInto(outputFolder); },
+        [this] { return m_exitAfterRun; });
+    m_run = nullptr;
+    CmdConvert->setText(QStringLiteral("Convert"));
+    // Another run may go into another folder at once.
+    setConvertEnabled(!m_list.isEmpty());
     setOptionsEnabled(true);
     setListButtonsEnabled(true);
+    if (m_exitAfterRun)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void frmStep1::stopRun()
+{
+    if (!m_run || m_run->isStopRequested())
+        return;
+    m_run->requestStop();
+    CmdConvert->setText(QStringLiteral("Stopping..."));
+    CmdConvert->setEnabled(false);
 }
 
 void frmStep1::ChkSaveAttach_Click()
@@ -517,16 +556,30 @@ void frmStep1::CmdHelp_Click()
 void frmStep1::cmdEnd_Click()
 {
     if (m_platform.showMessageBox("Are you sure you want to exit now?", MessageBoxStyle::YesNoQuestion) ==
-        MessageBoxAnswer::Yes)
+        MessageBoxAnswer::Yes) {
+        m_exitConfirmed = true;
         close();
+    }
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
 {
+    if (m_run) {
+        // The run holds the stack below this call: it stops, writes its report file and
+        // returns, and the window closes then.
+        event->ignore();
+        const bool exit = std::exchange(m_exitConfirmed, false) ||
+                          m_platform.showMessageBox("A conversion is running. Stop it and exit?",
+                                                    MessageBoxStyle::YesNoQuestion) == MessageBoxAnswer::Yes;
+        if (exit) {
+            m_exitAfterRun = true;
+            stopRun();
+        }
+        return;
+    }
     event->accept();
-    // A run or a folder scan holds the stack below this call; ending the process is the only
-    // way to stop it at once. Finished PDFs are safe: each is written to a temporary file and
-    // renamed.
+    // A folder scan holds the stack below this call; ending the process is the only way to
+    // stop it at once.
     if (isRunning() || m_listActions.isScanning())
         m_endProcess();
     QCoreApplication::quit();
@@ -579,6 +632,8 @@ void frmStep1::runStarted(std::uint64_t)
     runProgress->setFormat(fromUtf8(runProgressText(0, 0, 0, 0)));
     runProgress->setTextVisible(true);
     m_runClock.start();
+    m_taskbarPercent = 0;
+    m_platform.showTaskbarProgress(0.0);
 }
 
 void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxPath)
@@ -597,6 +652,11 @@ void frmStep1::mailboxConverted(int row)
     m_list.markConvertedByLastRun(row);
 }
 
+void frmStep1::mailboxFailed(int row)
+{
+    m_list.markFailedInLastRun(row);
+}
+
 void frmStep1::messageFinished(int messageNumber, MessageOutcome)
 {
     LblProgress->setText(fromUtf8(savedProgressText(messageNumber)));
@@ -607,17 +667,30 @@ void frmStep1::progressed(const RunProgress &progress)
     const std::uint64_t steps =
         progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
     runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
+    // The taskbar hears of whole percents only: each update is a message on the session bus.
+    if (const int percent = runProgress->value() * 100 / kProgressSteps; percent != m_taskbarPercent) {
+        m_taskbarPercent = percent;
+        m_platform.showTaskbarProgress(percent / 100.0);
+    }
     const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     runProgress->setFormat(
         fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
     m_platform.processPendingEvents();
 }
 
-void frmStep1::runFinished(const RunReport &)
+void frmStep1::runFinished(const RunReport &report)
 {
     resetProgressLabels();
     runProgress->setValue(0);
     runProgress->setTextVisible(false);
+    m_taskbarPercent = -1;
+    m_platform.showTaskbarProgress(std::nullopt);
+    // Nothing to stop while the report box shows; Convert is back once it is closed.
+    CmdConvert->setText(QStringLiteral("Convert"));
+    CmdConvert->setEnabled(false);
+    if (m_runClock.elapsed() >= m_notifyAfter.count() && !isActiveWindow())
+        m_platform.notifyDesktop(report.stoppedByUser() ? "Conversion stopped" : "Conversion finished",
+                                 runCountsLine(report));
 }
 
 void frmStep1::setConvertEnabled(bool enabled)
@@ -632,10 +705,10 @@ void frmStep1::mailboxRowAdded(int row, const std::string &text)
     grdFiles1->setItem(row, 0, cellItem(fromUtf8(text)));
 }
 
-void frmStep1::mailboxRowMarkChanged(int row, bool convertedByLastRun)
+void frmStep1::mailboxRowMarkChanged(int row, RunMark mark)
 {
     if (QTableWidgetItem *item = grdFiles1->item(row, 0))
-        markCell(item, convertedByLastRun);
+        markCell(item, mark);
 }
 
 void frmStep1::mailboxRowsCleared()

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -33,6 +34,7 @@ namespace tessaly {
 /// design then needs.
 QSize fittedClientSize(const QSize &design, const QSize &room, int scrollBarExtent);
 
+class ConversionRun;
 class Platform;
 
 /// The window. Controls carry their design names as object names. A run takes the list and
@@ -59,8 +61,11 @@ public:
     /// frame's margins around the client area.
     void fitToScreenArea(const QRect &available, const QMargins &frame);
 
-    /// Replaces how the process ends mid-run (immediately, by default); for tests.
+    /// Replaces how the process ends during a folder scan (immediately, by default); for tests.
     void setEndProcess(std::function<void()> endProcess) { m_endProcess = std::move(endProcess); }
+    /// A run that lasts this long and ends while the window is not active is told as a desktop
+    /// notification (10 s by default).
+    void setNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
     /// The page "Help Manual" opens.
     void setUserManual(const std::string &path) { m_userManual = path; }
 
@@ -74,7 +79,9 @@ public:
     AttachmentMode attachmentMode() const;
 
 protected:
-    /// Any close ends the program without a question, mid-run at once.
+    /// A close mid-run asks whether to stop the run and exit; on Yes the run stops, its report
+    /// file is written and the program ends, on No the run goes on. Any other close ends the
+    /// program without a question, during a folder scan at once.
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -106,10 +113,13 @@ private:
     void setOptionsEnabled(bool enabled);
     void resetProgressLabels();
     void setConvertEnabled(bool enabled);
+    /// Asks the run under way to stop; Convert shows it is stopping.
+    void stopRun();
 
     void runStarted(std::uint64_t totalBytes) override;
     void mailboxStarted(int row, int rowCount, const std::string &mailboxPath) override;
     void mailboxConverted(int row) override;
+    void mailboxFailed(int row) override;
     void messageFinished(int messageNumber, MessageOutcome outcome) override;
     void progressed(const RunProgress &progress) override;
     void runFinished(const RunReport &report) override;
@@ -118,7 +128,7 @@ private:
     void mailboxRowsCleared() override;
     void mailboxCountChanged(const std::string &text) override;
     void mailboxCurrentRowChanged(int row) override;
-    void mailboxRowMarkChanged(int row, bool convertedByLastRun) override;
+    void mailboxRowMarkChanged(int row, RunMark mark) override;
 
     Platform &m_platform;
     ConcurrentMailConverterFactory m_makeConverter;
@@ -126,10 +136,19 @@ private:
     MailboxList m_list;
     MailboxListActions m_listActions;
     bool m_running = false;
+    /// The run under way, for Stop.
+    ConversionRun *m_run = nullptr;
+    /// The user chose to exit mid-run: the program ends once the run has stopped.
+    bool m_exitAfterRun = false;
+    /// Exit's own question was answered Yes; the close asks nothing more.
+    bool m_exitConfirmed = false;
     std::function<void()> m_endProcess;
     std::string m_userManual;
     bool m_scrollPending = false;
     QElapsedTimer m_runClock;
+    std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(10)};
+    /// The percentage the taskbar entry shows, -1 when none.
+    int m_taskbarPercent = -1;
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_canvas = nullptr;

@@ -56,7 +56,7 @@ MailboxSelection selectMailboxes(const std::vector<std::string> &inputs)
 
 RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
                              ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
-                             std::ostream &progressStream, bool progressIsTerminal)
+                             std::ostream &progressStream, bool progressIsTerminal, std::function<bool()> stopRequested)
 {
     // With --shard, this process's share: whole mailboxes and ranges of large ones.
     std::vector<MailboxRow> rows = wholeMailboxRows(mailboxes);
@@ -91,6 +91,7 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
         settings.index.indexFileName = indexFileName(options.shard->index, options.shard->count);
     ConsoleProgress progress(progressStream, progressIsTerminal);
     ConversionRun run(std::move(rows), std::move(settings), progress, std::move(makeConverter), std::move(makeReader));
+    run.stopWhen(std::move(stopRequested));
     RunReport report = run.convertInto(absolutePath(options.outputFolder));
     report.failedMailboxes.insert(report.failedMailboxes.end(), unshareable.begin(), unshareable.end());
     return report;

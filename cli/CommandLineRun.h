@@ -7,6 +7,7 @@
 #include "platform/MessageReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,9 +25,10 @@ struct MailboxSelection
 MailboxSelection selectMailboxes(const std::vector<std::string> &inputs);
 
 /// Converts `mailboxes` as `options` say, showing progress on `progress` (a terminal gets a
-/// rewritten line). Returns what the run did.
+/// rewritten line). The run stops soon once `stopRequested` says so (see
+/// ConversionRun::requestStop). Returns what the run did.
 RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::string> &mailboxes,
                              ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
-                             std::ostream &progress, bool progressIsTerminal);
+                             std::ostream &progress, bool progressIsTerminal, std::function<bool()> stopRequested = {});
 
 } // namespace tessaly

@@ -41,7 +41,11 @@ std::string formatRunProblems(const RunReport &report)
             problems += '\n';
         }
     }
-    if (const std::optional<RunStop> &stop = report.stoppedAt) {
+    if (const std::optional<RunStop> &stop = report.stoppedAt; stop && stop->byUser) {
+        problems += "the run was stopped at ";
+        problems += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
+        problems += "'" + stop->mailbox + "'; run it again to go on from there\n";
+    } else if (stop) {
         problems += "error: the run stopped at ";
         problems += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
         problems += "'" + stop->mailbox + "' (" + std::string(failureText(stop->kind)) +
@@ -52,7 +56,7 @@ std::string formatRunProblems(const RunReport &report)
                     "': " + (failure.kind ? std::string(failureText(*failure.kind)) + ": " : std::string()) +
                     failure.reason + '\n';
     for (const std::string &mailbox : report.emptyMailboxes)
-        problems += "warning: '" + mailbox + "': no message found\n";
+        problems += "warning: '" + mailbox + "': empty mailbox\n";
     for (const std::string &warning : report.warnings)
         problems += "warning: " + warning + '\n';
     for (const std::string &mailbox : report.skippedDuplicates)

@@ -10,6 +10,7 @@
 #include "workers/WorkerProtocol.h"
 
 #include <chrono>
+#include <csignal>
 #include <iostream>
 #include <memory>
 
@@ -20,6 +21,17 @@ namespace {
 constexpr int kExitAllConverted = 0;
 constexpr int kExitSomethingFailed = 1;
 constexpr int kExitUsage = 2;
+/// A run stopped by a signal exits as a shell reports a process the signal ended.
+constexpr int kExitSignalBase = 128;
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+/// The first SIGINT or SIGTERM stops the run at its next check; a second one ends the process.
+extern "C" void stopOnSignal(int signalNumber)
+{
+    g_stopSignal = signalNumber;
+    std::signal(signalNumber, SIG_DFL);
+}
 
 } // namespace
 
@@ -62,9 +74,12 @@ int main(int argc, char *argv[])
         });
     }
 
+    std::signal(SIGINT, stopOnSignal);
+    std::signal(SIGTERM, stopOnSignal);
     const auto started = std::chrono::steady_clock::now();
-    RunReport report = runFromCommandLine(options, selection.mailboxes, std::move(makeConverter),
-                                          gmimeMessageReaderFactory(), std::cerr, isTerminal(stderr));
+    RunReport report =
+        runFromCommandLine(options, selection.mailboxes, std::move(makeConverter), gmimeMessageReaderFactory(),
+                           std::cerr, isTerminal(stderr), [] { return g_stopSignal != 0; });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     std::cout << formatRunSummary(report, seconds);
@@ -73,6 +88,8 @@ int main(int argc, char *argv[])
         std::cerr << "error: no mailbox to convert\n";
         return kExitSomethingFailed;
     }
+    if (report.stoppedByUser() && g_stopSignal != 0)
+        return kExitSignalBase + static_cast<int>(g_stopSignal);
     const bool anythingFailed = !report.failedMessages.empty() || !report.failedMailboxes.empty();
     return anythingFailed ? kExitSomethingFailed : kExitAllConverted;
 }

@@ -1,6 +1,7 @@
 #include "conversion/ConversionRun.h"
 
 #include "conversion/MailboxFileReader.h"
+#include "conversion/MailboxProbe.h"
 #include "conversion/MailboxReader.h"
 #include "conversion/MessageIndex.h"
 #include "conversion/MessagePipeline.h"
@@ -101,6 +102,7 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
         // A resumed run takes back what a killed one named and did not record; --force keeps it.
         if (!m_settings.index.convertAgain)
             converter.value()->takeBackUnrecordedOutputs();
+        converter.value()->stopWaitingWhen([this] { return stopNow(); });
         for (const std::string &warning : converter.value()->runWarnings())
             m_recorder.report().warnings.push_back(warning);
         std::set<std::string> taken;
@@ -110,6 +112,10 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
             const std::string &mailboxPath = paths[static_cast<std::size_t>(row)];
             if (mailboxPath.empty())
                 continue;
+            if (stopNow()) {
+                m_recorder.stopByUser(mailboxPath, 0);
+                break;
+            }
             const std::string &identity = identities[static_cast<std::size_t>(row)];
             if (!taken.insert(identity).second) {
                 m_recorder.report().skippedDuplicates.push_back(mailboxPath);
@@ -120,6 +126,8 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
             if (convertMailbox(*converter.value(), row, mailboxPath, outputFolder, bytesBefore)) {
                 converted.insert(identity);
                 m_recorder.observer().mailboxConverted(row);
+            } else if (!m_recorder.report().stoppedByUser()) {
+                m_recorder.observer().mailboxFailed(row);
             }
             m_recorder.mailboxFinished();
             // A full disk would fail every later message in turn.
@@ -129,16 +137,45 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
             m_recorder.progressed(bytesBefore);
         }
     }
-    // The converter ends before the run does.
+    // The converter ends before the run does; ending it stops its workers.
     if (converter)
         converter.value().reset();
     return m_recorder.runFinished(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+}
+
+void ConversionRun::requestStop()
+{
+    m_stopRequested = true;
+}
+
+bool ConversionRun::stopNow()
+{
+    if (!m_stopRequested && m_stopWhen && m_stopWhen())
+        m_stopRequested = true;
+    return m_stopRequested;
 }
 
 bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
                                    const std::string &outputFolder, std::uint64_t bytesBefore)
 {
     m_recorder.observer().mailboxStarted(row, static_cast<int>(m_rows.size()), mailboxPath);
+
+    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
+    // A range is a part of a mailbox already found to be one.
+    if (!range) {
+        // A file that cannot be read is reported when it is opened below.
+        const Result<MailboxContent> content = checkMailboxFile(mailboxPath);
+        if (content && content.value() == MailboxContent::NotAMailbox) {
+            m_recorder.failMailbox(mailboxPath,
+                                   Error{"its first line is not a \"From \" line", FailureKind::NotAMailbox});
+            return false;
+        }
+        if (content && content.value() == MailboxContent::Empty) {
+            ++m_recorder.report().mailboxesRead;
+            m_recorder.report().emptyMailboxes.push_back(mailboxPath);
+            return true;
+        }
+    }
 
     Result<MailboxFolder> opened = MailboxFolder::open(outputFolder, mailboxPath);
     if (!opened) {
@@ -148,7 +185,6 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     const MailboxFolder &mailboxFolder = opened.value();
     const FolderHandle &folder = mailboxFolder.handle();
 
-    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
     const ConvertedMessages convertedEarlier =
         m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(folder);
     m_recorder.mailboxStarted(mailboxPath, folder, m_settings.index.indexFileName);
@@ -164,18 +200,29 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
                              MailboxOutput{folder, mailboxFolder.path(),
                                            m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
                                            file.value().startOffset()},
-                             m_recorder);
+                             m_recorder, [this] { return stopNow(); });
     // A long message goes on into a file in its output folder as it is split, and that file
     // becomes its message file.
     MailboxReader reader(
-        MailboxReader::ReadMBOXFile(mailboxPath), [&](const SplitMessage &message) { pipeline.take(message); },
+        MailboxReader::ReadMBOXFile(mailboxPath),
+        [&](const SplitMessage &message) {
+            if (!stopNow())
+                pipeline.take(message);
+        },
         file.value().startOffset(), SpillFiles{[&folder] { return PendingFile::createIn(folder); }});
     try {
         Result<void> read = reader.readToEnd(
             file.value(), [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); },
-            [&pipeline] { return pipeline.diskFull(); });
+            [this, &pipeline] { return pipeline.diskFull() || stopNow(); });
         m_recorder.report().bytesRead += file.value().bytesRead();
         pipeline.finishAll();
+        if (stopNow()) {
+            m_recorder.stopByUser(mailboxPath, pipeline.firstUncommittedNumber());
+            pipeline.abandon();
+            if (!m_recorder.mailboxHeldMessages())
+                mailboxFolder.removeMadeFoldersIfEmpty();
+            return false;
+        }
         if (pipeline.diskFull())
             return false;
         if (!read) {

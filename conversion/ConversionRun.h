@@ -10,6 +10,7 @@
 #include "platform/MessageReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ namespace tessaly {
 /// The settings are fixed at construction, so every message of a run is named and converted
 /// alike. Each distinct mailbox file (or range of one) is converted once: a row naming one
 /// already converted is skipped and reported.
+///
+/// A row whose file is not mail (see MailboxStartCheck) fails as not a mailbox; an empty or
+/// blank file is an empty mailbox, converted to nothing.
 ///
 /// A failure never ends the run: a message that cannot be written, named or converted is
 /// counted and its message file kept (under "email-N.eml", or "email-N (2).eml" when an
@@ -50,6 +54,17 @@ public:
     /// The converter lives for this call.
     RunReport convertInto(const std::string &outputFolder);
 
+    /// Stops the run soon, from what the observer or the converter's wait calls: messages
+    /// already committed stay, those in flight are abandoned and their message files removed,
+    /// no further mailbox is started, and the report says the user stopped it. A re-run into
+    /// the same folder converts the rest.
+    void requestStop();
+    bool isStopRequested() const { return m_stopRequested; }
+    /// The run also stops once `requested` says so; it is asked as often as the run looks for
+    /// a stop (after each piece of a mailbox, each message, and while a conversion is waited
+    /// for). For a signal that may only set a flag.
+    void stopWhen(std::function<bool()> requested) { m_stopWhen = std::move(requested); }
+
 private:
     /// True when the mailbox was read to its end. `bytesBefore`: the bytes of the rows
     /// converted before it.
@@ -63,6 +78,11 @@ private:
     ConcurrentMailConverterFactory m_makeConverter;
     MessageReaderFactory m_makeReader;
     RunRecorder m_recorder;
+    /// Whether the run is to stop, asking m_stopWhen.
+    bool stopNow();
+
+    bool m_stopRequested = false;
+    std::function<bool()> m_stopWhen;
 };
 
 } // namespace tessaly

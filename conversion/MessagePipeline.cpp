@@ -46,23 +46,26 @@ std::optional<std::time_t> localTime(const std::optional<MessageDateTime> &date)
     return time;
 }
 
+/// The path of a kept message file, "" when there is none on the disk: a report names only
+/// files that exist.
 std::string pathOf(const std::optional<FileInFolder> &file)
 {
-    return file ? file->path() : std::string();
+    return file && file->folder.contains(file->name) ? file->path() : std::string();
 }
 
 } // namespace
 
 MessagePipeline::MessagePipeline(ConcurrentMailConverter &converter, const RunSettings &settings,
-                                 const MessageReaderFactory &makeReader, MailboxOutput output, RunRecorder &recorder)
+                                 const MessageReaderFactory &makeReader, MailboxOutput output, RunRecorder &recorder,
+                                 std::function<bool()> stopRequested)
     : m_converter(converter), m_settings(settings), m_makeReader(makeReader), m_output(std::move(output)),
-      m_recorder(recorder)
+      m_recorder(recorder), m_stopRequested(std::move(stopRequested))
 {
 }
 
 void MessagePipeline::take(const SplitMessage &message)
 {
-    if (m_diskFull)
+    if (m_diskFull || stopped())
         return;
     PendingMessage pending = begin(message);
     m_pending.push_back(std::move(pending));
@@ -76,8 +79,23 @@ void MessagePipeline::finishAll()
 
 void MessagePipeline::abandon()
 {
+    for (const PendingMessage &pending : m_pending)
+        removeMessageFile(pending);
     m_pending.clear();
     m_converting = 0;
+}
+
+int MessagePipeline::firstUncommittedNumber() const
+{
+    return m_pending.empty() ? m_nextNumber : m_pending.front().indexRow.messageNumber;
+}
+
+void MessagePipeline::removeMessageFile(const PendingMessage &pending)
+{
+    // Nothing of it was recorded, so nothing points at the file; a file that cannot be
+    // removed is taken back under its own name by the re-run.
+    if (pending.messageFile)
+        (void)pending.messageFile->folder.remove(pending.messageFile->name);
 }
 
 void MessagePipeline::keepCutShort(const SplitMessage &inHand, const std::string &readError)
@@ -147,8 +165,10 @@ Result<FileInFolder> MessagePipeline::name(PendingMessage &pending, const SplitM
 
 void MessagePipeline::startConversion(PendingMessage &pending, const FileInFolder &pdf)
 {
-    while (m_converting >= m_converter.capacity())
+    while (m_converting >= m_converter.capacity() && !stopped())
         commitOldest();
+    if (stopped())
+        return; // left Failed with its message file, for abandon() to remove
     if (Result<void> begun = ConvertMessage(m_converter, *pending.messageFile, pdf, m_settings.attachments); !begun) {
         fail(pending, pending.messageFile, begun.error());
         return;
@@ -168,7 +188,7 @@ void MessagePipeline::fail(PendingMessage &pending, std::optional<FileInFolder> 
 
 void MessagePipeline::commitPending(bool everything)
 {
-    while (!m_pending.empty()) {
+    while (!m_pending.empty() && !stopped()) {
         if (!everything && m_pending.front().state == PendingMessage::State::Converting &&
             m_pending.size() <= kMaxWaiting)
             return;
@@ -178,9 +198,16 @@ void MessagePipeline::commitPending(bool everything)
 
 void MessagePipeline::commitOldest()
 {
-    PendingMessage oldest = std::move(m_pending.front());
+    const bool wasConverting = m_pending.front().state == PendingMessage::State::Converting;
+    MessageRecord record = finish(m_pending.front());
+    // A stop that came while the conversion was waited for failed it: it stays in flight,
+    // abandoned, and a re-run converts it.
+    if (wasConverting && stopped() && record.outcome == MessageOutcome::Failed) {
+        m_pending.front().state = PendingMessage::State::Failed;
+        return;
+    }
     m_pending.pop_front();
-    m_recorder.recordMessage(finish(oldest));
+    m_recorder.recordMessage(std::move(record));
 }
 
 MessageRecord MessagePipeline::finish(PendingMessage &pending)

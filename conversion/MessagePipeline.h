@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,11 +38,15 @@ struct MailboxOutput
 ///
 /// A message that cannot be written, named or handed over fails alone, keeping its message
 /// file where it has one.
+///
+/// Once `stopRequested` says so, the pipeline begins and commits nothing more; a message
+/// whose conversion the stop cut short is left uncommitted, for abandon().
 class MessagePipeline
 {
 public:
     MessagePipeline(ConcurrentMailConverter &converter, const RunSettings &settings,
-                    const MessageReaderFactory &makeReader, MailboxOutput output, RunRecorder &recorder);
+                    const MessageReaderFactory &makeReader, MailboxOutput output, RunRecorder &recorder,
+                    std::function<bool()> stopRequested = {});
     MessagePipeline(const MessagePipeline &) = delete;
     MessagePipeline &operator=(const MessagePipeline &) = delete;
 
@@ -49,8 +54,11 @@ public:
     void take(const SplitMessage &message);
     /// Finishes and commits every message in flight.
     void finishAll();
-    /// Drops the messages in flight unrecorded, for a mailbox given up on.
+    /// Drops the messages in flight unrecorded, for a mailbox given up on or a run stopped, and
+    /// removes their message files: the mailbox is untouched, so a re-run converts them.
     void abandon();
+    /// The number of the oldest message not committed (the next one when none is in flight).
+    int firstUncommittedNumber() const;
     /// Whether a message met a full disk. The pipeline then takes no further message, and the
     /// run stops reading: what it did not take has no row, so a re-run converts it.
     bool diskFull() const { return m_diskFull; }
@@ -89,12 +97,16 @@ private:
     /// Finishes the oldest message (waiting for its conversion) and commits it.
     void commitOldest();
     MessageRecord finish(PendingMessage &pending);
+    bool stopped() const { return m_stopRequested && m_stopRequested(); }
+    /// Removes the message file of a message that is dropped unrecorded.
+    static void removeMessageFile(const PendingMessage &pending);
 
     ConcurrentMailConverter &m_converter;
     const RunSettings &m_settings;
     const MessageReaderFactory &m_makeReader;
     const MailboxOutput m_output;
     RunRecorder &m_recorder;
+    std::function<bool()> m_stopRequested;
     /// The number the next message gets, from 1.
     int m_nextNumber = 1;
     /// Oldest first; those converting number at most the converter's capacity.

@@ -45,6 +45,8 @@ public:
     /// Row `row` is converted: its mailbox was read to the end (some of its messages may have
     /// failed), or it names a mailbox this run already converted.
     virtual void mailboxConverted(int row) { (void)row; }
+    /// Row `row` failed: its mailbox could not be read, is no mailbox, or the disk filled.
+    virtual void mailboxFailed(int row) { (void)row; }
     /// Message `messageNumber` of the current mailbox is done with.
     virtual void messageFinished(int messageNumber, MessageOutcome outcome)
     {

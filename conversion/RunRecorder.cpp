@@ -108,6 +108,12 @@ void RunRecorder::failMailbox(const std::string &mailboxPath, const Error &error
         m_report.stoppedAt = RunStop{mailboxPath, 0, FailureKind::DiskFull, error.message};
 }
 
+void RunRecorder::stopByUser(const std::string &mailboxPath, int messageNumber)
+{
+    if (!m_report.stoppedAt)
+        m_report.stoppedAt = RunStop{mailboxPath, messageNumber, FailureKind::DiskFull, "stopped by you", true};
+}
+
 bool RunRecorder::mailboxHeldMessages() const
 {
     return messagesRecorded(m_report) > m_messagesBeforeMailbox;

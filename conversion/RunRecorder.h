@@ -55,7 +55,9 @@ public:
     void failMailbox(const std::string &mailboxPath, const std::string &reason);
     /// Fails the mailbox with `error`; one of a full disk also stops the run there.
     void failMailbox(const std::string &mailboxPath, const Error &error);
-    /// Whether the run has stopped (a full disk): no further mailbox is started.
+    /// The user stopped the run in `mailboxPath`, before its message `messageNumber`.
+    void stopByUser(const std::string &mailboxPath, int messageNumber);
+    /// Whether the run has stopped (a full disk, the user): no further mailbox is started.
     bool runStopped() const { return m_report.stoppedAt.has_value(); }
     /// Whether the current mailbox holds any message recorded so far.
     bool mailboxHeldMessages() const;

@@ -23,7 +23,7 @@ struct MessageFailure
 };
 
 /// Where a run ended early, and why: a full disk ends it at once rather than failing every
-/// later message. A re-run into the same folder resumes from there.
+/// later message, and the user may stop it. A re-run into the same folder resumes from there.
 struct RunStop
 {
     std::string mailbox;
@@ -31,6 +31,8 @@ struct RunStop
     int messageNumber = 0;
     FailureKind kind = FailureKind::DiskFull;
     std::string reason;
+    /// The user stopped the run (`kind` then means nothing).
+    bool byUser = false;
 };
 
 /// A mailbox that could not be read or written at all.
@@ -54,7 +56,8 @@ struct RunReport
     int messagesWithWarnings = 0;
     std::vector<MessageFailure> failedMessages;
     std::vector<MailboxFailure> failedMailboxes;
-    /// Mailboxes that held no message (empty or blank files).
+    /// Mailboxes that held no message (empty or blank files). Not a failure: mail clients keep
+    /// empty folders as 0-byte files.
     std::vector<std::string> emptyMailboxes;
     /// Notes from the converter, such as a fallback renderer having been used.
     std::vector<std::string> warnings;
@@ -69,7 +72,9 @@ struct RunReport
     /// The failed messages grouped by kind, the kinds in FailureKind's order, none empty.
     std::vector<std::pair<FailureKind, std::vector<MessageFailure>>> failuresByKind() const;
 
-    bool allSucceeded() const { return failedMessages.empty() && failedMailboxes.empty() && emptyMailboxes.empty(); }
+    /// Nothing failed and the run went to its end.
+    bool allSucceeded() const { return failedMessages.empty() && failedMailboxes.empty() && !stoppedAt; }
+    bool stoppedByUser() const { return stoppedAt && stoppedAt->byUser; }
 };
 
 } // namespace tessaly

@@ -6,6 +6,14 @@
 
 namespace tessaly {
 
+/// What the last run made of a row.
+enum class RunMark
+{
+    None,
+    Converted,
+    Failed,
+};
+
 /// What shows the list on screen. Told about every change, one row at a time, so a scan
 /// that adds tens of thousands of rows never redraws the whole list per row.
 class MailboxListView
@@ -19,8 +27,8 @@ public:
     /// The count label's new text, "N files".
     virtual void mailboxCountChanged(const std::string &text) = 0;
     virtual void mailboxCurrentRowChanged(int row) = 0;
-    /// `row` now is (or no longer is) marked as converted by the last run.
-    virtual void mailboxRowMarkChanged(int row, bool convertedByLastRun) = 0;
+    /// `row` now bears `mark` of the last run.
+    virtual void mailboxRowMarkChanged(int row, RunMark mark) = 0;
 };
 
 /// Rows in the order they were added, duplicates allowed, nothing checked. An empty list
@@ -39,7 +47,8 @@ public:
     /// Back to one empty row; the count reads "0 files".
     void ClearFileList();
     /// Removes the given rows (any order, duplicates and rows outside the list ignored); the
-    /// view is told as if the list were cleared and the rest added again.
+    /// view is told as if the list were cleared and the rest added again. The row now at the
+    /// first removed row's index (else the last) becomes current.
     void removeRows(std::vector<int> rows);
 
     bool isEmpty() const { return m_rows.size() == 1 && m_rows.front().empty(); }
@@ -60,14 +69,19 @@ public:
     /// Marks `row` as converted by the run that is under way or just ended, so the user sees
     /// which rows a second run would convert again.
     void markConvertedByLastRun(int row);
+    /// Marks `row` as failed in the last run: not mail, unreadable, or stopped by a full disk.
+    void markFailedInLastRun(int row);
     /// Drops every mark (a new run starts).
     void clearRunMarks();
     bool isConvertedByLastRun(int row) const;
+    RunMark runMark(int row) const;
 
 private:
+    void setMark(int row, RunMark mark);
+
     std::vector<std::string> m_rows;
     /// Parallel to m_rows.
-    std::vector<bool> m_convertedByLastRun;
+    std::vector<RunMark> m_marks;
     int m_currentRow = 0;
     std::string m_countText;
     MailboxListView *m_view = nullptr;

@@ -5,6 +5,7 @@
 #include "mailboxlist/pathLogger.h"
 
 #include <functional>
+#include <set>
 #include <string>
 
 namespace tessaly {
@@ -18,6 +19,13 @@ inline constexpr int kMaxFilesPerSelection = 1000;
 /// The dialog's error number for a selection that does not fit its name buffer.
 inline constexpr int kSelectionTooLargeError = 20476;
 
+/// Whether the file at `path` may be listed: false only for a file that is surely no mailbox.
+/// A file that cannot be read now is listed; the run says why it fails.
+using MailboxFileCheck = std::function<bool(const std::string &path)>;
+
+/// The one box that lists the files refused as no mailboxes.
+std::string refusedFilesText(const std::vector<std::string> &refused);
+
 class MailboxListActions
 {
 public:
@@ -25,7 +33,8 @@ public:
     MailboxListActions(Platform &platform, MailboxList &list, std::function<void(bool)> setConvertEnabled,
                        FolderLister lister = listFolder);
 
-    /// Adds the files chosen in the open-file dialog, in the dialog's order, and enables
+    /// Adds the files chosen in the open-file dialog, in the dialog's order (a file listed
+    /// already, under any path, is not listed again), and enables
     /// Convert. A cancel changes nothing. A dialog error ends in a message box
     /// "number:description" (style 48); rows added before it stay.
     void addFilesFromDialog();
@@ -42,6 +51,10 @@ public:
     /// a file is added as it is. Convert is enabled when anything was added.
     void addDropped(const std::vector<std::string> &paths);
 
+    /// Checks each file as it is added, from the dialog, a drop or a scan; what `check` refuses
+    /// is not listed, and one message box (style 48) names every file refused.
+    void setMailboxCheck(MailboxFileCheck check) { m_check = std::move(check); }
+
     /// True while a folder scan walks or adds; the window ends at once if closed meanwhile.
     bool isScanning() const { return m_scanning; }
 
@@ -49,12 +62,21 @@ public:
     const std::string &sourceFolder() const { return m_sourceFolder; }
 
 private:
+    /// Lists the files `check` accepts, in order, each resolved path once; returns those it
+    /// refused. `folded` counts the files left out as already listed under another path.
+    std::vector<std::string> addChecked(const std::vector<std::string> &files, int &folded);
+    /// Lists `file` unless its resolved path is listed already; whether it was listed.
+    bool addOnce(const std::string &file, std::set<std::string> &listed);
+    /// The resolved paths of the rows listed now.
+    std::set<std::string> listedIdentities() const;
+    void showRefused(const std::vector<std::string> &refused);
     void scanFolder(const std::string &folder);
 
     Platform &m_platform;
     MailboxList &m_list;
     std::function<void(bool)> m_setConvertEnabled;
     FolderLister m_lister;
+    MailboxFileCheck m_check;
     std::string m_sourceFolder;
     bool m_scanning = false;
 };

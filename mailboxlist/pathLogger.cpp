@@ -1,5 +1,7 @@
 #include "mailboxlist/pathLogger.h"
 
+#include <algorithm>
+
 #include "support/PathHelpers.h"
 
 #include <filesystem>
@@ -32,6 +34,9 @@ bool listFolder(const std::string &folder, FolderEntries &entries)
             entries.files.push_back(std::move(name));
         }
     }
+    // The same tree scans alike on every machine, whatever order the file system lists in.
+    std::sort(entries.subfolders.begin(), entries.subfolders.end());
+    std::sort(entries.files.begin(), entries.files.end());
     return !error;
 }
 

@@ -35,6 +35,11 @@ public:
     /// (--force) keeps every file it finds.
     virtual void takeBackUnrecordedOutputs() {}
 
+    /// While it waits in finishOldest(), the converter asks `stop` every few tens of
+    /// milliseconds; once it says so, the wait ends, failing the message waited for. For a run
+    /// the user stops. A converter that cannot break off its wait finishes as usual.
+    virtual void stopWaitingWhen(std::function<bool()> stop) { (void)stop; }
+
     /// What the run's report should say once about this converter, e.g. that a protection is off.
     virtual std::vector<std::string> runWarnings() const { return {}; }
 };

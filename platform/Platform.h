@@ -2,6 +2,7 @@
 // event pump, the wait cursor and the shell.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,18 @@ public:
 
     /// Shows or clears the application-wide wait cursor. Prefer WaitCursor.
     virtual void setWaitCursor(bool waiting) = 0;
+
+    /// A desktop notification: `summary` with `body` below it. Skipped quietly where the
+    /// desktop has none.
+    virtual void notifyDesktop(const std::string &summary, const std::string &body)
+    {
+        (void)summary;
+        (void)body;
+    }
+
+    /// Shows how far a run has come (0 to 1) on the program's taskbar entry, or hides it
+    /// (nullopt). Skipped quietly where the desktop cannot show it.
+    virtual void showTaskbarProgress(std::optional<double> fraction) { (void)fraction; }
 
     /// Opens a document or address with its default handler. Returns false when nothing
     /// could take it ("" included), so the caller can say where the document is instead.

@@ -176,6 +176,11 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
         collectAnswers();
         if (m_whileWaiting)
             m_whileWaiting();
+        if (m_stopWaiting && m_stopWaiting()) {
+            // Its worker renders on until the converter ends; its answer then finds no job.
+            m_jobs.pop_front();
+            return Error{"the run was stopped"};
+        }
     }
     Job finished = std::move(m_jobs.front());
     m_jobs.pop_front();

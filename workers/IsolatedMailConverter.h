@@ -53,6 +53,8 @@ public:
     int capacity() const override;
     void begin(const FileInFolder &source, const FileInFolder &destination, const std::string &options) override;
     Result<ConvertedMessage> finishOldest() override;
+    /// The workers stop when the converter ends.
+    void stopWaitingWhen(std::function<bool()> stop) override { m_stopWaiting = std::move(stop); }
 
     /// Says so when the workers run without namespaces of their own, and when their HTML
     /// renderer runs without Chromium's sandbox.
@@ -90,6 +92,7 @@ private:
     std::uint64_t m_handed = 0;
     std::function<void()> m_whileWaiting;
     bool m_takesBackOutputs = false;
+    std::function<bool()> m_stopWaiting;
     std::chrono::steady_clock::time_point m_nextMemoryCheck;
     std::vector<std::string> m_runWarnings;
 };

@@ -112,7 +112,7 @@ TEST(WindowRun, ARunWithProblemsSumsThemUpAndListsEveryOneInTheDetails)
     EXPECT_EQ(box.style, MessageBoxStyle::Exclamation);
     for (const char *line : {"2 messages were converted.", "12 messages could not be converted:",
                              "  could not be rendered (12):", "box.mbox, message 3 (byte 300): cannot render",
-                             "... and 2 more", "1 mailbox failed:", "1 mailbox held no message:",
+                             "... and 2 more", "1 mailbox failed:", "1 mailbox was empty:",
                              "Converted: 2 (1 with warnings), failed: 13, skipped: 0, already converted earlier: 2."})
         EXPECT_NE(box.text.find(line), std::string::npos) << line;
     EXPECT_EQ(box.text.find("successfully"), std::string::npos);

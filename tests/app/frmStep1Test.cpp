@@ -198,18 +198,18 @@ TEST_F(WindowTest, AddAddAgainCancelAndClearShowInTheGrid)
     platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox"});
     platform.queueFiles({"/mail/a.mbox"});
     click("cmdAdd");
-    click("cmdAdd");
-    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
-    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("3 files"));
-    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 2);
+    click("cmdAdd"); // listed already
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/b.mbox"}));
+    EXPECT_EQ(labelText("lblCount1"), QStringLiteral("2 files"));
+    EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 1);
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
     click("cmdAdd"); // cancelled
-    EXPECT_EQ(gridRows().size(), 3u);
+    EXPECT_EQ(gridRows().size(), 2u);
 
     platform.queueAnswer(MessageBoxAnswer::No);
     click("cmdClear1");
-    EXPECT_EQ(gridRows().size(), 3u);
+    EXPECT_EQ(gridRows().size(), 2u);
     EXPECT_EQ(control<QTableWidget>("grdFiles1")->currentRow(), 0);
 
     platform.queueAnswer(MessageBoxAnswer::Yes);
@@ -235,6 +235,27 @@ TEST_F(WindowTest, FolderScanFillsTheGrid)
     EXPECT_EQ(gridRows(), (std::vector<std::string>{tree.file("Inbox.MBOX"), tree.file("old/Sent.mbx")}));
     EXPECT_EQ(platform.messages().back().text, "2 Files Added to List.");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
+}
+
+TEST_F(WindowTest, RegressionAFolderScanListsEachFolderInByteOrderAndFoldsALinkToAListedMailbox)
+{
+    TempFolder tree;
+    tree.write("y.mbox", "From x\n");
+    tree.write("scan/z/b.mbox", "From x\n");
+    tree.write("scan/a/c.mbox", "From x\n");
+    tree.write("scan/e.mbox", "From x\n");
+    tree.write("scan/d.mbox", "From x\n");
+    std::filesystem::create_symlink(tree.root() / "y.mbox", tree.root() / "scan" / "link.mbox");
+    platform.queueFiles({tree.file("y.mbox")});
+    click("cmdAdd");
+    platform.queueFolder(tree.file("scan"));
+    click("CmdAddFolder");
+
+    EXPECT_EQ(gridRows(),
+              (std::vector<std::string>{tree.file("y.mbox"), tree.file("scan/d.mbox"), tree.file("scan/e.mbox"),
+                                        tree.file("scan/a/c.mbox"), tree.file("scan/z/b.mbox")}));
+    EXPECT_EQ(platform.messages().back().text,
+              "4 Files Added to List.\n1 file was listed already and was not added again.");
 }
 
 TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
@@ -285,11 +306,12 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_EQ(platform.folderBrowserTitles().back(), "Choose Folder to Save...");
     EXPECT_EQ(platform.messages().back().style, MessageBoxStyle::Information);
 
-    // After the run the list is usable again; Convert waits for new mailboxes.
+    // After the run the list is usable again, and Convert can run it again into another folder.
     EXPECT_TRUE(button("cmdAdd")->isEnabled());
     EXPECT_TRUE(button("cmdClear1")->isEnabled());
-    EXPECT_FALSE(button("CmdConvert")->isEnabled());
-    platform.queueFiles({in.file("Mail/first.mbox")});
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+    EXPECT_EQ(button("CmdConvert")->text(), QStringLiteral("Convert"));
+    platform.queueFiles({in.write("Mail/third.mbox", twoMessages("Five", "Six"))});
     click("cmdAdd");
     EXPECT_TRUE(button("CmdConvert")->isEnabled());
 
@@ -298,6 +320,33 @@ TEST_F(WindowTest, AWholeRunConvertsEveryMailboxWhileTheListFollowsAlong)
     EXPECT_EQ(grid->item(0, 0)->background(), grid->item(1, 0)->background());
     EXPECT_NE(grid->item(1, 0)->background(), grid->item(2, 0)->background());
     EXPECT_FALSE(grid->item(1, 0)->toolTip().isEmpty());
+}
+
+TEST_F(WindowTest, ARunThatEndsWhileTheWindowIsNotActiveIsToldOnTheDesktopWithItsProgressOnTheTaskbar)
+{
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two"));
+    platform.queueFiles({in.file("a.mbox")});
+    click("cmdAdd");
+    window.setNotifyAfter(std::chrono::milliseconds(0));
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+
+    ASSERT_EQ(platform.notifications().size(), 1u);
+    EXPECT_TRUE(platform.notifications()[0].starts_with("Conversion finished: Converted: 2, failed: 0"))
+        << platform.notifications()[0];
+    const std::vector<std::optional<double>> &taskbar = platform.taskbarProgress();
+    ASSERT_GE(taskbar.size(), 3u);
+    EXPECT_EQ(taskbar.front(), 0.0);
+    EXPECT_EQ(taskbar[taskbar.size() - 2], 1.0);
+    EXPECT_EQ(taskbar.back(), std::nullopt);
+
+    // A quick run tells nothing.
+    window.setNotifyAfter(std::chrono::seconds(10));
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    EXPECT_EQ(platform.notifications().size(), 1u);
 }
 
 TEST_F(WindowTest, CancellingTheOutputFolderLeavesConvertEnabled)
@@ -339,28 +388,176 @@ TEST_F(WindowTest, ExitAnsweredNoMidRunLetsTheRunFinish)
     EXPECT_EQ(platform.messages().back().style, MessageBoxStyle::Information);
 }
 
-TEST_F(WindowTest, ClosingMidRunEndsTheProcessWithoutAQuestion)
+TEST_F(WindowTest, ClosingMidRunAsksAndStopsAndExitsOnYesOrGoesOnOnNo)
+{
+    for (const MessageBoxAnswer answer : {MessageBoxAnswer::No, MessageBoxAnswer::Yes}) {
+        ScriptedPlatform scripted;
+        frmStep1 run{scripted, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+        int endings = 0;
+        run.setEndProcess([&] { ++endings; });
+        TempFolder in;
+        TempFolder out;
+        in.write("a.mbox", twoMessages("One", "Two") + twoMessages("Three", "Four"));
+        scripted.queueFiles({in.file("a.mbox")});
+        run.findChild<QPushButton *>(QStringLiteral("cmdAdd"))->click();
+        run.showCentred();
+        converter.calls.clear();
+
+        bool closed = false;
+        scripted.setOnProcessEvents([&] {
+            if (closed || converter.calls.empty())
+                return;
+            closed = true;
+            scripted.queueAnswer(answer);
+            run.close();
+        });
+        scripted.queueFolder(out.root().string());
+        run.findChild<QPushButton *>(QStringLiteral("CmdConvert"))->click();
+        scripted.setOnProcessEvents({});
+        QCoreApplication::processEvents();
+
+        const bool yes = answer == MessageBoxAnswer::Yes;
+        ASSERT_TRUE(closed);
+        EXPECT_EQ(scripted.messages().front().text, "A conversion is running. Stop it and exit?");
+        EXPECT_EQ(endings, 0);
+        EXPECT_EQ(converter.calls.size(), yes ? 1u : 4u);
+        EXPECT_EQ(run.isVisible(), !yes);
+        // On Yes the report is written and no box keeps the program from ending.
+        EXPECT_EQ(scripted.messages().size(), yes ? 1u : 2u);
+        bool reportWritten = false;
+        for (const auto &entry : std::filesystem::directory_iterator(out.root()))
+            reportWritten = reportWritten || entry.path().filename().string().starts_with("Tessaly report");
+        EXPECT_TRUE(reportWritten);
+    }
+}
+
+TEST_F(WindowTest, StopMidRunKeepsWhatIsDoneRemovesTheMessageFilesInFlightAndSaysStoppedByYou)
+{
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two") + twoMessages("Three", "Four"));
+    in.write("b.mbox", twoMessages("Five", "Six"));
+    platform.queueFiles({in.file("a.mbox"), in.file("b.mbox")});
+    click("cmdAdd");
+    const QRect convertPlace = button("CmdConvert")->geometry();
+
+    QString textMidRun;
+    platform.setOnProcessEvents([&] {
+        if (converter.calls.size() != 1 || !textMidRun.isEmpty())
+            return;
+        textMidRun = button("CmdConvert")->text();
+        EXPECT_EQ(button("CmdConvert")->geometry(), convertPlace);
+        EXPECT_TRUE(button("CmdConvert")->isEnabled());
+        QTest::mouseClick(button("CmdConvert"), Qt::LeftButton);
+    });
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    platform.setOnProcessEvents({});
+
+    EXPECT_EQ(textMidRun, QStringLiteral("Stop"));
+    const std::filesystem::path first = out.root() / pathWithoutRoot(in.file("a.mbox"));
+    EXPECT_EQ(TempFolder::fileNames(first.string()), (std::vector<std::string>{"One.pdf", "Tessaly index.csv"}));
+    EXPECT_FALSE(std::filesystem::exists(out.root() / pathWithoutRoot(in.file("b.mbox"))));
+    const ScriptedPlatform::ShownMessage &box = platform.messages().back();
+    EXPECT_TRUE(box.text.starts_with("Stopped by you at message 2 of a.mbox.")) << box.text;
+    EXPECT_NE(box.text.find("Converted: 1, failed: 0"), std::string::npos) << box.text;
+    EXPECT_NE(box.details.find("The report is saved as"), std::string::npos);
+    EXPECT_EQ(button("CmdConvert")->text(), QStringLiteral("Convert"));
+    EXPECT_TRUE(button("CmdConvert")->isEnabled());
+    // Neither converted nor failed: the rows keep no mark.
+    auto *grid = control<QTableWidget>("grdFiles1");
+    EXPECT_EQ(grid->item(0, 0)->background(), grid->item(1, 0)->background());
+}
+
+TEST_F(WindowTest, RegressionFilesThatAreNotMailAreRefusedWhenAddedInOneBox)
+{
+    TempFolder in;
+    in.write("good.mbox", twoMessages("One", "Two"));
+    in.write("Trash.mbox", "");
+    in.write("x.mbox", std::string("\x89PNG\r\n\x1a\n", 8));
+    in.write("readme.txt", "Read me first.\n");
+    platform.queueFiles({in.file("good.mbox"), in.file("x.mbox"), in.file("Trash.mbox"), in.file("readme.txt")});
+    click("cmdAdd");
+
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{in.file("good.mbox"), in.file("Trash.mbox")}));
+    ASSERT_EQ(platform.messages().size(), 1u);
+    EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::Exclamation);
+    EXPECT_EQ(platform.messages()[0].text, "These files are not mailboxes and were not added:\n\n" + in.file("x.mbox") +
+                                               "\n" + in.file("readme.txt"));
+}
+
+TEST_F(WindowTest, RegressionAFileThatIsNoLongerMailAtRunTimeFailsAndItsRowTurnsRed)
+{
+    TempFolder in;
+    TempFolder out;
+    in.write("x.mbox", twoMessages("One", "Two"));
+    in.write("good.mbox", twoMessages("Three", "Four"));
+    platform.queueFiles({in.file("x.mbox"), in.file("good.mbox")});
+    click("cmdAdd");
+    in.write("x.mbox", std::string("\x89PNG\r\n\x1a\n", 8));
+
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+
+    const ScriptedPlatform::ShownMessage &box = platform.messages().back();
+    EXPECT_EQ(box.style, MessageBoxStyle::Exclamation);
+    EXPECT_NE(box.text.find("not a mailbox"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("failed: 1"), std::string::npos) << box.text;
+    auto *grid = control<QTableWidget>("grdFiles1");
+    EXPECT_EQ(grid->item(0, 0)->background().color(), QColor(255, 204, 204));
+    EXPECT_EQ(grid->item(1, 0)->background().color(), QColor(204, 236, 204));
+    EXPECT_EQ(converter.calls.size(), 2u);
+}
+
+TEST_F(WindowTest, AnOutputFolderThatCannotBeWrittenIsSaidAndAskedForAgain)
 {
     TempFolder in;
     TempFolder out;
     in.write("a.mbox", twoMessages("One", "Two"));
     platform.queueFiles({in.file("a.mbox")});
     click("cmdAdd");
-    window.showCentred();
-
-    bool closed = false;
-    platform.setOnProcessEvents([&] {
-        if (!closed) {
-            closed = true;
-            window.close();
-        }
-    });
+    // Not writable even for root: a folder below a plain file.
+    const std::string unwritable = in.file("a.mbox") + "/inside";
+    platform.queueFolder(unwritable);
     platform.queueFolder(out.root().string());
     click("CmdConvert");
-    platform.setOnProcessEvents({});
 
-    EXPECT_EQ(processEndings, 1);
-    EXPECT_NE(platform.messages().front().text, "Are you sure you want to exit now?");
+    ASSERT_EQ(platform.messages().size(), 2u);
+    EXPECT_TRUE(platform.messages()[0].text.starts_with("Tessaly cannot write in " + unwritable + ": "))
+        << platform.messages()[0].text;
+    EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::Exclamation);
+    EXPECT_EQ(platform.folderBrowserTitles().size(), 2u);
+    EXPECT_EQ(converter.calls.size(), 2u);
+}
+
+TEST_F(WindowTest, AFullDiskStopsTheRunAndTheReportSaysWhichDiskWithTrueCounts)
+{
+    TempFolder in;
+    TempFolder out;
+    in.write("a.mbox", twoMessages("One", "Two") + twoMessages("Three", "Four"));
+    in.write("b.mbox", twoMessages("Five", "Six"));
+    platform.queueFiles({in.file("a.mbox"), in.file("b.mbox")});
+    click("cmdAdd");
+    converter.outcome = [](int call, const RecordingConverter::Call &) {
+        return call == 2 ? RecordingConverter::Outcome::DiskFull : RecordingConverter::Outcome::Succeed;
+    };
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+
+    const ScriptedPlatform::ShownMessage &box = platform.messages().back();
+    EXPECT_TRUE(box.text.starts_with("The disk holding " + withTrailingSeparator(out.path()) +
+                                     " is full. The export stopped at message 2 of a.mbox."))
+        << box.text;
+    // The message converting meanwhile is finished; none is begun after the full disk.
+    EXPECT_NE(box.text.find("Converted: 2, failed: 1"), std::string::npos) << box.text;
+    EXPECT_EQ(converter.calls.size(), 3u);
+    // What the report says it kept is there; nothing else of the stopped mailbox is left.
+    const std::filesystem::path first = out.root() / pathWithoutRoot(in.file("a.mbox"));
+    EXPECT_EQ(TempFolder::fileNames(first.string()),
+              (std::vector<std::string>{"One.pdf", "Tessaly index.csv", "Three.pdf", "email-2.eml"}));
+    EXPECT_NE(box.text.find("kept as " + (first / "email-2.eml").string()), std::string::npos) << box.text;
+    auto *grid = control<QTableWidget>("grdFiles1");
+    EXPECT_EQ(grid->item(0, 0)->background().color(), QColor(255, 204, 204));
 }
 
 TEST_F(WindowTest, ExitAnsweredYesClosesTheWindowWithOneQuestion)
@@ -483,6 +680,18 @@ TEST_F(WindowTest, HelpThatCannotOpenTheManualSaysWhereItIs)
     click("CmdHelp");
     ASSERT_EQ(platform.messages().size(), 1u);
     EXPECT_NE(platform.messages()[0].text.find("/opt/tessaly/manual.html"), std::string::npos);
+}
+
+TEST_F(WindowTest, RegressionASecondDeleteRemovesTheRowThatTookTheFirstOnesPlace)
+{
+    platform.queueFiles({"/mail/a.mbox", "/mail/b.mbox", "/mail/c.mbox", "/mail/d.mbox"});
+    click("cmdAdd");
+    auto *grid = control<QTableWidget>("grdFiles1");
+    grid->setCurrentCell(1, 0);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(grid->currentRow(), 1);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(gridRows(), (std::vector<std::string>{"/mail/a.mbox", "/mail/d.mbox"}));
 }
 
 TEST_F(WindowTest, DeleteRemovesTheSelectedRows)

@@ -253,15 +253,76 @@ TEST(ConversionRun, OutputFolderThatWouldBeTheMailboxItselfFailsTheMailbox)
     EXPECT_EQ(RecordingConverter::readAll(mailbox), message("A"));
 }
 
-TEST(ConversionRun, EmptyAndBlankMailboxesAreReported)
+TEST(ConversionRun, EmptyAndBlankMailboxesAreReportedEmptyNotFailed)
 {
     RunFixture f;
     f.rows = {f.temp.write("e/empty.mbox", ""), f.temp.write("b/blank.mbox", "\r\n \n")};
 
     const RunReport report = f.convert();
     EXPECT_EQ(report.emptyMailboxes.size(), 2u);
-    EXPECT_FALSE(report.allSucceeded());
+    EXPECT_EQ(report.mailboxesRead, 2);
+    EXPECT_TRUE(report.allSucceeded());
     EXPECT_TRUE(f.converter.calls.empty());
+    EXPECT_EQ(f.observer.convertedRows, (std::vector<int>{0, 1}));
+}
+
+TEST(ConversionRun, RegressionAPngNamedMboxFailsAsNotAMailboxAndWritesNothing)
+{
+    RunFixture f;
+    const std::string png = f.temp.write("p/x.mbox", std::string("\x89PNG\r\n\x1a\nFrom a\n", 14));
+    f.rows = {png, f.temp.write("m/box.mbox", message("A"))};
+
+    const RunReport report = f.convert();
+    ASSERT_EQ(report.failedMailboxes.size(), 1u);
+    EXPECT_EQ(report.failedMailboxes[0].mailbox, png);
+    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::NotAMailbox);
+    EXPECT_EQ(report.messagesConverted, 1);
+    EXPECT_EQ(f.converter.calls.size(), 1u);
+    EXPECT_EQ(f.observer.failedRows, std::vector<int>{0});
+    EXPECT_EQ(f.observer.convertedRows, std::vector<int>{1});
+    EXPECT_FALSE(std::filesystem::exists(toFsPath(f.outputFolderOf(png))));
+}
+
+TEST(ConversionRun, AStopKeepsWhatIsCommittedRemovesTheMessageFilesInFlightAndAReRunCompletes)
+{
+    // The stop comes while message 2 is converted: once as that conversion completes, once as
+    // the wait for it is broken off (the converter then fails it).
+    for (const RecordingConverter::Outcome second :
+         {RecordingConverter::Outcome::Succeed, RecordingConverter::Outcome::Fail}) {
+        RunFixture f;
+        const std::string mailbox = f.temp.write("m/box.mbox", threeMessages() + message("Four"));
+        f.rows = {mailbox, f.temp.write("n/next.mbox", message("Next"))};
+        ConversionRun run = f.makeRun();
+        f.converter.outcome = [&](int call, const RecordingConverter::Call &) {
+            if (call != 2)
+                return RecordingConverter::Outcome::Succeed;
+            run.requestStop();
+            return second;
+        };
+        const RunReport stopped = run.convertInto(f.temp.file("out"));
+
+        const bool secondKept = second == RecordingConverter::Outcome::Succeed;
+        ASSERT_TRUE(stopped.stoppedByUser());
+        EXPECT_EQ(stopped.stoppedAt->mailbox, mailbox);
+        EXPECT_EQ(stopped.stoppedAt->messageNumber, secondKept ? 3 : 2);
+        EXPECT_EQ(stopped.messagesConverted, secondKept ? 2 : 1);
+        EXPECT_TRUE(stopped.failedMessages.empty());
+        EXPECT_TRUE(f.observer.convertedRows.empty());
+        EXPECT_TRUE(f.observer.failedRows.empty());
+        std::vector<std::string> left = {"One.pdf", "Tessaly index.csv"};
+        if (secondKept)
+            left.push_back("Two.pdf");
+        EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)), left);
+        EXPECT_EQ(f.converter.calls.size(), 2u);
+
+        f.converter.outcome = {};
+        const RunReport resumed = f.convert();
+        EXPECT_TRUE(resumed.allSucceeded());
+        EXPECT_EQ(resumed.messagesSkipped, stopped.messagesConverted);
+        EXPECT_EQ(resumed.messagesConverted + resumed.messagesSkipped, 5);
+        EXPECT_EQ(TempFolder::fileNames(f.outputFolderOf(mailbox)),
+                  (std::vector<std::string>{"Four.pdf", "One.pdf", "Tessaly index.csv", "Three.pdf", "Two.pdf"}));
+    }
 }
 
 TEST(ConversionRun, ConverterThatCannotStartFailsEveryMailbox)
@@ -486,8 +547,12 @@ TEST(ConversionRun, AFullDiskStopsTheRunAtOnceAndAReRunAfterwardsLosesNoMessage)
     EXPECT_GT(stopped.messagesConverted, 0);
     EXPECT_LE(stopped.failedMessages.size(), 2u) << "later messages are not failed in turn";
     EXPECT_LT(stopped.messagesConverted + static_cast<int>(stopped.failedMessages.size()), 40);
-    for (const MessageFailure &failure : stopped.failedMessages)
+    for (const MessageFailure &failure : stopped.failedMessages) {
         EXPECT_EQ(failure.kind, FailureKind::DiskFull) << failure.reason;
+        // The report names only message files that are there.
+        EXPECT_TRUE(failure.keptMessageFile.empty() || std::filesystem::exists(toFsPath(failure.keptMessageFile)))
+            << failure.keptMessageFile;
+    }
     EXPECT_NE(RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), "Tessaly index.csv"))
                   .find("failed: disk-full,the disk is full: "),
               std::string::npos);

@@ -30,7 +30,8 @@ public:
     {
         Succeed,
         Fail,
-        Throw
+        Throw,
+        DiskFull
     };
 
     /// Decides the outcome of the n-th call (from 1); every call succeeds by default.
@@ -49,6 +50,8 @@ public:
             throw std::runtime_error("converter crashed");
         if (what == Outcome::Fail)
             return Error{"cannot render the message"};
+        if (what == Outcome::DiskFull)
+            return Error{"cannot write the PDF: No space left on device", FailureKind::DiskFull};
 
         auto pending = PendingFile::createIn(destination.folder);
         if (!pending)

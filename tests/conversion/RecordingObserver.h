@@ -17,6 +17,7 @@ public:
     std::vector<std::string> startedMailboxes;
     std::vector<std::pair<int, MessageOutcome>> finishedMessages;
     std::vector<int> convertedRows;
+    std::vector<int> failedRows;
     std::uint64_t runStartedBytes = 0;
     std::vector<RunProgress> progress;
     bool runEnded = false;
@@ -28,6 +29,7 @@ public:
         startedMailboxes.push_back(mailboxPath);
     }
     void mailboxConverted(int row) override { convertedRows.push_back(row); }
+    void mailboxFailed(int row) override { failedRows.push_back(row); }
     void messageFinished(int messageNumber, MessageOutcome outcome) override
     {
         finishedMessages.emplace_back(messageNumber, outcome);

@@ -52,6 +52,35 @@ const std::vector<std::string> kLineEnds = {"\n", "\r\n", "\r"};
 
 } // namespace
 
+TEST(MailboxProbe, RegressionOnlyAFileWhoseFirstLineIsAFromLineIsMail)
+{
+    const struct
+    {
+        const char *name;
+        std::string start;
+        MailboxContent content;
+    } cases[] = {
+        {"empty file", "", MailboxContent::Empty},
+        {"white space only", " \r\n\t\n\n  ", MailboxContent::Empty},
+        {"a byte-order mark only", "\xEF\xBB\xBF\n", MailboxContent::Empty},
+        {"mail", "From a@b Mon Jan  2 10:00:00 2023\nSubject: x\n", MailboxContent::Mail},
+        {"mail after a mark and blank lines", "\xEF\xBB\xBF\r\n \r\nFrom a\r\n", MailboxContent::Mail},
+        {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), MailboxContent::NotAMailbox},
+        {"a text file", "readme\nFrom here on\n", MailboxContent::NotAMailbox},
+        {"a From line indented", "  From a\n", MailboxContent::NotAMailbox},
+        {"a From header", "From: a@b\n", MailboxContent::NotAMailbox},
+        {"a cut-off From", "From", MailboxContent::NotAMailbox},
+        {"a part of a mark", "\xEF\xBB", MailboxContent::NotAMailbox},
+    };
+    for (const auto &testCase : cases) {
+        EXPECT_EQ(classifyMailboxStart(testCase.start), testCase.content) << testCase.name;
+        MailboxStartCheck byteByByte;
+        for (const char byte : testCase.start)
+            byteByByte.feed(std::string_view(&byte, 1));
+        EXPECT_EQ(byteByByte.result(), testCase.content) << testCase.name << ", fed byte by byte";
+    }
+}
+
 TEST(MailboxProbe, ChoosesBlockModeOnlyForALineFeedInTheFirst512Bytes)
 {
     EXPECT_EQ(probeMailboxStart("From a\r\nSubject: x\r\n").mailboxKind, MailboxKind::NotNormal);

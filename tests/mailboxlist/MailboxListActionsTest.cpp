@@ -28,7 +28,7 @@ struct ListFixture : ::testing::Test
     }
 };
 
-TEST_F(ListFixture, AddingFilesAppendsThemInDialogOrderAndEnablesConvert)
+TEST_F(ListFixture, AddingFilesAppendsThemInDialogOrderEachOnceAndEnablesConvert)
 {
     platform.queueFiles({"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox"});
     platform.queueFiles({"/mail/a.mbox"});
@@ -36,8 +36,8 @@ TEST_F(ListFixture, AddingFilesAppendsThemInDialogOrderAndEnablesConvert)
     actions.addFilesFromDialog();
 
     EXPECT_EQ(platform.fileDialogFilters(), (std::vector<std::string>(2, "MBOX Files (*.mbox *.mbx);;All Files (*)")));
-    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox", "/mail/a.mbox"}));
-    EXPECT_EQ(list.countText(), "4 files");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"/mail/c.mbox", "/mail/a.mbox", "/mail/b.mbox"}));
+    EXPECT_EQ(list.countText(), "3 files");
     EXPECT_EQ(convertEnabled, true);
     EXPECT_TRUE(platform.messages().empty());
 }
@@ -117,10 +117,12 @@ TEST_F(ListFixture, FolderScanAppendsMatchesUnderTheWaitCursorAndReports)
     EXPECT_EQ(platform.messages()[0].style, MessageBoxStyle::Plain);
     EXPECT_EQ(convertEnabled, true);
 
-    // The same folder again adds every mailbox again.
+    // The same folder again adds no mailbox twice.
     platform.queueFolder(tree.root().string());
     actions.addMailboxesFromFolder();
-    EXPECT_EQ(list.rowCount(), 5);
+    EXPECT_EQ(list.rowCount(), 3);
+    EXPECT_EQ(platform.messages().back().text,
+              "0 Files Added to List.\n2 files were listed already and were not added again.");
 }
 
 TEST_F(ListFixture, RegressionAScanThatFindsNothingLeavesConvertAsItWas)

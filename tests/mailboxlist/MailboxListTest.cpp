@@ -25,10 +25,10 @@ public:
     void mailboxRowsCleared() override { rows.assign(1, std::string()); }
     void mailboxCountChanged(const std::string &text) override { count = text; }
     void mailboxCurrentRowChanged(int row) override { current = row; }
-    void mailboxRowMarkChanged(int row, bool converted) override
+    void mailboxRowMarkChanged(int row, RunMark mark) override
     {
         marks.resize(std::max(marks.size(), static_cast<std::size_t>(row) + 1));
-        marks[static_cast<std::size_t>(row)] = converted;
+        marks[static_cast<std::size_t>(row)] = mark == RunMark::Converted;
     }
     std::vector<bool> marks;
 };

@@ -50,6 +50,15 @@ public:
     void processPendingEvents() override;
     void setWaitCursor(bool waiting) override;
     bool ShellOpen(const std::string &target) override;
+    void notifyDesktop(const std::string &summary, const std::string &body) override
+    {
+        m_notifications.push_back(summary + ": " + body);
+    }
+    void showTaskbarProgress(std::optional<double> fraction) override { m_taskbarProgress.push_back(fraction); }
+
+    /// Every notification, "summary: body".
+    const std::vector<std::string> &notifications() const { return m_notifications; }
+    const std::vector<std::optional<double>> &taskbarProgress() const { return m_taskbarProgress; }
 
 private:
     std::deque<std::string> m_folders;
@@ -62,6 +71,8 @@ private:
     std::vector<std::string> m_folderTitles;
     std::vector<std::string> m_fileFilters;
     std::vector<std::string> m_opened;
+    std::vector<std::string> m_notifications;
+    std::vector<std::optional<double>> m_taskbarProgress;
     bool m_waitCursor = false;
     bool m_shellOpenSucceeds = true;
     int m_waitCursorShows = 0;

@@ -280,6 +280,23 @@ TEST(IsolatedMailConverter, AHangingMessageFailsAloneAfterItsTimeout)
     EXPECT_EQ(failureWithNextBehind(converter, folder, "hang"), "took longer than 0.7 s (time-limit)");
 }
 
+TEST(IsolatedMailConverter, AStopBreaksOffTheWaitForAHangingMessageWithoutPlacingItsPdf)
+{
+    TempFolder folder;
+    WorkerLimits limits;
+    // Far beyond the stop: a wait that is not broken off fails by the limit instead.
+    limits.messageTimeout = std::chrono::seconds(30);
+    IsolatedMailConverter converter(fakeWorker(), limits);
+    int asked = 0;
+    converter.stopWaitingWhen([&asked] { return ++asked > 1; });
+    converter.begin(at(folder.write("hang.eml", "hang")), at(folder.file("hang.pdf")), "-c pdf");
+
+    const Result<ConvertedMessage> stopped = converter.finishOldest();
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().message, "the run was stopped");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("hang.pdf")));
+}
+
 TEST(IsolatedMailConverter, MemoryOfTheWholeProcessTreeIsLimited)
 {
     TempFolder folder;
