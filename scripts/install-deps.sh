@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev
   libgmime-3.0-dev libqpdf-dev libgumbo-dev
+  # text pages: Pango lays them out (HarfBuzz, fontconfig), Cairo writes the PDF
+  libpango1.0-dev libcairo2-dev
   # OpenSSL's CMS functions read S/MIME; its command line makes the tests' throwaway certificates
   libssl-dev openssl
   # tests
