@@ -8,6 +8,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -67,13 +68,15 @@ std::string familyList(FontRole role, CjkLanguage cjk)
 }
 
 /// A stretch of a line's run whose glyphs are written as one cluster: its bytes
-/// [start, end) of the paragraph, its glyphs [firstGlyph, lastGlyph] of the run.
+/// [start, end) of the paragraph, its glyphs [firstGlyph, lastGlyph] of the run, and the
+/// text written with them, [textStart, end).
 struct Cluster
 {
     int start = 0;
     int end = 0;
     int firstGlyph = 0;
     int lastGlyph = 0;
+    int textStart = 0;
 };
 
 /// Whether text at `c` continues the cluster before it: a combining mark (Arabic vowels,
@@ -86,8 +89,10 @@ bool continuesCluster(gunichar c, gunichar before)
 
 /// The run's clusters in the order of the text, each base letter together with its marks:
 /// poppler gives a mark drawn as a cluster of its own back apart from its letter, so the word
-/// would not be found.
-std::vector<Cluster> mergedClusters(const PangoGlyphItem &run, const char *text)
+/// would not be found. Marks that Pango drew from another face than their letter's (Liberation
+/// Mono has Hebrew letters but no points) are in another run of the line [lineStart, lineEnd):
+/// their text goes with the letter's cluster, and their glyphs are written with none.
+std::vector<Cluster> mergedClusters(const PangoGlyphItem &run, const char *text, int lineStart, int lineEnd)
 {
     const PangoGlyphString &glyphs = *run.glyphs;
     const int offset = run.item->offset;
@@ -97,7 +102,7 @@ std::vector<Cluster> mergedClusters(const PangoGlyphItem &run, const char *text)
         if (!clusters.empty() && clusters.back().start == start)
             clusters.back().lastGlyph = i;
         else
-            clusters.push_back({start, 0, i, i});
+            clusters.push_back({start, 0, i, i, start});
     }
     if (run.item->analysis.level % 2)
         std::reverse(clusters.begin(), clusters.end());
@@ -117,6 +122,16 @@ std::vector<Cluster> mergedClusters(const PangoGlyphItem &run, const char *text)
         into.firstGlyph = std::min(into.firstGlyph, cluster.firstGlyph);
         into.lastGlyph = std::max(into.lastGlyph, cluster.lastGlyph);
     }
+    if (merged.empty())
+        return merged;
+    Cluster &first = merged.front();
+    if (first.start > lineStart &&
+        continuesCluster(g_utf8_get_char(text + first.start), g_utf8_get_char(g_utf8_prev_char(text + first.start))))
+        first.textStart = first.end;
+    Cluster &last = merged.back();
+    while (last.end < lineEnd &&
+           continuesCluster(g_utf8_get_char(text + last.end), g_utf8_get_char(g_utf8_prev_char(text + last.end))))
+        last.end = int(g_utf8_next_char(text + last.end) - text);
     return merged;
 }
 
@@ -127,7 +142,8 @@ bool isDrawable(PangoGlyph glyph)
 
 /// Draws one shaped run with its baseline's left end at (x, baseline), its text attached per
 /// cluster.
-void drawRun(cairo_t *cr, const PangoGlyphItem &run, const char *text, double x, double baseline)
+void drawRun(cairo_t *cr, const PangoGlyphItem &run, const PangoLayoutLine &line, const char *text, double x,
+             double baseline)
 {
     const PangoItem &item = *run.item;
     cairo_scaled_font_t *font = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(item.analysis.font));
@@ -161,7 +177,8 @@ void drawRun(cairo_t *cr, const PangoGlyphItem &run, const char *text, double x,
     // Clusters in the order of the glyphs, which Pango gives from left to right: poppler
     // reads a right-to-left line best when its glyphs come that way too.
     const bool rightToLeft = item.analysis.level % 2;
-    std::vector<Cluster> clusters = mergedClusters(run, text);
+    std::vector<Cluster> clusters =
+        mergedClusters(run, text, line.start_index, std::min(line.start_index + line.length, int(std::strlen(text))));
     if (rightToLeft)
         std::reverse(clusters.begin(), clusters.end());
     std::string clusterText;
@@ -170,9 +187,9 @@ void drawRun(cairo_t *cr, const PangoGlyphItem &run, const char *text, double x,
     std::vector<cairo_glyph_t> ordered;
     ordered.reserve(drawn.size());
     for (const Cluster &cluster : clusters) {
-        const int byteCount = cluster.end - cluster.start;
+        const int byteCount = cluster.end - cluster.textStart;
         if (!rightToLeft) {
-            clusterText.append(text + cluster.start, std::size_t(byteCount));
+            clusterText.append(text + cluster.textStart, std::size_t(byteCount));
             const auto first = drawn.begin() + drawnBefore[std::size_t(cluster.firstGlyph)];
             const auto last = drawn.begin() + drawnBefore[std::size_t(cluster.lastGlyph) + 1];
             ordered.insert(ordered.end(), first, last);
@@ -182,33 +199,29 @@ void drawRun(cairo_t *cr, const PangoGlyphItem &run, const char *text, double x,
         }
         // poppler reverses the text of a right-to-left line, and a cluster's text with it: the
         // letter and its marks go in reversed, to come out as typed. They go with the letter's
-        // glyph alone, the marks' glyphs after it with no text: poppler places a cluster's text
-        // from its first glyph to its last, and a mark drawn over the letter's middle would part
-        // the word there.
-        for (const char *end = text + cluster.end; end > text + cluster.start;) {
+        // glyph alone, the marks' glyphs before it with no text: poppler places a cluster's text
+        // from its first glyph's origin to its last glyph's advance, and a mark drawn over the
+        // letter (with a monospaced face's full advance, or none) would part the word there.
+        for (const char *end = text + cluster.end; end > text + cluster.textStart;) {
             const char *character = g_utf8_prev_char(end);
             clusterText.append(character, std::size_t(end - character));
             end = character;
         }
-        std::vector<cairo_glyph_t> marks;
-        int letterGlyphs = 0;
+        std::vector<cairo_glyph_t> letter;
         for (int i = cluster.firstGlyph; i <= cluster.lastGlyph; ++i) {
             if (!isDrawable(glyphs.glyphs[i].glyph))
                 continue;
             const cairo_glyph_t &glyph = drawn[std::size_t(drawnBefore[std::size_t(i)])];
             if (item.offset + glyphs.log_clusters[i] == cluster.start) {
-                ordered.push_back(glyph);
-                ++letterGlyphs;
+                letter.push_back(glyph);
             } else {
-                marks.push_back(glyph);
+                ordered.push_back(glyph);
+                cairoClusters.push_back({0, 1});
             }
         }
-        if (byteCount > 0 || letterGlyphs > 0)
-            cairoClusters.push_back({byteCount, letterGlyphs});
-        for (const cairo_glyph_t &mark : marks) {
-            ordered.push_back(mark);
-            cairoClusters.push_back({0, 1});
-        }
+        ordered.insert(ordered.end(), letter.begin(), letter.end());
+        if (byteCount > 0 || !letter.empty())
+            cairoClusters.push_back({byteCount, int(letter.size())});
     }
     drawn = std::move(ordered);
     if (drawn.empty())
@@ -382,7 +395,7 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
             double x = layoutX + points(extents.x);
             for (GSList *node = layoutLine->runs; node; node = node->next) {
                 const auto *run = static_cast<const PangoGlyphItem *>(node->data);
-                drawRun(cr.get(), *run, text, x, baseline);
+                drawRun(cr.get(), *run, *layoutLine, text, x, baseline);
                 x += points(pango_glyph_string_get_width(run->glyphs));
             }
             if (!links.empty())
