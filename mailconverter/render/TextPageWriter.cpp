@@ -347,7 +347,8 @@ TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language)
 {
 }
 
-Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &paragraphs) const
+Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit,
+                                         bool *cut) const
 {
     const TextPageGeometry &page = m_geometry;
     QByteArray pdf;
@@ -365,7 +366,15 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     const double bottom = page.heightPoints - page.bottomPoints;
     double y = page.topPoints + page.firstPageReservedPoints;
     bool pageHasLines = false;
+    int pageNumber = 1;
+    bool isCut = false;
+    // The last page keeps the notice's room whether or not the text ends there.
+    const auto bottomOf = [&](int number) {
+        return limit && number >= limit->pages ? bottom - limit->noticePoints : bottom;
+    };
     for (const TextParagraph &paragraph : paragraphs) {
+        if (isCut)
+            break;
         std::vector<LinkSpan> links;
         const Layout layout = layOutParagraph(context.get(), paragraph, columnWidth - paragraph.indentPoints,
                                               textFamilies, monospaceFamilies, language, links);
@@ -378,8 +387,13 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
             PangoRectangle extents;
             pango_layout_iter_get_line_extents(line.get(), nullptr, &extents);
             const double height = points(extents.height);
-            if (pageHasLines && y + height > bottom) {
+            if (pageHasLines && y + height > bottomOf(pageNumber)) {
+                if (limit && pageNumber >= limit->pages) {
+                    isCut = true;
+                    break;
+                }
                 cairo_show_page(cr.get());
+                ++pageNumber;
                 y = page.topPoints;
                 pageHasLines = false;
             }
@@ -404,6 +418,8 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
             pageHasLines = true;
         } while (pango_layout_iter_next_line(line.get()));
     }
+    if (cut)
+        *cut = isCut;
     cr.reset();
     cairo_surface_finish(surface.get());
     if (const cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)

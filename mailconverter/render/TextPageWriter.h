@@ -45,6 +45,14 @@ struct TextPageGeometry
     double firstPageReservedPoints = 0; ///< kept free at the top of page 1's column
 };
 
+/// How many pages the text may fill, and the room a notice of the cut needs at the foot of
+/// the last one.
+struct TextPageLimit
+{
+    int pages = 1;
+    double noticePoints = 0;
+};
+
 /// Lays each paragraph out with Pango in a PangoLayout of its own (one layout of many
 /// paragraphs takes quadratic time) and draws its lines into a Cairo PDF, moving to a new page
 /// where the next line would cross the column's bottom, so lines are never cut. Pango picks
@@ -60,8 +68,11 @@ public:
     /// `language` is a BCP 47 tag ("ar", "zh-TW", "ja"); empty means none in particular.
     TextPageWriter(TextPageGeometry geometry, std::string language);
 
-    /// The PDF of `paragraphs`, at least one page. Fails only when Cairo cannot write it.
-    Result<QByteArray> write(const std::vector<TextParagraph> &paragraphs) const;
+    /// The PDF of `paragraphs`, at least one page. Fails only when Cairo cannot write it. With
+    /// a `limit`, the text stops at the last whole line of its last page that leaves the
+    /// notice's room free, and `*cut` (when given) says whether any text was left out.
+    Result<QByteArray> write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit = nullptr,
+                             bool *cut = nullptr) const;
 
 private:
     TextPageGeometry m_geometry;
