@@ -24,6 +24,8 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPageSize>
+#include <QRect>
+#include <QRectF>
 #include <QUrl>
 
 #include <filesystem>
@@ -158,15 +160,9 @@ struct PdfMailConverter::Pages
                               const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
                               PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
 
-    /// The header block as a stamp at `column` (points) of the first page: drawn by Qt, or by
-    /// the web engine for the scripts Qt's writer would not give back as typed.
-    Result<PageStamp> headerPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                 const HeaderStamp &header, QPointF column);
-
     /// A page of plain text only (isPlainTextPage), drawn by TextPageWriter, like render.
-    Result<QByteArray> renderPlainText(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                       const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
-                                       PageStamp &noticeStamp, bool &cut);
+    Result<QByteArray> renderPlainText(const MailMessage &message, const HeaderStamp &header, const PageBudget &budget,
+                                       PageStamp &stamp, PageStamp &noticeStamp, bool &cut);
 
     /// Where the text renderer's painter starts: the margins in whole device pixels, in points.
     QPointF columnTopLeft() const
@@ -185,31 +181,12 @@ WebEngineRenderer &PdfMailConverter::webEngineRenderer()
     return m_pages->web();
 }
 
-Result<PageStamp> PdfMailConverter::Pages::headerPage(const MailMessage &message,
-                                                      const std::vector<AttachmentListing> &listings,
-                                                      const HeaderStamp &header, QPointF column)
-{
-    Result<PageStamp> stamp = header.toPageStamp(column);
-    if (!stamp || stamp.value().pdf.isEmpty() || qtPdfWriterCanDrawHeaderBlock(message))
-        return stamp;
-    // Its scripts need Chromium; a trusted page of its own, with no part of the message's.
-    WebEngineRenderer &engine = web();
-    const MessageHost headerHost = engine.openMessage();
-    Result<QByteArray> headerPdf = engine.render(
-        headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)), {}, header.boxPageLayout());
-    // Should that fail, Qt's drawing stays: the right words, if not their text layer.
-    if (headerPdf)
-        stamp.value().pdf = std::move(headerPdf.value());
-    return stamp;
-}
-
-Result<QByteArray> PdfMailConverter::Pages::renderPlainText(const MailMessage &message,
-                                                            const std::vector<AttachmentListing> &listings,
-                                                            const HeaderStamp &header, const PageBudget &budget,
-                                                            PageStamp &stamp, PageStamp &noticeStamp, bool &cut)
+Result<QByteArray> PdfMailConverter::Pages::renderPlainText(const MailMessage &message, const HeaderStamp &header,
+                                                            const PageBudget &budget, PageStamp &stamp,
+                                                            PageStamp &noticeStamp, bool &cut)
 {
     const QPointF column = columnTopLeft();
-    Result<PageStamp> headerStamp = headerPage(message, listings, header, column);
+    Result<PageStamp> headerStamp = header.toPageStamp(column);
     if (!headerStamp)
         return headerStamp.error();
     stamp = std::move(headerStamp.value());
@@ -254,7 +231,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     stamp = PageStamp{};
 
     if (isPlainTextPage(message))
-        return withText(renderPlainText(message, listings, header, budget, stamp, noticeStamp, cut), expectsText);
+        return withText(renderPlainText(message, header, budget, stamp, noticeStamp, cut), expectsText);
 
     // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
     // face, go to Chromium too.
@@ -264,7 +241,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         options.flavour = ComposeOptions::Flavour::WebEngine;
         options.cidBaseUrl = host.resourceBase.toStdString();
         const QPointF column = columnTopLeft();
-        Result<PageStamp> headerStamp = headerPage(message, listings, header, column);
+        Result<PageStamp> headerStamp = header.toPageStamp(column);
         if (!headerStamp)
             return headerStamp.error();
         stamp = std::move(headerStamp.value());
@@ -307,6 +284,10 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         stamp = PageStamp{};
     }
 
+    Result<PageStamp> headerStamp = header.toPageStamp(columnTopLeft());
+    if (!headerStamp)
+        return headerStamp.error();
+    stamp = std::move(headerStamp.value());
     // Inline parts get the same URLs as on the web page, so both flavours share one form.
     const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
     options.flavour = ComposeOptions::Flavour::TextDocument;

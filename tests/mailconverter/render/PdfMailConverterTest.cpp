@@ -263,3 +263,19 @@ TEST_F(PdfMailConverterTest, HtmlThatHidesAllItsTextIsDrawnByThePlainTextRendere
     ASSERT_EQ(m_warnings.size(), 1u);
     EXPECT_NE(m_warnings[0].find("plain-text renderer"), std::string::npos) << m_warnings[0];
 }
+
+TEST_F(PdfMailConverterTest, HeaderBlockGivesBackEveryWordOfItsSubjectInAnyScript)
+{
+    // The subject went to Chromium for these, which gives pointed and vowelled words back apart.
+    for (const ScriptSample &sample : markedRightToLeftSamples() + shapedScriptSamples()) {
+        const QByteArray subject = "=?UTF-8?B?" + sample.text.toUtf8().toBase64() + "?=";
+        for (const QByteArray &message :
+             {plainMessage(subject, "Body text\n"), htmlMessage(subject, "<p>Body text</p>")}) {
+            const QByteArray pdf = convert(message, "-c pdf");
+            const QString text = searchForm(pdfText(pdf));
+            for (const QString &word : wordsOf(sample.text))
+                EXPECT_TRUE(text.contains(searchForm(word))) << sample.language << ": " << word.toStdString();
+            EXPECT_FALSE(pdfHasType3Font(pdf)) << sample.language;
+        }
+    }
+}

@@ -1,11 +1,15 @@
-// What a reader gets back from pages drawn by TextPageWriter: every word of every script,
-// outline fonts only, whole lines on every page, links.
+// What a reader gets back from pages drawn by TextPageWriter and HeaderBlockPage: every word
+// of every script, outline fonts only, whole lines on every page, links.
 #include "mailconverter/render/TextPageWriter.h"
+
+#include "mailconverter/render/HeaderBlockPage.h"
 
 #include "tests/mailconverter/render/PdfProbe.h"
 #include "tests/mailconverter/render/ScriptSamples.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -100,4 +104,22 @@ TEST(TextPageWriter, RunsWithLinksBecomeLinkAnnotations)
     const QByteArray pdf = written({paragraph});
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("See the report")));
     EXPECT_TRUE(pdf.contains("/URI (https://example.org/report?a=1&b='2')")) << pdf.left(4000).toStdString();
+}
+
+TEST(HeaderBlockPage, ValuesKeepTheirLinksLineBreaksAndEscapedCharacters)
+{
+    HeaderRow row;
+    row.label = "Attachments";
+    row.valueHtml = "<a href=\"report%20q1.pdf?a=1&amp;b=2\">report &lt;q1&gt;.pdf</a><span style=\"color:#666666\"> "
+                    "(2 KB)</span><br>Tom &amp; Jerry&#39;s notes &#x263A;";
+    const HeaderBlockPage page({row}, 500, {});
+    const Result<QByteArray> pdf = page.pdf(500, std::ceil(page.heightPoints()), page.heightPoints());
+    ASSERT_TRUE(pdf);
+    const QString text = pdfText(pdf.value());
+    for (const char *expected : {"Attachments:", "report <q1>.pdf (2 KB)", "Tom & Jerry's notes ☺"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in " << text.toStdString();
+    EXPECT_TRUE(pdf.value().contains("/URI (report%20q1.pdf?a=1&b=2)"));
+    // The line break makes a second line: the box is taller than for one.
+    row.valueHtml = "report.pdf";
+    EXPECT_GT(page.heightPoints(), HeaderBlockPage({row}, 500, {}).heightPoints() + 5);
 }
