@@ -13,7 +13,9 @@
 #include "mailconverter/render/HeaderStamp.h"
 #include "mailconverter/render/ImageBudget.h"
 #include "mailconverter/render/PageSetup.h"
+#include "mailconverter/render/PlainTextPage.h"
 #include "mailconverter/render/TextDocumentRenderer.h"
+#include "mailconverter/render/TextPageWriter.h"
 #include "mailconverter/render/WebEngineRenderer.h"
 #include "support/FileMark.h"
 #include "support/PathHelpers.h"
@@ -22,6 +24,8 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPageSize>
+#include <QRect>
+#include <QRectF>
 #include <QUrl>
 
 #include <filesystem>
@@ -112,6 +116,20 @@ void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMo
         converted.warnings.push_back(warning + "text is " + place);
 }
 
+/// `pdf`, or an error when it was to show text and shows none: called converted, an empty page
+/// would lose the message; failed, its file is kept.
+Result<QByteArray> withText(Result<QByteArray> pdf, bool expectsText)
+{
+    if (!pdf || !expectsText)
+        return pdf;
+    Result<bool> drawsText = pdfDrawsText(pdf.value());
+    if (!drawsText)
+        return drawsText.error();
+    if (!drawsText.value())
+        return Error{"the page shows none of the message's text"};
+    return pdf;
+}
+
 HeaderStamp headerStampFor(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                            const QPageLayout &layout)
 {
@@ -141,6 +159,17 @@ struct PdfMailConverter::Pages
     Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                               const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
                               PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
+
+    /// A page of plain text only (isPlainTextPage), drawn by TextPageWriter, like render.
+    Result<QByteArray> renderPlainText(const MailMessage &message, const HeaderStamp &header, const PageBudget &budget,
+                                       PageStamp &stamp, PageStamp &noticeStamp, bool &cut);
+
+    /// Where the text renderer's painter starts: the margins in whole device pixels, in points.
+    QPointF columnTopLeft() const
+    {
+        return QPointF(layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
+               HeaderStamp::kStampResolution;
+    }
 };
 
 PdfMailConverter::PdfMailConverter() : m_pages(std::make_unique<Pages>()) {}
@@ -150,6 +179,40 @@ PdfMailConverter::~PdfMailConverter() = default;
 WebEngineRenderer &PdfMailConverter::webEngineRenderer()
 {
     return m_pages->web();
+}
+
+Result<QByteArray> PdfMailConverter::Pages::renderPlainText(const MailMessage &message, const HeaderStamp &header,
+                                                            const PageBudget &budget, PageStamp &stamp,
+                                                            PageStamp &noticeStamp, bool &cut)
+{
+    const QPointF column = columnTopLeft();
+    Result<PageStamp> headerStamp = header.toPageStamp(column);
+    if (!headerStamp)
+        return headerStamp.error();
+    stamp = std::move(headerStamp.value());
+
+    const QRectF page = layout.fullRect(QPageLayout::Point);
+    const QMarginsF margins = layout.margins(QPageLayout::Point);
+    TextPageGeometry geometry;
+    geometry.widthPoints = page.width();
+    geometry.heightPoints = page.height();
+    geometry.leftPoints = column.x();
+    geometry.topPoints = column.y();
+    geometry.rightPoints = margins.right();
+    geometry.bottomPoints = margins.bottom();
+    geometry.firstPageReservedPoints = header.reservedHeight();
+    const TextPageLimit limit{budget.pages(), budget.noticeHeight()};
+    Result<QByteArray> pdf =
+        TextPageWriter(geometry, pageLanguageTag(message)).write(plainTextParagraphs(message), &limit, &cut);
+    if (!pdf || !cut)
+        return pdf;
+    // In the room the last page keeps at its column's foot.
+    Result<PageStamp> notice =
+        budget.noticeStamp(QPointF(column.x(), page.height() - margins.bottom() - budget.noticeHeight()));
+    if (!notice)
+        return notice.error();
+    noticeStamp = std::move(notice.value());
+    return pdf;
 }
 
 Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
@@ -167,6 +230,9 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
     options.paperSize = paperSizeOf(layout);
     stamp = PageStamp{};
 
+    if (isPlainTextPage(message))
+        return withText(renderPlainText(message, header, budget, stamp, noticeStamp, cut), expectsText);
+
     // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
     // face, go to Chromium too.
     if (hasHtmlBody(message) || !qtPdfWriterCanDraw(message)) {
@@ -174,23 +240,11 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         const MessageHost host = engine.openMessage();
         options.flavour = ComposeOptions::Flavour::WebEngine;
         options.cidBaseUrl = host.resourceBase.toStdString();
-        // Where the text renderer's painter starts: the margins in whole device pixels.
-        const QPointF column = QPointF(layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
-                               HeaderStamp::kStampResolution;
-        Result<PageStamp> headerPage = header.toPageStamp(column);
-        if (!headerPage)
-            return headerPage.error();
-        stamp = std::move(headerPage.value());
-        if (!stamp.pdf.isEmpty() && !qtPdfWriterCanDrawHeaderBlock(message)) {
-            // Its scripts need Chromium too; a trusted page of its own, with no part of the message's.
-            const MessageHost headerHost = engine.openMessage();
-            Result<QByteArray> headerPdf =
-                engine.render(headerHost, QByteArray::fromStdString(header.webPageHtml(message, listings)), {},
-                              header.boxPageLayout());
-            // Should that fail, Qt's drawing stays: the right words, if not their text layer.
-            if (headerPdf)
-                stamp.pdf = std::move(headerPdf.value());
-        }
+        const QPointF column = columnTopLeft();
+        Result<PageStamp> headerStamp = header.toPageStamp(column);
+        if (!headerStamp)
+            return headerStamp.error();
+        stamp = std::move(headerStamp.value());
         // The web engine takes its margins from the layout alone, never from the page's CSS,
         // and clips what it draws to them: room kept this way cannot be taken back by the
         // message. It is kept on every page; finishPdf moves the later pages' content up.
@@ -230,21 +284,17 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         stamp = PageStamp{};
     }
 
+    Result<PageStamp> headerStamp = header.toPageStamp(columnTopLeft());
+    if (!headerStamp)
+        return headerStamp.error();
+    stamp = std::move(headerStamp.value());
     // Inline parts get the same URLs as on the web page, so both flavours share one form.
     const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
     options.flavour = ComposeOptions::Flavour::TextDocument;
     options.cidBaseUrl = resourceBase.toStdString();
-    Result<QByteArray> pdf = textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)),
-                                                 resources, resourceBase, layout, &header, &budget, &cut);
-    if (!pdf || !expectsText)
-        return pdf;
-    Result<bool> drawsText = pdfDrawsText(pdf.value());
-    if (!drawsText)
-        return drawsText.error();
-    // Called converted, an empty page would lose the message: it fails, so its file is kept.
-    if (!drawsText.value())
-        return Error{"the page shows none of the message's text"};
-    return pdf;
+    return withText(textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)),
+                                        resources, resourceBase, layout, &header, &budget, &cut),
+                    expectsText);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,

@@ -152,7 +152,7 @@ Result<QByteArray> TextDocumentRenderer::render(const QString &html, const Messa
         document.documentLayout()->draw(&painter, context);
         painter.restore();
         if (index == 0 && header)
-            header->draw(painter);
+            header->drawBand(painter);
         if (endsWithNotice)
             budget->drawNotice(painter, QPointF(0, area.height()));
     }

@@ -13,8 +13,8 @@ namespace tessaly {
 class HeaderStamp;
 class PageBudget;
 
-/// Draws simple HTML (the header block and a plain-text body, or an HTML body when the web
-/// engine failed) with Qt's own text layout and PDF writer. Lines wrap and are never cut
+/// Draws simple HTML (an HTML body when the web engine failed) with Qt's own text layout and
+/// PDF writer. Lines wrap and are never cut
 /// across pages; images come only from `resources` and are decoded under a size limit.
 class TextDocumentRenderer
 {
@@ -23,7 +23,8 @@ public:
 
     /// Renders `html`, whose inline images are referred to as `resourceBase` + Content-ID.
     /// Images that are missing, undecodable or too large are left out. With a `header`,
-    /// the first page keeps room for it at the top and it is drawn there last. With a
+    /// the first page keeps room for it at the top, and its band is painted there last for
+    /// its box to be stamped on. With a
     /// `budget`, a document longer than its pages is drawn up to the last whole line that
     /// leaves room for the notice on its last page, then the notice; `*cut` (when given)
     /// says whether that happened.

@@ -99,6 +99,11 @@ QStringList pdfFontNames(const QByteArray &pdf)
     return names;
 }
 
+bool pdfHasType3Font(const QByteArray &pdf)
+{
+    return runOnPdf(QStringLiteral("pdffonts"), {QStringLiteral("{pdf}")}, pdf).contains(QStringLiteral(" Type 3 "));
+}
+
 int pdfPageCount(const QByteArray &pdf)
 {
     return pdfInfo(pdf, QStringLiteral("Pages")).toInt();

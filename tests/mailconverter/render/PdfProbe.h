@@ -31,6 +31,8 @@ QString pdfInfo(const QByteArray &pdf, const QString &key);
 QList<QSize> pdfImageSizes(const QByteArray &pdf);
 /// The names of the fonts pdffonts lists ("ABCDEF+LiberationSans" for a subset).
 QStringList pdfFontNames(const QByteArray &pdf);
+/// Whether pdffonts lists a Type 3 font, whose glyphs are drawings rather than outlines.
+bool pdfHasType3Font(const QByteArray &pdf);
 /// The page count pdfinfo reports.
 int pdfPageCount(const QByteArray &pdf);
 /// Writes the PDF and its first two pages as PNGs at 60 dpi (for looking at) when the

@@ -55,4 +55,25 @@ inline QList<ScriptSample> scriptSamples()
     };
 }
 
+/// Text that only shaping draws right and only clusters give back: Thai vowels and tone
+/// marks, emoji joined into one, and lines of several scripts.
+inline QList<ScriptSample> shapedScriptSamples()
+{
+    return {
+        {"Thai with tone marks", QStringLiteral("ผู้จัดการ ส่งรายงานแล้ว ขอบคุณที่ช่วยเหลือ")},
+        {"Emoji joined", QStringLiteral("Family 👨‍👩‍👧 thumbs 👍🏽 flag 🏳️‍🌈 done")},
+        {"Mixed scripts", QStringLiteral("Invoice 2024 для клиента مرحبا שלום 会议 नमस्ते end")},
+    };
+}
+
+/// Arabic letters with vowel marks and Hebrew with points, which come back from text pages
+/// (Chromium's pages lose them still).
+inline QList<ScriptSample> markedRightToLeftSamples()
+{
+    return {
+        {"Arabic with vowel marks", QStringLiteral("مَرْحَبًا بِكُمْ فِي غَدًا")},
+        {"Hebrew with points", QStringLiteral("שָׁלוֹם מָחָר")},
+    };
+}
+
 } // namespace tessaly::test
