@@ -110,7 +110,7 @@ public:
     Result<ConvertedMessage> Convert(const FileInFolder &, const FileInFolder &destination,
                                      const std::string &) override
     {
-        return ConvertedMessage{destination.path(), 0, {}};
+        return ConvertedMessage{destination.path(), 0, 0, {}};
     }
 };
 

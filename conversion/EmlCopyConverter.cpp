@@ -82,7 +82,7 @@ Result<ConvertedMessage> EmlCopyConverter::Convert(const FileInFolder &source, c
         (void)destination.folder.remove(committed.value()); // one that won't go stays; the source is kept
         return synced.error();
     }
-    return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, {}};
+    return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, 0, {}};
 }
 
 } // namespace tessaly

@@ -243,7 +243,8 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
     row.status = kIndexStatusConverted;
     row.pdfFile = PathFileName(converted.writtenPath);
     row.sourceSha256 = converted.embeddedSourceSha256;
-    row.attachmentsWritten = converted.attachmentsSaved;
+    // Saved beside the PDF or embedded in it: an audit counts both.
+    row.attachmentsWritten = converted.attachmentsSaved + converted.attachmentsEmbedded;
     if (const std::optional<std::time_t> date =
             m_settings.index.setFileTimes ? localTime(pending.date) : std::nullopt) {
         if (Result<void> timed = m_output.folder.setModificationTime(row.pdfFile, *date); !timed)

@@ -59,6 +59,8 @@ struct ConvertedMessage
     std::string writtenPath;
     /// How many files were saved in the attachments folder beside it.
     int attachmentsSaved = 0;
+    /// How many of the message's attachments were embedded in it.
+    int attachmentsEmbedded = 0;
     /// Things the reader of the report should know, e.g. that the plain-text fallback drew
     /// an HTML body. Empty when all went as planned.
     std::vector<std::string> warnings;

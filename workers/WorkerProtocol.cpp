@@ -23,6 +23,7 @@ constexpr std::string_view kPdfAtField = "pdf-at";
 constexpr std::string_view kKeepMessageFileField = "keep-eml";
 constexpr std::string_view kSourceDigestField = "source-sha256";
 constexpr std::string_view kMessageDigestField = "message-sha256";
+constexpr std::string_view kEmbeddedCountField = "embedded";
 constexpr std::string_view kWarningField = "warning";
 constexpr std::string_view kFileField = "file";
 constexpr std::string_view kFileAtField = "file-at";
@@ -144,8 +145,10 @@ Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile
     std::vector<std::string_view> fields{kRendered, output ? kPdfAtField : kPdfField};
     for (const std::string &value : values)
         fields.push_back(value);
+    const std::string embeddedCount = std::to_string(converted.attachmentsEmbedded);
     fields.insert(fields.end(), {kKeepMessageFileField, converted.keepMessageFile ? "1" : "0", kSourceDigestField,
-                                 converted.embeddedSourceSha256, kMessageDigestField, rendered.messageDigest});
+                                 converted.embeddedSourceSha256, kMessageDigestField, rendered.messageDigest,
+                                 kEmbeddedCountField, embeddedCount});
     for (const std::string &warning : converted.warnings) {
         fields.push_back(kWarningField);
         fields.push_back(warning);
@@ -245,6 +248,11 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
             i += 2;
         } else if (tag == kSourceDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
             rendered.converted.embeddedSourceSha256 = std::move(f[i + 1]);
+            i += 2;
+        } else if (const std::optional<std::uint64_t> count =
+                       tag == kEmbeddedCountField && valueAfter(i, 1) ? numberIn(f[i + 1]) : std::nullopt;
+                   count && *count <= kMaxFilesPerAnswer) {
+            rendered.converted.attachmentsEmbedded = static_cast<int>(*count);
             i += 2;
         } else if (tag == kMessageDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
             rendered.messageDigest = std::move(f[i + 1]);

@@ -59,6 +59,9 @@ public:
     /// Puts the files to save beside the PDF, and their folder, into `rendered`.
     void addFilesToSave(RenderedMessage &rendered) const;
 
+    /// How many attachments `editPdf` embeds in the PDF.
+    int embeddedCount() const { return m_mode == AttachmentMode::Embed ? static_cast<int>(m_files.size()) : 0; }
+
     /// The files with their final names, valid after `prepare` while the message lives.
     const std::vector<AttachmentFile> &files() const { return m_files; }
 

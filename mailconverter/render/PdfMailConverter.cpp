@@ -411,6 +411,7 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
     if (!finished)
         return finished.error().within("'" + plannedPath + "': ");
     rendered.pdf = std::move(finished).value();
+    converted.attachmentsEmbedded = attachments.embeddedCount();
     attachments.addFilesToSave(rendered);
     return rendered;
 }

@@ -61,7 +61,7 @@ public:
         auto committed = pending.value().commitAs(destination.name);
         if (!committed)
             return committed.error();
-        return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, {}};
+        return ConvertedMessage{destination.folder.pathOf(committed.value()), 0, 0, {}};
     }
 
     static std::string readAll(const std::string &path)

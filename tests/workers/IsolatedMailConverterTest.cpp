@@ -141,7 +141,7 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     EXPECT_EQ(buffer, std::string("\0\0", 2));
 
     const std::string digest(64, 'a');
-    RenderedMessage rendered{ConvertedMessage{"x.pdf", 0, {"one", ""}, true, digest},
+    RenderedMessage rendered{ConvertedMessage{"x.pdf", 0, 2, {"one", ""}, true, digest},
                              "%PDF",
                              {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}},
                              std::string(64, 'b')};
@@ -155,6 +155,7 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
         EXPECT_TRUE(decoded.value().converted.keepMessageFile);
         EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
         EXPECT_EQ(decoded.value().messageDigest, rendered.messageDigest);
+        EXPECT_EQ(decoded.value().converted.attachmentsEmbedded, 2);
         EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
         EXPECT_EQ(decoded.value().pdf.read().value(), "%PDF");
         ASSERT_EQ(decoded.value().attachments.size(), 3u);

@@ -57,11 +57,13 @@ protected:
         if (!converted)
             return {};
         m_warnings = converted.value().warnings;
+        m_written = converted.value().attachmentsSaved + converted.value().attachmentsEmbedded;
         return converted.value().writtenPath;
     }
 
     TempFolder m_scratch;
     std::vector<std::string> m_warnings;
+    int m_written = 0; ///< attachments saved or embedded, as the index counts them
     std::string m_tenMegabytes = randomBytes(10 * 1024 * 1024);
     std::vector<TestPart> m_files = {
         {"text/plain", attachmentNamed("empty.txt"), ""},
@@ -91,6 +93,7 @@ TEST_F(ConverterAttachments, EmbeddedFilesComeBackFromPdfdetach)
     EXPECT_EQ(filesIn(m_scratch.path()).size(), 1u); // nothing beside the PDF
 
     EXPECT_TRUE(detachAll(pdf, m_scratch.file("detached")) == m_expected);
+    EXPECT_EQ(m_written, static_cast<int>(m_expected.size())) << "embedded attachments are written ones too";
 
     const std::string text = pdfText(pdf);
     EXPECT_NE(text.find("übersicht €.txt"), std::string::npos) << text;
