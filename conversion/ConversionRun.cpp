@@ -2,6 +2,7 @@
 
 #include "conversion/MailboxFileReader.h"
 #include "conversion/MailboxReader.h"
+#include "conversion/MessageFolder.h"
 #include "conversion/MessageIndex.h"
 #include "conversion/MessagePipeline.h"
 #include "conversion/OutputTree.h"
@@ -150,6 +151,34 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(folder);
     m_recorder.mailboxStarted(mailboxPath, folder, m_settings.index.indexFileName);
 
+    if (isSourceFolder(mailboxPath)) {
+        MessagePipeline pipeline(converter, m_settings, m_makeReader,
+                                 MailboxOutput{folder, mailboxFolder.path(),
+                                               m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
+                                               0},
+                                 m_recorder);
+        try {
+            const bool read =
+                readSourceFolder(pipeline, row, mailboxPath,
+                                 SpillFiles{[&folder] { return PendingFile::createIn(folder); }}, bytesBefore);
+            pipeline.finishAll();
+            if (!read || pipeline.diskFull()) {
+                mailboxFolder.removeMadeFoldersIfEmpty();
+                return false;
+            }
+        } catch (const std::exception &exception) {
+            m_recorder.failMailbox(mailboxPath, exception.what());
+            pipeline.abandon();
+            return false;
+        }
+        ++m_recorder.report().mailboxesRead;
+        if (!m_recorder.mailboxHeldMessages()) {
+            m_recorder.report().emptyMailboxes.push_back(mailboxPath);
+            mailboxFolder.removeMadeFoldersIfEmpty();
+        }
+        return true;
+    }
+
     Result<MailboxFileReader> file =
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
@@ -201,9 +230,54 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     return true;
 }
 
+bool ConversionRun::readSourceFolder(MessagePipeline &pipeline, int row, const std::string &folderPath,
+                                     SpillFiles spill, std::uint64_t bytesBefore)
+{
+    Result<std::vector<MessageFolderFile>> files = messageFilesOf(folderPath);
+    if (!files) {
+        m_recorder.failMailbox(folderPath, files.error());
+        return false;
+    }
+    // A range of a source folder is one of positions in its list of message files.
+    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
+    const std::size_t first = range ? static_cast<std::size_t>(range->start) : 0;
+    const std::size_t end = range ? std::min<std::size_t>(static_cast<std::size_t>(range->end), files.value().size())
+                                  : files.value().size();
+    std::uint64_t bytesRead = 0;
+    for (std::size_t i = first; i < end; ++i) {
+        const MessageFolderFile &messageFile = files.value()[i];
+        const SourceFile source{messageFile.relativePath, messageFile.notes};
+        Result<MailboxFileReader> file = MailboxFileReader::open(messageFile.path);
+        if (!file) {
+            // The other files still convert; with no row, a re-run tries this one again.
+            m_recorder.report().warnings.push_back(file.error().message);
+            continue;
+        }
+        // One file, one message: a body line starting "From " does not cut it.
+        MailboxReader reader(
+            SplitMode::Whole, [&](const SplitMessage &message) { pipeline.take(message, &source); }, 0, spill);
+        Result<void> read = reader.readToEnd(
+            file.value(), [&](std::uint64_t fileBytes) { m_recorder.progressed(bytesBefore + bytesRead + fileBytes); },
+            [&pipeline] { return pipeline.diskFull(); });
+        bytesRead += file.value().bytesRead();
+        m_recorder.report().bytesRead += file.value().bytesRead();
+        if (pipeline.diskFull())
+            return false;
+        if (!read) {
+            if (const std::optional<SplitMessage> inHand = reader.messageInHand())
+                pipeline.keepCutShort(*inHand, read.error().message);
+            else
+                m_recorder.report().warnings.push_back(read.error().message);
+        }
+    }
+    return true;
+}
+
 std::uint64_t ConversionRun::rowBytes(int row) const
 {
     const MailboxRow &mailbox = m_rows[static_cast<std::size_t>(row)];
+    if (isSourceFolder(trimBlanks(mailbox.path)))
+        return sourceBytes(trimBlanks(mailbox.path));
     return mailbox.range ? mailbox.range->end - mailbox.range->start : fileSize(trimBlanks(mailbox.path));
 }
 
