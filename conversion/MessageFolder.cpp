@@ -61,7 +61,9 @@ std::uint64_t fileBytes(const fs::path &path)
 
 bool isSourceFolder(const std::string &path)
 {
-    return isFolder(toFsPath(path));
+    if (!isFolder(toFsPath(path)))
+        return false;
+    return (!path.empty() && isPathSeparator(path.back())) || isMaildir(path);
 }
 
 bool isMaildir(const std::string &path)

@@ -22,7 +22,9 @@ struct MessageFolderFile
     std::string notes;
 };
 
-/// Whether `path` is a folder (a Maildir or an .eml folder) rather than a mailbox file.
+/// Whether `path` names a source folder: a Maildir, or a folder named with a trailing
+/// separator as the folder scan names an .eml folder. A folder named otherwise is no source:
+/// it fails as a mailbox would.
 bool isSourceFolder(const std::string &path);
 
 /// Whether the folder at `path` holds a "cur" and a "new" folder.

@@ -38,7 +38,7 @@ Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const s
         below = fromFsPath(asPath.parent_path());
     // A Maildir++ folder ".A.B" inside a Maildir holds the Maildir's folder B inside A.
     const std::string name = fromFsPath(asPath.filename());
-    if (name.size() > 1 && name[0] == '.' && asPath.has_parent_path() && isSourceFolder(mailbox) &&
+    if (name.size() > 1 && name[0] == '.' && asPath.has_parent_path() && isMaildir(mailbox) &&
         isMaildir(fromFsPath(toFsPath(mailbox).parent_path()))) {
         std::filesystem::path nested = asPath.parent_path();
         std::size_t start = 1;

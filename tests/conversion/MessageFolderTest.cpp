@@ -15,7 +15,10 @@ namespace {
 std::vector<std::string> relativePaths(const std::string &folder)
 {
     std::vector<std::string> paths;
-    for (const MessageFolderFile &file : messageFilesOf(folder).value())
+    const Result<std::vector<MessageFolderFile>> files = messageFilesOf(folder);
+    if (!files)
+        return {"error: " + files.error().message};
+    for (const MessageFolderFile &file : files.value())
         paths.push_back(file.relativePath);
     return paths;
 }
@@ -38,7 +41,9 @@ TEST(MessageFolder, MaildirFilesGoByDeliveryTimeThenNameWithTheirFlagsSpelledOut
     EXPECT_EQ(relativePaths(maildir),
               (std::vector<std::string>{"cur/999999999.M2.host:2,RF", "cur/1600000100.M1.host:2,",
                                         "new/1600000100.M9.host", "cur/1600000300.M3.host:2,ST", "cur/no-time"}));
-    EXPECT_EQ(messageFilesOf(maildir).value().front().notes, "Maildir flags: flagged, replied");
+    const Result<std::vector<MessageFolderFile>> files = messageFilesOf(maildir);
+    ASSERT_TRUE(files.ok());
+    EXPECT_EQ(files.value().front().notes, "Maildir flags: flagged, replied");
     EXPECT_EQ(maildirFlagNotes("1600000300.M3.host:2,ST"), "Maildir flags: seen, trashed");
     EXPECT_EQ(maildirFlagNotes("1600000100.M1.host:2,"), "");
     EXPECT_EQ(maildirFlagNotes("1600000100.M9.host"), "");
@@ -55,7 +60,7 @@ TEST(MessageFolder, EmlFilesGoByNameWithNumbersComparedAsNumbers)
               (std::vector<std::string>{"2.eml", "10.eml", "message 2b.EML", "message 10.eml"}));
 
     const std::vector<std::pair<std::string, std::string>> ordered = {{"a2", "a10"},  {"a02", "a10"}, {"a9z", "a10a"},
-                                                                      {"abc", "abd"}, {"a", "a1"},    {"1", "01"}};
+                                                                      {"abc", "abd"}, {"a", "a1"},    {"01", "1"}};
     for (const auto &[before, after] : ordered) {
         EXPECT_TRUE(namesInNaturalOrder(before, after)) << before << " before " << after;
         EXPECT_FALSE(namesInNaturalOrder(after, before)) << after << " after " << before;
