@@ -255,7 +255,13 @@ bool ConversionRun::readSourceFolder(MessagePipeline &pipeline, int row, const s
         }
         // One file, one message: a body line starting "From " does not cut it.
         MailboxReader reader(
-            SplitMode::Whole, [&](const SplitMessage &message) { pipeline.take(message, &source); }, 0, spill);
+            SplitMode::Whole,
+            [&](const SplitMessage &message) {
+                SplitMessage fromFile = message;
+                fromFile.sourceFile = source.relativePath;
+                pipeline.take(fromFile, &source);
+            },
+            0, spill);
         Result<void> read = reader.readToEnd(
             file.value(), [&](std::uint64_t fileBytes) { m_recorder.progressed(bytesBefore + bytesRead + fileBytes); },
             [&pipeline] { return pipeline.diskFull(); });

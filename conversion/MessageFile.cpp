@@ -33,7 +33,11 @@ bool holdsSameBytes(const FolderHandle &folder, const std::string &name, const O
 /// What identifies the message, as its mark (FileMark.h): its outputs get the same one.
 std::string markOf(const SplitMessage &message)
 {
-    return message.sha256 + ' ' + std::to_string(message.offset) + ' ' + std::to_string(message.length);
+    std::string mark = message.sha256 + ' ' + std::to_string(message.offset) + ' ' + std::to_string(message.length);
+    // Every file of a source folder lies at offset 0: its path tells identical files apart.
+    if (!message.sourceFile.empty())
+        mark.append(" ").append(message.sourceFile);
+    return mark;
 }
 
 /// `pending` lies in `folder`.

@@ -36,6 +36,7 @@ SOURCE_FILES = {
     "Maildir/.Work.Projects/new/1600000500.M5P1.host": message("projects"),
     "Exported/10.eml": message("ten"),
     "Exported/2.eml": message("two"),
+    "Exported/3.eml": message("two"),  # the same bytes again: a message of its own
     "Exported/notes.txt": b"not a message\n",
     "binary": bytes(range(256)),
     "Alone.msf": b"// <!-- <mdb:mork:z v=\"1.4\"/> -->\n",
@@ -48,11 +49,20 @@ EXPECTED = {
     "Maildir": ["first delivered", "second delivered", "third delivered", "no delivery time"],
     "Maildir/Work": ["work"],
     "Maildir/Work/Projects": ["projects"],
-    "Exported": ["two", "ten"],
+    "Exported": ["two", "two", "ten"],
 }
 # Output folder -> the source folder it comes from.
 SOURCE_FOLDERS = {"Maildir": "Maildir", "Maildir/Work": "Maildir/.Work",
                   "Maildir/Work/Projects": "Maildir/.Work.Projects", "Exported": "Exported"}
+
+
+def pdf_names(subjects):
+    """The PDF names of messages with these subjects, in order: a taken name gets " (2)"."""
+    names = []
+    for subject in subjects:
+        taken = sum(1 for earlier in names if earlier == f"{subject}.pdf" or earlier.startswith(f"{subject} ("))
+        names.append(f"{subject}.pdf" if taken == 0 else f"{subject} ({taken + 1}).pdf")
+    return names
 
 
 def fail(text):
@@ -112,7 +122,7 @@ def main():
     one_run = os.path.join(work, "one")
     run(cli, ["-o", one_run, source])
     tree = outputs(one_run, source, ".pdf")
-    expected_tree = {folder: sorted(f"{subject}.pdf" for subject in subjects) for folder, subjects in EXPECTED.items()}
+    expected_tree = {folder: sorted(pdf_names(subjects)) for folder, subjects in EXPECTED.items()}
     if tree != expected_tree:
         fail(f"output tree {tree}, expected {expected_tree}")
     base = one_run + source
@@ -127,8 +137,8 @@ def main():
                 content = file.read()
             if int(row["Length"]) != len(content) or row["SHA-256"] != hashlib.sha256(content).hexdigest():
                 fail(f"{folder}: row {row} does not key on its file")
-        for subject in subjects:
-            text = subprocess.run(["pdftotext", os.path.join(base, folder, f"{subject}.pdf"), "-"],
+        for subject, name in zip(subjects, pdf_names(subjects)):
+            text = subprocess.run(["pdftotext", os.path.join(base, folder, name), "-"],
                                   capture_output=True).stdout.decode()
             if f"end of {subject}" not in text or "From here on a line" not in text:
                 fail(f"{folder}/{subject}.pdf lacks part of its message:\n{text}")
@@ -140,7 +150,7 @@ def main():
         fail("the conversion changed the source tree")
 
     again = run(cli, ["-o", one_run, source])
-    if "messages converted: 0" not in again or "messages skipped (converted earlier): 8" not in again:
+    if "messages converted: 0" not in again or "messages skipped (converted earlier): 9" not in again:
         fail(f"a re-run converted again:\n{again}")
 
     # Whole sources and files as the units: three shards, the Maildir split between them.
