@@ -33,7 +33,7 @@ struct SplitMessage
     std::string sha256;
     /// For a message file of a source folder (a Maildir or an .eml folder): its path there;
     /// empty for a message of a mailbox. Two identical files are two messages.
-    std::string_view sourceFile;
+    std::string_view sourceFile{};
 };
 
 /// Receives every finished message, in mailbox order.

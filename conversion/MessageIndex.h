@@ -39,7 +39,7 @@ struct MessageKey
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
     std::string sha256;
-    std::string sourceFile; ///< path in the source folder, '/' between names; empty for a mailbox
+    std::string sourceFile{}; ///< path in the source folder, '/' between names; empty for a mailbox
 
     friend auto operator<=>(const MessageKey &, const MessageKey &) = default;
 };
