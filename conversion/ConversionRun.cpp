@@ -6,6 +6,7 @@
 #include "conversion/MessageIndex.h"
 #include "conversion/MessagePipeline.h"
 #include "conversion/OutputTree.h"
+#include "conversion/SourceFolderReader.h"
 #include "support/FolderHandle.h"
 #include "support/PathHelpers.h"
 #include "support/TextHelpers.h"
@@ -158,9 +159,22 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
                                                0},
                                  m_recorder);
         try {
-            const bool read =
-                readSourceFolder(pipeline, row, mailboxPath,
-                                 SpillFiles{[&folder] { return PendingFile::createIn(folder); }}, bytesBefore);
+            Result<std::vector<MessageFolderFile>> files = messageFilesOf(mailboxPath);
+            if (!files)
+                m_recorder.failMailbox(mailboxPath, files.error());
+            else if (range) {
+                // A range of a source folder is one of positions in its list of files.
+                std::vector<MessageFolderFile> &all = files.value();
+                const auto end = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->end, all.size()));
+                const auto start =
+                    std::min(static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->start, all.size())), end);
+                all = std::vector<MessageFolderFile>(all.begin() + start, all.begin() + end);
+            }
+            const bool read = files && readMessageFiles(files.value(), pipeline, m_recorder,
+                                                        SpillFiles{[&folder] { return PendingFile::createIn(folder); }},
+                                                        [&](std::uint64_t bytesRead) {
+                                                            m_recorder.progressed(bytesBefore + bytesRead);
+                                                        });
             pipeline.finishAll();
             if (!read || pipeline.diskFull()) {
                 mailboxFolder.removeMadeFoldersIfEmpty();
@@ -226,55 +240,6 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     if (!m_recorder.mailboxHeldMessages()) {
         m_recorder.report().emptyMailboxes.push_back(mailboxPath);
         mailboxFolder.removeMadeFoldersIfEmpty();
-    }
-    return true;
-}
-
-bool ConversionRun::readSourceFolder(MessagePipeline &pipeline, int row, const std::string &folderPath,
-                                     SpillFiles spill, std::uint64_t bytesBefore)
-{
-    Result<std::vector<MessageFolderFile>> files = messageFilesOf(folderPath);
-    if (!files) {
-        m_recorder.failMailbox(folderPath, files.error());
-        return false;
-    }
-    // A range of a source folder is one of positions in its list of message files.
-    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
-    const std::size_t first = range ? static_cast<std::size_t>(range->start) : 0;
-    const std::size_t end = range ? std::min<std::size_t>(static_cast<std::size_t>(range->end), files.value().size())
-                                  : files.value().size();
-    std::uint64_t bytesRead = 0;
-    for (std::size_t i = first; i < end; ++i) {
-        const MessageFolderFile &messageFile = files.value()[i];
-        const SourceFile source{messageFile.relativePath, messageFile.notes};
-        Result<MailboxFileReader> file = MailboxFileReader::open(messageFile.path);
-        if (!file) {
-            // The other files still convert; with no row, a re-run tries this one again.
-            m_recorder.report().warnings.push_back(file.error().message);
-            continue;
-        }
-        // One file, one message: a body line starting "From " does not cut it.
-        MailboxReader reader(
-            SplitMode::Whole,
-            [&](const SplitMessage &message) {
-                SplitMessage fromFile = message;
-                fromFile.sourceFile = source.relativePath;
-                pipeline.take(fromFile, &source);
-            },
-            0, spill);
-        Result<void> read = reader.readToEnd(
-            file.value(), [&](std::uint64_t fileBytes) { m_recorder.progressed(bytesBefore + bytesRead + fileBytes); },
-            [&pipeline] { return pipeline.diskFull(); });
-        bytesRead += file.value().bytesRead();
-        m_recorder.report().bytesRead += file.value().bytesRead();
-        if (pipeline.diskFull())
-            return false;
-        if (!read) {
-            if (const std::optional<SplitMessage> inHand = reader.messageInHand())
-                pipeline.keepCutShort(*inHand, read.error().message);
-            else
-                m_recorder.report().warnings.push_back(read.error().message);
-        }
     }
     return true;
 }

@@ -1,7 +1,6 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
-#include "conversion/MessageText.h"
 #include "conversion/RunInputs.h"
 #include "conversion/RunObserver.h"
 #include "conversion/RunRecorder.h"
@@ -15,8 +14,6 @@
 #include <vector>
 
 namespace tessaly {
-
-class MessagePipeline;
 
 /// Drives a run over a list of mailbox rows. For every row it makes the mailbox's output
 /// folder, and wires the three parts that do the work: the MailboxReader (probe, split mode,
@@ -58,10 +55,6 @@ private:
     /// converted before it.
     bool convertMailbox(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
                         const std::string &outputFolder, std::uint64_t bytesBefore);
-    /// Reads each message file of the source folder in row `row` (those of its range, when it
-    /// has one) into `pipeline`. True when every file was read.
-    bool readSourceFolder(MessagePipeline &pipeline, int row, const std::string &folderPath, SpillFiles spill,
-                          std::uint64_t bytesBefore);
     /// The bytes row `row` reads: its range's, or the whole mailbox's.
     std::uint64_t rowBytes(int row) const;
 
