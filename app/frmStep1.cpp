@@ -643,7 +643,7 @@ void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxP
     LblProgessCurrent->setText(fromUtf8(mailboxProgressText(row + 1, rowCount)));
     // The count of the mailbox before must not stand for this one.
     LblProgress->setText(QStringLiteral("Saving :"));
-    LblIMMFile->setText(fromUtf8(PathFileName(mailboxPath)));
+    LblIMMFile->setText(fromUtf8(sourceName(mailboxPath)));
     m_platform.processPendingEvents();
 }
 

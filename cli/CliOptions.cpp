@@ -170,7 +170,8 @@ std::string usageText()
                    [--split-over SIZE] MAILBOX_OR_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
-searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case).
+searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case),
+Thunderbird folders, Apple Mail exports, Maildirs and folders of .eml files.
 Below DIR the output repeats each mailbox's path, the mailbox file becoming a folder that
 holds its PDFs: /home/ann/Mail/Inbox.mbox gives DIR/home/ann/Mail/Inbox.mbox/.
 Existing files are never overwritten: a taken name gets " (2)", " (3)" and so on.

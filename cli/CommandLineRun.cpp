@@ -3,6 +3,7 @@
 #include "cli/ConsoleProgress.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/MailboxShards.h"
+#include "conversion/MessageFolder.h"
 #include "conversion/MessageIndex.h"
 #include "mailboxlist/FolderScan.h"
 #include "support/PathHelpers.h"
@@ -24,9 +25,7 @@ std::vector<std::uint64_t> mailboxSizes(const std::vector<std::string> &mailboxe
 {
     std::vector<std::uint64_t> sizes;
     for (const std::string &mailbox : mailboxes) {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(toFsPath(mailbox), error);
-        sizes.push_back(error ? 0 : static_cast<std::uint64_t>(size));
+        sizes.push_back(sourceBytes(mailbox));
     }
     return sizes;
 }
@@ -70,7 +69,9 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
         for (const MailboxWork &work : shardWork(std::move(files), *options.shard, options.splitOver)) {
             std::optional<ByteRange> range;
             if (work.range) {
-                Result<ByteRange> aligned = alignToSeparators(work.path, *work.range);
+                // A source folder is divided between whole message files.
+                Result<ByteRange> aligned = isSourceFolder(work.path) ? messageFilesInByteRange(work.path, *work.range)
+                                                                      : alignToSeparators(work.path, *work.range);
                 if (!aligned) {
                     unshareable.push_back(MailboxFailure{work.path, aligned.error().message});
                     continue;

@@ -30,7 +30,7 @@ void ConsoleProgress::mailboxStarted(int row, int rowCount, const std::string &m
     m_mailboxNumber = row + 1;
     m_mailboxCount = rowCount;
     if (!m_isTerminal) {
-        m_out << "mailbox " << m_mailboxNumber << " of " << m_mailboxCount << ": " << PathFileName(mailboxPath) << '\n';
+        m_out << "mailbox " << m_mailboxNumber << " of " << m_mailboxCount << ": " << sourceName(mailboxPath) << '\n';
         m_out.flush();
         return;
     }

@@ -3,9 +3,11 @@
 #include "conversion/MailboxFileReader.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MailboxReader.h"
+#include "conversion/MessageFolder.h"
 #include "conversion/MessageIndex.h"
 #include "conversion/MessagePipeline.h"
 #include "conversion/OutputTree.h"
+#include "conversion/SourceFolderReader.h"
 #include "support/FolderHandle.h"
 #include "support/PathHelpers.h"
 #include "support/TextHelpers.h"
@@ -189,6 +191,47 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(folder);
     m_recorder.mailboxStarted(mailboxPath, folder, m_settings.index.indexFileName);
 
+    if (isSourceFolder(mailboxPath)) {
+        MessagePipeline pipeline(converter, m_settings, m_makeReader,
+                                 MailboxOutput{folder, mailboxFolder.path(),
+                                               m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
+                                               0},
+                                 m_recorder);
+        try {
+            Result<std::vector<MessageFolderFile>> files = messageFilesOf(mailboxPath);
+            if (!files)
+                m_recorder.failMailbox(mailboxPath, files.error());
+            else if (range) {
+                // A range of a source folder is one of positions in its list of files.
+                std::vector<MessageFolderFile> &all = files.value();
+                const auto end = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->end, all.size()));
+                const auto start =
+                    std::min(static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->start, all.size())), end);
+                all = std::vector<MessageFolderFile>(all.begin() + start, all.begin() + end);
+            }
+            const bool read = files && readMessageFiles(files.value(), pipeline, m_recorder,
+                                                        SpillFiles{[&folder] { return PendingFile::createIn(folder); }},
+                                                        [&](std::uint64_t bytesRead) {
+                                                            m_recorder.progressed(bytesBefore + bytesRead);
+                                                        });
+            pipeline.finishAll();
+            if (!read || pipeline.diskFull()) {
+                mailboxFolder.removeMadeFoldersIfEmpty();
+                return false;
+            }
+        } catch (const std::exception &exception) {
+            m_recorder.failMailbox(mailboxPath, exception.what());
+            pipeline.abandon();
+            return false;
+        }
+        ++m_recorder.report().mailboxesRead;
+        if (!m_recorder.mailboxHeldMessages()) {
+            m_recorder.report().emptyMailboxes.push_back(mailboxPath);
+            mailboxFolder.removeMadeFoldersIfEmpty();
+        }
+        return true;
+    }
+
     Result<MailboxFileReader> file =
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
@@ -254,6 +297,8 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
 std::uint64_t ConversionRun::rowBytes(int row) const
 {
     const MailboxRow &mailbox = m_rows[static_cast<std::size_t>(row)];
+    if (isSourceFolder(trimBlanks(mailbox.path)))
+        return sourceBytes(trimBlanks(mailbox.path));
     return mailbox.range ? mailbox.range->end - mailbox.range->start : fileSize(trimBlanks(mailbox.path));
 }
 

@@ -11,8 +11,8 @@ constexpr std::size_t kDecidingBytes = 5;
 
 } // namespace
 
-LineSplitter::LineSplitter(MessageCollector &collector, std::uint64_t firstOffset)
-    : m_collector(collector), m_consumed(firstOffset)
+LineSplitter::LineSplitter(MessageCollector &collector, std::uint64_t firstOffset, bool cutsAtSeparators)
+    : m_collector(collector), m_consumed(firstOffset), m_cutsAtSeparators(cutsAtSeparators)
 {
 }
 
@@ -73,13 +73,13 @@ void LineSplitter::takeCutLine(std::string_view text, std::uint64_t offset)
 void LineSplitter::openLine(std::string_view text, std::uint64_t offset)
 {
     if (m_lineStart.empty()) {
-        if (isSeparatorLine(text))
+        if (m_cutsAtSeparators && isSeparatorLine(text))
             m_collector.beginMessage(offset);
         m_collector.append(text);
     } else {
         std::string head = m_lineStart;
         head.append(text.substr(0, kDecidingBytes));
-        if (isSeparatorLine(head))
+        if (m_cutsAtSeparators && isSeparatorLine(head))
             m_collector.beginMessage(m_lineStartOffset);
         m_collector.append(m_lineStart);
         m_collector.append(text);

@@ -18,7 +18,9 @@ class LineSplitter
 {
 public:
     /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
-    explicit LineSplitter(MessageCollector &collector, std::uint64_t firstOffset = 0);
+    /// `cutsAtSeparators` false: the whole input is one message, "From " lines and all (a
+    /// message file of a Maildir or an .eml folder).
+    explicit LineSplitter(MessageCollector &collector, std::uint64_t firstOffset = 0, bool cutsAtSeparators = true);
 
     /// Reads the next piece of the mailbox.
     void feed(std::string_view bytes);
@@ -40,6 +42,7 @@ private:
     /// Whether a line's first bytes have gone to the collector and its break is yet to come.
     bool m_lineOpen = false;
     std::uint64_t m_consumed = 0;
+    bool m_cutsAtSeparators = true;
     LineBreakStepper m_lineBreaks;
 };
 

@@ -12,7 +12,8 @@ std::variant<LineSplitter, BlockSplitter> makeSplitter(SplitMode mode, MessageCo
 {
     if (mode == SplitMode::Block)
         return std::variant<LineSplitter, BlockSplitter>(std::in_place_type<BlockSplitter>, collector, firstOffset);
-    return std::variant<LineSplitter, BlockSplitter>(std::in_place_type<LineSplitter>, collector, firstOffset);
+    return std::variant<LineSplitter, BlockSplitter>(std::in_place_type<LineSplitter>, collector, firstOffset,
+                                                     mode != SplitMode::Whole);
 }
 
 } // namespace

@@ -17,11 +17,14 @@
 
 namespace tessaly {
 
-/// How a mailbox is cut into messages; both give the same messages.
+/// How a mailbox is cut into messages; Line and Block give the same messages. Whole never
+/// cuts: the input is one message file (of a Maildir or an .eml folder), read as one message
+/// even where a body line starts with "From ".
 enum class SplitMode
 {
     Line,
-    Block
+    Block,
+    Whole
 };
 
 /// The one loop that cuts a mailbox into messages, shared by the run, the benchmark, the

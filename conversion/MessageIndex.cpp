@@ -26,7 +26,8 @@ const std::vector<std::string> kHeading{"Message number",
                                         "Attachments written",
                                         "Status",
                                         "Warnings",
-                                        "Embedded source SHA-256"};
+                                        "Embedded source SHA-256",
+                                        "Source file"};
 
 // A spreadsheet may skip a leading tab, CR or LF and take what follows for a formula.
 bool startsLikeFormula(std::string_view field)
@@ -135,13 +136,14 @@ std::string indexRecord(const IndexRow &row)
 {
     return csvRecord({std::to_string(row.messageNumber), std::to_string(row.key.offset), std::to_string(row.key.length),
                       row.key.sha256, row.messageId, row.date, row.from, row.to, row.subject, row.pdfFile,
-                      std::to_string(row.attachmentsWritten), row.status, row.warnings, row.sourceSha256});
+                      std::to_string(row.attachmentsWritten), row.status, row.warnings, row.sourceSha256,
+                      row.key.sourceFile});
 }
 
 std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &record)
 {
-    // Rows written before the last column came in lack it.
-    if (record.size() != kHeading.size() && record.size() != kHeading.size() - 1)
+    // Rows written before the last two columns came in lack them.
+    if (record.size() + 2 < kHeading.size() || record.size() > kHeading.size())
         return std::nullopt;
     const auto number = parseNumber<int>(record[0]);
     const auto offset = parseNumber<std::uint64_t>(record[1]);
@@ -149,12 +151,13 @@ std::optional<IndexRow> indexRowFromRecord(const std::vector<std::string> &recor
     const auto attachments = parseNumber<int>(record[10]);
     if (!number || !offset || !length || !attachments)
         return std::nullopt;
-    return IndexRow{*number,      MessageKey{*offset, *length, record[3]},
-                    record[4],    record[5],
-                    record[6],    record[7],
-                    record[8],    record[9],
-                    *attachments, record[11],
-                    record[12],   record.size() > 13 ? record[13] : std::string()};
+    return IndexRow{
+        *number,      MessageKey{*offset, *length, record[3], record.size() > 14 ? record[14] : std::string()},
+        record[4],    record[5],
+        record[6],    record[7],
+        record[8],    record[9],
+        *attachments, record[11],
+        record[12],   record.size() > 13 ? record[13] : std::string()};
 }
 
 MessageIndexWriter::MessageIndexWriter(FolderHandle folder, std::string fileName, IndexClock clock)

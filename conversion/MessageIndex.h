@@ -32,11 +32,14 @@ std::string indexFileName(int shard, int shardCount);
 /// What identifies a message between runs: where it lies in its mailbox and what it holds.
 /// Position alone would match a different message once the mailbox was rewritten; the
 /// digest alone would merge two identical copies that the mailbox holds as two messages.
+/// A message file of a Maildir or an .eml folder is known by its path relative to the
+/// source, its size (`length`, at `offset` 0) and digest.
 struct MessageKey
 {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
     std::string sha256;
+    std::string sourceFile{}; ///< path in the source folder, '/' between names; empty for a mailbox
 
     friend auto operator<=>(const MessageKey &, const MessageKey &) = default;
 };

@@ -63,11 +63,11 @@ MessagePipeline::MessagePipeline(ConcurrentMailConverter &converter, const RunSe
 {
 }
 
-void MessagePipeline::take(const SplitMessage &message)
+void MessagePipeline::take(const SplitMessage &message, const SourceFile *source)
 {
     if (m_diskFull || stopped())
         return;
-    PendingMessage pending = begin(message);
+    PendingMessage pending = begin(message, source);
     m_pending.push_back(std::move(pending));
     commitPending(false);
 }
@@ -105,14 +105,15 @@ void MessagePipeline::keepCutShort(const SplitMessage &inHand, const std::string
     m_recorder.recordCutShort(number, inHand.offset, written ? written.value().path() : std::string(), readError);
 }
 
-MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &message)
+MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &message, const SourceFile *source)
 {
     PendingMessage pending;
     pending.offset = message.offset;
     // Where the splitter had come at the message's end.
     pending.splitUpTo = m_output.bytesBefore + (message.offset + message.length - m_output.startOffset);
     pending.indexRow.messageNumber = m_nextNumber++;
-    pending.indexRow.key = MessageKey{message.offset, message.length, message.sha256};
+    pending.indexRow.key =
+        MessageKey{message.offset, message.length, message.sha256, source ? source->relativePath : std::string()};
 
     if (const IndexRow *earlier =
             m_output.convertedEarlier ? m_output.convertedEarlier->findWithPdf(pending.indexRow.key) : nullptr) {
@@ -124,6 +125,8 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
         pending.indexRow.warnings.clear();
         return pending;
     }
+    if (source)
+        pending.indexRow.warnings = source->notes;
     std::optional<FileInFolder> messageFile;
     try {
         Result<FileInFolder> written = writeMessageFile(m_output.folder, pending.indexRow.messageNumber, message);

@@ -31,6 +31,15 @@ struct MailboxOutput
     std::uint64_t startOffset = 0;
 };
 
+/// A message that is a file of its own in a source folder (a Maildir or an .eml folder).
+struct SourceFile
+{
+    /// Its path in the source folder, '/' between names.
+    std::string relativePath;
+    /// What the source records of it (a Maildir's flags), for the index's warnings column.
+    std::string notes;
+};
+
 /// Takes the messages of one mailbox in order. A message is begun as it is split: skipped when
 /// an earlier run converted it, else written to its message file, named and handed to the
 /// converter. While the converter is full, the oldest message is finished (its conversion
@@ -51,7 +60,8 @@ public:
     MessagePipeline &operator=(const MessagePipeline &) = delete;
 
     /// Begins the next message, then commits what is decided at the front.
-    void take(const SplitMessage &message);
+    /// `source`: the message file it was read from, when it is one.
+    void take(const SplitMessage &message, const SourceFile *source = nullptr);
     /// Finishes and commits every message in flight.
     void finishAll();
     /// Drops the messages in flight unrecorded, for a mailbox given up on or a run stopped, and
@@ -85,7 +95,7 @@ private:
         FailureKind failureKind = FailureKind::RenderFailed;
     };
 
-    PendingMessage begin(const SplitMessage &message);
+    PendingMessage begin(const SplitMessage &message, const SourceFile *source);
     /// Names the message from its header block, filling its index row; the PDF's place.
     Result<FileInFolder> name(PendingMessage &pending, const SplitMessage &message);
     void startConversion(PendingMessage &pending, const FileInFolder &pdf);

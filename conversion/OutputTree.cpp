@@ -1,5 +1,6 @@
 #include "conversion/OutputTree.h"
 
+#include "conversion/MessageFolder.h"
 #include "support/PathHelpers.h"
 #include "support/Utf8.h"
 
@@ -24,7 +25,10 @@ std::filesystem::path normalised(const std::string &path)
 
 Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const std::string &mailboxPath)
 {
-    const std::string mailbox = fromFsPath(normalised(mailboxPath));
+    std::string mailbox = fromFsPath(normalised(mailboxPath));
+    // A source folder is named with a trailing separator; its output folder has none.
+    while (mailbox.size() > 1 && (mailbox.back() == '/' || mailbox.back() == '\\'))
+        mailbox.pop_back();
     std::string below = pathWithoutRoot(mailbox);
     // An Apple Mail export is a folder "<name>.mbox" holding the mailbox "mbox": its PDFs go
     // in a folder of the export's name.
@@ -32,6 +36,20 @@ Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const s
     if (asPath.filename() == "mbox" && asPath.has_parent_path() &&
         asciiLowercase(fromFsPath(asPath.parent_path().extension())) == ".mbox")
         below = fromFsPath(asPath.parent_path());
+    // A Maildir++ folder ".A.B" inside a Maildir holds the Maildir's folder B inside A.
+    const std::string name = fromFsPath(asPath.filename());
+    if (name.size() > 1 && name[0] == '.' && asPath.has_parent_path() && isMaildir(mailbox) &&
+        isMaildir(fromFsPath(toFsPath(mailbox).parent_path()))) {
+        std::filesystem::path nested = asPath.parent_path();
+        std::size_t start = 1;
+        while (start <= name.size()) {
+            const std::size_t dot = std::min(name.find('.', start), name.size());
+            if (dot > start)
+                nested /= toFsPath(name.substr(start, dot - start));
+            start = dot + 1;
+        }
+        below = fromFsPath(nested);
+    }
     if (below.empty())
         return Error{"'" + mailboxPath + "' names no file below its root"};
 

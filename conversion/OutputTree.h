@@ -13,7 +13,9 @@ namespace tessaly {
 /// mailbox's absolute path without its root (the "/", the drive, or the UNC server and
 /// share), so "/home/ann/Mail/x.mbox" below "/out" is "/out/home/ann/Mail/x.mbox". No
 /// trailing separator. The mailbox "mbox" of an Apple Mail export (a folder "Inbox.mbox") has
-/// the export's own: "/home/ann/Inbox.mbox/mbox" gives "/out/home/ann/Inbox.mbox".
+/// the export's own: "/home/ann/Inbox.mbox/mbox" gives "/out/home/ann/Inbox.mbox". A source
+/// folder may end in a separator; a Maildir++ folder ".A.B" of a Maildir "/home/ann/Maildir"
+/// gives "/out/home/ann/Maildir/A/B".
 ///
 /// Fails when that folder would be the mailbox file itself (the output folder is the root
 /// the mailbox lies on) or when the path has nothing below its root.

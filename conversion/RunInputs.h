@@ -14,7 +14,9 @@ namespace tessaly {
 
 /// One row of a run: a mailbox path (blanks around it are ignored, an empty row is skipped),
 /// and the part of the mailbox to read: a range starting and ending at separators, whose
-/// messages are numbered from 1, or the whole file.
+/// messages are numbered from 1, or the whole file. A source folder (a Maildir or an .eml
+/// folder, see isSourceFolder) is named by its path; its range is one of positions in its
+/// list of message files (messageFilesOf), not of bytes.
 struct MailboxRow
 {
     std::string path;

@@ -54,7 +54,7 @@ void RunRecorder::recordMessage(const MessageRecord &record)
             ++m_report.messagesWithWarnings;
         for (const std::string &warning : record.warnings) {
             row.warnings += (row.warnings.empty() ? "" : "; ") + warning;
-            m_report.warnings.push_back(PathFileName(m_mailboxPath) + ", message " + std::to_string(row.messageNumber) +
+            m_report.warnings.push_back(sourceName(m_mailboxPath) + ", message " + std::to_string(row.messageNumber) +
                                         ": " + warning);
         }
         break;
@@ -90,7 +90,7 @@ void RunRecorder::mailboxFinished()
     if (m_indexWriter && !m_indexFailed) {
         if (Result<void> synced = m_indexWriter->sync(); !synced) {
             m_indexFailed = true;
-            m_report.warnings.push_back(PathFileName(m_mailboxPath) + ": " + synced.error().message);
+            m_report.warnings.push_back(sourceName(m_mailboxPath) + ": " + synced.error().message);
         }
     }
     m_indexWriter.reset();
@@ -143,7 +143,7 @@ void RunRecorder::recordInIndex(const IndexRow &row)
     if (Result<void> appended = m_indexWriter->append(row); !appended) {
         // Said once per mailbox: the run goes on, but will not resume from this folder.
         m_indexFailed = true;
-        m_report.warnings.push_back(PathFileName(m_mailboxPath) + ": " + appended.error().message);
+        m_report.warnings.push_back(sourceName(m_mailboxPath) + ": " + appended.error().message);
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include "support/PathHelpers.h"
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 
 namespace tessaly {
 namespace {
@@ -114,6 +116,61 @@ std::vector<std::string> mailboxesAmong(const std::vector<std::string> &files,
     return mailboxes;
 }
 
+std::vector<std::string> mailSourcesAmong(const std::vector<std::string> &folders,
+                                          const std::vector<std::string> &files,
+                                          const std::function<std::string(const std::string &)> &readStart)
+{
+    const std::set<std::string> foldersFound(folders.begin(), folders.end());
+    const std::set<std::string> filesFound(files.begin(), files.end());
+    // Each folder ends in its separator, so the subfolder "cur" of `folder` is folder + "cur" + it.
+    auto holds = [&foldersFound](const std::string &folder, std::string_view name) {
+        return foldersFound.contains(folder + std::string(name) + folder.back());
+    };
+    auto isMaildirFolder = [&holds](const std::string &folder) { return holds(folder, "cur") && holds(folder, "new"); };
+    auto folderOf = [](const std::string &path) { return path.substr(0, path.find_last_of("/\\") + 1); };
+
+    std::map<std::string, std::vector<std::string>> filesIn;
+    for (const std::string &path : files)
+        filesIn[folderOf(path)].push_back(path);
+
+    std::vector<std::string> sources;
+    std::vector<std::string> maildirs;
+    for (const std::string &folder : folders) {
+        if (folder.empty())
+            continue;
+        const auto inMaildir = std::find_if(maildirs.begin(), maildirs.end(), [&folder](const std::string &maildir) {
+            return folder.starts_with(maildir);
+        });
+        std::vector<std::string> mailboxes;
+        bool holdsEml = false;
+        const bool isSourceItself = inMaildir != maildirs.end() || isMaildirFolder(folder);
+        for (const std::string &path : isSourceItself ? std::vector<std::string>() : filesIn[folder]) {
+            const std::string name = PathFileName(path);
+            if (!name.starts_with('.') && endsWithIgnoringCase(name, ".eml"))
+                holdsEml = true;
+            else if (isMailboxFile(path, filesFound, readStart))
+                mailboxes.push_back(path);
+        }
+        if (inMaildir != maildirs.end()) {
+            // A Maildir++ folder ".A.B" lies directly in its Maildir.
+            const std::string name = folder.substr(inMaildir->size(), folder.size() - inMaildir->size() - 1);
+            if (name.size() > 1 && name[0] == '.' && name.find_first_of("/\\") == std::string::npos &&
+                isMaildirFolder(folder))
+                sources.push_back(folder);
+            continue;
+        }
+        if (isMaildirFolder(folder)) {
+            sources.push_back(folder);
+            maildirs.push_back(folder);
+            continue;
+        }
+        if (holdsEml)
+            sources.push_back(folder);
+        sources.insert(sources.end(), mailboxes.begin(), mailboxes.end());
+    }
+    return sources;
+}
+
 FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister lister)
 {
     pathLogger walker(std::move(lister));
@@ -123,7 +180,7 @@ FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister 
 
     FolderScanResult result;
     result.unreadableFolders = walker.unreadableFolderCount();
-    result.mailboxes = mailboxesAmong(walker.fullFileNames());
+    result.mailboxes = mailSourcesAmong(walker.pathNames(), walker.fullFileNames());
     return result;
 }
 

@@ -40,16 +40,29 @@ std::vector<std::string>
 mailboxesAmong(const std::vector<std::string> &files,
                const std::function<std::string(const std::string &)> &readStart = readFileStart);
 
+/// The mail sources a walk found, given every folder it visited (`folders`, each ending in a
+/// separator, in walking order) and every file (`files`, full paths, in walking order):
+/// - a Maildir: a folder holding "cur" and "new" folders. Nothing inside it is another source
+///   but its Maildir++ folders (".A.B" directly in it, themselves holding cur and new);
+/// - a folder of .eml files: one holding ".eml" files directly, that is no Maildir;
+/// - the mailboxes among the files (see isMailboxFile) that lie in no Maildir.
+/// A folder source is named by its path with the trailing separator; each folder's own
+/// sources come in walking order, the folder before the mailboxes in it.
+std::vector<std::string>
+mailSourcesAmong(const std::vector<std::string> &folders, const std::vector<std::string> &files,
+                 const std::function<std::string(const std::string &)> &readStart = readFileStart);
+
 struct FolderScanResult
 {
-    /// Mailbox paths (see isMailboxFile) in walking order (breadth first, each folder in listing order),
+    /// Mail source paths (see mailSourcesAmong) in walking order (breadth first, each folder in listing order),
     /// in the file system's own letter case.
     std::vector<std::string> mailboxes;
     /// Folders that could not be listed and were skipped.
     int unreadableFolders = 0;
 };
 
-/// Every mailbox in `folder` and below (see isMailboxFile). A folder that does not exist gives no mailboxes.
+/// Every mail source in `folder` and below, `folder` itself included (see mailSourcesAmong). A folder that does not
+/// exist gives no mailboxes.
 FolderScanResult scanFolderForMailboxes(const std::string &folder, FolderLister lister = listFolder);
 
 /// "3 Files Added to List.", followed by a line about the folders that could not be read

@@ -162,12 +162,13 @@ void MailboxListActions::scanFolder(const std::string &folder)
         walker.setFullFileNamesOnly(true);
         walker.LogPath(folder);
         unreadableFolders = walker.unreadableFolderCount();
+        const std::vector<std::string> folders = walker.pathNames();
         const std::vector<std::string> paths = walker.fullFileNames();
         walker.Terminate();
         std::set<std::string> listed = listedIdentities();
 
         // Events are handled while files are looked into, so that the window stays live.
-        const std::vector<std::string> mailboxes = mailboxesAmong(paths, [this](const std::string &path) {
+        const std::vector<std::string> mailboxes = mailSourcesAmong(folders, paths, [this](const std::string &path) {
             m_platform.processPendingEvents();
             return readFileStart(path);
         });

@@ -90,6 +90,13 @@ std::string PathFileName(std::string_view path)
     return std::string(path.substr(position));
 }
 
+std::string sourceName(std::string_view path)
+{
+    while (path.size() > 1 && tessaly::isPathSeparator(path.back()))
+        path.remove_suffix(1);
+    return PathFileName(path);
+}
+
 bool EnsureFolder(const std::string &path)
 {
     if (path.empty())

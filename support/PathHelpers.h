@@ -45,6 +45,10 @@ Result<std::string> readFileBytes(const std::string &path);
 /// has none, and "" when it ends in a separator. Throws std::invalid_argument for "".
 std::string PathFileName(std::string_view path);
 
+/// The name a mail source goes by in messages: PathFileName, but a folder named with a
+/// trailing separator ("/home/ann/Maildir/") gives its own name ("Maildir").
+std::string sourceName(std::string_view path);
+
 /// Creates `path` as a folder together with every missing parent. Returns true when the
 /// folder exists afterwards; false (never throws) when it cannot be made, for example
 /// because a file stands where one of the folders must go or permission is denied.

@@ -25,7 +25,7 @@ IndexRow hostileRow()
 {
     IndexRow row;
     row.messageNumber = 7;
-    row.key = MessageKey{1234, 567, sha256Hex("x")};
+    row.key = MessageKey{1234, 567, sha256Hex("x"), "cur/1600000000.M1,host:2,S"};
     row.messageId = "a,b@example.org";
     row.date = "2021-03-05 10:00:00";
     row.from = "O\"Brien, Ann";
@@ -85,13 +85,21 @@ TEST(MessageIndex, RowsSurviveCsvWithCommasQuotesLineBreaksUtf8AndFormulaLikeTex
     EXPECT_EQ(back->attachmentsWritten, 2);
     EXPECT_EQ(back->sourceSha256, row.sourceSha256);
 
-    // A row written before the embedded source's column still counts.
-    std::vector<std::string> older = parsed.records[1];
+    // Rows written before the source file's column, and before the embedded source's, still
+    // count: they are rows of mailboxes, whose messages have no source file.
+    IndexRow mailboxRow = row;
+    mailboxRow.key.sourceFile.clear();
+    std::vector<std::string> older = readCsvRecords(indexRecord(mailboxRow)).records[0];
     older.pop_back();
     const std::optional<IndexRow> olderBack = indexRowFromRecord(older);
     ASSERT_TRUE(olderBack.has_value());
-    EXPECT_EQ(olderBack->key, row.key);
-    EXPECT_EQ(olderBack->sourceSha256, "");
+    EXPECT_EQ(olderBack->key, mailboxRow.key);
+    EXPECT_EQ(olderBack->sourceSha256, row.sourceSha256);
+    older.pop_back();
+    const std::optional<IndexRow> oldest = indexRowFromRecord(older);
+    ASSERT_TRUE(oldest.has_value());
+    EXPECT_EQ(oldest->key, mailboxRow.key);
+    EXPECT_EQ(oldest->sourceSha256, "");
 }
 
 TEST(MessageIndex, CellsBeginningWithALineBreakAreNeutralisedAndReadBack)

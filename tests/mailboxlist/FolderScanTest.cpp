@@ -82,6 +82,37 @@ TEST(scanFolderForMailboxes, FindsThunderbirdFoldersAndAppleExportsAndNoDecoy)
                      tree.file("Export/Old.mbox/mbox")}));
 }
 
+TEST(scanFolderForMailboxes, FindsMaildirsWithTheirMaildirPlusPlusFoldersAndEmlFoldersButNothingInsideAMaildir)
+{
+    TempFolder tree;
+    const std::string mail = "From ann@example.com Mon Jan  2 10:00:00 2023\nSubject: hi\n\nbody\n";
+    tree.write("Mail/Maildir/cur/1600000000.M1.host:2,S", mail);
+    tree.write("Mail/Maildir/cur/dropped.eml", mail);
+    tree.write("Mail/Maildir/cur/old.mbox", mail);
+    tree.folder("Mail/Maildir/new");
+    tree.write("Mail/Maildir/dovecot-uidlist", "3 V1 N2\n");
+    tree.write("Mail/Maildir/.Work.Projects/new/1600000001.M2.host", mail);
+    tree.folder("Mail/Maildir/.Work.Projects/cur");
+    tree.folder("Mail/Maildir/.Drafts/cur"); // no new/: not a Maildir++ folder
+    tree.write("Exported/1.eml", mail);
+    tree.write("Exported/Archive/Old.mbox", mail);
+    tree.write("Exported/Archive/2.EML", mail);
+    // Decoys: a folder of text files, and cur/ and new/ apart in two folders.
+    tree.write("Notes/a.txt", "From here\n");
+    tree.folder("Half/cur");
+    tree.folder("Other/new");
+
+    const FolderScanResult result = scanFolderForMailboxes(tree.root().string());
+
+    // A folder source is named with its trailing separator.
+    EXPECT_EQ(asSet(result.mailboxes),
+              asSet({tree.file("Exported/"), tree.file("Mail/Maildir/"), tree.file("Exported/Archive/"),
+                     tree.file("Exported/Archive/Old.mbox"), tree.file("Mail/Maildir/.Work.Projects/")}));
+    // Given the Maildir itself, the scan finds it first, then its Maildir++ folder a level down.
+    EXPECT_EQ(scanFolderForMailboxes(tree.file("Mail/Maildir")).mailboxes,
+              (std::vector<std::string>{tree.file("Mail/Maildir/"), tree.file("Mail/Maildir/.Work.Projects/")}));
+}
+
 TEST(pathLogger, WalksBreadthFirstNotDepthFirst)
 {
     TempFolder tree;

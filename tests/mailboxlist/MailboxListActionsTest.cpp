@@ -174,6 +174,20 @@ TEST_F(ListFixture, DroppedFilesAreAddedAndDroppedFoldersScanned)
     EXPECT_EQ(convertEnabled, true);
 }
 
+TEST_F(ListFixture, ADroppedMaildirIsListedWithItsMaildirPlusPlusFoldersEachEndingInASeparator)
+{
+    TempFolder tree;
+    tree.write("Maildir/cur/1600000000.M1.host:2,S", "From: a\n\nx\n");
+    tree.folder("Maildir/new");
+    tree.folder("Maildir/.Work/cur");
+    tree.folder("Maildir/.Work/new");
+    tree.write("Exported/1.eml", "From: a\n\nx\n");
+    actions.addDropped({tree.file("Maildir"), tree.file("Exported")});
+    EXPECT_EQ(rows(),
+              (std::vector<std::string>{tree.file("Maildir/"), tree.file("Maildir/.Work/"), tree.file("Exported/")}));
+    EXPECT_EQ(convertEnabled, true);
+}
+
 TEST_F(ListFixture, AScanOfAFolderThatVanishedReportsNothingAdded)
 {
     platform.queueFolder("/no/such/folder/anywhere");

@@ -3,7 +3,8 @@
 
 Usage: check_no_data_loss.py TESSALY_CLI WORK_FOLDER [--small]
 
-Every message must be accounted for: the PDFs plus the kept email-N.eml files of failed
+The first LF mailbox's messages are also given as an .eml folder and as a Maildir, a file per
+message. Every message must be accounted for: the PDFs plus the kept email-N.eml files of failed
 messages equal the messages in the mailbox, no two messages share an output file, and no
 temporary file is left behind. The same holds for --format eml. What contents.json lists
 comes back from the PDFs, in their text or their embedded files, or stays in a kept message
@@ -17,6 +18,7 @@ splitter hands the converter the same message files whatever the form.
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -34,6 +36,34 @@ def run_cli(cli, arguments):
     if result.returncode not in (0, 1):
         sys.exit(f"tessaly-cli exited with {result.returncode}:\n{result.stderr}")
     return result
+
+
+def split_messages(data):
+    """The messages of a mailbox as tessaly cuts them: at each line starting "From ", a line
+    ending at CR LF, CR or LF; blank text before the first such line is no message."""
+    starts = [0] + [match.end() for match in re.finditer(rb"\r\n|\r|\n", data)]
+    cuts = [start for start in starts if data.startswith(b"From ", start)]
+    pieces = [data[begin:end] for begin, end in zip([0] + cuts, cuts + [len(data)]) if end > begin]
+    return [piece for piece in pieces if piece.strip()]
+
+
+def add_message_folders(mailboxes, manifest):
+    """Puts the messages of the first LF mailbox into an .eml folder and a Maildir, a file per
+    message, and adds both to the manifest; returns their paths."""
+    mailbox = sorted(path for path in manifest if path.endswith("-lf.mbox"))[0]
+    with open(mailbox, "rb") as file:
+        messages = split_messages(file.read())
+    eml = os.path.join(mailboxes, "as-eml")
+    maildir = os.path.join(mailboxes, "as-maildir")
+    for folder in (eml, *(os.path.join(maildir, sub) for sub in ("cur", "new", "tmp"))):
+        os.makedirs(folder)
+    for number, message in enumerate(messages, 1):
+        with open(os.path.join(eml, f"{number}.eml"), "wb") as file:
+            file.write(message)
+        with open(os.path.join(maildir, "cur", f"{1600000000 + number}.M{number}.host:2,S"), "wb") as file:
+            file.write(message)
+    manifest[eml] = manifest[maildir] = len(messages)
+    return [eml, maildir]
 
 
 def account(manifest, out, extension):
@@ -118,7 +148,9 @@ def main():
     with open(os.path.join(mailboxes, "manifest.json")) as file:
         manifest = json.load(file)
 
-    lf = {path: count for path, count in manifest.items() if path.endswith("-lf.mbox")}
+    # Each file of a Maildir or an .eml folder is one message, however hostile.
+    message_folders = add_message_folders(mailboxes, manifest)
+    lf = {path: count for path, count in manifest.items() if path.endswith("-lf.mbox") or path in message_folders}
     problems = []
     for extension, arguments, inputs, checked in ((".pdf", ["--attachments", "embed"], list(lf), lf),
                                                   (".eml", ["--format", "eml"], [mailboxes], manifest)):
