@@ -16,6 +16,8 @@ cmake -S "$root" -B "$build" -G Ninja -DTESSALY_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target convert_bench
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
+# The workers run as an unprivileged user: the corpus must be readable to them.
+chmod a+rx "$corpus"
 python3 "$root/bench/generate_corpus.py" "$corpus/messages" --big "$corpus/big.eml"
 QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
   "$build/bench/convert_bench" "$corpus/messages" "${PEER_MESSAGES:-20}" "$corpus/big.eml"

@@ -191,59 +191,42 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
         m_settings.index.convertAgain ? ConvertedMessages() : ConvertedMessages::readFolder(folder);
     m_recorder.mailboxStarted(mailboxPath, folder, m_settings.index.indexFileName);
 
-    if (isSourceFolder(mailboxPath)) {
-        MessagePipeline pipeline(converter, m_settings, m_makeReader,
-                                 MailboxOutput{folder, mailboxFolder.path(),
-                                               m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
-                                               0},
-                                 m_recorder);
-        try {
-            Result<std::vector<MessageFolderFile>> files = messageFilesOf(mailboxPath);
-            if (!files)
-                m_recorder.failMailbox(mailboxPath, files.error());
-            else if (range) {
-                // A range of a source folder is one of positions in its list of files.
-                std::vector<MessageFolderFile> &all = files.value();
-                const auto end = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->end, all.size()));
-                const auto start =
-                    std::min(static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->start, all.size())), end);
-                all = std::vector<MessageFolderFile>(all.begin() + start, all.begin() + end);
-            }
-            const bool read = files && readMessageFiles(files.value(), pipeline, m_recorder,
-                                                        SpillFiles{[&folder] { return PendingFile::createIn(folder); }},
-                                                        [&](std::uint64_t bytesRead) {
-                                                            m_recorder.progressed(bytesBefore + bytesRead);
-                                                        });
-            pipeline.finishAll();
-            if (!read || pipeline.diskFull()) {
-                mailboxFolder.removeMadeFoldersIfEmpty();
-                return false;
-            }
-        } catch (const std::exception &exception) {
-            m_recorder.failMailbox(mailboxPath, exception.what());
-            pipeline.abandon();
+    const MailboxOutput output{folder, mailboxFolder.path(),
+                               m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore, 0};
+    try {
+        const bool read = isSourceFolder(mailboxPath) ? readSourceFolder(converter, row, mailboxPath, output)
+                                                      : readMailboxFile(converter, row, mailboxPath, output);
+        if (!read) {
+            mailboxFolder.removeMadeFoldersIfEmpty();
             return false;
         }
-        ++m_recorder.report().mailboxesRead;
-        if (!m_recorder.mailboxHeldMessages()) {
-            m_recorder.report().emptyMailboxes.push_back(mailboxPath);
-            mailboxFolder.removeMadeFoldersIfEmpty();
-        }
-        return true;
+    } catch (const std::exception &exception) {
+        m_recorder.failMailbox(mailboxPath, exception.what());
+        return false;
     }
+    ++m_recorder.report().mailboxesRead;
+    if (!m_recorder.mailboxHeldMessages()) {
+        m_recorder.report().emptyMailboxes.push_back(mailboxPath);
+        mailboxFolder.removeMadeFoldersIfEmpty();
+    }
+    return true;
+}
 
+bool ConversionRun::readMailboxFile(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
+                                    MailboxOutput output)
+{
+    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
     Result<MailboxFileReader> file =
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
         m_recorder.failMailbox(mailboxPath, file.error());
-        mailboxFolder.removeMadeFoldersIfEmpty();
         return false;
     }
-    MessagePipeline pipeline(converter, m_settings, m_makeReader,
-                             MailboxOutput{folder, mailboxFolder.path(),
-                                           m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore,
-                                           file.value().startOffset()},
-                             m_recorder, [this] { return stopNow(); });
+    output.startOffset = file.value().startOffset();
+    const FolderHandle folder = output.folder;
+    const std::uint64_t bytesBefore = output.bytesBefore;
+    MessagePipeline pipeline(converter, m_settings, m_makeReader, std::move(output), m_recorder,
+                             [this] { return stopNow(); });
     // A long message goes on into a file in its output folder as it is split, and that file
     // becomes its message file.
     MailboxReader reader(
@@ -252,46 +235,79 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
             if (!stopNow())
                 pipeline.take(message);
         },
-        file.value().startOffset(), SpillFiles{[&folder] { return PendingFile::createIn(folder); }});
-    try {
-        Result<void> read = reader.readToEnd(
+        file.value().startOffset(), SpillFiles{[folder] { return PendingFile::createIn(folder); }});
+    Result<void> read = guarded(pipeline, [&] {
+        return reader.readToEnd(
             file.value(), [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); },
             [this, &pipeline] { return pipeline.diskFull() || stopNow(); });
-        m_recorder.report().bytesRead += file.value().bytesRead();
-        pipeline.finishAll();
-        if (stopNow()) {
-            m_recorder.stopByUser(mailboxPath, pipeline.firstUncommittedNumber());
-            pipeline.abandon();
-            if (!m_recorder.mailboxHeldMessages())
-                mailboxFolder.removeMadeFoldersIfEmpty();
-            return false;
-        }
-        if (pipeline.diskFull())
-            return false;
-        if (!read) {
-            if (const std::optional<SplitMessage> inHand = reader.messageInHand())
-                pipeline.keepCutShort(*inHand, read.error().message);
-            m_recorder.failMailbox(mailboxPath, read.error());
-            mailboxFolder.removeMadeFoldersIfEmpty();
-            return false;
-        }
-    } catch (const std::exception &exception) {
-        m_recorder.failMailbox(mailboxPath, exception.what());
+    });
+    m_recorder.report().bytesRead += file.value().bytesRead();
+    if (!finishReading(pipeline, mailboxPath))
+        return false;
+    if (!read) {
+        if (const std::optional<SplitMessage> inHand = reader.messageInHand())
+            pipeline.keepCutShort(*inHand, read.error().message);
+        m_recorder.failMailbox(mailboxPath, read.error());
+        return false;
+    }
+    return true;
+}
+
+bool ConversionRun::readSourceFolder(ConcurrentMailConverter &converter, int row, const std::string &folderPath,
+                                     MailboxOutput output)
+{
+    Result<std::vector<MessageFolderFile>> files = messageFilesOf(folderPath);
+    if (!files) {
+        m_recorder.failMailbox(folderPath, files.error());
+        return false;
+    }
+    // A range of a source folder is one of positions in its list of files.
+    if (const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range) {
+        std::vector<MessageFolderFile> &all = files.value();
+        const auto end = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->end, all.size()));
+        const auto start =
+            std::min(static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(range->start, all.size())), end);
+        all = std::vector<MessageFolderFile>(all.begin() + start, all.begin() + end);
+    }
+    const FolderHandle folder = output.folder;
+    const std::uint64_t bytesBefore = output.bytesBefore;
+    MessagePipeline pipeline(converter, m_settings, m_makeReader, std::move(output), m_recorder,
+                             [this] { return stopNow(); });
+    // A file that cannot be read is a warning of the run: the reading itself does not fail.
+    (void)guarded(pipeline, [&] {
+        readMessageFiles(
+            files.value(), pipeline, m_recorder, SpillFiles{[folder] { return PendingFile::createIn(folder); }},
+            [&](std::uint64_t bytesRead) { m_recorder.progressed(bytesBefore + bytesRead); },
+            [this] { return stopNow(); });
+        return Result<void>();
+    });
+    return finishReading(pipeline, folderPath);
+}
+
+Result<void> ConversionRun::guarded(MessagePipeline &pipeline, const std::function<Result<void>()> &read)
+{
+    try {
+        return read();
+    } catch (...) {
         // What the converter still holds belongs to this mailbox.
         try {
             pipeline.finishAll();
         } catch (const std::exception &) {
             pipeline.abandon();
         }
+        throw;
+    }
+}
+
+bool ConversionRun::finishReading(MessagePipeline &pipeline, const std::string &mailboxPath)
+{
+    pipeline.finishAll();
+    if (stopNow()) {
+        m_recorder.stopByUser(mailboxPath, pipeline.firstUncommittedNumber());
+        pipeline.abandon();
         return false;
     }
-
-    ++m_recorder.report().mailboxesRead;
-    if (!m_recorder.mailboxHeldMessages()) {
-        m_recorder.report().emptyMailboxes.push_back(mailboxPath);
-        mailboxFolder.removeMadeFoldersIfEmpty();
-    }
-    return true;
+    return !pipeline.diskFull();
 }
 
 std::uint64_t ConversionRun::rowBytes(int row) const

@@ -1,6 +1,7 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
+#include "conversion/MessagePipeline.h"
 #include "conversion/RunInputs.h"
 #include "conversion/RunObserver.h"
 #include "conversion/RunRecorder.h"
@@ -70,6 +71,18 @@ private:
     /// converted before it.
     bool convertMailbox(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
                         const std::string &outputFolder, std::uint64_t bytesBefore);
+    /// Reads the mailbox file of row `row` (its range, if it has one) into a pipeline to
+    /// `output`; false when it stopped short (a read error, a full disk, a stop).
+    bool readMailboxFile(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
+                         MailboxOutput output);
+    /// The same for the message files of a Maildir or an .eml folder.
+    bool readSourceFolder(ConcurrentMailConverter &converter, int row, const std::string &folderPath,
+                          MailboxOutput output);
+    /// Runs `read`; should it throw, finishes what the converter holds of the mailbox first.
+    static Result<void> guarded(MessagePipeline &pipeline, const std::function<Result<void>()> &read);
+    /// After the reading: commits what is in flight, unless the user stopped the run, which
+    /// drops it and is recorded. False on a stop or a full disk.
+    bool finishReading(MessagePipeline &pipeline, const std::string &mailboxPath);
     /// The bytes row `row` reads: its range's, or the whole mailbox's.
     std::uint64_t rowBytes(int row) const;
 

@@ -31,9 +31,6 @@ struct SplitMessage
     /// The SHA-256 of those `length` bytes of the mailbox, as they were (line breaks as they
     /// stand there), in lower-case hex; empty when `length` is not known.
     std::string sha256;
-    /// For a message file of a source folder (a Maildir or an .eml folder): its path there;
-    /// empty for a message of a mailbox. Two identical files are two messages.
-    std::string_view sourceFile{};
 };
 
 /// Receives every finished message, in mailbox order.

@@ -59,6 +59,14 @@ std::uint64_t fileBytes(const fs::path &path)
 
 } // namespace
 
+std::string sourceFileIdentity(std::string_view relativePath)
+{
+    if (!relativePath.starts_with("cur/") && !relativePath.starts_with("new/"))
+        return std::string(relativePath);
+    const std::string_view name = relativePath.substr(4);
+    return std::string(name.substr(0, name.find(':')));
+}
+
 bool isSourceFolder(const std::string &path)
 {
     if (!isFolder(toFsPath(path)))

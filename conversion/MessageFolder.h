@@ -45,6 +45,11 @@ std::uint64_t sourceBytes(const std::string &path);
 /// other. Ranges that meet give lists that meet, so each file falls in exactly one.
 Result<ByteRange> messageFilesInByteRange(const std::string &folder, ByteRange range);
 
+/// What identifies a message file of a source folder between runs, given its relative path:
+/// the path itself, but for a Maildir file ("cur/…", "new/…") its unique name alone (before
+/// ":2,"), which stays the same when a mail client moves it from new/ to cur/ or flags it.
+std::string sourceFileIdentity(std::string_view relativePath);
+
 /// The flags of a Maildir file name (the letters after ":2,"), spelled out; "" when it has none.
 std::string maildirFlagNotes(std::string_view fileName);
 

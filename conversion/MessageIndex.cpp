@@ -1,6 +1,8 @@
 // The index file of a mailbox's output folder.
 #include "conversion/MessageIndex.h"
 
+#include "conversion/MessageFolder.h"
+
 #include <charconv>
 
 namespace tessaly {
@@ -227,6 +229,12 @@ Result<void> MessageIndexWriter::sync()
     return {};
 }
 
+MessageKey ConvertedMessages::identityOf(MessageKey key)
+{
+    key.sourceFile = sourceFileIdentity(key.sourceFile);
+    return key;
+}
+
 ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
 {
     ConvertedMessages converted(folder);
@@ -236,7 +244,7 @@ ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
         for (const auto &record : readCsvRecords(readIndexFile(folder, name)).records) {
             std::optional<IndexRow> row = indexRowFromRecord(record);
             if (row && row->status == kIndexStatusConverted && !row->pdfFile.empty())
-                converted.m_converted[row->key].push_back(std::move(*row));
+                converted.m_converted[identityOf(row->key)].push_back(std::move(*row));
         }
     }
     return converted;
@@ -244,7 +252,7 @@ ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
 
 const IndexRow *ConvertedMessages::findWithPdf(const MessageKey &key) const
 {
-    const auto found = m_converted.find(key);
+    const auto found = m_converted.find(identityOf(key));
     if (found == m_converted.end())
         return nullptr;
     for (const IndexRow &row : found->second) {

@@ -136,6 +136,8 @@ public:
 
 private:
     explicit ConvertedMessages(FolderHandle folder) : m_folder(std::move(folder)) {}
+    /// `key` as rows are looked up by: a Maildir file by its unique name (sourceFileIdentity).
+    static MessageKey identityOf(MessageKey key);
     std::optional<FolderHandle> m_folder;
     std::map<MessageKey, std::vector<IndexRow>> m_converted;
 };

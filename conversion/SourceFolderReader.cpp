@@ -6,10 +6,13 @@
 namespace tessaly {
 
 bool readMessageFiles(const std::vector<MessageFolderFile> &files, MessagePipeline &pipeline, RunRecorder &recorder,
-                      const SpillFiles &spill, const std::function<void(std::uint64_t)> &progressed)
+                      const SpillFiles &spill, const std::function<void(std::uint64_t)> &progressed,
+                      const std::function<bool()> &stop)
 {
     std::uint64_t bytesRead = 0;
     for (const MessageFolderFile &messageFile : files) {
+        if (stop())
+            return true;
         const SourceFile source{messageFile.relativePath, messageFile.notes};
         Result<MailboxFileReader> file = MailboxFileReader::open(messageFile.path);
         if (!file) {
@@ -19,14 +22,13 @@ bool readMessageFiles(const std::vector<MessageFolderFile> &files, MessagePipeli
         MailboxReader reader(
             SplitMode::Whole,
             [&](const SplitMessage &message) {
-                SplitMessage fromFile = message;
-                fromFile.sourceFile = source.relativePath;
-                pipeline.take(fromFile, &source);
+                if (!stop())
+                    pipeline.take(message, &source);
             },
             0, spill);
         Result<void> read = reader.readToEnd(
             file.value(), [&](std::uint64_t fileBytes) { progressed(bytesRead + fileBytes); },
-            [&pipeline] { return pipeline.diskFull(); });
+            [&] { return pipeline.diskFull() || stop(); });
         bytesRead += file.value().bytesRead();
         recorder.report().bytesRead += file.value().bytesRead();
         if (pipeline.diskFull())

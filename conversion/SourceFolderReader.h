@@ -18,8 +18,10 @@ namespace tessaly {
 ///
 /// A file that cannot be opened is a warning of the run and gets no row, so a re-run tries it
 /// again; one cut short by a read error is kept as a failed message. Returns false when the
-/// pipeline met a full disk, which ends the reading.
+/// pipeline met a full disk, which ends the reading. When `stop` says so (asked after each
+/// chunk), the reading ends there and the message being read is not handed over.
 bool readMessageFiles(const std::vector<MessageFolderFile> &files, MessagePipeline &pipeline, RunRecorder &recorder,
-                      const SpillFiles &spill, const std::function<void(std::uint64_t)> &progressed);
+                      const SpillFiles &spill, const std::function<void(std::uint64_t)> &progressed,
+                      const std::function<bool()> &stop);
 
 } // namespace tessaly

@@ -9,7 +9,8 @@ of", an empty folder "x.mbox", and an .eml file in the Maildir's cur/ (a message
 Maildir, never a source of its own).
 Checked: the output tree (".A.B" becomes A/B), each message whole (a body line starting
 "From " does not cut it), the order and the Maildir flags in the index, the source files
-unchanged, a re-run that converts nothing, shards whose union equals one run, and --format eml.
+unchanged, a re-run that converts nothing (also after a mail client moved a Maildir message to
+cur/ and flagged it), shards whose union equals one run, and --format eml.
 """
 import csv
 import hashlib
@@ -149,9 +150,15 @@ def main():
     if digests(source) != before:
         fail("the conversion changed the source tree")
 
+    # A mail client that reads a new message moves it to cur/ and adds its flags: still the
+    # same message, which a re-run does not convert again.
+    os.rename(os.path.join(source, "Maildir/new/1600000100.M1P1.host"),
+              os.path.join(source, "Maildir/cur/1600000100.M1P1.host:2,S"))
     again = run(cli, ["-o", one_run, source])
     if "messages converted: 0" not in again or "messages skipped (converted earlier): 9" not in again:
         fail(f"a re-run converted again:\n{again}")
+    os.rename(os.path.join(source, "Maildir/cur/1600000100.M1P1.host:2,S"),
+              os.path.join(source, "Maildir/new/1600000100.M1P1.host"))
 
     # Whole sources and files as the units: three shards, the Maildir split between them.
     shards = os.path.join(work, "shards")
