@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -35,9 +36,11 @@ void preferOutlineEmoji()
     folder = std::make_unique<QTemporaryDir>();
     if (!folder->isValid())
         return;
-    // Whatever configuration the process was given still holds, with the rule on top.
+    // Whatever configuration the process was given still holds, with the rule on top; but a
+    // worker, running as another user, may inherit one it cannot read (its parent's own
+    // temporary file), and would then have no fonts at all.
     QString base = qEnvironmentVariable("FONTCONFIG_FILE");
-    if (base.isEmpty())
+    if (base.isEmpty() || !QFileInfo(base).isReadable())
         base = QStringLiteral("/etc/fonts/fonts.conf");
     QFile file(folder->filePath(QStringLiteral("fonts.conf")));
     if (!file.open(QIODevice::WriteOnly) || file.write(QString::fromLatin1(kConfig).arg(base).toUtf8()) < 0 ||
