@@ -98,4 +98,25 @@ RenderedMessage renderFidelityMessage(const QString &file, const std::string &op
     return renderMessage(fidelityMessage(file), QFileInfo(file).completeBaseName(), options);
 }
 
+bool showsInOrder(const QString &text, std::initializer_list<const char *> phrases)
+{
+    const std::string flat = text.simplified().toStdString();
+    std::size_t at = 0;
+    for (std::string_view phrase : phrases) {
+        at = flat.find(phrase, at);
+        if (at == std::string::npos)
+            return false;
+        at += phrase.size();
+    }
+    return true;
+}
+
+std::vector<std::string> stdStrings(const QStringList &list)
+{
+    std::vector<std::string> out;
+    for (const QString &item : list)
+        out.push_back(item.toStdString());
+    return out;
+}
+
 } // namespace tessaly::test

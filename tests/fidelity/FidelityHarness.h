@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,11 @@ RenderedMessage renderMessage(const QByteArray &message, const QString &name, co
 
 /// Shorthand: renderMessage(fidelityMessage(file), file's base name, options).
 RenderedMessage renderFidelityMessage(const QString &file, const std::string &options = "-c pdf");
+
+/// Whether `text`, white space collapsed, holds `phrases` in this order.
+bool showsInOrder(const QString &text, std::initializer_list<const char *> phrases);
+
+/// `list` as UTF-8 strings, for comparing with expected names.
+std::vector<std::string> stdStrings(const QStringList &list);
 
 } // namespace tessaly::test

@@ -16,27 +16,6 @@ using namespace tessaly::test;
 
 namespace {
 
-bool showsInOrder(const QString &text, std::initializer_list<const char *> phrases)
-{
-    const std::string flat = text.simplified().toStdString();
-    std::size_t at = 0;
-    for (std::string_view phrase : phrases) {
-        at = flat.find(phrase, at);
-        if (at == std::string::npos)
-            return false;
-        at += phrase.size();
-    }
-    return true;
-}
-
-std::vector<std::string> stdStrings(const QStringList &list)
-{
-    std::vector<std::string> out;
-    for (const QString &item : list)
-        out.push_back(item.toStdString());
-    return out;
-}
-
 // The bytes of the file embedded in `pdf` as `name`, as pdfdetach saves it.
 QByteArray embeddedFile(const QByteArray &pdf, const QString &name)
 {

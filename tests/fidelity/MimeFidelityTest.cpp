@@ -23,27 +23,6 @@ bool shows(const QString &text, const char *phrase)
     return collapsed(text).find(phrase) != std::string::npos;
 }
 
-bool showsInOrder(const QString &text, std::initializer_list<const char *> phrases)
-{
-    const std::string flat = collapsed(text);
-    std::size_t at = 0;
-    for (std::string_view phrase : phrases) {
-        at = flat.find(phrase, at);
-        if (at == std::string::npos)
-            return false;
-        at += phrase.size();
-    }
-    return true;
-}
-
-std::vector<std::string> stdStrings(const QStringList &list)
-{
-    std::vector<std::string> out;
-    for (const QString &item : list)
-        out.push_back(item.toStdString());
-    return out;
-}
-
 RenderedMessage render(const char *file, const std::string &options = "-c pdf")
 {
     return renderFidelityMessage(QString::fromUtf8(file), options);
