@@ -141,7 +141,6 @@ void Page::addBody(const BodyPart &body)
         return;
     }
     SanitizeOptions sanitize;
-    sanitize.keepStyles = true;
     sanitize.resolveReference = [this](std::string_view reference, bool isContentId) {
         return resolveReference(reference, isContentId);
     };

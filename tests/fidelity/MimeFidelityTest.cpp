@@ -70,7 +70,7 @@ TEST(MimeFidelity, EncodedForwardedMessagesAreShownWithTheirHeadersBodiesAndImag
 
 TEST(MimeFidelity, ForwardedImageInvitationAndVowelledTextComeBackInOrderInOutlineFonts)
 {
-    // Qt's PDF writer drew this page, and lost the vowelled Arabic words.
+    // Chromium drew this page, which Qt's writer could not, and parted the vowelled Arabic words.
     const RenderedMessage rendered = render("mime-forwarded-image-invitation.eml");
     ASSERT_TRUE(rendered.converted) << rendered.error.toStdString();
     EXPECT_TRUE(showsInOrder(rendered.text, {"See the forwarded invitation below.",
