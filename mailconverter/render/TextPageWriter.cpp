@@ -64,6 +64,18 @@ std::pair<double, double> imageSize(const QImage &image, double width, double he
     return {drawnWidth * scale, drawnHeight * scale};
 }
 
+/// Draws the image of `paragraph` `width` × `height` points with its top-left corner at (x, y).
+void drawImage(cairo_t *cr, const TextParagraph &paragraph, double x, double y, double width, double height)
+{
+    const Surface image = imageSurface(paragraph.image, paragraph.imageJpeg);
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, width / paragraph.image.width(), height / paragraph.image.height());
+    cairo_set_source_surface(cr, image.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 } // namespace
 
 TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language)
@@ -134,13 +146,7 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
                 y += paragraph.spaceBeforePoints;
             if (pageHasLines && y + drawnHeight > bottomOf(pageNumber) && !newPage())
                 break;
-            const Surface image = imageSurface(paragraph.image, paragraph.imageJpeg);
-            cairo_save(cr.get());
-            cairo_translate(cr.get(), left, y);
-            cairo_scale(cr.get(), drawnWidth / paragraph.image.width(), drawnHeight / paragraph.image.height());
-            cairo_set_source_surface(cr.get(), image.get(), 0, 0);
-            cairo_paint(cr.get());
-            cairo_restore(cr.get());
+            drawImage(cr.get(), paragraph, left, y, drawnWidth, drawnHeight);
             y += drawnHeight;
             pageHasLines = true;
             continue;
