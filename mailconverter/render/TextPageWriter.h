@@ -35,7 +35,8 @@ struct TextParagraph
     double indentPoints = 0; ///< from the column's left edge
     double spaceBeforePoints = 0;
     /// Where text after a tab starts, from the indent; lines after the first start there too,
-    /// so that a label and its value stand side by side. 0 for none.
+    /// so that a label and its value stand side by side (a line feed starts over at the
+    /// indent: give each line of the value a paragraph of its own). 0 for none.
     double hangingPoints = 0;
     /// Fills the paragraph's lines across the column from the indent (and the space before
     /// it, when the paragraph before has the same fill), 0xRRGGBB.
