@@ -156,30 +156,16 @@ std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector
     return html;
 }
 
-std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                      const HeaderLimits &limits, double widthPoints, double heightPoints)
+std::vector<AttachmentListing> forwardedMessageListings(const MailMessage &forwarded)
 {
-    const std::vector<HeaderRow> rows = headerRows(message, listings, limits, HeaderMarkup::Simple);
-    if (rows.empty())
-        return {};
-    const std::string width = std::to_string(widthPoints) + "pt";
-    const std::string height = std::to_string(heightPoints) + "pt";
-    const std::string fonts = cssFontFamilies(FontRole::Text, FontEngine::Chromium,
-                                              pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese));
-    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><style>\n"
-           "@page{size:" +
-           width + " " + height +
-           ";margin:0}\nhtml,body{margin:0;padding:0;background:#fff}\n"
-           "div{box-sizing:border-box;width:" +
-           width + ";height:" + height +
-           ";overflow:hidden;background:#f2f4f7;"
-           "border:0.75pt solid #d0d5dd;border-radius:3pt;padding:5pt 8pt;font-family:" +
-           fonts +
-           ";font-size:9pt;color:#1a1a1a}\n"
-           "table{width:100%;border-collapse:collapse}td{padding:0.75pt;vertical-align:top;overflow-wrap:anywhere}\n"
-           "a{color:#0000ee}\n"
-           "</style></head><body><div><table>\n" +
-           rowsHtml(rows) + "</table></div></body></html>\n";
+    std::vector<AttachmentListing> listings;
+    for (const AttachmentPart &attachment : forwarded.attachments) {
+        AttachmentListing listing;
+        listing.displayName = attachment.declaredName.empty() ? attachment.mimeType : attachment.declaredName;
+        listing.size = attachment.bytes.size();
+        listings.push_back(std::move(listing));
+    }
+    return listings;
 }
 
 } // namespace tessaly

@@ -32,8 +32,9 @@ struct HeaderRow
     bool isSubject = false;
 };
 
-/// Which markup the rows use: plain HTML that QTextDocument understands, or our own
-/// elements styled by the web page's header style sheet.
+/// Which markup the rows use: plain HTML (text, <br>, links and coloured spans, which the text
+/// engine reads with runsOfValueHtml), or our own elements styled by the web page's header
+/// style sheet.
 enum class HeaderMarkup
 {
     Simple,
@@ -46,14 +47,14 @@ enum class HeaderMarkup
 std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                                   const HeaderLimits &limits, HeaderMarkup markup);
 
-/// The header block as a small HTML document of its own, for QTextDocument: a two-column
-/// table with no box (the box is drawn around it). "" when there is no row to show.
+/// The attachment list of a forwarded message's header block: its own parts by their
+/// declared names (or types), unlinked; only the outer message's attachments are saved or
+/// embedded.
+std::vector<AttachmentListing> forwardedMessageListings(const MailMessage &forwarded);
+
+/// The header block's rows in Simple markup as a small HTML document of its own: a
+/// two-column table with no box, the whole form the rows' escaping is checked through. "" when there is no row to show.
 std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                                    const HeaderLimits &limits);
-
-/// The same header block as a page of its own for Chromium, `widthPoints` × `heightPoints`
-/// with its box filling it: for text that Qt's PDF writer would not give back as typed.
-std::string composeHeaderBlockWebPage(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                      const HeaderLimits &limits, double widthPoints, double heightPoints);
 
 } // namespace tessaly

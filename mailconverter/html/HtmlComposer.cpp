@@ -11,14 +11,11 @@
 #include "support/Utf8.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 
 namespace tessaly {
 
 namespace {
-
-using Flavour = ComposeOptions::Flavour;
 
 // Emoji are drawn in Symbola, a monochrome outline face: Chromium writes the colour face's
 // glyphs as 72 ppi bitmaps in Type 3 fonts. The face is declared for every weight and style,
@@ -61,40 +58,6 @@ std::string fontFaceAliases()
     return css;
 }
 
-// QTextDocument takes font names literally, so the HTML it gets names the stand-ins.
-std::string replaceFontNames(std::string html)
-{
-    const std::string lower = asciiLowercase(html);
-    std::string out;
-    out.reserve(html.size());
-    std::size_t pos = 0;
-    while (pos < html.size()) {
-        bool replaced = false;
-        for (const FontAlias &alias : kFontAliases) {
-            const std::string family = asciiLowercase(alias.family);
-            if (lower.compare(pos, family.size(), family) != 0)
-                continue;
-            // Whole names only: "Times" must not eat "Times New Roman", nor "Arial" "Arial Black".
-            const std::size_t after = pos + family.size();
-            const bool boundaryBefore = pos == 0 || !std::isalnum(static_cast<unsigned char>(lower[pos - 1]));
-            const bool boundaryAfter =
-                after >= lower.size() || lower[after] == ',' || lower[after] == ';' || lower[after] == '"' ||
-                lower[after] == '\'' ||
-                (lower[after] == ' ' &&
-                 (after + 1 >= lower.size() || !std::isalpha(static_cast<unsigned char>(lower[after + 1]))));
-            if (!boundaryBefore || !boundaryAfter)
-                continue;
-            out += alias.stem;
-            pos = after;
-            replaced = true;
-            break;
-        }
-        if (!replaced)
-            out += html[pos++];
-    }
-    return out;
-}
-
 // Every forwarded header block gets an id; the header style sheet names them all, so its rules win
 // by id specificity over any selector a message can write without knowing them.
 class Page
@@ -111,7 +74,6 @@ private:
     void addBody(const BodyPart &body);
     std::string resolveReference(std::string_view reference, bool isContentId) const;
     std::string headerStyles() const;
-    bool simple() const { return m_options.flavour == Flavour::TextDocument; }
 
     const ComposeOptions &m_options;
     const CjkLanguage m_cjk; ///< whose face draws Han characters on this page
@@ -142,13 +104,6 @@ std::string Page::resolveReference(std::string_view reference, bool isContentId)
 
 void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, bool emphasise)
 {
-    if (simple()) {
-        m_body += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" "
-                  "valign=\"top\">" +
-                  escapeHtml(label) + ":</td><td" + std::string(emphasise ? " style=\"font-weight:bold\"" : "") + ">" +
-                  valueHtml + "</td></tr>\n";
-        return;
-    }
     m_body += "<tessaly-row" + std::string(emphasise ? " class=\"tessaly-subject\"" : "") + "><tessaly-label>" +
               escapeHtml(label) + "</tessaly-label><tessaly-value dir=\"auto\">" + valueHtml +
               "</tessaly-value></tessaly-row>\n";
@@ -156,24 +111,14 @@ void Page::addHeaderRow(const std::string &label, const std::string &valueHtml, 
 
 void Page::addHeaderBlock(const MailMessage &message, const std::vector<AttachmentListing> &listings)
 {
-    const std::vector<HeaderRow> rows =
-        headerRows(message, listings, HeaderLimits{}, simple() ? HeaderMarkup::Simple : HeaderMarkup::Web);
+    const std::vector<HeaderRow> rows = headerRows(message, listings, HeaderLimits{}, HeaderMarkup::Web);
     if (rows.empty())
         return;
     const std::string id = "tessaly-header-" + std::to_string(m_headerCount++);
-    if (simple()) {
-        m_body += "<table id=\"" + id +
-                  "\" width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" "
-                  "style=\"background-color:#f2f4f7;margin-bottom:10pt;font-family:" +
-                  escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk)) +
-                  ";font-size:9pt;color:#1a1a1a\">\n";
-    } else {
-        m_body += "<tessaly-header id=\"" + id + "\">\n";
-    }
+    m_body += "<tessaly-header id=\"" + id + "\">\n";
     for (const HeaderRow &row : rows)
         addHeaderRow(row.label, row.valueHtml, row.isSubject);
-    // QTextDocument ignores a table's bottom margin, so an empty paragraph keeps the gap.
-    m_body += simple() ? "</table>\n<p style=\"margin:0;font-size:4pt\">&nbsp;</p>\n" : "</tessaly-header>\n";
+    m_body += "</tessaly-header>\n";
 }
 
 void Page::addBody(const BodyPart &body)
@@ -187,35 +132,25 @@ void Page::addBody(const BodyPart &body)
         return;
     }
     if (body.kind == BodyPart::Kind::Invitation) {
-        m_body += invitationHtml(body.text, simple() ? FontEngine::QtPdfWriter : FontEngine::Chromium, m_cjk,
-                                 m_invitationCount++);
+        m_body += invitationHtml(body.text, FontEngine::Chromium, m_cjk, m_invitationCount++);
         return;
     }
     if (body.kind == BodyPart::Kind::PlainText) {
-        if (simple()) {
-            m_body += "<div>" + plainTextToHtml(body.text, true, m_cjk) + "</div>\n";
-            return;
-        }
         m_body += "<tessaly-plain id=\"tessaly-plain-" + std::to_string(m_plainCount++) + "\">" +
                   plainTextToHtml(body.text, false, m_cjk) + "</tessaly-plain>\n";
         return;
     }
     SanitizeOptions sanitize;
-    sanitize.keepStyles = !simple();
     sanitize.resolveReference = [this](std::string_view reference, bool isContentId) {
         return resolveReference(reference, isContentId);
     };
     sanitize.remoteImagePlaceholder = [this](const RemoteImage &image) {
         const std::string &alt = image.escapedAlt;
         const std::string text = alt.empty() ? std::string("[remote image]") : "[remote image: " + alt + "]";
-        if (simple())
-            return "<span style=\"color:#666666;background-color:#eeeeee\">" + text + "</span>";
         // The image's own box, so that a layout of sized images keeps its shape.
         const std::string style = image.escapedStyle.empty() ? std::string() : " style=\"" + image.escapedStyle + "\"";
         return "<tessaly-remote-image" + style + ">" + text + "</tessaly-remote-image>";
     };
-    if (simple())
-        sanitize.rewriteFontNames = replaceFontNames;
     SanitizedHtml html = sanitizeHtml(body.text, sanitize);
     for (const StyleSheet &sheet : html.styleSheets) {
         m_messageStyles +=
@@ -239,21 +174,10 @@ void Page::addMessage(const MailMessage &message, const std::vector<AttachmentLi
     for (const MailMessage &forwarded : message.forwarded) {
         // A forwarded message lists its own parts by their declared names; only the outer
         // message's attachments are saved or embedded.
-        std::vector<AttachmentListing> inner;
-        for (const AttachmentPart &attachment : forwarded.attachments) {
-            AttachmentListing listing;
-            listing.displayName = attachment.declaredName.empty() ? attachment.mimeType : attachment.declaredName;
-            listing.size = attachment.bytes.size();
-            inner.push_back(std::move(listing));
-        }
-        if (simple()) {
-            m_body += "<hr><p style=\"color:#555555;font-weight:bold\">Forwarded message</p>\n";
-            addMessage(forwarded, inner, depth + 1);
-        } else {
-            m_body += "<tessaly-forwarded><tessaly-caption>Forwarded message</tessaly-caption>\n";
-            addMessage(forwarded, inner, depth + 1);
-            m_body += "</tessaly-forwarded>\n";
-        }
+        const std::vector<AttachmentListing> inner = forwardedMessageListings(forwarded);
+        m_body += "<tessaly-forwarded><tessaly-caption>Forwarded message</tessaly-caption>\n";
+        addMessage(forwarded, inner, depth + 1);
+        m_body += "</tessaly-forwarded>\n";
     }
 }
 
@@ -321,12 +245,6 @@ std::string Page::document(const std::string &title) const
     std::string out;
     out.reserve(m_body.size() + m_messageStyles.size() + 8192);
     out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
-    if (simple()) {
-        out += "<style>body{font-family:" + cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter, m_cjk) +
-               ";font-size:10pt;color:#1a1a1a}</style>\n";
-        out += "</head><body>\n" + m_body + "</body></html>\n";
-        return out;
-    }
     out += "<style>\n" + fontFaceAliases();
     out += "html,body{margin:0;padding:0}\nbody{font-family:" +
            cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +

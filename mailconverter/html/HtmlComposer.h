@@ -13,14 +13,6 @@ namespace tessaly {
 
 struct ComposeOptions
 {
-    /// Which engine draws the page. TextDocument keeps to the HTML subset QTextDocument
-    /// understands (tables, simple CSS); WebEngine uses full CSS.
-    enum class Flavour
-    {
-        WebEngine,
-        TextDocument
-    };
-    Flavour flavour = Flavour::WebEngine;
     /// CSS page size: "A4" or "letter".
     std::string paperSize = "A4";
     /// Prefix for inline parts: "cid:x@y" becomes cidBaseUrl + percentEncodeUrlPart("x@y").

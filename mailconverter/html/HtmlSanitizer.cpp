@@ -395,10 +395,7 @@ std::string Sanitizer::rewriteCssUrls(std::string_view css) const
 
 std::string Sanitizer::cleanStyle(std::string_view style) const
 {
-    std::string value = rewriteCssUrls(style);
-    if (m_options.rewriteFontNames)
-        value = m_options.rewriteFontNames(std::move(value));
-    return value;
+    return rewriteCssUrls(style);
 }
 
 // Every CSS <style> in the document, in order: a browser applies those of the body too.
@@ -503,8 +500,6 @@ void Sanitizer::writeAttributes(const GumboElement &element, std::string_view na
         std::string value = attribute.value;
         if (attributeLocal == "style") {
             value = cleanStyle(value);
-        } else if (attributeLocal == "face" && m_options.rewriteFontNames) {
-            value = m_options.rewriteFontNames(std::move(value));
         } else if (attributeLocal == "href" && isLink) {
             value = normalisedUrl(value);
             if (!isFollowableLink(value))
@@ -634,8 +629,7 @@ SanitizedHtml Sanitizer::run(std::string_view html)
     if (!output || !output->root)
         return {};
     const GumboNode *root = output->root;
-    if (m_options.keepStyles)
-        collectStyleSheets(root);
+    collectStyleSheets(root);
     const GumboVector &children = root->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         const auto *child = static_cast<const GumboNode *>(children.data[i]);

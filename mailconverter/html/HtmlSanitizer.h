@@ -24,11 +24,6 @@ struct SanitizeOptions
     std::function<std::string(std::string_view reference, bool isContentId)> resolveReference;
     /// The markup that replaces a remote image.
     std::function<std::string(const RemoteImage &image)> remoteImagePlaceholder;
-    /// Applied to style="…" and <font face="…"> values when set, e.g. to name installed
-    /// stand-ins for fonts a renderer would not otherwise find.
-    std::function<std::string(std::string)> rewriteFontNames;
-    /// Keep the message's style sheets (the web engine) or drop them (the text engine).
-    bool keepStyles = true;
 };
 
 /// One of the message's CSS style sheets.

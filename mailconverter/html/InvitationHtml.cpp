@@ -106,10 +106,7 @@ std::string InvitationBlock::html(const CalendarInvitation &invitation, int inde
     if (invitation.eventsNotShown > 0)
         addRow(html, "More",
                std::to_string(invitation.eventsNotShown) + " more events, in the calendar file kept with this message");
-    // QTextDocument ignores a table's bottom margin, so an empty paragraph keeps the gap.
     html += "</table>\n";
-    if (!web())
-        html += "<p style=\"margin:0;font-size:4pt\">&nbsp;</p>\n";
     return html;
 }
 

@@ -149,7 +149,7 @@ bool hasStrongDirection(std::string_view line)
     return false;
 }
 
-/// The lines of one quote block for the plain-text renderer. Runs of lines of one direction
+/// The lines of one quote block in inline-styled markup. Runs of lines of one direction
 /// share a <pre>, whose every line becomes a paragraph of its own; a right-to-left run gets
 /// its own <pre dir="rtl"> (in one paragraph a Hebrew first line would turn every later line
 /// right to left).

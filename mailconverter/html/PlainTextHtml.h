@@ -24,9 +24,10 @@ inline constexpr std::size_t kPrewrapColumns = 84;
 
 /// Returns `text` (UTF-8, LF line ends) as HTML blocks that keep every space, blank line
 /// and line break, with tabs expanded to eight columns. Runs of quoted lines ("> ", ">> " …) become blocks set apart by
-/// depth. With `simpleCss` the blocks are <div>s with inline styles QTextDocument understands; otherwise they are
-/// <tessaly-text class="tessaly-qN"> elements that the page's own style sheet styles (plainTextStyles), out of reach of
-/// a message's CSS. Han characters are drawn in the face for `cjk`.
+/// depth. With `simpleCss` the blocks are <pre>s with inline styles, for a block that stands outside the page's
+/// plain-text elements (a calendar drawn as text); otherwise they are <tessaly-text class="tessaly-qN"> elements that
+/// the page's own style sheet styles (plainTextStyles), out of reach of a message's CSS. Han characters are drawn in
+/// the face for `cjk`.
 std::string plainTextToHtml(std::string_view text, bool simpleCss, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
 
 /// CSS for the <tessaly-text> blocks, with `scope` (a selector) in front of each rule.

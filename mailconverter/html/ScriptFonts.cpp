@@ -50,19 +50,6 @@ std::string lowerAscii(std::string_view text)
     return lower;
 }
 
-bool isShapedBeyondCmap(char32_t c)
-{
-    return (c >= 0x064B && c <= 0x065F) || c == 0x0670 || (c >= 0x06D6 && c <= 0x06ED) // Arabic vowel marks
-           || (c >= 0x0900 && c <= 0x0DFF)                                             // Devanagari to Sinhala
-           || (c >= 0x0E00 && c <= 0x0FFF)                                             // Thai, Lao, Tibetan
-           || (c >= 0x1000 && c <= 0x109F)                                             // Myanmar
-           || (c >= 0x1780 && c <= 0x17FF)                                             // Khmer
-           || (c >= 0x1900 && c <= 0x1CFF)    // Limbu to Sundanese, Vedic extensions
-           || (c >= 0xA800 && c <= 0xAAFF)    // Syloti Nagri to Tai Viet
-           || (c >= 0xABC0 && c <= 0xABFF)    // Meetei Mayek
-           || (c >= 0x11000 && c <= 0x11FFF); // Brahmi and the other historic Indic scripts
-}
-
 } // namespace
 
 std::vector<std::string> fontFamilies(FontRole role, FontEngine engine, CjkLanguage cjk)
@@ -95,75 +82,6 @@ std::string cssFontFamilies(FontRole role, FontEngine engine, CjkLanguage cjk)
         css += "\"" + family + "\",";
     css += role == FontRole::Monospace ? "monospace" : "sans-serif";
     return css;
-}
-
-bool qtPdfWriterKeepsText(std::string_view text)
-{
-    for (std::size_t pos = 0; pos < text.size();) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
-        // Qt's writer builds the PDF's text map from the font's first 65,536 characters
-        // only, so emoji and other characters beyond them copy out as nothing.
-        const char32_t c = nextCodePoint(text, pos);
-        if (isShapedBeyondCmap(c) || c > 0xFFFF)
-            return false;
-    }
-    return true;
-}
-
-namespace {
-
-/// Calls `visit` with every text the header block of `message` shows, until it returns false.
-template <typename Visit> bool everyHeaderText(const MailMessage &message, Visit visit)
-{
-    if (!visit(message.subject))
-        return false;
-    for (const std::vector<MailAddress> *addresses :
-         {&message.from, &message.replyTo, &message.to, &message.cc, &message.bcc}) {
-        for (const MailAddress &address : *addresses) {
-            if (!visit(address.name))
-                return false;
-        }
-    }
-    for (const AttachmentPart &attachment : message.attachments) {
-        if (!visit(attachment.declaredName))
-            return false;
-    }
-    return true;
-}
-
-bool keepsEveryText(const MailMessage &message)
-{
-    if (!everyHeaderText(message, qtPdfWriterKeepsText))
-        return false;
-    for (const BodyPart &body : message.bodies) {
-        if (!qtPdfWriterKeepsText(body.text))
-            return false;
-    }
-    for (const MailMessage &forwarded : message.forwarded) {
-        if (!keepsEveryText(forwarded))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-bool qtPdfWriterCanDraw(const MailMessage &message)
-{
-    return keepsEveryText(message) &&
-           pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
-}
-
-bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message)
-{
-    if (!everyHeaderText(message, qtPdfWriterKeepsText))
-        return false;
-    const bool hasHan = !everyHeaderText(message, [](std::string_view text) { return !cjkLanguageOfText(text); });
-    return !hasHan ||
-           pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese) == CjkLanguage::SimplifiedChinese;
 }
 
 std::optional<CjkLanguage> pageCjkLanguage(const MailMessage &message)

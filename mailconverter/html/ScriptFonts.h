@@ -24,9 +24,8 @@ enum class FontEngine
     Chromium
 };
 
-/// Han characters are drawn differently in each of these; each has its own face. Qt keeps
-/// the fallback faces of a script for the whole process, so its PDF writer draws them all with
-/// the Simplified Chinese face; pages in the others need Chromium (qtPdfWriterCanDraw).
+/// Han characters are drawn differently in each of these; each has its own face, which a
+/// page puts first for the language of its text.
 enum class CjkLanguage
 {
     SimplifiedChinese,
@@ -63,23 +62,6 @@ std::optional<CjkLanguage> cjkLanguageOfCharset(std::string_view charset);
 /// (almost) no kana Chinese, Traditional when its common traditional-only characters outnumber
 /// the simplified-only ones. nullopt when the text has no Han, kana or Hangul.
 std::optional<CjkLanguage> cjkLanguageOfText(std::string_view text);
-
-/// Whether Qt's PDF writer gives `text` (UTF-8) back as typed. It maps each glyph back to a
-/// character through the font's cmap, so glyphs made by shaping (Indic conjuncts, reordered
-/// vowel signs, Thai marks, and Arabic vowel marks) copy out wrong or not at all, and so do
-/// characters beyond U+FFFF (emoji), which its map leaves out. Text with those needs
-/// Chromium, which maps glyphs back by cluster.
-bool qtPdfWriterKeepsText(std::string_view text);
-
-/// Whether Qt's PDF writer can draw the page of `message`: it keeps every text the page shows
-/// (headers, bodies, attachment names, forwarded messages), and any Chinese, Japanese or
-/// Korean text on it is Simplified Chinese.
-bool qtPdfWriterCanDraw(const MailMessage &message);
-
-/// Whether Qt's PDF writer can draw the header block of `message`: the same test as
-/// qtPdfWriterCanDraw, over the texts the block shows. A message whose body needs Chromium
-/// seldom has such a header, and a second Chromium page for it costs a whole render.
-bool qtPdfWriterCanDrawHeaderBlock(const MailMessage &message);
 
 /// The language whose face draws Han characters on the page of `message`: that of the first
 /// body with Chinese, Japanese or Korean text (from its lang attribute, its charset, or its

@@ -14,7 +14,7 @@ namespace {
 
 using namespace pangotext;
 
-// As the QTextDocument block: its padding, box and table (cellpadding 1, labels 14% wide
+// As the block Qt's text layout drew: its padding, box and table (cellpadding 1, labels 14% wide
 // with 8pt after them, 9pt text, the subject 10.5pt bold).
 constexpr double kPaddingX = 8;
 constexpr double kPaddingY = 5;

@@ -3,19 +3,12 @@
 #include "mailconverter/render/HeaderBlockPage.h"
 #include "mailconverter/render/PlainTextPage.h"
 
-#include <QPainter>
-
 #include <cmath>
 
 namespace tessaly {
 namespace {
 
 constexpr qreal kGapBelow = 12; // points
-
-constexpr qreal toPixels(qreal points)
-{
-    return points * HeaderStamp::kStampResolution / 72.0;
-}
 
 } // namespace
 
@@ -43,17 +36,6 @@ QSizeF HeaderStamp::boxSize() const
 qreal HeaderStamp::reservedHeight() const
 {
     return m_empty ? 0 : m_heightPoints + kGapBelow;
-}
-
-void HeaderStamp::drawBand(QPainter &painter) const
-{
-    if (m_empty)
-        return;
-    // The band runs from the page's top edge over the whole width, so that nothing drawn
-    // before shows through anywhere around the box.
-    painter.fillRect(
-        QRectF(-toPixels(1000), -toPixels(1000), toPixels(m_widthPoints + 2000), toPixels(1000 + reservedHeight())),
-        Qt::white);
 }
 
 Result<PageStamp> HeaderStamp::toPageStamp(QPointF columnTopLeft) const

@@ -12,8 +12,6 @@
 #include <memory>
 #include <vector>
 
-class QPainter;
-
 namespace tessaly {
 
 class HeaderBlockPage;
@@ -39,15 +37,11 @@ public:
     /// The room to keep free at the top of the first page: the box and the gap below it.
     qreal reservedHeight() const;
 
-    /// Paints the opaque band `reservedHeight()` high at the top of the column, on a painter
-    /// working in kStampResolution dots per inch, for toPageStamp's box to go on.
-    void drawBand(QPainter &painter) const;
-
     /// The box as a PDF page of its own, placed at `columnTopLeft` (points from the page's
     /// top-left corner) of the first page, for finishPdf.
     Result<PageStamp> toPageStamp(QPointF columnTopLeft) const;
 
-    /// The resolution the text renderer's painter works in.
+    /// The resolution whose whole pixels the page's margins are rounded to.
     static constexpr int kStampResolution = 300;
 
 private:

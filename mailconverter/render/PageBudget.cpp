@@ -1,14 +1,8 @@
 #include "mailconverter/render/PageBudget.h"
 
-#include "mailconverter/render/FontSetup.h"
-#include "mailconverter/render/HeaderStamp.h"
+#include "mailconverter/render/TextPageWriter.h"
 
-#include <QBuffer>
-#include <QFontMetricsF>
 #include <QLocale>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -17,66 +11,54 @@ namespace tessaly {
 namespace {
 
 constexpr qreal kGapAbove = 8; // points between the last line drawn and the notice
-const QColor kNoticeColour(0x44, 0x44, 0x44);
+constexpr std::uint32_t kNoticeColour = 0x444444;
+constexpr double kNoticePoints = 10;
 
-constexpr qreal toPixels(qreal points)
+std::vector<TextParagraph> noticeParagraphs(const QString &text)
 {
-    return points * HeaderStamp::kStampResolution / 72.0;
+    TextRun run;
+    run.text = text.toStdString();
+    run.italic = true;
+    run.colour = kNoticeColour;
+    run.sizePoints = kNoticePoints;
+    TextParagraph paragraph;
+    paragraph.runs.push_back(std::move(run));
+    return {paragraph};
+}
+
+/// A page `width` × `height` points with the notice's text `kGapAbove` below its top.
+TextPageWriter noticeWriter(qreal width, qreal height)
+{
+    TextPageGeometry geometry;
+    geometry.widthPoints = width;
+    geometry.heightPoints = height;
+    geometry.leftPoints = 0;
+    geometry.topPoints = kGapAbove;
+    geometry.rightPoints = 0;
+    geometry.bottomPoints = 0;
+    return TextPageWriter(geometry, {});
 }
 
 } // namespace
 
 PageBudget::PageBudget(int pages, bool textIsAttached, qreal widthPoints)
-    : m_pages(std::max(pages, 1)), m_font(bodyFont()), m_widthPoints(widthPoints)
+    : m_pages(std::max(pages, 1)), m_widthPoints(widthPoints)
 {
     // The number as written in English, whatever the locale: "2,000".
     m_text = QStringLiteral("Cut at %1 pages: the whole text is in ").arg(QLocale(QLocale::English).toString(m_pages)) +
              (textIsAttached ? QStringLiteral("the attached file")
                              : QStringLiteral("the message file kept beside this PDF"));
-    m_font.setItalic(true);
-    // Measured on the device it is drawn on, as the header block is.
-    QByteArray bytes;
-    QBuffer device(&bytes);
-    QPdfWriter metrics(&device);
-    metrics.setResolution(HeaderStamp::kStampResolution);
-    const QRectF text =
-        QFontMetricsF(m_font, &metrics)
-            .boundingRect(QRectF(0, 0, toPixels(widthPoints), toPixels(1000)), Qt::TextWordWrap, m_text);
-    m_heightPoints = kGapAbove + std::ceil(text.height() * 72.0 / HeaderStamp::kStampResolution);
-}
-
-void PageBudget::drawNotice(QPainter &painter, QPointF topLeft) const
-{
-    painter.save();
-    painter.setFont(m_font);
-    painter.setPen(kNoticeColour);
-    const QRectF box(topLeft.x(), topLeft.y() + toPixels(kGapAbove), toPixels(m_widthPoints),
-                     toPixels(m_heightPoints - kGapAbove));
-    painter.drawText(box, Qt::TextWordWrap, m_text);
-    painter.restore();
+    m_heightPoints = kGapAbove + std::ceil(noticeWriter(widthPoints, 1000).heightOf(noticeParagraphs(m_text)));
 }
 
 Result<PageStamp> PageBudget::noticeStamp(QPointF topLeft) const
 {
     PageStamp stamp;
-    QBuffer output(&stamp.pdf);
-    output.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&output);
-        writer.setResolution(HeaderStamp::kStampResolution);
-        writer.setCreator(QStringLiteral("Tessaly"));
-        const QSizeF size(std::ceil(m_widthPoints), std::ceil(m_heightPoints));
-        writer.setPageLayout(QPageLayout(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch),
-                                         QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return Error{"cannot start the PDF writer for the page budget's notice"};
-        drawNotice(painter, QPointF(0, 0));
-        painter.end();
-    }
-    output.close();
-    if (stamp.pdf.isEmpty())
-        return Error{"the PDF writer produced no page budget notice"};
+    Result<QByteArray> pdf =
+        noticeWriter(std::ceil(m_widthPoints), std::ceil(m_heightPoints)).write(noticeParagraphs(m_text));
+    if (!pdf)
+        return pdf.error();
+    stamp.pdf = std::move(pdf.value());
     stamp.left = topLeft.x();
     stamp.top = topLeft.y();
     return stamp;

@@ -4,11 +4,8 @@
 #include "mailconverter/pdf/PdfFinisher.h"
 #include "support/Result.h"
 
-#include <QFont>
 #include <QPointF>
 #include <QString>
-
-class QPainter;
 
 namespace tessaly {
 
@@ -33,17 +30,13 @@ public:
     /// The room, in points, the notice takes at the foot of the last page's column.
     qreal noticeHeight() const { return m_heightPoints; }
 
-    /// Draws the notice with its top-left corner at `topLeft`, on a painter working in
-    /// HeaderStamp::kStampResolution dots per inch.
-    void drawNotice(QPainter &painter, QPointF topLeft) const;
-    /// The notice as a PDF page of its own, placed at `topLeft` (points from the page's
-    /// top-left corner), for finishPdf to stamp on the last page.
+    /// The notice as a PDF page of its own, drawn by the text engine and placed at `topLeft`
+    /// (points from the page's top-left corner), for finishPdf to stamp on the last page.
     Result<PageStamp> noticeStamp(QPointF topLeft) const;
 
 private:
     int m_pages;
     QString m_text;
-    QFont m_font;
     qreal m_widthPoints;
     qreal m_heightPoints = 0;
 };

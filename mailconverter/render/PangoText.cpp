@@ -279,6 +279,8 @@ Layout layOutParagraph(PangoContext *context, const TextParagraph &paragraph, do
         add(pango_attr_size_new(int(run.sizePoints * PANGO_SCALE)));
         if (run.bold)
             add(pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+        if (run.italic)
+            add(pango_attr_style_new(PANGO_STYLE_ITALIC));
         add(pango_attr_foreground_new(guint16(((run.colour >> 16) & 0xff) * 257),
                                       guint16(((run.colour >> 8) & 0xff) * 257), guint16((run.colour & 0xff) * 257)));
         if (!run.link.empty())
@@ -298,6 +300,13 @@ Layout layOutParagraph(PangoContext *context, const TextParagraph &paragraph, do
     pango_layout_set_font_description(layout.get(), font.get());
     pango_layout_set_width(layout.get(), int(std::max(1.0, width) * PANGO_SCALE));
     pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
+    if (paragraph.hangingPoints > 0) {
+        const int hanging = int(paragraph.hangingPoints * PANGO_SCALE);
+        pango_layout_set_indent(layout.get(), -hanging);
+        PangoTabArray *tabs = pango_tab_array_new_with_positions(1, FALSE, PANGO_TAB_LEFT, hanging);
+        pango_layout_set_tabs(layout.get(), tabs);
+        pango_tab_array_free(tabs);
+    }
     pango_layout_set_text(layout.get(), text.data(), int(text.size()));
     pango_layout_set_attributes(layout.get(), attributes.get());
     return layout;

@@ -6,15 +6,14 @@
 #include "mailconverter/html/BodySizeLimit.h"
 #include "mailconverter/html/DisplayableText.h"
 #include "mailconverter/html/HtmlComposer.h"
-#include "mailconverter/html/ScriptFonts.h"
 #include "mailconverter/mime/SecuredPart.h"
 #include "mailconverter/pdf/PdfFinisher.h"
 #include "mailconverter/pdf/PdfTextPresence.h"
 #include "mailconverter/render/HeaderStamp.h"
 #include "mailconverter/render/ImageBudget.h"
+#include "mailconverter/render/MessageParagraphs.h"
 #include "mailconverter/render/PageSetup.h"
 #include "mailconverter/render/PlainTextPage.h"
-#include "mailconverter/render/TextDocumentRenderer.h"
 #include "mailconverter/render/TextPageWriter.h"
 #include "mailconverter/render/WebEngineRenderer.h"
 #include "support/FileMark.h"
@@ -32,19 +31,6 @@
 
 namespace tessaly {
 namespace {
-
-bool hasHtmlBody(const MailMessage &message)
-{
-    for (const BodyPart &body : message.bodies) {
-        if (body.kind == BodyPart::Kind::Html)
-            return true;
-    }
-    for (const MailMessage &inner : message.forwarded) {
-        if (hasHtmlBody(inner))
-            return true;
-    }
-    return false;
-}
 
 void collectResources(const MailMessage &message, MessageResources &resources)
 {
@@ -143,7 +129,6 @@ HeaderStamp headerStampFor(const MailMessage &message, const std::vector<Attachm
 struct PdfMailConverter::Pages
 {
     QPageLayout layout = defaultPageLayout();
-    TextDocumentRenderer textRenderer;
     std::unique_ptr<WebEngineRenderer> webRenderer; ///< started at the first page that needs it
 
     WebEngineRenderer &web()
@@ -153,18 +138,19 @@ struct PdfMailConverter::Pages
         return *webRenderer;
     }
 
-    /// Renders the page within `budget`; for the web engine's PDF, `stamp` receives the header
-    /// block to stamp on it and `noticeStamp` the budget's notice, should `cut` be set; the
-    /// text renderer draws both itself.
+    /// Renders the page within `budget`; `stamp` receives the header block to stamp on it and
+    /// `noticeStamp` the budget's notice, should `cut` be set.
     Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                               const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
                               PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
 
-    /// A page of plain text only (isPlainTextPage), drawn by TextPageWriter, like render.
-    Result<QByteArray> renderPlainText(const MailMessage &message, const HeaderStamp &header, const PageBudget &budget,
-                                       PageStamp &stamp, PageStamp &noticeStamp, bool &cut);
+    /// The page drawn by TextPageWriter (messageParagraphs), like render; with `htmlAsText`,
+    /// HTML bodies are drawn as their text.
+    Result<QByteArray> renderTextPage(const MailMessage &message, const HeaderStamp &header, const PageBudget &budget,
+                                      bool htmlAsText, PageStamp &stamp, PageStamp &noticeStamp, bool &cut);
 
-    /// Where the text renderer's painter starts: the margins in whole device pixels, in points.
+    /// Where the column starts: the margins in whole pixels at the header stamp's
+    /// resolution, in points, as on every page drawn before.
     QPointF columnTopLeft() const
     {
         return QPointF(layout.paintRectPixels(HeaderStamp::kStampResolution).topLeft()) * 72.0 /
@@ -181,9 +167,9 @@ WebEngineRenderer &PdfMailConverter::webEngineRenderer()
     return m_pages->web();
 }
 
-Result<QByteArray> PdfMailConverter::Pages::renderPlainText(const MailMessage &message, const HeaderStamp &header,
-                                                            const PageBudget &budget, PageStamp &stamp,
-                                                            PageStamp &noticeStamp, bool &cut)
+Result<QByteArray> PdfMailConverter::Pages::renderTextPage(const MailMessage &message, const HeaderStamp &header,
+                                                           const PageBudget &budget, bool htmlAsText, PageStamp &stamp,
+                                                           PageStamp &noticeStamp, bool &cut)
 {
     const QPointF column = columnTopLeft();
     Result<PageStamp> headerStamp = header.toPageStamp(column);
@@ -202,8 +188,12 @@ Result<QByteArray> PdfMailConverter::Pages::renderPlainText(const MailMessage &m
     geometry.bottomPoints = margins.bottom();
     geometry.firstPageReservedPoints = header.reservedHeight();
     const TextPageLimit limit{budget.pages(), budget.noticeHeight()};
+    MessagePageColumn pageColumn;
+    pageColumn.widthPoints = geometry.widthPoints - geometry.leftPoints - geometry.rightPoints;
+    pageColumn.heightPoints = geometry.heightPoints - geometry.topPoints - geometry.bottomPoints;
+    pageColumn.htmlAsText = htmlAsText;
     Result<QByteArray> pdf =
-        TextPageWriter(geometry, pageLanguageTag(message)).write(plainTextParagraphs(message), &limit, &cut);
+        TextPageWriter(geometry, pageLanguageTag(message)).write(messageParagraphs(message, pageColumn), &limit, &cut);
     if (!pdf || !cut)
         return pdf;
     // In the room the last page keeps at its column's foot.
@@ -221,24 +211,21 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                                    PageStamp &stamp, PageStamp &noticeStamp, bool &cut,
                                                    std::vector<std::string> &warnings)
 {
-    MessageResources resources;
-    collectResources(message, resources);
-    // Checked on every page drawn: a page without text loses the message unseen. The text
-    // renderer draws the header block on the page itself, so its check is the weaker one.
+    // Checked on every page drawn: a page without text loses the message unseen.
     const bool expectsText = hasDisplayableText(message);
-    ComposeOptions options;
-    options.paperSize = paperSizeOf(layout);
     stamp = PageStamp{};
 
-    if (isPlainTextPage(message))
-        return withText(renderPlainText(message, header, budget, stamp, noticeStamp, cut), expectsText);
+    // Chromium draws HTML bodies only; the text engine every other page, in any script.
+    if (!hasHtmlBody(message))
+        return withText(renderTextPage(message, header, budget, false, stamp, noticeStamp, cut), expectsText);
 
-    // Pages that Qt's PDF writer would not give back as typed, or draw in the wrong
-    // face, go to Chromium too.
-    if (hasHtmlBody(message) || !qtPdfWriterCanDraw(message)) {
+    {
+        MessageResources resources;
+        collectResources(message, resources);
+        ComposeOptions options;
+        options.paperSize = paperSizeOf(layout);
         WebEngineRenderer &engine = web();
         const MessageHost host = engine.openMessage();
-        options.flavour = ComposeOptions::Flavour::WebEngine;
         options.cidBaseUrl = host.resourceBase.toStdString();
         const QPointF column = columnTopLeft();
         Result<PageStamp> headerStamp = header.toPageStamp(column);
@@ -284,17 +271,8 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         stamp = PageStamp{};
     }
 
-    Result<PageStamp> headerStamp = header.toPageStamp(columnTopLeft());
-    if (!headerStamp)
-        return headerStamp.error();
-    stamp = std::move(headerStamp.value());
-    // Inline parts get the same URLs as on the web page, so both flavours share one form.
-    const QString resourceBase = QStringLiteral("tessaly://inline/cid/");
-    options.flavour = ComposeOptions::Flavour::TextDocument;
-    options.cidBaseUrl = resourceBase.toStdString();
-    return withText(textRenderer.render(QString::fromStdString(composeMessageHtml(message, listings, options)),
-                                        resources, resourceBase, layout, &header, &budget, &cut),
-                    expectsText);
+    // The text of the HTML bodies, with the rest of the page as the text engine draws it.
+    return withText(renderTextPage(message, header, budget, true, stamp, noticeStamp, cut), expectsText);
 }
 
 Result<ConvertedMessage> PdfMailConverter::Convert(const FileInFolder &source, const FileInFolder &destination,

@@ -13,9 +13,9 @@ namespace tessaly {
 
 class WebEngineRenderer;
 
-/// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, a
-/// plain-text one by QTextDocument, which also stands in (with a warning) when the web
-/// engine fails. Renders in memory; the commit writes through a temporary file beside the
+/// Converts message files to PDF. A message with an HTML body is drawn by Qt WebEngine, every
+/// other one by the text engine (TextPageWriter), which also draws the HTML bodies' text
+/// (with a warning) when the web engine fails. Renders in memory; the commit writes through a temporary file beside the
 /// destination and never overwrites. Needs a QGuiApplication, created after `prepareMailConverterApplication()`;
 /// the web engine starts at the first HTML message and serves the whole run.
 class PdfMailConverter : public MailConverter

@@ -51,27 +51,17 @@ void addLine(std::vector<TextParagraph> &paragraphs, std::string_view line)
 
 } // namespace
 
-bool isPlainTextPage(const MailMessage &message)
-{
-    return message.forwarded.empty() &&
-           std::all_of(message.bodies.begin(), message.bodies.end(),
-                       [](const BodyPart &body) { return body.kind == BodyPart::Kind::PlainText; });
-}
-
-std::vector<TextParagraph> plainTextParagraphs(const MailMessage &message)
+std::vector<TextParagraph> plainTextParagraphs(std::string_view text)
 {
     std::vector<TextParagraph> paragraphs;
-    for (const BodyPart &body : message.bodies) {
-        std::string_view text = body.text;
-        while (!text.empty() && text.back() == '\n')
-            text.remove_suffix(1);
-        for (std::size_t start = 0; start <= text.size();) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string_view::npos)
-                end = text.size();
-            addLine(paragraphs, text.substr(start, end - start));
-            start = end + 1;
-        }
+    while (!text.empty() && text.back() == '\n')
+        text.remove_suffix(1);
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        addLine(paragraphs, text.substr(start, end - start));
+        start = end + 1;
     }
     return paragraphs;
 }

@@ -5,6 +5,8 @@
 
 #include <cairo-pdf.h>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -14,11 +16,64 @@ namespace {
 
 using namespace pangotext;
 
-constexpr double kQuoteBarWidthPoints = 1.5; // 2 CSS pixels, as on the web engine's page
+constexpr double kQuoteBarWidthPoints = 1.5;  // 2 CSS pixels, as on the web engine's page
+constexpr double kPointsPerImagePixel = 0.75; // a CSS pixel, as the web engine draws an image
+constexpr double kRuleWidthPoints = 0.75;
+constexpr std::uint32_t kRuleColour = 0x999999;
 
 std::uint32_t colourOf(std::string_view hex)
 {
     return hex.size() == 7 ? std::uint32_t(std::stoul(std::string(hex.substr(1)), nullptr, 16)) : 0;
+}
+
+/// `image` as a Cairo surface of its own pixels; with its JPEG file attached, when given, for
+/// Cairo to write instead of the pixels.
+Surface imageSurface(const QImage &image, const QByteArray &jpeg)
+{
+    const bool opaque = !image.hasAlphaChannel();
+    // Both match Cairo's native-endian 32-bit formats.
+    const QImage pixels = image.convertToFormat(opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    Surface surface(
+        cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, pixels.width(), pixels.height()));
+    cairo_surface_flush(surface.get());
+    unsigned char *data = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    if (!data)
+        return surface;
+    for (int row = 0; row < pixels.height(); ++row)
+        std::memcpy(data + std::ptrdiff_t(row) * stride, pixels.constScanLine(row), std::size_t(pixels.width()) * 4);
+    cairo_surface_mark_dirty(surface.get());
+    if (!jpeg.isEmpty()) {
+        // Cairo keeps the bytes until the surface is gone.
+        auto *bytes = new QByteArray(jpeg);
+        cairo_surface_set_mime_data(
+            surface.get(), CAIRO_MIME_TYPE_JPEG, reinterpret_cast<const unsigned char *>(bytes->constData()),
+            static_cast<unsigned long>(bytes->size()), [](void *closure) { delete static_cast<QByteArray *>(closure); },
+            bytes);
+    }
+    return surface;
+}
+
+/// The size an image is drawn at in a column `width` wide and a page's column `height` high:
+/// a pixel to 0.75 pt, never larger, scaled down to fit, its aspect kept.
+std::pair<double, double> imageSize(const QImage &image, double width, double height)
+{
+    double drawnWidth = image.width() * kPointsPerImagePixel;
+    double drawnHeight = image.height() * kPointsPerImagePixel;
+    const double scale = std::min({1.0, width / drawnWidth, height / drawnHeight});
+    return {drawnWidth * scale, drawnHeight * scale};
+}
+
+/// Draws the image of `paragraph` `width` × `height` points with its top-left corner at (x, y).
+void drawImage(cairo_t *cr, const TextParagraph &paragraph, double x, double y, double width, double height)
+{
+    const Surface image = imageSurface(paragraph.image, paragraph.imageJpeg);
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, width / paragraph.image.width(), height / paragraph.image.height());
+    cairo_set_source_surface(cr, image.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
 }
 
 } // namespace
@@ -50,14 +105,57 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     const auto bottomOf = [&](int number) {
         return limit && number >= limit->pages ? bottom - limit->noticePoints : bottom;
     };
+    const TextParagraph *previous = nullptr;
+    // Moves to a new page unless the text is cut there; false when it is.
+    const auto newPage = [&] {
+        if (limit && pageNumber >= limit->pages) {
+            isCut = true;
+            return false;
+        }
+        cairo_show_page(cr.get());
+        ++pageNumber;
+        y = page.topPoints;
+        pageHasLines = false;
+        return true;
+    };
     for (const TextParagraph &paragraph : paragraphs) {
         if (isCut)
             break;
+        const TextParagraph *before = std::exchange(previous, &paragraph);
+        const double left = page.leftPoints + paragraph.indentPoints;
+        const double width = columnWidth - paragraph.indentPoints;
+        if (pageHasLines && paragraph.background && before && before->background == paragraph.background) {
+            setColour(cr.get(), *paragraph.background);
+            cairo_rectangle(cr.get(), left, y, width, std::min(paragraph.spaceBeforePoints, bottom - y));
+            cairo_fill(cr.get());
+        }
+        if (paragraph.ruleAbove) {
+            if (pageHasLines)
+                y += paragraph.spaceBeforePoints;
+            if (pageHasLines && y + kRuleGapPoints > bottomOf(pageNumber) && !newPage())
+                break;
+            setColour(cr.get(), kRuleColour);
+            cairo_rectangle(cr.get(), left, y, width, kRuleWidthPoints);
+            cairo_fill(cr.get());
+            y += kRuleGapPoints;
+            pageHasLines = true;
+        }
+        if (!paragraph.image.isNull()) {
+            const auto [drawnWidth, drawnHeight] = imageSize(paragraph.image, width, bottom - page.topPoints);
+            if (pageHasLines && !paragraph.ruleAbove)
+                y += paragraph.spaceBeforePoints;
+            if (pageHasLines && y + drawnHeight > bottomOf(pageNumber) && !newPage())
+                break;
+            drawImage(cr.get(), paragraph, left, y, drawnWidth, drawnHeight);
+            y += drawnHeight;
+            pageHasLines = true;
+            continue;
+        }
         std::vector<LinkSpan> links;
         const Layout layout =
             layOutParagraph(context.get(), paragraph, columnWidth - paragraph.indentPoints, faces, links);
         const char *text = pango_layout_get_text(layout.get());
-        if (pageHasLines)
+        if (pageHasLines && !paragraph.ruleAbove)
             y += paragraph.spaceBeforePoints;
         const double layoutX = page.leftPoints + paragraph.indentPoints;
         const LayoutIter line(pango_layout_get_iter(layout.get()));
@@ -74,6 +172,11 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
                 ++pageNumber;
                 y = page.topPoints;
                 pageHasLines = false;
+            }
+            if (paragraph.background) {
+                setColour(cr.get(), *paragraph.background);
+                cairo_rectangle(cr.get(), left, y, width, height);
+                cairo_fill(cr.get());
             }
             for (int level = 1; level <= paragraph.quoteLevel; ++level) {
                 const auto colour = kQuoteColours[std::size_t(level - 1) % std::size(kQuoteColours)];
@@ -94,6 +197,33 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     if (const cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
         return Error{std::string("cannot write the text page: ") + cairo_status_to_string(status)};
     return pdf;
+}
+
+double TextPageWriter::heightOf(const std::vector<TextParagraph> &paragraphs) const
+{
+    Surface scratch(cairo_pdf_surface_create_for_stream(nullptr, nullptr, 1, 1));
+    Cairo cr(cairo_create(scratch.get()));
+    const Context context = contextFor(cr.get());
+    const TextFaces faces(m_language);
+    const double columnWidth = m_geometry.widthPoints - m_geometry.leftPoints - m_geometry.rightPoints;
+    double height = 0;
+    for (const TextParagraph &paragraph : paragraphs) {
+        if (height > 0 || paragraph.ruleAbove)
+            height += paragraph.spaceBeforePoints;
+        if (paragraph.ruleAbove)
+            height += kRuleGapPoints;
+        if (!paragraph.image.isNull()) {
+            height += imageSize(paragraph.image, columnWidth - paragraph.indentPoints, 1e9).second;
+            continue;
+        }
+        std::vector<LinkSpan> links;
+        const Layout layout =
+            layOutParagraph(context.get(), paragraph, columnWidth - paragraph.indentPoints, faces, links);
+        PangoRectangle extents;
+        pango_layout_get_extents(layout.get(), nullptr, &extents);
+        height += points(extents.height);
+    }
+    return height;
 }
 
 } // namespace tessaly

@@ -4,8 +4,10 @@
 #include "support/Result.h"
 
 #include <QByteArray>
+#include <QImage>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@ struct TextRun
     std::string text; ///< UTF-8; a line feed in it breaks the line within the paragraph
     bool monospace = false;
     bool bold = false;
+    bool italic = false;
     std::uint32_t colour = 0x1a1a1a; ///< 0xRRGGBB
     double sizePoints = 9.5;
     std::string link; ///< the URI the run's text links to, or empty
@@ -31,7 +34,27 @@ struct TextParagraph
     int quoteLevel = 0;      ///< one bar per level at the left of each line, in kQuoteColours
     double indentPoints = 0; ///< from the column's left edge
     double spaceBeforePoints = 0;
+    /// Where text after a tab starts, from the indent; lines after the first start there too,
+    /// so that a label and its value stand side by side (a line feed starts over at the
+    /// indent: give each line of the value a paragraph of its own). 0 for none.
+    double hangingPoints = 0;
+    /// Fills the paragraph's lines across the column from the indent (and the space before
+    /// it, when the paragraph before has the same fill), 0xRRGGBB.
+    std::optional<std::uint32_t> background;
+    /// A rule across the column above the paragraph, below its space before, with
+    /// kRuleGapPoints of room under it.
+    bool ruleAbove = false;
+    /// When not null, the paragraph is this image, not its runs: drawn at 0.75 pt a pixel,
+    /// scaled down to fit the column's width and a page's height, on the next page when
+    /// the room left on this one is too short.
+    QImage image;
+    /// The image's JPEG file, when `image` was decoded from it at its own size: written to
+    /// the PDF as it is.
+    QByteArray imageJpeg;
 };
+
+/// Room below a paragraph's rule, in points.
+inline constexpr double kRuleGapPoints = 8;
 
 /// A page and its column, in points.
 struct TextPageGeometry
@@ -73,6 +96,9 @@ public:
     /// notice's room free, and `*cut` (when given) says whether any text was left out.
     Result<QByteArray> write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit = nullptr,
                              bool *cut = nullptr) const;
+
+    /// The height, in points, of `paragraphs` laid out in one column of no page breaks.
+    double heightOf(const std::vector<TextParagraph> &paragraphs) const;
 
 private:
     TextPageGeometry m_geometry;

@@ -68,6 +68,42 @@ TEST(MimeFidelity, EncodedForwardedMessagesAreShownWithTheirHeadersBodiesAndImag
     EXPECT_EQ(stdStrings(rendered.embeddedFiles), (std::vector<std::string>{"Site visit.eml"}));
 }
 
+TEST(MimeFidelity, ForwardedImageInvitationAndVowelledTextComeBackInOrderInOutlineFonts)
+{
+    // Chromium drew this page, which Qt's writer could not, and parted the vowelled Arabic words.
+    const RenderedMessage rendered = render("mime-forwarded-image-invitation.eml");
+    ASSERT_TRUE(rendered.converted) << rendered.error.toStdString();
+    EXPECT_TRUE(showsInOrder(rendered.text, {"See the forwarded invitation below.",
+                                             "Forwarded message",
+                                             "From:",
+                                             "Eva Sand <eva@example.com>",
+                                             "Subject:",
+                                             "Supplier visit",
+                                             "Attachments:",
+                                             "gate.png",
+                                             "The gate where we meet:",
+                                             "مَرْحَبًا",
+                                             "بِكُمْ",
+                                             "فِي",
+                                             "غَدًا",
+                                             "Invitation: Supplier visit",
+                                             "Start:",
+                                             "Tuesday, 20 January 2026, 13:00 UTC",
+                                             "Location:",
+                                             "Main gate",
+                                             "Organizer:",
+                                             "Eva Sand <eva@example.com>",
+                                             "Attendees:",
+                                             "Mia Berg <mia@example.com> (required, accepted)",
+                                             "Description:",
+                                             "Bring safety shoes.",
+                                             "See you there."}))
+        << rendered.text.toStdString();
+    EXPECT_EQ(rendered.images, (QList<QSize>{QSize(160, 90)}));
+    EXPECT_FALSE(pdfHasType3Font(rendered.pdf)) << rendered.fonts.join(u'\n').toStdString();
+    EXPECT_TRUE(rendered.warnings.empty());
+}
+
 TEST(MimeFidelity, ReportsAndInlineTextAreShownAsText)
 {
     const RenderedMessage report = render("mime-reports.eml");

@@ -22,11 +22,9 @@ MailMessage htmlMessage(std::string html)
     return message;
 }
 
-std::string compose(const MailMessage &message, ComposeOptions::Flavour flavour = ComposeOptions::Flavour::WebEngine,
-                    const std::vector<AttachmentListing> &listings = {})
+std::string compose(const MailMessage &message, const std::vector<AttachmentListing> &listings = {})
 {
     ComposeOptions options;
-    options.flavour = flavour;
     options.cidBaseUrl = "tessaly://m17/cid/";
     return composeMessageHtml(message, listings, options);
 }
@@ -36,11 +34,9 @@ std::string compose(const MailMessage &message, ComposeOptions::Flavour flavour 
 TEST(HtmlComposer, TheMessagesOwnHeaderBlockIsNotPartOfItsPage)
 {
     // It is drawn apart, where the message's style sheets cannot reach it.
-    for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
-        const std::string page = compose(htmlMessage("<p>body</p>"), flavour);
-        expectContainsNone(page, {"tessaly-header-0", "ann@example.com"});
-        EXPECT_TRUE(contains(page, "<p>body</p>"));
-    }
+    const std::string page = compose(htmlMessage("<p>body</p>"));
+    expectContainsNone(page, {"tessaly-header-0", "ann@example.com"});
+    EXPECT_TRUE(contains(page, "<p>body</p>"));
 }
 
 TEST(HtmlComposer, InlineImagesResolveAndRemoteImagesAreBlocked)
@@ -118,17 +114,6 @@ TEST(HtmlComposer, WordPageRulesAreOverriddenForThePaper)
     expectContainsNone(page, {"@page WordSection1"});
 }
 
-TEST(HtmlComposer, TextDocumentFlavourKeepsToSimpleHtml)
-{
-    MailMessage message = htmlMessage("<style>td{color:red}</style><p style=\"font-family:Calibri,Arial\">x</p>"
-                                      "<font face=\"Times New Roman\">y</font><p>Arial is a font</p>");
-    const std::string page = compose(message, ComposeOptions::Flavour::TextDocument);
-    expectContainsNone(page, {"tessaly-header>", "td{color:red}"});
-    expectContainsAll(page, {"font-family:Carlito,Liberation Sans", "face=\"Liberation Serif\""});
-    // Regression: the mapping once rewrote the message's own words too.
-    EXPECT_TRUE(contains(page, "<p>Arial is a font</p>"));
-}
-
 TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
 {
     MailMessage message;
@@ -139,14 +124,11 @@ TEST(HtmlComposer, PlainTextBodiesAndForwardedMessages)
     inner.bodies.push_back(BodyPart{BodyPart::Kind::PlainText, "inner text", {}});
     inner.attachments.push_back(AttachmentPart{"data.csv", "text/csv", "a,b", false});
     message.forwarded.push_back(inner);
-    for (auto flavour : {ComposeOptions::Flavour::WebEngine, ComposeOptions::Flavour::TextDocument}) {
-        const std::string page = compose(message, flavour);
-        expectContainsAll(page, {"Hi &lt;there&gt;", "&gt; quoted", "white-space:pre-wrap", "Liberation Mono",
-                                 "id=\"tessaly-header-0\"", "data.csv"});
-        EXPECT_LT(page.find("end"), page.find("Inner subject"));
-        EXPECT_LT(page.find("Inner subject"), page.find("inner text"));
-    }
     const std::string page = compose(message);
+    expectContainsAll(page, {"Hi &lt;there&gt;", "&gt; quoted", "white-space:pre-wrap", "Liberation Mono",
+                             "id=\"tessaly-header-0\"", "data.csv"});
+    EXPECT_LT(page.find("end"), page.find("Inner subject"));
+    EXPECT_LT(page.find("Inner subject"), page.find("inner text"));
     // The forwarded message's header block is on the page, scoped by id and !important.
     EXPECT_TRUE(contains(page, ":is(#tessaly-header-0),:is(#tessaly-header-0) *{all:revert!important;"));
     EXPECT_TRUE(contains(page, "<tessaly-value dir=\"auto\">"));

@@ -59,7 +59,7 @@ TEST_F(PageBudgetTest, PageFloodsEndAtTheBudgetWithTheNoticeAndTheWholeTextKept)
         const char *wholeFile; ///< "" when the message file is kept instead
         std::string wholeEnd;  ///< the end of the whole text, which the pages do not show
     };
-    // 761 bytes that Chromium lays out to 37,000 pages; lines Qt's writer draws over 50 pages.
+    // 761 bytes that Chromium lays out to 37,000 pages; lines the text engine draws over 50 pages.
     const std::string tallDiv = "<div style=\"height:50000000px\">top</div><p>under the tall div</p>\n";
     const std::string lines = numberedLines(3000);
     const Row rows[] = {

@@ -1,8 +1,7 @@
 #include "mailconverter/pdf/PdfFinisher.h"
 
 #include "mailconverter/pdf/TextMapRepair.h"
-#include "mailconverter/render/PageSetup.h"
-#include "mailconverter/render/TextDocumentRenderer.h"
+#include "mailconverter/render/TextPageWriter.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QDir>
@@ -53,8 +52,11 @@ std::map<QString, QString> xmpValues(const std::string &packet, QString &parseEr
 
 TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
 {
-    const Result<QByteArray> rendered =
-        TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {}, defaultPageLayout());
+    TextRun text;
+    text.text = "body";
+    TextParagraph body;
+    body.runs.push_back(text);
+    const Result<QByteArray> rendered = TextPageWriter(TextPageGeometry{}, {}).write({body});
     ASSERT_TRUE(rendered.ok());
     PdfFinishing finishing;
     finishing.metadata.title = QStringLiteral("Grüße – Отчёт 会議");

@@ -159,6 +159,39 @@ TEST_F(PdfMailConverterTest, InlineImageIsDrawnFromTheMessage)
     EXPECT_NE(pdfInfo(pdf, QStringLiteral("Page size")).indexOf(QStringLiteral("A4")), -1);
 }
 
+TEST_F(PdfMailConverterTest, ImagesOfTextPagesAreDrawnAtACssPixelAndScaledDownToFitTheirPage)
+{
+    QByteArray message = plainMessage("Images", "--b\r\nContent-Type: text/plain\r\n\r\nImages follow.\r\n",
+                                      "multipart/mixed; boundary=\"b\"");
+    struct Part
+    {
+        const char *name;
+        QByteArray bytes;
+    };
+    for (const Part &part : {Part{"small.jpeg", encodedImage(QSize(40, 30), Qt::red, "JPEG")},
+                             Part{"bomb.png", pngHeaderClaiming(100000, 100000)},
+                             Part{"wide.jpg", encodedImage(QSize(2000, 50), Qt::green, "JPEG")},
+                             Part{"tall.png", encodedImage(QSize(60, 3000), Qt::blue)}})
+        message += "--b\r\nContent-Type: image/" + QByteArray(part.name).split('.').last() +
+                   "\r\nContent-Disposition: inline; filename=\"" + part.name +
+                   "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" + part.bytes.toBase64() + "\r\n";
+    message += "--b--\r\n";
+    const QList<PdfImage> images = pdfImages(convert(message, "-c pdf", QStringLiteral("images")));
+    ASSERT_EQ(images.size(), 3);
+    // Never larger than a CSS pixel to 0.75 pt, as the web engine draws them.
+    for (const PdfImage &image : images)
+        EXPECT_NEAR(image.xPpi, 96, 1);
+    EXPECT_EQ(images[0].page, 1);
+    EXPECT_EQ(images[0].size, QSize(40, 30));
+    EXPECT_EQ(images[0].encoding, QStringLiteral("jpeg")); // the file itself, not its pixels deflated
+    // As wide as the column, and decoded no larger.
+    EXPECT_EQ(images[1].page, 1);
+    EXPECT_NEAR(images[1].size.width(), 680, 2);
+    // As tall as a page's column: on a page of its own.
+    EXPECT_EQ(images[2].page, 2);
+    EXPECT_NEAR(images[2].size.height(), 1009, 2);
+}
+
 TEST_F(PdfMailConverterTest, RemoteContentMakesNoNetworkRequest)
 {
     QTcpServer server;

@@ -89,6 +89,21 @@ QList<QSize> pdfImageSizes(const QByteArray &pdf)
     return sizes;
 }
 
+QList<PdfImage> pdfImages(const QByteArray &pdf)
+{
+    const QString list = runOnPdf(QStringLiteral("pdfimages"), {QStringLiteral("-list"), QStringLiteral("{pdf}")}, pdf);
+    QList<PdfImage> images;
+    // "page num type width height color comp bpc enc interp object ID x-ppi y-ppi …".
+    for (const QString &line : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2)) {
+        const QStringList columns = wordsOf(line);
+        if (columns.size() < 14 || columns[2] != QLatin1String("image"))
+            continue;
+        images.append(
+            {columns[0].toInt(), QSize(columns[3].toInt(), columns[4].toInt()), columns[12].toInt(), columns[8]});
+    }
+    return images;
+}
+
 QStringList pdfFontNames(const QByteArray &pdf)
 {
     const QString list = runOnPdf(QStringLiteral("pdffonts"), {QStringLiteral("{pdf}")}, pdf);

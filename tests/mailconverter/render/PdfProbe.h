@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,17 @@ QString pdfInfo(const QByteArray &pdf, const QString &key);
 /// The pixel sizes of the images pdfimages -list finds, leaving out soft masks and the
 /// browser's small broken-image icons.
 QList<QSize> pdfImageSizes(const QByteArray &pdf);
+/// An image pdfimages -list finds: the page it is on (from 1), its pixels, its horizontal
+/// pixels per inch as drawn, and how it is stored ("image" for deflated pixels, "jpeg").
+struct PdfImage
+{
+    int page = 0;
+    QSize size;
+    int xPpi = 0;
+    QString encoding;
+};
+/// Every image pdfimages -list finds, soft masks left out, in page order.
+QList<PdfImage> pdfImages(const QByteArray &pdf);
 /// The names of the fonts pdffonts lists ("ABCDEF+LiberationSans" for a subset).
 QStringList pdfFontNames(const QByteArray &pdf);
 /// Whether pdffonts lists a Type 3 font, whose glyphs are drawings rather than outlines.
