@@ -5,6 +5,7 @@
 
 #include <cairo-pdf.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -29,7 +30,7 @@ TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language)
 }
 
 Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit,
-                                         bool *cut) const
+                                         bool *cut, std::vector<TextPlacement> *placements) const
 {
     const TextPageGeometry &page = m_geometry;
     QByteArray pdf;
@@ -50,9 +51,13 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     const auto bottomOf = [&](int number) {
         return limit && number >= limit->pages ? bottom - limit->noticePoints : bottom;
     };
+    if (placements)
+        placements->assign(paragraphs.size(), TextPlacement{});
+    std::size_t paragraphIndex = 0;
     for (const TextParagraph &paragraph : paragraphs) {
         if (isCut)
             break;
+        TextPlacement *placement = placements ? &(*placements)[paragraphIndex++] : nullptr;
         std::vector<LinkSpan> links;
         const Layout layout =
             layOutParagraph(context.get(), paragraph, columnWidth - paragraph.indentPoints, faces, links);
@@ -81,6 +86,18 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
                 cairo_rectangle(cr.get(), page.leftPoints + kQuoteIndentPt * (level - 1), y, kQuoteBarWidthPoints,
                                 height);
                 cairo_fill(cr.get());
+            }
+            if (placement && (placement->page < 0 || placement->page == pageNumber - 1)) {
+                // Only the first page's lines: a box that spans pages has no one /Rect.
+                const double left = layoutX + points(extents.x);
+                const double right = left + points(extents.width);
+                const double top = page.heightPoints - y;
+                const double lineBottom = top - height;
+                if (placement->page < 0)
+                    *placement = TextPlacement{pageNumber - 1, left, lineBottom, right, top};
+                placement->left = std::min(placement->left, left);
+                placement->right = std::max(placement->right, right);
+                placement->bottom = std::min(placement->bottom, lineBottom);
             }
             drawLine(cr.get(), line.get(), text, links, layoutX, y);
             y += height;

@@ -1,0 +1,392 @@
+#include "mailconverter/bundle/QpdfBundleAssembler.h"
+
+#include "mailconverter/attachments/AttachmentEmbedder.h"
+#include "mailconverter/bundle/ContentsPages.h"
+#include "mailconverter/bundle/FolderFileSource.h"
+#include "mailconverter/bundle/PageStamps.h"
+#include "mailconverter/bundle/PendingFileSink.h"
+#include "support/PendingFile.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+namespace {
+
+constexpr std::string_view kEnDash = " \u2013 ";
+constexpr const char *kStampResourceName = "/TessalyStamp";
+
+/// The Bates number `number`, zero-padded to the numbering's width; `overflowed` is set when
+/// it needs more digits than that.
+std::string batesText(const BatesNumbering &bates, std::uint64_t number, bool &overflowed)
+{
+    std::string digits = std::to_string(number);
+    if (digits.size() > std::size_t(bates.digits))
+        overflowed = true;
+    else
+        digits.insert(0, std::size_t(bates.digits) - digits.size(), '0');
+    return bates.prefix + digits;
+}
+
+std::string lowerRoman(int number)
+{
+    static constexpr std::pair<int, const char *> kNumerals[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+    std::string roman;
+    for (const auto &[value, numeral] : kNumerals) {
+        for (; number >= value; number -= value)
+            roman += numeral;
+    }
+    return roman;
+}
+
+std::string outlineTitle(const BundleMessage &message)
+{
+    std::string title;
+    if (!message.date.empty())
+        title = message.date + std::string(kEnDash);
+    title += message.from.empty() ? "(no sender)" : message.from;
+    title += kEnDash;
+    title += message.subject.empty() ? "(no subject)" : message.subject;
+    return title;
+}
+
+QPDFObjectHandle destinationOf(const QPDFObjectHandle &page)
+{
+    QPDFObjectHandle destination = QPDFObjectHandle::newArray();
+    destination.appendItem(page);
+    destination.appendItem(QPDFObjectHandle::newName("/XYZ"));
+    for (int i = 0; i < 3; ++i)
+        destination.appendItem(QPDFObjectHandle::newNull());
+    return destination;
+}
+
+/// Copies the pages of `source` into `bundle`, as plain objects that the caller puts in the
+/// bundle's page tree; links between them keep pointing at each other's copies.
+std::vector<QPDFObjectHandle> copyPages(QPDF &bundle, QPDF &source)
+{
+    QPDFPageDocumentHelper(source).pushInheritedAttributesToPage();
+    const std::vector<QPDFObjectHandle> &pages = source.getAllPages();
+    // Without it, each copy would bring the source's whole page tree along.
+    for (QPDFObjectHandle page : pages)
+        page.removeKey("/Parent");
+    std::vector<QPDFObjectHandle> copies;
+    copies.reserve(pages.size());
+    for (const QPDFObjectHandle &page : pages)
+        copies.push_back(bundle.copyForeignObject(page));
+    return copies;
+}
+
+/// Renames the embedded files of `source` to "<number> - <name>", before anything of it is
+/// copied (a copy already made would not see the change).
+void prefixEmbeddedFileNames(QPDF &source, int number)
+{
+    QPDFEmbeddedFileDocumentHelper files(source);
+    if (!files.hasEmbeddedFiles())
+        return;
+    const std::string prefix = std::to_string(number) + " - ";
+    for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
+        QPDFObjectHandle spec = fileSpec->getObjectHandle();
+        if (QPDFObjectHandle unicode = spec.getKey("/UF"); unicode.isString())
+            spec.replaceKey("/UF", QPDFObjectHandle::newUnicodeString(prefix + unicode.getUTF8Value()));
+        if (QPDFObjectHandle ascii = spec.getKey("/F"); ascii.isString())
+            spec.replaceKey("/F", QPDFObjectHandle::newString(prefix + ascii.getStringValue()));
+    }
+}
+
+/// Carries the embedded files of message `number` into the bundle's list under prefixed
+/// names, and the catalog's associated files (the message source) into the bundle's /AF.
+void carryEmbeddedFiles(QPDF &bundle, QPDF &source, int number, QPDFEmbeddedFileDocumentHelper &bundleFiles)
+{
+    QPDFEmbeddedFileDocumentHelper files(source);
+    if (files.hasEmbeddedFiles()) {
+        const std::string prefix = std::to_string(number) + " - ";
+        for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
+            QPDFObjectHandle spec = fileSpec->getObjectHandle();
+            if (!spec.isIndirect())
+                spec = source.makeIndirectObject(spec);
+            bundleFiles.replaceEmbeddedFile(prefix + name, QPDFFileSpecObjectHelper(bundle.copyForeignObject(spec)));
+        }
+    }
+    QPDFObjectHandle associated = source.getRoot().getKey("/AF");
+    if (!associated.isArray())
+        return;
+    QPDFObjectHandle root = bundle.getRoot();
+    QPDFObjectHandle bundleAssociated = root.getKey("/AF");
+    if (!bundleAssociated.isArray()) {
+        bundleAssociated = QPDFObjectHandle::newArray();
+        root.replaceKey("/AF", bundleAssociated);
+    }
+    for (QPDFObjectHandle spec : associated.aitems()) {
+        if (spec.isIndirect())
+            bundleAssociated.appendItem(bundle.copyForeignObject(spec));
+    }
+}
+
+/// Links each contents line to its message's first page.
+void linkContentsLines(QPDF &bundle, const BundlePart &part, const ContentsPages &contents,
+                       const std::vector<QPDFObjectHandle> &contentsPages, std::vector<QPDFObjectHandle> &firstPages)
+{
+    for (std::size_t i = 0; i < part.messages.size(); ++i) {
+        const TextPlacement &line = contents.lines[i];
+        if (firstPages[i].isNull() || line.page < 0 || std::size_t(line.page) >= contentsPages.size())
+            continue;
+        QPDFObjectHandle link = QPDFObjectHandle::newDictionary();
+        link.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
+        link.replaceKey("/Subtype", QPDFObjectHandle::newName("/Link"));
+        link.replaceKey("/Rect", QPDFObjectHandle::newArray(
+                                     QPDFObjectHandle::Rectangle(line.left, line.bottom, line.right, line.top)));
+        link.replaceKey("/Border", QPDFObjectHandle::parse("[0 0 0]"));
+        link.replaceKey("/Dest", destinationOf(firstPages[i]));
+        QPDFObjectHandle page = contentsPages[std::size_t(line.page)];
+        QPDFObjectHandle annotations = page.getKey("/Annots");
+        if (!annotations.isArray()) {
+            annotations = QPDFObjectHandle::newArray();
+            page.replaceKey("/Annots", annotations);
+        }
+        annotations.appendItem(bundle.makeIndirectObject(link));
+    }
+}
+
+void addOutline(QPDF &bundle, const BundlePart &part, std::vector<QPDFObjectHandle> &firstPages)
+{
+    QPDFObjectHandle outlines = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
+    QPDFObjectHandle previous;
+    int count = 0;
+    for (std::size_t i = 0; i < part.messages.size(); ++i) {
+        if (firstPages[i].isNull())
+            continue;
+        QPDFObjectHandle item = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(outlineTitle(part.messages[i])));
+        item.replaceKey("/Parent", outlines);
+        item.replaceKey("/Dest", destinationOf(firstPages[i]));
+        if (previous.isInitialized()) {
+            item.replaceKey("/Prev", previous);
+            previous.replaceKey("/Next", item);
+        } else {
+            outlines.replaceKey("/First", item);
+        }
+        previous = item;
+        ++count;
+    }
+    if (count == 0)
+        return;
+    outlines.replaceKey("/Last", previous);
+    outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(count));
+    QPDFObjectHandle root = bundle.getRoot();
+    root.replaceKey("/Outlines", outlines);
+    root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
+}
+
+void addPageLabels(QPDF &bundle, std::size_t contentsPageCount, std::size_t messagePageCount)
+{
+    QPDFObjectHandle numbers = QPDFObjectHandle::newArray();
+    numbers.appendItem(QPDFObjectHandle::newInteger(0));
+    numbers.appendItem(QPDFObjectHandle::parse("<< /S /r >>"));
+    if (messagePageCount > 0) {
+        numbers.appendItem(QPDFObjectHandle::newInteger(qpdf_offset_t(contentsPageCount)));
+        numbers.appendItem(QPDFObjectHandle::parse("<< /S /D >>"));
+    }
+    QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
+    labels.replaceKey("/Nums", numbers);
+    bundle.getRoot().replaceKey("/PageLabels", labels);
+}
+
+/// Places page `stampPage` of the stamp PDF on top of `page`, in a graphics state of its own.
+void placeStamp(QPDF &bundle, QPDFObjectHandle page, QPDFObjectHandle stampPage, const QPDFObjectHandle &saveState)
+{
+    const QPDFObjectHandle form = bundle.copyForeignObject(QPDFPageObjectHelper(stampPage).getFormXObjectForPage());
+    // Copies, so that pages sharing one resource dictionary each get their own stamp.
+    QPDFObjectHandle resources = page.getKey("/Resources");
+    resources = resources.isDictionary() ? resources.shallowCopy() : QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle xObjects = resources.getKey("/XObject");
+    xObjects = xObjects.isDictionary() ? xObjects.shallowCopy() : QPDFObjectHandle::newDictionary();
+    std::string name = kStampResourceName;
+    while (xObjects.hasKey(name))
+        name += "_";
+    xObjects.replaceKey(name, form);
+    resources.replaceKey("/XObject", xObjects);
+    page.replaceKey("/Resources", resources);
+
+    QPDFPageObjectHelper target(page);
+    const std::string placement =
+        target.placeFormXObject(form, name, page.getKey("/MediaBox").getArrayAsRectangle(), true, true, true);
+    // The page's own content may leave its graphics state changed: wrap it in q … Q first.
+    target.addPageContents(saveState, true);
+    target.addPageContents(QPDFObjectHandle::newStream(&bundle, "\nQ\n" + placement + "\n"), false);
+}
+
+struct PageStampsOfPart
+{
+    std::vector<PageStamp> stamps;
+    std::vector<std::size_t> pages; ///< the page each stamp goes on
+};
+
+PageStampsOfPart stampsFor(const BundlePart &part, std::vector<QPDFObjectHandle> &pages, std::size_t contentsPageCount,
+                           AssembledPart &assembled)
+{
+    PageStampsOfPart result;
+    const std::size_t messagePageCount = pages.size() - contentsPageCount;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const bool isContents = i < contentsPageCount;
+        PageStamp stamp;
+        if (part.pageNumbers) {
+            stamp.centre = isContents ? "page " + lowerRoman(int(i + 1)) + " of " + lowerRoman(int(contentsPageCount))
+                                      : "page " + std::to_string(i - contentsPageCount + 1) + " of " +
+                                            std::to_string(messagePageCount);
+        }
+        if (part.bates && !isContents)
+            stamp.right =
+                batesText(*part.bates, part.bates->first + (i - contentsPageCount), assembled.batesOverflowed);
+        if (stamp.centre.empty() && stamp.right.empty())
+            continue;
+        const QPDFObjectHandle::Rectangle box = pages[i].getKey("/MediaBox").getArrayAsRectangle();
+        stamp.widthPoints = box.urx - box.llx;
+        stamp.heightPoints = box.ury - box.lly;
+        result.stamps.push_back(std::move(stamp));
+        result.pages.push_back(i);
+    }
+    return result;
+}
+
+/// Replaces `destination` with the pending file's contents, as one rename.
+Result<void> commit(PendingFile &pending, const FileInFolder &destination)
+{
+    // PendingFile never replaces a name: the earlier bundle goes just before its successor
+    // takes its name, so a reader never sees a partial file under it.
+    if (destination.folder.holdsFile(destination.name)) {
+        if (Result<void> removed = destination.folder.remove(destination.name); !removed)
+            return removed;
+    }
+    Result<std::string> name = pending.commitAs(destination.name);
+    if (!name)
+        return name.error();
+    if (name.value() != destination.name) {
+        (void)destination.folder.remove(name.value()); // our own file; its error is not the one to report
+        return Error{"cannot write '" + destination.path() + "': something else took the name"};
+    }
+    return destination.folder.sync();
+}
+
+} // namespace
+
+Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, const FileInFolder &destination)
+{
+    AssembledPart assembled;
+    assembled.messages.resize(part.messages.size());
+    try {
+        QPDF bundle;
+        bundle.emptyPDF();
+        QPDFEmbeddedFileDocumentHelper bundleFiles(bundle);
+
+        std::vector<QPDFObjectHandle> messagePages;
+        std::vector<QPDFObjectHandle> firstPages(part.messages.size());
+        std::uint64_t bates = part.bates ? part.bates->first : 0;
+        for (std::size_t i = 0; i < part.messages.size(); ++i) {
+            const BundleMessage &message = part.messages[i];
+            if (!message.pdf)
+                continue;
+            auto input = std::make_shared<FolderFileSource>(*message.pdf);
+            input->stayOpen(true);
+            QPDF source;
+            source.setSuppressWarnings(true);
+            source.processInputSource(input);
+            prefixEmbeddedFileNames(source, message.number);
+            const std::vector<QPDFObjectHandle> pages = copyPages(bundle, source);
+            carryEmbeddedFiles(bundle, source, message.number, bundleFiles);
+            input->stayOpen(false);
+            if (pages.empty())
+                continue;
+            AssembledMessage &placed = assembled.messages[i];
+            placed.firstPage = int(messagePages.size()) + 1;
+            placed.lastPage = int(messagePages.size() + pages.size());
+            if (part.bates) {
+                placed.firstBates = batesText(*part.bates, bates, assembled.batesOverflowed);
+                placed.lastBates = batesText(*part.bates, bates + pages.size() - 1, assembled.batesOverflowed);
+                bates += pages.size();
+            }
+            firstPages[i] = pages.front();
+            messagePages.insert(messagePages.end(), pages.begin(), pages.end());
+        }
+        assembled.nextBates = bates;
+
+        Result<ContentsPages> contents = ContentsPages::draw(part, assembled.messages);
+        if (!contents)
+            return contents.error().within("cannot make '" + destination.path() + "': ");
+        // qpdf reads the copied pages' streams from these bytes when it writes.
+        const QByteArray contentsPdf = contents.value().pdf;
+        QPDF contentsSource;
+        contentsSource.processMemoryFile("contents", contentsPdf.constData(), std::size_t(contentsPdf.size()));
+        const std::vector<QPDFObjectHandle> contentsPages = copyPages(bundle, contentsSource);
+        linkContentsLines(bundle, part, contents.value(), contentsPages, firstPages);
+
+        std::vector<QPDFObjectHandle> pages = contentsPages;
+        pages.insert(pages.end(), messagePages.begin(), messagePages.end());
+        QPDFObjectHandle pageTree = bundle.getRoot().getKey("/Pages");
+        QPDFObjectHandle kids = QPDFObjectHandle::newArray(pages);
+        for (QPDFObjectHandle page : pages)
+            page.replaceKey("/Parent", pageTree);
+        pageTree.replaceKey("/Kids", kids);
+        pageTree.replaceKey("/Count", QPDFObjectHandle::newInteger(qpdf_offset_t(pages.size())));
+        assembled.pageCount = int(pages.size());
+
+        addOutline(bundle, part, firstPages);
+        addPageLabels(bundle, contentsPages.size(), messagePages.size());
+
+        QByteArray stampsPdf;
+        QPDF stampSource;
+        const PageStampsOfPart stamps = stampsFor(part, pages, contentsPages.size(), assembled);
+        if (!stamps.stamps.empty()) {
+            Result<QByteArray> drawn = PageStamps::draw(stamps.stamps);
+            if (!drawn)
+                return drawn.error().within("cannot make '" + destination.path() + "': ");
+            stampsPdf = std::move(drawn.value());
+            stampSource.processMemoryFile("stamps", stampsPdf.constData(), std::size_t(stampsPdf.size()));
+            const std::vector<QPDFObjectHandle> &stampPages = stampSource.getAllPages();
+            const QPDFObjectHandle saveState = QPDFObjectHandle::newStream(&bundle, "q\n");
+            for (std::size_t k = 0; k < stamps.pages.size(); ++k)
+                placeStamp(bundle, pages[stamps.pages[k]], stampPages[k], saveState);
+        }
+
+        QPDFObjectHandle info = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        std::string title = part.title;
+        if (part.partCount > 1)
+            title += " (part " + std::to_string(part.partNumber) + " of " + std::to_string(part.partCount) + ")";
+        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
+        info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Tessaly"));
+        bundle.getTrailer().replaceKey("/Info", info);
+        bundle.getRoot().replaceKey("/ViewerPreferences", QPDFObjectHandle::parse("<< /DisplayDocTitle true >>"));
+
+        Result<PendingFile> pending = PendingFile::createIn(destination.folder);
+        if (!pending)
+            return pending.error();
+        PendingFileSink sink(pending.value());
+        QPDFWriter writer(bundle);
+        writer.setOutputPipeline(&sink);
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.setCompressStreams(true);
+        // Streams are copied as they are: embedded files keep their bytes, and nothing is
+        // decoded only to be encoded again.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setMinimumPDFVersion(kEmbeddedFilesMinimumPdfVersion);
+        writer.write();
+        if (Result<void> committed = commit(pending.value(), destination); !committed)
+            return committed.error();
+        return assembled;
+    } catch (const std::exception &error) {
+        return Error{"cannot make '" + destination.path() + "': " + error.what()};
+    }
+}
+
+} // namespace tessaly
