@@ -1,7 +1,5 @@
 #include "mailconverter/bundle/PendingFileSink.h"
 
-#include <stdexcept>
-
 namespace tessaly {
 namespace {
 
@@ -16,6 +14,8 @@ PendingFileSink::PendingFileSink(PendingFile &file) : Pipeline("pending file", n
 
 void PendingFileSink::write(unsigned char const *data, size_t length)
 {
+    if (m_failure)
+        return;
     m_buffer.append(reinterpret_cast<const char *>(data), length);
     if (m_buffer.size() >= kBufferBytes)
         flush();
@@ -28,10 +28,10 @@ void PendingFileSink::finish()
 
 void PendingFileSink::flush()
 {
-    if (m_buffer.empty())
-        return;
-    if (Result<void> written = m_file.write(m_buffer); !written)
-        throw std::runtime_error(written.error().message);
+    if (!m_failure && !m_buffer.empty()) {
+        if (Result<void> written = m_file.write(m_buffer); !written)
+            m_failure = written.error();
+    }
     m_buffer.clear();
 }
 

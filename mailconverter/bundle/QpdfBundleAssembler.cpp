@@ -139,7 +139,7 @@ void linkContentsLines(QPDF &bundle, const BundlePart &part, const ContentsPages
 {
     for (std::size_t i = 0; i < part.messages.size(); ++i) {
         const TextPlacement &line = contents.lines[i];
-        if (firstPages[i].isNull() || line.page < 0 || std::size_t(line.page) >= contentsPages.size())
+        if (!firstPages[i].isInitialized() || line.page < 0 || std::size_t(line.page) >= contentsPages.size())
             continue;
         QPDFObjectHandle link = QPDFObjectHandle::newDictionary();
         link.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
@@ -165,7 +165,7 @@ void addOutline(QPDF &bundle, const BundlePart &part, std::vector<QPDFObjectHand
     QPDFObjectHandle previous;
     int count = 0;
     for (std::size_t i = 0; i < part.messages.size(); ++i) {
-        if (firstPages[i].isNull())
+        if (!firstPages[i].isInitialized())
             continue;
         QPDFObjectHandle item = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
         item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(outlineTitle(part.messages[i])));
@@ -381,6 +381,8 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setMinimumPDFVersion(kEmbeddedFilesMinimumPdfVersion);
         writer.write();
+        if (sink.failure())
+            return sink.failure()->within("cannot make '" + destination.path() + "': ");
         if (Result<void> committed = commit(pending.value(), destination); !committed)
             return committed.error();
         return assembled;
