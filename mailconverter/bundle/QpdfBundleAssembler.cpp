@@ -7,6 +7,7 @@
 #include "mailconverter/bundle/PendingFileSink.h"
 #include "support/PendingFile.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
@@ -203,10 +204,53 @@ void addPageLabels(QPDF &bundle, std::size_t contentsPageCount, std::size_t mess
     bundle.getRoot().replaceKey("/PageLabels", labels);
 }
 
+/// `object` of another PDF in `bundle`: indirect objects copied (once), direct ones rebuilt.
+QPDFObjectHandle copyInto(QPDF &bundle, QPDFObjectHandle object)
+{
+    if (object.isIndirect())
+        return bundle.copyForeignObject(object);
+    if (object.isDictionary()) {
+        QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+        for (auto &[key, value] : object.ditems())
+            copy.replaceKey(key, copyInto(bundle, value));
+        return copy;
+    }
+    if (object.isArray()) {
+        QPDFObjectHandle copy = QPDFObjectHandle::newArray();
+        for (QPDFObjectHandle item : object.aitems())
+            copy.appendItem(copyInto(bundle, item));
+        return copy;
+    }
+    return object.shallowCopy();
+}
+
+/// Page `stampPage` of the stamp PDF as a form XObject of `bundle`. Its content goes into the
+/// form as bytes (a few dozen), rather than through qpdf's getFormXObjectForPage, whose form
+/// keeps the stamp page's objects alive for each of thousands of pages.
+QPDFObjectHandle stampForm(QPDF &bundle, QPDFObjectHandle stampPage)
+{
+    QPDFObjectHandle contents = stampPage.getKey("/Contents");
+    if (!contents.isStream())
+        return bundle.copyForeignObject(QPDFPageObjectHelper(stampPage).getFormXObjectForPage());
+    const std::shared_ptr<Buffer> raw = contents.getRawStreamData();
+    QPDFObjectHandle form = QPDFObjectHandle::newStream(
+        &bundle, std::string(reinterpret_cast<const char *>(raw->getBuffer()), raw->getSize()));
+    QPDFObjectHandle dictionary = form.getDict();
+    dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+    dictionary.replaceKey("/BBox", stampPage.getKey("/MediaBox").shallowCopy());
+    dictionary.replaceKey("/Resources", copyInto(bundle, stampPage.getKey("/Resources")));
+    for (const char *key : {"/Filter", "/DecodeParms"}) {
+        if (QPDFObjectHandle value = contents.getDict().getKey(key); !value.isNull())
+            dictionary.replaceKey(key, copyInto(bundle, value));
+    }
+    return form;
+}
+
 /// Places page `stampPage` of the stamp PDF on top of `page`, in a graphics state of its own.
 void placeStamp(QPDF &bundle, QPDFObjectHandle page, QPDFObjectHandle stampPage, const QPDFObjectHandle &saveState)
 {
-    const QPDFObjectHandle form = bundle.copyForeignObject(QPDFPageObjectHelper(stampPage).getFormXObjectForPage());
+    const QPDFObjectHandle form = stampForm(bundle, stampPage);
     // Copies, so that pages sharing one resource dictionary each get their own stamp.
     QPDFObjectHandle resources = page.getKey("/Resources");
     resources = resources.isDictionary() ? resources.shallowCopy() : QPDFObjectHandle::newDictionary();
@@ -258,6 +302,27 @@ PageStampsOfPart stampsFor(const BundlePart &part, std::vector<QPDFObjectHandle>
         result.pages.push_back(i);
     }
     return result;
+}
+
+/// Stamps `pages` as `part` asks. The stamp PDF's parsed objects go when it returns (what the
+/// bundle needs of them is copied), its bytes stay in `stampsPdf`.
+Result<void> addStamps(QPDF &bundle, const BundlePart &part, std::vector<QPDFObjectHandle> &pages,
+                       std::size_t contentsPageCount, AssembledPart &assembled, QByteArray &stampsPdf)
+{
+    const PageStampsOfPart stamps = stampsFor(part, pages, contentsPageCount, assembled);
+    if (stamps.stamps.empty())
+        return {};
+    Result<QByteArray> drawn = PageStamps::draw(stamps.stamps);
+    if (!drawn)
+        return drawn.error();
+    stampsPdf = std::move(drawn.value());
+    QPDF stampSource;
+    stampSource.processMemoryFile("stamps", stampsPdf.constData(), std::size_t(stampsPdf.size()));
+    const std::vector<QPDFObjectHandle> &stampPages = stampSource.getAllPages();
+    const QPDFObjectHandle saveState = QPDFObjectHandle::newStream(&bundle, "q\n");
+    for (std::size_t k = 0; k < stamps.pages.size(); ++k)
+        placeStamp(bundle, pages[stamps.pages[k]], stampPages[k], saveState);
+    return {};
 }
 
 /// Replaces `destination` with the pending file's contents, as one rename.
@@ -326,9 +391,12 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
             return contents.error().within("cannot make '" + destination.path() + "': ");
         // qpdf reads the copied pages' streams from these bytes when it writes.
         const QByteArray contentsPdf = contents.value().pdf;
-        QPDF contentsSource;
-        contentsSource.processMemoryFile("contents", contentsPdf.constData(), std::size_t(contentsPdf.size()));
-        const std::vector<QPDFObjectHandle> contentsPages = copyPages(bundle, contentsSource);
+        std::vector<QPDFObjectHandle> contentsPages;
+        {
+            QPDF contentsSource;
+            contentsSource.processMemoryFile("contents", contentsPdf.constData(), std::size_t(contentsPdf.size()));
+            contentsPages = copyPages(bundle, contentsSource);
+        }
         linkContentsLines(bundle, part, contents.value(), contentsPages, firstPages);
 
         std::vector<QPDFObjectHandle> pages = contentsPages;
@@ -344,20 +412,10 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         addOutline(bundle, part, firstPages);
         addPageLabels(bundle, contentsPages.size(), messagePages.size());
 
+        // qpdf reads the stamps' fonts from these bytes when it writes.
         QByteArray stampsPdf;
-        QPDF stampSource;
-        const PageStampsOfPart stamps = stampsFor(part, pages, contentsPages.size(), assembled);
-        if (!stamps.stamps.empty()) {
-            Result<QByteArray> drawn = PageStamps::draw(stamps.stamps);
-            if (!drawn)
-                return drawn.error().within("cannot make '" + destination.path() + "': ");
-            stampsPdf = std::move(drawn.value());
-            stampSource.processMemoryFile("stamps", stampsPdf.constData(), std::size_t(stampsPdf.size()));
-            const std::vector<QPDFObjectHandle> &stampPages = stampSource.getAllPages();
-            const QPDFObjectHandle saveState = QPDFObjectHandle::newStream(&bundle, "q\n");
-            for (std::size_t k = 0; k < stamps.pages.size(); ++k)
-                placeStamp(bundle, pages[stamps.pages[k]], stampPages[k], saveState);
-        }
+        if (Result<void> stamped = addStamps(bundle, part, pages, contentsPages.size(), assembled, stampsPdf); !stamped)
+            return stamped.error().within("cannot make '" + destination.path() + "': ");
 
         QPDFObjectHandle info = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
         std::string title = part.title;

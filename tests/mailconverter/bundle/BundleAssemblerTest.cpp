@@ -13,6 +13,8 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -99,6 +101,10 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        // For looking at, as PdfProbe's keepRendering does for single pages.
+        if (const char *keep = std::getenv("TESSALY_KEEP_RENDERINGS"))
+            std::filesystem::copy_file(s_bundle, std::filesystem::path(keep) / "bundle.pdf",
+                                       std::filesystem::copy_options::overwrite_existing);
         delete s_folder;
         s_folder = nullptr;
     }
