@@ -1,5 +1,8 @@
 #include "mailconverter/bundle/FolderFileSource.h"
 
+#include "support/SystemReason.h"
+
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
@@ -19,7 +22,7 @@ void FolderFileSource::before()
     // The stream has a descriptor of its own; the OpenFile's closes when it goes.
     std::FILE *stream = file.value().streamFromStart();
     if (!stream)
-        throw std::runtime_error("cannot read '" + m_path + "'");
+        throw std::runtime_error("cannot read '" + m_path + "': " + systemReason(errno));
     m_open = std::make_unique<FileInputSource>(m_path.c_str(), stream, true);
     m_open->seek(m_offset, SEEK_SET);
     m_open->setLastOffset(last_offset);

@@ -11,6 +11,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -72,19 +73,78 @@ QPDFObjectHandle destinationOf(const QPDFObjectHandle &page)
     return destination;
 }
 
+/// The explicit destination that the named destination `name` of `source` stands for (from
+/// the catalog's /Dests or its /Names /Dests tree); null when it names none.
+QPDFObjectHandle namedDestination(QPDF &source, QPDFObjectHandle name)
+{
+    QPDFObjectHandle root = source.getRoot();
+    QPDFObjectHandle found;
+    if (name.isName()) {
+        if (QPDFObjectHandle dests = root.getKey("/Dests"); dests.isDictionary())
+            found = dests.getKey(name.getName());
+    } else if (name.isString()) {
+        QPDFObjectHandle names = root.getKey("/Names");
+        if (names.isDictionary() && names.getKey("/Dests").isDictionary())
+            QPDFNameTreeObjectHelper(names.getKey("/Dests"), source).findObject(name.getUTF8Value(), found);
+    }
+    if (found.isDictionary())
+        found = found.getKey("/D");
+    return found.isArray() ? found : QPDFObjectHandle::newNull();
+}
+
+/// Turns the named destinations of the links on `pages` into the explicit ones they name:
+/// the names live in the message's catalog, which the bundle does not take over, while an
+/// explicit destination points at a page, whose copy it then points at.
+void resolveNamedDestinations(QPDF &source, const std::vector<QPDFObjectHandle> &pages)
+{
+    const auto resolve = [&](QPDFObjectHandle holder, const char *key) {
+        QPDFObjectHandle destination = holder.getKey(key);
+        if (!destination.isName() && !destination.isString())
+            return;
+        if (QPDFObjectHandle explicitDestination = namedDestination(source, destination); explicitDestination.isArray())
+            holder.replaceKey(key, explicitDestination);
+    };
+    for (QPDFObjectHandle page : pages) {
+        QPDFObjectHandle annotations = page.getKey("/Annots");
+        if (!annotations.isArray())
+            continue;
+        for (QPDFObjectHandle annotation : annotations.aitems()) {
+            if (!annotation.isDictionary())
+                continue;
+            resolve(annotation, "/Dest");
+            QPDFObjectHandle action = annotation.getKey("/A");
+            if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo"))
+                resolve(action, "/D");
+        }
+    }
+}
+
 /// Copies the pages of `source` into `bundle`, as plain objects that the caller puts in the
 /// bundle's page tree; links between them keep pointing at each other's copies.
 std::vector<QPDFObjectHandle> copyPages(QPDF &bundle, QPDF &source)
 {
     QPDFPageDocumentHelper(source).pushInheritedAttributesToPage();
     const std::vector<QPDFObjectHandle> &pages = source.getAllPages();
-    // Without it, each copy would bring the source's whole page tree along.
-    for (QPDFObjectHandle page : pages)
+    resolveNamedDestinations(source, pages);
+    // Without it, each copy would bring the source's whole page tree along. The annotations
+    // come after all pages: qpdf copies a reference to a page not yet copied as null.
+    std::vector<QPDFObjectHandle> annotations;
+    for (QPDFObjectHandle page : pages) {
         page.removeKey("/Parent");
+        QPDFObjectHandle pageAnnotations = page.getKey("/Annots");
+        if (pageAnnotations.isArray() && !pageAnnotations.isIndirect())
+            pageAnnotations = source.makeIndirectObject(pageAnnotations);
+        annotations.push_back(pageAnnotations);
+        page.removeKey("/Annots");
+    }
     std::vector<QPDFObjectHandle> copies;
     copies.reserve(pages.size());
     for (const QPDFObjectHandle &page : pages)
         copies.push_back(bundle.copyForeignObject(page));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (annotations[i].isArray())
+            copies[i].replaceKey("/Annots", bundle.copyForeignObject(annotations[i]).shallowCopy());
+    }
     return copies;
 }
 

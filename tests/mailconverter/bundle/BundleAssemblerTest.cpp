@@ -44,6 +44,7 @@ MessagePdfSpec specOf(int number)
         spec.files = {{"report.pdf", reportBytes(number)}};
     if (number % 6 == 0)
         spec.source = "Subject: Subject " + std::to_string(number) + "\r\n\r\nbody\r\n";
+    spec.linksToEnd = number == 4;
     return spec;
 }
 
@@ -116,6 +117,11 @@ protected:
             .toArray()[1]
             .toObject()[QStringLiteral("obj:") + reference]
             .toObject()[QStringLiteral("value")];
+    }
+    /// `value` itself, or the object it refers to when it is a reference.
+    static QJsonValue resolved(const QJsonValue &value)
+    {
+        return value.isString() && value.toString().endsWith(QStringLiteral(" R")) ? object(value.toString()) : value;
     }
     /// The page (from 1) whose object is `reference`; 0 for none.
     static int pageOf(const QString &reference)
@@ -216,6 +222,24 @@ TEST_F(BundleOfThirty, EachContentsLineLinksToItsMessagesFirstPage)
             expected.insert(firstPageOf(number));
     }
     EXPECT_EQ(targets, expected);
+}
+
+TEST_F(BundleOfThirty, NamedLinksInsideAMessageStillReachTheirPage)
+{
+    // Message 4 has two pages; its links on page 1 name page 2 through its own catalog.
+    QString firstPage;
+    for (const QJsonValue page : s_json[QStringLiteral("pages")].toArray()) {
+        if (page[QStringLiteral("pageposfrom1")].toInt() == firstPageOf(4))
+            firstPage = page[QStringLiteral("object")].toString();
+    }
+    const QJsonArray annotations = resolved(object(firstPage)[QStringLiteral("/Annots")]).toArray();
+    ASSERT_EQ(annotations.size(), 2);
+    const QJsonValue byName = resolved(annotations[0])[QStringLiteral("/Dest")];
+    const QJsonValue byAction = resolved(annotations[1])[QStringLiteral("/A")][QStringLiteral("/D")];
+    ASSERT_TRUE(byName.isArray() && byAction.isArray());
+    EXPECT_EQ(pageOf(byName.toArray()[0].toString()), firstPageOf(4) + 1)
+        << byName.toVariant().toString().toStdString();
+    EXPECT_EQ(pageOf(byAction.toArray()[0].toString()), firstPageOf(4) + 1);
 }
 
 TEST_F(BundleOfThirty, OutlineHasOneBookmarkPerMessageAndOpensShown)

@@ -37,6 +37,20 @@ void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &
         files.push_back({name, "application/octet-stream", bytes});
     if (!files.empty())
         (void)embedAttachments(document, files, {});
+    if (spec.linksToEnd) {
+        std::vector<QPDFObjectHandle> pages = document.getAllPages();
+        QPDFObjectHandle end = QPDFObjectHandle::parse("[null /XYZ 0 700 null]");
+        end.setArrayItem(0, pages.back());
+        QPDFObjectHandle root = document.getRoot();
+        root.replaceKey("/Dests", QPDFObjectHandle::newDictionary({{"/end", end}}));
+        QPDFObjectHandle tree = QPDFObjectHandle::parse("<< /Names [(end) null] >>");
+        tree.getKey("/Names").setArrayItem(1, end);
+        root.replaceKey("/Names", QPDFObjectHandle::newDictionary({{"/Dests", tree}}));
+        pages.front().replaceKey(
+            "/Annots", QPDFObjectHandle::parse("[<< /Type /Annot /Subtype /Link /Rect [40 700 200 720] /Dest /end >> "
+                                               "<< /Type /Annot /Subtype /Link /Rect [40 650 200 670] "
+                                               "/A << /S /GoTo /D (end) >> >>]"));
+    }
     if (!spec.source.empty())
         (void)embedMessageSource(document, spec.source, std::to_string(number) + ".eml", {});
     QPDFWriter writer(document, path.c_str());

@@ -18,6 +18,10 @@ struct MessagePdfSpec
     bool letter = false;                                    ///< US Letter rather than A4
     std::vector<std::pair<std::string, std::string>> files; ///< embedded files: name, bytes
     std::string source;                                     ///< an embedded message source, or empty
+    /// Two links on page 1 to the last page by named destinations, as browsers write
+    /// in-page links: /Dest with a name of the catalog's /Dests, and a GoTo action with a
+    /// string of the /Names /Dests tree.
+    bool linksToEnd = false;
 };
 
 /// Writes the PDF of message `number` per `spec` to `path`; its body lines read
