@@ -10,6 +10,7 @@
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -412,6 +413,8 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
     assembled.messages.resize(part.messages.size());
     try {
         QPDF bundle;
+        // A library prints nothing: what goes wrong comes back as an error.
+        bundle.setSuppressWarnings(true);
         bundle.emptyPDF();
         QPDFEmbeddedFileDocumentHelper bundleFiles(bundle);
 
@@ -501,6 +504,10 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         writer.write();
         if (sink.failure())
             return sink.failure()->within("cannot make '" + destination.path() + "': ");
+        // qpdf writes on past stream data it could not read (a message PDF gone or changed
+        // since it was read), leaving it out: such a bundle is not kept.
+        if (const std::vector<QPDFExc> warnings = bundle.getWarnings(); !warnings.empty())
+            return Error{"cannot make '" + destination.path() + "': " + warnings.front().what()};
         if (Result<void> committed = commit(pending.value(), destination); !committed)
             return committed.error();
         return assembled;
