@@ -3,18 +3,14 @@
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 #include "mailconverter/bundle/ContentsPages.h"
 #include "mailconverter/bundle/FolderFileSource.h"
-#include "mailconverter/bundle/PageStamps.h"
+#include "mailconverter/bundle/ForeignPages.h"
 #include "mailconverter/bundle/PendingFileSink.h"
+#include "mailconverter/bundle/StampPlacement.h"
 #include "support/PendingFile.h"
 
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFFileSpecObjectHelper.hh>
-#include <qpdf/QPDFNameTreeObjectHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <exception>
@@ -26,32 +22,6 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kEnDash = " \u2013 ";
-constexpr const char *kStampResourceName = "/TessalyStamp";
-
-/// The Bates number `number`, zero-padded to the numbering's width; `overflowed` is set when
-/// it needs more digits than that.
-std::string batesText(const BatesNumbering &bates, std::uint64_t number, bool &overflowed)
-{
-    std::string digits = std::to_string(number);
-    if (digits.size() > std::size_t(bates.digits))
-        overflowed = true;
-    else
-        digits.insert(0, std::size_t(bates.digits) - digits.size(), '0');
-    return bates.prefix + digits;
-}
-
-std::string lowerRoman(int number)
-{
-    static constexpr std::pair<int, const char *> kNumerals[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-    std::string roman;
-    for (const auto &[value, numeral] : kNumerals) {
-        for (; number >= value; number -= value)
-            roman += numeral;
-    }
-    return roman;
-}
 
 std::string outlineTitle(const BundleMessage &message)
 {
@@ -72,127 +42,6 @@ QPDFObjectHandle destinationOf(const QPDFObjectHandle &page)
     for (int i = 0; i < 3; ++i)
         destination.appendItem(QPDFObjectHandle::newNull());
     return destination;
-}
-
-/// The explicit destination that the named destination `name` of `source` stands for (from
-/// the catalog's /Dests or its /Names /Dests tree); null when it names none.
-QPDFObjectHandle namedDestination(QPDF &source, QPDFObjectHandle name)
-{
-    QPDFObjectHandle root = source.getRoot();
-    QPDFObjectHandle found;
-    if (name.isName()) {
-        if (QPDFObjectHandle dests = root.getKey("/Dests"); dests.isDictionary())
-            found = dests.getKey(name.getName());
-    } else if (name.isString()) {
-        QPDFObjectHandle names = root.getKey("/Names");
-        if (names.isDictionary() && names.getKey("/Dests").isDictionary())
-            QPDFNameTreeObjectHelper(names.getKey("/Dests"), source).findObject(name.getUTF8Value(), found);
-    }
-    if (found.isDictionary())
-        found = found.getKey("/D");
-    return found.isArray() ? found : QPDFObjectHandle::newNull();
-}
-
-/// Turns the named destinations of the links on `pages` into the explicit ones they name:
-/// the names live in the message's catalog, which the bundle does not take over, while an
-/// explicit destination points at a page, whose copy it then points at.
-void resolveNamedDestinations(QPDF &source, const std::vector<QPDFObjectHandle> &pages)
-{
-    const auto resolve = [&](QPDFObjectHandle holder, const char *key) {
-        QPDFObjectHandle destination = holder.getKey(key);
-        if (!destination.isName() && !destination.isString())
-            return;
-        if (QPDFObjectHandle explicitDestination = namedDestination(source, destination); explicitDestination.isArray())
-            holder.replaceKey(key, explicitDestination);
-    };
-    for (QPDFObjectHandle page : pages) {
-        QPDFObjectHandle annotations = page.getKey("/Annots");
-        if (!annotations.isArray())
-            continue;
-        for (QPDFObjectHandle annotation : annotations.aitems()) {
-            if (!annotation.isDictionary())
-                continue;
-            resolve(annotation, "/Dest");
-            QPDFObjectHandle action = annotation.getKey("/A");
-            if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo"))
-                resolve(action, "/D");
-        }
-    }
-}
-
-/// Copies the pages of `source` into `bundle`, as plain objects that the caller puts in the
-/// bundle's page tree; links between them keep pointing at each other's copies.
-std::vector<QPDFObjectHandle> copyPages(QPDF &bundle, QPDF &source)
-{
-    QPDFPageDocumentHelper(source).pushInheritedAttributesToPage();
-    const std::vector<QPDFObjectHandle> &pages = source.getAllPages();
-    resolveNamedDestinations(source, pages);
-    // Without it, each copy would bring the source's whole page tree along. The annotations
-    // come after all pages: qpdf copies a reference to a page not yet copied as null.
-    std::vector<QPDFObjectHandle> annotations;
-    for (QPDFObjectHandle page : pages) {
-        page.removeKey("/Parent");
-        QPDFObjectHandle pageAnnotations = page.getKey("/Annots");
-        if (pageAnnotations.isArray() && !pageAnnotations.isIndirect())
-            pageAnnotations = source.makeIndirectObject(pageAnnotations);
-        annotations.push_back(pageAnnotations);
-        page.removeKey("/Annots");
-    }
-    std::vector<QPDFObjectHandle> copies;
-    copies.reserve(pages.size());
-    for (const QPDFObjectHandle &page : pages)
-        copies.push_back(bundle.copyForeignObject(page));
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (annotations[i].isArray())
-            copies[i].replaceKey("/Annots", bundle.copyForeignObject(annotations[i]).shallowCopy());
-    }
-    return copies;
-}
-
-/// Renames the embedded files of `source` to "<number> - <name>", before anything of it is
-/// copied (a copy already made would not see the change).
-void prefixEmbeddedFileNames(QPDF &source, int number)
-{
-    QPDFEmbeddedFileDocumentHelper files(source);
-    if (!files.hasEmbeddedFiles())
-        return;
-    const std::string prefix = std::to_string(number) + " - ";
-    for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
-        QPDFObjectHandle spec = fileSpec->getObjectHandle();
-        if (QPDFObjectHandle unicode = spec.getKey("/UF"); unicode.isString())
-            spec.replaceKey("/UF", QPDFObjectHandle::newUnicodeString(prefix + unicode.getUTF8Value()));
-        if (QPDFObjectHandle ascii = spec.getKey("/F"); ascii.isString())
-            spec.replaceKey("/F", QPDFObjectHandle::newString(prefix + ascii.getStringValue()));
-    }
-}
-
-/// Carries the embedded files of message `number` into the bundle's list under prefixed
-/// names, and the catalog's associated files (the message source) into the bundle's /AF.
-void carryEmbeddedFiles(QPDF &bundle, QPDF &source, int number, QPDFEmbeddedFileDocumentHelper &bundleFiles)
-{
-    QPDFEmbeddedFileDocumentHelper files(source);
-    if (files.hasEmbeddedFiles()) {
-        const std::string prefix = std::to_string(number) + " - ";
-        for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
-            QPDFObjectHandle spec = fileSpec->getObjectHandle();
-            if (!spec.isIndirect())
-                spec = source.makeIndirectObject(spec);
-            bundleFiles.replaceEmbeddedFile(prefix + name, QPDFFileSpecObjectHelper(bundle.copyForeignObject(spec)));
-        }
-    }
-    QPDFObjectHandle associated = source.getRoot().getKey("/AF");
-    if (!associated.isArray())
-        return;
-    QPDFObjectHandle root = bundle.getRoot();
-    QPDFObjectHandle bundleAssociated = root.getKey("/AF");
-    if (!bundleAssociated.isArray()) {
-        bundleAssociated = QPDFObjectHandle::newArray();
-        root.replaceKey("/AF", bundleAssociated);
-    }
-    for (QPDFObjectHandle spec : associated.aitems()) {
-        if (spec.isIndirect())
-            bundleAssociated.appendItem(bundle.copyForeignObject(spec));
-    }
 }
 
 /// Links each contents line to its message's first page.
@@ -263,127 +112,6 @@ void addPageLabels(QPDF &bundle, std::size_t contentsPageCount, std::size_t mess
     QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
     labels.replaceKey("/Nums", numbers);
     bundle.getRoot().replaceKey("/PageLabels", labels);
-}
-
-/// `object` of another PDF in `bundle`: indirect objects copied (once), direct ones rebuilt.
-QPDFObjectHandle copyInto(QPDF &bundle, QPDFObjectHandle object)
-{
-    if (object.isIndirect())
-        return bundle.copyForeignObject(object);
-    if (object.isDictionary()) {
-        QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
-        for (auto &[key, value] : object.ditems())
-            copy.replaceKey(key, copyInto(bundle, value));
-        return copy;
-    }
-    if (object.isArray()) {
-        QPDFObjectHandle copy = QPDFObjectHandle::newArray();
-        for (QPDFObjectHandle item : object.aitems())
-            copy.appendItem(copyInto(bundle, item));
-        return copy;
-    }
-    return object.shallowCopy();
-}
-
-/// Page `stampPage` of the stamp PDF as a form XObject of `bundle`. Its content goes into the
-/// form as bytes (a few dozen), rather than through qpdf's getFormXObjectForPage, whose form
-/// keeps the stamp page's objects alive for each of thousands of pages.
-QPDFObjectHandle stampForm(QPDF &bundle, QPDFObjectHandle stampPage)
-{
-    QPDFObjectHandle contents = stampPage.getKey("/Contents");
-    if (!contents.isStream())
-        return bundle.copyForeignObject(QPDFPageObjectHelper(stampPage).getFormXObjectForPage());
-    const std::shared_ptr<Buffer> raw = contents.getRawStreamData();
-    QPDFObjectHandle form = QPDFObjectHandle::newStream(
-        &bundle, std::string(reinterpret_cast<const char *>(raw->getBuffer()), raw->getSize()));
-    QPDFObjectHandle dictionary = form.getDict();
-    dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    dictionary.replaceKey("/BBox", stampPage.getKey("/MediaBox").shallowCopy());
-    dictionary.replaceKey("/Resources", copyInto(bundle, stampPage.getKey("/Resources")));
-    for (const char *key : {"/Filter", "/DecodeParms"}) {
-        if (QPDFObjectHandle value = contents.getDict().getKey(key); !value.isNull())
-            dictionary.replaceKey(key, copyInto(bundle, value));
-    }
-    return form;
-}
-
-/// Places page `stampPage` of the stamp PDF on top of `page`, in a graphics state of its own.
-void placeStamp(QPDF &bundle, QPDFObjectHandle page, QPDFObjectHandle stampPage, const QPDFObjectHandle &saveState)
-{
-    const QPDFObjectHandle form = stampForm(bundle, stampPage);
-    // Copies, so that pages sharing one resource dictionary each get their own stamp.
-    QPDFObjectHandle resources = page.getKey("/Resources");
-    resources = resources.isDictionary() ? resources.shallowCopy() : QPDFObjectHandle::newDictionary();
-    QPDFObjectHandle xObjects = resources.getKey("/XObject");
-    xObjects = xObjects.isDictionary() ? xObjects.shallowCopy() : QPDFObjectHandle::newDictionary();
-    std::string name = kStampResourceName;
-    while (xObjects.hasKey(name))
-        name += "_";
-    xObjects.replaceKey(name, form);
-    resources.replaceKey("/XObject", xObjects);
-    page.replaceKey("/Resources", resources);
-
-    QPDFPageObjectHelper target(page);
-    const std::string placement =
-        target.placeFormXObject(form, name, page.getKey("/MediaBox").getArrayAsRectangle(), true, true, true);
-    // The page's own content may leave its graphics state changed: wrap it in q … Q first.
-    target.addPageContents(saveState, true);
-    target.addPageContents(QPDFObjectHandle::newStream(&bundle, "\nQ\n" + placement + "\n"), false);
-}
-
-struct PageStampsOfPart
-{
-    std::vector<PageStamp> stamps;
-    std::vector<std::size_t> pages; ///< the page each stamp goes on
-};
-
-PageStampsOfPart stampsFor(const BundlePart &part, std::vector<QPDFObjectHandle> &pages, std::size_t contentsPageCount,
-                           AssembledPart &assembled)
-{
-    PageStampsOfPart result;
-    const std::size_t messagePageCount = pages.size() - contentsPageCount;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const bool isContents = i < contentsPageCount;
-        PageStamp stamp;
-        if (part.pageNumbers) {
-            stamp.centre = isContents ? "page " + lowerRoman(int(i + 1)) + " of " + lowerRoman(int(contentsPageCount))
-                                      : "page " + std::to_string(i - contentsPageCount + 1) + " of " +
-                                            std::to_string(messagePageCount);
-        }
-        if (part.bates && !isContents)
-            stamp.right =
-                batesText(*part.bates, part.bates->first + (i - contentsPageCount), assembled.batesOverflowed);
-        if (stamp.centre.empty() && stamp.right.empty())
-            continue;
-        const QPDFObjectHandle::Rectangle box = pages[i].getKey("/MediaBox").getArrayAsRectangle();
-        stamp.widthPoints = box.urx - box.llx;
-        stamp.heightPoints = box.ury - box.lly;
-        result.stamps.push_back(std::move(stamp));
-        result.pages.push_back(i);
-    }
-    return result;
-}
-
-/// Stamps `pages` as `part` asks. The stamp PDF's parsed objects go when it returns (what the
-/// bundle needs of them is copied), its bytes stay in `stampsPdf`.
-Result<void> addStamps(QPDF &bundle, const BundlePart &part, std::vector<QPDFObjectHandle> &pages,
-                       std::size_t contentsPageCount, AssembledPart &assembled, QByteArray &stampsPdf)
-{
-    const PageStampsOfPart stamps = stampsFor(part, pages, contentsPageCount, assembled);
-    if (stamps.stamps.empty())
-        return {};
-    Result<QByteArray> drawn = PageStamps::draw(stamps.stamps);
-    if (!drawn)
-        return drawn.error();
-    stampsPdf = std::move(drawn.value());
-    QPDF stampSource;
-    stampSource.processMemoryFile("stamps", stampsPdf.constData(), std::size_t(stampsPdf.size()));
-    const std::vector<QPDFObjectHandle> &stampPages = stampSource.getAllPages();
-    const QPDFObjectHandle saveState = QPDFObjectHandle::newStream(&bundle, "q\n");
-    for (std::size_t k = 0; k < stamps.pages.size(); ++k)
-        placeStamp(bundle, pages[stamps.pages[k]], stampPages[k], saveState);
-    return {};
 }
 
 /// Replaces `destination` with the pending file's contents, as one rename.
