@@ -25,6 +25,12 @@ std::string lowerRoman(int number)
     return roman;
 }
 
+/// The part of `page` a viewer shows and a printer prints: its crop box, else its media box.
+QPDFObjectHandle::Rectangle visibleBox(QPDFObjectHandle page)
+{
+    return QPDFPageObjectHelper(page).getCropBox().getArrayAsRectangle();
+}
+
 /// `object` of another PDF in `bundle`: indirect objects copied (once), direct ones rebuilt.
 QPDFObjectHandle copyInto(QPDF &bundle, QPDFObjectHandle object)
 {
@@ -85,8 +91,7 @@ void placeStamp(QPDF &bundle, QPDFObjectHandle page, QPDFObjectHandle stampPage,
     page.replaceKey("/Resources", resources);
 
     QPDFPageObjectHelper target(page);
-    const std::string placement =
-        target.placeFormXObject(form, name, page.getKey("/MediaBox").getArrayAsRectangle(), true, true, true);
+    const std::string placement = target.placeFormXObject(form, name, visibleBox(page), true, true, true);
     // The page's own content may leave its graphics state changed: wrap it in q … Q first.
     target.addPageContents(saveState, true);
     target.addPageContents(QPDFObjectHandle::newStream(&bundle, "\nQ\n" + placement + "\n"), false);
@@ -116,7 +121,7 @@ PageStampsOfPart stampsFor(const BundlePart &part, std::vector<QPDFObjectHandle>
                 batesText(*part.bates, part.bates->first + (i - contentsPageCount), assembled.batesOverflowed);
         if (stamp.centre.empty() && stamp.right.empty())
             continue;
-        const QPDFObjectHandle::Rectangle box = pages[i].getKey("/MediaBox").getArrayAsRectangle();
+        const QPDFObjectHandle::Rectangle box = visibleBox(pages[i]);
         stamp.widthPoints = box.urx - box.llx;
         stamp.heightPoints = box.ury - box.lly;
         result.stamps.push_back(std::move(stamp));

@@ -51,6 +51,12 @@ void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &
                                                "<< /Type /Annot /Subtype /Link /Rect [40 650 200 670] "
                                                "/A << /S /GoTo /D (end) >> >>]"));
     }
+    if (spec.cropBottom > 0) {
+        for (QPDFObjectHandle page : document.getAllPages()) {
+            page.replaceKey("/CropBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                                            0, spec.cropBottom, geometry.widthPoints, geometry.heightPoints)));
+        }
+    }
     if (!spec.source.empty())
         (void)embedMessageSource(document, spec.source, std::to_string(number) + ".eml", {});
     QPDFWriter writer(document, path.c_str());

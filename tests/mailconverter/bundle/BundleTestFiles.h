@@ -22,6 +22,8 @@ struct MessagePdfSpec
     /// in-page links: /Dest with a name of the catalog's /Dests, and a GoTo action with a
     /// string of the /Names /Dests tree.
     bool linksToEnd = false;
+    /// Points cut off the foot of each page by a crop box, or 0 for none.
+    double cropBottom = 0;
 };
 
 /// Writes the PDF of message `number` per `spec` to `path`; its body lines read
