@@ -404,6 +404,32 @@ TEST(BundleAssembler, BatesNumbersKeepTheirWidthAndGrowWhenTheyRunOut)
     }
 }
 
+TEST(BundleAssembler, ALaterPartSaysWhichItIsAndContinuesTheNumbers)
+{
+    tessaly::testing::TempFolder temp;
+    const FolderHandle folder = FolderHandle::open(temp.path()).value();
+    writeMessagePdf(temp.file("31.pdf"), 31, MessagePdfSpec{});
+    BundlePart part;
+    part.title = "Mailbox";
+    part.partNumber = 2;
+    part.partCount = 3;
+    part.bates = BatesNumbering{"P-", 41, 6};
+    part.messages.push_back(messageOf(folder, 31));
+    const Result<AssembledPart> assembled = QpdfBundleAssembler().assemble(part, {folder, "part 2.pdf"});
+    ASSERT_TRUE(assembled) << assembled.error().message;
+    EXPECT_EQ(assembled.value().messages[0].firstPage, 1);
+    EXPECT_EQ(assembled.value().messages[0].firstBates, "P-000041");
+    const QString path = QString::fromStdString(temp.file("part 2.pdf"));
+    const QString contents =
+        QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"),
+                                     {QStringLiteral("-l"), QStringLiteral("1"), path, QStringLiteral("-")}))
+            .simplified();
+    EXPECT_TRUE(contents.contains(QStringLiteral("part 2 of 3"))) << contents.toStdString();
+    EXPECT_TRUE(contents.contains(QStringLiteral("31 \u00b7 2024-03-31"))) << contents.toStdString();
+    EXPECT_TRUE(contents.contains(QStringLiteral("P-000041"))) << contents.toStdString();
+    EXPECT_TRUE(toolOutput(QStringLiteral("pdfinfo"), {path}).contains("Mailbox (part 2 of 3)"));
+}
+
 TEST(BundleAssembler, AManyMessagePartNeedsFewDescriptors)
 {
     tessaly::testing::TempFolder temp;
