@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Generates the corpora and prints every benchmark figure in one run, with the peers measured
 # on the same input: splitting (against Python's mailbox module), conversion (against
-# wkhtmltopdf and chromium), attachment embedding and the folder scan.
+# wkhtmltopdf and chromium), attachment embedding, the folder scan and bundling message PDFs.
 #
 # Usage: bench/run.sh [--quick]
 #   --quick  a smaller mailbox, corpus and tree (about a tenth), for a fast look
@@ -11,8 +11,8 @@ build=${BUILD_DIR:-$root/build}
 
 quick=0
 [[ "${1:-}" == "--quick" ]] && quick=1
-mailbox_mb=1000; peer_messages=20; scan_folders=500
-if ((quick)); then mailbox_mb=100; peer_messages=6; scan_folders=100; fi
+mailbox_mb=1000; peer_messages=20; scan_folders=500; bundle_messages=10000
+if ((quick)); then mailbox_mb=100; peer_messages=6; scan_folders=100; bundle_messages=1000; fi
 
 "$root/scripts/install-deps.sh" --test
 "$root/scripts/build.sh" -DTESSALY_BUILD_BENCH=ON >/dev/null
@@ -37,6 +37,10 @@ echo "== Embedding attachments"
 echo
 echo "== Scanning a folder tree"
 "$build/bench/scan_bench" "$scan_folders" 100
+
+echo
+echo "== Bundling ${bundle_messages} message PDFs into one"
+"$build/bench/bundle_bench" "$bundle_messages"
 
 echo
 echo "== Finished in $(($(date +%s) - started)) s"

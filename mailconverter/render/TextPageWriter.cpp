@@ -84,7 +84,7 @@ TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language)
 }
 
 Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit,
-                                         bool *cut) const
+                                         bool *cut, std::vector<TextPlacement> *placements) const
 {
     const TextPageGeometry &page = m_geometry;
     QByteArray pdf;
@@ -118,9 +118,13 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
         pageHasLines = false;
         return true;
     };
+    if (placements)
+        placements->assign(paragraphs.size(), TextPlacement{});
+    std::size_t paragraphIndex = 0;
     for (const TextParagraph &paragraph : paragraphs) {
         if (isCut)
             break;
+        TextPlacement *placement = placements ? &(*placements)[paragraphIndex++] : nullptr;
         const TextParagraph *before = std::exchange(previous, &paragraph);
         const double left = page.leftPoints + paragraph.indentPoints;
         const double width = columnWidth - paragraph.indentPoints;
@@ -184,6 +188,18 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
                 cairo_rectangle(cr.get(), page.leftPoints + kQuoteIndentPt * (level - 1), y, kQuoteBarWidthPoints,
                                 height);
                 cairo_fill(cr.get());
+            }
+            if (placement && (placement->page < 0 || placement->page == pageNumber - 1)) {
+                // Only the first page's lines: a box that spans pages has no one /Rect.
+                const double lineLeft = layoutX + points(extents.x);
+                const double lineRight = lineLeft + points(extents.width);
+                const double top = page.heightPoints - y;
+                const double lineBottom = top - height;
+                if (placement->page < 0)
+                    *placement = TextPlacement{pageNumber - 1, lineLeft, lineBottom, lineRight, top};
+                placement->left = std::min(placement->left, lineLeft);
+                placement->right = std::max(placement->right, lineRight);
+                placement->bottom = std::min(placement->bottom, lineBottom);
             }
             drawLine(cr.get(), line.get(), text, links, layoutX, y);
             y += height;

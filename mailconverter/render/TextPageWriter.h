@@ -76,6 +76,18 @@ struct TextPageLimit
     double noticePoints = 0;
 };
 
+/// Where a paragraph landed: the page its first line is on (from 0; -1 for a paragraph left
+/// out by a limit) and the box around its lines on that page, in PDF points from the page's
+/// bottom left corner, as an annotation's /Rect wants it.
+struct TextPlacement
+{
+    int page = -1;
+    double left = 0;
+    double bottom = 0;
+    double right = 0;
+    double top = 0;
+};
+
 /// Lays each paragraph out with Pango in a PangoLayout of its own (one layout of many
 /// paragraphs takes quadratic time) and draws its lines into a Cairo PDF, moving to a new page
 /// where the next line would cross the column's bottom, so lines are never cut. Pango picks
@@ -94,8 +106,9 @@ public:
     /// The PDF of `paragraphs`, at least one page. Fails only when Cairo cannot write it. With
     /// a `limit`, the text stops at the last whole line of its last page that leaves the
     /// notice's room free, and `*cut` (when given) says whether any text was left out.
+    /// `placements`, when given, receives one TextPlacement per paragraph, in their order.
     Result<QByteArray> write(const std::vector<TextParagraph> &paragraphs, const TextPageLimit *limit = nullptr,
-                             bool *cut = nullptr) const;
+                             bool *cut = nullptr, std::vector<TextPlacement> *placements = nullptr) const;
 
     /// The height, in points, of `paragraphs` laid out in one column of no page breaks.
     double heightOf(const std::vector<TextParagraph> &paragraphs) const;
