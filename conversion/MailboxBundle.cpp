@@ -330,7 +330,8 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
                                           std::to_string(bates->digits) + " digits and were stamped in full");
                 overflowTold = true;
             }
-            bates->first = made.value().nextBates;
+            // A part without a stamped page (every message failed) leaves the number where it was.
+            bates->first = std::max(bates->first, made.value().nextBates);
         }
     }
 
