@@ -289,6 +289,16 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
                          "' is there already and no load file of a bundle names it: move it away to make the bundle"};
     }
 
+    // Parts this bundle wrote at names no load file names yet would block the next try.
+    std::size_t partsWritten = 0;
+    const auto failWith = [&](const Error &error) {
+        for (std::size_t p = 0; p < partsWritten; ++p) {
+            if (!ours.value().contains(partNames[p]))
+                (void)parent.remove(partNames[p]); // the error below is what the user must know
+        }
+        return error;
+    };
+
     std::vector<AssembledMessage> placed(entries.size());
     std::optional<BatesNumbering> bates = options.bates;
     bool overflowTold = false;
@@ -315,11 +325,12 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
         const FileInFolder destination{parent, partNames[p]};
         Result<AssembledPart> made = assembler.assemble(part, destination);
         if (!made)
-            return made.error().within("cannot make '" + destination.path() + "': ");
+            return failWith(made.error().within("cannot make '" + destination.path() + "': "));
+        ++partsWritten;
         if (made.value().messages.size() != part.messages.size())
-            return Error{"cannot make '" + destination.path() + "': the assembler placed " +
-                         std::to_string(made.value().messages.size()) + " of its " +
-                         std::to_string(part.messages.size()) + " messages"};
+            return failWith(Error{"cannot make '" + destination.path() + "': the assembler placed " +
+                                  std::to_string(made.value().messages.size()) + " of its " +
+                                  std::to_string(part.messages.size()) + " messages"});
         std::copy(made.value().messages.begin(), made.value().messages.end(),
                   placed.begin() + static_cast<std::ptrdiff_t>(parts[p].begin));
         report.parts.push_back(destination.path());
@@ -342,7 +353,7 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
     }
     const std::string loadName = bundleLoadFileName(mailboxName);
     if (Result<void> written = writeLoadFile(parent, loadName, loadFile, report.warnings); !written)
-        return written.error();
+        return failWith(written.error());
     report.loadFile = parent.pathOf(loadName);
 
     // An earlier bundle's parts beyond this one's would read as part of it.

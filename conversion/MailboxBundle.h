@@ -73,8 +73,9 @@ std::string bundleLoadFileName(std::string_view mailboxName);
 /// the path. Parts of an earlier bundle that the new one no longer has are removed.
 ///
 /// Fails with the path and the reason when the folder or its index cannot be read, holds no
-/// message, or a part or the load file cannot be written; parts written before the failure
-/// stay.
+/// message, or a part or the load file cannot be written. Parts it wrote at names that no load
+/// file names are removed again then, so that the next try is not stopped by them; an earlier
+/// bundle's parts it already replaced stay, still named by the earlier load file.
 Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const BundleOptions &options,
                                    BundleAssembler &assembler);
 

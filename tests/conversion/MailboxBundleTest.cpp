@@ -471,6 +471,34 @@ TEST_F(MailboxBundleTest, ARerunReplacesItsOwnBundleButNeverAFileThatIsNotOne)
     EXPECT_EQ(RawFile(temp.file("out/box.mbox bundle.csv")), "name,amount\r\nann,3\r\n");
 }
 
+TEST_F(MailboxBundleTest, RegressionAPartThatFailsTakesTheNewPartsBeforeItAlongSoTheNextTryIsNotStopped)
+{
+    /// Fails the part numbered `failing`.
+    struct FailingAssembler : FakeAssembler
+    {
+        int failing = 2;
+        Result<AssembledPart> assemble(const BundlePart &part, const FileInFolder &destination) override
+        {
+            if (part.partNumber == failing)
+                return Error{"no room"};
+            return FakeAssembler::assemble(part, destination);
+        }
+    };
+    writePdfs();
+    writeIndex("Tessaly index.csv", allRows());
+    BundleOptions split;
+    split.messageLimit = 10;
+    FailingAssembler assembler;
+    Result<BundleReport> failed = bundleMailbox(box, split, assembler);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().message, "cannot make '" + temp.file("out/box.mbox (part 2).pdf") + "': no room");
+    EXPECT_EQ(TempFolder::fileNames(temp.file("out")), std::vector<std::string>{"box.mbox"});
+
+    assembler.failing = 0;
+    ASSERT_TRUE(bundleMailbox(box, split, assembler));
+    EXPECT_EQ(TempFolder::fileNames(temp.file("out")).size(), 5u);
+}
+
 TEST_F(MailboxBundleTest, AFolderWithoutAnIndexIsRefusedWithItsPath)
 {
     FakeAssembler assembler;
