@@ -6,6 +6,7 @@ namespace tessaly {
 namespace {
 
 constexpr auto kEmbedSourceKey = "options/embedSource";
+constexpr auto kBundleKey = "options/bundleEachMailbox";
 
 } // namespace
 
@@ -17,6 +18,16 @@ bool embedSourceChosen()
 void setEmbedSourceChosen(bool chosen)
 {
     QSettings().setValue(QLatin1String(kEmbedSourceKey), chosen);
+}
+
+bool bundleChosen()
+{
+    return QSettings().value(QLatin1String(kBundleKey), false).toBool();
+}
+
+void setBundleChosen(bool chosen)
+{
+    QSettings().setValue(QLatin1String(kBundleKey), chosen);
 }
 
 } // namespace tessaly

@@ -8,4 +8,9 @@ namespace tessaly {
 bool embedSourceChosen();
 void setEmbedSourceChosen(bool chosen);
 
+/// Whether a window run also makes one PDF of each mailbox it converted (as tessaly-cli bundle).
+/// Remembered between sessions; off until chosen.
+bool bundleChosen();
+void setBundleChosen(bool chosen);
+
 } // namespace tessaly

@@ -395,6 +395,11 @@ void frmStep1::createBottomBand()
     embedSource->setCheckable(true);
     embedSource->setChecked(embedSourceChosen());
     connect(embedSource, &QAction::toggled, this, [](bool checked) { setEmbedSourceChosen(checked); });
+    QAction *bundle = options->addAction(QStringLiteral("&Also Make One PDF per Mailbox"));
+    bundle->setObjectName(QStringLiteral("mnuBundle"));
+    bundle->setCheckable(true);
+    bundle->setChecked(bundleChosen());
+    connect(bundle, &QAction::toggled, this, [](bool checked) { setBundleChosen(checked); });
     CmdOptions->setMenu(options);
     cmdEnd = place(new QPushButton(QStringLiteral("E&xit"), Picture3), "cmdEnd", 480, 0, 89, 25);
 }
@@ -515,9 +520,17 @@ void frmStep1::CmdConvert_Click()
     ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentMode(), {}}, *this,
                       m_makeConverter, m_makeReader);
     m_run = &run;
+    m_bundleEachMailbox = bundleChosen();
+    m_runMailboxes = mailboxes;
     runWithOutputFolderChoice(
         m_platform, mailboxes, [this] { CmdConvert->setText(QStringLiteral("Stop")); },
-        [&run](const std::string &outputFolder) { return run.convertInto(outputFolder); },
+        [this, &run](const std::string &outputFolder) {
+            m_runOutputFolder = outputFolder;
+            RunReport report = run.convertInto(outputFolder);
+            report.warnings.insert(report.warnings.end(), m_bundleWarnings.begin(), m_bundleWarnings.end());
+            m_bundleWarnings.clear();
+            return report;
+        },
         [this] { return m_exitAfterRun; });
     m_run = nullptr;
     CmdConvert->setText(QStringLiteral("Convert"));
@@ -650,6 +663,13 @@ void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxP
 void frmStep1::mailboxConverted(int row)
 {
     m_list.markConvertedByLastRun(row);
+    if (!m_bundleEachMailbox || row < 0 || static_cast<std::size_t>(row) >= m_runMailboxes.size())
+        return;
+    LblProgress->setText(QStringLiteral("Making one PDF..."));
+    m_platform.processPendingEvents();
+    std::vector<std::string> warnings =
+        bundleConvertedMailbox(m_runOutputFolder, m_runMailboxes[static_cast<std::size_t>(row)], m_makeBundleAssembler);
+    m_bundleWarnings.insert(m_bundleWarnings.end(), warnings.begin(), warnings.end());
 }
 
 void frmStep1::mailboxFailed(int row)

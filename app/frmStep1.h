@@ -1,6 +1,7 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
+#include "conversion/MailboxBundle.h"
 #include "conversion/NamingOption.h"
 #include "conversion/RunObserver.h"
 #include "mailboxlist/MailboxList.h"
@@ -68,6 +69,9 @@ public:
     void setNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
     /// The page "Help Manual" opens.
     void setUserManual(const std::string &path) { m_userManual = path; }
+    /// What makes one PDF per mailbox when that option is chosen; without it the option only
+    /// warns that none was made.
+    void setBundleAssembler(BundleAssemblerFactory makeAssembler) { m_makeBundleAssembler = std::move(makeAssembler); }
 
     /// True from the press of Convert until its run has ended.
     bool isRunning() const;
@@ -144,6 +148,13 @@ private:
     bool m_exitConfirmed = false;
     std::function<void()> m_endProcess;
     std::string m_userManual;
+    BundleAssemblerFactory m_makeBundleAssembler;
+    /// For the run under way: whether it bundles each mailbox it converted, its mailbox list
+    /// and output folder, and what the bundles warn of, for its report.
+    bool m_bundleEachMailbox = false;
+    std::vector<std::string> m_runMailboxes;
+    std::string m_runOutputFolder;
+    std::vector<std::string> m_bundleWarnings;
     bool m_scrollPending = false;
     QElapsedTimer m_runClock;
     std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(10)};

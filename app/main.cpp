@@ -2,6 +2,7 @@
 #include "app/ArchiveOptions.h"
 #include "app/frmStep1.h"
 #include "app/UserManual.h"
+#include "mailconverter/bundle/QpdfBundleAssembler.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "platform/QtPlatform.h"
 #include "support/ChildProcess.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 
 #include <iostream>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -42,6 +44,8 @@ int main(int argc, char *argv[])
     };
     tessaly::frmStep1 window(platform, std::move(makeConverter), tessaly::gmimeMessageReaderFactory());
     platform.setOwner(&window);
+    window.setBundleAssembler(
+        [] { return std::unique_ptr<tessaly::BundleAssembler>(std::make_unique<tessaly::QpdfBundleAssembler>()); });
     window.setUserManual(
         tessaly::findUserManual(tessaly::userManualCandidates(QApplication::applicationDirPath())).toStdString());
     window.showCentred();

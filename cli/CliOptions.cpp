@@ -168,6 +168,8 @@ std::string usageText()
                    [--format pdf|eml] [--message-timeout SECONDS] [--message-memory SIZE]
                    [--message-pages N] [--jobs N] [--embed-source] [--force] [--no-file-times] [--shard K/N]
                    [--split-over SIZE] MAILBOX_OR_FOLDER...
+       tessaly-cli bundle [--bates PREFIX-START] [--page-numbers] [--order mailbox|date]
+                   [--bundle-size SIZE] OUTPUT_MAILBOX_FOLDER...
 
 Converts every message of MBOX mailboxes into a PDF file of its own. A folder argument is
 searched, with all its subfolders, for files ending in .mbox or .mbx (any letter case),
@@ -230,6 +232,10 @@ or that passes either limit, keeps its email-N.eml file in its mailbox's folder 
 with the reason, in the summary at the end; the run goes on with the next message. A mailbox
 file named more than once (also through another path or a link) is converted once; the
 summary counts the skipped duplicates.
+
+tessaly-cli bundle makes one PDF of each mailbox output folder named, from what a run wrote
+there, with a contents list, a bookmark per message and a load file; 'tessaly-cli bundle --help'
+tells more. (Convert a mailbox file named "bundle" as ./bundle.)
 
 Exit status: 0 when every message was converted (skipped duplicates included), 1 when
 anything failed or there was no mailbox to convert, 2 for a usage error.

@@ -1,8 +1,10 @@
 // tessaly-cli: converts mailboxes without a window.
+#include "cli/BundleCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/CommandLineRun.h"
 #include "cli/RunSummary.h"
 #include "conversion/EmlCopyConverter.h"
+#include "mailconverter/bundle/QpdfBundleAssembler.h"
 #include "mailconverter/mime/GMimeMessageReader.h"
 #include "support/ChildProcess.h"
 #include "support/ProcessEnvironment.h"
@@ -33,11 +35,29 @@ extern "C" void stopOnSignal(int signalNumber)
     std::signal(signalNumber, SIG_DFL);
 }
 
+/// tessaly-cli bundle ...: `arguments` are those after "bundle".
+int bundleMain(const std::vector<std::string_view> &arguments)
+{
+    Result<BundleCommandOptions> parsed = parseBundleCommandLine(arguments);
+    if (!parsed) {
+        std::cerr << "error: " << parsed.error().message << '\n';
+        return kExitUsage;
+    }
+    if (parsed.value().showHelp) {
+        std::cout << bundleUsageText();
+        return kExitAllConverted;
+    }
+    QpdfBundleAssembler assembler;
+    return runBundleCommand(parsed.value(), assembler, std::cout, std::cerr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    if (isBundleCommand(arguments))
+        return bundleMain(std::vector<std::string_view>(arguments.begin() + 1, arguments.end()));
     Result<CliOptions> parsed = parseCommandLine(arguments);
     if (!parsed) {
         std::cerr << "error: " << parsed.error().message << '\n';

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <tuple>
 
 namespace tessaly {
 namespace {
@@ -94,11 +95,7 @@ Result<std::vector<MessageFolderFile>> messageFilesOf(const std::string &folder)
                                                   std::string(sub) + "/" + name, maildirFlagNotes(name)});
         }
         std::sort(files.begin(), files.end(), [](const MessageFolderFile &a, const MessageFolderFile &b) {
-            const std::string_view nameA = std::string_view(a.relativePath).substr(4);
-            const std::string_view nameB = std::string_view(b.relativePath).substr(4);
-            const std::uint64_t timeA = deliveryTime(nameA);
-            const std::uint64_t timeB = deliveryTime(nameB);
-            return timeA != timeB ? timeA < timeB : std::tie(nameA, a.relativePath) < std::tie(nameB, b.relativePath);
+            return sourceFilesInOrder(a.relativePath, b.relativePath);
         });
         return files;
     }
@@ -110,9 +107,21 @@ Result<std::vector<MessageFolderFile>> messageFilesOf(const std::string &folder)
             files.push_back(MessageFolderFile{fromFsPath(root / toFsPath(name)), name, {}});
     }
     std::sort(files.begin(), files.end(), [](const MessageFolderFile &a, const MessageFolderFile &b) {
-        return namesInNaturalOrder(a.relativePath, b.relativePath);
+        return sourceFilesInOrder(a.relativePath, b.relativePath);
     });
     return files;
+}
+
+bool sourceFilesInOrder(std::string_view a, std::string_view b)
+{
+    const auto inMaildir = [](std::string_view path) { return path.starts_with("cur/") || path.starts_with("new/"); };
+    if (!inMaildir(a) || !inMaildir(b))
+        return namesInNaturalOrder(a, b);
+    const std::string_view nameA = a.substr(4);
+    const std::string_view nameB = b.substr(4);
+    const std::uint64_t timeA = deliveryTime(nameA);
+    const std::uint64_t timeB = deliveryTime(nameB);
+    return timeA != timeB ? timeA < timeB : std::tie(nameA, a) < std::tie(nameB, b);
 }
 
 std::uint64_t sourceBytes(const std::string &path)

@@ -53,6 +53,11 @@ std::string sourceFileIdentity(std::string_view relativePath);
 /// The flags of a Maildir file name (the letters after ":2,"), spelled out; "" when it has none.
 std::string maildirFlagNotes(std::string_view fileName);
 
+/// Whether the message file at `a` (a path relative to its source folder, as messageFilesOf
+/// gives it) is converted before the one at `b`: Maildir files ("cur/…", "new/…") by delivery
+/// time, then name; other files in natural order (namesInNaturalOrder).
+bool sourceFilesInOrder(std::string_view a, std::string_view b);
+
 /// Whether `a` sorts before `b` when runs of digits are compared as numbers ("2.eml" before
 /// "10.eml"); equal numbers and text compare by the bytes.
 bool namesInNaturalOrder(std::string_view a, std::string_view b);

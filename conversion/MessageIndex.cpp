@@ -57,12 +57,12 @@ std::string readIndexFile(const FolderHandle &folder, const std::string &name)
     return bytes ? std::move(bytes.value()) : std::string();
 }
 
-bool isIndexFileName(const std::string &name)
+} // namespace
+
+bool isIndexFileName(std::string_view name)
 {
     return name.starts_with("Tessaly index") && name.ends_with(".csv");
 }
-
-} // namespace
 
 std::string indexFileName(int shard, int shardCount)
 {

@@ -29,6 +29,9 @@ std::string indexStatusFailed(FailureKind kind);
 /// "Tessaly index.csv", or "Tessaly index (shard K of N).csv" for shard K of N (N > 0).
 std::string indexFileName(int shard, int shardCount);
 
+/// Whether `name` is that of an index file, a shard's included.
+bool isIndexFileName(std::string_view name);
+
 /// What identifies a message between runs: where it lies in its mailbox and what it holds.
 /// Position alone would match a different message once the mailbox was rewritten; the
 /// digest alone would merge two identical copies that the mailbox holds as two messages.

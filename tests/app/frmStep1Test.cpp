@@ -139,6 +139,79 @@ TEST(WindowOptions, EmbeddingTheMessageIsOffUntilChosenAndRemembered)
     QSettings().remove(QStringLiteral("options"));
 }
 
+TEST(WindowOptions, MakingOnePdfPerMailboxIsOffUntilChosenAndRemembered)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("options"));
+    ScriptedPlatform platform;
+    RecordingConverter converter;
+    {
+        frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+        auto *bundle = window.findChild<QAction *>(QStringLiteral("mnuBundle"));
+        ASSERT_NE(bundle, nullptr);
+        EXPECT_EQ(bundle->text(), QStringLiteral("&Also Make One PDF per Mailbox"));
+        EXPECT_FALSE(bundle->isChecked());
+        bundle->trigger();
+        EXPECT_TRUE(bundleChosen());
+        EXPECT_FALSE(embedSourceChosen());
+    }
+    frmStep1 next{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+    EXPECT_TRUE(next.findChild<QAction *>(QStringLiteral("mnuBundle"))->isChecked());
+    QSettings().remove(QStringLiteral("options"));
+}
+
+TEST_F(WindowTest, WithOnePdfPerMailboxChosenEachConvertedMailboxIsBundledAndItsFailureReachesTheReport)
+{
+    /// Takes each part it is given, and refuses the second mailbox's.
+    struct Assembler : BundleAssembler
+    {
+        std::vector<std::pair<std::string, std::vector<std::string>>> *parts;
+        explicit Assembler(std::vector<std::pair<std::string, std::vector<std::string>>> *into) : parts(into) {}
+        Result<AssembledPart> assemble(const BundlePart &part, const FileInFolder &destination) override
+        {
+            std::vector<std::string> pdfs;
+            for (const BundleMessage &message : part.messages)
+                pdfs.push_back(message.pdf ? message.pdf->name : "-");
+            parts->emplace_back(destination.path(), pdfs);
+            if (part.title == "second.mbox")
+                return Error{"no room"};
+            AssembledPart made;
+            made.messages.resize(part.messages.size());
+            return made;
+        }
+    };
+    std::vector<std::pair<std::string, std::vector<std::string>>> parts;
+    window.setBundleAssembler(
+        [&parts] { return std::unique_ptr<BundleAssembler>(std::make_unique<Assembler>(&parts)); });
+    QStandardPaths::setTestModeEnabled(true);
+    setBundleChosen(true);
+
+    TempFolder in;
+    TempFolder out;
+    in.write("Mail/first.mbox", twoMessages("One", "Two"));
+    in.write("Mail/second.mbox", twoMessages("Three", "Four"));
+    in.write("Mail/empty.mbox", "");
+    platform.queueFiles({in.file("Mail/first.mbox"), in.file("Mail/empty.mbox"), in.file("Mail/second.mbox")});
+    click("cmdAdd");
+    click("OptSD");
+    platform.queueFolder(out.root().string());
+    click("CmdConvert");
+    setBundleChosen(false);
+
+    const std::string mail = fromFsPath(out.root() / pathWithoutRoot(in.file("Mail")));
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].first, mail + "/first.mbox.pdf");
+    EXPECT_EQ(parts[0].second, (std::vector<std::string>{"One 02-01-2023.pdf", "Two 02-01-2023.pdf"}));
+    EXPECT_TRUE(std::filesystem::exists(toFsPath(mail + "/first.mbox bundle.csv")));
+    EXPECT_EQ(parts[1].first, mail + "/second.mbox.pdf");
+    const ScriptedPlatform::ShownMessage &box = platform.messages().back();
+    EXPECT_NE(box.details.find("Warning: second.mbox: no one PDF was made: cannot make '" + mail +
+                               "/second.mbox.pdf': no room\r\n"),
+              std::string::npos)
+        << box.details;
+    EXPECT_EQ(box.details.find("empty.mbox: no one PDF"), std::string::npos) << box.details;
+}
+
 TEST_F(WindowTest, TabRunsFromTheListButtonsThroughConvertToTheOptions)
 {
     const char *expected[] = {

@@ -1,5 +1,6 @@
 // The files a package carries beside the programs: the man pages cover the command line, and
 // every file that names a version names the project's.
+#include "cli/BundleCommand.h"
 #include "cli/CliOptions.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,8 @@ bool namesOption(const std::string &text, const std::string &option)
 
 TEST(PackageFiles, CliManPageNamesEveryOptionOfHelp)
 {
-    const std::set<std::string> options = optionsIn(usageText());
+    std::set<std::string> options = optionsIn(usageText());
+    options.merge(optionsIn(bundleUsageText()));
     ASSERT_TRUE(options.count("--output") && options.count("-o") && options.count("--version"));
     const std::string page = manPageText(readSourceFile("docs/man/tessaly-cli.1"));
     ASSERT_FALSE(page.empty());
