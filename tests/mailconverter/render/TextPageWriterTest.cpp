@@ -84,8 +84,8 @@ std::vector<TextParagraph> asciiCorpus()
         } else if (kind == 1) {
             text.clear(); // an empty line
         } else if (kind == 2) {
-            // At the wrap: 85 characters fill the column, one fewer per quote level.
-            const int fill = 85 - quote - int(text.size()) + int(pick(3)) - 1;
+            // Around the wrap: 89 characters fill the column, one fewer per quote level.
+            const int fill = 84 - quote - int(text.size()) + int(pick(10));
             text += std::string(std::size_t(std::max(fill, 0)), 'w');
             text += pick(2) ? " next" : "  ";
         } else {
@@ -158,6 +158,18 @@ TEST(TextPageWriter, AsciiFastPathTakesEveryPlainAsciiLineOfTheCorpus)
         ++taken;
     }
     EXPECT_GT(taken, 300);
+}
+
+TEST(TextPageWriter, MonospacedLinesKeepTheFacesAdvanceAndWrapAfter89Characters)
+{
+    // Pango rounded each glyph's advance to a whole point (5.70 to 6 in 9.5 pt Liberation
+    // Mono), so lines wrapped after 85 characters instead of the 89 the column holds.
+    const QString fits = QString(84, QLatin1Char('x')) + QStringLiteral(" abcd");
+    const QString wraps = QString(85, QLatin1Char('x')) + QStringLiteral(" abcd");
+    const QString text = pdfText(written({paragraphOf(fits), paragraphOf(wraps)}));
+    EXPECT_TRUE(
+        text.startsWith(fits + QStringLiteral("\n") + QString(85, QLatin1Char('x')) + QStringLiteral("\nabcd\n")))
+        << text.toStdString();
 }
 
 TEST(TextPageWriter, EveryWordOfEveryScriptComesBackInOutlineFonts)
