@@ -270,9 +270,13 @@ int main(int argc, char **argv)
         kind.first += ms;
         ++kind.second;
     }
+    std::map<QString, qint64> kindBytes;
+    for (const auto &[name, ms] : messageMs)
+        kindBytes[name.section(QLatin1Char('-'), 0, 0)] +=
+            QFileInfo(output.filePath(name + QStringLiteral(".pdf"))).size();
     for (const auto &[kind, totals] : kinds)
-        std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second,
-                    totals.second);
+        std::printf("  %-12s %7.1f ms/message over %d, %6.1f KB/PDF\n", qPrintable(kind), totals.first / totals.second,
+                    totals.second, double(kindBytes[kind]) / 1024.0 / totals.second);
     std::printf(
         "peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
         ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);

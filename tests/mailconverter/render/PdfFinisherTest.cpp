@@ -100,6 +100,29 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
         QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
 }
 
+TEST(PdfFinisher, ObjectStreamsOnlyWhereThePdfsVersionAllowsThem)
+{
+    const Result<QByteArray> rendered =
+        TextDocumentRenderer().render(QStringLiteral("<p>body</p>"), {}, {}, defaultPageLayout());
+    ASSERT_TRUE(rendered.ok());
+    const struct
+    {
+        const char *minimumVersion;
+        const char *version;
+        bool objectStreams;
+    } rows[] = {{"", "1.4", false}, {"1.5", "1.5", true}, {"1.7", "1.7", true}};
+    for (const auto &row : rows) {
+        PdfFinishing finishing;
+        finishing.minimumPdfVersion = row.minimumVersion;
+        const Result<std::string> finished = finishPdf(rendered.value(), finishing);
+        ASSERT_TRUE(finished.ok()) << finished.error().message;
+        const QByteArray pdf = QByteArray::fromStdString(finished.value());
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("PDF version")), QLatin1String(row.version));
+        EXPECT_EQ(pdf.contains("/Type /ObjStm"), row.objectStreams) << row.version;
+        EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("body"))) << row.version;
+    }
+}
+
 TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)
 {
     const Result<std::string> finished = finishPdf("%PDF-1.4 truncated", PdfFinishing{});
