@@ -185,7 +185,7 @@ TEST(TextPageWriter, HanInEachLanguageComesBackFromThatLanguagesFace)
     {
         const char *language;
         const char *face;
-    } rows[] = {{"zh-CN", "WenQuanYi"}, {"ja", "IPA"}, {"ko", "Nanum"}};
+    } rows[] = {{"zh-CN", "WenQuanYi"}, {"zh-TW", "WenQuanYi"}, {"ja", "IPA"}, {"ko", "Nanum"}};
     for (const auto &row : rows) {
         const QByteArray pdf = written({paragraphOf(QStringLiteral("会議明日"))}, row.language);
         EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("会議明日"))) << row.language;
