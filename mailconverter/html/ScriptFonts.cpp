@@ -25,8 +25,8 @@ struct CjkFaces
 // engines, and all allow embedding a subset (GPL-2 with the font exception, the IPA licence,
 // OFL). NanumGothic would lose the spaces between Korean words in Qt's writer. WenQuanYi Zen
 // Hei comes first among the rest: it covers the most Han, kana and Hangul, the Traditional
-// forms too, which it draws as well. AR PL UMing, the Traditional face before it, states no
-// embedding exception in its Arphic licence.
+// forms too, which it draws as well. The Arphic face drawn for those before states no
+// embedding exception in its licence.
 constexpr std::array<CjkFaces, 4> kCjkFaces = {{
     {CjkLanguage::SimplifiedChinese, "WenQuanYi Zen Hei", "WenQuanYi Zen Hei Mono"},
     {CjkLanguage::Japanese, "IPAPGothic", "IPAGothic"},
