@@ -117,18 +117,22 @@ std::vector<TextParagraph> asciiCorpus()
 TEST(TextPageWriter, AsciiFastPathDrawsTheSamePagesAsPango)
 {
     const std::vector<TextParagraph> paragraphs = asciiCorpus();
-    const Result<QByteArray> fast = TextPageWriter(TextPageGeometry{}, {}).write(paragraphs);
-    const Result<QByteArray> general = TextPageWriter(TextPageGeometry{}, {}, LineShaping::Always).write(paragraphs);
-    ASSERT_TRUE(fast && general);
-    const int pages = pdfPageCount(general.value());
-    ASSERT_GE(pages, 5);
-    EXPECT_EQ(pdfPageCount(fast.value()), pages);
-    EXPECT_EQ(pdfLayoutText(fast.value()), pdfLayoutText(general.value()));
-    // The same glyphs at the same places: not one pixel differs.
-    for (int page = 1; page <= pages; ++page) {
-        const QImage image = pdfPageImage(fast.value(), page);
-        ASSERT_FALSE(image.isNull());
-        EXPECT_TRUE(image == pdfPageImage(general.value(), page)) << "page " << page;
+    // A page in Japanese puts its face first among the CJK faces and sets the language.
+    for (const std::string language : {"", "ja"}) {
+        const Result<QByteArray> fast = TextPageWriter(TextPageGeometry{}, language).write(paragraphs);
+        const Result<QByteArray> general =
+            TextPageWriter(TextPageGeometry{}, language, LineShaping::Always).write(paragraphs);
+        ASSERT_TRUE(fast && general);
+        const int pages = pdfPageCount(general.value());
+        ASSERT_GE(pages, 5);
+        EXPECT_EQ(pdfPageCount(fast.value()), pages) << language;
+        EXPECT_EQ(pdfLayoutText(fast.value()), pdfLayoutText(general.value())) << language;
+        // The same glyphs at the same places: not one pixel differs.
+        for (int page = 1; page <= pages; ++page) {
+            const QImage image = pdfPageImage(fast.value(), page);
+            ASSERT_FALSE(image.isNull());
+            EXPECT_TRUE(image == pdfPageImage(general.value(), page)) << language << ", page " << page;
+        }
     }
 }
 
