@@ -229,6 +229,7 @@ int main(int argc, char **argv)
     const double startMs = double(timer.nsecsElapsed()) / 1e6;
 
     std::map<QString, double> messageMs;
+    std::map<QString, double> messageCpuMs; // this process's, so without the web engine's helpers
     int failures = 0;
     int fallbacks = 0;
     double plainMs = 0;
@@ -237,11 +238,13 @@ int main(int argc, char **argv)
     for (const QString &name : names) {
         QElapsedTimer one;
         one.start();
+        const double cpuBefore = ownCpuMs();
         const Result<ConvertedMessage> converted =
             converter->Convert(corpus.filePath(name).toStdString(),
                                output.filePath(name + QStringLiteral(".pdf")).toStdString(), "-c pdf");
         const double ms = double(one.nsecsElapsed()) / 1e6;
         messageMs[name] = ms;
+        messageCpuMs[name] = ownCpuMs() - cpuBefore;
         if (!converted) {
             ++failures;
             std::fprintf(stderr, "convert_bench: %s: %s\n", qPrintable(name), converted.error().message.c_str());
@@ -270,9 +273,17 @@ int main(int argc, char **argv)
         kind.first += ms;
         ++kind.second;
     }
+    std::map<QString, qint64> kindBytes;
+    std::map<QString, double> kindCpuMs;
+    for (const auto &[name, ms] : messageMs) {
+        const QString kind = name.section(QLatin1Char('-'), 0, 0);
+        kindBytes[kind] += QFileInfo(output.filePath(name + QStringLiteral(".pdf"))).size();
+        kindCpuMs[kind] += messageCpuMs[name];
+    }
     for (const auto &[kind, totals] : kinds)
-        std::printf("  %-12s %7.1f ms/message over %d\n", qPrintable(kind), totals.first / totals.second,
-                    totals.second);
+        std::printf("  %-12s %7.1f ms/message (%.1f ms CPU here) over %d, %6.1f KB/PDF\n", qPrintable(kind),
+                    totals.first / totals.second, kindCpuMs[kind] / totals.second, totals.second,
+                    double(kindBytes[kind]) / 1024.0 / totals.second);
     std::printf(
         "peak RSS: tessaly process %.0f MB; %d WebEngine helper processes, largest %.0f MB, sum of peaks %.0f MB\n",
         ownPeakResidentMb(), helpers.processes, helpers.largestPeakMb, helpers.sumOfPeaksMb);

@@ -46,7 +46,6 @@ run_packages=(
   # Chinese, Japanese and Korean faces with TrueType outlines, which Chromium embeds as
   # outline fonts (the Noto CJK faces become dozens of Type 3 fonts)
   fonts-wqy-zenhei
-  fonts-arphic-uming
   fonts-ipafont-gothic
   fonts-nanum
   fonts-liberation2

@@ -21,14 +21,17 @@ struct CjkFaces
     std::string_view monospace;
 };
 
-// TrueType outlines, which Chromium embeds as CID fonts; all four copy out as typed through
-// both engines. NanumGothic would lose the spaces between Korean words in Qt's writer.
-// WenQuanYi Zen Hei comes first among the rest: it covers the most Han, kana and Hangul.
+// TrueType outlines, which Chromium embeds as CID fonts; all copy out as typed through both
+// engines, and all allow embedding a subset (GPL-2 with the font exception, the IPA licence,
+// OFL). NanumGothic would lose the spaces between Korean words in Qt's writer. WenQuanYi Zen
+// Hei comes first among the rest: it covers the most Han, kana and Hangul, the Traditional
+// forms too, which it draws as well. The Arphic face drawn for those before states no
+// embedding exception in its licence.
 constexpr std::array<CjkFaces, 4> kCjkFaces = {{
     {CjkLanguage::SimplifiedChinese, "WenQuanYi Zen Hei", "WenQuanYi Zen Hei Mono"},
     {CjkLanguage::Japanese, "IPAPGothic", "IPAGothic"},
     {CjkLanguage::Korean, "NanumBarunGothic", "NanumBarunGothic"},
-    {CjkLanguage::TraditionalChinese, "AR PL UMing TW", "AR PL UMing TW"},
+    {CjkLanguage::TraditionalChinese, "WenQuanYi Zen Hei", "WenQuanYi Zen Hei Mono"},
 }};
 
 const CjkFaces &cjkFaces(CjkLanguage cjk)
@@ -63,8 +66,10 @@ std::vector<std::string> fontFamilies(FontRole role, FontEngine engine, CjkLangu
     if (chosenFirst)
         families.emplace_back(role == FontRole::Monospace ? cjkFaces(cjk).monospace : cjkFaces(cjk).text);
     for (const CjkFaces &faces : kCjkFaces) {
-        if (!chosenFirst || faces.language != cjk)
-            families.emplace_back(role == FontRole::Monospace ? faces.monospace : faces.text);
+        // Simplified and Traditional Chinese share a face: name it once.
+        const std::string_view face = role == FontRole::Monospace ? faces.monospace : faces.text;
+        if (std::find(families.begin(), families.end(), face) == families.end())
+            families.emplace_back(face);
     }
     // Emoji in Symbola, a monochrome outline face, which both engines write as text: colour
     // emoji come out blank in Qt's PDF output and as bitmaps in Chromium's. "Tessaly Emoji"

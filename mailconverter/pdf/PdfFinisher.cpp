@@ -13,6 +13,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <stdexcept>
 
@@ -118,6 +119,17 @@ void raiseLaterPages(QPDF &document, double dy)
     }
 }
 
+/// Whether PDF version `version` ("1.4") is `major`.`minor` or later.
+bool isAtLeastVersion(const std::string &version, int major, int minor)
+{
+    const std::size_t dot = version.find('.');
+    if (dot == std::string::npos)
+        return false;
+    const int versionMajor = std::atoi(version.substr(0, dot).c_str());
+    const int versionMinor = std::atoi(version.substr(dot + 1).c_str());
+    return versionMajor > major || (versionMajor == major && versionMinor >= minor);
+}
+
 } // namespace
 
 std::string pdfDate(const QDateTime &dateTime)
@@ -181,6 +193,10 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
         writer.setDecodeLevel(qpdf_dl_none);
         if (!finishing.minimumPdfVersion.empty())
             writer.setMinimumPDFVersion(finishing.minimumPdfVersion);
+        // Object streams came in with PDF 1.5; qpdf would raise an older version to allow them.
+        if (finishing.objectStreams &&
+            (isAtLeastVersion(document.getPDFVersion(), 1, 5) || isAtLeastVersion(finishing.minimumPdfVersion, 1, 5)))
+            writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
     } catch (const std::exception &failure) {
         return Error{std::string("cannot finish the PDF: ") + failure.what()};

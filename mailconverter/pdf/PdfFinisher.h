@@ -52,6 +52,10 @@ struct PdfFinishing
     std::function<Result<void>(QPDF &pdf)> edit;
     /// Raised to e.g. "1.7" when an edit needs it (/UF names); empty keeps the renderer's.
     std::string minimumPdfVersion;
+    /// Whether objects other than streams are packed into compressed object streams where the
+    /// PDF's version (the renderer's, or minimumPdfVersion when higher) is 1.5 or later. The
+    /// version is never raised for them.
+    bool objectStreams = true;
 };
 
 /// The PDF date form of `dateTime` (see the one in DateTime.h), keeping its offset.
@@ -60,8 +64,8 @@ std::string pdfDate(const QDateTime &dateTime);
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
 /// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
 /// stamps `finishing.firstPageStamp` on its first page and `finishing.lastPageStamp` on its last, repairs its text maps
-/// (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes. qpdf's exceptions
-/// become Errors.
+/// (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes, with object streams
+/// as `finishing.objectStreams` says. qpdf's exceptions become Errors.
 Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing);
 
 } // namespace tessaly

@@ -59,7 +59,8 @@ struct TextFaces
     PangoLanguage *language = nullptr; ///< owned by Pango; null for none
 };
 
-/// Pango's context for drawing on `cr` in points, hinting off so that advances are not rounded.
+/// Pango's context for drawing on `cr` in points, with hinting and the rounding of glyph
+/// positions off, so that glyphs advance by the face's own widths.
 Context contextFor(cairo_t *cr);
 
 /// One paragraph as a layout `width` points wide; `links` receives the spans of its links.

@@ -1,6 +1,7 @@
 #include "mailconverter/render/TextPageWriter.h"
 
 #include "mailconverter/html/PlainTextHtml.h"
+#include "mailconverter/render/MonospaceAsciiFace.h"
 #include "mailconverter/render/PangoText.h"
 
 #include <cairo-pdf.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -76,10 +78,46 @@ void drawImage(cairo_t *cr, const TextParagraph &paragraph, double x, double y, 
     cairo_restore(cr);
 }
 
+/// The faces of the monospaced styles a page's ASCII paragraphs use, each learnt at its first use.
+class AsciiFaces
+{
+public:
+    AsciiFaces(PangoContext *context, const TextFaces &faces) : m_context(context), m_faces(faces) {}
+
+    /// The face for `paragraph` when it can skip shaping: one run of printable ASCII in the
+    /// monospaced face, without a link. Null otherwise.
+    const MonospaceAsciiFace *faceFor(const TextParagraph &paragraph)
+    {
+        if (paragraph.runs.size() != 1)
+            return nullptr;
+        const TextRun &run = paragraph.runs.front();
+        if (!run.monospace || run.italic || !run.link.empty() || paragraph.hangingPoints != 0 ||
+            !paragraph.image.isNull() || !MonospaceAsciiFace::isPrintableAscii(run.text))
+            return nullptr;
+        for (const Learnt &learnt : m_learnt) {
+            if (learnt.sizePoints == run.sizePoints && learnt.bold == run.bold)
+                return learnt.face ? &*learnt.face : nullptr;
+        }
+        m_learnt.push_back({run.sizePoints, run.bold, MonospaceAsciiFace::learn(m_context, run, m_faces)});
+        return m_learnt.back().face ? &*m_learnt.back().face : nullptr;
+    }
+
+private:
+    struct Learnt
+    {
+        double sizePoints = 0;
+        bool bold = false;
+        std::optional<MonospaceAsciiFace> face;
+    };
+    PangoContext *m_context;
+    const TextFaces &m_faces;
+    std::vector<Learnt> m_learnt;
+};
+
 } // namespace
 
-TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language)
-    : m_geometry(geometry), m_language(std::move(language))
+TextPageWriter::TextPageWriter(TextPageGeometry geometry, std::string language, LineShaping shaping)
+    : m_geometry(geometry), m_language(std::move(language)), m_shaping(shaping)
 {
 }
 
@@ -94,6 +132,8 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     const Context context = contextFor(cr.get());
 
     const TextFaces faces(m_language);
+    AsciiFaces asciiFaces(context.get(), faces);
+    PangoLanguage *breakLanguage = faces.language ? faces.language : pango_context_get_language(context.get());
 
     const double columnWidth = page.widthPoints - page.leftPoints - page.rightPoints;
     const double bottom = page.heightPoints - page.bottomPoints;
@@ -117,6 +157,37 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
         y = page.topPoints;
         pageHasLines = false;
         return true;
+    };
+    // Moves to a new page when a line of `height` would cross the column's bottom and draws
+    // the paragraph's fill and quote bars beside it; false when the page limit cuts the text there.
+    const auto placeLine = [&](const TextParagraph &paragraph, double left, double width, double height) {
+        if (pageHasLines && y + height > bottomOf(pageNumber) && !newPage())
+            return false;
+        if (paragraph.background) {
+            setColour(cr.get(), *paragraph.background);
+            cairo_rectangle(cr.get(), left, y, width, height);
+            cairo_fill(cr.get());
+        }
+        for (int level = 1; level <= paragraph.quoteLevel; ++level) {
+            const auto colour = kQuoteColours[std::size_t(level - 1) % std::size(kQuoteColours)];
+            setColour(cr.get(), colourOf(colour));
+            cairo_rectangle(cr.get(), page.leftPoints + kQuoteIndentPt * (level - 1), y, kQuoteBarWidthPoints, height);
+            cairo_fill(cr.get());
+        }
+        return true;
+    };
+    // Widens `placement` by a line from `left` to `right`, `height` high, at the current y;
+    // only the first page's lines count: a box that spans pages has no one /Rect.
+    const auto placeIn = [&](TextPlacement *placement, double left, double right, double height) {
+        if (!placement || (placement->page >= 0 && placement->page != pageNumber - 1))
+            return;
+        const double top = page.heightPoints - y;
+        const double lineBottom = top - height;
+        if (placement->page < 0)
+            *placement = TextPlacement{pageNumber - 1, left, lineBottom, right, top};
+        placement->left = std::min(placement->left, left);
+        placement->right = std::max(placement->right, right);
+        placement->bottom = std::min(placement->bottom, lineBottom);
     };
     if (placements)
         placements->assign(paragraphs.size(), TextPlacement{});
@@ -155,53 +226,38 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
             pageHasLines = true;
             continue;
         }
+        if (const MonospaceAsciiFace *ascii =
+                m_shaping == LineShaping::AsciiFastPath ? asciiFaces.faceFor(paragraph) : nullptr) {
+            const TextRun &run = paragraph.runs.front();
+            const std::vector<AsciiLine> lines = ascii->lines(run.text, width, breakLanguage);
+            if (!lines.empty()) {
+                if (pageHasLines && !paragraph.ruleAbove)
+                    y += paragraph.spaceBeforePoints;
+                for (const AsciiLine &line : lines) {
+                    if (!placeLine(paragraph, left, width, ascii->lineHeight()))
+                        break;
+                    placeIn(placement, left, left + width, ascii->lineHeight());
+                    ascii->draw(cr.get(), run.text, line, left, y + ascii->baselineOffset(), run.colour);
+                    y += ascii->lineHeight();
+                    pageHasLines = true;
+                }
+                continue;
+            }
+        }
         std::vector<LinkSpan> links;
-        const Layout layout =
-            layOutParagraph(context.get(), paragraph, columnWidth - paragraph.indentPoints, faces, links);
+        const Layout layout = layOutParagraph(context.get(), paragraph, width, faces, links);
         const char *text = pango_layout_get_text(layout.get());
         if (pageHasLines && !paragraph.ruleAbove)
             y += paragraph.spaceBeforePoints;
-        const double layoutX = page.leftPoints + paragraph.indentPoints;
         const LayoutIter line(pango_layout_get_iter(layout.get()));
         do {
             PangoRectangle extents;
             pango_layout_iter_get_line_extents(line.get(), nullptr, &extents);
             const double height = points(extents.height);
-            if (pageHasLines && y + height > bottomOf(pageNumber)) {
-                if (limit && pageNumber >= limit->pages) {
-                    isCut = true;
-                    break;
-                }
-                cairo_show_page(cr.get());
-                ++pageNumber;
-                y = page.topPoints;
-                pageHasLines = false;
-            }
-            if (paragraph.background) {
-                setColour(cr.get(), *paragraph.background);
-                cairo_rectangle(cr.get(), left, y, width, height);
-                cairo_fill(cr.get());
-            }
-            for (int level = 1; level <= paragraph.quoteLevel; ++level) {
-                const auto colour = kQuoteColours[std::size_t(level - 1) % std::size(kQuoteColours)];
-                setColour(cr.get(), colourOf(colour));
-                cairo_rectangle(cr.get(), page.leftPoints + kQuoteIndentPt * (level - 1), y, kQuoteBarWidthPoints,
-                                height);
-                cairo_fill(cr.get());
-            }
-            if (placement && (placement->page < 0 || placement->page == pageNumber - 1)) {
-                // Only the first page's lines: a box that spans pages has no one /Rect.
-                const double lineLeft = layoutX + points(extents.x);
-                const double lineRight = lineLeft + points(extents.width);
-                const double top = page.heightPoints - y;
-                const double lineBottom = top - height;
-                if (placement->page < 0)
-                    *placement = TextPlacement{pageNumber - 1, lineLeft, lineBottom, lineRight, top};
-                placement->left = std::min(placement->left, lineLeft);
-                placement->right = std::max(placement->right, lineRight);
-                placement->bottom = std::min(placement->bottom, lineBottom);
-            }
-            drawLine(cr.get(), line.get(), text, links, layoutX, y);
+            if (!placeLine(paragraph, left, width, height))
+                break;
+            placeIn(placement, left + points(extents.x), left + points(extents.x + extents.width), height);
+            drawLine(cr.get(), line.get(), text, links, left, y);
             y += height;
             pageHasLines = true;
         } while (pango_layout_iter_next_line(line.get()));

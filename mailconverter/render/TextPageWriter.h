@@ -88,6 +88,16 @@ struct TextPlacement
     double top = 0;
 };
 
+/// Which lines go through Pango's shaping.
+enum class LineShaping
+{
+    /// Paragraphs of printable ASCII in one monospaced run without a link skip it: they are
+    /// broken and drawn as Pango would (MonospaceAsciiFace), the same page in less time.
+    AsciiFastPath,
+    /// Every paragraph is laid out by Pango; for showing that the fast path changes nothing.
+    Always,
+};
+
 /// Lays each paragraph out with Pango in a PangoLayout of its own (one layout of many
 /// paragraphs takes quadratic time) and draws its lines into a Cairo PDF, moving to a new page
 /// where the next line would cross the column's bottom, so lines are never cut. Pango picks
@@ -101,7 +111,7 @@ class TextPageWriter
 {
 public:
     /// `language` is a BCP 47 tag ("ar", "zh-TW", "ja"); empty means none in particular.
-    TextPageWriter(TextPageGeometry geometry, std::string language);
+    TextPageWriter(TextPageGeometry geometry, std::string language, LineShaping shaping = LineShaping::AsciiFastPath);
 
     /// The PDF of `paragraphs`, at least one page. Fails only when Cairo cannot write it. With
     /// a `limit`, the text stops at the last whole line of its last page that leaves the
@@ -116,6 +126,7 @@ public:
 private:
     TextPageGeometry m_geometry;
     std::string m_language;
+    LineShaping m_shaping;
 };
 
 } // namespace tessaly

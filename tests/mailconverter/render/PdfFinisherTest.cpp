@@ -12,6 +12,7 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,42 @@ TEST(PdfFinisher, DocumentInfoShowsTheMessageAndTheFileStaysValid)
     EXPECT_EQ(xmp[own + QStringLiteral("mailbox")], finishing.metadata.mailboxFileName);
     EXPECT_FALSE(
         QByteArray(reinterpret_cast<const char *>(packet->getBuffer()), int(packet->getSize())).contains("pdfaid"));
+}
+
+TEST(PdfFinisher, ObjectStreamsOnlyWhereThePdfsVersionAllowsThem)
+{
+    TextRun text;
+    text.text = "body";
+    TextParagraph body;
+    body.runs.push_back(text);
+    const Result<QByteArray> drawn = TextPageWriter(TextPageGeometry{}, {}).write({body});
+    ASSERT_TRUE(drawn.ok());
+    // As the web engine writes its pages: PDF 1.4, which has no object streams.
+    QPDF older;
+    older.processMemoryFile("drawn", drawn.value().constData(), std::size_t(drawn.value().size()));
+    QPDFWriter writer(older);
+    writer.setOutputMemory();
+    writer.forcePDFVersion("1.4");
+    writer.setObjectStreamMode(qpdf_o_disable);
+    writer.write();
+    const std::shared_ptr<Buffer> written = writer.getBufferSharedPointer();
+    const QByteArray rendered(reinterpret_cast<const char *>(written->getBuffer()), qsizetype(written->getSize()));
+    const struct
+    {
+        const char *minimumVersion;
+        const char *version;
+        bool objectStreams;
+    } rows[] = {{"", "1.4", false}, {"1.5", "1.5", true}, {"1.7", "1.7", true}};
+    for (const auto &row : rows) {
+        PdfFinishing finishing;
+        finishing.minimumPdfVersion = row.minimumVersion;
+        const Result<std::string> finished = finishPdf(rendered, finishing);
+        ASSERT_TRUE(finished.ok()) << finished.error().message;
+        const QByteArray pdf = QByteArray::fromStdString(finished.value());
+        EXPECT_EQ(pdfInfo(pdf, QStringLiteral("PDF version")), QLatin1String(row.version));
+        EXPECT_EQ(pdf.contains("/Type /ObjStm"), row.objectStreams) << row.version;
+        EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("body"))) << row.version;
+    }
 }
 
 TEST(PdfFinisher, NotAPdfIsAnErrorNotAnException)

@@ -39,6 +39,14 @@ QString pdfText(const QByteArray &pdf)
                     pdf);
 }
 
+QString pdfLayoutText(const QByteArray &pdf)
+{
+    return runOnPdf(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                     QStringLiteral("{pdf}"), QStringLiteral("-")},
+                    pdf);
+}
+
 QString pdfPageText(const QByteArray &pdf, int page)
 {
     const QString number = QString::number(page);

@@ -22,6 +22,8 @@ PdfMailConverter &sharedPdfMailConverter();
 
 /// The PDF's text as pdftotext gives it (reading order, no layout).
 QString pdfText(const QByteArray &pdf);
+/// The PDF's text as pdftotext -layout gives it: each line at its place, in spaces.
+QString pdfLayoutText(const QByteArray &pdf);
 /// The text of one page (from 1), as pdftotext gives it.
 QString pdfPageText(const QByteArray &pdf, int page);
 /// One page (from 1) drawn by pdftoppm at `dpi`, in grey; a null image when it cannot be.
