@@ -4,9 +4,6 @@
 #include "mailconverter/render/PangoText.h"
 #include "support/Utf8.h"
 
-#include <QMarginsF>
-#include <QRectF>
-
 #include <string>
 
 namespace tessaly {
@@ -136,16 +133,7 @@ TextParagraph headingOf(std::string text, double size, std::uint32_t colour, boo
 
 Result<ContentsPages> ContentsPages::draw(const BundlePart &part, const std::vector<AssembledMessage> &placed)
 {
-    const QPageLayout layout = defaultPageLayout();
-    const QRectF page = layout.fullRect(QPageLayout::Point);
-    const QMarginsF margins = layout.margins(QPageLayout::Point);
-    TextPageGeometry geometry;
-    geometry.widthPoints = page.width();
-    geometry.heightPoints = page.height();
-    geometry.leftPoints = margins.left();
-    geometry.topPoints = margins.top();
-    geometry.rightPoints = margins.right();
-    geometry.bottomPoints = margins.bottom();
+    const TextPageGeometry geometry = textPageGeometry(defaultPageLayout());
 
     std::vector<TextParagraph> paragraphs;
     paragraphs.push_back(headingOf(part.title, kTitlePoints, TextRun{}.colour, true, 0));

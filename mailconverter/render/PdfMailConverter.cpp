@@ -177,15 +177,10 @@ Result<QByteArray> PdfMailConverter::Pages::renderTextPage(const MailMessage &me
         return headerStamp.error();
     stamp = std::move(headerStamp.value());
 
-    const QRectF page = layout.fullRect(QPageLayout::Point);
-    const QMarginsF margins = layout.margins(QPageLayout::Point);
-    TextPageGeometry geometry;
-    geometry.widthPoints = page.width();
-    geometry.heightPoints = page.height();
+    TextPageGeometry geometry = textPageGeometry(layout);
+    // Where the header stamp's column starts, so the body lines up with it.
     geometry.leftPoints = column.x();
     geometry.topPoints = column.y();
-    geometry.rightPoints = margins.right();
-    geometry.bottomPoints = margins.bottom();
     geometry.firstPageReservedPoints = header.reservedHeight();
     const TextPageLimit limit{budget.pages(), budget.noticeHeight()};
     MessagePageColumn pageColumn;
@@ -198,7 +193,7 @@ Result<QByteArray> PdfMailConverter::Pages::renderTextPage(const MailMessage &me
         return pdf;
     // In the room the last page keeps at its column's foot.
     Result<PageStamp> notice =
-        budget.noticeStamp(QPointF(column.x(), page.height() - margins.bottom() - budget.noticeHeight()));
+        budget.noticeStamp(QPointF(column.x(), geometry.heightPoints - geometry.bottomPoints - budget.noticeHeight()));
     if (!notice)
         return notice.error();
     noticeStamp = std::move(notice.value());
