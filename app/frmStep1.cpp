@@ -9,6 +9,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/MailboxProbe.h"
 #include "platform/Platform.h"
+#include "platform/ThrottledEventPump.h"
 #include "support/PathHelpers.h"
 #include "support/ScopedFlag.h"
 
@@ -40,6 +41,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 #include <utility>
 
 namespace tessaly {
@@ -667,8 +669,13 @@ void frmStep1::mailboxConverted(int row)
         return;
     LblProgress->setText(QStringLiteral("Making one PDF..."));
     m_platform.processPendingEvents();
-    std::vector<std::string> warnings =
-        bundleConvertedMailbox(m_runOutputFolder, m_runMailboxes[static_cast<std::size_t>(row)], m_makeBundleAssembler);
+    // Joining a large mailbox takes seconds: the window keeps drawing meanwhile.
+    std::future<std::vector<std::string>> bundling =
+        std::async(std::launch::async, bundleConvertedMailbox, m_runOutputFolder,
+                   m_runMailboxes[static_cast<std::size_t>(row)], m_makeBundleAssembler);
+    while (bundling.wait_for(ThrottledEventPump::kDefaultInterval) != std::future_status::ready)
+        m_platform.processPendingEvents();
+    std::vector<std::string> warnings = bundling.get();
     m_bundleWarnings.insert(m_bundleWarnings.end(), warnings.begin(), warnings.end());
 }
 
