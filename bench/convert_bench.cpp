@@ -317,8 +317,8 @@ int main(int argc, char **argv)
             failures += failed;
         }
     }
-    // The plain-text figure by kind: short mail and long mail drawn by Qt's writer, and mail
-    // in scripts that only Chromium gives back as text.
+    // The plain-text figure by kind: short mail, long mail, and mail mixing many scripts, all
+    // drawn by the text engine.
     if (cores > 1) {
         std::printf("  plain text by kind, K=%d:", cores);
         for (const char *kind : {"plain", "plainlong", "intlplain"}) {

@@ -13,9 +13,8 @@ namespace tessaly {
 inline constexpr std::size_t kMaxBodyBytes = 2 * 1024 * 1024;
 /// All bodies of a message and its forwarded messages together show at most this much.
 inline constexpr std::size_t kMaxPageBytes = 2 * kMaxBodyBytes;
-/// ... and at most this many lines (about 1,500 pages). Qt's text layout keeps positions in
-/// 26.6 fixed point, which overflows past 2^25 device pixels, about 10,000 pages at the
-/// writer's 300 dpi: beyond that it drew one blank page and said nothing.
+/// ... and at most this many lines (about 1,500 pages): short lines fill pages long before
+/// they reach the bytes.
 inline constexpr std::size_t kMaxPageLines = 100000;
 
 /// A body too long for the page, kept whole so that it can travel inside the PDF.

@@ -1,5 +1,5 @@
 // The common mail fonts that are seldom installed, and the installed faces that stand in for
-// them. Both renderers read these tables: Chromium as @font-face rules, Qt as substitutions.
+// them, which the message's page declares as @font-face rules for Chromium.
 #pragma once
 
 #include "mailconverter/html/ScriptFonts.h"

@@ -1,7 +1,6 @@
 #include "mailconverter/html/HeaderBlockHtml.h"
 
 #include "mailconverter/html/HtmlSanitizer.h"
-#include "mailconverter/html/ScriptFonts.h"
 #include "mailconverter/mime/ReplyAddresses.h"
 #include "support/ByteSize.h"
 #include "support/Utf8.h"
@@ -99,20 +98,6 @@ std::string dateSourceNote(MailMessage::DateSource source)
     return {};
 }
 
-// The same rows for both engines: Qt's HTML subset understands these attributes.
-std::string rowsHtml(const std::vector<HeaderRow> &rows)
-{
-    std::string html;
-    for (const HeaderRow &row : rows) {
-        html += "<tr><td width=\"14%\" style=\"font-weight:bold;color:#555555;padding-right:8pt;white-space:nowrap\" "
-                "valign=\"top\">" +
-                escapeHtml(row.label) + ":</td><td" +
-                std::string(row.isSubject ? " style=\"font-weight:bold;font-size:10.5pt\"" : "") + ">" + row.valueHtml +
-                "</td></tr>\n";
-    }
-    return html;
-}
-
 } // namespace
 
 std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<AttachmentListing> &listings,
@@ -140,20 +125,6 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
     if (!message.imagesNotDrawn.empty())
         rows.push_back({"Not drawn", cutEscaped(message.imagesNotDrawn, limits)});
     return rows;
-}
-
-std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                   const HeaderLimits &limits)
-{
-    const std::vector<HeaderRow> rows = headerRows(message, listings, limits, HeaderMarkup::Simple);
-    if (rows.empty())
-        return {};
-    std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>\n"
-                       "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\" border=\"0\" style=\"font-family:" +
-                       escapeHtml(cssFontFamilies(FontRole::Text, FontEngine::QtPdfWriter,
-                                                  pageCjkLanguage(message).value_or(CjkLanguage::SimplifiedChinese))) +
-                       ";font-size:9pt;color:#1a1a1a\">\n" + rowsHtml(rows) + "</table>\n</body></html>\n";
-    return html;
 }
 
 std::vector<AttachmentListing> forwardedMessageListings(const MailMessage &forwarded)

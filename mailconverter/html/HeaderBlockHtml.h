@@ -52,9 +52,4 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
 /// embedded.
 std::vector<AttachmentListing> forwardedMessageListings(const MailMessage &forwarded);
 
-/// The header block's rows in Simple markup as a small HTML document of its own: a
-/// two-column table with no box, the whole form the rows' escaping is checked through. "" when there is no row to show.
-std::string composeHeaderBlockHtml(const MailMessage &message, const std::vector<AttachmentListing> &listings,
-                                   const HeaderLimits &limits);
-
 } // namespace tessaly

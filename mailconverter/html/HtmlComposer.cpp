@@ -132,7 +132,7 @@ void Page::addBody(const BodyPart &body)
         return;
     }
     if (body.kind == BodyPart::Kind::Invitation) {
-        m_body += invitationHtml(body.text, FontEngine::Chromium, m_cjk, m_invitationCount++);
+        m_body += invitationHtml(body.text, m_cjk, m_invitationCount++);
         return;
     }
     if (body.kind == BodyPart::Kind::PlainText) {
@@ -183,8 +183,7 @@ void Page::addMessage(const MailMessage &message, const std::vector<AttachmentLi
 
 std::string Page::headerStyles() const
 {
-    const std::string font =
-        "font-family:" + cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) + "!important;";
+    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, m_cjk) + "!important;";
     std::string css;
     if (m_headerCount > 0) {
         std::string ids;
@@ -246,8 +245,7 @@ std::string Page::document(const std::string &title) const
     out.reserve(m_body.size() + m_messageStyles.size() + 8192);
     out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>" + escapeHtml(title) + "</title>\n";
     out += "<style>\n" + fontFaceAliases();
-    out += "html,body{margin:0;padding:0}\nbody{font-family:" +
-           cssFontFamilies(FontRole::Text, FontEngine::Chromium, m_cjk) +
+    out += "html,body{margin:0;padding:0}\nbody{font-family:" + cssFontFamilies(FontRole::Text, m_cjk) +
            ";font-size:10.5pt;color:#1a1a1a;background:#fff}\n"
            "img{max-width:100%;height:auto}\n"
            "img{break-inside:avoid}\n"

@@ -22,7 +22,7 @@ struct ComposeOptions
 
 /// Returns the whole HTML document for `message`: its body, then its forwarded messages,
 /// each with its own header block. The message's own header block is not part of it: it is
-/// drawn apart (composeHeaderBlockHtml, HeaderStamp), in room the renderers keep for it.
+/// drawn apart (HeaderStamp), in room the renderers keep for it.
 /// Every header value is escaped; the message's scripts, frames, forms, <base> and meta
 /// refreshes are removed, and its @page rules; remote images become a small placeholder.
 /// A pure function: no I/O, no Qt.

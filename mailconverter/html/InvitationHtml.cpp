@@ -26,7 +26,7 @@ std::string textHtml(std::string_view text)
 class InvitationBlock
 {
 public:
-    InvitationBlock(FontEngine engine, CjkLanguage cjk) : m_engine(engine), m_cjk(cjk) {}
+    explicit InvitationBlock(CjkLanguage cjk) : m_cjk(cjk) {}
 
     std::string html(const CalendarInvitation &invitation, int index) const;
 
@@ -34,19 +34,16 @@ private:
     std::string style(std::initializer_list<std::string_view> declarations) const;
     void addRow(std::string &html, std::string_view label, const std::string &valueHtml) const;
     void addEvent(std::string &html, const std::string &method, const CalendarEvent &event) const;
-    bool web() const { return m_engine == FontEngine::Chromium; }
-
-    FontEngine m_engine;
     CjkLanguage m_cjk;
 };
 
-// For Chromium every declaration is important: inline important declarations win over the
-// message's important rules, and the block's own rule reverts everything else.
+// Every declaration is important: inline important declarations win over the message's
+// important rules, and the block's own rule reverts everything else.
 std::string InvitationBlock::style(std::initializer_list<std::string_view> declarations) const
 {
     std::string css = " style=\"";
     for (std::string_view declaration : declarations)
-        css += std::string(declaration) + (web() ? "!important;" : ";");
+        css += std::string(declaration) + "!important;";
     return css + "\"";
 }
 
@@ -87,15 +84,11 @@ void InvitationBlock::addEvent(std::string &html, const std::string &method, con
 
 std::string InvitationBlock::html(const CalendarInvitation &invitation, int index) const
 {
-    std::string html;
-    std::string id;
-    if (web()) {
-        // By id, as the header block: a message's selectors cannot outweigh it without knowing it.
-        const std::string selector = "#tessaly-invitation-" + std::to_string(index);
-        html += "<style>" + selector + "," + selector + " *{all:revert!important}</style>\n";
-        id = " id=\"tessaly-invitation-" + std::to_string(index) + "\"";
-    }
-    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, m_engine, m_cjk);
+    // By id, as the header block: a message's selectors cannot outweigh it without knowing it.
+    const std::string selector = "#tessaly-invitation-" + std::to_string(index);
+    std::string html = "<style>" + selector + "," + selector + " *{all:revert!important}</style>\n";
+    const std::string id = " id=\"tessaly-invitation-" + std::to_string(index) + "\"";
+    const std::string font = "font-family:" + cssFontFamilies(FontRole::Text, m_cjk);
     html += "<table" + id + " width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"0\" bgcolor=\"#f4f7fb\"" +
             style({"width:100%", "box-sizing:border-box", "background-color:#f4f7fb", "border:1px solid #c5cedb",
                    "border-spacing:0", "margin:6pt 0 10pt 0", font, "font-size:9.5pt", "color:#1a1a1a",
@@ -112,12 +105,12 @@ std::string InvitationBlock::html(const CalendarInvitation &invitation, int inde
 
 } // namespace
 
-std::string invitationHtml(std::string_view calendarText, FontEngine engine, CjkLanguage cjk, int index)
+std::string invitationHtml(std::string_view calendarText, CjkLanguage cjk, int index)
 {
     const std::optional<CalendarInvitation> invitation = readCalendarInvitation(calendarText);
     if (!invitation)
         return "<div>" + plainTextToHtml(calendarText, true, cjk) + "</div>\n";
-    return InvitationBlock(engine, cjk).html(*invitation, index);
+    return InvitationBlock(cjk).html(*invitation, index);
 }
 
 } // namespace tessaly

@@ -12,9 +12,8 @@ namespace tessaly {
 /// title row of the method in words and the summary, then start, end, recurrence, location,
 /// organizer, attendees with role and answer, and the description. Text that no longer reads
 /// as a calendar (a body cut on the page) is drawn as plain text instead. Every value is
-/// escaped. A table with inline styles. For
-/// Chromium the block is "tessaly-invitation-<index>" (unique on its page), and its own rules
-/// win over any the message's style sheets set for tables and cells.
-std::string invitationHtml(std::string_view calendarText, FontEngine engine, CjkLanguage cjk, int index);
+/// escaped. A table with inline styles, "tessaly-invitation-<index>" (unique on its page),
+/// whose own rules win over any the message's style sheets set for tables and cells.
+std::string invitationHtml(std::string_view calendarText, CjkLanguage cjk, int index);
 
 } // namespace tessaly

@@ -158,7 +158,7 @@ class SimpleBlockWriter
 public:
     SimpleBlockWriter(std::string &out, CjkLanguage cjk)
         : m_out(out), m_style("style=\"margin:0;white-space:pre-wrap;font-family:" +
-                              escapeHtml(cssFontFamilies(FontRole::Monospace, FontEngine::QtPdfWriter, cjk)) + ";\"")
+                              escapeHtml(cssFontFamilies(FontRole::Monospace, cjk)) + ";\"")
     {
     }
 
@@ -201,7 +201,7 @@ std::string plainTextStyles(const std::string &scope, CjkLanguage cjk)
                       " tessaly-text{display:block!important;white-space:pre-wrap!important;margin:0!important;"
                       "overflow-wrap:anywhere!important;unicode-bidi:plaintext!important;text-align:start!important;"
                       "font-family:" +
-                      cssFontFamilies(FontRole::Monospace, FontEngine::Chromium, cjk) +
+                      cssFontFamilies(FontRole::Monospace, cjk) +
                       "!important;font-size:9.5pt!important;color:#1a1a1a!important;}\n";
     // One bar per level, as mail clients draw nested quotes; the bars of adjacent blocks line up.
     for (int depth = 1; depth <= kMaxStyledDepth; ++depth) {

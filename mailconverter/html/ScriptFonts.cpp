@@ -8,7 +8,7 @@
 namespace tessaly {
 namespace {
 
-// Each of these copies out as typed through both engines (pdftotext gives the words back).
+// Each of these copies out as typed (pdftotext gives the words back).
 // Noto Sans Arabic also covers Persian and Urdu; Noto Naskh Arabic loses the lam-alef
 // ligature and Noto Kufi Arabic most letters.
 constexpr std::array<std::string_view, 4> kScriptFaces = {"Noto Sans Arabic", "Noto Sans Hebrew",
@@ -21,9 +21,8 @@ struct CjkFaces
     std::string_view monospace;
 };
 
-// TrueType outlines, which Chromium embeds as CID fonts; all copy out as typed through both
-// engines, and all allow embedding a subset (GPL-2 with the font exception, the IPA licence,
-// OFL). NanumGothic would lose the spaces between Korean words in Qt's writer. WenQuanYi Zen
+// TrueType outlines, which Chromium embeds as CID fonts; all copy out as typed, and all allow
+// embedding a subset (GPL-2 with the font exception, the IPA licence, OFL). WenQuanYi Zen
 // Hei comes first among the rest: it covers the most Han, kana and Hangul, the Traditional
 // forms too, which it draws as well. The Arphic face drawn for those before states no
 // embedding exception in its licence.
@@ -55,35 +54,31 @@ std::string lowerAscii(std::string_view text)
 
 } // namespace
 
-std::vector<std::string> fontFamilies(FontRole role, FontEngine engine, CjkLanguage cjk)
+std::vector<std::string> fontFamilies(FontRole role, CjkLanguage cjk)
 {
     std::vector<std::string> families;
     families.emplace_back(role == FontRole::Monospace ? "Liberation Mono" : "Noto Sans");
     for (std::string_view face : kScriptFaces)
         families.emplace_back(face);
-    // Qt would keep the first page's order for the whole process anyway.
-    const bool chosenFirst = engine == FontEngine::Chromium;
-    if (chosenFirst)
-        families.emplace_back(role == FontRole::Monospace ? cjkFaces(cjk).monospace : cjkFaces(cjk).text);
+    families.emplace_back(role == FontRole::Monospace ? cjkFaces(cjk).monospace : cjkFaces(cjk).text);
     for (const CjkFaces &faces : kCjkFaces) {
         // Simplified and Traditional Chinese share a face: name it once.
         const std::string_view face = role == FontRole::Monospace ? faces.monospace : faces.text;
         if (std::find(families.begin(), families.end(), face) == families.end())
             families.emplace_back(face);
     }
-    // Emoji in Symbola, a monochrome outline face, which both engines write as text: colour
-    // emoji come out blank in Qt's PDF output and as bitmaps in Chromium's. "Tessaly Emoji"
-    // is the message page's name for it (HtmlComposer); pages without it name Symbola itself.
-    if (engine == FontEngine::Chromium)
-        families.emplace_back("Tessaly Emoji");
+    // Emoji in Symbola, a monochrome outline face, written as text: Chromium writes colour
+    // emoji as bitmaps. "Tessaly Emoji" is the message page's name for it (HtmlComposer);
+    // pages without it name Symbola itself.
+    families.emplace_back("Tessaly Emoji");
     families.emplace_back("Symbola");
     return families;
 }
 
-std::string cssFontFamilies(FontRole role, FontEngine engine, CjkLanguage cjk)
+std::string cssFontFamilies(FontRole role, CjkLanguage cjk)
 {
     std::string css;
-    for (const std::string &family : fontFamilies(role, engine, cjk))
+    for (const std::string &family : fontFamilies(role, cjk))
         css += "\"" + family + "\",";
     css += role == FontRole::Monospace ? "monospace" : "sans-serif";
     return css;

@@ -1,4 +1,4 @@
-// The fonts every script is drawn with, and the scripts Qt's PDF writer cannot give back.
+// The fonts every script is drawn with, on Chromium's pages and the text engine's.
 #pragma once
 
 #include "mailconverter/mime/MailMessage.h"
@@ -17,13 +17,6 @@ enum class FontRole
     Monospace
 };
 
-/// Who draws the page: the two engines embed fonts differently, and draw emoji differently.
-enum class FontEngine
-{
-    QtPdfWriter,
-    Chromium
-};
-
 /// Han characters are drawn differently in each of these; each has its own face, which a
 /// page puts first for the language of its text.
 enum class CjkLanguage
@@ -35,15 +28,14 @@ enum class CjkLanguage
 };
 
 /// The families for `role`, in fallback order: the Latin face (also Greek and Cyrillic), then
-/// one named face per script the Latin face lacks, the Chinese, Japanese and Korean faces (for
-/// Chromium the one for `cjk` first), then emoji. Fontconfig is never left to pick: its first
+/// one named face per script the Latin face lacks, the Chinese, Japanese and Korean faces (the
+/// one for `cjk` first), then emoji. Fontconfig is never left to pick: its first
 /// choice for Arabic, Noto Kufi Arabic, breaks the PDF's text map, and Chromium embeds the
 /// Noto CJK faces (CFF outlines) as dozens of Type 3 fonts.
-std::vector<std::string> fontFamilies(FontRole role, FontEngine engine,
-                                      CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
+std::vector<std::string> fontFamilies(FontRole role, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
 
 /// The same list as a CSS font-family value, names quoted, ending in a generic family.
-std::string cssFontFamilies(FontRole role, FontEngine engine, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
+std::string cssFontFamilies(FontRole role, CjkLanguage cjk = CjkLanguage::SimplifiedChinese);
 
 /// The face that draws `cjk` text (FontRole::Text).
 std::string_view cjkFace(CjkLanguage cjk);

@@ -14,8 +14,8 @@ namespace {
 
 using namespace pangotext;
 
-// As the block Qt's text layout drew: its padding, box and table (cellpadding 1, labels 14% wide
-// with 8pt after them, 9pt text, the subject 10.5pt bold).
+// The box's padding and border, and its table: cells padded by 1 px, labels at least 14% wide
+// with 8pt after them, 9pt text, the subject 10.5pt bold.
 constexpr double kPaddingX = 8;
 constexpr double kPaddingY = 5;
 constexpr double kBorderWidth = 0.75;

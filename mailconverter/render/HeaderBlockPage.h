@@ -18,8 +18,7 @@ namespace tessaly {
 std::vector<TextRun> runsOfValueHtml(std::string_view html, const TextRun &style);
 
 /// The header block's rows laid out as a two-column table (bold grey labels, values that
-/// wrap, the subject larger and bold) inside a rounded box, `widthPoints` wide. It looks as
-/// the block drawn by Qt's own text layout did: same padding, colours, faces and sizes.
+/// wrap, the subject larger and bold) inside a rounded box, `widthPoints` wide.
 class HeaderBlockPage
 {
 public:

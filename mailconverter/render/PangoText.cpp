@@ -20,7 +20,7 @@ constexpr char32_t kZeroWidthJoiner = 0x200D;
 std::string familyList(FontRole role, CjkLanguage cjk)
 {
     std::string list;
-    for (const std::string &family : fontFamilies(role, FontEngine::Chromium, cjk)) {
+    for (const std::string &family : fontFamilies(role, cjk)) {
         if (family == "Tessaly Emoji") // the web page's own name; fontconfig knows Symbola
             continue;
         list += (list.empty() ? "" : ",") + family;

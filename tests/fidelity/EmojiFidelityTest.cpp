@@ -7,8 +7,8 @@ using namespace tessaly::test;
 
 TEST(EmojiFidelity, EmojiAndTheirZwjSequencesCopyOutAsTyped)
 {
-    // Symbola draws them as outlines, also where the HTML names a family the system lacks. Qt's writer would leave
-    // those beyond U+FFFF out of the text, so such a page (and header block) goes to Chromium.
+    // Symbola draws them as outlines on the text engine's pages and Chromium's, also where the HTML names a family
+    // the system lacks; those beyond U+FFFF stay in the text too.
     const QString body = QStringLiteral("Thanks \U0001F44D for the \U0001F469\u200D\U0001F4BB session. Family "
                                         "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466 party \U0001F600");
     const struct

@@ -164,7 +164,7 @@ TEST(HeaderBlock, LeavesRoomForTheBodyOnEveryPage)
 
 TEST(HeaderBlock, ShapedScriptsCopyOutAsTyped)
 {
-    // Qt's PDF writer gives Devanagari conjuncts back wrong; such a header block is drawn by Chromium.
+    // Devanagari conjuncts are shaped clusters; the header block gives them back as typed.
     const QByteArray message = "From: =?UTF-8?B?4KSw4KS+4KSc4KWH4KS2?= <raj@example.in>\r\n"
                                "Subject: =?UTF-8?B?4KSo4KSu4KS44KWN4KSk4KWHIOCkpuClgeCkqOCkv+Ckr+Ckvg==?=\r\n"
                                "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nBody.\r\n";

@@ -70,7 +70,7 @@ TEST(MimeFidelity, EncodedForwardedMessagesAreShownWithTheirHeadersBodiesAndImag
 
 TEST(MimeFidelity, ForwardedImageInvitationAndVowelledTextComeBackInOrderInOutlineFonts)
 {
-    // Chromium drew this page, which Qt's writer could not, and parted the vowelled Arabic words.
+    // The text engine draws this page, and keeps each vowelled Arabic word whole, as Chromium did not.
     const RenderedMessage rendered = render("mime-forwarded-image-invitation.eml");
     ASSERT_TRUE(rendered.converted) << rendered.error.toStdString();
     EXPECT_TRUE(showsInOrder(rendered.text, {"See the forwarded invitation below.",

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!message)
         return 0;
     const std::vector<AttachmentListing> listings{{"a.txt", 1, "a%20b/a.txt", false}, {"b.bin", 2, "", true}};
-    composeHeaderBlockHtml(message.value(), listings, HeaderLimits{});
+    headerRows(message.value(), listings, HeaderLimits{}, HeaderMarkup::Simple);
     ComposeOptions options;
     options.cidBaseUrl = "tessaly://m1/cid/";
     composeMessageHtml(message.value(), listings, options);

@@ -221,6 +221,18 @@ TEST(HtmlComposer, HanIsDrawnInTheFaceOfTheBodysLanguage)
     EXPECT_EQ(firstFace({Kind::PlainText, "会议", "shift_jis"}), "IPAPGothic");
 }
 
+TEST(HtmlComposer, CalendarDrawnAsTextPutsTheFaceOfItsLanguageFirst)
+{
+    // Text that no longer reads as a calendar named the Chinese face first, whatever its language.
+    MailMessage message;
+    message.bodies.push_back({BodyPart::Kind::Invitation, "会議は明日です", "utf-8"});
+    const std::string page = composeMessageHtml(message, {}, {});
+    const std::size_t pre = page.find("<pre ");
+    ASSERT_NE(pre, std::string::npos) << page;
+    const std::string tag = page.substr(pre, page.find('>', pre) - pre);
+    EXPECT_LT(tag.find("IPAGothic"), tag.find("WenQuanYi Zen Hei Mono")) << tag;
+}
+
 TEST(HtmlComposer, EachPlainLineTakesTheDirectionOfItsOwnScript)
 {
     // One paragraph for the whole body made every line right-to-left after a Hebrew first line.

@@ -20,20 +20,6 @@ inline QString searchForm(QString text)
     return text.replace(QStringLiteral("\u0644\u0627"), QStringLiteral("\u0627\u0644"));
 }
 
-/// Text from a PDF straight out of Qt's writer, before the converter repairs its text maps:
-/// Qt maps the glyphs of joined Arabic letters to their presentation forms, which the repair
-/// turns back into the letters (NFKC).
-inline QString withoutArabicPresentationForms(const QString &text)
-{
-    QString folded;
-    for (const char32_t c : text.toUcs4()) {
-        const QString one = QString::fromUcs4(&c, 1);
-        const bool isPresentationForm = (c >= 0xFB50 && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
-        folded += isPresentationForm ? one.normalized(QString::NormalizationForm_KC) : one;
-    }
-    return folded;
-}
-
 /// One line per script. Thai, Chinese and Japanese put no spaces between words, so their
 /// "words" are whole phrases: each must come back whole and in order.
 inline QList<ScriptSample> scriptSamples()
