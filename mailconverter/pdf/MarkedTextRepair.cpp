@@ -49,6 +49,8 @@ bool isAllMarks(const QString &text)
     return !chars.isEmpty() && std::all_of(chars.begin(), chars.end(), [](uint c) { return isMark(char32_t(c)); });
 }
 
+constexpr unsigned kMaxRange = 0xFFFF;
+
 /// The character codes a ToUnicode CMap maps to combining marks alone.
 MarkCodes markCodesOf(const std::string &cmap)
 {
@@ -86,10 +88,13 @@ MarkCodes markCodesOf(const std::string &cmap)
                 const unsigned first = unsigned(std::strtoul(entry[0].c_str(), nullptr, 16));
                 const unsigned last = unsigned(std::strtoul(entry[1].c_str(), nullptr, 16));
                 QString text = textOfHex(entry[2]);
-                for (unsigned code = first; code <= last && !text.isEmpty(); ++code) {
-                    if (isAllMarks(text))
-                        marks.insert(code);
-                    text.back() = QChar(ushort(text.back().unicode() + 1)); // a range counts up its last unit
+                // Codes are at most two bytes here; a wider range is no font's that Skia writes.
+                if (last >= first && last - first <= kMaxRange) {
+                    for (unsigned code = first; code <= last && !text.isEmpty(); ++code) {
+                        if (isAllMarks(text))
+                            marks.insert(code);
+                        text.back() = QChar(ushort(text.back().unicode() + 1)); // a range counts up its last unit
+                    }
                 }
                 entry.clear();
             }
@@ -160,7 +165,8 @@ void readWidths(QPDFObjectHandle font, MarkFont &info)
                 continue;
             }
             long long last = 0;
-            if (i + 2 >= items.size() || !items[i + 1].getValueAsInt(last) || !items[i + 2].getValueAsNumber(number))
+            if (i + 2 >= items.size() || !items[i + 1].getValueAsInt(last) || !items[i + 2].getValueAsNumber(number) ||
+                first < 0 || last < first || last - first > kMaxRange)
                 return;
             for (long long code = first; code <= last; ++code)
                 info.widths[unsigned(code)] = number;
@@ -308,7 +314,12 @@ struct TextParameters
     std::string font;
     double fontSize = 0;
     std::string renderMode = "0";
-    bool spaced = false; ///< whether Tc or Tw add space between glyphs
+    double characterSpacing = 0;
+    double wordSpacing = 0;
+    double horizontalScaling = 100;
+
+    /// Whether Tc, Tw or Tz move glyphs off their advances.
+    bool isSpaced() const { return characterSpacing != 0 || wordSpacing != 0 || horizontalScaling != 100; }
 };
 
 /// What a page's text state says at a point of its content.
@@ -329,8 +340,12 @@ void follow(TextState &state, const Operation &operation)
         current.fontSize = numberOf(operands[1]);
     } else if (name == "Tr" && operands.size() == 1) {
         current.renderMode = operands[0].getRawValue();
-    } else if ((name == "Tc" || name == "Tw") && operands.size() == 1) {
-        current.spaced = numberOf(operands[0]) != 0;
+    } else if (name == "Tc" && operands.size() == 1) {
+        current.characterSpacing = numberOf(operands[0]);
+    } else if (name == "Tw" && operands.size() == 1) {
+        current.wordSpacing = numberOf(operands[0]);
+    } else if (name == "Tz" && operands.size() == 1) {
+        current.horizontalScaling = numberOf(operands[0]);
     } else if (name == "q") {
         state.saved.push_back(current);
     } else if (name == "Q" && state.saved.size() > 1) {
@@ -388,7 +403,7 @@ std::optional<std::string> repairedSpan(const std::vector<Operation> &span, Text
         } else if (operation.name == "Tj" && operation.operands.size() == 1 &&
                    operation.operands[0].getType() == QPDFTokenizer::tt_string) {
             const auto found = fonts.find(parameters.font);
-            if (found == fonts.end() || (font && font != &found->second) || parameters.spaced ||
+            if (found == fonts.end() || (font && font != &found->second) || parameters.isSpaced() ||
                 parameters.fontSize <= 0)
                 return std::nullopt;
             if (!started) {
