@@ -21,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaly {
@@ -41,6 +42,27 @@ QString textOfHex(const std::string &hex)
     for (std::size_t i = 0; i + 4 <= hex.size(); i += 4)
         text += QChar(ushort(std::strtoul(hex.substr(i, 4).c_str(), nullptr, 16)));
     return text;
+}
+
+bool isAllMarks(const QString &text);
+
+/// Whether a CMap destination (UTF-16BE in hex) holds combining marks alone. Most destinations
+/// are one unit, read without building a string: every font of every Chromium page goes by here.
+bool isAllMarks(std::string_view hex)
+{
+    if (hex.size() == 4) {
+        unsigned unit = 0;
+        for (const char digit : hex) {
+            const int value = std::isdigit(static_cast<unsigned char>(digit))
+                                  ? digit - '0'
+                                  : std::tolower(static_cast<unsigned char>(digit)) - 'a' + 10;
+            if (value < 0 || value > 15)
+                return false;
+            unit = unit * 16 + unsigned(value);
+        }
+        return isMark(char32_t(unit));
+    }
+    return isAllMarks(textOfHex(std::string(hex)));
 }
 
 bool isAllMarks(const QString &text)
@@ -81,7 +103,7 @@ MarkCodes markCodesOf(const std::string &cmap)
             }
             entry.push_back(std::move(hex));
             if (section == Section::Chars && entry.size() == 2) {
-                if (isAllMarks(textOfHex(entry[1])))
+                if (isAllMarks(std::string_view(entry[1])))
                     marks.insert(unsigned(std::strtoul(entry[0].c_str(), nullptr, 16)));
                 entry.clear();
             } else if (section == Section::Ranges && entry.size() == 3) {
@@ -105,7 +127,7 @@ MarkCodes markCodesOf(const std::string &cmap)
         } else if (c == ']' && inList) {
             const unsigned first = unsigned(std::strtoul(entry[0].c_str(), nullptr, 16));
             for (std::size_t k = 0; k < list.size(); ++k)
-                if (isAllMarks(textOfHex(list[k])))
+                if (isAllMarks(std::string_view(list[k])))
                     marks.insert(first + unsigned(k));
             inList = false;
             list.clear();
