@@ -1,5 +1,6 @@
 #include "mailconverter/pdf/PdfFinisher.h"
 
+#include "mailconverter/pdf/MarkedTextRepair.h"
 #include "mailconverter/pdf/TextMapRepair.h"
 #include "mailconverter/pdf/XmpMetadata.h"
 #include "support/DateTime.h"
@@ -151,6 +152,10 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
             info = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
             trailer.replaceKey("/Info", info);
         }
+        // Chromium's pages name Skia as their producer; our text engine writes its marks' spans so
+        // that they copy out already.
+        const bool drawnBySkia =
+            info.getKey("/Producer").isString() && info.getKey("/Producer").getUTF8Value().rfind("Skia/PDF", 0) == 0;
         const PdfMetadata &metadata = finishing.metadata;
         setText(info, "/Title", metadata.title);
         setText(info, "/Author", metadata.author);
@@ -169,6 +174,8 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
             for (std::size_t i = all.size(); i > std::size_t(finishing.keptPages); --i)
                 pages.removePage(all[i - 1]);
         }
+        if (drawnBySkia)
+            repairMarkedText(document);
         if (!finishing.firstPageStamp.pdf.isEmpty()) {
             stampPage(document, finishing.firstPageStamp, false, "Header");
             if (finishing.firstPageStamp.laterPagesRaise > 0)

@@ -64,8 +64,9 @@ std::string pdfDate(const QDateTime &dateTime);
 /// Sets Title, Author, CreationDate (when known), Creator and Producer "Tessaly" on `pdf`,
 /// and the same (with the message's ID and mailbox) as XMP metadata on its catalogue;
 /// stamps `finishing.firstPageStamp` on its first page and `finishing.lastPageStamp` on its last, repairs its text maps
-/// (so text copies out as typed), applies `finishing.edit` and returns the finished PDF's bytes, with object streams
-/// as `finishing.objectStreams` says. qpdf's exceptions become Errors.
+/// and, on Chromium's pages, its right-to-left letters with marks (so text copies out as typed), applies
+/// `finishing.edit` and returns the finished PDF's bytes, with object streams as `finishing.objectStreams` says.
+/// qpdf's exceptions become Errors.
 Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishing);
 
 } // namespace tessaly

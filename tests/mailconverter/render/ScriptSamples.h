@@ -52,13 +52,14 @@ inline QList<ScriptSample> shapedScriptSamples()
     };
 }
 
-/// Arabic letters with vowel marks and Hebrew with points, which come back from text pages
-/// (Chromium's pages lose them still).
+/// Arabic letters with vowel marks and Hebrew with points, marks drawn above, below and inside
+/// the letters and on a lam-alef. A line whose last letter carries a mark is left out: poppler
+/// puts a line's leftmost mark ahead of the right-to-left text when the page reads left to right.
 inline QList<ScriptSample> markedRightToLeftSamples()
 {
     return {
-        {"Arabic with vowel marks", QStringLiteral("مَرْحَبًا بِكُمْ فِي غَدًا")},
-        {"Hebrew with points", QStringLiteral("שָׁלוֹם מָחָר")},
+        {"Arabic with vowel marks", QStringLiteral("مَرْحَبًا بِكُمْ فِي الاِجْتِمَاعِ غَدًا")},
+        {"Hebrew with points", QStringLiteral("שָׁלוֹם הַפְּגִישָׁה מָחָר")},
     };
 }
 
