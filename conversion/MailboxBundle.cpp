@@ -36,14 +36,6 @@ struct PartRange
     std::size_t end = 0;
 };
 
-/// `key` as a message is known by across runs (as the resume logic knows it): a Maildir file by
-/// its unique name, so a file a mail client moved or flagged is still the same message.
-MessageKey identityOf(MessageKey key)
-{
-    key.sourceFile = sourceFileIdentity(key.sourceFile);
-    return key;
-}
-
 /// The index files of `folder`: the whole run's first, then the shards' in natural order, so
 /// that where files disagree, a later one wins.
 std::vector<std::string> indexFilesOf(const FolderHandle &folder)
@@ -85,7 +77,7 @@ Result<std::vector<BundleEntry>> readEntries(const FolderHandle &folder)
             BundleEntry entry;
             entry.hasPdf = !row->pdfFile.empty() && folder.holdsFile(row->pdfFile);
             entry.row = std::move(*row);
-            const auto [slot, isNew] = slots.emplace(identityOf(entry.row.key), entries.size());
+            const auto [slot, isNew] = slots.emplace(ConvertedMessages::identityOf(entry.row.key), entries.size());
             if (isNew)
                 entries.push_back(std::move(entry));
             else if (entry.hasPdf || !entries[slot->second].hasPdf)

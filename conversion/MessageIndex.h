@@ -136,11 +136,12 @@ public:
     static ConvertedMessages readFolder(const FolderHandle &folder);
     /// The row of an earlier conversion of this message whose PDF is still in the folder.
     const IndexRow *findWithPdf(const MessageKey &key) const;
+    /// `key` as a message is known by across runs: a Maildir file by its unique name
+    /// (sourceFileIdentity), so a file a mail client moved or flagged is still the same message.
+    static MessageKey identityOf(MessageKey key);
 
 private:
     explicit ConvertedMessages(FolderHandle folder) : m_folder(std::move(folder)) {}
-    /// `key` as rows are looked up by: a Maildir file by its unique name (sourceFileIdentity).
-    static MessageKey identityOf(MessageKey key);
     std::optional<FolderHandle> m_folder;
     std::map<MessageKey, std::vector<IndexRow>> m_converted;
 };
