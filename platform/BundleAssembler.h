@@ -71,6 +71,7 @@ public:
     virtual ~BundleAssembler() = default;
 
     /// Writes `part` to `destination`, replacing it atomically; nothing is left behind on failure.
+    /// An error says why; the caller names the bundle it was making.
     virtual Result<AssembledPart> assemble(const BundlePart &part, const FileInFolder &destination) = 0;
 };
 

@@ -179,7 +179,7 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
 
         Result<ContentsPages> contents = ContentsPages::draw(part, assembled.messages);
         if (!contents)
-            return contents.error().within("cannot make '" + destination.path() + "': ");
+            return contents.error();
         // qpdf reads the copied pages' streams from these bytes when it writes.
         const QByteArray contentsPdf = contents.value().pdf;
         std::vector<QPDFObjectHandle> contentsPages;
@@ -206,7 +206,7 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         // qpdf reads the stamps' fonts from these bytes when it writes.
         QByteArray stampsPdf;
         if (Result<void> stamped = addStamps(bundle, part, pages, contentsPages.size(), assembled, stampsPdf); !stamped)
-            return stamped.error().within("cannot make '" + destination.path() + "': ");
+            return stamped.error();
 
         QPDFObjectHandle info = bundle.makeIndirectObject(QPDFObjectHandle::newDictionary());
         std::string title = part.title;
@@ -231,16 +231,16 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         writer.setMinimumPDFVersion(kEmbeddedFilesMinimumPdfVersion);
         writer.write();
         if (sink.failure())
-            return sink.failure()->within("cannot make '" + destination.path() + "': ");
+            return *sink.failure();
         // qpdf writes on past stream data it could not read (a message PDF gone or changed
         // since it was read), leaving it out: such a bundle is not kept.
         if (const std::vector<QPDFExc> warnings = bundle.getWarnings(); !warnings.empty())
-            return Error{"cannot make '" + destination.path() + "': " + warnings.front().what()};
+            return Error{warnings.front().what()};
         if (Result<void> committed = commit(pending.value(), destination); !committed)
             return committed.error();
         return assembled;
     } catch (const std::exception &error) {
-        return Error{"cannot make '" + destination.path() + "': " + error.what()};
+        return Error{error.what()};
     }
 }
 
