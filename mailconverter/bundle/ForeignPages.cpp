@@ -89,11 +89,11 @@ void prefixEmbeddedFileNames(QPDF &source, int number)
         return;
     const std::string prefix = std::to_string(number) + " - ";
     for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
-        QPDFObjectHandle spec = fileSpec->getObjectHandle();
-        if (QPDFObjectHandle unicode = spec.getKey("/UF"); unicode.isString())
-            spec.replaceKey("/UF", QPDFObjectHandle::newUnicodeString(prefix + unicode.getUTF8Value()));
-        if (QPDFObjectHandle ascii = spec.getKey("/F"); ascii.isString())
-            spec.replaceKey("/F", QPDFObjectHandle::newString(prefix + ascii.getStringValue()));
+        QPDFObjectHandle fileObject = fileSpec->getObjectHandle();
+        if (QPDFObjectHandle unicode = fileObject.getKey("/UF"); unicode.isString())
+            fileObject.replaceKey("/UF", QPDFObjectHandle::newUnicodeString(prefix + unicode.getUTF8Value()));
+        if (QPDFObjectHandle ascii = fileObject.getKey("/F"); ascii.isString())
+            fileObject.replaceKey("/F", QPDFObjectHandle::newString(prefix + ascii.getStringValue()));
     }
 }
 
@@ -103,10 +103,11 @@ void carryEmbeddedFiles(QPDF &bundle, QPDF &source, int number, QPDFEmbeddedFile
     if (files.hasEmbeddedFiles()) {
         const std::string prefix = std::to_string(number) + " - ";
         for (const auto &[name, fileSpec] : files.getEmbeddedFiles()) {
-            QPDFObjectHandle spec = fileSpec->getObjectHandle();
-            if (!spec.isIndirect())
-                spec = source.makeIndirectObject(spec);
-            bundleFiles.replaceEmbeddedFile(prefix + name, QPDFFileSpecObjectHelper(bundle.copyForeignObject(spec)));
+            QPDFObjectHandle fileObject = fileSpec->getObjectHandle();
+            if (!fileObject.isIndirect())
+                fileObject = source.makeIndirectObject(fileObject);
+            bundleFiles.replaceEmbeddedFile(prefix + name,
+                                            QPDFFileSpecObjectHelper(bundle.copyForeignObject(fileObject)));
         }
     }
     QPDFObjectHandle associated = source.getRoot().getKey("/AF");
@@ -118,9 +119,9 @@ void carryEmbeddedFiles(QPDF &bundle, QPDF &source, int number, QPDFEmbeddedFile
         bundleAssociated = QPDFObjectHandle::newArray();
         root.replaceKey("/AF", bundleAssociated);
     }
-    for (QPDFObjectHandle spec : associated.aitems()) {
-        if (spec.isIndirect())
-            bundleAssociated.appendItem(bundle.copyForeignObject(spec));
+    for (QPDFObjectHandle fileObject : associated.aitems()) {
+        if (fileObject.isIndirect())
+            bundleAssociated.appendItem(bundle.copyForeignObject(fileObject));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "mailconverter/pdf/MarkedTextRepair.h"
 
+#include "mailconverter/pdf/CMapScanner.h"
+
 #include <QList>
 #include <QString>
 
@@ -77,36 +79,26 @@ constexpr unsigned kMaxRange = 0xFFFF;
 MarkCodes markCodesOf(const std::string &cmap)
 {
     MarkCodes marks;
-    enum class Section
-    {
-        None,
-        Chars,
-        Ranges
-    } section = Section::None;
-    std::vector<std::string> entry; // the hex tokens of the current entry; "[" opens a range's list
-    std::vector<std::string> list;
+    std::vector<std::string> entry; // the hex tokens of the current entry
+    std::vector<std::string> list;  // a range's [ … ] of destinations
     bool inList = false;
-    std::size_t i = 0;
-    while (i < cmap.size()) {
-        const char c = cmap[i];
-        if (c == '<') {
-            const std::size_t end = cmap.find('>', i);
-            if (end == std::string::npos)
-                break;
-            std::string hex = cmap.substr(i + 1, end - i - 1);
-            i = end + 1;
-            if (section == Section::None)
+    CMapScanner scanner(cmap);
+    while (const std::optional<CMapToken> token = scanner.next()) {
+        const CMapSection section = scanner.section();
+        if (token->kind == CMapToken::Kind::Hex) {
+            if (section == CMapSection::None)
                 continue;
+            std::string hex(token->hex);
             if (inList) {
                 list.push_back(std::move(hex));
                 continue;
             }
             entry.push_back(std::move(hex));
-            if (section == Section::Chars && entry.size() == 2) {
+            if (section == CMapSection::Chars && entry.size() == 2) {
                 if (isAllMarks(std::string_view(entry[1])))
                     marks.insert(unsigned(std::strtoul(entry[0].c_str(), nullptr, 16)));
                 entry.clear();
-            } else if (section == Section::Ranges && entry.size() == 3) {
+            } else if (section == CMapSection::Ranges && entry.size() == 3) {
                 const unsigned first = unsigned(std::strtoul(entry[0].c_str(), nullptr, 16));
                 const unsigned last = unsigned(std::strtoul(entry[1].c_str(), nullptr, 16));
                 QString text = textOfHex(entry[2]);
@@ -120,11 +112,9 @@ MarkCodes markCodesOf(const std::string &cmap)
                 }
                 entry.clear();
             }
-            continue;
-        }
-        if (c == '[' && section == Section::Ranges && entry.size() == 2) {
+        } else if (token->kind == CMapToken::Kind::ListOpen && section == CMapSection::Ranges && entry.size() == 2) {
             inList = true;
-        } else if (c == ']' && inList) {
+        } else if (token->kind == CMapToken::Kind::ListClose && inList) {
             const unsigned first = unsigned(std::strtoul(entry[0].c_str(), nullptr, 16));
             for (std::size_t k = 0; k < list.size(); ++k)
                 if (isAllMarks(std::string_view(list[k])))
@@ -132,22 +122,9 @@ MarkCodes markCodesOf(const std::string &cmap)
             inList = false;
             list.clear();
             entry.clear();
-        } else if (std::isalpha(static_cast<unsigned char>(c))) {
-            std::size_t end = i;
-            while (end < cmap.size() && std::isalpha(static_cast<unsigned char>(cmap[end])))
-                ++end;
-            const std::string word = cmap.substr(i, end - i);
-            if (word == "beginbfchar")
-                section = Section::Chars;
-            else if (word == "beginbfrange")
-                section = Section::Ranges;
-            else if (word == "endbfchar" || word == "endbfrange")
-                section = Section::None;
+        } else if (token->kind == CMapToken::Kind::Keyword) {
             entry.clear();
-            i = end;
-            continue;
         }
-        ++i;
     }
     return marks;
 }

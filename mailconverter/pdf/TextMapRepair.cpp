@@ -1,5 +1,7 @@
 #include "mailconverter/pdf/TextMapRepair.h"
 
+#include "mailconverter/pdf/CMapScanner.h"
+
 #include <QList>
 #include <QString>
 
@@ -7,8 +9,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <cctype>
 #include <cstdio>
+#include <optional>
 
 namespace tessaly {
 namespace {
@@ -58,82 +60,63 @@ std::string repairedDestination(std::string_view hex)
     return out;
 }
 
-enum class Section
-{
-    None,
-    Chars,
-    Ranges
-};
-
 } // namespace
 
 std::string repairedToUnicodeMap(std::string_view cmap)
 {
     std::string out;
     out.reserve(cmap.size());
-    Section section = Section::None;
     int position = 0;     // of the current hex token within its entry
     bool inArray = false; // inside a bfrange's [ … ] of destinations
-    std::string rangeStart;
+    std::string_view rangeStart;
 
-    std::size_t i = 0;
-    while (i < cmap.size()) {
-        const char c = cmap[i];
-        if (c == '<') {
-            const std::size_t end = cmap.find('>', i);
-            if (end == std::string_view::npos)
-                break;
-            const std::string_view hex = cmap.substr(i + 1, end - i - 1);
+    CMapScanner scanner(cmap);
+    while (const std::optional<CMapToken> token = scanner.next()) {
+        const CMapSection section = scanner.section();
+        switch (token->kind) {
+        case CMapToken::Kind::Hex: {
             bool isDestination = false;
-            if (section == Section::Chars) {
+            if (section == CMapSection::Chars) {
                 isDestination = position % 2 == 1;
                 ++position;
-            } else if (section == Section::Ranges) {
+            } else if (section == CMapSection::Ranges) {
                 if (inArray) {
                     isDestination = true;
                 } else if (position == 0) {
-                    rangeStart = std::string(hex);
+                    rangeStart = token->hex;
                     position = 1;
                 } else if (position == 1) {
                     // A single-code range may be rewritten; a longer one counts up from its value.
-                    position = hex == rangeStart ? 3 : 2;
+                    position = token->hex == rangeStart ? 3 : 2;
                 } else {
                     isDestination = position == 3;
                     position = 0;
                 }
             }
-            const std::string repaired = isDestination ? repairedDestination(hex) : std::string();
+            const std::string repaired = isDestination ? repairedDestination(token->hex) : std::string();
             out += '<';
-            out += repaired.empty() ? std::string(hex) : repaired;
+            out += repaired.empty() ? std::string(token->hex) : repaired;
             out += '>';
-            i = end + 1;
             continue;
         }
-        if (section == Section::Ranges && c == '[') {
-            inArray = true;
-        } else if (section == Section::Ranges && c == ']') {
-            inArray = false;
+        case CMapToken::Kind::ListOpen:
+            inArray = inArray || section == CMapSection::Ranges;
+            break;
+        case CMapToken::Kind::ListClose:
+            if (section == CMapSection::Ranges) {
+                inArray = false;
+                position = 0;
+            }
+            break;
+        case CMapToken::Kind::Keyword:
             position = 0;
-        } else if (std::isalpha(static_cast<unsigned char>(c))) {
-            std::size_t end = i;
-            while (end < cmap.size() && std::isalpha(static_cast<unsigned char>(cmap[end])))
-                ++end;
-            const std::string_view word = cmap.substr(i, end - i);
-            if (word == "beginbfchar")
-                section = Section::Chars;
-            else if (word == "beginbfrange")
-                section = Section::Ranges;
-            else if (word == "endbfchar" || word == "endbfrange")
-                section = Section::None;
-            position = 0;
-            out.append(word);
-            i = end;
-            continue;
+            break;
+        case CMapToken::Kind::Other:
+            break;
         }
-        out += c;
-        ++i;
+        out.append(token->text);
     }
-    out.append(cmap.substr(i));
+    out.append(scanner.rest());
     return out;
 }
 

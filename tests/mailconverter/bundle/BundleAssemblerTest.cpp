@@ -35,18 +35,18 @@ std::string reportBytes(int number)
     return bytes;
 }
 
-MessagePdfSpec specOf(int number)
+MessagePdfShape specOf(int number)
 {
-    MessagePdfSpec spec;
-    spec.lines = number == 10 ? 140 : number % 4 == 0 ? 70 : 3 + number % 5;
-    spec.letter = number % 5 == 0;
+    MessagePdfShape shape;
+    shape.lines = number == 10 ? 140 : number % 4 == 0 ? 70 : 3 + number % 5;
+    shape.letter = number % 5 == 0;
     if (number % 3 == 0)
-        spec.files = {{"report.pdf", reportBytes(number)}};
+        shape.files = {{"report.pdf", reportBytes(number)}};
     if (number % 6 == 0)
-        spec.source = "Subject: Subject " + std::to_string(number) + "\r\n\r\nbody\r\n";
-    spec.linksToEnd = number == 4;
-    spec.cropBottom = number == 11 ? 100 : 0;
-    return spec;
+        shape.source = "Subject: Subject " + std::to_string(number) + "\r\n\r\nbody\r\n";
+    shape.linksToEnd = number == 4;
+    shape.cropBottom = number == 11 ? 100 : 0;
+    return shape;
 }
 
 BundleMessage messageOf(const FolderHandle &folder, int number)
@@ -336,11 +336,11 @@ TEST_F(BundleOfThirty, EmbeddedFilesKeepTheirBytesUnderNamesPrefixedByTheMessage
 {
     std::map<std::string, std::string> expected;
     for (int number = 1; number <= kMessages; ++number) {
-        const MessagePdfSpec spec = specOf(number);
-        for (const auto &[name, bytes] : spec.files)
+        const MessagePdfShape shape = specOf(number);
+        for (const auto &[name, bytes] : shape.files)
             expected[std::to_string(number) + " - " + name] = bytes;
-        if (!spec.source.empty())
-            expected[std::to_string(number) + " - " + std::to_string(number) + ".eml"] = spec.source;
+        if (!shape.source.empty())
+            expected[std::to_string(number) + " - " + std::to_string(number) + ".eml"] = shape.source;
     }
     const QString listing = QString::fromUtf8(
         toolOutput(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), QString::fromStdString(s_bundle)}));
@@ -364,8 +364,8 @@ TEST_F(BundleOfThirty, EmbeddedFilesKeepTheirBytesUnderNamesPrefixedByTheMessage
                              .toObject()[QStringLiteral("value")][QStringLiteral("/Root")]
                              .toString();
     int sources = 0;
-    for (const QJsonValue spec : object(root)[QStringLiteral("/AF")].toArray()) {
-        EXPECT_EQ(object(spec.toString())[QStringLiteral("/AFRelationship")].toString(), QStringLiteral("/Source"));
+    for (const QJsonValue shape : object(root)[QStringLiteral("/AF")].toArray()) {
+        EXPECT_EQ(object(shape.toString())[QStringLiteral("/AFRelationship")].toString(), QStringLiteral("/Source"));
         ++sources;
     }
     EXPECT_EQ(sources, kMessages / 6);
@@ -387,7 +387,7 @@ TEST(BundleAssembler, BatesNumbersKeepTheirWidthAndGrowWhenTheyRunOut)
     for (const Row &row : rows) {
         tessaly::testing::TempFolder temp;
         const FolderHandle folder = FolderHandle::open(temp.path()).value();
-        writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfSpec{130, false, {}, {}});
+        writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfShape{130, false, {}, {}});
         BundlePart part;
         part.title = "Bates";
         part.bates = BatesNumbering{"X", row.first, row.digits};
@@ -408,7 +408,7 @@ TEST(BundleAssembler, ALaterPartSaysWhichItIsAndContinuesTheNumbers)
 {
     tessaly::testing::TempFolder temp;
     const FolderHandle folder = FolderHandle::open(temp.path()).value();
-    writeMessagePdf(temp.file("31.pdf"), 31, MessagePdfSpec{});
+    writeMessagePdf(temp.file("31.pdf"), 31, MessagePdfShape{});
     BundlePart part;
     part.title = "Mailbox";
     part.partNumber = 2;
@@ -440,7 +440,7 @@ TEST(BundleAssembler, AManyMessagePartNeedsFewDescriptors)
     constexpr int kMany = 120;
     for (int number = 1; number <= kMany; ++number) {
         if (number != kFailed)
-            writeMessagePdf(temp.file(std::to_string(number) + ".pdf"), number, MessagePdfSpec{});
+            writeMessagePdf(temp.file(std::to_string(number) + ".pdf"), number, MessagePdfShape{});
         part.messages.push_back(messageOf(folder, number));
     }
     // Fewer descriptors than messages: one held per message PDF would run out.
@@ -462,7 +462,7 @@ TEST(BundleAssembler, AWriteThatFailsLeavesTheEarlierBundleAndNothingElse)
 {
     tessaly::testing::TempFolder temp;
     const FolderHandle folder = FolderHandle::open(temp.path()).value();
-    writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfSpec{200, false, {}, {}});
+    writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfShape{200, false, {}, {}});
     temp.write("b.pdf", "the earlier bundle");
     BundlePart part;
     part.title = "Full disk";
@@ -487,7 +487,7 @@ TEST(BundleAssembler, AnUnreadableMessagePdfFailsThePartAndLeavesTheEarlierBundl
 {
     tessaly::testing::TempFolder temp;
     const FolderHandle folder = FolderHandle::open(temp.path()).value();
-    writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfSpec{});
+    writeMessagePdf(temp.file("1.pdf"), 1, MessagePdfShape{});
     temp.write("2.pdf", "not a PDF at all");
     temp.write("b.pdf", "the earlier bundle");
     BundlePart part;

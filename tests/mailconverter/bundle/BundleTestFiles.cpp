@@ -14,15 +14,15 @@
 
 namespace tessaly::test {
 
-void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &spec)
+void writeMessagePdf(const std::string &path, int number, const MessagePdfShape &shape)
 {
     TextPageGeometry geometry;
-    if (spec.letter) {
+    if (shape.letter) {
         geometry.widthPoints = 612;
         geometry.heightPoints = 792;
     }
     std::vector<TextParagraph> paragraphs;
-    for (int line = 1; line <= spec.lines; ++line) {
+    for (int line = 1; line <= shape.lines; ++line) {
         TextParagraph paragraph;
         TextRun run;
         run.text = "Body " + std::to_string(number) + " line " + std::to_string(line);
@@ -33,11 +33,11 @@ void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &
     QPDF document;
     document.processMemoryFile("message", pdf.value().constData(), std::size_t(pdf.value().size()));
     std::vector<AttachmentFile> files;
-    for (const auto &[name, bytes] : spec.files)
+    for (const auto &[name, bytes] : shape.files)
         files.push_back({name, "application/octet-stream", bytes});
     if (!files.empty())
         (void)embedAttachments(document, files, {});
-    if (spec.linksToEnd) {
+    if (shape.linksToEnd) {
         std::vector<QPDFObjectHandle> pages = document.getAllPages();
         QPDFObjectHandle end = QPDFObjectHandle::parse("[null /XYZ 0 700 null]");
         end.setArrayItem(0, pages.back());
@@ -51,14 +51,14 @@ void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &
                                                "<< /Type /Annot /Subtype /Link /Rect [40 650 200 670] "
                                                "/A << /S /GoTo /D (end) >> >>]"));
     }
-    if (spec.cropBottom > 0) {
+    if (shape.cropBottom > 0) {
         for (QPDFObjectHandle page : document.getAllPages()) {
             page.replaceKey("/CropBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
-                                            0, spec.cropBottom, geometry.widthPoints, geometry.heightPoints)));
+                                            0, shape.cropBottom, geometry.widthPoints, geometry.heightPoints)));
         }
     }
-    if (!spec.source.empty())
-        (void)embedMessageSource(document, spec.source, std::to_string(number) + ".eml", {});
+    if (!shape.source.empty())
+        (void)embedMessageSource(document, shape.source, std::to_string(number) + ".eml", {});
     QPDFWriter writer(document, path.c_str());
     prepareWriterForEmbeddedFiles(writer);
     writer.write();

@@ -12,7 +12,7 @@
 
 namespace tessaly::test {
 
-struct MessagePdfSpec
+struct MessagePdfShape
 {
     int lines = 3;                                          ///< body lines; about 60 fill an A4 page
     bool letter = false;                                    ///< US Letter rather than A4
@@ -26,9 +26,9 @@ struct MessagePdfSpec
     double cropBottom = 0;
 };
 
-/// Writes the PDF of message `number` per `spec` to `path`; its body lines read
+/// Writes the PDF of message `number` per `shape` to `path`; its body lines read
 /// "Body N line L".
-void writeMessagePdf(const std::string &path, int number, const MessagePdfSpec &spec);
+void writeMessagePdf(const std::string &path, int number, const MessagePdfShape &shape);
 
 /// The output of `program` with `arguments`; empty when it fails to run. `exitCode` gets its exit code.
 QByteArray toolOutput(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
