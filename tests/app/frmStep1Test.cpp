@@ -118,45 +118,37 @@ TEST_F(WindowTest, OpensEmptyWithAttachmentOptionsOffAndFocusOnAdd)
     EXPECT_EQ(window.focusWidget(), button("cmdAdd"));
 }
 
-TEST(WindowOptions, EmbeddingTheMessageIsOffUntilChosenAndRemembered)
+TEST(WindowOptions, EachCheckableOptionIsOffUntilChosenAndRememberedAlone)
 {
+    const struct
+    {
+        const char *action;
+        const char *text;
+        bool (*chosen)();
+    } options[] = {{"mnuEmbedSource", "&Embed the Original Message in Each PDF", embedSourceChosen},
+                   {"mnuBundle", "&Also Make One PDF per Mailbox", bundleChosen}};
     QStandardPaths::setTestModeEnabled(true);
-    QSettings().remove(QStringLiteral("options"));
     ScriptedPlatform platform;
     RecordingConverter converter;
-    {
-        frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
-        auto *embed = window.findChild<QAction *>(QStringLiteral("mnuEmbedSource"));
-        ASSERT_NE(embed, nullptr);
-        EXPECT_FALSE(embed->isChecked());
-        EXPECT_FALSE(embedSourceChosen());
-        embed->trigger();
-        EXPECT_TRUE(embedSourceChosen());
+    for (const auto &option : options) {
+        SCOPED_TRACE(option.action);
+        QSettings().remove(QStringLiteral("options"));
+        {
+            frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+            auto *action = window.findChild<QAction *>(QLatin1String(option.action));
+            ASSERT_NE(action, nullptr);
+            EXPECT_EQ(action->text(), QLatin1String(option.text));
+            EXPECT_FALSE(action->isChecked());
+            EXPECT_FALSE(option.chosen());
+            action->trigger();
+            EXPECT_TRUE(option.chosen());
+            for (const auto &other : options)
+                EXPECT_EQ(other.chosen(), &other == &option) << other.action;
+        }
+        frmStep1 next{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
+        EXPECT_TRUE(next.findChild<QAction *>(QLatin1String(option.action))->isChecked());
+        EXPECT_EQ(next.size(), QSize(599, 640));
     }
-    frmStep1 next{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
-    EXPECT_TRUE(next.findChild<QAction *>(QStringLiteral("mnuEmbedSource"))->isChecked());
-    EXPECT_EQ(next.size(), QSize(599, 640));
-    QSettings().remove(QStringLiteral("options"));
-}
-
-TEST(WindowOptions, MakingOnePdfPerMailboxIsOffUntilChosenAndRemembered)
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().remove(QStringLiteral("options"));
-    ScriptedPlatform platform;
-    RecordingConverter converter;
-    {
-        frmStep1 window{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
-        auto *bundle = window.findChild<QAction *>(QStringLiteral("mnuBundle"));
-        ASSERT_NE(bundle, nullptr);
-        EXPECT_EQ(bundle->text(), QStringLiteral("&Also Make One PDF per Mailbox"));
-        EXPECT_FALSE(bundle->isChecked());
-        bundle->trigger();
-        EXPECT_TRUE(bundleChosen());
-        EXPECT_FALSE(embedSourceChosen());
-    }
-    frmStep1 next{platform, testing::borrowConverter(converter), testing::fakeReaderFactory()};
-    EXPECT_TRUE(next.findChild<QAction *>(QStringLiteral("mnuBundle"))->isChecked());
     QSettings().remove(QStringLiteral("options"));
 }
 
