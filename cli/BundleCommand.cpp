@@ -1,5 +1,6 @@
 #include "cli/BundleCommand.h"
 
+#include "cli/OptionValue.h"
 #include "support/ByteSize.h"
 
 #include <charconv>
@@ -66,23 +67,10 @@ Result<BundleCommandOptions> parseBundleCommandLine(const std::vector<std::strin
             continue;
         }
 
-        // Options with a value, as "--name value" or "--name=value".
-        std::string_view name = argument;
-        std::string_view value;
-        bool hasValue = false;
-        if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-            hasValue = true;
-        }
-        if (name != "--bates" && name != "--order" && name != "--bundle-size")
-            return usageError("unknown option '" + std::string(argument) + "'");
-        if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                return usageError("option '" + std::string(name) + "' needs a value");
-            value = arguments[++i];
-        }
-
+        Result<OptionValue> option = readOptionValue(arguments, i, {"--bates", "--order", "--bundle-size"});
+        if (!option)
+            return usageError(option.error().message);
+        const auto [name, value] = option.value();
         if (name == "--bates") {
             options.bundle.bates = parseBatesStart(value);
             if (!options.bundle.bates)

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/OptionValue.h"
 #include "support/ByteSize.h"
 #include "support/TextHelpers.h"
 
@@ -77,25 +78,13 @@ Result<CliOptions> parseCommandLine(const std::vector<std::string_view> &argumen
             continue;
         }
 
-        // Options with a value, as "--name value" or "--name=value".
-        std::string_view name = argument;
-        std::string_view value;
-        bool hasValue = false;
-        if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-            hasValue = true;
-        }
-        if (name != "--output" && name != "-o" && name != "--naming" && name != "--attachments" && name != "--format" &&
-            name != "--message-timeout" && name != "--message-memory" && name != "--shard" && name != "--split-over" &&
-            name != "--jobs" && name != "--message-pages")
-            return usageError("unknown option '" + std::string(argument) + "'");
-        if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                return usageError("option '" + std::string(name) + "' needs a value");
-            value = arguments[++i];
-        }
-
+        Result<OptionValue> option =
+            readOptionValue(arguments, i,
+                            {"--output", "-o", "--naming", "--attachments", "--format", "--message-timeout",
+                             "--message-memory", "--shard", "--split-over", "--jobs", "--message-pages"});
+        if (!option)
+            return usageError(option.error().message);
+        const auto [name, value] = option.value();
         if (name == "--output" || name == "-o") {
             if (value.empty())
                 return usageError("--output needs a folder");
