@@ -10,9 +10,6 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFAnnotationObjectHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 using namespace tessaly;
 using namespace tessaly::testing;
@@ -54,16 +51,7 @@ TEST(BundleOfConvertedMessages, KeepsHeaderBlocksBodiesWebLinksAndAttachments)
     for (const char *expected : {"The plain body.", "The HTML body with a link", "ann@example.com", "T-0001", "T-0002"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in " << text.toStdString();
 
-    QPDF pdf;
-    pdf.processFile(bundlePath.toStdString().c_str());
-    std::vector<std::string> uris;
-    for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
-        for (QPDFAnnotationObjectHelper &annotation : page.getAnnotations("/Link")) {
-            QPDFObjectHandle action = annotation.getObjectHandle().getKey("/A");
-            if (action.isDictionary() && action.getKey("/URI").isString())
-                uris.push_back(action.getKey("/URI").getStringValue());
-        }
-    }
+    const std::vector<std::string> uris = tessaly::test::pdfLinkUris(bundlePath.toStdString());
     EXPECT_NE(std::find(uris.begin(), uris.end(), "https://example.org/page"), uris.end());
 
     QProcess detach;

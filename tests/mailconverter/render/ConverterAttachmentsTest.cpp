@@ -9,9 +9,6 @@
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFAnnotationObjectHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <map>
 #include <memory>
@@ -25,21 +22,6 @@ namespace {
 std::string pdfText(const std::string &pdf)
 {
     return tessaly::test::pdfText(tessaly::test::readWholeFile(QString::fromStdString(pdf))).toStdString();
-}
-
-std::vector<std::string> linkUris(const std::string &pdfPath)
-{
-    QPDF pdf;
-    pdf.processFile(pdfPath.c_str());
-    std::vector<std::string> uris;
-    for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
-        for (QPDFAnnotationObjectHelper &annotation : page.getAnnotations("/Link")) {
-            QPDFObjectHandle action = annotation.getObjectHandle().getKey("/A");
-            if (action.isDictionary() && action.getKey("/URI").isString())
-                uris.push_back(action.getKey("/URI").getStringValue());
-        }
-    }
-    return uris;
 }
 
 class ConverterAttachments : public ::testing::Test
@@ -114,7 +96,7 @@ TEST_F(ConverterAttachments, FolderFollowsTheFinalPdfNameAndLinksReachTheFiles)
         EXPECT_TRUE(filesIn(folder) == m_expected) << folder;
 
         // A link may be drawn in several pieces, each with its own annotation.
-        const std::vector<std::string> pieces = linkUris(pdf);
+        const std::vector<std::string> pieces = tessaly::test::pdfLinkUris(pdf);
         const std::set<std::string> uris(pieces.begin(), pieces.end());
         EXPECT_EQ(uris.size(), m_expected.size()) << bodyType;
         for (const std::string &uri : uris) {
@@ -177,7 +159,7 @@ TEST_F(ConverterAttachments, PdfOnlyListsNamesAndSizesAndWritesNothingElse)
     const std::string text = pdfText(pdf);
     EXPECT_NE(text.find("big.zip"), std::string::npos) << text;
     EXPECT_NE(text.find("10 MB"), std::string::npos) << text;
-    EXPECT_TRUE(linkUris(pdf).empty());
+    EXPECT_TRUE(tessaly::test::pdfLinkUris(pdf).empty());
 }
 
 TEST_F(ConverterAttachments, UuencodedFileIsSavedAndLeavesTheText)

@@ -7,6 +7,11 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
 namespace tessaly::test {
 namespace {
 
@@ -130,6 +135,21 @@ bool pdfHasType3Font(const QByteArray &pdf)
 int pdfPageCount(const QByteArray &pdf)
 {
     return pdfInfo(pdf, QStringLiteral("Pages")).toInt();
+}
+
+std::vector<std::string> pdfLinkUris(const std::string &path)
+{
+    QPDF pdf;
+    pdf.processFile(path.c_str());
+    std::vector<std::string> uris;
+    for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+        for (QPDFAnnotationObjectHelper &annotation : page.getAnnotations("/Link")) {
+            QPDFObjectHandle action = annotation.getObjectHandle().getKey("/A");
+            if (action.isDictionary() && action.getKey("/URI").isString())
+                uris.push_back(action.getKey("/URI").getStringValue());
+        }
+    }
+    return uris;
 }
 
 void keepRendering(const QByteArray &pdf, const QString &name)

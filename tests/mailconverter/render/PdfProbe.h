@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 namespace tessaly {
 class PdfMailConverter;
 class WebEngineRenderer;
@@ -50,6 +53,8 @@ QStringList pdfFontNames(const QByteArray &pdf);
 bool pdfHasType3Font(const QByteArray &pdf);
 /// The page count pdfinfo reports.
 int pdfPageCount(const QByteArray &pdf);
+/// The URIs of the link annotations on every page of the PDF at `path`, page by page.
+std::vector<std::string> pdfLinkUris(const std::string &path);
 /// Writes the PDF and its first two pages as PNGs at 60 dpi (for looking at) when the
 /// environment variable TESSALY_KEEP_RENDERINGS names a folder; does nothing otherwise.
 void keepRendering(const QByteArray &pdf, const QString &name);
