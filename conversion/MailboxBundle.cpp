@@ -186,25 +186,16 @@ std::string loadFileRow(int number, const BundleEntry &entry, const AssembledMes
                       std::to_string(row.attachmentsWritten), part, entry.hasPdf ? std::string() : entry.failure});
 }
 
-/// Writes the load file in place of an earlier one of ours.
-Result<void> writeLoadFile(const FolderHandle &parent, const std::string &name, const std::string &text,
-                           std::vector<std::string> &warnings)
+/// Writes the load file in place of an earlier one of ours (checked to be ours before
+/// anything was written: earlierParts).
+Result<void> writeLoadFile(const FolderHandle &parent, const std::string &name, const std::string &text)
 {
     Result<PendingFile> pending = PendingFile::createIn(parent);
     if (!pending)
         return pending.error();
     if (Result<void> written = pending.value().write(text); !written)
         return written;
-    // Checked to be ours before anything was written (earlierParts).
-    if (Result<void> removed = parent.remove(name); !removed)
-        return removed;
-    Result<std::string> named = pending.value().commitAs(name);
-    if (!named)
-        return named.error();
-    if (named.value() != name)
-        warnings.push_back("another file took the name '" + parent.pathOf(name) + "' meanwhile: the load file is '" +
-                           parent.pathOf(named.value()) + "'");
-    return {};
+    return pending.value().commitReplacing(name);
 }
 
 std::string withoutTrailingSeparators(std::string path)
@@ -344,7 +335,7 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
             loadFile += loadFileRow(static_cast<int>(i) + 1, entries[i], placed[i], partNames[p]);
     }
     const std::string loadName = bundleLoadFileName(mailboxName);
-    if (Result<void> written = writeLoadFile(parent, loadName, loadFile, report.warnings); !written)
+    if (Result<void> written = writeLoadFile(parent, loadName, loadFile); !written)
         return failWith(written.error());
     report.loadFile = parent.pathOf(loadName);
 

@@ -70,7 +70,9 @@ class BundleAssembler
 public:
     virtual ~BundleAssembler() = default;
 
-    /// Writes `part` to `destination`, replacing it atomically; nothing is left behind on failure.
+    /// Writes `part` to `destination`, replacing an earlier file there in one rename, so that
+    /// the name holds the earlier bundle or the new one, whole, at every moment; a failure
+    /// leaves the earlier one and nothing else.
     /// An error says why; the caller names the bundle it was making.
     virtual Result<AssembledPart> assemble(const BundlePart &part, const FileInFolder &destination) = 0;
 };

@@ -304,6 +304,22 @@ RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, E
     return RenameOutcome::Renamed;
 }
 
+Result<void> FolderHandle::replace(std::string_view from, std::string_view to) const
+{
+    if (Result<void> valid = checkName(from); !valid)
+        return valid;
+    if (Result<void> valid = checkName(to); !valid)
+        return valid;
+    const std::string source(from);
+    const std::string target(to);
+    if (isLinkAt(m_folder->fd, target.c_str()))
+        return linkRefused(pathOf(to));
+    // rename(2) replaces its target atomically; a folder there fails it with EISDIR.
+    if (::renameat(m_folder->fd, source.c_str(), m_folder->fd, target.c_str()) != 0)
+        return systemError("cannot replace '" + pathOf(to) + "': ", errno);
+    return {};
+}
+
 Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_t time) const
 {
     if (Result<void> valid = checkName(name); !valid)
@@ -528,6 +544,24 @@ RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, E
                                                                                 : std::nullopt};
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
                                                                        : RenameOutcome::Failed;
+}
+
+Result<void> FolderHandle::replace(std::string_view from, std::string_view to) const
+{
+    if (Result<void> valid = checkName(from); !valid)
+        return valid;
+    if (Result<void> valid = checkName(to); !valid)
+        return valid;
+    const std::string target = pathOf(to);
+    if (isLink(target))
+        return linkRefused(target);
+    // NTFS replaces the target in one step; a folder there fails it.
+    if (MoveFileExW(toFsPath(pathOf(from)).c_str(), toFsPath(target).c_str(), MOVEFILE_REPLACE_EXISTING))
+        return {};
+    const DWORD error = GetLastError();
+    return Error{"cannot replace '" + target + "': " + std::system_category().message(static_cast<int>(error)),
+                 error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? std::optional(FailureKind::DiskFull)
+                                                                             : std::nullopt};
 }
 
 Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_t time) const

@@ -78,6 +78,10 @@ public:
     /// included); never replaces. On NameTaken and Failed, `failure` holds the system's reason
     /// and its kind (a full disk, a refused permission).
     RenameOutcome rename(std::string_view from, std::string_view to, Error &failure) const;
+    /// Renames `from` to `to`, replacing the plain file that has that name in the same step, so
+    /// that at every moment `to` names either the old file or the new one. A link or a folder
+    /// at `to` is refused.
+    Result<void> replace(std::string_view from, std::string_view to) const;
     /// Sets the modification time of the file `name` (seconds since the epoch); a link is refused.
     Result<void> setModificationTime(std::string_view name, std::time_t time) const;
     /// Removes the file `name` (a link is removed, not followed). A missing file is no error.

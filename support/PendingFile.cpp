@@ -27,6 +27,11 @@ std::string randomSuffix()
     return suffix;
 }
 
+std::string temporaryName()
+{
+    return ".tessaly-" + randomSuffix() + ".part";
+}
+
 } // namespace
 
 Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
@@ -35,7 +40,7 @@ Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
     if (Result<OpenFile> unnamed = folder.createUnnamed())
         return PendingFile(folder, {}, std::move(unnamed).value());
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        std::string name = ".tessaly-" + randomSuffix() + ".part";
+        std::string name = temporaryName();
         Result<OpenFile> file = folder.create(name);
         if (file)
             return PendingFile(folder, std::move(name), std::move(file).value());
@@ -90,22 +95,8 @@ Result<void> PendingFile::write(std::string_view bytes)
 
 Result<std::string> PendingFile::commitAs(std::string_view name, Durability durability, CommitMark mark)
 {
-    if (!m_file && m_name.empty())
-        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
-    if (m_file) {
-        setFileMark(*m_file, mark.mark);
-        if (durability == Durability::Durable) {
-            if (Result<void> synced = m_file->sync(); !synced)
-                return synced.error();
-        }
-        // A file without a name is named through its descriptor, so it stays open until then.
-        if (!m_unnamed) {
-            Result<void> closed = m_file->close();
-            m_file.reset();
-            if (!closed)
-                return closed.error();
-        }
-    }
+    if (Result<void> finished = finishWriting(name, durability, mark.mark); !finished)
+        return finished.error();
     Error failure;
     for (int n = 1; n <= kMaxNumberedVariants; ++n) {
         const std::string candidate = n == 1 ? std::string(name) : numberedVariant(std::string(name), n);
@@ -128,6 +119,63 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
         }
     }
     return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken"};
+}
+
+Result<void> PendingFile::commitReplacing(std::string_view name, Durability durability)
+{
+    if (Result<void> finished = finishWriting(name, durability, {}); !finished)
+        return finished;
+    // A link cannot replace a name, a rename can: a file without a name gets one first.
+    if (m_unnamed) {
+        if (Result<void> named = nameTemporarily(); !named)
+            return named;
+    }
+    if (Result<void> replaced = m_folder.replace(m_name, name); !replaced)
+        return replaced; // the temporary name goes with discard()
+    m_file.reset();
+    m_name.clear();
+    return {};
+}
+
+Result<void> PendingFile::finishWriting(std::string_view name, Durability durability, std::string_view mark)
+{
+    if (!m_file && m_name.empty())
+        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
+    if (!m_file)
+        return {};
+    setFileMark(*m_file, mark);
+    if (durability == Durability::Durable) {
+        if (Result<void> synced = m_file->sync(); !synced)
+            return synced.error();
+    }
+    // A file without a name is named through its descriptor, so it stays open until then.
+    if (!m_unnamed) {
+        Result<void> closed = m_file->close();
+        m_file.reset();
+        if (!closed)
+            return closed.error();
+    }
+    return {};
+}
+
+Result<void> PendingFile::nameTemporarily()
+{
+    Error failure;
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        std::string candidate = temporaryName();
+        switch (m_folder.linkUnnamed(*m_file, candidate, failure)) {
+        case RenameOutcome::Renamed:
+            m_name = std::move(candidate);
+            m_unnamed = false;
+            m_file.reset();
+            return {};
+        case RenameOutcome::NameTaken:
+            continue;
+        case RenameOutcome::Failed:
+            return Error{"cannot create a file in '" + m_folder.path() + "': " + failure.message, failure.kind};
+        }
+    }
+    return Error{"cannot create a file in '" + m_folder.path() + "': no free temporary name"};
 }
 
 RenameOutcome PendingFile::placeAs(const std::string &name, Error &failure) const

@@ -53,6 +53,11 @@ public:
     /// earlier copy of it that a killed run left unrecorded: it is replaced, not kept beside.
     Result<std::string> commitAs(std::string_view name, Durability durability = Durability::Durable,
                                  CommitMark mark = {});
+    /// Closes the file and moves it to `name` in its folder, replacing the plain file there in
+    /// one rename: at every moment the name holds the old file or this one, whole. For files the
+    /// caller knows to be its own (an earlier bundle); a link or a folder at `name` is refused.
+    /// Synced and left for the caller to sync the folder as commitAs.
+    Result<void> commitReplacing(std::string_view name, Durability durability = Durability::Durable);
 
 private:
     /// `name` "": a file without a name (FolderHandle::createUnnamed).
@@ -61,6 +66,10 @@ private:
     {
     }
     void discard();
+    /// Syncs (when Durable) and, for a named file, closes it, as both commits begin.
+    Result<void> finishWriting(std::string_view name, Durability durability, std::string_view mark);
+    /// Gives a file without a name a temporary one, so that a rename can replace with it.
+    Result<void> nameTemporarily();
     /// Gives the file the name `name` (never replacing); as FolderHandle::rename.
     RenameOutcome placeAs(const std::string &name, Error &failure) const;
 

@@ -117,19 +117,8 @@ void addPageLabels(QPDF &bundle, std::size_t contentsPageCount, std::size_t mess
 /// Replaces `destination` with the pending file's contents, as one rename.
 Result<void> commit(PendingFile &pending, const FileInFolder &destination)
 {
-    // PendingFile never replaces a name: the earlier bundle goes just before its successor
-    // takes its name, so a reader never sees a partial file under it.
-    if (destination.folder.holdsFile(destination.name)) {
-        if (Result<void> removed = destination.folder.remove(destination.name); !removed)
-            return removed;
-    }
-    Result<std::string> name = pending.commitAs(destination.name);
-    if (!name)
-        return name.error();
-    if (name.value() != destination.name) {
-        (void)destination.folder.remove(name.value()); // our own file; its error is not the one to report
-        return Error{"cannot write '" + destination.path() + "': something else took the name"};
-    }
+    if (Result<void> replaced = pending.commitReplacing(destination.name); !replaced)
+        return replaced;
     return destination.folder.sync();
 }
 

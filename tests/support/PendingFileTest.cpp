@@ -178,3 +178,30 @@ TEST(FolderHandle, FoldersBelowAreMadeWithoutFollowingALinkAndHeldWhereTheyWere)
     EXPECT_FALSE(fs::exists(scratch.file("out")));
 }
 #endif
+
+TEST(PendingFile, CommitReplacingPutsTheNewFileInTheOldOnesPlaceAndRefusesALinkOrAFolderThere)
+{
+    const TempFolder scratch;
+    const fs::path &root = scratch.root();
+    std::ofstream(root / "box.pdf") << "earlier";
+    const FolderHandle folder = FolderHandle::open(scratch.path()).value();
+    const auto commit = [&](const char *content, std::string_view name) {
+        Result<PendingFile> file = PendingFile::createIn(folder);
+        EXPECT_TRUE(file && file.value().write(content));
+        Result<void> replaced = file.value().commitReplacing(name);
+        return replaced ? std::string("replaced") : replaced.error().message;
+    };
+
+    EXPECT_EQ(commit("new", "box.pdf"), "replaced");
+    EXPECT_EQ(readFile(root / "box.pdf"), "new");
+    EXPECT_EQ(commit("first", "fresh.pdf"), "replaced");
+    EXPECT_EQ(readFile(root / "fresh.pdf"), "first");
+
+    fs::create_symlink(root / "box.pdf", root / "link.pdf");
+    EXPECT_NE(commit("through a link", "link.pdf").find("symbolic link"), std::string::npos);
+    fs::create_directory(root / "folder.pdf");
+    EXPECT_NE(commit("over a folder", "folder.pdf").find("cannot replace"), std::string::npos);
+    EXPECT_EQ(readFile(root / "box.pdf"), "new");
+    // Nothing of the refused commits is left behind.
+    EXPECT_EQ(countEntries(root), 4);
+}
