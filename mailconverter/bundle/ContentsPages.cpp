@@ -19,6 +19,9 @@ constexpr std::uint32_t kQuietColour = 0x5f6368;
 constexpr std::uint32_t kFailureColour = 0xa50e0e;
 /// A sender longer than this is cut before the subject is: the subject tells messages apart.
 constexpr std::size_t kMaxFromCharacters = 40;
+/// A failure text may take two lines or so; the whole of it is in the index and the load file.
+constexpr std::size_t kMaxFailureCharacters = 240;
+constexpr double kFailureIndentPoints = 18;
 constexpr std::string_view kSeparator = "  \u00b7  ";
 constexpr std::string_view kEllipsis = "\u2026";
 
@@ -62,12 +65,8 @@ TextParagraph lineOf(const BundleMessage &message, const AssembledMessage &place
     middle += kSeparator;
     middle += shortened(message.subject.empty() ? "(no subject)" : message.subject, subjectCharacters);
     paragraph.runs.push_back(runOf(std::move(middle)));
-    if (!message.pdf) {
-        paragraph.runs.push_back(
-            runOf(std::string(kSeparator) + "not converted: " + shortened(message.failure, kMaxFromCharacters * 4),
-                  kFailureColour));
-        return paragraph;
-    }
+    if (!message.pdf)
+        return paragraph; // its failure has a line of its own below, so the subject keeps its room
     const std::string start =
         placed.firstBates.empty() ? "page " + std::to_string(placed.firstPage) : placed.firstBates;
     paragraph.runs.push_back(
@@ -119,6 +118,16 @@ TextParagraph fittedLineOf(const BundleMessage &message, const AssembledMessage 
     return lineOf(message, placed, fits);
 }
 
+/// The line below a message without a PDF: why, indented under its sender.
+TextParagraph failureLineOf(const BundleMessage &message)
+{
+    TextParagraph paragraph;
+    paragraph.indentPoints = kFailureIndentPoints;
+    paragraph.runs.push_back(
+        runOf("not converted: " + shortened(message.failure, kMaxFailureCharacters), kFailureColour));
+    return paragraph;
+}
+
 TextParagraph headingOf(std::string text, double size, std::uint32_t colour, bool bold, double spaceBefore)
 {
     TextParagraph paragraph;
@@ -144,11 +153,15 @@ Result<ContentsPages> ContentsPages::draw(const BundlePart &part, const std::vec
             "part " + std::to_string(part.partNumber) + " of " + std::to_string(part.partCount) + " \u00b7 " + subtitle;
     paragraphs.push_back(headingOf(subtitle, kSubtitlePoints, kQuietColour, false, 2));
     paragraphs.push_back(headingOf(" ", kLinePoints, kQuietColour, false, 0));
-    const std::size_t firstLine = paragraphs.size();
 
     const LineMeasure measure(geometry.widthPoints - geometry.leftPoints - geometry.rightPoints);
-    for (std::size_t i = 0; i < part.messages.size(); ++i)
+    std::vector<std::size_t> messageLines;
+    for (std::size_t i = 0; i < part.messages.size(); ++i) {
+        messageLines.push_back(paragraphs.size());
         paragraphs.push_back(fittedLineOf(part.messages[i], placed[i], measure));
+        if (!part.messages[i].pdf)
+            paragraphs.push_back(failureLineOf(part.messages[i]));
+    }
 
     std::vector<TextPlacement> placements;
     Result<QByteArray> pdf = TextPageWriter(geometry, std::string()).write(paragraphs, nullptr, nullptr, &placements);
@@ -156,7 +169,8 @@ Result<ContentsPages> ContentsPages::draw(const BundlePart &part, const std::vec
         return pdf.error().within("the contents list: ");
     ContentsPages contents;
     contents.pdf = std::move(pdf.value());
-    contents.lines.assign(placements.begin() + std::ptrdiff_t(firstLine), placements.end());
+    for (const std::size_t line : messageLines)
+        contents.lines.push_back(placements[line]);
     return contents;
 }
 

@@ -21,8 +21,8 @@ struct ContentsPages
     /// Draws the title ("part K of N" below it when the bundle is split), then for each message
     /// its number, date, from, subject (shortened to keep the line to one), where it starts
     /// (its first page, or its first Bates number when `placed` has them) and its attachment
-    /// count. A message without a PDF shows its failure text instead of a page. `placed` holds
-    /// one entry per message. Fails only when Cairo cannot write the PDF.
+    /// count. A message without a PDF has its failure text on a line below instead of a page.
+    /// `placed` holds one entry per message. Fails only when Cairo cannot write the PDF.
     static Result<ContentsPages> draw(const BundlePart &part, const std::vector<AssembledMessage> &placed);
 };
 
