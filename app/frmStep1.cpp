@@ -7,7 +7,7 @@
 #include "app/WindowFont.h"
 #include "app/WindowRun.h"
 #include "conversion/ConversionRun.h"
-#include "conversion/MailboxProbe.h"
+#include "conversion/MailboxStartCheck.h"
 #include "platform/Platform.h"
 #include "platform/ThrottledEventPump.h"
 #include "support/PathHelpers.h"
@@ -231,8 +231,8 @@ frmStep1::frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConver
 
     m_list.setView(this);
     m_listActions.setMailboxCheck([](const std::string &path) {
-        const Result<MailboxContent> content = checkMailboxFile(path);
-        return !content || content.value() != MailboxContent::NotAMailbox;
+        const Result<MailboxStart> start = checkMailboxFile(path);
+        return !start || start.value().content != MailboxContent::NotAMailbox;
     });
 }
 

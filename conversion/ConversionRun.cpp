@@ -1,8 +1,9 @@
 #include "conversion/ConversionRun.h"
 
+#include "conversion/LeadingText.h"
 #include "conversion/MailboxFileReader.h"
-#include "conversion/MailboxProbe.h"
 #include "conversion/MailboxReader.h"
+#include "conversion/MailboxStartCheck.h"
 #include "conversion/MessageFolder.h"
 #include "conversion/MessageIndex.h"
 #include "conversion/MessagePipeline.h"
@@ -163,16 +164,17 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
     m_recorder.observer().mailboxStarted(row, static_cast<int>(m_rows.size()), mailboxPath);
 
     const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
-    // A range is a part of a mailbox already found to be one.
-    if (!range) {
-        // A file that cannot be read is reported when it is opened below.
-        const Result<MailboxContent> content = checkMailboxFile(mailboxPath);
-        if (content && content.value() == MailboxContent::NotAMailbox) {
-            m_recorder.failMailbox(mailboxPath,
-                                   Error{"its first line is not a \"From \" line", FailureKind::NotAMailbox});
+    MailboxStart start{MailboxContent::Mail, 0, {}};
+    // A later range is a part of a mailbox already found to be one. A file that cannot be read
+    // is reported when it is opened below.
+    if (!range || range->start == 0) {
+        if (const Result<MailboxStart> checked = checkMailboxFile(mailboxPath))
+            start = checked.value();
+        if (start.content == MailboxContent::NotAMailbox) {
+            m_recorder.failMailbox(mailboxPath, Error{std::string(start.reason), FailureKind::NotAMailbox});
             return false;
         }
-        if (content && content.value() == MailboxContent::Empty) {
+        if (start.content == MailboxContent::Empty) {
             ++m_recorder.report().mailboxesRead;
             m_recorder.report().emptyMailboxes.push_back(mailboxPath);
             return true;
@@ -195,7 +197,7 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
                                m_settings.index.convertAgain ? nullptr : &convertedEarlier, bytesBefore, 0};
     try {
         const bool read = isSourceFolder(mailboxPath) ? readSourceFolder(converter, row, mailboxPath, output)
-                                                      : readMailboxFile(converter, row, mailboxPath, output);
+                                                      : readMailboxFile(converter, row, mailboxPath, start, output);
         if (!read) {
             mailboxFolder.removeMadeFoldersIfEmpty();
             return false;
@@ -213,9 +215,22 @@ bool ConversionRun::convertMailbox(ConcurrentMailConverter &converter, int row, 
 }
 
 bool ConversionRun::readMailboxFile(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
-                                    MailboxOutput output)
+                                    const MailboxStart &start, MailboxOutput output)
 {
-    const std::optional<ByteRange> &range = m_rows[static_cast<std::size_t>(row)].range;
+    std::optional<ByteRange> range = m_rows[static_cast<std::size_t>(row)].range;
+    if (start.content == MailboxContent::LeadingText) {
+        const std::uint64_t length = start.firstEnvelopeLine;
+        Result<std::string> kept = keepLeadingText(mailboxPath, length, output.folder, !m_settings.index.convertAgain);
+        if (!kept) {
+            m_recorder.failMailbox(mailboxPath, kept.error().within("cannot keep the text before its first message: "));
+            return false;
+        }
+        m_recorder.report().warnings.push_back(sourceName(mailboxPath) + ": the " + std::to_string(length) +
+                                               " bytes before its first \"From \" line are kept in '" + kept.value() +
+                                               "'");
+        // The messages start at the envelope line.
+        range = ByteRange{length, std::max(length, range ? range->end : UINT64_MAX)};
+    }
     Result<MailboxFileReader> file =
         range ? MailboxFileReader::open(mailboxPath, *range) : MailboxFileReader::open(mailboxPath);
     if (!file) {
@@ -229,11 +244,17 @@ bool ConversionRun::readMailboxFile(ConcurrentMailConverter &converter, int row,
                              [this] { return stopNow(); });
     // A long message goes on into a file in its output folder as it is split, and that file
     // becomes its message file.
+    bool noteFirst = start.content == MailboxContent::HeaderBlockFirst;
     MailboxReader reader(
         MailboxReader::ReadMBOXFile(mailboxPath),
         [&](const SplitMessage &message) {
-            if (!stopNow())
-                pipeline.take(message);
+            if (stopNow())
+                return;
+            if (!std::exchange(noteFirst, false))
+                return pipeline.take(message);
+            SplitMessage first = message;
+            first.note = "the mailbox has no envelope line before its first message";
+            pipeline.take(first);
         },
         file.value().startOffset(), SpillFiles{[folder] { return PendingFile::createIn(folder); }});
     Result<void> read = guarded(pipeline, [&] {

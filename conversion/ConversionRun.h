@@ -1,6 +1,7 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
+#include "conversion/MailboxStartCheck.h"
 #include "conversion/MessagePipeline.h"
 #include "conversion/RunInputs.h"
 #include "conversion/RunObserver.h"
@@ -27,7 +28,9 @@ namespace tessaly {
 /// already converted is skipped and reported.
 ///
 /// A row whose file is not mail (see MailboxStartCheck) fails as not a mailbox; an empty or
-/// blank file is an empty mailbox, converted to nothing.
+/// blank file is an empty mailbox, converted to nothing. Text before a mailbox's first envelope
+/// line is kept in a file of its own in its output folder (see keepLeadingText), and a first
+/// message saved without an envelope line is converted with a warning.
 ///
 /// A failure never ends the run: a message that cannot be written, named or converted is
 /// counted and its message file kept (under "email-N.eml", or "email-N (2).eml" when an
@@ -73,8 +76,9 @@ private:
                         const std::string &outputFolder, std::uint64_t bytesBefore);
     /// Reads the mailbox file of row `row` (its range, if it has one) into a pipeline to
     /// `output`; false when it stopped short (a read error, a full disk, a stop).
+    /// `start`: what the start check found; leading text is kept beside the messages.
     bool readMailboxFile(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
-                         MailboxOutput output);
+                         const MailboxStart &start, MailboxOutput output);
     /// The same for the message files of a Maildir or an .eml folder.
     bool readSourceFolder(ConcurrentMailConverter &converter, int row, const std::string &folderPath,
                           MailboxOutput output);

@@ -86,7 +86,7 @@ std::optional<SplitMessage> MessageCollector::messageInHand()
 
 SplitMessage MessageCollector::currentMessage(std::uint64_t length, std::string sha256)
 {
-    SplitMessage message{m_text.held(), nullptr, nullptr, m_messageOffset, length, std::move(sha256)};
+    SplitMessage message{m_text.held(), nullptr, nullptr, m_messageOffset, length, std::move(sha256), {}};
     message.textFile = m_text.file();
     if (m_text.error())
         message.textError = &*m_text.error();

@@ -31,6 +31,9 @@ struct SplitMessage
     /// The SHA-256 of those `length` bytes of the mailbox, as they were (line breaks as they
     /// stand there), in lower-case hex; empty when `length` is not known.
     std::string sha256;
+    /// What the reading of the mailbox has to say of the message, for its warnings; "" for
+    /// nothing.
+    std::string_view note;
 };
 
 /// Receives every finished message, in mailbox order.

@@ -127,6 +127,7 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
     }
     if (source)
         pending.indexRow.warnings = source->notes;
+    pending.note = message.note;
     std::optional<FileInFolder> messageFile;
     try {
         Result<FileInFolder> written = writeMessageFile(m_output.folder, pending.indexRow.messageNumber, message);
@@ -254,6 +255,8 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
             converted.warnings.push_back(timed.error().message);
     }
     record.warnings = std::move(converted.warnings);
+    if (!pending.note.empty())
+        record.warnings.insert(record.warnings.begin(), std::move(pending.note));
     return record;
 }
 

@@ -93,6 +93,7 @@ private:
         std::optional<FileInFolder> messageFile;
         std::string failure; ///< why it failed before it reached the converter
         FailureKind failureKind = FailureKind::RenderFailed;
+        std::string note; ///< SplitMessage::note, a warning once it converts
     };
 
     PendingMessage begin(const SplitMessage &message, const SourceFile *source);

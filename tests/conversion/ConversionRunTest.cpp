@@ -3,6 +3,7 @@
 
 #include "conversion/ConvertMessage.h"
 #include "conversion/OutputTree.h"
+#include "support/FileMark.h"
 #include "tests/conversion/FakeMessageReader.h"
 #include "tests/conversion/RecordingConverter.h"
 #include "tests/conversion/RecordingObserver.h"
@@ -281,6 +282,55 @@ TEST(ConversionRun, RegressionAPngNamedMboxFailsAsNotAMailboxAndWritesNothing)
     EXPECT_EQ(f.observer.failedRows, std::vector<int>{0});
     EXPECT_EQ(f.observer.convertedRows, std::vector<int>{1});
     EXPECT_FALSE(std::filesystem::exists(toFsPath(f.outputFolderOf(png))));
+}
+
+TEST(ConversionRun, RegressionAMessageSavedAloneOrAfterLeadingTextConvertsAndKeepsEveryByte)
+{
+    RunFixture f;
+    const std::string alone = "Subject: Alone\nFrom: Ann\n\nJust this.\n";
+    const std::string headerFirst = "Subject: First\n\nNo envelope.\n" + message("Second");
+    const std::string leading = "Exported by a tool\r\n\r\n";
+    const std::string mailboxes[] = {f.temp.write("a/note.mbox", alone), f.temp.write("h/first.mbox", headerFirst),
+                                     f.temp.write("l/box.mbox", leading + threeMessages())};
+    f.rows.assign(std::begin(mailboxes), std::end(mailboxes));
+
+    const RunReport report = f.convert();
+    EXPECT_TRUE(report.allSucceeded());
+    EXPECT_EQ(report.messagesConverted, 6);
+    ASSERT_EQ(f.converter.calls.size(), 6u);
+    EXPECT_EQ(f.converter.calls[0].sourceBytes, "Subject: Alone\r\nFrom: Ann\r\n\r\nJust this.\r\n\r\n");
+    EXPECT_EQ(f.converter.calls[1].sourceBytes, "Subject: First\r\n\r\nNo envelope.\r\n\r\n");
+    EXPECT_EQ(f.converter.calls[2].sourceBytes, message("Second", "\r\n") + "\r\n");
+    EXPECT_EQ(f.converter.calls[3].sourceBytes, message("One", "\r\n") + "\r\n");
+
+    const std::string kept = joinPath(f.outputFolderOf(mailboxes[2]), "box.mbox leading text.txt");
+    EXPECT_EQ(readFileBytes(kept).value(), leading);
+    const std::string noEnvelope = "the mailbox has no envelope line before its first message";
+    EXPECT_EQ(report.warnings,
+              (std::vector<std::string>{"note.mbox, message 1: " + noEnvelope, "first.mbox, message 1: " + noEnvelope,
+                                        "box.mbox: the 22 bytes before its first \"From \" line "
+                                        "are kept in '" +
+                                            kept + "'"}));
+    const std::string index = readFileBytes(joinPath(f.outputFolderOf(mailboxes[1]), "Tessaly index.csv")).value();
+    EXPECT_NE(index.find(noEnvelope), std::string::npos) << index;
+
+    // A re-run takes the leading text's earlier copy for its own, where the file system keeps marks.
+    const FolderHandle folder = FolderHandle::open(f.outputFolderOf(mailboxes[2])).value();
+    if (fileMark(folder, "box.mbox leading text.txt").empty())
+        return;
+    EXPECT_TRUE(f.convert().allSucceeded());
+    EXPECT_FALSE(folder.contains("box.mbox leading text (2).txt"));
+}
+
+TEST(ConversionRun, TextWithoutAnyMessageFailsAsNotAMailbox)
+{
+    RunFixture f;
+    f.rows = {f.temp.write("t/notes.mbox", "readme\nno mail here\n")};
+
+    const RunReport report = f.convert();
+    ASSERT_EQ(report.failedMailboxes.size(), 1u);
+    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::NotAMailbox);
+    EXPECT_TRUE(f.converter.calls.empty());
 }
 
 TEST(ConversionRun, AStopKeepsWhatIsCommittedRemovesTheMessageFilesInFlightAndAReRunCompletes)

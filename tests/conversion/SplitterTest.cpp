@@ -1,5 +1,6 @@
 // Line mode and block mode: where messages begin and end, and what their texts hold.
 #include "conversion/MailboxProbe.h"
+#include "conversion/MailboxStartCheck.h"
 #include "support/Sha256.h"
 #include "tests/conversion/SplitHarness.h"
 
@@ -52,32 +53,49 @@ const std::vector<std::string> kLineEnds = {"\n", "\r\n", "\r"};
 
 } // namespace
 
-TEST(MailboxProbe, RegressionOnlyAFileWhoseFirstLineIsAFromLineIsMail)
+TEST(MailboxStartCheck, RegressionAMessageSavedAloneOrAfterLeadingTextIsMailAndBinaryDataIsNot)
 {
+    using enum MailboxContent;
+    const std::string nulInBody = "From a\n" + std::string("x\0y", 3) + "\n";
+    const std::string longHeaderBlock = "Subject: " + std::string(kBinaryCheckBytes, 'x') + std::string("\0", 1);
     const struct
     {
         const char *name;
         std::string start;
         MailboxContent content;
+        std::uint64_t firstEnvelopeLine = 0;
     } cases[] = {
-        {"empty file", "", MailboxContent::Empty},
-        {"white space only", " \r\n\t\n\n  ", MailboxContent::Empty},
-        {"a byte-order mark only", "\xEF\xBB\xBF\n", MailboxContent::Empty},
-        {"mail", "From a@b Mon Jan  2 10:00:00 2023\nSubject: x\n", MailboxContent::Mail},
-        {"mail after a mark and blank lines", "\xEF\xBB\xBF\r\n \r\nFrom a\r\n", MailboxContent::Mail},
-        {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), MailboxContent::NotAMailbox},
-        {"a text file", "readme\nFrom here on\n", MailboxContent::NotAMailbox},
-        {"a From line indented", "  From a\n", MailboxContent::NotAMailbox},
-        {"a From header", "From: a@b\n", MailboxContent::NotAMailbox},
-        {"a cut-off From", "From", MailboxContent::NotAMailbox},
-        {"a part of a mark", "\xEF\xBB", MailboxContent::NotAMailbox},
+        {"empty file", "", Empty},
+        {"white space only", " \r\n\t\n\n  ", Empty},
+        {"a byte-order mark only", "\xEF\xBB\xBF\n", Empty},
+        {"mail", "From a@b Mon Jan  2 10:00:00 2023\nSubject: x\n", Mail},
+        {"mail after a mark and blank lines", "\xEF\xBB\xBF\r\n \r\nFrom a\r\n", Mail},
+        {"mail whose message holds a NUL", nulInBody, Mail},
+        {"a message saved alone", "From: a@b\nSubject: x\n\nbody\n", HeaderBlockFirst},
+        {"a header block, then envelope lines", "Subject: x\r\n\r\nbody\r\nFrom a\r\n", HeaderBlockFirst},
+        {"a header block past the binary check", longHeaderBlock, HeaderBlockFirst},
+        {"leading text, then envelope lines", "readme\nFrom here on\n", LeadingText, 7},
+        {"leading text with CR line ends", "exported\r\rFrom a\r", LeadingText, 10},
+        {"an indented From line, then one", "  From a\nFrom b\n", LeadingText, 9},
+        {"a part of a mark, then an envelope line", "\xEF\xBB\nFrom a\n", LeadingText, 3},
+        {"leading text alone", "readme\nnothing here\n", NotAMailbox},
+        {"an indented From line alone", "  From a\n", NotAMailbox},
+        {"a cut-off From", "From", NotAMailbox},
+        {"a field name without its colon", "Subject", NotAMailbox},
+        {"a part of a mark", "\xEF\xBB", NotAMailbox},
+        {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), NotAMailbox},
+        {"a tar of mailboxes", "box.mbox" + std::string(8, '\0') + "\nFrom a\n", NotAMailbox},
     };
     for (const auto &testCase : cases) {
-        EXPECT_EQ(classifyMailboxStart(testCase.start), testCase.content) << testCase.name;
+        const MailboxStart whole = classifyMailboxStart(testCase.start);
+        EXPECT_EQ(whole.content, testCase.content) << testCase.name;
+        EXPECT_EQ(whole.firstEnvelopeLine, testCase.firstEnvelopeLine) << testCase.name;
+        EXPECT_EQ(whole.reason.empty(), testCase.content != NotAMailbox) << testCase.name;
         MailboxStartCheck byteByByte;
         for (const char byte : testCase.start)
             byteByByte.feed(std::string_view(&byte, 1));
-        EXPECT_EQ(byteByByte.result(), testCase.content) << testCase.name << ", fed byte by byte";
+        EXPECT_EQ(byteByByte.result().content, testCase.content) << testCase.name << ", fed byte by byte";
+        EXPECT_EQ(byteByByte.result().firstEnvelopeLine, testCase.firstEnvelopeLine) << testCase.name;
     }
 }
 

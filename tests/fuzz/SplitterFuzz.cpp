@@ -42,8 +42,8 @@ Split split(std::string_view mailbox, SplitMode mode, std::size_t pieceSize)
         mode,
         [&](const SplitMessage &message) {
             result.texts.emplace_back(message.text);
-            result.places.push_back(
-                SplitMessage{.text = {}, .offset = message.offset, .length = message.length, .sha256 = message.sha256});
+            result.places.push_back(SplitMessage{
+                .text = {}, .offset = message.offset, .length = message.length, .sha256 = message.sha256, .note = {}});
         },
         0, {}, blockMode ? pieceSize : BlockSplitter::kBlockSize);
     const std::size_t feedSize = blockMode ? mailbox.size() + 1 : pieceSize;

@@ -1,0 +1,50 @@
+#include "conversion/LeadingText.h"
+
+#include "conversion/MailboxFileReader.h"
+#include "support/FileMark.h"
+#include "support/PathHelpers.h"
+#include "support/PendingFile.h"
+#include "support/Sha256.h"
+
+namespace tessaly {
+
+std::string leadingTextFileName(const std::string &mailboxPath)
+{
+    return PathFileName(mailboxPath) + " leading text.txt";
+}
+
+Result<std::string> keepLeadingText(const std::string &mailboxPath, std::uint64_t length, const FolderHandle &folder,
+                                    bool replacesEarlierCopy)
+{
+    Result<MailboxFileReader> file = MailboxFileReader::open(mailboxPath, ByteRange{0, length});
+    if (!file)
+        return file.error();
+    Result<PendingFile> copy = PendingFile::createIn(folder);
+    if (!copy)
+        return copy.error();
+    Sha256 digest;
+    for (;;) {
+        Result<std::string_view> chunk = file.value().readChunk();
+        if (!chunk)
+            return chunk.error();
+        if (chunk.value().empty())
+            break;
+        digest.add(chunk.value());
+        if (Result<void> written = copy.value().write(chunk.value()); !written)
+            return written.error();
+    }
+    if (file.value().bytesRead() != length)
+        return Error{"cannot read the first " + std::to_string(length) + " bytes of '" + mailboxPath +
+                         "': the file is shorter now",
+                     FailureKind::Unreadable};
+    const std::string name = leadingTextFileName(mailboxPath);
+    const std::string mark = messageMark(digest.hexDigest(), name);
+    Result<std::string> named = copy.value().commitAs(name, Durability::Durable, {mark, replacesEarlierCopy});
+    if (!named)
+        return named.error();
+    if (Result<void> synced = folder.sync(); !synced)
+        return synced.error();
+    return folder.pathOf(named.value());
+}
+
+} // namespace tessaly
