@@ -7,7 +7,7 @@
 #include "app/WindowFont.h"
 #include "app/WindowRun.h"
 #include "conversion/ConversionRun.h"
-#include "conversion/MailboxStartCheck.h"
+#include "conversion/OpenedMailbox.h"
 #include "platform/Platform.h"
 #include "platform/ThrottledEventPump.h"
 #include "support/PathHelpers.h"

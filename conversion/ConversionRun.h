@@ -1,7 +1,6 @@
 // The conversion run: every mailbox of the list, split into messages, named and converted.
 #pragma once
 
-#include "conversion/MailboxStartCheck.h"
 #include "conversion/MessagePipeline.h"
 #include "conversion/RunInputs.h"
 #include "conversion/RunObserver.h"
@@ -18,19 +17,18 @@
 
 namespace tessaly {
 
-/// Drives a run over a list of mailbox rows. For every row it makes the mailbox's output
-/// folder, and wires the three parts that do the work: the MailboxReader (probe, split mode,
-/// splitting and hashing), the MessagePipeline (message file, name, conversion, in order) and
-/// the RunRecorder (report, index, observer).
+/// Drives a run over a list of mailbox rows. For every row a MailboxConversion makes the
+/// mailbox's output folder and wires the three parts that do the work: the MailboxReader
+/// (split mode, splitting and hashing), the MessagePipeline (message file, name, conversion, in
+/// order) and the RunRecorder (report, index, observer), which the run owns.
 ///
 /// The settings are fixed at construction, so every message of a run is named and converted
 /// alike. Each distinct mailbox file (or range of one) is converted once: a row naming one
 /// already converted is skipped and reported.
 ///
 /// A row whose file is not mail (see MailboxStartCheck) fails as not a mailbox; an empty or
-/// blank file is an empty mailbox, converted to nothing. Text before a mailbox's first envelope
-/// line is kept in a file of its own in its output folder (see keepLeadingText), and a first
-/// message saved without an envelope line is converted with a warning.
+/// blank file is an empty mailbox, converted to nothing (see MailboxConversion, which converts
+/// each row).
 ///
 /// A failure never ends the run: a message that cannot be written, named or converted is
 /// counted and its message file kept (under "email-N.eml", or "email-N (2).eml" when an
@@ -70,23 +68,6 @@ public:
     void stopWhen(std::function<bool()> requested) { m_stopWhen = std::move(requested); }
 
 private:
-    /// True when the mailbox was read to its end. `bytesBefore`: the bytes of the rows
-    /// converted before it.
-    bool convertMailbox(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
-                        const std::string &outputFolder, std::uint64_t bytesBefore);
-    /// Reads the mailbox file of row `row` (its range, if it has one) into a pipeline to
-    /// `output`; false when it stopped short (a read error, a full disk, a stop).
-    /// `start`: what the start check found; leading text is kept beside the messages.
-    bool readMailboxFile(ConcurrentMailConverter &converter, int row, const std::string &mailboxPath,
-                         const MailboxStart &start, MailboxOutput output);
-    /// The same for the message files of a Maildir or an .eml folder.
-    bool readSourceFolder(ConcurrentMailConverter &converter, int row, const std::string &folderPath,
-                          MailboxOutput output);
-    /// Runs `read`; should it throw, finishes what the converter holds of the mailbox first.
-    static Result<void> guarded(MessagePipeline &pipeline, const std::function<Result<void>()> &read);
-    /// After the reading: commits what is in flight, unless the user stopped the run, which
-    /// drops it and is recorded. False on a stop or a full disk.
-    bool finishReading(MessagePipeline &pipeline, const std::string &mailboxPath);
     /// The bytes row `row` reads: its range's, or the whole mailbox's.
     std::uint64_t rowBytes(int row) const;
 

@@ -1,6 +1,5 @@
 #include "conversion/LeadingText.h"
 
-#include "conversion/MailboxFileReader.h"
 #include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/PendingFile.h"
@@ -13,18 +12,15 @@ std::string leadingTextFileName(const std::string &mailboxPath)
     return PathFileName(mailboxPath) + " leading text.txt";
 }
 
-Result<std::string> keepLeadingText(const std::string &mailboxPath, std::uint64_t length, const FolderHandle &folder,
-                                    bool replacesEarlierCopy)
+Result<std::string> keepLeadingText(MailboxFileReader &leadingText, const std::string &mailboxPath,
+                                    const FolderHandle &folder, bool replacesEarlierCopy)
 {
-    Result<MailboxFileReader> file = MailboxFileReader::open(mailboxPath, ByteRange{0, length});
-    if (!file)
-        return file.error();
     Result<PendingFile> copy = PendingFile::createIn(folder);
     if (!copy)
         return copy.error();
     Sha256 digest;
     for (;;) {
-        Result<std::string_view> chunk = file.value().readChunk();
+        Result<std::string_view> chunk = leadingText.readChunk();
         if (!chunk)
             return chunk.error();
         if (chunk.value().empty())
@@ -33,8 +29,8 @@ Result<std::string> keepLeadingText(const std::string &mailboxPath, std::uint64_
         if (Result<void> written = copy.value().write(chunk.value()); !written)
             return written.error();
     }
-    if (file.value().bytesRead() != length)
-        return Error{"cannot read the first " + std::to_string(length) + " bytes of '" + mailboxPath +
+    if (leadingText.bytesRead() != leadingText.size())
+        return Error{"cannot read the first " + std::to_string(leadingText.size()) + " bytes of '" + mailboxPath +
                          "': the file is shorter now",
                      FailureKind::Unreadable};
     const std::string name = leadingTextFileName(mailboxPath);

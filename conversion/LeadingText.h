@@ -1,10 +1,10 @@
 // The text a mailbox holds before its first message, kept beside its messages.
 #pragma once
 
+#include "conversion/MailboxFileReader.h"
 #include "support/FolderHandle.h"
 #include "support/Result.h"
 
-#include <cstdint>
 #include <string>
 
 namespace tessaly {
@@ -13,11 +13,11 @@ namespace tessaly {
 /// "<mailbox file name> leading text.txt".
 std::string leadingTextFileName(const std::string &mailboxPath);
 
-/// Copies the first `length` bytes of the mailbox at `mailboxPath`, as they are, into
-/// leadingTextFileName in `folder`, committed as a message's outputs are. A file of the same
-/// name is kept (the copy gets a numbered name), unless `replacesEarlierCopy` and it is this
-/// text's earlier copy. Returns the path it got.
-Result<std::string> keepLeadingText(const std::string &mailboxPath, std::uint64_t length, const FolderHandle &folder,
-                                    bool replacesEarlierCopy);
+/// Copies what `leadingText` reads (the mailbox's bytes before its first envelope line), as
+/// they are, into leadingTextFileName in `folder`, committed as a message's outputs are. A file
+/// of the same name is kept (the copy gets a numbered name), unless `replacesEarlierCopy` and it
+/// is this text's earlier copy. Returns the path it got.
+Result<std::string> keepLeadingText(MailboxFileReader &leadingText, const std::string &mailboxPath,
+                                    const FolderHandle &folder, bool replacesEarlierCopy);
 
 } // namespace tessaly

@@ -36,23 +36,6 @@ struct PartRange
     std::size_t end = 0;
 };
 
-/// The index files of `folder`: the whole run's first, then the shards' in natural order, so
-/// that where files disagree, a later one wins.
-std::vector<std::string> indexFilesOf(const FolderHandle &folder)
-{
-    std::vector<std::string> names;
-    for (std::string &name : folder.names()) {
-        if (isIndexFileName(name) && folder.holdsFile(name))
-            names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
-        if ((a == kIndexFileName) != (b == kIndexFileName))
-            return a == kIndexFileName;
-        return namesInNaturalOrder(a, b);
-    });
-    return names;
-}
-
 std::string failureTextOf(const IndexRow &row)
 {
     if (row.status.empty())
@@ -64,25 +47,20 @@ std::string failureTextOf(const IndexRow &row)
 /// or else its latest row.
 Result<std::vector<BundleEntry>> readEntries(const FolderHandle &folder)
 {
+    Result<std::vector<IndexRow>> rows = readIndexRows(folder);
+    if (!rows)
+        return rows.error();
     std::vector<BundleEntry> entries;
     std::map<MessageKey, std::size_t> slots;
-    for (const std::string &name : indexFilesOf(folder)) {
-        Result<std::string> text = folder.read(name);
-        if (!text)
-            return text.error();
-        for (const auto &record : readCsvRecords(text.value()).records) {
-            std::optional<IndexRow> row = indexRowFromRecord(record);
-            if (!row)
-                continue; // the heading
-            BundleEntry entry;
-            entry.hasPdf = !row->pdfFile.empty() && folder.holdsFile(row->pdfFile);
-            entry.row = std::move(*row);
-            const auto [slot, isNew] = slots.emplace(ConvertedMessages::identityOf(entry.row.key), entries.size());
-            if (isNew)
-                entries.push_back(std::move(entry));
-            else if (entry.hasPdf || !entries[slot->second].hasPdf)
-                entries[slot->second] = std::move(entry);
-        }
+    for (IndexRow &row : rows.value()) {
+        BundleEntry entry;
+        entry.hasPdf = !row.pdfFile.empty() && folder.holdsFile(row.pdfFile);
+        entry.row = std::move(row);
+        const auto [slot, isNew] = slots.emplace(ConvertedMessages::identityOf(entry.row.key), entries.size());
+        if (isNew)
+            entries.push_back(std::move(entry));
+        else if (entry.hasPdf || !entries[slot->second].hasPdf)
+            entries[slot->second] = std::move(entry);
     }
     return entries;
 }

@@ -9,7 +9,7 @@
 namespace tessaly {
 
 MailboxFileReader::MailboxFileReader(std::string path, std::unique_ptr<std::ifstream> file, std::uint64_t size)
-    : m_path(std::move(path)), m_file(std::move(file)), m_size(size)
+    : m_path(std::move(path)), m_file(std::move(file)), m_fileSize(size), m_size(size)
 {
 }
 
@@ -36,15 +36,23 @@ Result<MailboxFileReader> MailboxFileReader::open(const std::string &path, ByteR
     Result<MailboxFileReader> opened = open(path);
     if (!opened)
         return opened;
-    MailboxFileReader &reader = opened.value();
-    const std::uint64_t end = std::min(range.end, reader.m_size);
-    reader.m_start = std::min(range.start, end);
-    reader.m_size = end - reader.m_start;
-    reader.m_limit = reader.m_size;
-    reader.m_file->seekg(static_cast<std::streamoff>(reader.m_start));
-    if (!*reader.m_file)
-        return Error{"cannot read the mailbox at byte " + std::to_string(reader.m_start), FailureKind::Unreadable};
+    if (Result<void> restricted = opened.value().restrictTo(range); !restricted)
+        return restricted.error();
     return opened;
+}
+
+Result<void> MailboxFileReader::restrictTo(ByteRange range)
+{
+    const std::uint64_t end = std::min(range.end, m_fileSize);
+    m_start = std::min(range.start, end);
+    m_size = end - m_start;
+    m_limit = range.end == kToEnd ? kToEnd : m_size;
+    m_bytesRead = 0;
+    m_file->clear();
+    m_file->seekg(static_cast<std::streamoff>(m_start));
+    if (!*m_file)
+        return Error{"cannot read the mailbox at byte " + std::to_string(m_start), FailureKind::Unreadable};
+    return {};
 }
 
 Result<std::string_view> MailboxFileReader::readChunk()

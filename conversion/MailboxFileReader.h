@@ -32,6 +32,12 @@ public:
     /// Opens the mailbox to read only the bytes of `range` (cut to the file's size).
     static Result<MailboxFileReader> open(const std::string &path, ByteRange range);
 
+    /// Reads on from the start of `range` (cut to the file's size), only its bytes, counting
+    /// them from there: a file opened once serves each part of the work on it in turn. An end
+    /// of kToEnd reads to the file's end, however large it has grown.
+    Result<void> restrictTo(ByteRange range);
+    static constexpr std::uint64_t kToEnd = UINT64_MAX;
+
     /// Where the first byte read lies in the file.
     std::uint64_t startOffset() const { return m_start; }
 
@@ -49,6 +55,7 @@ private:
     std::string m_path;
     std::unique_ptr<std::ifstream> m_file;
     std::vector<char> m_buffer;
+    std::uint64_t m_fileSize = 0; ///< when it was opened
     std::uint64_t m_size = 0;
     std::uint64_t m_start = 0;
     /// Bytes to read at most; the whole file reads to its end, however large it has grown.

@@ -20,8 +20,12 @@ std::variant<LineSplitter, BlockSplitter> makeSplitter(SplitMode mode, MessageCo
 
 SplitMode MailboxReader::ReadMBOXFile(const std::string &FileName)
 {
-    return probeMailboxStart(readProbeBytes(FileName)).mailboxKind == MailboxKind::NotNormal ? SplitMode::Block
-                                                                                             : SplitMode::Line;
+    return splitModeOf(readProbeBytes(FileName));
+}
+
+SplitMode MailboxReader::splitModeOf(std::string_view firstBytes)
+{
+    return probeMailboxStart(firstBytes).mailboxKind == MailboxKind::NotNormal ? SplitMode::Block : SplitMode::Line;
 }
 
 MailboxReader::MailboxReader(SplitMode mode, MessageSink sink, std::uint64_t firstOffset, SpillFiles spill,

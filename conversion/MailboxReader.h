@@ -38,6 +38,8 @@ public:
     /// The probe: the split mode for the mailbox file at `FileName` (block mode when a line
     /// feed is among its first kProbeSize bytes). An unreadable file reads in line mode.
     static SplitMode ReadMBOXFile(const std::string &FileName);
+    /// The same probe over the mailbox's first bytes, read already.
+    static SplitMode splitModeOf(std::string_view firstBytes);
 
     /// `firstOffset`: where in the mailbox the first byte fed lies (a range read on its own).
     /// `spill`: where a message too long to hold in memory goes on.

@@ -1,7 +1,5 @@
 #include "conversion/MailboxStartCheck.h"
 
-#include "conversion/MailboxFileReader.h"
-
 namespace tessaly {
 namespace {
 
@@ -196,23 +194,6 @@ MailboxStart classifyMailboxStart(std::string_view wholeFile)
 {
     MailboxStartCheck check;
     check.feed(wholeFile);
-    return check.result();
-}
-
-Result<MailboxStart> checkMailboxFile(const std::string &path)
-{
-    Result<MailboxFileReader> file = MailboxFileReader::open(path);
-    if (!file)
-        return file.error();
-    MailboxStartCheck check;
-    while (!check.isDecided()) {
-        Result<std::string_view> chunk = file.value().readChunk();
-        if (!chunk)
-            return chunk.error();
-        if (chunk.value().empty())
-            break;
-        check.feed(chunk.value());
-    }
     return check.result();
 }
 

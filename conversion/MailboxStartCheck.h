@@ -1,8 +1,6 @@
 // What the start of a file says it holds: a mailbox, a message saved alone, or no mail at all.
 #pragma once
 
-#include "support/Result.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -83,9 +81,5 @@ private:
 
 /// The check over bytes held in memory, taken as the whole file.
 MailboxStart classifyMailboxStart(std::string_view wholeFile);
-
-/// Reads the file at `path` (UTF-8) from its start until the check is decided. Fails, with
-/// the reason and kind, for a file that cannot be opened or read (a folder is not a mailbox).
-Result<MailboxStart> checkMailboxFile(const std::string &path);
 
 } // namespace tessaly

@@ -3,6 +3,7 @@
 
 #include "conversion/MessageFolder.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tessaly {
@@ -51,12 +52,6 @@ template <typename Number> std::optional<Number> parseNumber(const std::string &
 
 /// The file's bytes; "" when it cannot be read, as an index file that is missing or gone
 /// records nothing.
-std::string readIndexFile(const FolderHandle &folder, const std::string &name)
-{
-    Result<std::string> bytes = folder.read(name);
-    return bytes ? std::move(bytes.value()) : std::string();
-}
-
 } // namespace
 
 bool isIndexFileName(std::string_view name)
@@ -184,7 +179,11 @@ Result<void> MessageIndexWriter::open()
     Result<OpenFile> file = m_folder.openForAppend(m_fileName);
     if (!file)
         return file.error();
-    const std::size_t keep = readCsvRecords(readIndexFile(m_folder, m_fileName)).completeLength;
+    // An index that cannot be read is not cut: its rows are what later runs resume from.
+    Result<std::string> earlier = m_folder.read(m_fileName);
+    if (!earlier)
+        return earlier.error().within("cannot read the index file before adding to it: ");
+    const std::size_t keep = readCsvRecords(earlier.value()).completeLength;
     if (Result<void> cut = file.value().truncate(keep); !cut)
         return Error{"cannot repair the index file: " + cut.error().message};
     if (keep == 0) {
@@ -235,17 +234,45 @@ MessageKey ConvertedMessages::identityOf(MessageKey key)
     return key;
 }
 
-ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
+std::vector<std::string> indexFilesOf(const FolderHandle &folder)
 {
-    ConvertedMessages converted(folder);
-    for (const std::string &name : folder.names()) {
-        if (!isIndexFileName(name) || !folder.holdsFile(name))
-            continue;
-        for (const auto &record : readCsvRecords(readIndexFile(folder, name)).records) {
-            std::optional<IndexRow> row = indexRowFromRecord(record);
-            if (row && row->status == kIndexStatusConverted && !row->pdfFile.empty())
-                converted.m_converted[identityOf(row->key)].push_back(std::move(*row));
+    std::vector<std::string> names;
+    for (std::string &name : folder.names()) {
+        if (isIndexFileName(name) && folder.holdsFile(name))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
+        if ((a == kIndexFileName) != (b == kIndexFileName))
+            return a == kIndexFileName;
+        return namesInNaturalOrder(a, b);
+    });
+    return names;
+}
+
+Result<std::vector<IndexRow>> readIndexRows(const FolderHandle &folder)
+{
+    std::vector<IndexRow> rows;
+    for (const std::string &name : indexFilesOf(folder)) {
+        Result<std::string> text = folder.read(name);
+        if (!text)
+            return text.error();
+        for (const auto &record : readCsvRecords(text.value()).records) {
+            if (std::optional<IndexRow> row = indexRowFromRecord(record))
+                rows.push_back(std::move(*row));
         }
+    }
+    return rows;
+}
+
+Result<ConvertedMessages> ConvertedMessages::readFolder(const FolderHandle &folder)
+{
+    Result<std::vector<IndexRow>> rows = readIndexRows(folder);
+    if (!rows)
+        return rows.error();
+    ConvertedMessages converted(folder);
+    for (IndexRow &row : rows.value()) {
+        if (row.status == kIndexStatusConverted && !row.pdfFile.empty())
+            converted.m_converted[identityOf(row.key)].push_back(std::move(row));
     }
     return converted;
 }

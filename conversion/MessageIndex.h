@@ -127,13 +127,22 @@ private:
     bool m_nameSynced = false;
 };
 
+/// The index files of `folder`: the whole run's first, then the shards' in natural order, so
+/// that where files disagree, a later one wins.
+std::vector<std::string> indexFilesOf(const FolderHandle &folder);
+
+/// The rows of every index file of `folder`, in the order of indexFilesOf and, within a file,
+/// as written; headings and a torn last row are left out. Fails, with the file and the reason,
+/// when one cannot be read.
+Result<std::vector<IndexRow>> readIndexRows(const FolderHandle &folder);
+
 /// The messages earlier runs converted into one output folder, read from every index file
 /// there (all shards' included).
 class ConvertedMessages
 {
 public:
     ConvertedMessages() = default;
-    static ConvertedMessages readFolder(const FolderHandle &folder);
+    static Result<ConvertedMessages> readFolder(const FolderHandle &folder);
     /// The row of an earlier conversion of this message whose PDF is still in the folder.
     const IndexRow *findWithPdf(const MessageKey &key) const;
     /// `key` as a message is known by across runs: a Maildir file by its unique name
