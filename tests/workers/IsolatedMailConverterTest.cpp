@@ -144,7 +144,8 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     RenderedMessage rendered{ConvertedMessage{"x.pdf", 0, 2, {"one", ""}, true, digest},
                              "%PDF",
                              {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}},
-                             std::string(64, 'b')};
+                             std::string(64, 'b'),
+                             true};
     // Carried in the frame, or placed in an output file the frame points into.
     auto output = std::make_shared<OpenFile>(OpenFile::makeUnnamed().value());
     for (OpenFile *into : {static_cast<OpenFile *>(nullptr), output.get()}) {
@@ -155,6 +156,7 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
         EXPECT_TRUE(decoded.value().converted.keepMessageFile);
         EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
         EXPECT_EQ(decoded.value().messageDigest, rendered.messageDigest);
+        EXPECT_TRUE(decoded.value().htmlRendererCrashed);
         EXPECT_EQ(decoded.value().converted.attachmentsEmbedded, 2);
         EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
         EXPECT_EQ(decoded.value().pdf.read().value(), "%PDF");
