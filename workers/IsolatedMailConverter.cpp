@@ -33,6 +33,13 @@ RenderedMessage withSafeNames(RenderedMessage answer, const CommitPlan &target)
     return answer;
 }
 
+/// Whether `answer` says that its worker, or the worker's HTML renderer, crashed. A message
+/// past a limit would only pass it again, and is not counted.
+bool isCrash(const Result<RenderedMessage> &answer)
+{
+    return answer ? answer.value().htmlRendererCrashed : answer.error().kind == FailureKind::WorkerCrashed;
+}
+
 } // namespace
 
 IsolatedMailConverter::IsolatedMailConverter(WorkerCommand command, WorkerLimits limits, int workers,
@@ -70,23 +77,28 @@ void IsolatedMailConverter::begin(const FileInFolder &source, const FileInFolder
     for (const Job &job : m_jobs)
         planned.insert(job.target.pdfPath);
     m_jobs.push_back(
-        Job{source, destination, options, {}, planCommit(destination, planned), {}, nullptr, -1, 0, std::nullopt});
+        Job{source, destination, options, {}, planCommit(destination, planned), {}, nullptr, -1, 0, std::nullopt, -1});
     dispatch();
 }
 
-WorkerSlot *IsolatedMailConverter::slotFor(const std::string &request)
+WorkerSlot *IsolatedMailConverter::slotFor(const Job &job)
 {
+    // After a crash, its slot's worker is one started since.
+    if (job.crashedIn >= 0) {
+        WorkerSlot &slot = m_slots[static_cast<std::size_t>(job.crashedIn)];
+        return !slot.busy() || slot.takesAhead(job.request) ? &slot : nullptr;
+    }
     const auto idle = std::find_if(m_slots.begin(), m_slots.end(), [](const WorkerSlot &slot) { return !slot.busy(); });
     if (idle != m_slots.end())
         return &*idle;
-    const auto behind =
-        std::find_if(m_slots.begin(), m_slots.end(), [&](const WorkerSlot &slot) { return slot.takesAhead(request); });
+    const auto behind = std::find_if(m_slots.begin(), m_slots.end(),
+                                     [&](const WorkerSlot &slot) { return slot.takesAhead(job.request); });
     return behind != m_slots.end() ? &*behind : nullptr;
 }
 
 void IsolatedMailConverter::start(Job &job, WorkerSlot &slot)
 {
-    Result<void> begun = slot.begin(std::exchange(job.request, {}), std::exchange(job.message, nullptr));
+    Result<void> begun = slot.begin(job.request, job.message);
     if (!begun) {
         job.answer = Result<RenderedMessage>(begun.error());
         return;
@@ -110,7 +122,7 @@ void IsolatedMailConverter::dispatch()
             job.message = std::make_shared<const OpenFile>(std::move(message).value());
             job.request = encodeRequest(WorkerRequest{job.source.path(), job.target, job.options});
         }
-        WorkerSlot *slot = slotFor(job.request);
+        WorkerSlot *slot = slotFor(job);
         if (!slot)
             return;
         start(job, *slot);
@@ -144,10 +156,14 @@ void IsolatedMailConverter::collectAnswers()
                 if (job.slot == static_cast<int>(index) && (!oldest || job.handed < oldest->handed))
                     oldest = &job;
             }
-            if (oldest) {
-                oldest->answer = std::move(answer);
-                oldest->slot = -1;
+            if (!oldest)
+                continue;
+            oldest->slot = -1;
+            if (isCrash(*answer) && oldest->crashedIn < 0) {
+                oldest->crashedIn = static_cast<int>(index);
+                continue;
             }
+            oldest->answer = std::move(answer);
         }
     }
 }
@@ -188,9 +204,12 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
     Result<RenderedMessage> &answer = *finished.answer;
     if (!answer)
         return answer.error();
+    RenderedMessage rendered = withSafeNames(std::move(answer).value(), finished.target);
+    // Drawn by the plain-text renderer after a second crash, it has that one's warning.
+    if (finished.crashedIn >= 0 && !rendered.htmlRendererCrashed)
+        rendered.converted.warnings.push_back(kConvertedAfterACrash);
     const FileInFolder pdf{finished.destination.folder, PathFileName(finished.target.pdfPath)};
-    return commitRenderedMessage(pdf, withSafeNames(std::move(answer).value(), finished.target),
-                                 {finished.mark, m_takesBackOutputs});
+    return commitRenderedMessage(pdf, std::move(rendered), {finished.mark, m_takesBackOutputs});
 }
 
 long IsolatedMailConverter::workerId(int index) const

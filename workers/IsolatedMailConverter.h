@@ -17,16 +17,24 @@
 
 namespace tessaly {
 
+/// The warning of a message that converted on its second try, after a crash.
+inline constexpr const char *kConvertedAfterACrash = "converted after the converter process crashed once";
+
 /// Renders messages in up to K worker processes (tessaly-worker) at once, so that no message
-/// can take the run with it: a message that passes the limits, or makes its worker crash or
-/// hang, fails alone with the reason, and the next message gets a fresh worker. A worker gets a
-/// message file opened here and a file without a name for its output, writes the PDF and the
-/// files to save beside it into that, and says where; they are copied from there in bounded
-/// chunks and committed here, by the run's own user, in the order the messages were begun, so
-/// that this process never holds a whole message or PDF. The worker only renders:
-/// every path, and every name a file is saved under, is decided here, the names given in its
-/// answer made safe and unique; an answer that is garbled or passes the bounds fails its
-/// message ("worker answered out of bounds") and the worker is replaced.
+/// can take the run with it: a message that passes the limits, or makes its worker hang, fails
+/// alone with the reason, and the next message gets a fresh worker. A crash is often passing
+/// (the system's out-of-memory killer, a fault), so a message whose worker, or the worker's
+/// HTML renderer, crashes is rendered once more in a fresh worker, with the warning
+/// kConvertedAfterACrash; a second crash fails it alone, or, for the renderer, leaves the
+/// page the plain-text renderer drew.
+///
+/// A worker gets a message file opened here and a file without a name for its output, writes
+/// the PDF and the files to save beside it into that, and says where; they are copied from
+/// there in bounded chunks and committed here, by the run's own user, in the order the
+/// messages were begun, so that this process never holds a whole message or PDF. The worker
+/// only renders: every path, and every name a file is saved under, is decided here, the names
+/// given in its answer made safe and unique; an answer that is garbled or passes the bounds
+/// fails its message ("worker answered out of bounds") and the worker is replaced.
 ///
 /// Each message's names are planned when it is begun, as the output folder stands then, a
 /// name planned for an earlier message not yet committed counting as taken. When its turn to
@@ -72,17 +80,19 @@ private:
         std::string mark; ///< its outputs' mark (messageMark, FileMark.h), once it is rendered
         CommitPlan target;
         std::string request; ///< the request's frame, once made; sent again when it moves to a fresh worker
-        std::shared_ptr<const OpenFile> message; ///< the message file, open while the request is
-        int slot = -1;                           ///< the slot rendering it, -1 when none does
+        /// The message file, open while the request is: a second try gets the one the first read.
+        std::shared_ptr<const OpenFile> message;
+        int slot = -1;            ///< the slot rendering it, -1 when none does
         std::uint64_t handed = 0; ///< in which order it was handed to its slot, which answers in that order
         std::optional<Result<RenderedMessage>> answer;
+        int crashedIn = -1; ///< the slot whose worker crashed on it, which renders it again; -1 before a crash
     };
 
     /// Hands jobs that wait for rendering to slots: idle ones first, then behind a message
     /// another renders.
     void dispatch();
-    /// The slot to take `request` next; nullptr when every one is full.
-    WorkerSlot *slotFor(const std::string &request);
+    /// The slot to take `job` next; nullptr when every one it may go to is full.
+    WorkerSlot *slotFor(const Job &job);
     void start(Job &job, WorkerSlot &slot);
     /// Takes the answers the workers have sent; waits at most one watch interval for one.
     void collectAnswers();

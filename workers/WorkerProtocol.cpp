@@ -21,6 +21,7 @@ constexpr std::string_view kKind = "kind";
 constexpr std::string_view kPdfField = "pdf";
 constexpr std::string_view kPdfAtField = "pdf-at";
 constexpr std::string_view kKeepMessageFileField = "keep-eml";
+constexpr std::string_view kHtmlRendererCrashedField = "renderer-crashed";
 constexpr std::string_view kSourceDigestField = "source-sha256";
 constexpr std::string_view kMessageDigestField = "message-sha256";
 constexpr std::string_view kEmbeddedCountField = "embedded";
@@ -146,9 +147,10 @@ Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile
     for (const std::string &value : values)
         fields.push_back(value);
     const std::string embeddedCount = std::to_string(converted.attachmentsEmbedded);
-    fields.insert(fields.end(), {kKeepMessageFileField, converted.keepMessageFile ? "1" : "0", kSourceDigestField,
-                                 converted.embeddedSourceSha256, kMessageDigestField, rendered.messageDigest,
-                                 kEmbeddedCountField, embeddedCount});
+    fields.insert(fields.end(),
+                  {kKeepMessageFileField, converted.keepMessageFile ? "1" : "0", kHtmlRendererCrashedField,
+                   rendered.htmlRendererCrashed ? "1" : "0", kSourceDigestField, converted.embeddedSourceSha256,
+                   kMessageDigestField, rendered.messageDigest, kEmbeddedCountField, embeddedCount});
     for (const std::string &warning : converted.warnings) {
         fields.push_back(kWarningField);
         fields.push_back(warning);
@@ -245,6 +247,9 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
             i += 3;
         } else if (tag == kKeepMessageFileField && valueAfter(i, 1) && (f[i + 1] == "0" || f[i + 1] == "1")) {
             rendered.converted.keepMessageFile = f[i + 1] == "1";
+            i += 2;
+        } else if (tag == kHtmlRendererCrashedField && valueAfter(i, 1) && (f[i + 1] == "0" || f[i + 1] == "1")) {
+            rendered.htmlRendererCrashed = f[i + 1] == "1";
             i += 2;
         } else if (tag == kSourceDigestField && valueAfter(i, 1) && isDigestText(f[i + 1])) {
             rendered.converted.embeddedSourceSha256 = std::move(f[i + 1]);

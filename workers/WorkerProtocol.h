@@ -45,11 +45,12 @@ inline constexpr std::size_t kFilesPerRequest = 2;
 // An answer's first field says "rendered" or "failed". A failed one carries the reason, and
 // may go on with "kind" and the failure's token (see FailureKind). A
 // rendered one carries tagged fields: the PDF (once) as "pdf" and its bytes, or as "pdf-at"
-// with the decimal offset and length of its bytes in the output file; "keep-eml" with "1" or
-// "0", "source-sha256" with the hex digest, "warning" with a text, and each file to save
-// beside the PDF as "file" with a name and its bytes, or "file-at" with a name, an offset and
-// a length in the output file. Places are checked against the output file's real size. It
-// names no path: where everything goes is the supervisor's choice alone.
+// with the decimal offset and length of its bytes in the output file; "keep-eml" and
+// "renderer-crashed" each with "1" or "0", "source-sha256" with the hex digest, "warning"
+// with a text, and each file to save beside the PDF as "file" with a name and its bytes, or
+// "file-at" with a name, an offset and a length in the output file. Places are checked
+// against the output file's real size. It names no path: where everything goes is the
+// supervisor's choice alone.
 
 /// The most files one answer may ask to save beside a PDF.
 inline constexpr std::size_t kMaxFilesPerAnswer = 4096;

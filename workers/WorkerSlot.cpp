@@ -113,15 +113,18 @@ std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
         const auto now = std::chrono::steady_clock::now();
         // The worker has taken up the next message, if one waits.
         m_deadline = now + m_limits.messageTimeout;
-        // A worker that keeps much memory between messages would push later, harmless
-        // messages over the limit: start afresh instead.
-        if (now >= m_nextKeptMemoryCheck) {
+        // A worker whose HTML renderer died may hold what made it die, and one that keeps
+        // much memory between messages would push later, harmless messages over the limit:
+        // either starts afresh.
+        bool startAfresh = answer.value() && answer.value().value().htmlRendererCrashed;
+        if (!startAfresh && now >= m_nextKeptMemoryCheck) {
             m_nextKeptMemoryCheck = now + kKeptMemoryInterval;
-            if (m_worker->treeResidentBytes() > m_limits.memoryBytes / 2) {
-                m_worker.reset();
-                if (busy())
-                    (void)handToFreshWorker();
-            }
+            startAfresh = m_worker->treeResidentBytes() > m_limits.memoryBytes / 2;
+        }
+        if (startAfresh) {
+            m_worker.reset();
+            if (busy())
+                (void)handToFreshWorker();
         }
         return std::move(answer).value();
     }

@@ -30,8 +30,8 @@ struct WorkerCommand
 /// output, which the answer's places must lie within; what was rendered is copied from there. The worker behind it
 /// starts with the first message and serves the messages after it; a worker that passes a
 /// limit, crashes, hangs or garbles its answer is killed with all its helpers, its message
-/// fails, and the message waiting behind it goes to a fresh one. A run that renders K
-/// messages at once holds K slots.
+/// fails, and the message waiting behind it goes to a fresh one; so does a worker whose HTML
+/// renderer died, once it has answered. A run that renders K messages at once holds K slots.
 class WorkerSlot
 {
 public:

@@ -45,6 +45,9 @@ struct RenderedMessage
     /// The SHA-256 of the message file as rendered (hex), of which its outputs' mark is made
     /// (messageMark, FileMark.h).
     std::string messageDigest;
+    /// The HTML renderer's process died while it drew the message, so the plain-text renderer
+    /// drew the HTML body (a warning says so): a fresh process may well draw it as it looks.
+    bool htmlRendererCrashed = false;
 };
 
 /// Commits `message` as one unit as `pdf`: the attachments first, in the attachments folder

@@ -139,10 +139,12 @@ struct PdfMailConverter::Pages
     }
 
     /// Renders the page within `budget`; `stamp` receives the header block to stamp on it and
-    /// `noticeStamp` the budget's notice, should `cut` be set.
+    /// `noticeStamp` the budget's notice, should `cut` be set. `htmlRendererCrashed` says
+    /// whether the plain-text renderer drew an HTML body because the web engine's process died.
     Result<QByteArray> render(const MailMessage &message, const std::vector<AttachmentListing> &listings,
                               const HeaderStamp &header, const PageBudget &budget, PageStamp &stamp,
-                              PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings);
+                              PageStamp &noticeStamp, bool &cut, std::vector<std::string> &warnings,
+                              bool &htmlRendererCrashed);
 
     /// The page drawn by TextPageWriter (messageParagraphs), like render; with `htmlAsText`,
     /// HTML bodies are drawn as their text.
@@ -204,7 +206,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
                                                    const std::vector<AttachmentListing> &listings,
                                                    const HeaderStamp &header, const PageBudget &budget,
                                                    PageStamp &stamp, PageStamp &noticeStamp, bool &cut,
-                                                   std::vector<std::string> &warnings)
+                                                   std::vector<std::string> &warnings, bool &htmlRendererCrashed)
 {
     // Checked on every page drawn: a page without text loses the message unseen.
     const bool expectsText = hasDisplayableText(message);
@@ -240,6 +242,7 @@ Result<QByteArray> PdfMailConverter::Pages::render(const MailMessage &message,
         // What the page tried to fetch was blocked; it only matters to tests.
         engine.takeBlockedUrls();
         if (!pdf) {
+            htmlRendererCrashed = pdf.error().kind == FailureKind::WorkerCrashed;
             warnings.push_back("the HTML body was drawn by the plain-text renderer: " + pdf.error().message);
         } else {
             const Result<bool> drawsText = expectsText ? pdfDrawsText(pdf.value()) : Result<bool>(true);
@@ -353,8 +356,9 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
                             m_pages->layout.paintRect(QPageLayout::Point).width());
     PdfFinishing finishing;
     bool pagesCut = false;
-    Result<QByteArray> pdf = m_pages->render(message, listings.value(), header, budget, finishing.firstPageStamp,
-                                             finishing.lastPageStamp, pagesCut, converted.warnings);
+    Result<QByteArray> pdf =
+        m_pages->render(message, listings.value(), header, budget, finishing.firstPageStamp, finishing.lastPageStamp,
+                        pagesCut, converted.warnings, rendered.htmlRendererCrashed);
     if (!pdf)
         return pdf.error().within("'" + messageName + "': cannot render: ");
     if (pagesCut && !finishing.lastPageStamp.pdf.isEmpty())

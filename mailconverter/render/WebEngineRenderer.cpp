@@ -16,6 +16,7 @@
 #include <QWebEngineSettings>
 
 #include <memory>
+#include <optional>
 
 namespace tessaly {
 namespace {
@@ -73,14 +74,16 @@ struct PendingRender
     bool cut = false;
     QByteArray pdf;
     QString failure;
+    std::optional<FailureKind> failureKind;
 
-    void finish(QByteArray bytes, QString reason)
+    void finish(QByteArray bytes, QString reason, std::optional<FailureKind> kind = std::nullopt)
     {
         if (finished)
             return;
         finished = true;
         pdf = std::move(bytes);
         failure = std::move(reason);
+        failureKind = kind;
         loop.quit();
     }
 };
@@ -193,7 +196,8 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, &connections,
                      [pending](QWebEnginePage::RenderProcessTerminationStatus, int exitCode) {
-                         pending->finish({}, QStringLiteral("the render process ended (exit code %1)").arg(exitCode));
+                         pending->finish({}, QStringLiteral("the render process ended (exit code %1)").arg(exitCode),
+                                         FailureKind::WorkerCrashed);
                      });
     QTimer timeout;
     timeout.setSingleShot(true);
@@ -211,7 +215,7 @@ Result<QByteArray> WebEngineRenderer::render(const MessageHost &host, QByteArray
     if (!pending->failure.isEmpty()) {
         // A page that hung or lost its renderer is not trusted with the next message.
         createPage();
-        return Error{pending->failure.toStdString()};
+        return Error{pending->failure.toStdString(), pending->failureKind};
     }
     if (cut)
         *cut = pending->cut;

@@ -48,8 +48,8 @@ public:
 
     /// Loads `html` (UTF-8) under `host` with `resources` and prints it, scaled down to the
     /// width of the layout's column when it lays out wider (PageWidthFit). Waits in a local
-    /// event loop; on failure, a crash of the render process or after `timeout` it returns
-    /// an Error (and starts a fresh page for the next message).
+    /// event loop; on failure, a crash of the render process (kind WorkerCrashed) or after
+    /// `timeout` it returns an Error (and starts a fresh page for the next message).
     ///
     /// With a `budget`, at most one page more than its pages is printed, never the whole of
     /// a page that runs longer; `*cut` (when given) says whether that page is there, to be

@@ -6,7 +6,8 @@
 // "escape" asks to save files under names that reach out of the attachments folder, and "save
 // too many files" under 10,000 names. Two look around the worker's namespaces: "interfaces"
 // renders the names of the network interfaces it sees, "write <path>" whether it could make
-// the file <path>.
+// the file <path>. "lose the renderer" answers as a worker whose HTML renderer died. Any of
+// these followed by " once" or " twice" misbehaves on that many tries of its message only.
 #include "support/ChildProcess.h"
 #include "workers/WorkerIdentity.h"
 #include "workers/WorkerProtocol.h"
@@ -17,7 +18,9 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -66,6 +69,26 @@ std::string tryToWrite(const std::string &path)
     return file && file << "x" && file.flush() ? "written" : "cannot write";
 }
 
+/// Which try of its message this is, from 1. The supervisor hands every try the same open
+/// message file and reads it only at given offsets, so the file's own offset counts them.
+int countTry(const OpenFile &message)
+{
+    const off_t tried = ::lseek(message.descriptor(), 0, SEEK_CUR);
+    ::lseek(message.descriptor(), tried + 1, SEEK_SET);
+    return static_cast<int>(tried) + 1;
+}
+
+/// What `what` asks for on try `attempt`: "crash twice" is "crash" on the first two tries,
+/// and on the later ones a message like any other.
+std::string misbehaviourOnTry(const std::string &what, int attempt)
+{
+    for (const auto &[suffix, tries] : {std::pair<std::string_view, int>{" once", 1}, {" twice", 2}}) {
+        if (what.ends_with(suffix))
+            return attempt <= tries ? what.substr(0, what.size() - suffix.size()) : what;
+    }
+    return what;
+}
+
 } // namespace
 
 int main()
@@ -80,7 +103,8 @@ int main()
             return 0;
         const WorkerRequest &request = received.value()->request;
         OpenFile &output = received.value()->output;
-        const std::string what = received.value()->message.readAll().value();
+        const std::string text = received.value()->message.readAll().value();
+        const std::string what = misbehaviourOnTry(text, countTry(received.value()->message));
 
         if (what == "hang")
             hang();
@@ -122,7 +146,11 @@ int main()
             rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
             rendered.pdf = what == "interfaces"         ? interfaceNames()
                            : what.starts_with("write ") ? tryToWrite(what.substr(6))
-                                                        : what;
+                                                        : text;
+            if (what == "lose the renderer") {
+                rendered.htmlRendererCrashed = true;
+                rendered.converted.warnings.push_back("the HTML body was drawn by the plain-text renderer");
+            }
             if (what == "attach")
                 rendered.attachments.push_back(FileToSave{"a.txt", "attached"});
             if (what == "escape") {

@@ -1,6 +1,6 @@
 // The supervisor: messages go to watched workers, which render them as an unprivileged user;
 // the supervisor commits them in the order they were begun. A message that hangs, allocates
-// without end or crashes fails alone, with its reason, and the next one gets a fresh worker.
+// without end or crashes twice fails alone, with its reason, and the next one gets a fresh worker.
 #include "workers/IsolatedMailConverter.h"
 #include "support/PathHelpers.h"
 #include "workers/WorkerIdentity.h"
@@ -144,7 +144,8 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
     RenderedMessage rendered{ConvertedMessage{"x.pdf", 0, 2, {"one", ""}, true, digest},
                              "%PDF",
                              {{"a.txt", "a"}, {"b", ""}, {"c", "ccc"}},
-                             std::string(64, 'b')};
+                             std::string(64, 'b'),
+                             true};
     // Carried in the frame, or placed in an output file the frame points into.
     auto output = std::make_shared<OpenFile>(OpenFile::makeUnnamed().value());
     for (OpenFile *into : {static_cast<OpenFile *>(nullptr), output.get()}) {
@@ -155,6 +156,7 @@ TEST(WorkerProtocol, FramesRoundTripAndTornFramesWait)
         EXPECT_TRUE(decoded.value().converted.keepMessageFile);
         EXPECT_EQ(decoded.value().converted.embeddedSourceSha256, digest);
         EXPECT_EQ(decoded.value().messageDigest, rendered.messageDigest);
+        EXPECT_TRUE(decoded.value().htmlRendererCrashed);
         EXPECT_EQ(decoded.value().converted.attachmentsEmbedded, 2);
         EXPECT_TRUE(decoded.value().converted.writtenPath.empty()) << "an answer names no path";
         EXPECT_EQ(decoded.value().pdf.read().value(), "%PDF");
@@ -278,7 +280,8 @@ TEST(IsolatedMailConverter, AHangingMessageFailsAloneAfterItsTimeout)
     limits.messageTimeout = std::chrono::milliseconds(700);
     IsolatedMailConverter converter(fakeWorker(), limits);
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "hang"), "took longer than 0.7 s (time-limit)");
+    // Not tried again, though it would convert then: it would only hang again.
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "hang once"), "took longer than 0.7 s (time-limit)");
 }
 
 TEST(IsolatedMailConverter, AStopBreaksOffTheWaitForAHangingMessageWithoutPlacingItsPdf)
@@ -304,19 +307,42 @@ TEST(IsolatedMailConverter, MemoryOfTheWholeProcessTreeIsLimited)
     WorkerLimits limits;
     limits.memoryBytes = 96 * 1024 * 1024;
     IsolatedMailConverter converter(fakeWorker(), limits);
-    for (const std::string what : {"allocate", "allocate in a child"}) {
+    // Like a timeout, not tried again.
+    for (const std::string what : {"allocate once", "allocate in a child once"}) {
         SCOPED_TRACE(what);
         ASSERT_TRUE(convert(converter, folder, "before", "before " + what));
         EXPECT_EQ(failureWithNextBehind(converter, folder, what), "needed more than 96 MB (memory-limit)");
     }
 }
 
-TEST(IsolatedMailConverter, ACrashFailsOnlyItsMessage)
+TEST(IsolatedMailConverter, AMessageWhoseWorkerOrRendererCrashedIsConvertedOnceMoreInAFreshWorker)
+{
+    TempFolder folder;
+    IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
+    for (const std::string what : {"crash once", "lose the renderer once"}) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(convert(converter, folder, "before", "before " + what));
+        const long crashedWorker = converter.workerId();
+        Result<ConvertedMessage> converted = convert(converter, folder, what, what);
+        ASSERT_TRUE(converted) << converted.error().message;
+        EXPECT_EQ(converted.value().warnings,
+                  (std::vector<std::string>{"options -c pdf", "user " + expectedWorkerUser(),
+                                            "converted after the converter process crashed once"}));
+        EXPECT_EQ(fileText(folder.file(what + ".pdf")), what);
+        EXPECT_FALSE(processExists(crashedWorker));
+    }
+    // A second time, the renderer's page drawn as plain text is kept as it came.
+    Result<ConvertedMessage> drawnAsText = convert(converter, folder, "lose the renderer twice", "twice");
+    ASSERT_TRUE(drawnAsText) << drawnAsText.error().message;
+    EXPECT_EQ(drawnAsText.value().warnings.back(), "the HTML body was drawn by the plain-text renderer");
+}
+
+TEST(IsolatedMailConverter, ASecondCrashFailsOnlyItsMessage)
 {
     TempFolder folder;
     IsolatedMailConverter converter(fakeWorker(), WorkerLimits{});
     ASSERT_TRUE(convert(converter, folder, "before", "before"));
-    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash"),
+    EXPECT_EQ(failureWithNextBehind(converter, folder, "crash twice"),
               "the converter process was killed by signal 4 (worker-crashed)");
 
     IsolatedMailConverter missing(WorkerCommand{folder.file("no-such-worker"), {}}, WorkerLimits{});
