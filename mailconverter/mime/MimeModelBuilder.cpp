@@ -8,6 +8,7 @@
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderBlockRewrite.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
 #include "mailconverter/mime/RawPartBody.h"
@@ -260,7 +261,6 @@ struct ParseContext
     int nextImageNumber = 1; ///< for keys of shown images without a Content-ID, unique per page
 };
 
-using SetAsideHeaders = std::vector<std::pair<std::string, std::string>>;
 GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
                                GMimeStream **source);
 
@@ -804,60 +804,6 @@ MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> e
     walk(g_mime_message_get_mime_part(message), 0);
     settleResources();
     return std::move(m_message);
-}
-
-std::size_t countOf(std::string_view text, std::string_view what)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
-        ++count;
-    return count;
-}
-
-// A header block as GMime is to see it: `front` replaces the first `replaced` bytes.
-struct HeaderBlockRewrite
-{
-    std::string front;
-    std::size_t replaced = 0;
-    std::vector<std::pair<std::string, std::string>> setAside; ///< fields GMime sees empty: name, raw value
-};
-
-// What goes in front of a body that starts at a misplaced line: the end of the header block,
-// or, when there is no header at all, the type RFC 2045 gives a part without one.
-std::string_view headerBlockEnd(std::size_t bodyStart)
-{
-    return bodyStart == 0 ? std::string_view("Content-Type: text/plain\n\n") : std::string_view("\n");
-}
-
-// Reads the header block at the start of `head` line by line. A line that is neither a
-// header nor the continuation of one (a whitespace-only line included) starts the body:
-// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside,
-// and a line of white space before the first field is dropped. nullopt when GMime may read
-// the block as it is, or when it does not end within `head`.
-std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
-{
-    const HeaderBlockScan scan = scanHeaderBlock(head, false);
-    if (!scan.bodyStart && !scan.blockEnd)
-        return std::nullopt;
-    const std::optional<std::size_t> &bodyStart = scan.bodyStart;
-    HeaderBlockRewrite rewrite;
-    rewrite.replaced = scan.scanned;
-    for (const HeaderBlockField &field : scan.fields) {
-        const std::string_view whole = head.substr(field.begin, field.end - field.begin);
-        const std::string_view name = whole.substr(0, field.nameEnd);
-        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime ||
-            g_ascii_strcasecmp(std::string(name).c_str(), "Content-Type") == 0) {
-            rewrite.front += whole;
-            continue;
-        }
-        rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
-        rewrite.front += std::string(name) + ":\n";
-    }
-    if (!bodyStart && rewrite.setAside.empty() && scan.skippedBlankLine == 0)
-        return std::nullopt;
-    if (bodyStart)
-        rewrite.front += headerBlockEnd(*bodyStart);
-    return rewrite;
 }
 
 std::size_t byteOrderMarkLength(std::string_view bytes)
