@@ -3,6 +3,7 @@
 
 #include "mailconverter/mime/AddressList.h"
 #include "mailconverter/mime/AlternativeContent.h"
+#include "mailconverter/mime/BoundedHeaderBlock.h"
 #include "mailconverter/mime/CalendarInvitation.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
@@ -871,27 +872,6 @@ bool isBlankText(std::string_view bytes)
     return bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// How much of a message file is read to check its header block; a longer block is left as
-// it is.
-constexpr std::size_t kMaxHeaderBlockCheck = 8 * 1024 * 1024;
-
-// The first kMaxHeaderBlockCheck bytes of `file`, or up to the end of its header block.
-std::string readHeaderBlock(FILE *file)
-{
-    std::string head;
-    char buffer[65536];
-    while (head.size() < kMaxHeaderBlockCheck) {
-        const std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
-        if (read == 0)
-            break;
-        const std::size_t scanFrom = head.size() > 3 ? head.size() - 3 : 0;
-        head.append(buffer, read);
-        if (head.find("\n\n", scanFrom) != std::string::npos || head.find("\n\r\n", scanFrom) != std::string::npos)
-            break;
-    }
-    return head;
-}
-
 } // namespace
 
 Result<MailMessage> parseMailMessage(std::string_view bytes)
@@ -939,7 +919,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
         start = std::ftell(file);
     }
     std::fseek(file, start, SEEK_SET);
-    const std::string head = readHeaderBlock(file);
+    const BoundedHeaderBlock head = readBoundedHeaderBlock(file);
     if (std::ferror(file)) {
         const int error = errno;
         std::fclose(file);
@@ -947,15 +927,16 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
     }
     std::fseek(file, 0, SEEK_END);
     const long size = std::ftell(file);
-    if (size <= start || (isBlankText(head) && head.size() == static_cast<std::size_t>(size - start))) {
+    if (size <= start || (isBlankText(head.text) && head.rawOffset(head.text.size()) == std::uint64_t(size - start))) {
         std::fclose(file);
         MailMessage empty;
         useEnvelopeDate(empty, envelopeDate);
         return empty;
     }
     ensureGMimeInitialised();
-    const std::size_t mark = byteOrderMarkLength(head);
-    std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(std::string_view(head).substr(mark));
+    const std::size_t mark = byteOrderMarkLength(head.text);
+    HeaderBlockCuts cuts;
+    std::optional<HeaderBlockRewrite> rewrite = rewriteBoundedHeaderBlock(head, mark, cuts);
     const long restOffset = start + static_cast<long>(mark + (rewrite ? rewrite->replaced : 0));
     // The stream owns `file` from here on and closes it.
     GObjectRef<GMimeStream> fileStream(g_mime_stream_file_new_with_bounds(file, restOffset, -1));
@@ -968,7 +949,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
         g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined.object), fileStream.object);
     }
     GMimeStream *source = rewrite ? joined.object : fileStream.object;
-    return parseStream(
+    MailMessage message = parseStream(
         source, envelopeDate,
         [source] {
             GObjectRef<GMimeStream> copy(g_mime_stream_mem_new());
@@ -977,6 +958,10 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
             return streamBytes(copy.object);
         },
         std::move(setAside));
+    message.cutHeaderFields = std::move(cuts.fields);
+    message.headerBlockOffset = static_cast<std::uint64_t>(start);
+    message.headerBlockBytes = cuts.blockBytes;
+    return message;
 }
 
 } // namespace
