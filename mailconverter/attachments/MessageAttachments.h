@@ -53,8 +53,8 @@ public:
     /// relative in Folder mode. Sets `minimumPdfVersion` when needed.
     Result<void> editPdf(QPDF &pdf, std::string &minimumPdfVersion);
     /// Folder mode: adds a file that the rendered page does not list (the whole text of a
-    /// message cut at its page budget) to the files to save, and returns the name it gets,
-    /// unique among the attachments and the folder's files.
+    /// message cut at its page budget, or its whole header block) to the files to save, and
+    /// returns the name it gets, unique among the attachments and the folder's files.
     std::string addUnlistedFile(const std::string &safeName, std::string bytes);
     /// Puts the files to save beside the PDF, and their folder, into `rendered`.
     void addFilesToSave(RenderedMessage &rendered) const;

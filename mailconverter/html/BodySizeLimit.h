@@ -17,13 +17,15 @@ inline constexpr std::size_t kMaxPageBytes = 2 * kMaxBodyBytes;
 /// they reach the bytes.
 inline constexpr std::size_t kMaxPageLines = 100000;
 
-/// A body too long for the page, kept whole so that it can travel inside the PDF.
+/// A body too long for the page (or a header block too long to read whole), kept whole so
+/// that it can travel inside the PDF.
 struct CutBody
 {
     std::string fileName;
     std::string mimeType;
     std::string text;
-    /// The body on the page that stands for this text, valid while its message lives.
+    /// The body on the page that stands for this text, valid while its message lives; null
+    /// for a header block.
     const BodyPart *shownAs = nullptr;
 };
 

@@ -79,6 +79,13 @@ struct AttachmentListing
     bool embedded = false;   ///< shows a file-attachment mark: the file is inside the PDF
 };
 
+/// A header field too long to read whole (kMaxHeaderFieldBytes), cut before the message was read.
+struct CutHeaderField
+{
+    std::string name;        ///< as the message writes it
+    std::uint64_t bytes = 0; ///< the whole field's length, its line breaks included
+};
+
 /// A whole message. Text fields are UTF-8; missing headers are empty.
 struct MailMessage
 {
@@ -117,6 +124,13 @@ struct MailMessage
     /// Whether a part is encrypted: the page shows a notice in its place, and only the
     /// encrypted part itself (an attachment) keeps the content.
     bool hasEncryptedParts = false;
+    /// The header fields cut before the message was read, in their order: what the message
+    /// shows of them is what was kept. Only parseMailMessageFile cuts them.
+    std::vector<CutHeaderField> cutHeaderFields;
+    /// Where the whole header block lies in the message file, after its envelope line; set
+    /// when a field was cut, for keeping the block's whole text (readWholeHeaderBlock).
+    std::uint64_t headerBlockOffset = 0;
+    std::uint64_t headerBlockBytes = 0;
 };
 
 /// Parses a message from memory. A leading mbox "From " envelope line is skipped (and its

@@ -3,11 +3,13 @@
 
 #include "mailconverter/mime/AddressList.h"
 #include "mailconverter/mime/AlternativeContent.h"
+#include "mailconverter/mime/BoundedHeaderBlock.h"
 #include "mailconverter/mime/CalendarInvitation.h"
 #include "mailconverter/mime/CharsetDecoding.h"
 #include "mailconverter/mime/FlowedText.h"
 #include "mailconverter/mime/GMimeHelpers.h"
 #include "mailconverter/mime/GMimeSession.h"
+#include "mailconverter/mime/HeaderBlockRewrite.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
 #include "mailconverter/mime/RawPartBody.h"
@@ -260,7 +262,6 @@ struct ParseContext
     int nextImageNumber = 1; ///< for keys of shown images without a Content-ID, unique per page
 };
 
-using SetAsideHeaders = std::vector<std::pair<std::string, std::string>>;
 GMimeMessage *constructMessage(std::string_view bytes, GMimeParserOptions *options, SetAsideHeaders &setAside,
                                GMimeStream **source);
 
@@ -806,60 +807,6 @@ MailMessage ModelBuilder::build(GMimeMessage *message, std::optional<MailDate> e
     return std::move(m_message);
 }
 
-std::size_t countOf(std::string_view text, std::string_view what)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
-        ++count;
-    return count;
-}
-
-// A header block as GMime is to see it: `front` replaces the first `replaced` bytes.
-struct HeaderBlockRewrite
-{
-    std::string front;
-    std::size_t replaced = 0;
-    std::vector<std::pair<std::string, std::string>> setAside; ///< fields GMime sees empty: name, raw value
-};
-
-// What goes in front of a body that starts at a misplaced line: the end of the header block,
-// or, when there is no header at all, the type RFC 2045 gives a part without one.
-std::string_view headerBlockEnd(std::size_t bodyStart)
-{
-    return bodyStart == 0 ? std::string_view("Content-Type: text/plain\n\n") : std::string_view("\n");
-}
-
-// Reads the header block at the start of `head` line by line. A line that is neither a
-// header nor the continuation of one (a whitespace-only line included) starts the body:
-// GMime would take it, and the body after it, as headers. Fields full of "=?" are set aside,
-// and a line of white space before the first field is dropped. nullopt when GMime may read
-// the block as it is, or when it does not end within `head`.
-std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
-{
-    const HeaderBlockScan scan = scanHeaderBlock(head, false);
-    if (!scan.bodyStart && !scan.blockEnd)
-        return std::nullopt;
-    const std::optional<std::size_t> &bodyStart = scan.bodyStart;
-    HeaderBlockRewrite rewrite;
-    rewrite.replaced = scan.scanned;
-    for (const HeaderBlockField &field : scan.fields) {
-        const std::string_view whole = head.substr(field.begin, field.end - field.begin);
-        const std::string_view name = whole.substr(0, field.nameEnd);
-        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime ||
-            g_ascii_strcasecmp(std::string(name).c_str(), "Content-Type") == 0) {
-            rewrite.front += whole;
-            continue;
-        }
-        rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
-        rewrite.front += std::string(name) + ":\n";
-    }
-    if (!bodyStart && rewrite.setAside.empty() && scan.skippedBlankLine == 0)
-        return std::nullopt;
-    if (bodyStart)
-        rewrite.front += headerBlockEnd(*bodyStart);
-    return rewrite;
-}
-
 std::size_t byteOrderMarkLength(std::string_view bytes)
 {
     return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -925,27 +872,6 @@ bool isBlankText(std::string_view bytes)
     return bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// How much of a message file is read to check its header block; a longer block is left as
-// it is.
-constexpr std::size_t kMaxHeaderBlockCheck = 8 * 1024 * 1024;
-
-// The first kMaxHeaderBlockCheck bytes of `file`, or up to the end of its header block.
-std::string readHeaderBlock(FILE *file)
-{
-    std::string head;
-    char buffer[65536];
-    while (head.size() < kMaxHeaderBlockCheck) {
-        const std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
-        if (read == 0)
-            break;
-        const std::size_t scanFrom = head.size() > 3 ? head.size() - 3 : 0;
-        head.append(buffer, read);
-        if (head.find("\n\n", scanFrom) != std::string::npos || head.find("\n\r\n", scanFrom) != std::string::npos)
-            break;
-    }
-    return head;
-}
-
 } // namespace
 
 Result<MailMessage> parseMailMessage(std::string_view bytes)
@@ -993,7 +919,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
         start = std::ftell(file);
     }
     std::fseek(file, start, SEEK_SET);
-    const std::string head = readHeaderBlock(file);
+    const BoundedHeaderBlock head = readBoundedHeaderBlock(file);
     if (std::ferror(file)) {
         const int error = errno;
         std::fclose(file);
@@ -1001,15 +927,16 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
     }
     std::fseek(file, 0, SEEK_END);
     const long size = std::ftell(file);
-    if (size <= start || (isBlankText(head) && head.size() == static_cast<std::size_t>(size - start))) {
+    if (size <= start || (isBlankText(head.text) && head.rawOffset(head.text.size()) == std::uint64_t(size - start))) {
         std::fclose(file);
         MailMessage empty;
         useEnvelopeDate(empty, envelopeDate);
         return empty;
     }
     ensureGMimeInitialised();
-    const std::size_t mark = byteOrderMarkLength(head);
-    std::optional<HeaderBlockRewrite> rewrite = rewriteHeaderBlock(std::string_view(head).substr(mark));
+    const std::size_t mark = byteOrderMarkLength(head.text);
+    HeaderBlockCuts cuts;
+    std::optional<HeaderBlockRewrite> rewrite = rewriteBoundedHeaderBlock(head, mark, cuts);
     const long restOffset = start + static_cast<long>(mark + (rewrite ? rewrite->replaced : 0));
     // The stream owns `file` from here on and closes it.
     GObjectRef<GMimeStream> fileStream(g_mime_stream_file_new_with_bounds(file, restOffset, -1));
@@ -1022,7 +949,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
         g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined.object), fileStream.object);
     }
     GMimeStream *source = rewrite ? joined.object : fileStream.object;
-    return parseStream(
+    MailMessage message = parseStream(
         source, envelopeDate,
         [source] {
             GObjectRef<GMimeStream> copy(g_mime_stream_mem_new());
@@ -1031,6 +958,10 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
             return streamBytes(copy.object);
         },
         std::move(setAside));
+    message.cutHeaderFields = std::move(cuts.fields);
+    message.headerBlockOffset = static_cast<std::uint64_t>(start);
+    message.headerBlockBytes = cuts.blockBytes;
+    return message;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "mailconverter/html/BodySizeLimit.h"
 #include "mailconverter/html/DisplayableText.h"
 #include "mailconverter/html/HtmlComposer.h"
+#include "mailconverter/mime/BoundedHeaderBlock.h"
 #include "mailconverter/mime/SecuredPart.h"
 #include "mailconverter/pdf/PdfFinisher.h"
 #include "mailconverter/pdf/PdfTextPresence.h"
@@ -16,6 +17,7 @@
 #include "mailconverter/render/PlainTextPage.h"
 #include "mailconverter/render/TextPageWriter.h"
 #include "mailconverter/render/WebEngineRenderer.h"
+#include "support/ByteSize.h"
 #include "support/FileMark.h"
 #include "support/PathHelpers.h"
 #include "support/Sha256.h"
@@ -68,6 +70,44 @@ std::string paperSizeOf(const QPageLayout &layout)
 /// The header block may take at most this share of the first page's column.
 constexpr qreal kMaxHeaderShareOfPage = 0.5;
 
+/// The whole header block of a message whose header fields were cut, as a file of its own.
+constexpr std::string_view kWholeHeaderBlockName = "message headers.txt";
+
+/// Where the whole text of what the page cuts is kept: in the embedded message when there is
+/// one, else where the attachments go, else in the message file, which is then kept.
+enum class WholeTextPlace
+{
+    EmbeddedMessage,
+    MessageFile,
+    WithAttachments
+};
+
+WholeTextPlace wholeTextPlace(AttachmentMode mode, const std::string &messageSourceFile)
+{
+    if (!messageSourceFile.empty())
+        return WholeTextPlace::EmbeddedMessage;
+    return mode == AttachmentMode::ListOnly ? WholeTextPlace::MessageFile : WholeTextPlace::WithAttachments;
+}
+
+/// Keeps the whole texts `cutBodies` holds from `first` on where the attachments go: saved in
+/// the attachments folder, and taken out of `cutBodies`, in Folder mode; else left there, to be
+/// embedded. Returns where each went, for the warnings.
+std::vector<std::string> keepWithAttachments(std::vector<CutBody> &cutBodies, std::size_t first, AttachmentMode mode,
+                                             MessageAttachments &attachments)
+{
+    std::vector<std::string> places;
+    for (std::size_t i = first; i < cutBodies.size(); ++i) {
+        if (mode == AttachmentMode::Folder)
+            places.push_back("saved in the attachments folder as '" +
+                             attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text)) + "'");
+        else
+            places.push_back("embedded in the PDF as '" + cutBodies[i].fileName + "'");
+    }
+    if (mode == AttachmentMode::Folder)
+        cutBodies.resize(first);
+    return places;
+}
+
 /// Keeps the whole text of a message whose pages were cut at `pages` where its attachments
 /// go, and says where in `converted`'s warnings.
 void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMode mode,
@@ -76,30 +116,65 @@ void keepWholeTextOfCutPages(const MailMessage &message, int pages, AttachmentMo
 {
     std::string warning =
         "the message was cut at " + QLocale(QLocale::English).toString(pages).toStdString() + " pages; its whole ";
-    if (!messageSourceFile.empty()) {
+    switch (wholeTextPlace(mode, messageSourceFile)) {
+    case WholeTextPlace::EmbeddedMessage:
         converted.warnings.push_back(warning + "message is embedded in the PDF as '" + messageSourceFile + "'");
         return;
-    }
-    if (mode == AttachmentMode::ListOnly) {
+    case WholeTextPlace::MessageFile:
         converted.keepMessageFile = true;
         converted.warnings.push_back(warning + "text is saved nowhere else, so the message file is kept");
         return;
+    case WholeTextPlace::WithAttachments:
+        break;
     }
     // The bodies cut for their size are embedded whole already, whatever the mode.
     const std::size_t first = cutBodies.size();
+    for (std::size_t i = 0; i < first; ++i)
+        converted.warnings.push_back(warning + "text is embedded in the PDF as '" + cutBodies[i].fileName + "'");
     keepUncutBodies(message, cutBodies);
-    std::vector<std::string> places;
-    for (std::size_t i = 0; i < cutBodies.size(); ++i) {
-        if (i >= first && mode == AttachmentMode::Folder)
-            places.push_back("saved in the attachments folder as '" +
-                             attachments.addUnlistedFile(cutBodies[i].fileName, std::move(cutBodies[i].text)) + "'");
-        else
-            places.push_back("embedded in the PDF as '" + cutBodies[i].fileName + "'");
-    }
-    if (mode == AttachmentMode::Folder)
-        cutBodies.resize(first);
-    for (const std::string &place : places)
+    for (const std::string &place : keepWithAttachments(cutBodies, first, mode, attachments))
         converted.warnings.push_back(warning + "text is " + place);
+}
+
+/// "the header field 'Subject' (200 MB) was", "the header fields 'A' (2 MB) and 'B' (3 MB) were".
+std::string cutFieldsNamed(const std::vector<CutHeaderField> &fields)
+{
+    std::string named = fields.size() == 1 ? "the header field " : "the header fields ";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            named += i + 1 == fields.size() ? " and " : ", ";
+        named += "'" + fields[i].name + "' (" + formatByteSize(fields[i].bytes) + ")";
+    }
+    return named + (fields.size() == 1 ? " was" : " were");
+}
+
+/// For a message with header fields too long to read whole: keeps its whole header block as
+/// a cut page's whole text is kept, read again from `messageFile`, and says so in `converted`'s
+/// warnings.
+Result<void> keepWholeHeaderBlock(const MailMessage &message, const OpenFile &messageFile, AttachmentMode mode,
+                                  const std::string &messageSourceFile, std::vector<CutBody> &cutBodies,
+                                  MessageAttachments &attachments, ConvertedMessage &converted)
+{
+    const std::string warning = cutFieldsNamed(message.cutHeaderFields) + " read only to " +
+                                formatByteSize(kMaxHeaderFieldBytes) + "; the whole header block is ";
+    switch (wholeTextPlace(mode, messageSourceFile)) {
+    case WholeTextPlace::EmbeddedMessage:
+        converted.warnings.push_back(warning + "in the message embedded in the PDF as '" + messageSourceFile + "'");
+        return {};
+    case WholeTextPlace::MessageFile:
+        converted.keepMessageFile = true;
+        converted.warnings.push_back(warning + "saved nowhere else, so the message file is kept");
+        return {};
+    case WholeTextPlace::WithAttachments:
+        break;
+    }
+    Result<std::string> block = readWholeHeaderBlock(messageFile, message);
+    if (!block)
+        return block.error();
+    cutBodies.push_back({std::string(kWholeHeaderBlockName), "text/plain", std::move(block).value()});
+    for (const std::string &place : keepWithAttachments(cutBodies, cutBodies.size() - 1, mode, attachments))
+        converted.warnings.push_back(warning + place);
+    return {};
 }
 
 /// `pdf`, or an error when it was to show text and shows none: called converted, an empty page
@@ -365,6 +440,13 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
         finishing.keptPages = budget.pages(); // the web engine printed one page more
     if (pagesCut)
         keepWholeTextOfCutPages(message, budget.pages(), *mode, messageSourceFile, cutBodies, attachments, converted);
+    // After the pages' whole texts, which are numbered by the bodies before them.
+    if (!message.cutHeaderFields.empty()) {
+        if (Result<void> kept =
+                keepWholeHeaderBlock(message, messageFile, *mode, messageSourceFile, cutBodies, attachments, converted);
+            !kept)
+            return kept.error().within("'" + messageName + "': ");
+    }
 
     finishing.metadata = metadataOf(message, plannedPath);
     finishing.edit = [&](QPDF &document) -> Result<void> {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Converts each crafted message, followed by an ordinary one, and checks that the crafted
 message either converts or fails alone with its message file kept, and that the ordinary
-message after it converts.
+message after it converts. The huge subject must convert within the default memory limit,
+its field cut before the worker parses it, and its page's subject must end in the cut note.
 
 Usage: check_bounded_messages.py TESSALY_CLI WORK_FOLDER [SCALE]
 
@@ -17,6 +18,24 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import crafted_messages  # noqa: E402
+
+
+def huge_subject_problems(folder, names, number, stderr):
+    """The huge subject's own checks: converted (within the run's default memory limit, since
+    --message-memory is left as it is), the field cut before parsing, the page's subject cut."""
+    message = 2 * number - 1
+    pdf = next((n for n in names if n.startswith(f"Row {number} ") and n.endswith(".pdf")), None)
+    if pdf is None:
+        failure = re.search(rf"message {message}\b[^\n]*", stderr)
+        return [f"huge subject: did not convert within the default limits: {failure.group(0) if failure else '?'}"]
+    if not re.search(rf"message {message}: the header field 'Subject' \(\d+ MB\) was read only to 1 MB", stderr):
+        return ["huge subject: no warning that the Subject field was cut before it was read"]
+    text = subprocess.run(["pdftotext", os.path.join(folder, pdf), "-"], capture_output=True, text=True).stdout
+    subject = " ".join(text.split("Subject:", 1)[-1].split("The subject is long.", 1)[0].split())
+    if not re.search(r"\[… cut: [\d,]+ more characters\]$", subject):
+        return [f"huge subject: the page's subject does not end in the cut note: ...{subject[-80:]}"]
+    return []
+
 
 def main():
     if len(sys.argv) < 3:
@@ -52,6 +71,8 @@ def main():
             problems.append(f"{name}: the ordinary message after it did not convert")
         if f"email-{2 * number}.eml" in names:
             problems.append(f"{name}: the ordinary message after it was kept")
+        if name == "huge subject":
+            problems += huge_subject_problems(folder, names, number, result.stderr)
     leftovers = [n for n in names if n.startswith(".tessaly-")]
     if leftovers:
         problems.append(f"temporary files left behind: {leftovers}")

@@ -123,16 +123,13 @@ ROWS = [
 
 def scaled_rows(scale):
     """(name, message bytes) for each row at `scale` times the size it was found at. The
-    picture's side stays above the drawing budget (8192 pixels) and the subject shrinks ten
-    times more, so that every row still tests what it is named for within seconds. The page
-    floods keep the size they were found at: the page budget (2,000 pages) bounds their cost,
-    and a smaller flood would not reach it."""
+    picture's side stays above the drawing budget (8192 pixels), so that every row still tests
+    what it is named for within seconds. The page floods keep the size they were found at: the
+    page budget (2,000 pages) bounds their cost, and a smaller flood would not reach it."""
     for name, make, full, _ in ROWS:
         size = int(full * scale)
         if make is huge_png:
             size = max(int(full * scale * 5), 8200)
-        elif make is huge_subject:
-            size //= 10
         elif make in (tall_div, many_short_lines):
             size = full
         yield name, make(max(size, 1))

@@ -1,9 +1,14 @@
 // A page flood (a tiny message that lays out to thousands of pages) ends at the page budget,
-// with the notice on its last page and its whole text where the attachments go.
+// with the notice on its last page and its whole text where the attachments go; the header
+// block of a field too long to read whole goes there too.
 #include "mailconverter/render/PdfMailConverter.h"
+
+#include "mailconverter/mime/BoundedHeaderBlock.h"
 
 #include "tests/mailconverter/attachments/AttachmentTestFiles.h"
 #include "tests/mailconverter/render/PdfProbe.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -114,5 +119,34 @@ TEST_F(PageBudgetTest, AMessageWithinTheBudgetIsNeitherCutNorKept)
         EXPECT_TRUE(converted.value().warnings.empty());
         EXPECT_FALSE(converted.value().keepMessageFile);
         std::filesystem::remove(converted.value().writtenPath);
+    }
+}
+
+TEST_F(PageBudgetTest, AFieldTooLongToReadKeepsItsWholeHeaderBlockWhereAWholeTextGoes)
+{
+    const std::string block = "From: Ann <ann@example.com>\nSubject: " + std::string(kMaxHeaderFieldBytes, 's') + "\n";
+    for (const std::string_view options : {kConvertEmbedAttachments, kConvertAttachmentFolder, kConvertPdfOnly}) {
+        SCOPED_TRACE(options);
+        const Result<ConvertedMessage> converted = convert(block + "\nBody.\n", options);
+        ASSERT_TRUE(converted) << converted.error().message;
+        const QByteArray pdf = tessaly::test::readWholeFile(QString::fromStdString(converted.value().writtenPath));
+        const QString page = tessaly::test::pdfPageText(pdf, 1).simplified();
+        EXPECT_TRUE(
+            page.contains(QRegularExpression(QStringLiteral("s \\[… cut: [\\d,]+ more characters\\] Body\\.$"))))
+            << page.right(80).toStdString();
+        ASSERT_EQ(converted.value().warnings.size(), 1u);
+        const std::string &warning = converted.value().warnings[0];
+        EXPECT_TRUE(warning.starts_with("the header field 'Subject' (1 MB) was read only to 1 MB; the whole header "
+                                        "block is "))
+            << warning;
+        EXPECT_EQ(converted.value().keepMessageFile, options == kConvertPdfOnly) << warning;
+        if (options == kConvertEmbedAttachments) {
+            EXPECT_EQ(detachAll(converted.value().writtenPath, m_scratch.file("detached"))["message headers.txt"],
+                      block);
+        } else if (options == kConvertAttachmentFolder) {
+            EXPECT_EQ(readWholeFile(m_scratch.file("Flood attachments") + "/message headers.txt"), block);
+        }
+        std::filesystem::remove_all(m_scratch.root());
+        std::filesystem::create_directory(m_scratch.root());
     }
 }
