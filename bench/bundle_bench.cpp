@@ -4,7 +4,7 @@
 // Usage: bundle_bench [MESSAGES [--no-stamps]]   (10000 unless told)
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 #include "mailconverter/bundle/QpdfBundleAssembler.h"
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>

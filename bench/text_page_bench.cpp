@@ -7,7 +7,7 @@
 #include "mailconverter/render/MessageScheme.h"
 #include "mailconverter/render/PdfMailConverter.h"
 #include "mailconverter/render/PlainTextPage.h"
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "mailconverter/bundle/ContentsPages.h"
 
-#include "mailconverter/render/PageSetup.h"
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/PageSetup.h"
+#include "mailconverter/textpages/PangoText.h"
 #include "support/Utf8.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 // The contents pages at the front of a bundle: its title and one line per message.
 #pragma once
 
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 #include "platform/BundleAssembler.h"
 #include "support/Result.h"
 

@@ -1,6 +1,6 @@
 #include "mailconverter/bundle/PageStamps.h"
 
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/PangoText.h"
 
 #include <cairo-pdf.h>
 

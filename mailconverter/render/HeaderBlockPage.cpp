@@ -1,6 +1,6 @@
 #include "mailconverter/render/HeaderBlockPage.h"
 
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/PangoText.h"
 
 #include <cairo-pdf.h>
 

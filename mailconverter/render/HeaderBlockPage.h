@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/html/HeaderBlockHtml.h"
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 #include "support/Result.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "mailconverter/render/PageBudget.h"
 
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <QLocale>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mailconverter/mime/MailMessage.h"
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 
 #include "mailconverter/attachments/AttachmentEmbedder.h"
 #include "mailconverter/attachments/SourceEmbedding.h"
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <QProcess>
 #include <QRegularExpression>

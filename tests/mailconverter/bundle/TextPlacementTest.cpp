@@ -1,5 +1,5 @@
 // TextPageWriter's report of where each paragraph landed, against where pdftotext finds its words.
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include "tests/mailconverter/bundle/BundleTestFiles.h"
 #include "tests/TestSupport/TempFolder.h"

@@ -1,9 +1,9 @@
 #include "mailconverter/pdf/PdfFinisher.h"
 
 #include "mailconverter/pdf/TextMapRepair.h"
-#include "mailconverter/render/PageSetup.h"
-#include "mailconverter/render/TextPageWriter.h"
 #include "mailconverter/render/WebEngineRenderer.h"
+#include "mailconverter/textpages/PageSetup.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 #include "tests/mailconverter/render/ScriptSamples.h"
 

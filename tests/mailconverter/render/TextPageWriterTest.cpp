@@ -1,10 +1,10 @@
 // What a reader gets back from pages drawn by TextPageWriter and HeaderBlockPage: every word
 // of every script, outline fonts only, whole lines on every page, links.
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include "mailconverter/render/HeaderBlockPage.h"
-#include "mailconverter/render/MonospaceAsciiFace.h"
 #include "mailconverter/render/PlainTextPage.h"
+#include "mailconverter/textpages/MonospaceAsciiFace.h"
 
 #include "tests/mailconverter/render/PdfProbe.h"
 #include "tests/mailconverter/render/ScriptSamples.h"

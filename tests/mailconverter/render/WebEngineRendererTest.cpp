@@ -1,6 +1,6 @@
 #include "mailconverter/render/WebEngineRenderer.h"
 
-#include "mailconverter/render/PageSetup.h"
+#include "mailconverter/textpages/PageSetup.h"
 #include "tests/mailconverter/render/PdfProbe.h"
 
 #include <QCoreApplication>

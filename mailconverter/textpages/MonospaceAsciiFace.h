@@ -1,7 +1,7 @@
 // Lines of printable ASCII in the monospaced face, broken and drawn as Pango would, without shaping.
 #pragma once
 
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/PangoText.h"
 
 #include <array>
 #include <optional>

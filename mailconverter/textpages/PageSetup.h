@@ -1,7 +1,7 @@
 // The paper every message is printed on.
 #pragma once
 
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <QPageLayout>
 

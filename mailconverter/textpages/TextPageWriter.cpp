@@ -1,8 +1,8 @@
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include "mailconverter/html/PlainTextHtml.h"
-#include "mailconverter/render/MonospaceAsciiFace.h"
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/MonospaceAsciiFace.h"
+#include "mailconverter/textpages/PangoText.h"
 
 #include <cairo-pdf.h>
 

@@ -1,4 +1,4 @@
-#include "mailconverter/render/MonospaceAsciiFace.h"
+#include "mailconverter/textpages/MonospaceAsciiFace.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "mailconverter/render/PangoText.h"
+#include "mailconverter/textpages/PangoText.h"
 
 #include "mailconverter/html/ScriptFonts.h"
 

@@ -1,7 +1,7 @@
 // Pango and Cairo for drawing text into PDF: the shared steps of TextPageWriter and HeaderBlockPage.
 #pragma once
 
-#include "mailconverter/render/TextPageWriter.h"
+#include "mailconverter/textpages/TextPageWriter.h"
 
 #include <QByteArray>
 

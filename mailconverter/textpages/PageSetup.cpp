@@ -1,4 +1,4 @@
-#include "mailconverter/render/PageSetup.h"
+#include "mailconverter/textpages/PageSetup.h"
 
 #include <QLocale>
 #include <QMarginsF>
