@@ -1,7 +1,7 @@
 #include "app/WindowRun.h"
 
 #include "app/RunLog.h"
-#include "app/RunTexts.h"
+#include "app/WindowRunTexts.h"
 #include "conversion/OutputTree.h"
 #include "support/PathHelpers.h"
 #include "support/TextHelpers.h"

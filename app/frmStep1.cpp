@@ -2,7 +2,7 @@
 
 #include "app/ArchiveOptions.h"
 #include "app/Artwork.h"
-#include "app/RunTexts.h"
+#include "app/WindowRunTexts.h"
 #include "app/UserManual.h"
 #include "app/WindowFont.h"
 #include "app/WindowRun.h"
