@@ -1,6 +1,6 @@
 #include "app/RunLog.h"
 
-#include "app/RunTexts.h"
+#include "app/WindowRunTexts.h"
 #include "support/DateTime.h"
 #include "support/PendingFile.h"
 

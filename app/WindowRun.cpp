@@ -1,8 +1,7 @@
 #include "app/WindowRun.h"
 
 #include "app/RunLog.h"
-#include "app/RunTexts.h"
-#include "conversion/OutputTree.h"
+#include "app/WindowRunTexts.h"
 #include "support/PathHelpers.h"
 #include "support/TextHelpers.h"
 
@@ -11,8 +10,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <filesystem>
-#include <system_error>
 
 namespace tessaly {
 namespace {
@@ -35,27 +32,6 @@ Result<void> checkOutputFolder(const std::string &folder)
     if (!probe.open())
         return Error{"cannot write in " + folder + ": " + probe.errorString().toStdString(), FailureKind::NotPermitted};
     return {};
-}
-
-std::vector<std::string> bundleConvertedMailbox(const std::string &outputFolder, const std::string &mailboxPath,
-                                                const BundleAssemblerFactory &makeAssembler)
-{
-    const std::string mailbox = trimBlanks(mailboxPath);
-    Result<std::string> folder = mailboxOutputFolder(outputFolder, mailbox);
-    std::error_code error;
-    if (!folder || !std::filesystem::is_directory(toFsPath(folder.value()), error))
-        return {};
-    const std::string notMade = sourceName(mailbox) + ": no one PDF was made: ";
-    std::unique_ptr<BundleAssembler> assembler = makeAssembler ? makeAssembler() : nullptr;
-    if (!assembler)
-        return {notMade + "the bundle assembler could not be created"};
-    Result<BundleReport> bundle = bundleMailbox(folder.value(), BundleOptions{}, *assembler);
-    if (!bundle)
-        return {notMade + bundle.error().message};
-    std::vector<std::string> warnings;
-    for (const std::string &warning : bundle.value().warnings)
-        warnings.push_back(sourceName(mailbox) + ": " + warning);
-    return warnings;
 }
 
 std::optional<RunReport> runWithOutputFolderChoice(Platform &platform, const std::vector<std::string> &mailboxes,

@@ -1,7 +1,6 @@
 // The window's side of a conversion run: the output folder, the Convert button and the report box.
 #pragma once
 
-#include "conversion/MailboxBundle.h"
 #include "conversion/RunReport.h"
 #include "platform/Platform.h"
 #include "support/Result.h"
@@ -19,13 +18,6 @@ using ConvertIntoFolder = std::function<RunReport(const std::string &outputFolde
 /// Whether a run can write in `folder`: a file is made there and removed again. Fails with the
 /// folder and the reason.
 Result<void> checkOutputFolder(const std::string &folder);
-
-/// The bundle step after a window run converted the mailbox at `mailboxPath` into
-/// `outputFolder`: one PDF of its output folder, in mailbox order, without stamps. Returns what
-/// the run's report is to warn of: the bundle's own warnings, or why it could not be made. A
-/// mailbox that left no output folder (an empty one) has nothing to bundle.
-std::vector<std::string> bundleConvertedMailbox(const std::string &outputFolder, const std::string &mailboxPath,
-                                                const BundleAssemblerFactory &makeAssembler);
 
 /// The Convert button's work around a run. A list without a mailbox (`mailboxes` all blank)
 /// says so (style 48) and returns nullopt; so does a cancelled folder choice ("Choose Folder

@@ -2,15 +2,11 @@
 
 #include "app/ArchiveOptions.h"
 #include "app/Artwork.h"
-#include "app/RunTexts.h"
+#include "app/MailboxGrid.h"
 #include "app/UserManual.h"
 #include "app/WindowFont.h"
-#include "app/WindowRun.h"
-#include "conversion/ConversionRun.h"
 #include "conversion/OpenedMailbox.h"
 #include "platform/Platform.h"
-#include "platform/ThrottledEventPump.h"
-#include "support/PathHelpers.h"
 #include "support/ScopedFlag.h"
 
 #include <QBoxLayout>
@@ -22,7 +18,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -32,7 +27,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
@@ -41,7 +35,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <future>
 #include <utility>
 
 namespace tessaly {
@@ -62,24 +55,10 @@ namespace {
 /// The client area the layout was drawn for, at 96 dots per inch.
 constexpr int kClientWidth = 599;
 constexpr int kClientHeight = 640;
-/// Wide enough for long paths; the grid scrolls sideways to show them.
-constexpr int kGridColumnWidth = 1000;
-constexpr int kGridRowHeight = 17;
-constexpr int kProgressSteps = 1000;
 /// Title bars of common desktops are at least this tall; styles often report less.
 constexpr int kLeastTitleBarHeight = 32;
 
-const QColor kCellColour(255, 255, 191);
-/// Rows the last run converted: a pale green instead of the light yellow.
-const QColor kConvertedCellColour(204, 236, 204);
-/// Rows the last run could not convert: a pale red.
-const QColor kFailedCellColour(255, 204, 204);
 const QColor kRuleColour(0, 64, 64);
-
-QString fromUtf8(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename Widget> Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
 {
@@ -156,33 +135,6 @@ void fillWith(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-QTableWidgetItem *cellItem(const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    item->setBackground(kCellColour);
-    item->setForeground(QColor(Qt::black));
-    return item;
-}
-
-void markCell(QTableWidgetItem *item, RunMark mark)
-{
-    switch (mark) {
-    case RunMark::None:
-        item->setBackground(kCellColour);
-        item->setToolTip(QString());
-        break;
-    case RunMark::Converted:
-        item->setBackground(kConvertedCellColour);
-        item->setToolTip(QStringLiteral("Converted by the last run"));
-        break;
-    case RunMark::Failed:
-        item->setBackground(kFailedCellColour);
-        item->setToolTip(QStringLiteral("Failed in the last run; the report says why"));
-        break;
-    }
-}
-
 struct NamingButton
 {
     NamingOption option;
@@ -206,8 +158,7 @@ constexpr NamingButton kNamingButtons[] = {
 
 frmStep1::frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConverter, MessageReaderFactory makeReader,
                    QWidget *parent)
-    : QWidget(parent), m_platform(platform), m_makeConverter(std::move(makeConverter)),
-      m_makeReader(std::move(makeReader)),
+    : QWidget(parent), m_platform(platform),
       m_listActions(platform, m_list, [this](bool enabled) { setConvertEnabled(enabled); }),
       m_endProcess([] { std::_Exit(EXIT_SUCCESS); })
 {
@@ -225,11 +176,15 @@ frmStep1::frmStep1(Platform &platform, ConcurrentMailConverterFactory makeConver
     createAttachmentOptions();
     createProgressArea();
     createBottomBand();
+    m_runController = std::make_unique<WindowRunController>(
+        platform, *this, m_list, *CmdConvert,
+        RunProgressView::Controls{LblProgessCurrent, LblIMMFile, LblProgress, runProgress}, std::move(makeConverter),
+        std::move(makeReader));
     setTabOrder();
     connectHandlers();
     setAcceptDrops(true);
 
-    m_list.setView(this);
+    m_list.setView(m_grid.get());
     m_listActions.setMailboxCheck([](const std::string &path) {
         const Result<MailboxStart> start = checkMailboxFile(path);
         return !start || start.value().content != MailboxContent::NotAMailbox;
@@ -287,29 +242,8 @@ void frmStep1::createListControls()
     lblCount1 = place(new QLabel(QStringLiteral("0 files"), m_canvas), "lblCount1", 16, 128, 569, 17);
 
     grdFiles1 = place(new QTableWidget(1, 1, m_canvas), "grdFiles1", 16, 144, 569, 105);
-    grdFiles1->horizontalHeader()->hide();
-    grdFiles1->verticalHeader()->hide();
-    grdFiles1->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
-    grdFiles1->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-    grdFiles1->horizontalHeader()->setStretchLastSection(false);
-    grdFiles1->setColumnWidth(0, kGridColumnWidth);
-    grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    grdFiles1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grdFiles1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdFiles1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grdFiles1->installEventFilter(this); // Delete removes the selected rows
-    grdFiles1->setWordWrap(false);
-    grdFiles1->setAutoScroll(false); // see mailboxCurrentRowChanged
-    grdFiles1->setTextElideMode(Qt::ElideNone);
-    grdFiles1->setStyleSheet(QStringLiteral("QTableWidget { background-color: white; color: black; "
-                                            "gridline-color: rgb(192, 192, 192); "
-                                            "selection-background-color: rgb(0, 0, 192); "
-                                            "selection-color: white; }"));
-    // A style sheet takes its colours from the application, not the window: the scroll bars
-    // get the design palette of their own.
-    grdFiles1->horizontalScrollBar()->setPalette(palette());
-    grdFiles1->verticalScrollBar()->setPalette(palette());
-    grdFiles1->setItem(0, 0, cellItem(QString()));
+    m_grid = std::make_unique<MailboxGrid>(*grdFiles1, *lblCount1, palette());
 }
 
 void frmStep1::createNamingOptions()
@@ -366,11 +300,8 @@ void frmStep1::createProgressArea()
     for (QLabel *label : {LblProgessCurrent, LblIMMFile, LblProgress})
         setTextColour(label, Qt::black);
 
-    // How far the whole run has come, beside the heading of the progress area.
+    // How far the whole run has come, beside the heading of the progress area (RunProgressView).
     runProgress = place(new QProgressBar(m_canvas), "runProgress", 144, 478, 441, 15);
-    runProgress->setRange(0, kProgressSteps);
-    runProgress->setValue(0);
-    runProgress->setTextVisible(false);
 
     CmdConvert = place(new QPushButton(QStringLiteral("Convert"), m_canvas), "CmdConvert", 208, 552, 185, 37);
     CmdConvert->setFont(windowFont(kConvertFontPixels));
@@ -485,10 +416,7 @@ void frmStep1::removeSelectedRows()
 {
     if (isRunning())
         return;
-    std::vector<int> rows;
-    for (const QModelIndex &index : grdFiles1->selectionModel()->selectedIndexes())
-        rows.push_back(index.row());
-    m_list.removeRows(std::move(rows));
+    m_list.removeRows(m_grid->selectedRows());
 }
 
 void frmStep1::cmdAdd_Click()
@@ -509,7 +437,7 @@ void frmStep1::CmdAddFolder_Click()
 void frmStep1::CmdConvert_Click()
 {
     if (isRunning()) {
-        stopRun();
+        m_runController->requestStop();
         return;
     }
     // Running from before the folder is asked for. The list buttons stay disabled until the
@@ -518,39 +446,13 @@ void frmStep1::CmdConvert_Click()
     setListButtonsEnabled(false);
     // The run takes the options at its start; the frames show they are fixed until it ends.
     setOptionsEnabled(false);
-    const std::vector<std::string> mailboxes = m_list.rows();
-    ConversionRun run(wholeMailboxRows(mailboxes), RunSettings{namingOption(), attachmentMode(), {}}, *this,
-                      m_makeConverter, m_makeReader);
-    m_run = &run;
-    m_bundleEachMailbox = bundleChosen();
-    m_runMailboxes = mailboxes;
-    runWithOutputFolderChoice(
-        m_platform, mailboxes, [this] { CmdConvert->setText(QStringLiteral("Stop")); },
-        [this, &run](const std::string &outputFolder) {
-            m_runOutputFolder = outputFolder;
-            RunReport report = run.convertInto(outputFolder);
-            report.warnings.insert(report.warnings.end(), m_bundleWarnings.begin(), m_bundleWarnings.end());
-            m_bundleWarnings.clear();
-            return report;
-        },
-        [this] { return m_exitAfterRun; });
-    m_run = nullptr;
-    CmdConvert->setText(QStringLiteral("Convert"));
+    m_runController->convert(m_list.rows(), RunSettings{namingOption(), attachmentMode(), {}}, bundleChosen());
     // Another run may go into another folder at once.
     setConvertEnabled(!m_list.isEmpty());
     setOptionsEnabled(true);
     setListButtonsEnabled(true);
-    if (m_exitAfterRun)
+    if (m_runController->exitRequested())
         QTimer::singleShot(0, this, &QWidget::close);
-}
-
-void frmStep1::stopRun()
-{
-    if (!m_run || m_run->isStopRequested())
-        return;
-    m_run->requestStop();
-    CmdConvert->setText(QStringLiteral("Stopping..."));
-    CmdConvert->setEnabled(false);
 }
 
 void frmStep1::ChkSaveAttach_Click()
@@ -579,17 +481,15 @@ void frmStep1::cmdEnd_Click()
 
 void frmStep1::closeEvent(QCloseEvent *event)
 {
-    if (m_run) {
+    if (m_runController->hasRunUnderWay()) {
         // The run holds the stack below this call: it stops, writes its report file and
         // returns, and the window closes then.
         event->ignore();
         const bool exit = std::exchange(m_exitConfirmed, false) ||
                           m_platform.showMessageBox("A conversion is running. Stop it and exit?",
                                                     MessageBoxStyle::YesNoQuestion) == MessageBoxAnswer::Yes;
-        if (exit) {
-            m_exitAfterRun = true;
-            stopRun();
-        }
+        if (exit)
+            m_runController->stopAndExit();
         return;
     }
     event->accept();
@@ -615,13 +515,6 @@ void frmStep1::setOptionsEnabled(bool enabled)
     FrameAttach->setEnabled(enabled && ChkSaveAttach->isChecked());
 }
 
-void frmStep1::resetProgressLabels()
-{
-    LblProgessCurrent->setText(QStringLiteral("Mailbox  0 (of 0)"));
-    LblIMMFile->clear();
-    LblProgress->setText(QStringLiteral("Saving :"));
-}
-
 bool frmStep1::isRunning() const
 {
     return m_running;
@@ -639,129 +532,9 @@ AttachmentMode frmStep1::attachmentMode() const
     return OptSaveAttachFolder->isChecked() ? AttachmentMode::Folder : AttachmentMode::Embed;
 }
 
-void frmStep1::runStarted(std::uint64_t)
-{
-    m_list.clearRunMarks();
-    resetProgressLabels();
-    runProgress->setValue(0);
-    runProgress->setFormat(fromUtf8(runProgressText(0, 0, 0, 0)));
-    runProgress->setTextVisible(true);
-    m_runClock.start();
-    m_taskbarPercent = 0;
-    m_platform.showTaskbarProgress(0.0);
-}
-
-void frmStep1::mailboxStarted(int row, int rowCount, const std::string &mailboxPath)
-{
-    m_list.setCurrentRow(row);
-    m_platform.processPendingEvents();
-    LblProgessCurrent->setText(fromUtf8(mailboxProgressText(row + 1, rowCount)));
-    // The count of the mailbox before must not stand for this one.
-    LblProgress->setText(QStringLiteral("Saving :"));
-    LblIMMFile->setText(fromUtf8(sourceName(mailboxPath)));
-    m_platform.processPendingEvents();
-}
-
-void frmStep1::mailboxConverted(int row)
-{
-    m_list.markConvertedByLastRun(row);
-    if (!m_bundleEachMailbox || row < 0 || static_cast<std::size_t>(row) >= m_runMailboxes.size())
-        return;
-    LblProgress->setText(QStringLiteral("Making one PDF..."));
-    m_platform.processPendingEvents();
-    // Joining a large mailbox takes seconds: the window keeps drawing meanwhile.
-    std::future<std::vector<std::string>> bundling =
-        std::async(std::launch::async, bundleConvertedMailbox, m_runOutputFolder,
-                   m_runMailboxes[static_cast<std::size_t>(row)], m_makeBundleAssembler);
-    while (bundling.wait_for(ThrottledEventPump::kDefaultInterval) != std::future_status::ready)
-        m_platform.processPendingEvents();
-    std::vector<std::string> warnings = bundling.get();
-    m_bundleWarnings.insert(m_bundleWarnings.end(), warnings.begin(), warnings.end());
-}
-
-void frmStep1::mailboxFailed(int row)
-{
-    m_list.markFailedInLastRun(row);
-}
-
-void frmStep1::messageFinished(int messageNumber, MessageOutcome)
-{
-    LblProgress->setText(fromUtf8(savedProgressText(messageNumber)));
-}
-
-void frmStep1::progressed(const RunProgress &progress)
-{
-    const std::uint64_t steps =
-        progress.totalBytes == 0 ? 0 : progress.bytesSplit * kProgressSteps / progress.totalBytes;
-    runProgress->setValue(static_cast<int>(std::min<std::uint64_t>(steps, kProgressSteps)));
-    // The taskbar hears of whole percents only: each update is a message on the session bus.
-    if (const int percent = runProgress->value() * 100 / kProgressSteps; percent != m_taskbarPercent) {
-        m_taskbarPercent = percent;
-        m_platform.showTaskbarProgress(percent / 100.0);
-    }
-    const double elapsed = static_cast<double>(m_runClock.elapsed()) / 1000.0;
-    runProgress->setFormat(
-        fromUtf8(runProgressText(progress.messagesDone, progress.bytesSplit, progress.totalBytes, elapsed)));
-    m_platform.processPendingEvents();
-}
-
-void frmStep1::runFinished(const RunReport &report)
-{
-    resetProgressLabels();
-    runProgress->setValue(0);
-    runProgress->setTextVisible(false);
-    m_taskbarPercent = -1;
-    m_platform.showTaskbarProgress(std::nullopt);
-    // Nothing to stop while the report box shows; Convert is back once it is closed.
-    CmdConvert->setText(QStringLiteral("Convert"));
-    CmdConvert->setEnabled(false);
-    if (m_runClock.elapsed() >= m_notifyAfter.count() && !isActiveWindow())
-        m_platform.notifyDesktop(report.stoppedByUser() ? "Conversion stopped" : "Conversion finished",
-                                 runCountsLine(report));
-}
-
 void frmStep1::setConvertEnabled(bool enabled)
 {
     CmdConvert->setEnabled(enabled);
-}
-
-void frmStep1::mailboxRowAdded(int row, const std::string &text)
-{
-    if (row >= grdFiles1->rowCount())
-        grdFiles1->setRowCount(row + 1);
-    grdFiles1->setItem(row, 0, cellItem(fromUtf8(text)));
-}
-
-void frmStep1::mailboxRowMarkChanged(int row, RunMark mark)
-{
-    if (QTableWidgetItem *item = grdFiles1->item(row, 0))
-        markCell(item, mark);
-}
-
-void frmStep1::mailboxRowsCleared()
-{
-    grdFiles1->setRowCount(1);
-    grdFiles1->setItem(0, 0, cellItem(QString()));
-}
-
-void frmStep1::mailboxCountChanged(const std::string &text)
-{
-    lblCount1->setText(fromUtf8(text));
-}
-
-void frmStep1::mailboxCurrentRowChanged(int row)
-{
-    grdFiles1->selectionModel()->setCurrentIndex(grdFiles1->model()->index(row, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-    // Scrolling to the row is the costly part; a scan adding thousands of rows scrolls once
-    // per pass of the event loop instead of once per row.
-    if (!m_scrollPending) {
-        m_scrollPending = true;
-        QTimer::singleShot(0, this, [this] {
-            m_scrollPending = false;
-            grdFiles1->scrollTo(grdFiles1->currentIndex());
-        });
-    }
 }
 
 } // namespace tessaly

@@ -1,16 +1,15 @@
 // The program's one window: the mailbox list, the options, the run's progress, help and exit.
 #pragma once
 
+#include "app/WindowRunController.h"
 #include "conversion/MailboxBundle.h"
 #include "conversion/NamingOption.h"
-#include "conversion/RunObserver.h"
 #include "mailboxlist/MailboxList.h"
 #include "mailboxlist/MailboxListActions.h"
 #include "platform/ConcurrentMailConverter.h"
 #include "platform/MailConverter.h"
 #include "platform/MessageReader.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -35,12 +34,13 @@ namespace tessaly {
 /// design then needs.
 QSize fittedClientSize(const QSize &design, const QSize &room, int scrollBarExtent);
 
-class ConversionRun;
+class MailboxGrid;
 class Platform;
 
-/// The window. Controls carry their design names as object names. A run takes the list and
-/// the options at its start and shows its progress through the window's RunObserver side.
-class frmStep1 : public QWidget, private RunObserver, private MailboxListView
+/// The window: its layout and its handlers. Controls carry their design names as object names.
+/// A run takes the list and the options at its start; a WindowRunController runs it and shows
+/// its progress.
+class frmStep1 : public QWidget
 {
     Q_OBJECT
 
@@ -66,12 +66,15 @@ public:
     void setEndProcess(std::function<void()> endProcess) { m_endProcess = std::move(endProcess); }
     /// A run that lasts this long and ends while the window is not active is told as a desktop
     /// notification (10 s by default).
-    void setNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
+    void setNotifyAfter(std::chrono::milliseconds duration) { m_runController->setNotifyAfter(duration); }
     /// The page "Help Manual" opens.
     void setUserManual(const std::string &path) { m_userManual = path; }
     /// What makes one PDF per mailbox when that option is chosen; without it the option only
     /// warns that none was made.
-    void setBundleAssembler(BundleAssemblerFactory makeAssembler) { m_makeBundleAssembler = std::move(makeAssembler); }
+    void setBundleAssembler(BundleAssemblerFactory makeAssembler)
+    {
+        m_runController->setBundleAssembler(std::move(makeAssembler));
+    }
 
     /// True from the press of Convert until its run has ended.
     bool isRunning() const;
@@ -115,51 +118,21 @@ private:
     void setListButtonsEnabled(bool enabled);
     void removeSelectedRows();
     void setOptionsEnabled(bool enabled);
-    void resetProgressLabels();
     void setConvertEnabled(bool enabled);
-    /// Asks the run under way to stop; Convert shows it is stopping.
-    void stopRun();
-
-    void runStarted(std::uint64_t totalBytes) override;
-    void mailboxStarted(int row, int rowCount, const std::string &mailboxPath) override;
-    void mailboxConverted(int row) override;
-    void mailboxFailed(int row) override;
-    void messageFinished(int messageNumber, MessageOutcome outcome) override;
-    void progressed(const RunProgress &progress) override;
-    void runFinished(const RunReport &report) override;
-
-    void mailboxRowAdded(int row, const std::string &text) override;
-    void mailboxRowsCleared() override;
-    void mailboxCountChanged(const std::string &text) override;
-    void mailboxCurrentRowChanged(int row) override;
-    void mailboxRowMarkChanged(int row, RunMark mark) override;
 
     Platform &m_platform;
-    ConcurrentMailConverterFactory m_makeConverter;
-    MessageReaderFactory m_makeReader;
     MailboxList m_list;
     MailboxListActions m_listActions;
+    /// From the press of Convert until its run has ended.
     bool m_running = false;
-    /// The run under way, for Stop.
-    ConversionRun *m_run = nullptr;
-    /// The user chose to exit mid-run: the program ends once the run has stopped.
-    bool m_exitAfterRun = false;
+    /// Made once the controls it drives are.
+    std::unique_ptr<WindowRunController> m_runController;
     /// Exit's own question was answered Yes; the close asks nothing more.
     bool m_exitConfirmed = false;
     std::function<void()> m_endProcess;
     std::string m_userManual;
-    BundleAssemblerFactory m_makeBundleAssembler;
-    /// For the run under way: whether it bundles each mailbox it converted, its mailbox list
-    /// and output folder, and what the bundles warn of, for its report.
-    bool m_bundleEachMailbox = false;
-    std::vector<std::string> m_runMailboxes;
-    std::string m_runOutputFolder;
-    std::vector<std::string> m_bundleWarnings;
-    bool m_scrollPending = false;
-    QElapsedTimer m_runClock;
-    std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(10)};
-    /// The percentage the taskbar entry shows, -1 when none.
-    int m_taskbarPercent = -1;
+    /// The list's view on grdFiles1, made with it.
+    std::unique_ptr<MailboxGrid> m_grid;
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_canvas = nullptr;

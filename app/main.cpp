@@ -7,7 +7,6 @@
 #include "platform/QtPlatform.h"
 #include "support/ChildProcess.h"
 #include "workers/IsolatedMailConverter.h"
-#include "workers/WorkerProtocol.h"
 
 #include <QApplication>
 
@@ -35,11 +34,10 @@ int main(int argc, char *argv[])
     // Messages are converted in worker processes; the window stays painted while one works.
     // Each run starts its workers with the options chosen in the window at that time.
     tessaly::ConcurrentMailConverterFactory makeConverter = [&platform]() {
-        tessaly::WorkerCommand worker{tessaly::workerProgramIn(tessaly::runningProgramFolder()), {}};
-        if (tessaly::embedSourceChosen())
-            worker.arguments.push_back(tessaly::kWorkerEmbedSourceArgument);
-        return tessaly::isolatedMailConverterFactory(std::move(worker), tessaly::WorkerLimits{},
-                                                     tessaly::defaultWorkerCount(),
+        tessaly::WorkerSettings settings;
+        settings.embedSource = tessaly::embedSourceChosen();
+        return tessaly::isolatedMailConverterFactory(tessaly::workerCommand(tessaly::runningProgramFolder(), settings),
+                                                     tessaly::WorkerLimits{}, tessaly::defaultWorkerCount(),
                                                      [&platform] { platform.processPendingEvents(); })();
     };
     tessaly::frmStep1 window(platform, std::move(makeConverter), tessaly::gmimeMessageReaderFactory());

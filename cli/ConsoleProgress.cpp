@@ -1,5 +1,6 @@
 #include "cli/ConsoleProgress.h"
 
+#include "conversion/RunTexts.h"
 #include "support/PathHelpers.h"
 
 #include <cstdio>
@@ -9,14 +10,6 @@ namespace tessaly {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
-
-std::string formatDuration(double seconds)
-{
-    const long long total = static_cast<long long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    return text;
-}
 
 } // namespace
 
@@ -69,9 +62,8 @@ void ConsoleProgress::redraw(bool force)
     char rate[32];
     std::snprintf(rate, sizeof rate, " | %.1f MB/s", megabytesPerSecond);
     line += rate;
-    if (done > 0 && total >= done && elapsed > 1.0)
-        line +=
-            " | " + formatDuration(elapsed * static_cast<double>(total - done) / static_cast<double>(done)) + " left";
+    if (const std::optional<double> left = estimatedSecondsLeft(done, total, elapsed))
+        line += " | " + formatDuration(*left, HoursShown::Always) + " left";
     const std::size_t length = line.size();
     if (length < m_lastLineLength)
         line.append(m_lastLineLength - length, ' ');

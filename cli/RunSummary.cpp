@@ -1,8 +1,48 @@
 #include "cli/RunSummary.h"
 
+#include "conversion/RunTexts.h"
+
 #include <cstdio>
 
 namespace tessaly {
+namespace {
+
+/// stderr's lines: errors and warnings, each naming its mailbox in quotes.
+class ConsoleProblemWording : public RunProblemWording
+{
+public:
+    std::string stop(const RunStop &stop) const override
+    {
+        const std::string where = stopPlaceText(stop, "'" + stop.mailbox + "'");
+        if (stop.byUser)
+            return "the run was stopped at " + where + "; run it again to go on from there";
+        return "error: the run stopped at " + where + " (" + std::string(failureText(stop.kind)) +
+               "); run it again to go on from there";
+    }
+    std::string failedMessage(const MessageFailure &failure) const override
+    {
+        std::string line = "error: '" + failure.mailbox + "': " + messagePlaceText(failure) + ": " +
+                           std::string(failureText(failure.kind)) + ": " + failure.reason;
+        if (!failure.keptMessageFile.empty())
+            line += " (kept as '" + failure.keptMessageFile + "')";
+        return line;
+    }
+    std::string failedMailbox(const MailboxFailure &failure) const override
+    {
+        return "error: '" + failure.mailbox + "': " + mailboxFailureText(failure);
+    }
+    std::string emptyMailbox(const std::string &mailbox) const override
+    {
+        return "warning: '" + mailbox + "': empty mailbox";
+    }
+    std::string warning(const std::string &warning) const override { return "warning: " + warning; }
+    std::string skippedDuplicate(const std::string &mailbox) const override
+    {
+        return "warning: '" + mailbox + "': named more than once; converted once";
+    }
+};
+
+} // namespace
 
 std::string formatRunSummary(const RunReport &report, double seconds)
 {
@@ -30,38 +70,7 @@ std::string formatFailureCounts(const RunReport &report)
 
 std::string formatRunProblems(const RunReport &report)
 {
-    std::string problems;
-    for (const auto &[kind, failures] : report.failuresByKind()) {
-        for (const MessageFailure &failure : failures) {
-            problems += "error: '" + failure.mailbox + "': message " + std::to_string(failure.messageNumber) +
-                        " (byte " + std::to_string(failure.offset) + "): " + std::string(failureText(kind)) + ": " +
-                        failure.reason;
-            if (!failure.keptMessageFile.empty())
-                problems += " (kept as '" + failure.keptMessageFile + "')";
-            problems += '\n';
-        }
-    }
-    if (const std::optional<RunStop> &stop = report.stoppedAt; stop && stop->byUser) {
-        problems += "the run was stopped at ";
-        problems += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
-        problems += "'" + stop->mailbox + "'; run it again to go on from there\n";
-    } else if (stop) {
-        problems += "error: the run stopped at ";
-        problems += stop->messageNumber > 0 ? "message " + std::to_string(stop->messageNumber) + " of " : "";
-        problems += "'" + stop->mailbox + "' (" + std::string(failureText(stop->kind)) +
-                    "); run it again to go on from there\n";
-    }
-    for (const MailboxFailure &failure : report.failedMailboxes)
-        problems += "error: '" + failure.mailbox +
-                    "': " + (failure.kind ? std::string(failureText(*failure.kind)) + ": " : std::string()) +
-                    failure.reason + '\n';
-    for (const std::string &mailbox : report.emptyMailboxes)
-        problems += "warning: '" + mailbox + "': empty mailbox\n";
-    for (const std::string &warning : report.warnings)
-        problems += "warning: " + warning + '\n';
-    for (const std::string &mailbox : report.skippedDuplicates)
-        problems += "warning: '" + mailbox + "': named more than once; converted once\n";
-    return problems;
+    return runProblemsText(report, ConsoleProblemWording(), ProblemOrder::ByKindThenStop, "\n");
 }
 
 } // namespace tessaly

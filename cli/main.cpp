@@ -9,7 +9,6 @@
 #include "support/ChildProcess.h"
 #include "support/ProcessEnvironment.h"
 #include "workers/IsolatedMailConverter.h"
-#include "workers/WorkerProtocol.h"
 
 #include <chrono>
 #include <csignal>
@@ -80,14 +79,9 @@ int main(int argc, char *argv[])
     // PDFs are rendered in worker processes, which inherit the environment set here.
     ConcurrentMailConverterFactory makeConverter;
     if (options.format == OutputFormat::Pdf) {
-        WorkerCommand worker{workerProgramIn(runningProgramFolder()), {}};
-        if (options.embedSource)
-            worker.arguments.push_back(kWorkerEmbedSourceArgument);
-        if (options.messagePages > 0)
-            worker.arguments.push_back(std::string(kWorkerMessagePagesArgument) + "=" +
-                                       std::to_string(options.messagePages));
-        makeConverter = isolatedMailConverterFactory(std::move(worker), options.limits,
-                                                     options.jobs > 0 ? options.jobs : defaultWorkerCount());
+        makeConverter = isolatedMailConverterFactory(
+            workerCommand(runningProgramFolder(), WorkerSettings{options.embedSource, options.messagePages}),
+            options.limits, options.jobs > 0 ? options.jobs : defaultWorkerCount());
     } else {
         makeConverter = oneAtATime([]() -> Result<std::unique_ptr<MailConverter>> {
             return std::unique_ptr<MailConverter>(std::make_unique<EmlCopyConverter>());

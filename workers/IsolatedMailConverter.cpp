@@ -240,4 +240,15 @@ std::string workerProgramIn(const std::string &programFolder)
     return joinPath(programFolder, programFileName("tessaly-worker"));
 }
 
+WorkerCommand workerCommand(const std::string &programFolder, const WorkerSettings &settings)
+{
+    WorkerCommand command{workerProgramIn(programFolder), {}};
+    if (settings.embedSource)
+        command.arguments.push_back(kWorkerEmbedSourceArgument);
+    if (settings.messagePages > 0)
+        command.arguments.push_back(std::string(kWorkerMessagePagesArgument) + "=" +
+                                    std::to_string(settings.messagePages));
+    return command;
+}
+
 } // namespace tessaly

@@ -118,4 +118,15 @@ ConcurrentMailConverterFactory isolatedMailConverterFactory(WorkerCommand comman
 /// The worker program installed beside the program in `programFolder`.
 std::string workerProgramIn(const std::string &programFolder);
 
+/// What a run's choices tell each of its workers at their start.
+struct WorkerSettings
+{
+    bool embedSource = false; ///< each PDF carries its message's source
+    int messagePages = 0;     ///< pages one message may fill; 0 leaves the converter's own limit
+};
+
+/// The command that starts the worker program beside the program in `programFolder` with
+/// `settings`, as the window and the command line both start theirs.
+WorkerCommand workerCommand(const std::string &programFolder, const WorkerSettings &settings);
+
 } // namespace tessaly

@@ -1,4 +1,5 @@
-// The texts the window shows of a conversion run, and its report file.
+// The texts the window shows of a conversion run, and its report file. What the command line
+// shares with them (durations, the time left, the problems list) is in conversion/RunTexts.h.
 #pragma once
 
 #include "conversion/RunReport.h"
@@ -20,11 +21,8 @@ std::string completionMessageText();
 /// The message shown when Convert is pressed with no mailbox in the list.
 std::string nothingToConvertText();
 
-/// "1:05" or "1:02:05": a duration for people, to the second.
-std::string formatDuration(double seconds);
-
 /// The bar's text during a run: messages done and, once the pace is known, the time left.
-/// "12 messages done", "120 messages done, about 1:05 left".
+/// "12 messages done", "120 messages done, about 1:05 left" (see estimatedSecondsLeft).
 std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes,
                             double elapsedSeconds);
 

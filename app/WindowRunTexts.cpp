@@ -1,8 +1,7 @@
-#include "app/RunTexts.h"
+#include "app/WindowRunTexts.h"
 
+#include "conversion/RunTexts.h"
 #include "support/PathHelpers.h"
-
-#include <cstdio>
 
 namespace tessaly {
 namespace {
@@ -26,13 +25,9 @@ void appendList(std::string &text, const Entries &entries, Describe describe)
         text += "    ... and " + std::to_string(entries.size() - kListedEntries) + " more" + kLineBreak;
 }
 
-/// Before this many seconds the pace says too little for an estimate.
-constexpr double kSecondsBeforeEstimate = 2.0;
-
 std::string describeFailure(const MessageFailure &failure)
 {
-    std::string line = PathFileName(failure.mailbox) + ", message " + std::to_string(failure.messageNumber) +
-                       " (byte " + std::to_string(failure.offset) + "): " + failure.reason;
+    std::string line = PathFileName(failure.mailbox) + ", " + messagePlaceText(failure) + ": " + failure.reason;
     if (!failure.keptMessageFile.empty())
         line += "; kept as " + failure.keptMessageFile;
     return line;
@@ -40,17 +35,14 @@ std::string describeFailure(const MessageFailure &failure)
 
 std::string describeMailboxFailure(const MailboxFailure &failure)
 {
-    return failure.mailbox + ": " + (failure.kind ? std::string(failureText(*failure.kind)) + ": " : std::string()) +
-           failure.reason;
+    return failure.mailbox + ": " + mailboxFailureText(failure);
 }
 
 /// Where and why the run stopped early, one paragraph: "Stopped by you at message 12 of
 /// a.mbox. ...", or "The disk holding /out/ is full. ...".
 std::string stopText(const RunStop &stop, const std::string &outputFolder)
 {
-    const std::string where =
-        stop.messageNumber > 0 ? "message " + std::to_string(stop.messageNumber) + " of " + PathFileName(stop.mailbox)
-                               : PathFileName(stop.mailbox);
+    const std::string where = stopPlaceText(stop, PathFileName(stop.mailbox));
     std::string text;
     if (stop.byUser)
         text = "Stopped by you at " + where + ".";
@@ -60,6 +52,32 @@ std::string stopText(const RunStop &stop, const std::string &outputFolder)
         text = "The export stopped at " + where + ": " + std::string(failureText(stop.kind)) + ".";
     return text + " Run it again into the same folder to go on from there.";
 }
+
+/// The details' and the log file's lines, one per problem.
+class WindowProblemWording : public RunProblemWording
+{
+public:
+    explicit WindowProblemWording(const std::string &outputFolder) : m_outputFolder(outputFolder) {}
+
+    std::string stop(const RunStop &stop) const override { return stopText(stop, m_outputFolder); }
+    std::string failedMessage(const MessageFailure &failure) const override
+    {
+        return "Failed: " + describeFailure(failure);
+    }
+    std::string failedMailbox(const MailboxFailure &failure) const override
+    {
+        return "Failed: " + describeMailboxFailure(failure);
+    }
+    std::string emptyMailbox(const std::string &mailbox) const override { return "Empty mailbox: " + mailbox; }
+    std::string warning(const std::string &warning) const override { return "Warning: " + warning; }
+    std::string skippedDuplicate(const std::string &mailbox) const override
+    {
+        return "Skipped, listed twice: " + mailbox;
+    }
+
+private:
+    std::string m_outputFolder;
+};
 
 std::string failedCount(const RunReport &report)
 {
@@ -73,25 +91,11 @@ std::string nothingToConvertText()
     return "There is no mailbox in the list to convert. Add mailbox files first.";
 }
 
-std::string formatDuration(double seconds)
-{
-    const long long total = seconds > 0 ? static_cast<long long>(seconds + 0.5) : 0;
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
-    return text;
-}
-
 std::string runProgressText(int messagesDone, std::uint64_t bytesSplit, std::uint64_t totalBytes, double elapsedSeconds)
 {
     std::string text = plural(static_cast<std::size_t>(messagesDone), "message", "messages") + " done";
-    if (elapsedSeconds >= kSecondsBeforeEstimate && bytesSplit > 0 && totalBytes >= bytesSplit) {
-        const double left =
-            elapsedSeconds * static_cast<double>(totalBytes - bytesSplit) / static_cast<double>(bytesSplit);
-        text += ", about " + formatDuration(left) + " left";
-    }
+    if (const std::optional<double> left = estimatedSecondsLeft(bytesSplit, totalBytes, elapsedSeconds))
+        text += ", about " + formatDuration(*left) + " left";
     return text;
 }
 
@@ -110,19 +114,8 @@ std::string runCountsLine(const RunReport &report)
 
 std::string runDetailsText(const RunReport &report)
 {
-    std::string text;
-    if (report.stoppedAt)
-        text += stopText(*report.stoppedAt, report.outputFolder) + kLineBreak;
-    for (const MessageFailure &failure : report.failedMessages)
-        text += "Failed: " + describeFailure(failure) + kLineBreak;
-    for (const MailboxFailure &failure : report.failedMailboxes)
-        text += "Failed: " + describeMailboxFailure(failure) + kLineBreak;
-    for (const std::string &mailbox : report.emptyMailboxes)
-        text += "Empty mailbox: " + mailbox + kLineBreak;
-    for (const std::string &warning : report.warnings)
-        text += "Warning: " + warning + kLineBreak;
-    for (const std::string &mailbox : report.skippedDuplicates)
-        text += "Skipped, listed twice: " + mailbox + kLineBreak;
+    std::string text =
+        runProblemsText(report, WindowProblemWording(report.outputFolder), ProblemOrder::StopFirst, kLineBreak);
     if (report.messagesSkipped > 0)
         text += "Skipped " + std::to_string(report.messagesSkipped) +
                 " messages that an earlier run converted into the same folders (their rows in "
