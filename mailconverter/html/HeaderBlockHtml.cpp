@@ -13,6 +13,21 @@ std::string cutEscaped(std::string_view text, const HeaderLimits &limits)
     return escapeHtml(cutForDisplay(text, limits.maxValueCharacters));
 }
 
+/// The subject as the page shows it. One cut before it was parsed was read only in part, so its
+/// note gives the whole field's size rather than a count of what was read.
+std::string subjectText(const MailMessage &message, const HeaderLimits &limits)
+{
+    for (const CutHeaderField &cut : message.cutHeaderFields) {
+        if (equalsIgnoringAsciiCase(cut.name, "Subject")) {
+            const std::string_view subject = message.subject;
+            return escapeHtml(
+                std::string(subject.substr(0, byteLengthOfCharacters(subject, limits.maxValueCharacters))) +
+                " [… cut: " + formatByteSize(cut.bytes) + " in all]");
+        }
+    }
+    return cutEscaped(message.subject, limits);
+}
+
 std::string moreNote(std::size_t leftOut)
 {
     return "and " + groupedNumber(leftOut) + " more";
@@ -117,7 +132,7 @@ std::vector<HeaderRow> headerRows(const MailMessage &message, const std::vector<
     if (message.date)
         rows.push_back({"Date", escapeHtml(formatHeaderDate(*message.date) + dateSourceNote(message.dateSource))});
     if (!message.subject.empty())
-        rows.push_back({"Subject", cutEscaped(message.subject, limits), true});
+        rows.push_back({"Subject", subjectText(message, limits), true});
     if (!message.signatureNote.empty())
         rows.push_back({"Signature", cutEscaped(message.signatureNote, limits)});
     if (!listings.empty())

@@ -32,7 +32,7 @@ def huge_subject_problems(folder, names, number, stderr):
         return ["huge subject: no warning that the Subject field was cut before it was read"]
     text = subprocess.run(["pdftotext", os.path.join(folder, pdf), "-"], capture_output=True, text=True).stdout
     subject = " ".join(text.split("Subject:", 1)[-1].split("The subject is long.", 1)[0].split())
-    if not re.search(r"\[… cut: [\d,]+ more characters\]$", subject):
+    if not re.search(r"\[… cut: \d+ MB in all\]$", subject):
         return [f"huge subject: the page's subject does not end in the cut note: ...{subject[-80:]}"]
     return []
 

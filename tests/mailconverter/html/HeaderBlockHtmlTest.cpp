@@ -78,6 +78,10 @@ TEST(HeaderBlockHtml, LongValuesAndLongListsAreCutAndSaySo)
     EXPECT_FALSE(contains(html, "r50@"));
     EXPECT_TRUE(contains(html, std::string(1000, 'n') + " [… cut: 2,000 more characters] &lt;n@example.com&gt;"));
     EXPECT_TRUE(contains(html, "<br>and 10 more\n"));
+
+    // A subject cut before it was parsed gives the whole field's size, not a count of what was read.
+    message.cutHeaderFields = {{"SUBJECT", 200u << 20}};
+    EXPECT_TRUE(contains(headerOf(message, {}), std::string(1000, 'x') + " [… cut: 200 MB in all]"));
 }
 
 TEST(PageRuleFilter, RemovesPageImportAndFontRulesWhereverTheyStand)
