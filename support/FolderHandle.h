@@ -103,6 +103,8 @@ private:
     Result<bool> makeFolder(std::string_view name) const;
     /// Refuses names that are not one entry of a folder.
     Result<void> checkName(std::string_view name) const;
+    /// The error for an entry that is a symbolic link, which is never followed.
+    static Error linkRefused(const std::string &path);
     /// Opens the plain file `name` here with `flags` (open(2)'s), never through a link nor
     /// waiting on a special file; `verb` says what failed in errors. POSIX only.
     Result<OpenFile> openPlainFile(std::string_view name, int flags, std::string_view verb,

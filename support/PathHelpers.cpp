@@ -37,6 +37,29 @@ std::string withTrailingSeparator(std::string path)
     return path;
 }
 
+std::string withoutTrailingSeparators(std::string path)
+{
+    while (path.size() > 1 && isPathSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
+        path.pop_back();
+    return path;
+}
+
+std::vector<std::string> pathComponents(std::string_view relative)
+{
+    std::vector<std::string> components;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = start;
+        while (end < relative.size() && !isPathSeparator(relative[end]))
+            ++end;
+        const std::string_view part = relative.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            components.emplace_back(part);
+        start = end + 1;
+    }
+    return components;
+}
+
 std::string joinPath(const std::string &folder, std::string_view name)
 {
     std::string joined = withTrailingSeparator(folder);
