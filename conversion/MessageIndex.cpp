@@ -238,8 +238,14 @@ MessageKey ConvertedMessages::identityOf(MessageKey key)
 ConvertedMessages ConvertedMessages::readFolder(const FolderHandle &folder)
 {
     ConvertedMessages converted(folder);
-    for (const std::string &name : folder.names()) {
-        if (!isIndexFileName(name) || !folder.holdsFile(name))
+    // What cannot be read counts as no earlier run: those messages are converted again.
+    Result<std::vector<std::string>> names = folder.names();
+    if (!names)
+        return converted;
+    for (const std::string &name : names.value()) {
+        if (!isIndexFileName(name))
+            continue;
+        if (Result<EntryType> type = folder.entryType(name); !type || type.value() != EntryType::PlainFile)
             continue;
         for (const auto &record : readCsvRecords(readIndexFile(folder, name)).records) {
             std::optional<IndexRow> row = indexRowFromRecord(record);
@@ -256,7 +262,10 @@ const IndexRow *ConvertedMessages::findWithPdf(const MessageKey &key) const
     if (found == m_converted.end())
         return nullptr;
     for (const IndexRow &row : found->second) {
-        if (m_folder && m_folder->holdsFile(row.pdfFile))
+        // A PDF that cannot be looked at counts as missing: the message is converted again.
+        if (!m_folder)
+            break;
+        if (Result<EntryType> pdf = m_folder->entryType(row.pdfFile); pdf && pdf.value() == EntryType::PlainFile)
             return &row;
     }
     return nullptr;

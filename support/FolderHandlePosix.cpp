@@ -54,21 +54,53 @@ bool isLinkAt(int folder, const char *name)
     return ::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
 }
 
-std::vector<std::string> entriesOf(int folderToRead)
+/// The names in the folder open as `folderToRead`, which this closes; `path` names it in errors.
+Result<std::vector<std::string>> entriesOf(int folderToRead, const std::string &path)
 {
-    std::vector<std::string> names;
+    const auto failed = [&path](int errorNumber) {
+        return systemError("cannot read the folder '" + path + "': ", errorNumber);
+    };
     DIR *listing = ::fdopendir(folderToRead);
     if (!listing) {
+        const int reason = errno;
         ::close(folderToRead);
-        return names;
+        return failed(reason);
     }
-    while (const dirent *entry = ::readdir(listing)) {
+    std::vector<std::string> names;
+    while (true) {
+        // readdir says both "no more" and "failed" with null; errno tells them apart.
+        errno = 0;
+        const dirent *entry = ::readdir(listing);
+        if (!entry)
+            break;
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..")
             names.emplace_back(name);
     }
+    const int reason = errno;
     ::closedir(listing);
+    if (reason != 0)
+        return failed(reason);
     return names;
+}
+
+EntryType entryTypeOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryType::PlainFile;
+    if (S_ISDIR(mode))
+        return EntryType::Folder;
+    if (S_ISLNK(mode))
+        return EntryType::Link;
+    return EntryType::Other;
+}
+
+/// What a rename or link that must not replace came to, from its errno: a taken name is an outcome.
+Result<RenameOutcome> renameFailure(int errorNumber)
+{
+    if (errorNumber == EEXIST)
+        return RenameOutcome::NameTaken;
+    return systemError("", errorNumber);
 }
 
 } // namespace
@@ -132,18 +164,14 @@ Result<OpenFile> FolderHandle::createUnnamed() const
     return Error{"files without a name cannot be named later here"};
 }
 
-RenameOutcome FolderHandle::linkUnnamed(const OpenFile &file, std::string_view to, Error &failure) const
+Result<RenameOutcome> FolderHandle::linkUnnamed(const OpenFile &file, std::string_view to) const
 {
-    if (Result<void> valid = checkName(to); !valid) {
-        failure = valid.error();
-        return RenameOutcome::Failed;
-    }
+    if (Result<void> valid = checkName(to); !valid)
+        return valid.error();
     const std::string descriptorPath = "/proc/self/fd/" + std::to_string(file.descriptor());
     if (::linkat(AT_FDCWD, descriptorPath.c_str(), m_folder->fd, std::string(to).c_str(), AT_SYMLINK_FOLLOW) == 0)
         return RenameOutcome::Renamed;
-    const int reason = errno;
-    failure = systemError("", reason);
-    return reason == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
+    return renameFailure(errno);
 }
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
@@ -195,57 +223,49 @@ Result<OpenFile> FolderHandle::openPlainFile(std::string_view name, int flags, s
     return file;
 }
 
-bool FolderHandle::contains(std::string_view name) const
+Result<EntryType> FolderHandle::entryType(std::string_view name) const
 {
     if (!checkName(name))
-        return false;
+        return EntryType::Missing;
     struct stat status
     {
     };
-    return ::fstatat(m_folder->fd, std::string(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    if (::fstatat(m_folder->fd, std::string(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        return entryTypeOf(status.st_mode);
+    if (errno == ENOENT)
+        return EntryType::Missing;
+    return systemError("cannot look at '" + pathOf(name) + "': ", errno);
 }
 
-bool FolderHandle::holdsFile(std::string_view name) const
-{
-    if (!checkName(name))
-        return false;
-    struct stat status
-    {
-    };
-    return ::fstatat(m_folder->fd, std::string(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISREG(status.st_mode);
-}
-
-std::vector<std::string> FolderHandle::names() const
+Result<std::vector<std::string>> FolderHandle::names() const
 {
     // A descriptor of its own, so that listing leaves the held one's position alone.
     const int listing = ::openat(m_folder->fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    return listing < 0 ? std::vector<std::string>() : entriesOf(listing);
+    if (listing < 0)
+        return systemError("cannot read the folder '" + m_path + "': ", errno);
+    return entriesOf(listing, m_path);
 }
 
-std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
+Result<std::vector<std::string>> FolderHandle::namesIn(std::string_view name) const
 {
     if (!checkName(name))
-        return {};
+        return std::vector<std::string>();
     const int listing =
         ::openat(m_folder->fd, std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    return listing < 0 ? std::vector<std::string>() : entriesOf(listing);
+    if (listing >= 0)
+        return entriesOf(listing, pathOf(name));
+    // No folder: nothing there, a link (never followed), or something else.
+    if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR)
+        return std::vector<std::string>();
+    return systemError("cannot read the folder '" + pathOf(name) + "': ", errno);
 }
 
-RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, Error &failure) const
+Result<RenameOutcome> FolderHandle::rename(std::string_view from, std::string_view to) const
 {
-    if (Result<void> valid = checkName(from); !valid) {
-        failure = valid.error();
-        return RenameOutcome::Failed;
-    }
-    if (Result<void> valid = checkName(to); !valid) {
-        failure = valid.error();
-        return RenameOutcome::Failed;
-    }
-    const auto failed = [&failure](int errorNumber) {
-        failure = systemError("", errorNumber);
-        return errorNumber == EEXIST ? RenameOutcome::NameTaken : RenameOutcome::Failed;
-    };
+    if (Result<void> valid = checkName(from); !valid)
+        return valid.error();
+    if (Result<void> valid = checkName(to); !valid)
+        return valid.error();
     const std::string source(from);
     const std::string target(to);
     const int fd = m_folder->fd;
@@ -253,11 +273,11 @@ RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, E
     if (::renameat2(fd, source.c_str(), fd, target.c_str(), RENAME_NOREPLACE) == 0)
         return RenameOutcome::Renamed;
     if (errno != EINVAL && errno != ENOSYS)
-        return failed(errno);
+        return renameFailure(errno);
 #endif
     // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
     if (::linkat(fd, source.c_str(), fd, target.c_str(), 0) != 0)
-        return failed(errno);
+        return renameFailure(errno);
     ::unlinkat(fd, source.c_str(), 0);
     return RenameOutcome::Renamed;
 }

@@ -30,14 +30,25 @@ bool isLink(const std::string &path)
     return std::filesystem::is_symlink(std::filesystem::symlink_status(toFsPath(path), error));
 }
 
-std::vector<std::string> entriesOf(const std::string &folder)
+Result<std::vector<std::string>> entriesOf(const std::string &folder)
 {
     std::vector<std::string> names;
     std::error_code error;
     for (auto it = std::filesystem::directory_iterator(toFsPath(folder), error);
          !error && it != std::filesystem::directory_iterator(); it.increment(error))
         names.push_back(fromFsPath(it->path().filename()));
+    if (error)
+        return Error{"cannot read the folder '" + folder + "': " + error.message()};
     return names;
+}
+
+/// An error saying `what` followed by the system's text for `error` (GetLastError's), with
+/// the kind it stands for.
+Error windowsError(std::string what, DWORD error)
+{
+    const bool isDiskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+    return Error{std::move(what) + std::system_category().message(static_cast<int>(error)),
+                 isDiskFull ? std::optional(FailureKind::DiskFull) : std::nullopt};
 }
 
 } // namespace
@@ -54,7 +65,10 @@ Result<bool> FolderHandle::makeFolder(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
-    if (contains(name))
+    Result<EntryType> there = entryType(name);
+    if (!there)
+        return there.error();
+    if (there.value() != EntryType::Missing)
         return false;
     std::error_code error;
     if (!std::filesystem::create_directory(toFsPath(pathOf(name)), error))
@@ -94,7 +108,8 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
 {
     if (Result<void> valid = checkName(name); !valid)
         return valid.error();
-    if (contains(name))
+    // A dangling link counts as a taken name; where nothing can be seen, _O_EXCL decides.
+    if (Result<EntryType> there = entryType(name); there && there.value() != EntryType::Missing)
         return systemError("cannot create '" + pathOf(name) + "': ", EEXIST);
     return openPath(pathOf(name), _O_RDWR | _O_CREAT | _O_EXCL, "create");
 }
@@ -104,10 +119,9 @@ Result<OpenFile> FolderHandle::createUnnamed() const
     return Error{"files without a name are not supported on this system"};
 }
 
-RenameOutcome FolderHandle::linkUnnamed(const OpenFile &, std::string_view, Error &failure) const
+Result<RenameOutcome> FolderHandle::linkUnnamed(const OpenFile &, std::string_view) const
 {
-    failure = Error{"files without a name are not supported on this system"};
-    return RenameOutcome::Failed;
+    return Error{"files without a name are not supported on this system"};
 }
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
@@ -143,45 +157,55 @@ Result<OpenFile> FolderHandle::openForReading(std::string_view name) const
     return OpenFile::openForReading(path);
 }
 
-bool FolderHandle::contains(std::string_view name) const
+Result<EntryType> FolderHandle::entryType(std::string_view name) const
 {
+    if (!checkName(name))
+        return EntryType::Missing;
     std::error_code error;
-    return checkName(name) && std::filesystem::exists(std::filesystem::symlink_status(toFsPath(pathOf(name)), error));
+    const std::filesystem::file_status status = std::filesystem::symlink_status(toFsPath(pathOf(name)), error);
+    switch (status.type()) {
+    case std::filesystem::file_type::not_found:
+        return EntryType::Missing;
+    case std::filesystem::file_type::none:
+        return Error{"cannot look at '" + pathOf(name) + "': " + error.message()};
+    case std::filesystem::file_type::regular:
+        return EntryType::PlainFile;
+    case std::filesystem::file_type::directory:
+        return EntryType::Folder;
+    case std::filesystem::file_type::symlink:
+        return EntryType::Link;
+    default:
+        return EntryType::Other;
+    }
 }
 
-bool FolderHandle::holdsFile(std::string_view name) const
-{
-    std::error_code error;
-    return checkName(name) &&
-           std::filesystem::is_regular_file(std::filesystem::symlink_status(toFsPath(pathOf(name)), error));
-}
-
-std::vector<std::string> FolderHandle::names() const
+Result<std::vector<std::string>> FolderHandle::names() const
 {
     return entriesOf(m_path);
 }
 
-std::vector<std::string> FolderHandle::namesIn(std::string_view name) const
+Result<std::vector<std::string>> FolderHandle::namesIn(std::string_view name) const
 {
-    if (!checkName(name) || isLink(pathOf(name)))
-        return {};
+    Result<EntryType> type = entryType(name);
+    if (!type)
+        return type.error();
+    if (type.value() != EntryType::Folder)
+        return std::vector<std::string>();
     return entriesOf(pathOf(name));
 }
 
-RenameOutcome FolderHandle::rename(std::string_view from, std::string_view to, Error &failure) const
+Result<RenameOutcome> FolderHandle::rename(std::string_view from, std::string_view to) const
 {
-    if (!checkName(from) || !checkName(to)) {
-        failure = Error{"not a file name"};
-        return RenameOutcome::Failed;
-    }
+    if (Result<void> valid = checkName(from); !valid)
+        return valid.error();
+    if (Result<void> valid = checkName(to); !valid)
+        return valid.error();
     if (MoveFileExW(toFsPath(pathOf(from)).c_str(), toFsPath(pathOf(to)).c_str(), 0))
         return RenameOutcome::Renamed;
     const DWORD error = GetLastError();
-    failure = Error{std::system_category().message(static_cast<int>(error)),
-                    error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? std::optional(FailureKind::DiskFull)
-                                                                                : std::nullopt};
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameOutcome::NameTaken
-                                                                       : RenameOutcome::Failed;
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+        return RenameOutcome::NameTaken;
+    return windowsError("", error);
 }
 
 Result<void> FolderHandle::replace(std::string_view from, std::string_view to) const
@@ -196,10 +220,7 @@ Result<void> FolderHandle::replace(std::string_view from, std::string_view to) c
     // NTFS replaces the target in one step; a folder there fails it.
     if (MoveFileExW(toFsPath(pathOf(from)).c_str(), toFsPath(target).c_str(), MOVEFILE_REPLACE_EXISTING))
         return {};
-    const DWORD error = GetLastError();
-    return Error{"cannot replace '" + target + "': " + std::system_category().message(static_cast<int>(error)),
-                 error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? std::optional(FailureKind::DiskFull)
-                                                                             : std::nullopt};
+    return windowsError("cannot replace '" + target + "': ", GetLastError());
 }
 
 Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_t time) const

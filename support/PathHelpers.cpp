@@ -39,7 +39,12 @@ std::string withTrailingSeparator(std::string path)
 
 std::string withoutTrailingSeparators(std::string path)
 {
-    while (path.size() > 1 && isPathSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
+#ifdef _WIN32
+    const auto isDriveRoot = [](const std::string &p) { return p.size() == 3 && p[1] == ':'; };
+#else
+    const auto isDriveRoot = [](const std::string &) { return false; };
+#endif
+    while (path.size() > 1 && isPathSeparator(path.back()) && !isDriveRoot(path))
         path.pop_back();
     return path;
 }
