@@ -54,7 +54,12 @@ Result<std::vector<BundleEntry>> readEntries(const FolderHandle &folder)
     std::map<MessageKey, std::size_t> slots;
     for (IndexRow &row : rows.value()) {
         BundleEntry entry;
-        entry.hasPdf = !row.pdfFile.empty() && folder.holdsFile(row.pdfFile);
+        if (!row.pdfFile.empty()) {
+            Result<EntryType> pdf = folder.entryType(row.pdfFile);
+            if (!pdf)
+                return pdf.error();
+            entry.hasPdf = pdf.value() == EntryType::PlainFile;
+        }
         entry.row = std::move(row);
         const auto [slot, isNew] = slots.emplace(ConvertedMessages::identityOf(entry.row.key), entries.size());
         if (isNew)
@@ -136,11 +141,14 @@ Result<std::set<std::string>> earlierParts(const FolderHandle &parent, const std
 {
     const std::string loadName = bundleLoadFileName(mailboxName);
     std::set<std::string> parts;
-    if (!parent.contains(loadName))
+    Result<EntryType> load = parent.entryType(loadName);
+    if (!load)
+        return load.error();
+    if (load.value() == EntryType::Missing)
         return parts;
     const Error notOurs{"'" + parent.pathOf(loadName) +
                         "' is there already and is no load file of a bundle: move it away to make the bundle"};
-    if (!parent.holdsFile(loadName))
+    if (load.value() != EntryType::PlainFile)
         return notOurs;
     Result<std::string> text = parent.read(loadName);
     if (!text)
@@ -174,13 +182,6 @@ Result<void> writeLoadFile(const FolderHandle &parent, const std::string &name, 
     if (Result<void> written = pending.value().write(text); !written)
         return written;
     return pending.value().commitReplacing(name);
-}
-
-std::string withoutTrailingSeparators(std::string path)
-{
-    while (path.size() > 1 && isPathSeparator(path.back()))
-        path.pop_back();
-    return path;
 }
 
 } // namespace
@@ -245,7 +246,11 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
     if (!ours)
         return ours.error();
     for (const std::string &name : partNames) {
-        if (parent.contains(name) && !(ours.value().contains(name) && parent.holdsFile(name)))
+        Result<EntryType> there = parent.entryType(name);
+        if (!there)
+            return there.error();
+        const bool isEarlierPart = ours.value().contains(name) && there.value() == EntryType::PlainFile;
+        if (there.value() != EntryType::Missing && !isEarlierPart)
             return Error{"'" + parent.pathOf(name) +
                          "' is there already and no load file of a bundle names it: move it away to make the bundle"};
     }

@@ -56,19 +56,18 @@ Result<FileInFolder> writeMessageFile(const FolderHandle &folder, int messageNum
         PendingFile &pending = *message.textFile;
         if (auto written = pending.write(kLineEnd); !written)
             return written.error();
-        if (folder.holdsFile(name) && holdsSameBytes(folder, name, *pending.file()))
+        // Only a plain file is read: a link or anything else at the name is never taken.
+        if (holdsSameBytes(folder, name, *pending.file()))
             return FileInFolder{folder, name};
         return commitMessageFile(pending, folder, name);
     }
     // A run killed while converting this message left its copy; taking it again lets the
     // conversion delete it, instead of leaving it to look like a message that failed.
     const std::string_view messageText = message.text;
-    if (folder.holdsFile(name)) {
-        Result<std::string> earlier = folder.read(name, messageText.size() + kLineEnd.size() + 1);
-        if (earlier && earlier.value().size() == messageText.size() + kLineEnd.size() &&
-            earlier.value().starts_with(messageText) && earlier.value().ends_with(kLineEnd))
-            return FileInFolder{folder, name};
-    }
+    if (Result<std::string> earlier = folder.read(name, messageText.size() + kLineEnd.size() + 1);
+        earlier && earlier.value().size() == messageText.size() + kLineEnd.size() &&
+        earlier.value().starts_with(messageText) && earlier.value().ends_with(kLineEnd))
+        return FileInFolder{folder, name};
     auto pending = PendingFile::createIn(folder);
     if (!pending)
         return pending.error();

@@ -234,11 +234,19 @@ MessageKey ConvertedMessages::identityOf(MessageKey key)
     return key;
 }
 
-std::vector<std::string> indexFilesOf(const FolderHandle &folder)
+Result<std::vector<std::string>> indexFilesOf(const FolderHandle &folder)
 {
+    Result<std::vector<std::string>> entries = folder.names();
+    if (!entries)
+        return entries.error();
     std::vector<std::string> names;
-    for (std::string &name : folder.names()) {
-        if (isIndexFileName(name) && folder.holdsFile(name))
+    for (std::string &name : entries.value()) {
+        if (!isIndexFileName(name))
+            continue;
+        Result<EntryType> type = folder.entryType(name);
+        if (!type)
+            return type.error();
+        if (type.value() == EntryType::PlainFile)
             names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
@@ -251,8 +259,11 @@ std::vector<std::string> indexFilesOf(const FolderHandle &folder)
 
 Result<std::vector<IndexRow>> readIndexRows(const FolderHandle &folder)
 {
+    Result<std::vector<std::string>> indexFiles = indexFilesOf(folder);
+    if (!indexFiles)
+        return indexFiles.error();
     std::vector<IndexRow> rows;
-    for (const std::string &name : indexFilesOf(folder)) {
+    for (const std::string &name : indexFiles.value()) {
         Result<std::string> text = folder.read(name);
         if (!text)
             return text.error();
@@ -283,7 +294,10 @@ const IndexRow *ConvertedMessages::findWithPdf(const MessageKey &key) const
     if (found == m_converted.end())
         return nullptr;
     for (const IndexRow &row : found->second) {
-        if (m_folder && m_folder->holdsFile(row.pdfFile))
+        // A PDF that cannot be looked at counts as missing: the message is converted again.
+        if (!m_folder)
+            break;
+        if (Result<EntryType> pdf = m_folder->entryType(row.pdfFile); pdf && pdf.value() == EntryType::PlainFile)
             return &row;
     }
     return nullptr;

@@ -129,7 +129,7 @@ private:
 
 /// The index files of `folder`: the whole run's first, then the shards' in natural order, so
 /// that where files disagree, a later one wins.
-std::vector<std::string> indexFilesOf(const FolderHandle &folder);
+Result<std::vector<std::string>> indexFilesOf(const FolderHandle &folder);
 
 /// The rows of every index file of `folder`, in the order of indexFilesOf and, within a file,
 /// as written; headings and a torn last row are left out. Fails, with the file and the reason,

@@ -46,11 +46,20 @@ std::optional<std::time_t> localTime(const std::optional<MessageDateTime> &date)
     return time;
 }
 
-/// The path of a kept message file, "" when there is none on the disk: a report names only
-/// files that exist.
+/// Whether the kept message file `file` is on the disk: a report names only files that exist,
+/// and one that cannot be looked at is not named.
+bool isOnDisk(const std::optional<FileInFolder> &file)
+{
+    if (!file)
+        return false;
+    Result<EntryType> type = file->folder.entryType(file->name);
+    return type && type.value() != EntryType::Missing;
+}
+
+/// The path of a kept message file, "" when there is none on the disk.
 std::string pathOf(const std::optional<FileInFolder> &file)
 {
-    return file && file->folder.contains(file->name) ? file->path() : std::string();
+    return isOnDisk(file) ? file->path() : std::string();
 }
 
 } // namespace
@@ -144,8 +153,7 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
             startConversion(pending, pdf.value());
         }
     } catch (const std::exception &exception) {
-        fail(pending, messageFile && messageFile->folder.contains(messageFile->name) ? messageFile : std::nullopt,
-             Error{exception.what()});
+        fail(pending, isOnDisk(messageFile) ? messageFile : std::nullopt, Error{exception.what()});
     }
     return pending;
 }

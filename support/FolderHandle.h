@@ -14,12 +14,22 @@
 
 namespace tessaly {
 
-/// What a rename that must not replace anything came to.
+/// What a rename that must not replace anything came to, when it did not fail.
 enum class RenameOutcome
 {
     Renamed,
-    NameTaken,
-    Failed
+    /// Something has the new name already (a dangling link included); nothing was changed.
+    NameTaken
+};
+
+/// What an entry of a folder is, seen without following a link.
+enum class EntryType
+{
+    Missing, ///< nothing has the name
+    PlainFile,
+    Folder,
+    Link,
+    Other ///< a pipe, a socket, a device
 };
 
 /// An open folder. Every operation names an entry of this folder, never a path: a name holding
@@ -54,8 +64,8 @@ public:
     /// dies. Fails where the system or the file system has no such files (then use create).
     Result<OpenFile> createUnnamed() const;
     /// Gives `file`, made by createUnnamed, the name `to`, unless something already has that
-    /// name; never replaces. Outcomes and `failure` as for rename.
-    RenameOutcome linkUnnamed(const OpenFile &file, std::string_view to, Error &failure) const;
+    /// name; never replaces. Outcomes and failures as for rename.
+    Result<RenameOutcome> linkUnnamed(const OpenFile &file, std::string_view to) const;
     /// Opens the plain file `name` for appending, making it when missing. A link, a file with
     /// more than one name (a hard link to a file elsewhere) or anything but a plain file is refused.
     Result<OpenFile> openForAppend(std::string_view name) const;
@@ -64,20 +74,22 @@ public:
     /// The plain file `name`, open for reading, to read in parts or to hand to another process.
     Result<OpenFile> openForReading(std::string_view name) const;
 
-    /// Whether anything (a dangling link included) has the name `name` here.
-    bool contains(std::string_view name) const;
-    /// Whether `name` is a plain file here (not a link to one).
-    bool holdsFile(std::string_view name) const;
-    /// The names of the entries; none when the folder cannot be read.
-    std::vector<std::string> names() const;
-    /// The names of the entries of the folder `name` of this folder; none when there is no such
-    /// folder, or it is a link.
-    std::vector<std::string> namesIn(std::string_view name) const;
+    /// What has the name `name` here: a link is a Link (a dangling one included), never what it
+    /// points to. A name that is not one entry of a folder names nothing here: Missing. Fails
+    /// when the system cannot tell (the folder cannot be searched, say), with its reason.
+    Result<EntryType> entryType(std::string_view name) const;
+    /// The names of the entries, in no particular order; fails when the folder cannot be read.
+    Result<std::vector<std::string>> names() const;
+    /// The names of the entries of the folder `name` of this folder: none when there is no such
+    /// folder (a link to one, which is never followed, and a name that is not one entry, as for
+    /// entryType); fails when it cannot be read.
+    Result<std::vector<std::string>> namesIn(std::string_view name) const;
 
     /// Renames `from` to `to` unless something already has that name (a dangling link
-    /// included); never replaces. On NameTaken and Failed, `failure` holds the system's reason
-    /// and its kind (a full disk, a refused permission).
-    RenameOutcome rename(std::string_view from, std::string_view to, Error &failure) const;
+    /// included); never replaces. A failure's message is the system's reason alone, for the
+    /// caller to say what it was doing (Error::within), and it keeps the reason's kind (a full
+    /// disk, a refused permission).
+    Result<RenameOutcome> rename(std::string_view from, std::string_view to) const;
     /// Renames `from` to `to`, replacing the plain file that has that name in the same step, so
     /// that at every moment `to` names either the old file or the new one. A link or a folder
     /// at `to` is refused.
@@ -103,6 +115,8 @@ private:
     Result<bool> makeFolder(std::string_view name) const;
     /// Refuses names that are not one entry of a folder.
     Result<void> checkName(std::string_view name) const;
+    /// The error for an entry that is a symbolic link, which is never followed.
+    static Error linkRefused(const std::string &path);
     /// Opens the plain file `name` here with `flags` (open(2)'s), never through a link nor
     /// waiting on a special file; `verb` says what failed in errors. POSIX only.
     Result<OpenFile> openPlainFile(std::string_view name, int flags, std::string_view verb,

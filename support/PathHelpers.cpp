@@ -37,6 +37,34 @@ std::string withTrailingSeparator(std::string path)
     return path;
 }
 
+std::string withoutTrailingSeparators(std::string path)
+{
+#ifdef _WIN32
+    const auto isDriveRoot = [](const std::string &p) { return p.size() == 3 && p[1] == ':'; };
+#else
+    const auto isDriveRoot = [](const std::string &) { return false; };
+#endif
+    while (path.size() > 1 && isPathSeparator(path.back()) && !isDriveRoot(path))
+        path.pop_back();
+    return path;
+}
+
+std::vector<std::string> pathComponents(std::string_view relative)
+{
+    std::vector<std::string> components;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = start;
+        while (end < relative.size() && !isPathSeparator(relative[end]))
+            ++end;
+        const std::string_view part = relative.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            components.emplace_back(part);
+        start = end + 1;
+    }
+    return components;
+}
+
 std::string joinPath(const std::string &folder, std::string_view name)
 {
     std::string joined = withTrailingSeparator(folder);

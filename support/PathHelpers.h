@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaly {
 
@@ -27,6 +28,12 @@ std::string fromFsPath(const std::filesystem::path &path);
 
 /// `path` with one separator appended unless it already ends in one.
 std::string withTrailingSeparator(std::string path);
+/// `path` without the separators it ends in; a root ("/", "C:\\") keeps its own.
+std::string withoutTrailingSeparators(std::string path);
+
+/// The components of the relative path `relative`, outermost first, without the empty ones
+/// and "." ("a//./b/" is "a", "b"); ".." is a component like any other.
+std::vector<std::string> pathComponents(std::string_view relative);
 
 /// `folder`, a separator (unless `folder` ends in one) and `name`.
 std::string joinPath(const std::string &folder, std::string_view name);

@@ -11,7 +11,8 @@ namespace {
 constexpr int kMaxNumberedVariants = 99999;
 constexpr int kMaxTemporaryNameAttempts = 100;
 
-/// Removes `name` when it is an earlier copy of the file marked `mark`; whether it did.
+/// Removes `name` when it is an earlier copy of the file marked `mark`; whether it did. A copy
+/// that will not go stays, and the file takes the next numbered name: nothing is lost.
 bool removeEarlierCopy(const FolderHandle &folder, const std::string &name, std::string_view mark)
 {
     return !mark.empty() && fileMark(folder, name) == mark && folder.remove(name);
@@ -45,7 +46,8 @@ Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
         if (file)
             return PendingFile(folder, std::move(name), std::move(file).value());
         // Made exclusively: a name something else holds, a link included, is passed over.
-        if (!folder.contains(name))
+        Result<EntryType> taken = folder.entryType(name);
+        if (!taken || taken.value() == EntryType::Missing)
             return file.error();
     }
     return Error{"cannot create a file in '" + folder.path() + "': no free temporary name"};
@@ -97,26 +99,22 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
 {
     if (Result<void> finished = finishWriting(name, durability, mark.mark); !finished)
         return finished.error();
-    Error failure;
     for (int n = 1; n <= kMaxNumberedVariants; ++n) {
         const std::string candidate = n == 1 ? std::string(name) : numberedVariant(std::string(name), n);
         // Decided by the rename's own answer, not by a second look: another process may free
         // or take the name in between.
-        RenameOutcome outcome = placeAs(candidate, failure);
-        if (outcome == RenameOutcome::NameTaken && mark.replacesEarlierCopy &&
+        Result<RenameOutcome> placed = placeAs(candidate);
+        if (placed && placed.value() == RenameOutcome::NameTaken && mark.replacesEarlierCopy &&
             removeEarlierCopy(m_folder, candidate, mark.mark))
-            outcome = placeAs(candidate, failure);
-        switch (outcome) {
-        case RenameOutcome::Renamed:
-            // Its data went to the disk before it was named (Durable) or is a scratch copy.
-            m_file.reset();
-            m_name.clear();
-            return candidate;
-        case RenameOutcome::NameTaken:
+            placed = placeAs(candidate);
+        if (!placed)
+            return placed.error().within("cannot create '" + m_folder.pathOf(candidate) + "': ");
+        if (placed.value() == RenameOutcome::NameTaken)
             continue;
-        case RenameOutcome::Failed:
-            return Error{"cannot create '" + m_folder.pathOf(candidate) + "': " + failure.message, failure.kind};
-        }
+        // Its data went to the disk before it was named (Durable) or is a scratch copy.
+        m_file.reset();
+        m_name.clear();
+        return candidate;
     }
     return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken"};
 }
@@ -160,27 +158,24 @@ Result<void> PendingFile::finishWriting(std::string_view name, Durability durabi
 
 Result<void> PendingFile::nameTemporarily()
 {
-    Error failure;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
         std::string candidate = temporaryName();
-        switch (m_folder.linkUnnamed(*m_file, candidate, failure)) {
-        case RenameOutcome::Renamed:
-            m_name = std::move(candidate);
-            m_unnamed = false;
-            m_file.reset();
-            return {};
-        case RenameOutcome::NameTaken:
+        Result<RenameOutcome> linked = m_folder.linkUnnamed(*m_file, candidate);
+        if (!linked)
+            return linked.error().within("cannot create a file in '" + m_folder.path() + "': ");
+        if (linked.value() == RenameOutcome::NameTaken)
             continue;
-        case RenameOutcome::Failed:
-            return Error{"cannot create a file in '" + m_folder.path() + "': " + failure.message, failure.kind};
-        }
+        m_name = std::move(candidate);
+        m_unnamed = false;
+        m_file.reset();
+        return {};
     }
     return Error{"cannot create a file in '" + m_folder.path() + "': no free temporary name"};
 }
 
-RenameOutcome PendingFile::placeAs(const std::string &name, Error &failure) const
+Result<RenameOutcome> PendingFile::placeAs(const std::string &name) const
 {
-    return m_unnamed ? m_folder.linkUnnamed(*m_file, name, failure) : m_folder.rename(m_name, name, failure);
+    return m_unnamed ? m_folder.linkUnnamed(*m_file, name) : m_folder.rename(m_name, name);
 }
 
 } // namespace tessaly

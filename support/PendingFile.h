@@ -71,7 +71,7 @@ private:
     /// Gives a file without a name a temporary one, so that a rename can replace with it.
     Result<void> nameTemporarily();
     /// Gives the file the name `name` (never replacing); as FolderHandle::rename.
-    RenameOutcome placeAs(const std::string &name, Error &failure) const;
+    Result<RenameOutcome> placeAs(const std::string &name) const;
 
     FolderHandle m_folder;
     std::string m_name; ///< the temporary name; empty for a file without one, and once committed or discarded

@@ -19,14 +19,20 @@ CommitPlan planCommit(const FileInFolder &destination, const std::set<std::strin
     };
     std::string name = destination.name;
     const auto isTaken = [&](const std::string &candidate) {
-        return reserved.contains(folder.pathOf(candidate)) ||
-               (folder.contains(candidate) && !isOwnCopy(folder, candidate));
+        if (reserved.contains(folder.pathOf(candidate)))
+            return true;
+        // A name that cannot be looked at is planned anyway: the commit never replaces what is there.
+        Result<EntryType> there = folder.entryType(candidate);
+        return there && there.value() != EntryType::Missing && !isOwnCopy(folder, candidate);
     };
     for (int n = 2; n <= kMaxNumberedVariants && isTaken(name); ++n)
         name = numberedVariant(destination.name, n);
 
     const std::string attachmentFolder = attachmentFolderFor(name);
-    std::vector<std::string> namesTaken = folder.namesIn(attachmentFolder);
+    // An attachments folder that cannot be read plans its names as an empty one: each file's
+    // commit there never replaces, and writing into it says what is wrong.
+    Result<std::vector<std::string>> listed = folder.namesIn(attachmentFolder);
+    std::vector<std::string> namesTaken = listed ? std::move(listed).value() : std::vector<std::string>();
     if (Result<FolderHandle> attachments = namesTaken.empty() || !mark.replacesEarlierCopy
                                                ? Result<FolderHandle>(Error{})
                                                : folder.openExisting(attachmentFolder)) {

@@ -1,6 +1,6 @@
 #include "mailconverter/html/HeaderBlockHtml.h"
 
-#include "mailconverter/html/HtmlSanitizer.h"
+#include "mailconverter/html/HtmlEscaping.h"
 #include "mailconverter/mime/ReplyAddresses.h"
 #include "support/ByteSize.h"
 #include "support/Utf8.h"

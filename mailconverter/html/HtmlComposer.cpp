@@ -2,6 +2,7 @@
 
 #include "mailconverter/html/FontAliases.h"
 #include "mailconverter/html/HeaderBlockHtml.h"
+#include "mailconverter/html/HtmlEscaping.h"
 #include "mailconverter/html/HtmlSanitizer.h"
 #include "mailconverter/html/InvitationHtml.h"
 #include "mailconverter/html/PageRuleFilter.h"

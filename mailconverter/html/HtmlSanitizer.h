@@ -51,7 +51,4 @@ struct SanitizedHtml
 /// the page, as a mail client shows the message.
 SanitizedHtml sanitizeHtml(std::string_view html, const SanitizeOptions &options);
 
-/// Escapes & < > " ' for use in HTML text and attribute values.
-std::string escapeHtml(std::string_view text);
-
 } // namespace tessaly

@@ -1,6 +1,6 @@
 #include "mailconverter/html/PlainTextHtml.h"
 
-#include "mailconverter/html/HtmlSanitizer.h"
+#include "mailconverter/html/HtmlEscaping.h"
 #include "mailconverter/html/ScriptFonts.h"
 #include "support/Utf8.h"
 

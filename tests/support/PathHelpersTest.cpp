@@ -54,6 +54,14 @@ TEST(JoinPath, AddsExactlyOneSeparator)
     EXPECT_EQ(withTrailingSeparator("/"), "/");
 }
 
+TEST(PathComponents, DropEmptyAndDotComponentsAndKeepDotDotForTheCallerToRefuse)
+{
+    EXPECT_EQ(pathComponents("a//./b/"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(pathComponents("../x"), (std::vector<std::string>{"..", "x"}));
+    EXPECT_EQ(withoutTrailingSeparators("/out//"), "/out");
+    EXPECT_EQ(withoutTrailingSeparators("/"), "/");
+}
+
 TEST(EnsureFolder, CreatesEveryMissingParentAndIsRepeatable)
 {
     const TempFolder scratch;

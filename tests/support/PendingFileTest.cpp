@@ -7,6 +7,9 @@
 #include "support/PathHelpers.h"
 
 #include "tests/TestSupport/TempFolder.h"
+#ifndef _WIN32
+#include "tests/TestSupport/WithoutRootRights.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -120,62 +123,29 @@ TEST(PendingFile, AbandonedFileLeavesNothingBehind)
     EXPECT_EQ(countEntries(scratch.root()), 0);
 }
 
-TEST(FolderHandle, MissingFolderIsAnErrorNamingIt)
-{
-    Result<FolderHandle> folder = FolderHandle::open("/nonexistent-tessaly-folder/x");
-    ASSERT_FALSE(folder);
-    EXPECT_NE(folder.error().message.find("/nonexistent-tessaly-folder/x"), std::string::npos);
-}
-
 #ifndef _WIN32
-TEST(FolderHandle, RegressionNoFileIsWrittenOrReadThroughALinkPlantedInTheFolder)
+TEST(PendingFile, ACommitTheSystemRefusesSaysWhereAndKeepsTheKindOfItsReason)
 {
     const TempFolder scratch;
-    const std::string victim = scratch.write("victim/passwd", "root:x:0:0\n");
-    const std::string folderPath = scratch.folder("out");
-    fs::create_symlink(victim, scratch.file("out/index.csv"));
-    fs::create_hard_link(victim, scratch.file("out/hard.csv"));
-    const FolderHandle folder = FolderHandle::open(folderPath).value();
-
-    for (const char *name : {"index.csv", "hard.csv"}) {
-        SCOPED_TRACE(name);
-        Result<OpenFile> appended = folder.openForAppend(name);
-        ASSERT_FALSE(appended);
-        EXPECT_NE(appended.error().message.find("not permitted"), std::string::npos) << appended.error().message;
-    }
-    EXPECT_FALSE(folder.read("index.csv"));
-    EXPECT_FALSE(folder.create("index.csv"));
-    EXPECT_FALSE(folder.setModificationTime("index.csv", 0));
-    EXPECT_FALSE(folder.holdsFile("index.csv"));
-    EXPECT_TRUE(folder.contains("index.csv"));
-    EXPECT_EQ(readFile(victim), "root:x:0:0\n");
-    EXPECT_NE(fs::last_write_time(victim), fs::file_time_type{});
-}
-
-TEST(FolderHandle, FoldersBelowAreMadeWithoutFollowingALinkAndHeldWhereTheyWere)
-{
-    const TempFolder scratch;
-    scratch.folder("elsewhere");
-    fs::create_directory_symlink(scratch.file("elsewhere"), scratch.file("out-link"));
-    const FolderHandle root = FolderHandle::open(scratch.path()).value();
-
-    std::vector<std::string> created;
-    Result<FolderHandle> mailbox = root.openBelow("out/home/ann/box.mbox", &created);
-    ASSERT_TRUE(mailbox) << mailbox.error().message;
-    EXPECT_EQ(created, (std::vector<std::string>{"out", "out/home", "out/home/ann", "out/home/ann/box.mbox"}));
-    for (const char *refused : {"out-link/box.mbox", "out/../elsewhere"})
-        EXPECT_FALSE(root.openBelow(refused)) << refused;
-
-    // The folder is swapped for a link after it was opened: files still go where it was.
-    fs::rename(scratch.file("out/home/ann/box.mbox"), scratch.file("moved"));
-    fs::create_directory_symlink(scratch.file("elsewhere"), scratch.file("out/home/ann/box.mbox"));
-    ASSERT_TRUE(mailbox.value().create("a.pdf"));
-    EXPECT_TRUE(fs::exists(scratch.file("moved/a.pdf")));
-    EXPECT_TRUE(fs::is_empty(scratch.file("elsewhere")));
-
-    fs::remove(scratch.file("out/home/ann/box.mbox"));
-    root.removeEmptyFolders(created);
-    EXPECT_FALSE(fs::exists(scratch.file("out")));
+    const std::string lockedPath = scratch.folder("locked");
+    const FolderHandle locked = FolderHandle::open(lockedPath).value();
+    Result<PendingFile> file = PendingFile::createIn(locked);
+    ASSERT_TRUE(file && file.value().write("a PDF"));
+    fs::permissions(lockedPath, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string expected = "cannot create '" + joinPath(lockedPath, "a.pdf") + "': Permission denied";
+    // The number says which check failed.
+    const int failedCheck = tessaly::testing::runWithoutRootRights([&file, &expected] {
+        Result<std::string> committed = file.value().commitAs("a.pdf");
+        if (committed)
+            return 1;
+        if (committed.error().kind != FailureKind::NotPermitted)
+            return 2;
+        return committed.error().message == expected ? 0 : 3;
+    });
+    fs::permissions(lockedPath, fs::perms::owner_all);
+    if (failedCheck == tessaly::testing::kCannotDropRootRights)
+        GTEST_SKIP() << "cannot run without root's rights here";
+    EXPECT_EQ(failedCheck, 0);
 }
 #endif
 

@@ -484,7 +484,7 @@ TEST(BundleAssembler, AWriteThatFailsLeavesTheEarlierBundleAndNothingElse)
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_FALSE(assembled);
     EXPECT_NE(assembled.error().message.find("File too large"), std::string::npos) << assembled.error().message;
-    EXPECT_EQ(folder.names().size(), 2u);
+    EXPECT_EQ(folder.names().value().size(), 2u);
     EXPECT_EQ(folder.read("b.pdf").value(), "the earlier bundle");
 }
 
@@ -501,7 +501,7 @@ TEST(BundleAssembler, AnUnreadableMessagePdfFailsThePartAndLeavesTheEarlierBundl
     const Result<AssembledPart> assembled = QpdfBundleAssembler().assemble(part, {folder, "b.pdf"});
     ASSERT_FALSE(assembled);
     EXPECT_NE(assembled.error().message.find("2.pdf"), std::string::npos) << assembled.error().message;
-    EXPECT_EQ(folder.names().size(), 3u);
+    EXPECT_EQ(folder.names().value().size(), 3u);
     EXPECT_EQ(folder.read("b.pdf").value(), "the earlier bundle");
 }
 

@@ -1,3 +1,5 @@
+// ChildProcess on POSIX: posix_spawn or a fork into namespaces of its own, a Unix socket in,
+// a pipe out, and the process tree read from /proc.
 #include "support/ChildProcess.h"
 
 #include "support/DescriptorChannel.h"
@@ -5,15 +7,6 @@
 #include "support/ProcessNamespaces.h"
 #include "support/SystemReason.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <map>
-#include <utility>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -26,83 +19,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <utility>
+
 extern char **environ;
-#endif
 
 namespace tessaly {
 
 std::string programFileName(std::string_view baseName)
 {
-#ifdef _WIN32
-    return std::string(baseName) + ".exe";
-#else
     return std::string(baseName);
-#endif
 }
 
 std::string runningProgramFolder()
 {
-#ifdef _WIN32
-    wchar_t path[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, path, 32768);
-    if (length == 0 || length >= 32768)
-        return {};
-    return fromFsPath(std::filesystem::path(std::wstring(path, length)).parent_path());
-#else
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string() : fromFsPath(program.parent_path());
-#endif
 }
-
-#ifdef _WIN32
-
-void endWithParent() {}
-bool childProcessesSupported()
-{
-    return false;
-}
-
-Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &, ChildIsolation)
-{
-    return Error{"separate converter processes are not supported on this system"};
-}
-ChildProcess::ChildProcess(ChildProcess &&other) noexcept = default;
-ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
-ChildProcess::~ChildProcess() = default;
-void ChildProcess::closePipes() {}
-Result<void> ChildProcess::write(std::string_view, const std::vector<int> &)
-{
-    return Error{"not supported"};
-}
-std::size_t ChildProcess::inputBufferBytes() const
-{
-    return 0;
-}
-ChildProcess::ReadStatus ChildProcess::read(std::string &, std::chrono::milliseconds)
-{
-    return ReadStatus::Closed;
-}
-void ChildProcess::waitForAnyOutput(const std::vector<const ChildProcess *> &, std::chrono::milliseconds) {}
-std::uint64_t ChildProcess::treeResidentBytes() const
-{
-    return 0;
-}
-void ChildProcess::killTree() {}
-std::optional<std::string> ChildProcess::howItEnded()
-{
-    return std::string("was never started");
-}
-ProcessTreeSample sampleProcessTree(long)
-{
-    return {};
-}
-std::FILE *reserveStandardOutput()
-{
-    return nullptr;
-}
-
-#else
 
 namespace {
 
@@ -442,7 +379,5 @@ std::FILE *reserveStandardOutput()
     }
     return ::fdopen(reserved, "wb");
 }
-
-#endif
 
 } // namespace tessaly
