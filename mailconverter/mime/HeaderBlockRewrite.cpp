@@ -8,14 +8,6 @@ namespace tessaly {
 
 namespace {
 
-std::size_t countOf(std::string_view text, std::string_view what)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
-        ++count;
-    return count;
-}
-
 // What goes in front of a body that starts at a misplaced line: the end of the header block,
 // or, when there is no header at all, the type RFC 2045 gives a part without one.
 std::string_view headerBlockEnd(std::size_t bodyStart)
@@ -36,11 +28,12 @@ std::optional<HeaderBlockRewrite> rewriteHeaderBlock(std::string_view head)
     for (const HeaderBlockField &field : scan.fields) {
         const std::string_view whole = head.substr(field.begin, field.end - field.begin);
         const std::string_view name = whole.substr(0, field.nameEnd);
-        if (countOf(whole, "=?") <= kMaxEncodedWordStartsForGMime || equalsIgnoringAsciiCase(name, "Content-Type")) {
+        const std::string_view value = whole.substr(whole.find(':') + 1);
+        if (!isKeptFromGMime(name, value)) {
             rewrite.front += whole;
             continue;
         }
-        rewrite.setAside.emplace_back(std::string(name), std::string(whole.substr(whole.find(':') + 1)));
+        rewrite.setAside.emplace_back(std::string(name), std::string(value));
         rewrite.front += std::string(name) + ":\n";
     }
     if (!bodyStart && rewrite.setAside.empty() && scan.skippedBlankLine == 0)

@@ -168,6 +168,18 @@ bool isTokenCharacter(char c)
 
 } // namespace
 
+bool isKeptFromGMime(std::string_view name, std::string_view value)
+{
+    if (equalsIgnoringAsciiCase(name, "Content-Type"))
+        return false;
+    std::size_t starts = 0;
+    for (std::size_t at = value.find("=?"); at != std::string_view::npos; at = value.find("=?", at + 2)) {
+        if (++starts > kMaxEncodedWordStartsForGMime)
+            return true;
+    }
+    return false;
+}
+
 std::string unfoldHeader(std::string_view raw)
 {
     std::string out;

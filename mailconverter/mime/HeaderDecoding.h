@@ -14,6 +14,10 @@ namespace tessaly {
 /// own decoder takes time quadratic in their number when they are not closed.
 inline constexpr std::size_t kMaxEncodedWordStartsForGMime = 200;
 
+/// Whether the field `name` with the raw value `value` holds more "=?" than GMime is given
+/// (kMaxEncodedWordStartsForGMime). Content-Type never is: GMime must read it to find the parts.
+bool isKeptFromGMime(std::string_view name, std::string_view value);
+
 /// Removes folding (CR LF or LF followed by a space or tab), keeping the space or tab, and
 /// drops a final line end. Other tabs and stray line breaks stay.
 std::string unfoldHeader(std::string_view raw);

@@ -4,6 +4,7 @@
 #include "mailconverter/mime/GMimeSession.h"
 #include "mailconverter/mime/HeaderBlockScan.h"
 #include "mailconverter/mime/HeaderDecoding.h"
+#include "mailconverter/mime/MessageConstruction.h"
 #include "support/Utf8.h"
 
 #include <gmime/gmime.h>
@@ -15,19 +16,6 @@ namespace tessaly {
 
 namespace {
 
-std::size_t byteOrderMarkLength(std::string_view bytes)
-{
-    return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
-
-/// One field of the header block: its name and its raw value, folding kept, without the
-/// blanks after the colon and without its final line break.
-struct RawField
-{
-    std::string_view name;
-    std::string_view value;
-};
-
 std::string_view withoutLineBreak(std::string_view text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -35,51 +23,27 @@ std::string_view withoutLineBreak(std::string_view text)
     return text;
 }
 
+std::string_view withoutLeadingBlanks(std::string_view value)
+{
+    while (!value.empty() &&
+           (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
+        value.remove_prefix(1);
+    return value;
+}
+
 /// The fields of the header block at the start of `head`, of its first `maxHeaderBytes` bytes.
-std::vector<RawField> headerFields(std::string_view head, std::size_t maxHeaderBytes, std::size_t &blockEnd)
+std::vector<RawHeaderField> headerFields(std::string_view head, std::size_t maxHeaderBytes, std::size_t &blockEnd)
 {
     head = head.substr(0, maxHeaderBytes);
     const HeaderBlockScan scan = scanHeaderBlock(head, true);
-    std::vector<RawField> fields;
+    std::vector<RawHeaderField> fields;
     for (const HeaderBlockField &field : scan.fields) {
         const std::string_view whole = head.substr(field.begin, field.end - field.begin);
-        std::string_view value = withoutLineBreak(whole.substr(whole.find(':') + 1));
-        while (!value.empty() &&
-               (value.front() == ' ' || value.front() == '\t' || value.front() == '\r' || value.front() == '\n'))
-            value.remove_prefix(1);
-        fields.push_back(RawField{whole.substr(0, field.nameEnd), value});
+        const std::string_view value = withoutLeadingBlanks(withoutLineBreak(whole.substr(whole.find(':') + 1)));
+        fields.push_back(RawHeaderField{std::string(whole.substr(0, field.nameEnd)), std::string(value)});
     }
     blockEnd = scan.scanned;
     return fields;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && asciiLowercase(a) == asciiLowercase(b);
-}
-
-std::size_t encodedWordStarts(std::string_view text)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find("=?"); at != std::string_view::npos; at = text.find("=?", at + 2))
-        ++count;
-    return count;
-}
-
-/// The first field named `name` (as GMime finds it); "" when there is none. A field full of
-/// "=?" is unfolded and trimmed, as the whole parse sets it aside from GMime.
-std::string firstValue(const std::vector<RawField> &fields, std::string_view name)
-{
-    const auto found =
-        std::find_if(fields.begin(), fields.end(), [&](const RawField &field) { return sameName(field.name, name); });
-    if (found == fields.end())
-        return {};
-    if (encodedWordStarts(found->value) <= kMaxEncodedWordStartsForGMime || sameName(name, "Content-Type"))
-        return std::string(found->value);
-    const std::string unfolded = unfoldHeader(found->value);
-    const std::size_t first = unfolded.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string()
-                                      : unfolded.substr(first, unfolded.find_last_not_of(" \t") - first + 1);
 }
 
 /// How far into a multipart message's body the first text part's charset is looked for.
@@ -107,7 +71,7 @@ std::string firstTextPartCharset(std::string_view body, GMimeParserOptions *opti
     body = body.substr(0, kCharsetSearchBytes);
     for (std::size_t line = 0; line < body.size();) {
         const std::size_t end = std::min(body.find('\n', line), body.size());
-        if (sameName(body.substr(line, std::min<std::size_t>(13, end - line)), "Content-Type:")) {
+        if (equalsIgnoringAsciiCase(body.substr(line, std::min<std::size_t>(13, end - line)), "Content-Type:")) {
             // The field with its continuation lines.
             std::size_t fieldEnd = end;
             while (fieldEnd + 1 < body.size() && (body[fieldEnd + 1] == ' ' || body[fieldEnd + 1] == '\t'))
@@ -140,10 +104,84 @@ std::string declaredTextCharset(std::string_view contentType, std::string_view b
 
 } // namespace
 
+std::vector<RawHeaderField> headerFieldsOf(GMimeObject *object, const SetAsideHeaders &setAside)
+{
+    std::vector<RawHeaderField> fields;
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+    std::size_t nextSetAside = 0;
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+        const char *name = g_mime_header_get_name(header);
+        const char *raw = g_mime_header_get_raw_value(header);
+        RawHeaderField field{name ? name : "", std::string(withoutLeadingBlanks(raw ? raw : ""))};
+        if (nextSetAside < setAside.size() && field.value.empty() &&
+            equalsIgnoringAsciiCase(field.name, setAside[nextSetAside].first))
+            field.value = withoutLeadingBlanks(setAside[nextSetAside++].second);
+        fields.push_back(std::move(field));
+    }
+    // Set aside but not in GMime's list: still the message's own.
+    for (; nextSetAside < setAside.size(); ++nextSetAside)
+        fields.push_back(RawHeaderField{setAside[nextSetAside].first,
+                                        std::string(withoutLeadingBlanks(setAside[nextSetAside].second))});
+    return fields;
+}
+
+std::string firstFieldValue(const std::vector<RawHeaderField> &fields, std::string_view name)
+{
+    const auto found = std::find_if(fields.begin(), fields.end(), [&](const RawHeaderField &field) {
+        return equalsIgnoringAsciiCase(field.name, name);
+    });
+    if (found == fields.end())
+        return {};
+    if (!isKeptFromGMime(found->name, found->value))
+        return found->value;
+    const std::string unfolded = unfoldHeader(found->value);
+    const std::size_t first = unfolded.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string()
+                                      : unfolded.substr(first, unfolded.find_last_not_of(" \t") - first + 1);
+}
+
+MessageHeaders decodeMessageHeaders(const std::vector<RawHeaderField> &fields, std::string_view declaredCharset,
+                                    std::optional<MailDate> envelopeDate, GMimeParserOptions *options)
+{
+    MessageHeaders headers;
+    // Our own decoder, not GMime's: it handles unknown charsets and unpadded base64.
+    headers.subject = decodeHeaderText(firstFieldValue(fields, "Subject"), declaredCharset);
+    headers.from = parseAddressList(firstFieldValue(fields, "From"), declaredCharset, options);
+    headers.to = parseAddressList(firstFieldValue(fields, "To"), declaredCharset, options);
+    headers.cc = parseAddressList(firstFieldValue(fields, "Cc"), declaredCharset, options);
+    headers.bcc = parseAddressList(firstFieldValue(fields, "Bcc"), declaredCharset, options);
+    headers.replyTo = parseAddressList(firstFieldValue(fields, "Reply-To"), declaredCharset, options);
+    if (const std::string id = firstFieldValue(fields, "Message-ID"); !id.empty()) {
+        if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
+            headers.messageId = decoded;
+            g_free(decoded);
+        }
+    }
+    headers.date = parseHeaderDate(firstFieldValue(fields, "Date"));
+    if (headers.date)
+        return headers;
+    headers.date = envelopeDate;
+    headers.dateSource = MailMessage::DateSource::Envelope;
+    if (headers.date)
+        return headers;
+    // Received headers are prepended on the way, so the first one is the newest.
+    for (const RawHeaderField &field : fields) {
+        if (!equalsIgnoringAsciiCase(field.name, "Received"))
+            continue;
+        headers.date = parseReceivedDate(field.value);
+        if (headers.date) {
+            headers.dateSource = MailMessage::DateSource::Received;
+            break;
+        }
+    }
+    return headers;
+}
+
 MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeaderBytes)
 {
     message.remove_prefix(byteOrderMarkLength(message));
-    MessageHeaders headers;
     std::optional<MailDate> envelopeDate;
     if (message.substr(0, 5) == "From ") {
         const std::size_t lineEnd = message.find('\n');
@@ -151,37 +189,20 @@ MessageHeaders readMessageHeaders(std::string_view message, std::size_t maxHeade
         message.remove_prefix(lineEnd == std::string_view::npos ? message.size() : lineEnd + 1);
     }
     if (message.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        MessageHeaders headers;
         headers.date = envelopeDate;
+        headers.dateSource = MailMessage::DateSource::Envelope;
         return headers;
     }
     message.remove_prefix(byteOrderMarkLength(message));
     std::size_t blockEnd = 0;
-    const std::vector<RawField> fields = headerFields(message, maxHeaderBytes, blockEnd);
+    const std::vector<RawHeaderField> fields = headerFields(message, maxHeaderBytes, blockEnd);
 
     ensureGMimeInitialised();
     ParserOptionsPtr options = makeParserOptions();
     const std::string charset =
-        declaredTextCharset(firstValue(fields, "Content-Type"), message.substr(blockEnd), options.get());
-    headers.subject = decodeHeaderText(firstValue(fields, "Subject"), charset);
-    headers.from = parseAddressList(firstValue(fields, "From"), charset, options.get());
-    headers.to = parseAddressList(firstValue(fields, "To"), charset, options.get());
-    if (const std::string id = firstValue(fields, "Message-ID"); !id.empty()) {
-        if (char *decoded = g_mime_utils_decode_message_id(id.c_str())) {
-            headers.messageId = decoded;
-            g_free(decoded);
-        }
-    }
-    headers.date = parseHeaderDate(firstValue(fields, "Date"));
-    if (!headers.date)
-        headers.date = envelopeDate;
-    // Received headers are prepended on the way, so the first one is the newest.
-    for (const RawField &field : fields) {
-        if (headers.date)
-            break;
-        if (sameName(field.name, "Received"))
-            headers.date = parseReceivedDate(field.value);
-    }
-    return headers;
+        declaredTextCharset(firstFieldValue(fields, "Content-Type"), message.substr(blockEnd), options.get());
+    return decodeMessageHeaders(fields, charset, envelopeDate, options.get());
 }
 
 } // namespace tessaly
