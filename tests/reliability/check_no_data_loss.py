@@ -12,7 +12,8 @@ file: a PDF called converted that lost it (a blank page, an attachment cut short
 PDF has more pages than the page budget, and one cut there carries its whole text as
 "message body" (the run embeds attachments). No failure goes without its kind: each failed
 index row names a kind FailureKind.cpp knows and starts its reason with that kind's words, and
-so does each failed message's line on stderr.
+so does each failed message's line on stderr, also in a run where every message fails over
+its memory limit.
 
 The .eml pass reads every line-end form; the PDF pass renders the LF form only, since the
 splitter hands the converter the same message files whatever the form.
@@ -194,6 +195,14 @@ def main():
             with open(os.path.join(mailboxes, "contents.json")) as file:
                 problems += contents_problems(json.load(file), checked, out)
             problems += check_page_budget(checked, out)
+
+    # Every message fails over a memory limit no worker keeps to: each failure is still
+    # recorded with its kind, and keeps its message file.
+    out = os.path.join(work, "out.failing")
+    result = run_cli(cli, ["--output", out, "--message-memory", "1M", *lf])
+    problems += account(lf, out, ".pdf") + kind_problems(lf, out, result.stderr)
+    if "over the memory limit: " not in result.stderr:
+        problems.append("no message failed over a memory limit of 1 MB:\n" + result.stderr[-3000:])
 
     for problem in problems:
         print("LOST:", problem)
