@@ -27,7 +27,7 @@ void appendList(std::string &text, const Entries &entries, Describe describe)
 
 std::string describeFailure(const MessageFailure &failure)
 {
-    std::string line = PathFileName(failure.mailbox) + ", " + messagePlaceText(failure) + ": " + failure.reason;
+    std::string line = PathFileName(failure.mailbox) + ", " + messagePlaceText(failure) + ": " + failure.error.message;
     if (!failure.keptMessageFile.empty())
         line += "; kept as " + failure.keptMessageFile;
     return line;
@@ -44,12 +44,12 @@ std::string stopText(const RunStop &stop, const std::string &outputFolder)
 {
     const std::string where = stopPlaceText(stop, PathFileName(stop.mailbox));
     std::string text;
-    if (stop.byUser)
+    if (stop.error.kind == FailureKind::StoppedByUser)
         text = "Stopped by you at " + where + ".";
-    else if (stop.kind == FailureKind::DiskFull)
+    else if (stop.error.kind == FailureKind::DiskFull)
         text = "The disk holding " + outputFolder + " is full. The export stopped at " + where + ".";
     else
-        text = "The export stopped at " + where + ": " + std::string(failureText(stop.kind)) + ".";
+        text = "The export stopped at " + where + ": " + std::string(failureText(stop.error.kind)) + ".";
     return text + " Run it again into the same folder to go on from there.";
 }
 

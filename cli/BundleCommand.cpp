@@ -13,7 +13,7 @@ constexpr std::size_t kMostBatesDigits = 18;
 
 Error usageError(const std::string &message)
 {
-    return Error{message + "\ntry 'tessaly-cli bundle --help' for more information"};
+    return Error{message + "\ntry 'tessaly-cli bundle --help' for more information", FailureKind::UsageError};
 }
 
 std::string countOf(int count, const std::string &one, const std::string &many)

@@ -17,7 +17,7 @@ constexpr std::size_t kNamingCaptionColumn = 52;
 
 Error usageError(const std::string &message)
 {
-    return Error{message + "\ntry 'tessaly-cli --help' for more information"};
+    return Error{message + "\ntry 'tessaly-cli --help' for more information", FailureKind::UsageError};
 }
 
 Result<AttachmentMode> parseAttachments(std::string_view value)

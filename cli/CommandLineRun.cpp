@@ -73,7 +73,7 @@ RunReport runFromCommandLine(const CliOptions &options, const std::vector<std::s
                 Result<ByteRange> aligned = isSourceFolder(work.path) ? messageFilesInByteRange(work.path, *work.range)
                                                                       : alignToSeparators(work.path, *work.range);
                 if (!aligned) {
-                    unshareable.push_back(MailboxFailure{work.path, aligned.error().message});
+                    unshareable.push_back(MailboxFailure{work.path, aligned.error()});
                     continue;
                 }
                 // A range inside one message larger than the range holds no message of its own.

@@ -16,10 +16,10 @@ Result<OptionValue> readOptionValue(const std::vector<std::string_view> &argumen
         option.value = argument.substr(equals + 1);
     }
     if (std::find(names.begin(), names.end(), option.name) == names.end())
-        return Error{"unknown option '" + std::string(argument) + "'"};
+        return Error{"unknown option '" + std::string(argument) + "'", FailureKind::UsageError};
     if (equals == std::string_view::npos) {
         if (index + 1 >= arguments.size())
-            return Error{"option '" + std::string(option.name) + "' needs a value"};
+            return Error{"option '" + std::string(option.name) + "' needs a value", FailureKind::UsageError};
         option.value = arguments[++index];
     }
     return option;

@@ -14,15 +14,15 @@ public:
     std::string stop(const RunStop &stop) const override
     {
         const std::string where = stopPlaceText(stop, "'" + stop.mailbox + "'");
-        if (stop.byUser)
+        if (stop.error.kind == FailureKind::StoppedByUser)
             return "the run was stopped at " + where + "; run it again to go on from there";
-        return "error: the run stopped at " + where + " (" + std::string(failureText(stop.kind)) +
+        return "error: the run stopped at " + where + " (" + std::string(failureText(stop.error.kind)) +
                "); run it again to go on from there";
     }
     std::string failedMessage(const MessageFailure &failure) const override
     {
         std::string line = "error: '" + failure.mailbox + "': " + messagePlaceText(failure) + ": " +
-                           std::string(failureText(failure.kind)) + ": " + failure.reason;
+                           std::string(failureText(failure.error.kind)) + ": " + failure.error.message;
         if (!failure.keptMessageFile.empty())
             line += " (kept as '" + failure.keptMessageFile + "')";
         return line;

@@ -37,9 +37,11 @@ std::uint64_t fileSize(const std::string &path)
 Result<std::unique_ptr<ConcurrentMailConverter>> makeConverter(const ConcurrentMailConverterFactory &factory)
 {
     Result<std::unique_ptr<ConcurrentMailConverter>> converter =
-        factory ? factory() : Result<std::unique_ptr<ConcurrentMailConverter>>(Error{"no converter is set up"});
+        factory ? factory()
+                : Result<std::unique_ptr<ConcurrentMailConverter>>(
+                      Error{"no converter is set up", FailureKind::InternalError});
     if (converter && !converter.value())
-        return Error{"the converter could not be created"};
+        return Error{"the converter could not be created", FailureKind::InternalError};
     return converter;
 }
 
@@ -91,7 +93,7 @@ RunReport ConversionRun::convertInto(const std::string &outputFolderAsGiven)
         // Without a converter no mailbox can be converted; say so for each one.
         for (const std::string &mailboxPath : paths) {
             if (!mailboxPath.empty())
-                m_recorder.failMailbox(mailboxPath, "cannot start the converter: " + converter.error().message);
+                m_recorder.failMailbox(mailboxPath, converter.error().within("cannot start the converter: "));
         }
     } else {
         // A resumed run takes back what a killed one named and did not record; --force keeps it.

@@ -13,9 +13,9 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     try {
         return step();
     } catch (const std::exception &exception) {
-        return Error{std::string("the converter failed: ") + exception.what()};
+        return Error{std::string("the converter failed: ") + exception.what(), FailureKind::InternalError};
     } catch (...) {
-        return Error{"the converter failed"};
+        return Error{"the converter failed", FailureKind::InternalError};
     }
 }
 

@@ -147,7 +147,8 @@ Result<std::set<std::string>> earlierParts(const FolderHandle &parent, const std
     if (load.value() == EntryType::Missing)
         return parts;
     const Error notOurs{"'" + parent.pathOf(loadName) +
-                        "' is there already and is no load file of a bundle: move it away to make the bundle"};
+                            "' is there already and is no load file of a bundle: move it away to make the bundle",
+                        FailureKind::NameConflict};
     if (load.value() != EntryType::PlainFile)
         return notOurs;
     Result<std::string> text = parent.read(loadName);
@@ -208,7 +209,8 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
     const FolderHandle parent = place.value().folder;
     const std::string mailboxName = place.value().name;
     if (mailboxName.empty() || mailboxName == "." || mailboxName == "..")
-        return Error{"cannot bundle '" + mailboxFolder + "': give the mailbox's own output folder"};
+        return Error{"cannot bundle '" + mailboxFolder + "': give the mailbox's own output folder",
+                     FailureKind::NotAMailbox};
     Result<FolderHandle> opened = parent.openExisting(mailboxName);
     if (!opened)
         return opened.error();
@@ -219,7 +221,7 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
         return read.error();
     std::vector<BundleEntry> &entries = read.value();
     if (entries.empty())
-        return Error{"cannot bundle '" + path + "': no index file there records a message"};
+        return Error{"cannot bundle '" + path + "': no index file there records a message", FailureKind::NotAMailbox};
 
     BundleReport report;
     for (BundleEntry &entry : entries) {
@@ -251,8 +253,10 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
             return there.error();
         const bool isEarlierPart = ours.value().contains(name) && there.value() == EntryType::PlainFile;
         if (there.value() != EntryType::Missing && !isEarlierPart)
-            return Error{"'" + parent.pathOf(name) +
-                         "' is there already and no load file of a bundle names it: move it away to make the bundle"};
+            return Error{
+                "'" + parent.pathOf(name) +
+                    "' is there already and no load file of a bundle names it: move it away to make the bundle",
+                FailureKind::NameConflict};
     }
 
     // Parts this bundle wrote at names no load file names yet would block the next try.
@@ -295,8 +299,9 @@ Result<BundleReport> bundleMailbox(const std::string &mailboxFolder, const Bundl
         ++partsWritten;
         if (made.value().messages.size() != part.messages.size())
             return failWith(Error{"cannot make '" + destination.path() + "': the assembler placed " +
-                                  std::to_string(made.value().messages.size()) + " of its " +
-                                  std::to_string(part.messages.size()) + " messages"});
+                                      std::to_string(made.value().messages.size()) + " of its " +
+                                      std::to_string(part.messages.size()) + " messages",
+                                  FailureKind::InternalError});
         std::copy(made.value().messages.begin(), made.value().messages.end(),
                   placed.begin() + static_cast<std::ptrdiff_t>(parts[p].begin));
         report.parts.push_back(destination.path());

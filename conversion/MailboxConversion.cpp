@@ -80,7 +80,7 @@ bool MailboxConversion::convert(const MailboxRow &row, const std::string &mailbo
             return false;
         }
     } catch (const std::exception &exception) {
-        m_recorder.failMailbox(mailboxPath, exception.what());
+        m_recorder.failMailbox(mailboxPath, Error{exception.what(), FailureKind::InternalError});
         return false;
     }
     ++m_recorder.report().mailboxesRead;
@@ -135,7 +135,7 @@ bool MailboxConversion::readMailboxFile(OpenedMailbox &mailbox, const std::optio
         return false;
     if (!read) {
         if (const std::optional<SplitMessage> inHand = reader.messageInHand())
-            pipeline.keepCutShort(*inHand, read.error().message);
+            pipeline.keepCutShort(*inHand, read.error());
         m_recorder.failMailbox(mailboxPath, read.error());
         return false;
     }

@@ -27,7 +27,7 @@ Result<std::uint64_t> separatorInFileAtOrAfter(std::ifstream &file, std::uint64_
         file.seekg(static_cast<std::streamoff>(base));
         file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         if (file.bad())
-            return Error{"cannot read the mailbox at byte " + std::to_string(base)};
+            return Error{"cannot read the mailbox at byte " + std::to_string(base), FailureKind::Unreadable};
         const auto count = static_cast<std::size_t>(file.gcount());
         const std::string_view piece(buffer.data(), count);
         const std::size_t found =
@@ -113,10 +113,10 @@ Result<ByteRange> alignToSeparators(const std::string &path, ByteRange range)
     std::error_code error;
     const auto size = std::filesystem::file_size(toFsPath(path), error);
     if (error)
-        return Error{"cannot open the mailbox: " + error.message()};
+        return Error{"cannot open the mailbox: " + error.message(), FailureKind::Unreadable};
     std::ifstream file(toFsPath(path), std::ios::binary);
     if (!file)
-        return Error{"cannot open the mailbox '" + path + "'"};
+        return Error{"cannot open the mailbox '" + path + "'", FailureKind::Unreadable};
     ByteRange aligned;
     if (range.start > 0) {
         Result<std::uint64_t> start = separatorInFileAtOrAfter(file, size, range.start);

@@ -26,11 +26,11 @@ Result<std::vector<std::string>> visibleFileNames(const fs::path &folder)
     std::error_code error;
     fs::directory_iterator it(folder, fs::directory_options::none, error);
     if (error)
-        return Error{"cannot list '" + fromFsPath(folder) + "': " + error.message()};
+        return Error{"cannot list '" + fromFsPath(folder) + "': " + error.message(), FailureKind::Unreadable};
     std::vector<std::string> names;
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
         if (error)
-            return Error{"cannot list '" + fromFsPath(folder) + "': " + error.message()};
+            return Error{"cannot list '" + fromFsPath(folder) + "': " + error.message(), FailureKind::Unreadable};
         std::error_code statusError;
         if (!fs::is_regular_file(it->symlink_status(statusError)) || statusError)
             continue;

@@ -185,7 +185,7 @@ Result<void> MessageIndexWriter::open()
         return earlier.error().within("cannot read the index file before adding to it: ");
     const std::size_t keep = readCsvRecords(earlier.value()).completeLength;
     if (Result<void> cut = file.value().truncate(keep); !cut)
-        return Error{"cannot repair the index file: " + cut.error().message};
+        return cut.error().within("cannot repair the index file: ");
     if (keep == 0) {
         const std::string heading = std::string(kByteOrderMark) + csvRecord(kHeading);
         if (Result<void> written = file.value().write(heading); !written)

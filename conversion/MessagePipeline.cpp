@@ -107,7 +107,7 @@ void MessagePipeline::removeMessageFile(const PendingMessage &pending)
         (void)pending.messageFile->folder.remove(pending.messageFile->name);
 }
 
-void MessagePipeline::keepCutShort(const SplitMessage &inHand, const std::string &readError)
+void MessagePipeline::keepCutShort(const SplitMessage &inHand, const Error &readError)
 {
     const int number = m_nextNumber++;
     Result<FileInFolder> written = writeMessageFile(m_output.folder, number, inHand);
@@ -153,7 +153,8 @@ MessagePipeline::PendingMessage MessagePipeline::begin(const SplitMessage &messa
             startConversion(pending, pdf.value());
         }
     } catch (const std::exception &exception) {
-        fail(pending, isOnDisk(messageFile) ? messageFile : std::nullopt, Error{exception.what()});
+        fail(pending, isOnDisk(messageFile) ? messageFile : std::nullopt,
+             Error{exception.what(), FailureKind::InternalError});
     }
     return pending;
 }
@@ -162,7 +163,7 @@ Result<FileInFolder> MessagePipeline::name(PendingMessage &pending, const SplitM
 {
     std::unique_ptr<MessageReader> reader = m_makeReader ? m_makeReader() : nullptr;
     if (!reader)
-        return Error{"the message reader could not be created"};
+        return Error{"the message reader could not be created", FailureKind::InternalError};
     const std::string pdfPath = MakePDFPath(*reader, message.text, m_settings.naming, m_output.folderPath);
     // The reader has read the header block; the index records what identifies it for people.
     pending.date = reader->Date();
@@ -193,9 +194,8 @@ void MessagePipeline::fail(PendingMessage &pending, std::optional<FileInFolder> 
 {
     pending.state = PendingMessage::State::Failed;
     pending.messageFile = std::move(keptFile);
-    pending.failure = error.message;
-    pending.failureKind = error.kind.value_or(FailureKind::RenderFailed);
-    m_diskFull = m_diskFull || pending.failureKind == FailureKind::DiskFull;
+    pending.failure = error;
+    m_diskFull = m_diskFull || error.kind == FailureKind::DiskFull;
 }
 
 void MessagePipeline::commitPending(bool everything)
@@ -234,7 +234,6 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
         return record;
     case PendingMessage::State::Failed:
         record.failure = std::move(pending.failure);
-        record.failureKind = pending.failureKind;
         record.keptMessageFile = pathOf(pending.messageFile);
         return record;
     case PendingMessage::State::Converting:
@@ -243,9 +242,8 @@ MessageRecord MessagePipeline::finish(PendingMessage &pending)
     --m_converting;
     Result<ConvertedMessage> result = finishConvertMessage(m_converter, *pending.messageFile);
     if (!result) {
-        record.failure = result.error().message;
-        record.failureKind = result.error().kind.value_or(FailureKind::RenderFailed);
-        m_diskFull = m_diskFull || record.failureKind == FailureKind::DiskFull;
+        record.failure = result.error();
+        m_diskFull = m_diskFull || result.error().kind == FailureKind::DiskFull;
         record.keptMessageFile = pathOf(pending.messageFile);
         return record;
     }

@@ -73,7 +73,7 @@ public:
     /// run stops reading: what it did not take has no row, so a re-run converts it.
     bool diskFull() const { return m_diskFull; }
     /// Keeps the message a read error cut short as its message file, recorded failed.
-    void keepCutShort(const SplitMessage &inHand, const std::string &readError);
+    void keepCutShort(const SplitMessage &inHand, const Error &readError);
 
 private:
     /// A message begun and not yet committed.
@@ -91,16 +91,15 @@ private:
         IndexRow indexRow;
         std::optional<MessageDateTime> date;
         std::optional<FileInFolder> messageFile;
-        std::string failure; ///< why it failed before it reached the converter
-        FailureKind failureKind = FailureKind::RenderFailed;
-        std::string note; ///< SplitMessage::note, a warning once it converts
+        std::optional<Error> failure; ///< why it failed, once it has
+        std::string note;             ///< SplitMessage::note, a warning once it converts
     };
 
     PendingMessage begin(const SplitMessage &message, const SourceFile *source);
     /// Names the message from its header block, filling its index row; the PDF's place.
     Result<FileInFolder> name(PendingMessage &pending, const SplitMessage &message);
     void startConversion(PendingMessage &pending, const FileInFolder &pdf);
-    /// Fails `pending` with `error`, of the render-failed kind unless it says otherwise.
+    /// Fails `pending` with `error`.
     void fail(PendingMessage &pending, std::optional<FileInFolder> keptFile, const Error &error);
     /// Commits pending messages in order: all when `everything`; else those at the front
     /// that are decided, waiting for a converting one only while the queue is full.

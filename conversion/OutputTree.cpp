@@ -51,12 +51,13 @@ Result<std::string> mailboxOutputFolder(const std::string &outputFolder, const s
         below = fromFsPath(nested);
     }
     if (below.empty())
-        return Error{"'" + mailboxPath + "' names no file below its root"};
+        return Error{"'" + mailboxPath + "' names no file below its root", FailureKind::NotAMailbox};
 
     const std::string folder = joinPath(outputFolder, below);
     if (normalised(folder) == normalised(mailbox))
         return Error{"the output folder for this mailbox would be the mailbox file itself; choose another "
-                     "output folder"};
+                     "output folder",
+                     FailureKind::NameConflict};
     return folder;
 }
 
@@ -71,16 +72,16 @@ Result<MailboxFolder> MailboxFolder::open(const std::string &outputFolder, const
     if (!path)
         return path.error();
     if (!EnsureFolder(outputFolder))
-        return Error{"cannot create the output folder '" + outputFolder + "'"};
+        return Error{"cannot create the output folder '" + outputFolder + "'", FailureKind::Unwritable};
     Result<FolderHandle> root = FolderHandle::open(outputFolder);
     if (!root)
-        return Error{"cannot create the output folder: " + root.error().message};
+        return root.error().within("cannot create the output folder: ");
     std::vector<std::string> made;
     Result<FolderHandle> folder =
         root.value().openBelow(std::string_view(path.value()).substr(outputFolder.size()), &made);
     if (!folder) {
         root.value().removeEmptyFolders(made);
-        return Error{"cannot create the output folder: " + folder.error().message};
+        return folder.error().within("cannot create the output folder: ");
     }
     return MailboxFolder(std::move(root.value()), std::move(folder.value()), std::move(path.value()), std::move(made));
 }

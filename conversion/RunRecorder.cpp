@@ -8,6 +8,9 @@
 namespace tessaly {
 namespace {
 
+/// What a failed record that says no reason is recorded as: a fault of the pipeline.
+const Error kUnrecordedFailure{"the message failed without a reason", FailureKind::InternalError};
+
 int messagesRecorded(const RunReport &report)
 {
     return report.messagesConverted + report.messagesSkipped + static_cast<int>(report.failedMessages.size());
@@ -59,8 +62,8 @@ void RunRecorder::recordMessage(const MessageRecord &record)
         }
         break;
     case MessageOutcome::Failed:
-        recordFailure(row, MessageFailure{m_mailboxPath, row.messageNumber, record.keptMessageFile, record.failure,
-                                          record.offset, record.failureKind});
+        recordFailure(row, MessageFailure{m_mailboxPath, row.messageNumber, record.keptMessageFile,
+                                          record.failure.value_or(kUnrecordedFailure), record.offset});
         break;
     }
     recordInIndex(row);
@@ -72,14 +75,14 @@ void RunRecorder::recordMessage(const MessageRecord &record)
 }
 
 void RunRecorder::recordCutShort(int messageNumber, std::uint64_t offset, const std::string &keptMessageFile,
-                                 const std::string &readError)
+                                 const Error &readError)
 {
-    const std::string failure = "the mailbox could not be read to the end of this message (" + readError + ")";
+    const Error failure{"the mailbox could not be read to the end of this message (" + readError.message + ")",
+                        readError.kind};
     IndexRow row;
     row.messageNumber = messageNumber;
     row.key.offset = offset;
-    recordFailure(
-        row, MessageFailure{m_mailboxPath, messageNumber, keptMessageFile, failure, offset, FailureKind::Unreadable});
+    recordFailure(row, MessageFailure{m_mailboxPath, messageNumber, keptMessageFile, failure, offset});
     recordInIndex(row);
     ++m_progress.messagesDone;
 }
@@ -96,22 +99,19 @@ void RunRecorder::mailboxFinished()
     m_indexWriter.reset();
 }
 
-void RunRecorder::failMailbox(const std::string &mailboxPath, const std::string &reason)
-{
-    m_report.failedMailboxes.push_back(MailboxFailure{mailboxPath, reason});
-}
-
 void RunRecorder::failMailbox(const std::string &mailboxPath, const Error &error)
 {
-    m_report.failedMailboxes.push_back(MailboxFailure{mailboxPath, error.message, error.kind});
+    m_report.failedMailboxes.push_back(MailboxFailure{mailboxPath, error});
     if (error.kind == FailureKind::DiskFull && !m_report.stoppedAt)
-        m_report.stoppedAt = RunStop{mailboxPath, 0, FailureKind::DiskFull, error.message};
+        m_report.stoppedAt = RunStop{mailboxPath, 0, error};
 }
 
 void RunRecorder::stopByUser(const std::string &mailboxPath, int messageNumber)
 {
     if (!m_report.stoppedAt)
-        m_report.stoppedAt = RunStop{mailboxPath, messageNumber, FailureKind::DiskFull, "stopped by you", true};
+        m_report.stoppedAt =
+            RunStop{mailboxPath, messageNumber,
+                    Error{std::string(failureText(FailureKind::StoppedByUser)), FailureKind::StoppedByUser}};
 }
 
 bool RunRecorder::mailboxHeldMessages() const
@@ -129,10 +129,11 @@ RunReport RunRecorder::runFinished(double seconds)
 
 void RunRecorder::recordFailure(IndexRow &row, MessageFailure failure)
 {
-    row.status = indexStatusFailed(failure.kind);
-    row.warnings = std::string(failureText(failure.kind)) + ": " + failure.reason;
-    if (failure.kind == FailureKind::DiskFull && !m_report.stoppedAt)
-        m_report.stoppedAt = RunStop{failure.mailbox, failure.messageNumber, failure.kind, failure.reason};
+    const Error &error = failure.error;
+    row.status = indexStatusFailed(error.kind);
+    row.warnings = std::string(failureText(error.kind)) + ": " + error.message;
+    if (error.kind == FailureKind::DiskFull && !m_report.stoppedAt)
+        m_report.stoppedAt = RunStop{failure.mailbox, failure.messageNumber, error};
     m_report.failedMessages.push_back(std::move(failure));
 }
 

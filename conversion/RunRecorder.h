@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,7 @@ struct MessageRecord
     /// How far the run had split when the message ended, over all mailboxes.
     std::uint64_t splitUpTo = 0;
     /// For a failed message: why, of what kind, and the message file it keeps ("" when none).
-    std::string failure;
-    FailureKind failureKind = FailureKind::RenderFailed;
+    std::optional<Error> failure;
     std::string keptMessageFile;
     /// For a converted one: what the converter had to say.
     std::vector<std::string> warnings;
@@ -47,12 +47,12 @@ public:
     void progressed(std::uint64_t bytesSplit);
     /// Message `record.indexRow.messageNumber` of the current mailbox is done with.
     void recordMessage(const MessageRecord &record);
-    /// The message a read error cut short, kept as `keptMessageFile` ("" when it could not be).
+    /// The message a read error cut short, kept as `keptMessageFile` ("" when it could not be),
+    /// failed of the read error's kind.
     void recordCutShort(int messageNumber, std::uint64_t offset, const std::string &keptMessageFile,
-                        const std::string &readError);
+                        const Error &readError);
     /// The current mailbox is done with: its index file is closed.
     void mailboxFinished();
-    void failMailbox(const std::string &mailboxPath, const std::string &reason);
     /// Fails the mailbox with `error`; one of a full disk also stops the run there.
     void failMailbox(const std::string &mailboxPath, const Error &error);
     /// The user stopped the run in `mailboxPath`, before its message `messageNumber`.

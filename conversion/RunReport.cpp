@@ -8,7 +8,7 @@ std::vector<std::pair<FailureKind, std::vector<MessageFailure>>> RunReport::fail
     for (const FailureKind kind : kAllFailureKinds) {
         std::vector<MessageFailure> ofKind;
         for (const MessageFailure &failure : failedMessages) {
-            if (failure.kind == kind)
+            if (failure.error.kind == kind)
                 ofKind.push_back(failure);
         }
         if (!ofKind.empty())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/FailureKind.h"
+#include "support/Result.h"
 
 #include <optional>
 #include <string>
@@ -16,10 +17,10 @@ struct MessageFailure
     std::string mailbox;
     int messageNumber = 0;
     std::string keptMessageFile;
-    std::string reason;
+    /// Why, and of what kind.
+    Error error;
     /// Where the message starts in its mailbox, in bytes.
     unsigned long long offset = 0;
-    FailureKind kind = FailureKind::RenderFailed;
 };
 
 /// Where a run ended early, and why: a full disk ends it at once rather than failing every
@@ -29,19 +30,15 @@ struct RunStop
     std::string mailbox;
     /// The message it stopped at; 0 when it stopped before the mailbox's first.
     int messageNumber = 0;
-    FailureKind kind = FailureKind::DiskFull;
-    std::string reason;
-    /// The user stopped the run (`kind` then means nothing).
-    bool byUser = false;
+    /// Why: a full disk, or the user (FailureKind::StoppedByUser).
+    Error error;
 };
 
 /// A mailbox that could not be read or written at all.
 struct MailboxFailure
 {
     std::string mailbox;
-    std::string reason;
-    /// Where the failure's kind is known (a missing or unreadable mailbox, a full disk).
-    std::optional<FailureKind> kind = std::nullopt;
+    Error error;
 };
 
 struct RunReport
@@ -74,7 +71,7 @@ struct RunReport
 
     /// Nothing failed and the run went to its end.
     bool allSucceeded() const { return failedMessages.empty() && failedMailboxes.empty() && !stoppedAt; }
-    bool stoppedByUser() const { return stoppedAt && stoppedAt->byUser; }
+    bool stoppedByUser() const { return stoppedAt && stoppedAt->error.kind == FailureKind::StoppedByUser; }
 };
 
 } // namespace tessaly

@@ -39,9 +39,7 @@ std::string messagePlaceText(const MessageFailure &failure)
 
 std::string mailboxFailureText(const MailboxFailure &failure)
 {
-    if (!failure.kind)
-        return failure.reason;
-    return std::string(failureText(*failure.kind)) + ": " + failure.reason;
+    return std::string(failureText(failure.error.kind)) + ": " + failure.error.message;
 }
 
 std::string runProblemsText(const RunReport &report, const RunProblemWording &wording, ProblemOrder order,

@@ -35,7 +35,7 @@ bool readMessageFiles(const std::vector<MessageFolderFile> &files, MessagePipeli
             return false;
         if (!read) {
             if (const std::optional<SplitMessage> inHand = reader.messageInHand())
-                pipeline.keepCutShort(*inHand, read.error().message);
+                pipeline.keepCutShort(*inHand, read.error());
             else
                 recorder.report().warnings.push_back(read.error().message);
         }

@@ -22,7 +22,7 @@ public:
     Result<ConvertedMessage> finishOldest() override
     {
         if (!m_begun)
-            return Error{"no message was handed to the converter"};
+            return Error{"no message was handed to the converter", FailureKind::InternalError};
         const Request request = std::move(*m_begun);
         m_begun.reset();
         return m_converter->Convert(request.source, request.destination, request.options);
@@ -50,12 +50,12 @@ ConcurrentMailConverterFactory oneAtATime(MailConverterFactory makeConverter)
 {
     return [makeConverter = std::move(makeConverter)]() -> Result<std::unique_ptr<ConcurrentMailConverter>> {
         if (!makeConverter)
-            return Error{"no converter is set up"};
+            return Error{"no converter is set up", FailureKind::InternalError};
         Result<std::unique_ptr<MailConverter>> converter = makeConverter();
         if (!converter)
             return converter.error();
         if (!converter.value())
-            return Error{"the converter could not be created"};
+            return Error{"the converter could not be created", FailureKind::InternalError};
         return oneAtATime(std::move(converter).value());
     };
 }

@@ -25,7 +25,8 @@ Result<void> ByteSource::copyTo(const std::function<Result<void>(std::string_vie
             return got.error();
         if (got.value() == 0)
             return Error{"cannot read '" + m_file->name() + "': it ends before byte " +
-                         std::to_string(m_offset + m_length)};
+                             std::to_string(m_offset + m_length),
+                         FailureKind::Unreadable};
         if (Result<void> written = write(std::string_view(chunk.data(), got.value())); !written)
             return written;
         done += got.value();

@@ -102,7 +102,7 @@ Result<long> spawn(const std::string &program, std::vector<char *> &argv, int in
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0)
-        return Error{"cannot start '" + program + "': " + systemReason(spawned)};
+        return Error{"cannot start '" + program + "': " + systemReason(spawned), FailureKind::InternalError};
     return static_cast<long>(id);
 }
 
@@ -124,7 +124,7 @@ Result<long> startInOwnNamespaces(const std::string &program, std::vector<char *
 
     int failures[2];
     if (::pipe2(failures, O_CLOEXEC) != 0)
-        return Error{"cannot create a pipe: " + systemReason(errno)};
+        return Error{"cannot create a pipe: " + systemReason(errno), FailureKind::InternalError};
     const long id = forkIntoOwnNamespaces(failures[1]);
     if (id == 0) {
         if (::dup2(input, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 || ::setpgid(0, 0) != 0) {
@@ -138,8 +138,9 @@ Result<long> startInOwnNamespaces(const std::string &program, std::vector<char *
     }
     const int error = errno;
     ::close(failures[1]);
-    Result<void> setUp = id < 0 ? Result<void>(Error{"cannot make its namespaces: " + systemReason(error)})
-                                : readNamespaceFailure(failures[0]);
+    Result<void> setUp =
+        id < 0 ? Result<void>(Error{"cannot make its namespaces: " + systemReason(error), FailureKind::Unsupported})
+               : readNamespaceFailure(failures[0]);
     ::close(failures[0]);
     if (!setUp) {
         if (id > 0) {
@@ -218,7 +219,7 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
     int input[2];
     int output[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0)
-        return Error{"cannot create a socket: " + systemReason(errno)};
+        return Error{"cannot create a socket: " + systemReason(errno), FailureKind::InternalError};
     // The child only reads, we only write.
     ::shutdown(input[1], SHUT_RD);
     ::shutdown(input[0], SHUT_WR);
@@ -226,7 +227,7 @@ Result<ChildProcess> ChildProcess::start(const std::string &program, const std::
         const int error = errno;
         ::close(input[0]);
         ::close(input[1]);
-        return Error{"cannot create a pipe: " + systemReason(error)};
+        return Error{"cannot create a pipe: " + systemReason(error), FailureKind::InternalError};
     }
 
     // Room for a request or two waiting while the child works; the system may give less.

@@ -32,7 +32,7 @@ bool childProcessesSupported()
 
 Result<ChildProcess> ChildProcess::start(const std::string &, const std::vector<std::string> &, ChildIsolation)
 {
-    return Error{"separate converter processes are not supported on this system"};
+    return Error{"separate converter processes are not supported on this system", FailureKind::Unsupported};
 }
 ChildProcess::ChildProcess(ChildProcess &&other) noexcept = default;
 ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept = default;
@@ -40,7 +40,7 @@ ChildProcess::~ChildProcess() = default;
 void ChildProcess::closePipes() {}
 Result<void> ChildProcess::write(std::string_view, const std::vector<int> &)
 {
-    return Error{"not supported"};
+    return Error{"not supported", FailureKind::Unsupported};
 }
 std::size_t ChildProcess::inputBufferBytes() const
 {

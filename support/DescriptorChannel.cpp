@@ -17,12 +17,12 @@ namespace tessaly {
 
 Result<void> sendWithDescriptors(int, std::string_view, const std::vector<int> &)
 {
-    return Error{"passing open files to another process is not supported on this system"};
+    return Error{"passing open files to another process is not supported on this system", FailureKind::Unsupported};
 }
 
 Result<std::size_t> receiveWithDescriptors(int, std::string &, std::deque<OpenFile> &)
 {
-    return Error{"passing open files to another process is not supported on this system"};
+    return Error{"passing open files to another process is not supported on this system", FailureKind::Unsupported};
 }
 
 #else
@@ -37,7 +37,8 @@ constexpr std::size_t kMaxDescriptorsPerSend = 8;
 Result<void> sendWithDescriptors(int socket, std::string_view bytes, const std::vector<int> &descriptors)
 {
     if (descriptors.size() > kMaxDescriptorsPerSend)
-        return Error{"cannot pass more than " + std::to_string(kMaxDescriptorsPerSend) + " files at once"};
+        return Error{"cannot pass more than " + std::to_string(kMaxDescriptorsPerSend) + " files at once",
+                     FailureKind::InternalError};
     bool passed = descriptors.empty();
     while (!bytes.empty() || !passed) {
         iovec part{const_cast<char *>(bytes.data()), bytes.size()};
@@ -48,7 +49,7 @@ Result<void> sendWithDescriptors(int socket, std::string_view bytes, const std::
         if (!passed) {
             // Files need at least one byte to travel with.
             if (bytes.empty())
-                return Error{"cannot pass files without a byte to go with them"};
+                return Error{"cannot pass files without a byte to go with them", FailureKind::InternalError};
             const std::size_t length = sizeof(int) * descriptors.size();
             std::memset(control, 0, sizeof control);
             message.msg_control = control;
@@ -63,7 +64,7 @@ Result<void> sendWithDescriptors(int socket, std::string_view bytes, const std::
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent < 0)
-            return Error{"cannot write to the socket: " + systemReason(errno)};
+            return Error{"cannot write to the socket: " + systemReason(errno), FailureKind::Unwritable};
         passed = true;
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
@@ -85,7 +86,7 @@ Result<std::size_t> receiveWithDescriptors(int socket, std::string &buffer, std:
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return Error{"cannot read from the socket: " + systemReason(errno)};
+            return Error{"cannot read from the socket: " + systemReason(errno), FailureKind::Unreadable};
         for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
                 continue;
@@ -97,7 +98,7 @@ Result<std::size_t> receiveWithDescriptors(int socket, std::string &buffer, std:
             }
         }
         if (message.msg_flags & MSG_CTRUNC)
-            return Error{"more files were passed at once than can be taken"};
+            return Error{"more files were passed at once than can be taken", FailureKind::InternalError};
         buffer.append(chunk, static_cast<std::size_t>(got));
         return static_cast<std::size_t>(got);
     }

@@ -1,6 +1,7 @@
 #include "support/FailureKind.h"
 
 #include <cerrno>
+#include <iterator>
 
 namespace tessaly {
 
@@ -17,15 +18,22 @@ constexpr KindWords kKindWords[] = {
     {FailureKind::NotAMailbox, "not-a-mailbox", "not a mailbox"},
     {FailureKind::Unreadable, "unreadable", "could not be read"},
     {FailureKind::MalformedMessage, "malformed-message", "malformed message"},
+    {FailureKind::Unsupported, "unsupported", "not supported on this system"},
     {FailureKind::OverTimeLimit, "time-limit", "over the time limit"},
     {FailureKind::OverMemoryLimit, "memory-limit", "over the memory limit"},
     {FailureKind::WorkerCrashed, "worker-crashed", "the converter process crashed"},
     {FailureKind::WorkerOutOfBounds, "out-of-bounds", "the converter process answered out of bounds"},
     {FailureKind::RenderFailed, "render-failed", "could not be rendered"},
+    {FailureKind::InternalError, "internal-error", "an internal error of Tessaly"},
+    {FailureKind::Unwritable, "unwritable", "could not be written"},
     {FailureKind::DiskFull, "disk-full", "the disk is full"},
     {FailureKind::NotPermitted, "not-permitted", "not permitted"},
     {FailureKind::NameConflict, "name-conflict", "name conflict"},
+    {FailureKind::UsageError, "usage-error", "not a valid command line"},
+    {FailureKind::StoppedByUser, "stopped-by-user", "stopped by you"},
 };
+
+static_assert(std::size(kKindWords) == std::size(kAllFailureKinds), "every kind has its words");
 
 const KindWords &wordsOf(FailureKind kind)
 {
@@ -33,7 +41,7 @@ const KindWords &wordsOf(FailureKind kind)
         if (words.kind == kind)
             return words;
     }
-    return kKindWords[static_cast<int>(FailureKind::RenderFailed)];
+    return kKindWords[0]; // not reached: every kind has its words
 }
 
 } // namespace

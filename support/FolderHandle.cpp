@@ -10,7 +10,7 @@ namespace tessaly {
 
 Error FolderHandle::linkRefused(const std::string &path)
 {
-    return Error{"'" + path + "' is a symbolic link: not permitted below the output folder"};
+    return Error{"'" + path + "' is a symbolic link: not permitted below the output folder", FailureKind::NotPermitted};
 }
 
 Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vector<std::string> *created) const
@@ -19,7 +19,7 @@ Result<FolderHandle> FolderHandle::openBelow(std::string_view relative, std::vec
     std::string madeRelative;
     for (const std::string &component : pathComponents(relative)) {
         if (component == "..")
-            return Error{"'" + folder.pathOf(component) + "' leaves the output folder"};
+            return Error{"'" + folder.pathOf(component) + "' leaves the output folder", FailureKind::NotPermitted};
         madeRelative += (madeRelative.empty() ? "" : "/") + component;
         Result<bool> made = folder.makeFolder(component);
         if (!made)

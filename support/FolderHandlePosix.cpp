@@ -58,7 +58,7 @@ bool isLinkAt(int folder, const char *name)
 Result<std::vector<std::string>> entriesOf(int folderToRead, const std::string &path)
 {
     const auto failed = [&path](int errorNumber) {
-        return systemError("cannot read the folder '" + path + "': ", errorNumber);
+        return systemError("cannot read the folder '" + path + "': ", errorNumber, FailureKind::Unreadable);
     };
     DIR *listing = ::fdopendir(folderToRead);
     if (!listing) {
@@ -100,7 +100,7 @@ Result<RenameOutcome> renameFailure(int errorNumber)
 {
     if (errorNumber == EEXIST)
         return RenameOutcome::NameTaken;
-    return systemError("", errorNumber);
+    return systemError("", errorNumber, FailureKind::Unwritable);
 }
 
 } // namespace
@@ -109,7 +109,7 @@ Result<FolderHandle> FolderHandle::open(const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return systemError("cannot open the folder '" + path + "': ", errno);
+        return systemError("cannot open the folder '" + path + "': ", errno, FailureKind::Unreadable);
     return FolderHandle(std::make_shared<const Open>(fd), withoutTrailingSeparators(path));
 }
 
@@ -121,7 +121,7 @@ Result<bool> FolderHandle::makeFolder(std::string_view name) const
         return true;
     if (errno == EEXIST)
         return false;
-    return systemError("cannot create the folder '" + pathOf(name) + "': ", errno);
+    return systemError("cannot create the folder '" + pathOf(name) + "': ", errno, FailureKind::Unwritable);
 }
 
 Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
@@ -134,7 +134,7 @@ Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
         const int reason = errno;
         if (isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return systemError("cannot open the folder '" + pathOf(name) + "': ", reason);
+        return systemError("cannot open the folder '" + pathOf(name) + "': ", reason, FailureKind::Unreadable);
     }
     return FolderHandle(std::make_shared<const Open>(fd), pathOf(name));
 }
@@ -146,7 +146,7 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
     const std::string entry(name);
     const int fd = ::openat(m_folder->fd, entry.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
-        return systemError("cannot create '" + pathOf(name) + "': ", errno);
+        return systemError("cannot create '" + pathOf(name) + "': ", errno, FailureKind::Unwritable);
     return OpenFile(fd, pathOf(name));
 }
 
@@ -158,10 +158,10 @@ Result<OpenFile> FolderHandle::createUnnamed() const
         const int fd = ::openat(m_folder->fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (fd >= 0)
             return OpenFile(fd, "a file without a name in '" + m_path + "'");
-        return systemError("cannot create a file without a name in '" + m_path + "': ", errno);
+        return systemError("cannot create a file without a name in '" + m_path + "': ", errno, FailureKind::Unwritable);
     }
 #endif
-    return Error{"files without a name cannot be named later here"};
+    return Error{"files without a name cannot be named later here", FailureKind::Unsupported};
 }
 
 Result<RenameOutcome> FolderHandle::linkUnnamed(const OpenFile &file, std::string_view to) const
@@ -179,7 +179,8 @@ Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
     std::uint64_t links = 0;
     Result<OpenFile> file = openPlainFile(name, O_WRONLY | O_APPEND | O_CREAT, "open", &links);
     if (file && links > 1)
-        return Error{"cannot open '" + pathOf(name) + "': not permitted, it is also linked from elsewhere"};
+        return Error{"cannot open '" + pathOf(name) + "': not permitted, it is also linked from elsewhere",
+                     FailureKind::NotPermitted};
     return file;
 }
 
@@ -209,14 +210,14 @@ Result<OpenFile> FolderHandle::openPlainFile(std::string_view name, int flags, s
         const int reason = errno;
         if (reason == ELOOP || isLinkAt(m_folder->fd, entry.c_str()))
             return linkRefused(pathOf(name));
-        return systemError(failure, reason);
+        return systemError(failure, reason, verb == "read" ? FailureKind::Unreadable : FailureKind::Unwritable);
     }
     OpenFile file(descriptor, pathOf(name));
     struct stat status
     {
     };
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
-        return Error{failure + "not permitted, it is not a plain file"};
+        return Error{failure + "not permitted, it is not a plain file", FailureKind::NotPermitted};
     if (linkCount)
         *linkCount = static_cast<std::uint64_t>(status.st_nlink);
     (void)::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
@@ -234,7 +235,7 @@ Result<EntryType> FolderHandle::entryType(std::string_view name) const
         return entryTypeOf(status.st_mode);
     if (errno == ENOENT)
         return EntryType::Missing;
-    return systemError("cannot look at '" + pathOf(name) + "': ", errno);
+    return systemError("cannot look at '" + pathOf(name) + "': ", errno, FailureKind::Unreadable);
 }
 
 Result<std::vector<std::string>> FolderHandle::names() const
@@ -242,7 +243,7 @@ Result<std::vector<std::string>> FolderHandle::names() const
     // A descriptor of its own, so that listing leaves the held one's position alone.
     const int listing = ::openat(m_folder->fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0)
-        return systemError("cannot read the folder '" + m_path + "': ", errno);
+        return systemError("cannot read the folder '" + m_path + "': ", errno, FailureKind::Unreadable);
     return entriesOf(listing, m_path);
 }
 
@@ -257,7 +258,7 @@ Result<std::vector<std::string>> FolderHandle::namesIn(std::string_view name) co
     // No folder: nothing there, a link (never followed), or something else.
     if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR)
         return std::vector<std::string>();
-    return systemError("cannot read the folder '" + pathOf(name) + "': ", errno);
+    return systemError("cannot read the folder '" + pathOf(name) + "': ", errno, FailureKind::Unreadable);
 }
 
 Result<RenameOutcome> FolderHandle::rename(std::string_view from, std::string_view to) const
@@ -294,7 +295,7 @@ Result<void> FolderHandle::replace(std::string_view from, std::string_view to) c
         return linkRefused(pathOf(to));
     // rename(2) replaces its target atomically; a folder there fails it with EISDIR.
     if (::renameat(m_folder->fd, source.c_str(), m_folder->fd, target.c_str()) != 0)
-        return systemError("cannot replace '" + pathOf(to) + "': ", errno);
+        return systemError("cannot replace '" + pathOf(to) + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -307,7 +308,7 @@ Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_
         return linkRefused(pathOf(name));
     const timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
     if (::utimensat(m_folder->fd, entry.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        return systemError("cannot set the time of '" + pathOf(name) + "': ", errno);
+        return systemError("cannot set the time of '" + pathOf(name) + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -316,7 +317,7 @@ Result<void> FolderHandle::remove(std::string_view name) const
     if (Result<void> valid = checkName(name); !valid)
         return valid;
     if (::unlinkat(m_folder->fd, std::string(name).c_str(), 0) != 0 && errno != ENOENT)
-        return systemError("cannot delete '" + pathOf(name) + "': ", errno);
+        return systemError("cannot delete '" + pathOf(name) + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -344,7 +345,7 @@ void FolderHandle::removeEmptyFolders(const std::vector<std::string> &folders) c
 Result<void> FolderHandle::sync() const
 {
     if (::fsync(m_folder->fd) != 0)
-        return systemError("cannot save the folder '" + m_path + "' to disk: ", errno);
+        return systemError("cannot save the folder '" + m_path + "' to disk: ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -352,7 +353,7 @@ Result<void> FolderHandle::checkName(std::string_view name) const
 {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
         name.find('\0') != std::string_view::npos)
-        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'"};
+        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'", FailureKind::InternalError};
     return {};
 }
 

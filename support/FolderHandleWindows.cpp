@@ -38,17 +38,17 @@ Result<std::vector<std::string>> entriesOf(const std::string &folder)
          !error && it != std::filesystem::directory_iterator(); it.increment(error))
         names.push_back(fromFsPath(it->path().filename()));
     if (error)
-        return Error{"cannot read the folder '" + folder + "': " + error.message()};
+        return Error{"cannot read the folder '" + folder + "': " + error.message(), FailureKind::Unreadable};
     return names;
 }
 
 /// An error saying `what` followed by the system's text for `error` (GetLastError's), with
-/// the kind it stands for.
+/// the kind it stands for: a full disk, else a write that failed.
 Error windowsError(std::string what, DWORD error)
 {
     const bool isDiskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
     return Error{std::move(what) + std::system_category().message(static_cast<int>(error)),
-                 isDiskFull ? std::optional(FailureKind::DiskFull) : std::nullopt};
+                 isDiskFull ? FailureKind::DiskFull : FailureKind::Unwritable};
 }
 
 } // namespace
@@ -57,7 +57,8 @@ Result<FolderHandle> FolderHandle::open(const std::string &path)
 {
     std::error_code error;
     if (!std::filesystem::is_directory(toFsPath(path), error))
-        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder")};
+        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder"),
+                     FailureKind::Unreadable};
     return FolderHandle(std::make_shared<const Open>(), withoutTrailingSeparators(path));
 }
 
@@ -72,7 +73,7 @@ Result<bool> FolderHandle::makeFolder(std::string_view name) const
         return false;
     std::error_code error;
     if (!std::filesystem::create_directory(toFsPath(pathOf(name)), error))
-        return Error{"cannot create the folder '" + pathOf(name) + "': " + error.message()};
+        return Error{"cannot create the folder '" + pathOf(name) + "': " + error.message(), FailureKind::Unwritable};
     return true;
 }
 
@@ -85,7 +86,8 @@ Result<FolderHandle> FolderHandle::openExisting(std::string_view name) const
         return linkRefused(path);
     std::error_code error;
     if (!std::filesystem::is_directory(toFsPath(path), error))
-        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder")};
+        return Error{"cannot open the folder '" + path + "': " + (error ? error.message() : "not a folder"),
+                     FailureKind::Unreadable};
     return FolderHandle(m_folder, path);
 }
 
@@ -98,7 +100,7 @@ Result<OpenFile> openPath(const std::string &path, int flags, const std::string 
     const errno_t failed =
         ::_wsopen_s(&descriptor, toFsPath(path).c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     if (failed != 0)
-        return systemError("cannot " + verb + " '" + path + "': ", failed);
+        return systemError("cannot " + verb + " '" + path + "': ", failed, FailureKind::Unwritable);
     return OpenFile(descriptor, path);
 }
 
@@ -110,18 +112,18 @@ Result<OpenFile> FolderHandle::create(std::string_view name) const
         return valid.error();
     // A dangling link counts as a taken name; where nothing can be seen, _O_EXCL decides.
     if (Result<EntryType> there = entryType(name); there && there.value() != EntryType::Missing)
-        return systemError("cannot create '" + pathOf(name) + "': ", EEXIST);
+        return systemError("cannot create '" + pathOf(name) + "': ", EEXIST, FailureKind::Unwritable);
     return openPath(pathOf(name), _O_RDWR | _O_CREAT | _O_EXCL, "create");
 }
 
 Result<OpenFile> FolderHandle::createUnnamed() const
 {
-    return Error{"files without a name are not supported on this system"};
+    return Error{"files without a name are not supported on this system", FailureKind::Unsupported};
 }
 
 Result<RenameOutcome> FolderHandle::linkUnnamed(const OpenFile &, std::string_view) const
 {
-    return Error{"files without a name are not supported on this system"};
+    return Error{"files without a name are not supported on this system", FailureKind::Unsupported};
 }
 
 Result<OpenFile> FolderHandle::openForAppend(std::string_view name) const
@@ -167,7 +169,7 @@ Result<EntryType> FolderHandle::entryType(std::string_view name) const
     case std::filesystem::file_type::not_found:
         return EntryType::Missing;
     case std::filesystem::file_type::none:
-        return Error{"cannot look at '" + pathOf(name) + "': " + error.message()};
+        return Error{"cannot look at '" + pathOf(name) + "': " + error.message(), FailureKind::Unreadable};
     case std::filesystem::file_type::regular:
         return EntryType::PlainFile;
     case std::filesystem::file_type::directory:
@@ -234,7 +236,7 @@ Result<void> FolderHandle::setModificationTime(std::string_view name, std::time_
     std::error_code error;
     std::filesystem::last_write_time(toFsPath(path), fileTime, error);
     if (error)
-        return Error{"cannot set the time of '" + path + "': " + error.message()};
+        return Error{"cannot set the time of '" + path + "': " + error.message(), FailureKind::Unwritable};
     return {};
 }
 
@@ -245,7 +247,7 @@ Result<void> FolderHandle::remove(std::string_view name) const
     std::error_code error;
     std::filesystem::remove(toFsPath(pathOf(name)), error);
     if (error)
-        return Error{"cannot delete '" + pathOf(name) + "': " + error.message()};
+        return Error{"cannot delete '" + pathOf(name) + "': " + error.message(), FailureKind::Unwritable};
     return {};
 }
 
@@ -269,7 +271,7 @@ Result<void> FolderHandle::checkName(std::string_view name) const
 {
     if (name.empty() || name == "." || name == ".." ||
         name.find_first_of(std::string_view("/\\:\0", 4)) != std::string_view::npos)
-        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'"};
+        return Error{"'" + std::string(name) + "' is not a file name in '" + m_path + "'", FailureKind::InternalError};
     return {};
 }
 

@@ -62,13 +62,13 @@ Result<OpenFile> OpenFile::openForReading(const std::string &path)
     int descriptor = -1;
     const errno_t failed = ::_sopen_s(&descriptor, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0);
     if (failed != 0)
-        return systemError("cannot open '" + path + "': ", failed);
+        return systemError("cannot open '" + path + "': ", failed, FailureKind::Unreadable);
     return OpenFile(descriptor, path);
 }
 
 Result<OpenFile> OpenFile::makeUnnamed()
 {
-    return Error{"files without a name are not supported on this system"};
+    return Error{"files without a name are not supported on this system", FailureKind::Unsupported};
 }
 
 Result<std::uint64_t> OpenFile::size() const
@@ -77,7 +77,7 @@ Result<std::uint64_t> OpenFile::size() const
     {
     };
     if (::_fstat64(m_descriptor, &status) != 0)
-        return systemError("cannot read '" + m_name + "': ", errno);
+        return systemError("cannot read '" + m_name + "': ", errno, FailureKind::Unreadable);
     return static_cast<std::uint64_t>(status.st_size);
 }
 
@@ -85,13 +85,13 @@ Result<std::size_t> OpenFile::readAt(std::uint64_t offset, char *into, std::size
 {
     // The C runtime has no positioned read: this one moves the position.
     if (::_lseeki64(m_descriptor, static_cast<__int64>(offset), SEEK_SET) < 0)
-        return systemError("cannot read '" + m_name + "': ", errno);
+        return systemError("cannot read '" + m_name + "': ", errno, FailureKind::Unreadable);
     std::size_t done = 0;
     while (done < length) {
         const int chunk = static_cast<int>(std::min<std::size_t>(length - done, 1u << 30));
         const int got = ::_read(m_descriptor, into + done, static_cast<unsigned>(chunk));
         if (got < 0)
-            return systemError("cannot read '" + m_name + "': ", errno);
+            return systemError("cannot read '" + m_name + "': ", errno, FailureKind::Unreadable);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -105,7 +105,7 @@ Result<void> OpenFile::write(std::string_view bytes)
         const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
         const int written = ::_write(m_descriptor, bytes.data(), static_cast<unsigned>(chunk));
         if (written < 0)
-            return systemError("cannot write '" + m_name + "': ", errno);
+            return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
@@ -114,21 +114,21 @@ Result<void> OpenFile::write(std::string_view bytes)
 Result<void> OpenFile::clear()
 {
     if (::_chsize_s(m_descriptor, 0) != 0 || ::_lseeki64(m_descriptor, 0, SEEK_SET) < 0)
-        return systemError("cannot write '" + m_name + "': ", errno);
+        return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
 Result<void> OpenFile::truncate(std::uint64_t size)
 {
     if (::_chsize_s(m_descriptor, static_cast<long long>(size)) != 0)
-        return systemError("cannot cut '" + m_name + "' short: ", errno);
+        return systemError("cannot cut '" + m_name + "' short: ", errno, FailureKind::Unwritable);
     return {};
 }
 
 Result<void> OpenFile::sync()
 {
     if (::_commit(m_descriptor) != 0)
-        return systemError("cannot save '" + m_name + "' to disk: ", errno);
+        return systemError("cannot save '" + m_name + "' to disk: ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -137,7 +137,7 @@ Result<void> OpenFile::close()
     if (m_descriptor < 0)
         return {};
     if (::_close(std::exchange(m_descriptor, -1)) != 0)
-        return systemError("cannot write '" + m_name + "': ", errno);
+        return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -167,7 +167,7 @@ Result<OpenFile> OpenFile::openForReading(const std::string &path)
 {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0)
-        return systemError("cannot open '" + path + "': ", errno);
+        return systemError("cannot open '" + path + "': ", errno, FailureKind::Unreadable);
     return OpenFile(descriptor, path);
 }
 
@@ -187,7 +187,7 @@ Result<OpenFile> OpenFile::makeUnnamed()
     std::string pattern = folder + "/.tessaly-XXXXXX";
     const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0)
-        return systemError("cannot make a file in '" + folder + "': ", errno);
+        return systemError("cannot make a file in '" + folder + "': ", errno, FailureKind::Unwritable);
     ::unlink(pattern.c_str());
     return OpenFile(descriptor, name);
 }
@@ -198,7 +198,7 @@ Result<std::uint64_t> OpenFile::size() const
     {
     };
     if (::fstat(m_descriptor, &status) != 0)
-        return systemError("cannot read '" + m_name + "': ", errno);
+        return systemError("cannot read '" + m_name + "': ", errno, FailureKind::Unreadable);
     return static_cast<std::uint64_t>(status.st_size);
 }
 
@@ -210,7 +210,7 @@ Result<std::size_t> OpenFile::readAt(std::uint64_t offset, char *into, std::size
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return systemError("cannot read '" + m_name + "': ", errno);
+            return systemError("cannot read '" + m_name + "': ", errno, FailureKind::Unreadable);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -225,7 +225,7 @@ Result<void> OpenFile::write(std::string_view bytes)
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
-            return systemError("cannot write '" + m_name + "': ", errno);
+            return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
@@ -234,14 +234,14 @@ Result<void> OpenFile::write(std::string_view bytes)
 Result<void> OpenFile::clear()
 {
     if (::ftruncate(m_descriptor, 0) != 0 || ::lseek(m_descriptor, 0, SEEK_SET) < 0)
-        return systemError("cannot write '" + m_name + "': ", errno);
+        return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 
 Result<void> OpenFile::truncate(std::uint64_t size)
 {
     if (::ftruncate(m_descriptor, static_cast<off_t>(size)) != 0)
-        return systemError("cannot cut '" + m_name + "' short: ", errno);
+        return systemError("cannot cut '" + m_name + "' short: ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -254,7 +254,7 @@ Result<void> OpenFile::sync()
     const int synced = ::fsync(m_descriptor);
 #endif
     if (synced != 0)
-        return systemError("cannot save '" + m_name + "' to disk: ", errno);
+        return systemError("cannot save '" + m_name + "' to disk: ", errno, FailureKind::Unwritable);
     return {};
 }
 
@@ -263,7 +263,7 @@ Result<void> OpenFile::close()
     if (m_descriptor < 0)
         return {};
     if (::close(std::exchange(m_descriptor, -1)) != 0)
-        return systemError("cannot write '" + m_name + "': ", errno);
+        return systemError("cannot write '" + m_name + "': ", errno, FailureKind::Unwritable);
     return {};
 }
 

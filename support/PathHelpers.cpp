@@ -99,10 +99,10 @@ Result<std::string> readFileBytes(const std::string &path)
 {
     std::ifstream input(toFsPath(path), std::ios::binary);
     if (!input)
-        return Error{"cannot open '" + path + "': " + std::strerror(errno)};
+        return Error{"cannot open '" + path + "': " + std::strerror(errno), FailureKind::Unreadable};
     std::string bytes{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
     if (input.bad())
-        return Error{"cannot read '" + path + "': " + std::strerror(errno)};
+        return Error{"cannot read '" + path + "': " + std::strerror(errno), FailureKind::Unreadable};
     return bytes;
 }
 

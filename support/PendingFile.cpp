@@ -50,7 +50,7 @@ Result<PendingFile> PendingFile::createIn(const FolderHandle &folder)
         if (!taken || taken.value() == EntryType::Missing)
             return file.error();
     }
-    return Error{"cannot create a file in '" + folder.path() + "': no free temporary name"};
+    return Error{"cannot create a file in '" + folder.path() + "': no free temporary name", FailureKind::NameConflict};
 }
 
 PendingFile::PendingFile(PendingFile &&other) noexcept
@@ -91,7 +91,7 @@ void PendingFile::discard()
 Result<void> PendingFile::write(std::string_view bytes)
 {
     if (!m_file)
-        return Error{"cannot write '" + m_folder.pathOf(m_name) + "': the file is closed"};
+        return Error{"cannot write '" + m_folder.pathOf(m_name) + "': the file is closed", FailureKind::InternalError};
     return m_file->write(bytes);
 }
 
@@ -116,7 +116,8 @@ Result<std::string> PendingFile::commitAs(std::string_view name, Durability dura
         m_name.clear();
         return candidate;
     }
-    return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken"};
+    return Error{"cannot create '" + m_folder.pathOf(name) + "': every numbered variant of the name is taken",
+                 FailureKind::NameConflict};
 }
 
 Result<void> PendingFile::commitReplacing(std::string_view name, Durability durability)
@@ -138,7 +139,7 @@ Result<void> PendingFile::commitReplacing(std::string_view name, Durability dura
 Result<void> PendingFile::finishWriting(std::string_view name, Durability durability, std::string_view mark)
 {
     if (!m_file && m_name.empty())
-        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written"};
+        return Error{"cannot create '" + m_folder.pathOf(name) + "': nothing was written", FailureKind::InternalError};
     if (!m_file)
         return {};
     setFileMark(*m_file, mark);
@@ -170,7 +171,8 @@ Result<void> PendingFile::nameTemporarily()
         m_file.reset();
         return {};
     }
-    return Error{"cannot create a file in '" + m_folder.path() + "': no free temporary name"};
+    return Error{"cannot create a file in '" + m_folder.path() + "': no free temporary name",
+                 FailureKind::NameConflict};
 }
 
 Result<RenameOutcome> PendingFile::placeAs(const std::string &name) const

@@ -153,7 +153,7 @@ Result<void> readNamespaceFailure(int failures)
     while ((length = ::read(failures, &record, sizeof record)) < 0 && errno == EINTR) {
     }
     if (length == static_cast<ssize_t>(sizeof record))
-        return Error{std::string(stepText(record.step)) + ": " + std::strerror(record.error)};
+        return Error{std::string(stepText(record.step)) + ": " + std::strerror(record.error), FailureKind::Unsupported};
 #else
     (void)failures;
     (void)stepText;
@@ -201,14 +201,15 @@ Result<void> probeOwnNamespaces()
 #ifdef __linux__
     int failures[2];
     if (::pipe2(failures, O_CLOEXEC) != 0)
-        return Error{std::string("cannot create a pipe: ") + std::strerror(errno)};
+        return Error{std::string("cannot create a pipe: ") + std::strerror(errno), FailureKind::InternalError};
     const long id = forkIntoOwnNamespaces(failures[1]);
     if (id == 0)
         ::_exit(0);
     const int error = errno;
     ::close(failures[1]);
     Result<void> outcome = id < 0
-                               ? Result<void>(Error{std::string("cannot make the namespaces: ") + std::strerror(error)})
+                               ? Result<void>(Error{std::string("cannot make the namespaces: ") + std::strerror(error),
+                                                    FailureKind::Unsupported})
                                : readNamespaceFailure(failures[0]);
     ::close(failures[0]);
     if (id > 0) {
@@ -218,7 +219,7 @@ Result<void> probeOwnNamespaces()
     }
     return outcome;
 #else
-    return Error{"namespaces are not available on this system"};
+    return Error{"namespaces are not available on this system", FailureKind::Unsupported};
 #endif
 }
 

@@ -10,17 +10,17 @@
 
 namespace tessaly {
 
-/// Why an operation failed, in words a user can act on (file, message, reason).
+/// Why an operation failed, in words a user can act on (file, message, reason), and of what
+/// kind: every error names one, which the report, the index and the exit code go by.
 struct Error
 {
+    Error(std::string text, FailureKind failureKind) : message(std::move(text)), kind(failureKind) {}
+
     std::string message;
-    /// What kind of failure this is, where the code that made it knew.
-    std::optional<FailureKind> kind = std::nullopt;
+    FailureKind kind;
 
     /// Returns this error with `context` put in front, e.g. "mailbox 'a.mbox': " + message.
     Error within(const std::string &context) const { return Error{context + message, kind}; }
-    /// Returns this error with `fallback` as its kind if it has none.
-    Error orKind(FailureKind fallback) const { return Error{message, kind ? kind : fallback}; }
 };
 
 /// Holds either a T or an Error. Check with `ok()` (or the bool conversion) before `value()`.
@@ -48,15 +48,14 @@ template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;
-    Result(Error error) : m_error(std::move(error)), m_failed(true) {}
+    Result(Error error) : m_error(std::move(error)) {}
 
-    bool ok() const { return !m_failed; }
+    bool ok() const { return !m_error.has_value(); }
     explicit operator bool() const { return ok(); }
-    const Error &error() const { return m_error; }
+    const Error &error() const { return *m_error; }
 
 private:
-    Error m_error;
-    bool m_failed = false;
+    std::optional<Error> m_error;
 };
 
 } // namespace tessaly

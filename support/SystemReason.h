@@ -16,10 +16,11 @@ inline std::string systemReason(int errorNumber)
 }
 
 /// An error saying `what` followed by the system's text for `errorNumber`, of the kind that
-/// number stands for (a full disk, a refused permission, a name taken).
-inline Error systemError(std::string what, int errorNumber)
+/// number stands for (a full disk, a refused permission, a name taken), else of `otherwise`:
+/// what failing at this step means (a read is unreadable, a write unwritable).
+inline Error systemError(std::string what, int errorNumber, FailureKind otherwise)
 {
-    return Error{std::move(what) + systemReason(errorNumber), failureKindOfErrno(errorNumber)};
+    return Error{std::move(what) + systemReason(errorNumber), failureKindOfErrno(errorNumber).value_or(otherwise)};
 }
 
 } // namespace tessaly

@@ -171,7 +171,7 @@ void IsolatedMailConverter::collectAnswers()
 Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
 {
     if (m_jobs.empty())
-        return Error{"no message was handed to the converter"};
+        return Error{"no message was handed to the converter", FailureKind::InternalError};
     for (;;) {
         Job &oldest = m_jobs.front();
         if (oldest.answer && oldest.answer->ok()) {
@@ -195,7 +195,7 @@ Result<ConvertedMessage> IsolatedMailConverter::finishOldest()
         if (m_stopWaiting && m_stopWaiting()) {
             // Its worker renders on until the converter ends; its answer then finds no job.
             m_jobs.pop_front();
-            return Error{"the run was stopped"};
+            return Error{"the run was stopped", FailureKind::StoppedByUser};
         }
     }
     Job finished = std::move(m_jobs.front());
@@ -229,7 +229,7 @@ ConcurrentMailConverterFactory isolatedMailConverterFactory(WorkerCommand comman
     return [command = std::move(command), limits, workers,
             whileWaiting = std::move(whileWaiting)]() -> Result<std::unique_ptr<ConcurrentMailConverter>> {
         if (!childProcessesSupported())
-            return Error{"this system cannot run the converter in a separate process"};
+            return Error{"this system cannot run the converter in a separate process", FailureKind::Unsupported};
         return std::unique_ptr<ConcurrentMailConverter>(
             std::make_unique<IsolatedMailConverter>(command, limits, workers, whileWaiting));
     };

@@ -57,16 +57,19 @@ Result<void> dropAdministratorRights()
 #else
     const passwd *account = ::getpwnam(kWorkerUser);
     if (!account)
-        return Error{std::string("cannot run as '") + kWorkerUser + "': no such user"};
+        return Error{std::string("cannot run as '") + kWorkerUser + "': no such user", FailureKind::Unsupported};
     const uid_t user = account->pw_uid;
     const gid_t group = account->pw_gid;
     if (user == 0)
-        return Error{std::string("cannot run as '") + kWorkerUser + "': it is the administrator"};
+        return Error{std::string("cannot run as '") + kWorkerUser + "': it is the administrator",
+                     FailureKind::NotPermitted};
     if (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0)
-        return Error{std::string("cannot run as '") + kWorkerUser + "': " + systemReason(errno)};
+        return Error{std::string("cannot run as '") + kWorkerUser + "': " + systemReason(errno),
+                     FailureKind::NotPermitted};
     // A drop that could be undone is no drop.
     if (::setuid(0) == 0 || ::geteuid() == 0)
-        return Error{std::string("cannot run as '") + kWorkerUser + "': the administrator's rights remain"};
+        return Error{std::string("cannot run as '") + kWorkerUser + "': the administrator's rights remain",
+                     FailureKind::NotPermitted};
     return {};
 #endif
 }
@@ -120,13 +123,15 @@ Result<PrivateFolder> PrivateFolder::create()
 #ifdef _WIN32
     const std::filesystem::path path = base / ("tessaly-worker-" + std::to_string(::GetCurrentProcessId()));
     if (!std::filesystem::create_directory(path, error))
-        return Error{"cannot create a folder in '" + fromFsPath(base) + "': " + error.message()};
+        return Error{"cannot create a folder in '" + fromFsPath(base) + "': " + error.message(),
+                     FailureKind::Unwritable};
     return PrivateFolder(fromFsPath(path));
 #else
     // mkdtemp makes the folder with mode 0700.
     std::string pattern = fromFsPath(base / "tessaly-worker-XXXXXX");
     if (!::mkdtemp(pattern.data()))
-        return Error{"cannot create a folder in '" + fromFsPath(base) + "': " + systemReason(errno)};
+        return Error{"cannot create a folder in '" + fromFsPath(base) + "': " + systemReason(errno),
+                     FailureKind::Unwritable};
     return PrivateFolder(pattern);
 #endif
 }

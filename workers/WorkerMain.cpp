@@ -90,9 +90,6 @@ int main(int argc, char *argv[])
         const WorkerRequest &request = next.request;
         Result<RenderedMessage> rendered =
             converter.render(next.message, request.messageName, request.target, request.options);
-        // What the converter did not say otherwise is a rendering that failed.
-        if (!rendered)
-            rendered = rendered.error().orKind(FailureKind::RenderFailed);
         Result<std::string> answer = encodeAnswer(rendered, &next.output);
         // The output file could not take it: the run hears why, for this message alone.
         if (!answer)

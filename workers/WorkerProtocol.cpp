@@ -92,11 +92,11 @@ Result<std::vector<std::string>> fieldsOf(std::string_view payload)
     std::vector<std::string> fields;
     while (!payload.empty()) {
         if (payload.size() < kLengthBytes)
-            return Error{"a worker message ends inside a field length"};
+            return Error{"a worker message ends inside a field length", FailureKind::WorkerOutOfBounds};
         const std::uint32_t length = lengthAt(payload);
         payload.remove_prefix(kLengthBytes);
         if (length > payload.size())
-            return Error{"a worker message field runs past its end"};
+            return Error{"a worker message field runs past its end", FailureKind::WorkerOutOfBounds};
         fields.emplace_back(payload.substr(0, length));
         payload.remove_prefix(length);
     }
@@ -115,12 +115,8 @@ std::string encodeRequest(const WorkerRequest &request)
 
 Result<std::string> encodeAnswer(const Result<RenderedMessage> &answer, OpenFile *output)
 {
-    if (!answer) {
-        const std::optional<FailureKind> kind = answer.error().kind;
-        if (!kind)
-            return encodeFrame({kFailed, answer.error().message});
-        return encodeFrame({kFailed, answer.error().message, kKind, failureToken(*kind)});
-    }
+    if (!answer)
+        return encodeFrame({kFailed, answer.error().message, kKind, failureToken(answer.error().kind)});
     const RenderedMessage &rendered = answer.value();
     const ConvertedMessage &converted = rendered.converted;
     // Each place's two numbers, or each body in memory; reserved so that views into it hold.
@@ -173,7 +169,7 @@ Result<std::optional<std::string>> takeFrame(std::string &buffer, std::uint64_t 
         return std::optional<std::string>();
     const std::uint32_t length = lengthAt(buffer);
     if (length > kMaxPayloadBytes || length > maxPayloadBytes)
-        return Error{"a worker message claims " + std::to_string(length) + " bytes"};
+        return Error{"a worker message claims " + std::to_string(length) + " bytes", FailureKind::WorkerOutOfBounds};
     if (buffer.size() - kLengthBytes < length)
         return std::optional<std::string>();
     std::string payload = buffer.substr(kLengthBytes, length);
@@ -188,7 +184,8 @@ Result<WorkerRequest> decodeRequest(std::string_view payload)
         return fields.error();
     std::vector<std::string> &f = fields.value();
     if (f.size() < 3)
-        return Error{"a render request needs at least 3 fields, not " + std::to_string(f.size())};
+        return Error{"a render request needs at least 3 fields, not " + std::to_string(f.size()),
+                     FailureKind::InternalError};
     WorkerRequest request{std::move(f[0]), CommitPlan{std::move(f[2]), {}}, std::move(f[1])};
     for (std::size_t i = 3; i < f.size(); ++i)
         request.target.namesInAttachmentFolder.push_back(std::move(f[i]));
@@ -201,16 +198,17 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
     if (!fields)
         return fields.error();
     std::vector<std::string> &f = fields.value();
-    if (f.size() == 2 && f[0] == kFailed)
-        return Result<RenderedMessage>(Error{std::move(f[1])});
+    // A failure names its kind: one without, or of a kind unknown here, is out of bounds.
     if (f.size() == 4 && f[0] == kFailed && f[2] == kKind) {
         const std::optional<FailureKind> kind = failureKindOfToken(f[3]);
         if (!kind)
-            return Error{"a worker sent a failure of an unknown kind"};
-        return Result<RenderedMessage>(Error{std::move(f[1]), kind});
+            return Error{"a worker sent a failure of an unknown kind", FailureKind::WorkerOutOfBounds};
+        return Result<RenderedMessage>(Error{std::move(f[1]), *kind});
     }
+    if (!f.empty() && f[0] == kFailed)
+        return Error{"a worker sent a failure without its kind", FailureKind::WorkerOutOfBounds};
     if (f.empty() || f[0] != kRendered)
-        return Error{"a worker sent an answer of an unknown form"};
+        return Error{"a worker sent an answer of an unknown form", FailureKind::WorkerOutOfBounds};
     RenderedMessage rendered;
     bool hasPdf = false;
     const auto valueAfter = [&f](std::size_t tag, std::size_t count) { return tag + count < f.size(); };
@@ -226,10 +224,11 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
         const std::optional<std::uint64_t> offset = numberIn(f[first]);
         const std::optional<std::uint64_t> length = numberIn(f[first + 1]);
         if (!offset || !length)
-            return Error{"a worker gave a place that is not two numbers"};
+            return Error{"a worker gave a place that is not two numbers", FailureKind::WorkerOutOfBounds};
         if (!outputSize || *offset > *outputSize || *length > *outputSize - *offset)
             return Error{"a worker gave bytes " + f[first] + " to " + std::to_string(*offset + *length) + " of " +
-                         (outputSize ? "a file of " + std::to_string(*outputSize) + " bytes" : "no file")};
+                             (outputSize ? "a file of " + std::to_string(*outputSize) + " bytes" : "no file"),
+                         FailureKind::WorkerOutOfBounds};
         return ByteSource::inFile(output, *offset, *length);
     };
     for (std::size_t i = 1; i < f.size();) {
@@ -267,9 +266,11 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
             i += 2;
         } else if ((tag == kFileField && valueAfter(i, 2)) || (tag == kFileAtField && valueAfter(i, 3))) {
             if (rendered.attachments.size() == kMaxFilesPerAnswer)
-                return Error{"a worker asked to save more than " + std::to_string(kMaxFilesPerAnswer) + " files"};
+                return Error{"a worker asked to save more than " + std::to_string(kMaxFilesPerAnswer) + " files",
+                             FailureKind::WorkerOutOfBounds};
             if (f[i + 1].size() > kMaxAnswerNameBytes)
-                return Error{"a worker gave a file name of " + std::to_string(f[i + 1].size()) + " bytes"};
+                return Error{"a worker gave a file name of " + std::to_string(f[i + 1].size()) + " bytes",
+                             FailureKind::WorkerOutOfBounds};
             if (tag == kFileField) {
                 rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(f[i + 2])});
                 i += 3;
@@ -281,11 +282,11 @@ Result<Result<RenderedMessage>> decodeAnswer(std::string_view payload, const std
             rendered.attachments.push_back(FileToSave{std::move(f[i + 1]), std::move(placed).value()});
             i += 4;
         } else {
-            return Error{"a worker sent an answer with a field out of place"};
+            return Error{"a worker sent an answer with a field out of place", FailureKind::WorkerOutOfBounds};
         }
     }
     if (!hasPdf)
-        return Error{"a worker sent an answer without a PDF"};
+        return Error{"a worker sent an answer without a PDF", FailureKind::WorkerOutOfBounds};
     return Result<RenderedMessage>(std::move(rendered));
 }
 
@@ -301,7 +302,7 @@ Result<std::optional<ReceivedRequest>> RequestReader::next()
                 return request.error();
             // The files came with the frame's first byte, after those of the frames before.
             if (m_files.size() < kFilesPerRequest)
-                return Error{"a request came without its files"};
+                return Error{"a request came without its files", FailureKind::InternalError};
             ReceivedRequest received{std::move(request).value(), std::move(m_files[0]), std::move(m_files[1])};
             m_files.erase(m_files.begin(), m_files.begin() + kFilesPerRequest);
             return std::optional<ReceivedRequest>(std::move(received));
@@ -311,7 +312,7 @@ Result<std::optional<ReceivedRequest>> RequestReader::next()
             return got.error();
         if (got.value() == 0) {
             if (!m_buffer.empty())
-                return Error{"the request stream ends inside a frame"};
+                return Error{"the request stream ends inside a frame", FailureKind::InternalError};
             return std::optional<ReceivedRequest>();
         }
     }

@@ -42,9 +42,9 @@ inline constexpr std::size_t kFilesPerRequest = 2;
 // A request's fields are the message's name, the options, the planned PDF path and the names
 // in its attachments folder.
 //
-// An answer's first field says "rendered" or "failed". A failed one carries the reason, and
-// may go on with "kind" and the failure's token (see FailureKind). A
-// rendered one carries tagged fields: the PDF (once) as "pdf" and its bytes, or as "pdf-at"
+// An answer's first field says "rendered" or "failed". A failed one carries the reason, then
+// "kind" and the failure's token (see FailureKind): the run records the kind the worker
+// found. A rendered one carries tagged fields: the PDF (once) as "pdf" and its bytes, or as "pdf-at"
 // with the decimal offset and length of its bytes in the output file; "keep-eml" and
 // "renderer-crashed" each with "1" or "0", "source-sha256" with the hex digest, "warning"
 // with a text, and each file to save beside the PDF as "file" with a name and its bytes, or

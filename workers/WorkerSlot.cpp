@@ -90,7 +90,7 @@ Result<RenderedMessage> WorkerSlot::fail(const std::string &reason, FailureKind 
 std::optional<Result<RenderedMessage>> WorkerSlot::collect(bool measureMemory)
 {
     if (!busy())
-        return Result<RenderedMessage>(Error{"no message was handed to the converter"});
+        return Result<RenderedMessage>(Error{"no message was handed to the converter", FailureKind::InternalError});
     if (!m_worker) {
         if (Result<void> handed = handToFreshWorker(); !handed) {
             m_sent.pop_front();

@@ -92,7 +92,7 @@ Result<void> embedAttachments(QPDF &pdf, const std::vector<AttachmentFile> &file
         }
         return {};
     } catch (const std::exception &error) {
-        return Error{std::string("cannot embed the attachments: ") + error.what()};
+        return Error{std::string("cannot embed the attachments: ") + error.what(), FailureKind::RenderFailed};
     }
 }
 
@@ -111,7 +111,7 @@ Result<void> embedAttachmentsInFile(const std::string &inputPath, const std::str
         pdf.setSuppressWarnings(true); // a library prints nothing; failures come back as errors
         pdf.processFile(inputPath.c_str());
     } catch (const std::exception &error) {
-        return Error{"cannot read '" + inputPath + "': " + error.what()};
+        return Error{"cannot read '" + inputPath + "': " + error.what(), FailureKind::Unreadable};
     }
     try {
         if (Result<void> added = embedAttachments(pdf, files, pdfModDate); !added)
@@ -121,7 +121,7 @@ Result<void> embedAttachmentsInFile(const std::string &inputPath, const std::str
         writer.write();
         return {};
     } catch (const std::exception &error) {
-        return Error{"cannot write '" + outputPath + "': " + error.what()};
+        return Error{"cannot write '" + outputPath + "': " + error.what(), FailureKind::Unwritable};
     }
 }
 

@@ -35,7 +35,8 @@ Result<void> restoreRelativeLinks(QPDF &pdf, const std::vector<std::string> &hre
         }
         return {};
     } catch (const std::exception &error) {
-        return Error{std::string("cannot set the links to the attachments: ") + error.what()};
+        return Error{std::string("cannot set the links to the attachments: ") + error.what(),
+                     FailureKind::RenderFailed};
     }
 }
 

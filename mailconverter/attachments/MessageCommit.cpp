@@ -33,10 +33,9 @@ CommitPlan planCommit(const FileInFolder &destination, const std::set<std::strin
     // commit there never replaces, and writing into it says what is wrong.
     Result<std::vector<std::string>> listed = folder.namesIn(attachmentFolder);
     std::vector<std::string> namesTaken = listed ? std::move(listed).value() : std::vector<std::string>();
-    if (Result<FolderHandle> attachments = namesTaken.empty() || !mark.replacesEarlierCopy
-                                               ? Result<FolderHandle>(Error{})
-                                               : folder.openExisting(attachmentFolder)) {
-        std::erase_if(namesTaken, [&](const std::string &taken) { return isOwnCopy(attachments.value(), taken); });
+    if (!namesTaken.empty() && mark.replacesEarlierCopy) {
+        if (Result<FolderHandle> attachments = folder.openExisting(attachmentFolder))
+            std::erase_if(namesTaken, [&](const std::string &taken) { return isOwnCopy(attachments.value(), taken); });
     }
     return CommitPlan{folder.pathOf(name), std::move(namesTaken)};
 }

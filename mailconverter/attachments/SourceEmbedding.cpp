@@ -55,7 +55,7 @@ Result<void> embedMessageSource(QPDF &pdf, std::string_view bytes, const std::st
         }
         return {};
     } catch (const std::exception &error) {
-        return Error{std::string("cannot embed the message source: ") + error.what()};
+        return Error{std::string("cannot embed the message source: ") + error.what(), FailureKind::RenderFailed};
     }
 }
 

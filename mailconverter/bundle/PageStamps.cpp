@@ -65,7 +65,8 @@ Result<QByteArray> PageStamps::draw(const std::vector<PageStamp> &stamps)
     cr.reset();
     cairo_surface_finish(surface.get());
     if (const cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
-        return Error{std::string("cannot draw the page stamps: ") + cairo_status_to_string(status)};
+        return Error{std::string("cannot draw the page stamps: ") + cairo_status_to_string(status),
+                     FailureKind::RenderFailed};
     return pdf;
 }
 

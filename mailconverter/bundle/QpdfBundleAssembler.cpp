@@ -224,12 +224,12 @@ Result<AssembledPart> QpdfBundleAssembler::assemble(const BundlePart &part, cons
         // qpdf writes on past stream data it could not read (a message PDF gone or changed
         // since it was read), leaving it out: such a bundle is not kept.
         if (const std::vector<QPDFExc> warnings = bundle.getWarnings(); !warnings.empty())
-            return Error{warnings.front().what()};
+            return Error{warnings.front().what(), FailureKind::Unreadable};
         if (Result<void> committed = commit(pending.value(), destination); !committed)
             return committed.error();
         return assembled;
     } catch (const std::exception &error) {
-        return Error{error.what()};
+        return Error{error.what(), FailureKind::RenderFailed};
     }
 }
 

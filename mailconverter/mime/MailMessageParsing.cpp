@@ -94,7 +94,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
     if (std::ferror(file)) {
         const int error = errno;
         std::fclose(file);
-        return Error{"cannot read message file '" + path + "': " + std::strerror(error)};
+        return Error{"cannot read message file '" + path + "': " + std::strerror(error), FailureKind::Unreadable};
     }
     std::optional<MailDate> envelopeDate;
     long start = 0;
@@ -108,7 +108,7 @@ Result<MailMessage> parseOpenMessageFile(FILE *file, const std::string &path)
     if (std::ferror(file)) {
         const int error = errno;
         std::fclose(file);
-        return Error{"cannot read message file '" + path + "': " + std::strerror(error)};
+        return Error{"cannot read message file '" + path + "': " + std::strerror(error), FailureKind::Unreadable};
     }
     std::fseek(file, 0, SEEK_END);
     const long size = std::ftell(file);
@@ -155,7 +155,7 @@ Result<MailMessage> parseMailMessageFile(const std::string &path)
 {
     FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return Error{"cannot open message file '" + path + "': " + std::strerror(errno)};
+        return Error{"cannot open message file '" + path + "': " + std::strerror(errno), FailureKind::Unreadable};
     return parseOpenMessageFile(file, path);
 }
 
@@ -163,7 +163,8 @@ Result<MailMessage> parseMailMessageFile(const OpenFile &file)
 {
     FILE *stream = file.streamFromStart();
     if (!stream)
-        return Error{"cannot read message file '" + file.name() + "': " + std::strerror(errno)};
+        return Error{"cannot read message file '" + file.name() + "': " + std::strerror(errno),
+                     FailureKind::Unreadable};
     return parseOpenMessageFile(stream, file.name());
 }
 

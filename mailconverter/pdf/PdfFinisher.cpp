@@ -206,7 +206,7 @@ Result<std::string> finishPdf(const QByteArray &pdf, const PdfFinishing &finishi
             writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
     } catch (const std::exception &failure) {
-        return Error{std::string("cannot finish the PDF: ") + failure.what()};
+        return Error{std::string("cannot finish the PDF: ") + failure.what(), FailureKind::RenderFailed};
     }
     return finished;
 }

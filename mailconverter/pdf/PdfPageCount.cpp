@@ -16,7 +16,7 @@ Result<int> countPdfPages(const QByteArray &pdf)
         document.processMemoryFile("printed pages", pdf.constData(), size_t(pdf.size()));
         return static_cast<int>(QPDFPageDocumentHelper(document).getAllPages().size());
     } catch (const std::exception &failure) {
-        return Error{std::string("cannot count the printed pages: ") + failure.what()};
+        return Error{std::string("cannot count the printed pages: ") + failure.what(), FailureKind::RenderFailed};
     }
 }
 

@@ -142,7 +142,7 @@ Result<bool> pdfDrawsText(const QByteArray &pdf)
         }
         return false;
     } catch (const std::exception &failure) {
-        return Error{std::string("cannot read the rendered PDF: ") + failure.what()};
+        return Error{std::string("cannot read the rendered PDF: ") + failure.what(), FailureKind::RenderFailed};
     }
 }
 

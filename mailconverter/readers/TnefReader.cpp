@@ -92,7 +92,7 @@ private:
 
 Error tnefError(std::size_t offset, const std::string &what)
 {
-    return Error{"winmail.dat: " + what + " at offset " + std::to_string(offset)};
+    return Error{"winmail.dat: " + what + " at offset " + std::to_string(offset), FailureKind::MalformedMessage};
 }
 
 std::string_view withoutTrailingNuls(std::string_view text)

@@ -234,7 +234,8 @@ Result<QByteArray> HeaderBlockPage::pdf(double pageWidth, double pageHeight, dou
     cr.reset();
     cairo_surface_finish(surface.get());
     if (const cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
-        return Error{std::string("cannot write the header block: ") + cairo_status_to_string(status)};
+        return Error{std::string("cannot write the header block: ") + cairo_status_to_string(status),
+                     FailureKind::RenderFailed};
     return pdf;
 }
 

@@ -187,7 +187,7 @@ Result<QByteArray> withText(Result<QByteArray> pdf, bool expectsText)
     if (!drawsText)
         return drawsText.error();
     if (!drawsText.value())
-        return Error{"the page shows none of the message's text"};
+        return Error{"the page shows none of the message's text", FailureKind::RenderFailed};
     return pdf;
 }
 
@@ -373,11 +373,13 @@ Result<RenderedMessage> PdfMailConverter::render(const OpenFile &messageFile, co
     const std::optional<AttachmentMode> mode = attachmentModeFor(options);
     if (!mode)
         return Error{"unknown options text '" + options + "' (expected '" + std::string(kConvertPdfOnly) + "', '" +
-                     std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) + "')"};
+                         std::string(kConvertEmbedAttachments) + "' or '" + std::string(kConvertAttachmentFolder) +
+                         "')",
+                     FailureKind::InternalError};
 
     Result<MailMessage> parsed = parseMailMessageFile(messageFile);
     if (!parsed)
-        return parsed.error().orKind(FailureKind::MalformedMessage);
+        return parsed.error();
     MailMessage &message = parsed.value();
     // Uuencoded files in a plain-text body are attachments too, and leave the shown text.
     moveUuencodedFilesToAttachments(message);
@@ -479,7 +481,7 @@ MailConverterFactory pdfMailConverterFactory()
 {
     return []() -> Result<std::unique_ptr<MailConverter>> {
         if (!QGuiApplication::instance())
-            return Error{"the PDF converter needs a running Qt application"};
+            return Error{"the PDF converter needs a running Qt application", FailureKind::InternalError};
         return std::unique_ptr<MailConverter>(std::make_unique<PdfMailConverter>());
     };
 }

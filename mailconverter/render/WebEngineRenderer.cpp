@@ -74,9 +74,9 @@ struct PendingRender
     bool cut = false;
     QByteArray pdf;
     QString failure;
-    std::optional<FailureKind> failureKind;
+    FailureKind failureKind = FailureKind::RenderFailed;
 
-    void finish(QByteArray bytes, QString reason, std::optional<FailureKind> kind = std::nullopt)
+    void finish(QByteArray bytes, QString reason, FailureKind kind = FailureKind::RenderFailed)
     {
         if (finished)
             return;

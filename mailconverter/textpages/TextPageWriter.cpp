@@ -267,7 +267,8 @@ Result<QByteArray> TextPageWriter::write(const std::vector<TextParagraph> &parag
     cr.reset();
     cairo_surface_finish(surface.get());
     if (const cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
-        return Error{std::string("cannot write the text page: ") + cairo_status_to_string(status)};
+        return Error{std::string("cannot write the text page: ") + cairo_status_to_string(status),
+                     FailureKind::RenderFailed};
     return pdf;
 }
 

@@ -36,7 +36,7 @@ TEST_F(WindowTest, WithOnePdfPerMailboxChosenEachConvertedMailboxIsBundledAndIts
                 pdfs.push_back(message.pdf ? message.pdf->name : "-");
             parts->emplace_back(destination.path(), pdfs);
             if (part.title == "second.mbox")
-                return Error{"no room"};
+                return Error{"no room", FailureKind::DiskFull};
             AssembledPart made;
             made.messages.resize(part.messages.size());
             return made;

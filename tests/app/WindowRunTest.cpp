@@ -101,8 +101,9 @@ TEST(WindowRun, ARunWithProblemsSumsThemUpAndListsEveryOneInTheDetails)
     f.report.messagesWithWarnings = 1;
     f.report.messagesSkipped = 2;
     for (int number = 3; number <= 14; ++number)
-        f.report.failedMessages.push_back({"/mail/box.mbox", number, "", "cannot render", 100u * number});
-    f.report.failedMailboxes.push_back({"/mail/gone.mbox", "cannot open the mailbox"});
+        f.report.failedMessages.push_back(
+            {"/mail/box.mbox", number, "", Error{"cannot render", FailureKind::RenderFailed}, 100u * number});
+    f.report.failedMailboxes.push_back({"/mail/gone.mbox", Error{"cannot open the mailbox", FailureKind::Unreadable}});
     f.report.emptyMailboxes.push_back("/mail/empty.mbox");
     f.report.warnings.push_back("box.mbox, message 1: the HTML body was drawn by the plain-text renderer");
     f.platform.queueFolder(f.out.root().string());

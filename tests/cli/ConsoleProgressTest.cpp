@@ -48,9 +48,10 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
     RunReport report;
     report.mailboxesRead = 2;
     report.messagesConverted = 5;
-    report.failedMessages.push_back({"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", "cannot render", 1234});
+    report.failedMessages.push_back(
+        {"/m/a.mbox", 3, "/out/m/a.mbox/email-3.eml", Error{"cannot render", FailureKind::RenderFailed}, 1234});
     report.messagesSkipped = 7;
-    report.failedMailboxes.push_back({"/m/b.mbox", "cannot open: Permission denied"});
+    report.failedMailboxes.push_back({"/m/b.mbox", Error{"cannot open: Permission denied", FailureKind::NotPermitted}});
     report.skippedDuplicates.push_back("/m/a.mbox");
     const std::string summary = formatRunSummary(report, 2.0);
     EXPECT_NE(summary.find("duplicates skipped: 1"), std::string::npos);
@@ -63,18 +64,20 @@ TEST(RunSummary, NamesEveryFailureWithItsReasonAndKeptFile)
                             "'/out/m/a.mbox/email-3.eml')"),
               std::string::npos)
         << problems;
-    EXPECT_NE(problems.find("error: '/m/b.mbox': cannot open: Permission denied"), std::string::npos);
+    EXPECT_NE(problems.find("error: '/m/b.mbox': not permitted: cannot open: Permission denied"), std::string::npos);
     EXPECT_NE(problems.find("warning: '/m/a.mbox': named more than once; converted once"), std::string::npos);
 }
 
 TEST(RunSummary, FailuresAreCountedAndListedByKindAndAStopSaysWhereToGoOnFrom)
 {
     RunReport report;
-    report.failedMessages = {{"/m/a.mbox", 2, "", "cannot render", 10, FailureKind::RenderFailed},
-                             {"/m/a.mbox", 3, "", "too slow", 20, FailureKind::OverTimeLimit},
-                             {"/m/a.mbox", 4, "", "no space", 30, FailureKind::DiskFull},
-                             {"/m/a.mbox", 5, "", "cannot render", 40, FailureKind::RenderFailed}};
-    report.stoppedAt = RunStop{"/m/a.mbox", 4, FailureKind::DiskFull, "no space"};
+    const Error notRendered{"cannot render", FailureKind::RenderFailed};
+    const Error noSpace{"no space", FailureKind::DiskFull};
+    report.failedMessages = {{"/m/a.mbox", 2, "", notRendered, 10},
+                             {"/m/a.mbox", 3, "", Error{"too slow", FailureKind::OverTimeLimit}, 20},
+                             {"/m/a.mbox", 4, "", noSpace, 30},
+                             {"/m/a.mbox", 5, "", notRendered, 40}};
+    report.stoppedAt = RunStop{"/m/a.mbox", 4, noSpace};
     EXPECT_EQ(formatFailureCounts(report), "failed messages by kind: time-limit 1, render-failed 2, disk-full 1\n");
     EXPECT_EQ(formatFailureCounts(RunReport{}), "");
     const std::string problems = formatRunProblems(report);

@@ -162,7 +162,7 @@ TEST(ConversionRun, AFailedMessageRowSaysItsKindAndWhy)
 
     const RunReport report = f.convert();
     ASSERT_EQ(report.failedMessages.size(), 1u);
-    EXPECT_EQ(report.failedMessages[0].kind, FailureKind::RenderFailed) << "an untagged failure is a rendering's";
+    EXPECT_EQ(report.failedMessages[0].error.kind, FailureKind::RenderFailed);
     const std::string index = RecordingConverter::readAll(joinPath(f.outputFolderOf(mailbox), "Tessaly index.csv"));
     EXPECT_NE(index.find("failed: render-failed,could not be rendered: cannot render the message"), std::string::npos)
         << index;
@@ -185,7 +185,7 @@ TEST(ConversionRun, ReaderThatThrowsFailsOnlyItsMessage)
     const RunReport report = run.convertInto(f.temp.file("out"));
     EXPECT_EQ(report.messagesConverted, 2);
     ASSERT_EQ(report.failedMessages.size(), 1u);
-    EXPECT_EQ(report.failedMessages[0].reason, "bad header");
+    EXPECT_EQ(report.failedMessages[0].error.message, "bad header");
     EXPECT_TRUE(FileExists(report.failedMessages[0].keptMessageFile));
 }
 
@@ -220,11 +220,11 @@ TEST(ConversionRun, UnreadableMailboxFailsAloneAndIsReported)
     EXPECT_EQ(report.messagesConverted, 1);
     ASSERT_EQ(report.failedMailboxes.size(), 2u);
     EXPECT_EQ(report.failedMailboxes[0].mailbox, f.temp.file("missing.mbox"));
-    EXPECT_NE(report.failedMailboxes[0].reason.find("cannot open the mailbox"), std::string::npos)
-        << report.failedMailboxes[0].reason;
-    EXPECT_NE(report.failedMailboxes[1].reason.find("folder"), std::string::npos);
-    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::Unreadable);
-    EXPECT_EQ(report.failedMailboxes[1].kind, FailureKind::NotAMailbox);
+    EXPECT_NE(report.failedMailboxes[0].error.message.find("cannot open the mailbox"), std::string::npos)
+        << report.failedMailboxes[0].error.message;
+    EXPECT_NE(report.failedMailboxes[1].error.message.find("folder"), std::string::npos);
+    EXPECT_EQ(report.failedMailboxes[0].error.kind, FailureKind::Unreadable);
+    EXPECT_EQ(report.failedMailboxes[1].error.kind, FailureKind::NotAMailbox);
 }
 
 TEST(ConversionRun, UnwritableOutputFolderFailsTheMailbox)
@@ -237,7 +237,7 @@ TEST(ConversionRun, UnwritableOutputFolderFailsTheMailbox)
     const RunReport report = f.makeRun().convertInto(blocker);
     EXPECT_EQ(report.messagesConverted, 0);
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
-    EXPECT_NE(report.failedMailboxes[0].reason.find("cannot create the output folder"), std::string::npos);
+    EXPECT_NE(report.failedMailboxes[0].error.message.find("cannot create the output folder"), std::string::npos);
     EXPECT_TRUE(f.converter.calls.empty());
 }
 
@@ -250,7 +250,7 @@ TEST(ConversionRun, OutputFolderThatWouldBeTheMailboxItselfFailsTheMailbox)
 
     const RunReport report = f.makeRun().convertInto(root);
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
-    EXPECT_NE(report.failedMailboxes[0].reason.find("mailbox file itself"), std::string::npos);
+    EXPECT_NE(report.failedMailboxes[0].error.message.find("mailbox file itself"), std::string::npos);
     EXPECT_EQ(RecordingConverter::readAll(mailbox), message("A"));
 }
 
@@ -276,7 +276,7 @@ TEST(ConversionRun, RegressionAPngNamedMboxFailsAsNotAMailboxAndWritesNothing)
     const RunReport report = f.convert();
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
     EXPECT_EQ(report.failedMailboxes[0].mailbox, png);
-    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::NotAMailbox);
+    EXPECT_EQ(report.failedMailboxes[0].error.kind, FailureKind::NotAMailbox);
     EXPECT_EQ(report.messagesConverted, 1);
     EXPECT_EQ(f.converter.calls.size(), 1u);
     EXPECT_EQ(f.observer.failedRows, std::vector<int>{0});
@@ -329,7 +329,7 @@ TEST(ConversionRun, TextWithoutAnyMessageFailsAsNotAMailbox)
 
     const RunReport report = f.convert();
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
-    EXPECT_EQ(report.failedMailboxes[0].kind, FailureKind::NotAMailbox);
+    EXPECT_EQ(report.failedMailboxes[0].error.kind, FailureKind::NotAMailbox);
     EXPECT_TRUE(f.converter.calls.empty());
 }
 
@@ -378,13 +378,15 @@ TEST(ConversionRun, AStopKeepsWhatIsCommittedRemovesTheMessageFilesInFlightAndAR
 TEST(ConversionRun, ConverterThatCannotStartFailsEveryMailbox)
 {
     RunFixture f;
-    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> { return Error{"no renderer"}; };
+    MailConverterFactory broken = []() -> Result<std::unique_ptr<MailConverter>> {
+        return Error{"no renderer", FailureKind::InternalError};
+    };
     ConversionRun run(wholeMailboxRows({f.temp.write("a.mbox", message("A")), ""}), {}, f.observer, broken,
                       fakeReaderFactory());
 
     const RunReport report = run.convertInto(f.temp.file("out"));
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
-    EXPECT_NE(report.failedMailboxes[0].reason.find("no renderer"), std::string::npos);
+    EXPECT_NE(report.failedMailboxes[0].error.message.find("no renderer"), std::string::npos);
 }
 
 TEST(ConversionRun, RegressionAMailboxListedTwiceIsConvertedOnceAndReportedSkipped)
@@ -493,7 +495,7 @@ TEST(ConversionRun, ALinkPlantedInTheOutputTreeIsNotFollowed)
 
     const RunReport report = f.convert();
     ASSERT_EQ(report.failedMailboxes.size(), 1u);
-    EXPECT_NE(report.failedMailboxes[0].reason.find("symbolic link"), std::string::npos);
+    EXPECT_NE(report.failedMailboxes[0].error.message.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(TempFolder::fileNames(f.temp.file("elsewhere")).empty());
     EXPECT_EQ(report.messagesConverted, 1);
     ASSERT_EQ(report.warnings.size(), 1u);
@@ -592,13 +594,13 @@ TEST(ConversionRun, AFullDiskStopsTheRunAtOnceAndAReRunAfterwardsLosesNoMessage)
 
     const RunReport stopped = f.convert();
     ASSERT_TRUE(stopped.stoppedAt.has_value());
-    EXPECT_EQ(stopped.stoppedAt->kind, FailureKind::DiskFull);
+    EXPECT_EQ(stopped.stoppedAt->error.kind, FailureKind::DiskFull);
     EXPECT_EQ(stopped.stoppedAt->mailbox, mailbox);
     EXPECT_GT(stopped.messagesConverted, 0);
     EXPECT_LE(stopped.failedMessages.size(), 2u) << "later messages are not failed in turn";
     EXPECT_LT(stopped.messagesConverted + static_cast<int>(stopped.failedMessages.size()), 40);
     for (const MessageFailure &failure : stopped.failedMessages) {
-        EXPECT_EQ(failure.kind, FailureKind::DiskFull) << failure.reason;
+        EXPECT_EQ(failure.error.kind, FailureKind::DiskFull) << failure.error.message;
         // The report names only message files that are there.
         EXPECT_TRUE(failure.keptMessageFile.empty() || std::filesystem::exists(toFsPath(failure.keptMessageFile)))
             << failure.keptMessageFile;

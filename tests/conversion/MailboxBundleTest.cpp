@@ -480,7 +480,7 @@ TEST_F(MailboxBundleTest, RegressionAPartThatFailsTakesTheNewPartsBeforeItAlongS
         Result<AssembledPart> assemble(const BundlePart &part, const FileInFolder &destination) override
         {
             if (part.partNumber == failing)
-                return Error{"no room"};
+                return Error{"no room", FailureKind::DiskFull};
             return FakeAssembler::assemble(part, destination);
         }
     };

@@ -49,7 +49,7 @@ public:
         if (what == Outcome::Throw)
             throw std::runtime_error("converter crashed");
         if (what == Outcome::Fail)
-            return Error{"cannot render the message"};
+            return Error{"cannot render the message", FailureKind::RenderFailed};
         if (what == Outcome::DiskFull)
             return Error{"cannot write the PDF: No space left on device", FailureKind::DiskFull};
 

@@ -41,11 +41,12 @@ TEST(RunTexts, TheProblemsListTellsEachEntryOnceWithTheStopAndFailuresInTheOrder
         std::string skippedDuplicate(const std::string &mailbox) const override { return "twice " + mailbox; }
     };
     RunReport report;
-    report.failedMessages = {{"a", 2, "", "", 0, FailureKind::RenderFailed},
-                             {"a", 3, "", "", 0, FailureKind::OverTimeLimit},
-                             {"a", 4, "", "", 0, FailureKind::RenderFailed}};
-    report.stoppedAt = RunStop{"a", 5, FailureKind::DiskFull, "", false};
-    report.failedMailboxes = {{"b", ""}};
+    const Error notRendered{"", FailureKind::RenderFailed};
+    report.failedMessages = {{"a", 2, "", notRendered, 0},
+                             {"a", 3, "", Error{"", FailureKind::OverTimeLimit}, 0},
+                             {"a", 4, "", notRendered, 0}};
+    report.stoppedAt = RunStop{"a", 5, Error{"", FailureKind::DiskFull}};
+    report.failedMailboxes = {{"b", Error{"", FailureKind::Unreadable}}};
     report.emptyMailboxes = {"c"};
     report.warnings = {"w"};
     report.skippedDuplicates = {"a"};

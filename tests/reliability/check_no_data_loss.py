@@ -10,11 +10,15 @@ temporary file is left behind. The same holds for --format eml. What contents.js
 comes back from the PDFs, in their text or their embedded files, or stays in a kept message
 file: a PDF called converted that lost it (a blank page, an attachment cut short) fails. No
 PDF has more pages than the page budget, and one cut there carries its whole text as
-"message body" (the run embeds attachments).
+"message body" (the run embeds attachments). No failure goes without its kind: each failed
+index row names a kind FailureKind.cpp knows and starts its reason with that kind's words, and
+so does each failed message's line on stderr, also in a run where every message fails over
+its memory limit.
 
 The .eml pass reads every line-end form; the PDF pass renders the LF form only, since the
 splitter hands the converter the same message files whatever the form.
 """
+import csv
 import hashlib
 import json
 import os
@@ -115,6 +119,34 @@ def contents_problems(contents, manifest, out):
     return problems
 
 
+def failure_kinds():
+    """The kinds' tokens and words, as support/FailureKind.cpp gives them."""
+    with open(os.path.join(HERE, "..", "..", "support", "FailureKind.cpp")) as file:
+        return dict(re.findall(r'\{FailureKind::\w+, "([a-z-]+)", "([^"]+)"\}', file.read()))
+
+
+def kind_problems(manifest, out, stderr):
+    """Failures recorded without their kind: in the index files and in the report on stderr."""
+    kinds = failure_kinds()
+    problems = []
+    for mailbox in manifest:
+        index = os.path.join(output_folder(out, mailbox), "Tessaly index.csv")
+        if not os.path.exists(index):
+            continue
+        with open(index, newline="", encoding="utf-8") as file:
+            for row in csv.reader(file):
+                if len(row) < 13 or not row[0].isdigit() or not row[11].startswith("failed"):
+                    continue
+                token = row[11][len("failed: "):] if row[11].startswith("failed: ") else ""
+                if token not in kinds or not row[12].startswith(kinds.get(token, "") + ": "):
+                    problems.append(f"{mailbox}: message {row[0]} failed without its kind: {row[11]},{row[12]}")
+    for line in stderr.splitlines():
+        place = re.match(r"error: '.*': message \d+ \(byte \d+\): ", line)
+        if place and not any(line[place.end():].startswith(text + ": ") for text in kinds.values()):
+            problems.append(f"a failed message reported without its kind: {line}")
+    return problems
+
+
 PAGE_BUDGET = 2000
 
 
@@ -158,10 +190,19 @@ def main():
         result = run_cli(cli, ["--output", out, *arguments, *inputs])
         print(result.stderr[-3000:])
         problems += account(checked, out, extension)
+        problems += kind_problems(checked, out, result.stderr)
         if extension == ".pdf":
             with open(os.path.join(mailboxes, "contents.json")) as file:
                 problems += contents_problems(json.load(file), checked, out)
             problems += check_page_budget(checked, out)
+
+    # Every message fails over a memory limit no worker keeps to: each failure is still
+    # recorded with its kind, and keeps its message file.
+    out = os.path.join(work, "out.failing")
+    result = run_cli(cli, ["--output", out, "--message-memory", "1M", *lf])
+    problems += account(lf, out, ".pdf") + kind_problems(lf, out, result.stderr)
+    if "over the memory limit: " not in result.stderr:
+        problems.append("no message failed over a memory limit of 1 MB:\n" + result.stderr[-3000:])
 
     for problem in problems:
         print("LOST:", problem)

@@ -1,8 +1,9 @@
-// A stand-in for tessaly-worker that misbehaves as each message asks, for the tests of the
-// supervisor: "hang", "allocate", "allocate in a child", "crash", "fail", "claim a huge
-// answer", "place the PDF past the end" of its output file, "write a file past the limit" into
-// it; anything else is "rendered" as a PDF holding the message's text, a warning with the
-// options and the user the worker runs as, and, for "attach", a file "a.txt" to save beside it.
+// A stand-in for tessaly-worker that misbehaves as each message (its body, where it has
+// headers) asks, for the tests of the supervisor: "hang", "allocate", "allocate in a child",
+// "crash", "fail" (or "fail <kind token>"), "claim a huge answer", "place the PDF past the
+// end" of its output file, "write a file past the limit" into it; anything else is "rendered"
+// as a PDF holding the message's text, a warning with the options and the user the worker runs
+// as, and, for "attach", a file "a.txt" to save beside it.
 // "escape" asks to save files under names that reach out of the attachments folder, and "save
 // too many files" under 10,000 names. Two look around the worker's namespaces: "interfaces"
 // renders the names of the network interfaces it sees, "write <path>" whether it could make
@@ -78,6 +79,20 @@ int countTry(const OpenFile &message)
     return static_cast<int>(tried) + 1;
 }
 
+/// What a message asks for: its body when it has a header block (as a run's message files
+/// do), else its whole text.
+std::string requestOf(const std::string &text)
+{
+    std::size_t end = text.find("\r\n\r\n");
+    end = end == std::string::npos ? text.find("\n\n") : end;
+    if (end == std::string::npos)
+        return text;
+    std::string body = text.substr(text.find_first_not_of("\r\n", end));
+    while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
+        body.pop_back();
+    return body;
+}
+
 /// What `what` asks for on try `attempt`: "crash twice" is "crash" on the first two tries,
 /// and on the later ones a message like any other.
 std::string misbehaviourOnTry(const std::string &what, int attempt)
@@ -104,7 +119,7 @@ int main()
         const WorkerRequest &request = received.value()->request;
         OpenFile &output = received.value()->output;
         const std::string text = received.value()->message.readAll().value();
-        const std::string what = misbehaviourOnTry(text, countTry(received.value()->message));
+        const std::string what = misbehaviourOnTry(requestOf(text), countTry(received.value()->message));
 
         if (what == "hang")
             hang();
@@ -140,8 +155,11 @@ int main()
                 (void)output.write(block);
         }
 
-        Result<RenderedMessage> answer = Error{"cannot render: " + what};
-        if (what != "fail") {
+        // "fail" fails as a rendering does, "fail <token>" as a failure of that kind.
+        const bool fails = what == "fail" || what.starts_with("fail ");
+        const std::optional<FailureKind> kind = failureKindOfToken(what.size() > 5 ? what.substr(5) : "");
+        Result<RenderedMessage> answer = Error{"cannot render: " + what, kind.value_or(FailureKind::RenderFailed)};
+        if (!fails) {
             RenderedMessage rendered;
             rendered.converted.warnings = {"options " + request.options, "user " + std::to_string(::geteuid())};
             rendered.pdf = what == "interfaces"         ? interfaceNames()
