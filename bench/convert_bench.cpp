@@ -159,8 +159,7 @@ struct PeerTotals
 double workerMessagesPerSecond(const QDir &corpus, const QStringList &messages, const QStringList &warmUpFrom,
                                const QString &output, int workers, int &failures, double &supervisorMs)
 {
-    IsolatedMailConverter converter(WorkerCommand{workerProgramIn(runningProgramFolder()), {}}, WorkerLimits{},
-                                    workers);
+    IsolatedMailConverter converter(workerCommand(runningProgramFolder(), WorkerSettings{}), WorkerLimits{}, workers);
     QDir().mkpath(output);
     const auto convertAll = [&](const QStringList &names, const QString &prefix) {
         int inFlight = 0;
